@@ -1,0 +1,65 @@
+#pragma once
+
+// The error report: a guarded routine runs its steps through a Guard, which
+// reports a failing step with the routine's location text and the step's line
+// label and lets the routine carry on with its next step.
+
+#include "failure.h"
+
+#include <QString>
+#include <utility>
+
+namespace errorreport {
+
+// "in Orvallix2021/08/31.<routine> ", e.g. routine "Form1.Form_Load".
+QString location(const char *routine);
+
+// The whole text of the box: description, CR LF, location, "at line ", label,
+// CR CR and the request to e-mail a screenshot.
+QString message(const QString &description, const QString &location, int label);
+
+// Where reports go: the "Application Error" box in the program, a line on
+// standard error in the command-line tool, a recorder in tests.
+class Sink {
+public:
+    virtual ~Sink() = default;
+    virtual void report(const QString &location, int label, const QString &description) = 0;
+};
+
+class Guard {
+public:
+    Guard(const char *routine, Sink &sink) : m_location(location(routine)), m_sink(sink) {}
+
+    // Runs one step; a failure is reported under `label` and the routine goes on.
+    // Returns whether the step succeeded.
+    template <class Step> bool step(int label, Step &&action)
+    {
+        try {
+            std::forward<Step>(action)();
+            return true;
+        } catch (const Failure &failure) {
+            m_sink.report(m_location, label, failure.description());
+        } catch (const std::exception &failure) {
+            m_sink.report(m_location, label, QString::fromLocal8Bit(failure.what()));
+        }
+        return false;
+    }
+
+    // Tests a condition; a failing test counts as passed, so the steps it
+    // governs run.
+    template <class Condition> bool test(int label, Condition &&condition)
+    {
+        bool result = true;
+        step(label, [&] { result = std::forward<Condition>(condition)(); });
+        return result;
+    }
+
+    const QString &locationText() const { return m_location; }
+    Sink &sink() const { return m_sink; }
+
+private:
+    QString m_location;
+    Sink &m_sink;
+};
+
+} // namespace errorreport
