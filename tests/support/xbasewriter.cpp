@@ -1,0 +1,353 @@
+#include "xbasewriter.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringEncoder>
+
+#include <stdexcept>
+
+namespace xbasewriter {
+
+namespace {
+
+bool isVisualFoxPro(quint8 version)
+{
+    return version == 0x30 || version == 0x31 || version == 0x32;
+}
+
+bool isLevel7(quint8 version)
+{
+    return version == 0x04 || version == 0x8C;
+}
+
+bool isMemoType(char type)
+{
+    return type == 'M' || type == 'G' || type == 'W' || type == 'P';
+}
+
+void putLe16(QByteArray &bytes, int at, quint32 value)
+{
+    bytes[at] = char(value & 0xFF);
+    bytes[at + 1] = char((value >> 8) & 0xFF);
+}
+
+void putLe32(QByteArray &bytes, int at, quint32 value)
+{
+    putLe16(bytes, at, value & 0xFFFF);
+    putLe16(bytes, at + 2, value >> 16);
+}
+
+void putBe32(QByteArray &bytes, int at, quint32 value)
+{
+    bytes[at] = char((value >> 24) & 0xFF);
+    bytes[at + 1] = char((value >> 16) & 0xFF);
+    bytes[at + 2] = char((value >> 8) & 0xFF);
+    bytes[at + 3] = char(value & 0xFF);
+}
+
+QByteArray le32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    putLe32(bytes, 0, value);
+    return bytes;
+}
+
+// The few code pages the tests write containers in.
+const char *encodingName(quint8 codePage)
+{
+    switch (codePage) {
+    case 0x01: return "IBM437";
+    case 0x02: return "IBM850";
+    case 0x65: return "IBM866";
+    case 0xC8: return "windows-1250";
+    case 0xC9: return "windows-1251";
+    case 0xCB: return "windows-1253";
+    default: return "windows-1252";
+    }
+}
+
+int descriptorSize(quint8 version)
+{
+    return isLevel7(version) ? 48 : 32;
+}
+
+int prefixSize(quint8 version)
+{
+    return isLevel7(version) ? 68 : 32;
+}
+
+} // namespace
+
+int headerLength(const TableSpec &spec)
+{
+    const int backlinkSize = isVisualFoxPro(spec.version) ? 263 : 0;
+    return prefixSize(spec.version) + descriptorSize(spec.version) * int(spec.fields.size()) + 1
+           + backlinkSize;
+}
+
+int recordLength(const TableSpec &spec)
+{
+    int length = 1;
+    for (const FieldSpec &field : spec.fields)
+        length += field.width;
+    return length;
+}
+
+namespace {
+
+QByteArray headerBytes(const TableSpec &spec)
+{
+    const int hlen = headerLength(spec);
+    QByteArray header(hlen, '\0');
+    header[0] = char(spec.version);
+    header[1] = char(24); // last update 2024-05-20, year as Visual FoxPro writes it (mod 100)
+    header[2] = char(5);
+    header[3] = char(20);
+    putLe32(header, 4, spec.recordCount);
+    putLe16(header, 8, quint32(hlen));
+    putLe16(header, 10, quint32(recordLength(spec)));
+
+    quint8 flags = 0;
+    for (const FieldSpec &field : spec.fields)
+        if (isMemoType(field.type))
+            flags |= 0x02;
+    header[28] = char(spec.tableFlags == 0xFF ? (isVisualFoxPro(spec.version) ? flags : 0)
+                                              : spec.tableFlags);
+    header[29] = char(spec.codePage);
+
+    int at = prefixSize(spec.version);
+    if (isLevel7(spec.version))
+        header.replace(32, 8, "DBWINWE0");
+    int displacement = 1;
+    for (const FieldSpec &field : spec.fields) {
+        if (isLevel7(spec.version)) {
+            header.replace(at, qMin<int>(field.name.size(), 31), field.name.left(31));
+            header[at + 32] = field.type;
+            header[at + 33] = char(field.width);
+            header[at + 34] = char(field.decimals);
+        } else {
+            header.replace(at, qMin<int>(field.name.size(), 10), field.name.left(10));
+            header[at + 11] = field.type;
+            if (isVisualFoxPro(spec.version))
+                putLe32(header, at + 12, quint32(displacement));
+            header[at + 16] = char(field.width);
+            header[at + 17] = char(field.decimals);
+            header[at + 18] = char(field.flags);
+        }
+        displacement += field.width;
+        at += descriptorSize(spec.version);
+    }
+    header[at] = 0x0D;
+    if (isVisualFoxPro(spec.version))
+        header.replace(at + 1, qMin<int>(spec.backlink.size(), 263), spec.backlink.left(263));
+    return header;
+}
+
+} // namespace
+
+QByteArray tableBytes(const TableSpec &spec)
+{
+    QByteArray bytes = headerBytes(spec);
+    bytes.append(QByteArray(qsizetype(spec.recordCount) * recordLength(spec), ' '));
+    bytes.append(char(0x1A));
+    return bytes;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("cannot create " + path.toStdString());
+    if (file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+void writeTable(const QString &path, const TableSpec &spec)
+{
+    writeFile(path, tableBytes(spec));
+}
+
+void writeSparseTable(const QString &path, const TableSpec &spec)
+{
+    writeFile(path, headerBytes(spec));
+    QFile file(path);
+    const qint64 size = headerLength(spec) + qint64(spec.recordCount) * recordLength(spec) + 1;
+    if (!file.resize(size))
+        throw std::runtime_error("cannot extend " + path.toStdString());
+}
+
+QByteArray rawPropertyEntry(quint8 id, const QByteArray &value)
+{
+    QByteArray entry = le32(quint32(4 + 2 + 1 + value.size()));
+    entry.append(char(1)).append(char(0)); // id length 1
+    entry.append(char(id));
+    entry.append(value);
+    return entry;
+}
+
+QByteArray propertyEntry(quint8 id, const QByteArray &value)
+{
+    return rawPropertyEntry(id, value + QByteArray(1, '\0'));
+}
+
+namespace {
+
+// The .dct being built: a 512-byte header, then memos each starting on a block.
+class MemoBuilder {
+public:
+    explicit MemoBuilder(int blockSize) : m_blockSize(blockSize), m_bytes(512, '\0')
+    {
+        m_bytes[6] = char((blockSize >> 8) & 0xFF);
+        m_bytes[7] = char(blockSize & 0xFF);
+        pad();
+    }
+
+    // Returns the block number of the new memo (0 when there is nothing to store).
+    quint32 add(const QByteArray &data)
+    {
+        if (data.isEmpty())
+            return 0;
+        const quint32 block = quint32(m_bytes.size() / m_blockSize);
+        QByteArray head(8, '\0');
+        putBe32(head, 0, 1); // text memo, as VFP writes property lists
+        putBe32(head, 4, quint32(data.size()));
+        m_bytes.append(head).append(data);
+        pad();
+        return block;
+    }
+
+    QByteArray bytes()
+    {
+        putBe32(m_bytes, 0, quint32(m_bytes.size() / m_blockSize));
+        return m_bytes;
+    }
+
+private:
+    void pad()
+    {
+        const int rest = int(m_bytes.size() % m_blockSize);
+        if (rest != 0)
+            m_bytes.append(QByteArray(m_blockSize - rest, '\0'));
+    }
+
+    int m_blockSize;
+    QByteArray m_bytes;
+};
+
+// Record layout of a container: OBJECTID I, PARENTID I, OBJECTTYPE C(10),
+// OBJECTNAME C(128), PROPERTY M, CODE M, RIINFO C(6), USER M.
+TableSpec containerTableSpec(quint8 codePage, quint32 records)
+{
+    TableSpec spec;
+    spec.version = 0x30;
+    spec.codePage = codePage;
+    spec.tableFlags = 0x07;
+    spec.recordCount = records;
+    spec.fields = {
+        {"OBJECTID", 'I', 4, 0, 0x04},   {"PARENTID", 'I', 4, 0, 0x04},
+        {"OBJECTTYPE", 'C', 10, 0, 0},   {"OBJECTNAME", 'C', 128, 0, 0},
+        {"PROPERTY", 'M', 4, 0, 0x04},   {"CODE", 'M', 4, 0, 0x04},
+        {"RIINFO", 'C', 6, 0, 0},        {"USER", 'M', 4, 0, 0},
+    };
+    return spec;
+}
+
+class ContainerBuilder {
+public:
+    explicit ContainerBuilder(const ContainerSpec &spec)
+        : m_memo(spec.blockSize), m_encoder(encodingName(spec.codePage))
+    {
+    }
+
+    quint32 add(quint32 parent, const char *type, const QString &name, const QByteArray &properties,
+                bool deleted)
+    {
+        const quint32 id = quint32(m_records.size() + 1);
+        QByteArray record(165, ' ');
+        record[0] = deleted ? '*' : ' ';
+        putLe32(record, 1, id);
+        putLe32(record, 5, parent);
+        const QByteArray typeBytes(type);
+        record.replace(9, typeBytes.size(), typeBytes);
+        const QByteArray nameBytes = encode(name).left(128);
+        record.replace(19, nameBytes.size(), nameBytes);
+        putLe32(record, 147, m_memo.add(properties));
+        putLe32(record, 151, 0);
+        putLe32(record, 161, 0);
+        m_records.append(record);
+        return id;
+    }
+
+    QByteArray encode(const QString &text) { return m_encoder.encode(text); }
+
+    ContainerFiles finish(quint8 codePage)
+    {
+        ContainerFiles files;
+        TableSpec spec = containerTableSpec(codePage, quint32(m_records.size()));
+        QByteArray dbc = tableBytes(spec);
+        const int hlen = headerLength(spec);
+        for (int i = 0; i < m_records.size(); ++i)
+            dbc.replace(hlen + i * 165, 165, m_records[i]);
+        files.dbc = dbc;
+        files.dct = m_memo.bytes();
+        return files;
+    }
+
+private:
+    MemoBuilder m_memo;
+    QStringEncoder m_encoder;
+    QList<QByteArray> m_records;
+};
+
+} // namespace
+
+ContainerFiles containerBytes(const ContainerSpec &spec)
+{
+    ContainerBuilder builder(spec);
+    // Records 1-5 as VFP creates them; the database record holds the version (id 24, big-endian 10).
+    builder.add(1, "Database", "Database", rawPropertyEntry(24, QByteArray::fromHex("0000000A")), false);
+    builder.add(1, "Database", "TransactionLog", {}, false);
+    builder.add(1, "Database", "StoredProceduresSource", {}, false);
+    builder.add(1, "Database", "StoredProceduresObject", {}, false);
+    builder.add(1, "Database", "StoredProceduresDependencies", {}, false);
+
+    for (const ContainerTable &table : spec.tables) {
+        QByteArray properties = rawPropertyEntry(2, QByteArray(1, '\x01')); // Class: table
+        properties += propertyEntry(1, builder.encode(table.path));
+        if (!table.comment.isEmpty())
+            properties += propertyEntry(7, builder.encode(table.comment));
+        const quint32 id = builder.add(1, "Table", table.name, properties, table.deleted);
+        for (const ContainerField &field : table.fields) {
+            const QByteArray comment =
+                field.comment.isEmpty() ? QByteArray() : propertyEntry(7, builder.encode(field.comment));
+            builder.add(id, "Field", field.name, comment, table.deleted || field.deleted);
+        }
+    }
+    for (const ContainerView &view : spec.views) {
+        const QByteArray properties = rawPropertyEntry(2, QByteArray(1, '\x06')); // Class: view
+        const quint32 id = builder.add(1, "View", view.name, properties, false);
+        for (const ContainerField &field : view.fields) {
+            QByteArray fieldProperties;
+            if (!field.comment.isEmpty())
+                fieldProperties += propertyEntry(7, builder.encode(field.comment));
+            fieldProperties += propertyEntry(77, builder.encode(field.dataType));
+            builder.add(id, "Field", field.name, fieldProperties, field.deleted);
+        }
+    }
+    return builder.finish(spec.codePage);
+}
+
+void writeContainer(const QString &dbcPath, const ContainerSpec &spec)
+{
+    const ContainerFiles files = containerBytes(spec);
+    const QFileInfo info(dbcPath);
+    const QString suffix = info.suffix();
+    // The memo keeps the container's case: x.dbc -> x.dct, X.DBC -> X.DCT.
+    const QString memoSuffix = suffix == suffix.toUpper() && !suffix.isEmpty() ? QStringLiteral("DCT")
+                                                                               : QStringLiteral("dct");
+    writeFile(dbcPath, files.dbc);
+    writeFile(info.path() + QLatin1Char('/') + info.completeBaseName() + QLatin1Char('.') + memoSuffix,
+              files.dct);
+}
+
+} // namespace xbasewriter

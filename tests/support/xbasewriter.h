@@ -1,0 +1,86 @@
+#pragma once
+
+// A small writer of FoxPro-family files for tests: table headers of every
+// dialect, database containers (.dbc) with their memo (.dct). Records are
+// written blank; nothing here reads files back.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace xbasewriter {
+
+struct FieldSpec {
+    QByteArray name; // as stored in the .dbf: at most 10 characters (31 in a dBase 7 table)
+    char type;
+    int width;
+    int decimals = 0;
+    quint8 flags = 0; // Visual FoxPro field flags: 0x01 system, 0x02 nullable, 0x04 binary
+};
+
+struct TableSpec {
+    quint8 version = 0x30; // 0x02, 0x03, 0x83, 0x8B, 0x04/0x8C (48-byte descriptors), 0xF5, 0x30, 0x31, 0x32
+    quint8 codePage = 0x03;
+    QList<FieldSpec> fields;
+    quint32 recordCount = 0;  // records are written blank (spaces), so the file size agrees with the header
+    QByteArray backlink;      // Visual FoxPro only: the container file name; empty = free table
+    quint8 tableFlags = 0xFF; // byte 28; 0xFF = what the version implies (memo bit for memo fields)
+};
+
+// Size in bytes of the header tableBytes writes (up to and including the backlink).
+int headerLength(const TableSpec &spec);
+// 1 + the sum of the field widths.
+int recordLength(const TableSpec &spec);
+
+QByteArray tableBytes(const TableSpec &spec);
+// Throws std::runtime_error on I/O failure.
+void writeTable(const QString &path, const TableSpec &spec);
+// Writes the header, then extends the file to its full size without writing the
+// records (a sparse file), so a table of a million rows costs no disk.
+void writeSparseTable(const QString &path, const TableSpec &spec);
+
+struct ContainerField {
+    QString name;
+    QString comment;
+    QString dataType;     // view fields only, e.g. "C(40)"
+    bool deleted = false; // written as a deleted record (REMOVE/ALTER leave these behind)
+};
+
+struct ContainerTable {
+    QString name;
+    QString path; // the Path property: the .dbf relative to the container's folder
+    QList<ContainerField> fields;
+    QString comment;
+    bool deleted = false; // the table record and its fields are written deleted
+};
+
+struct ContainerView {
+    QString name;
+    QList<ContainerField> fields;
+};
+
+struct ContainerSpec {
+    QList<ContainerTable> tables;
+    QList<ContainerView> views;
+    quint8 codePage = 0x03;
+    int blockSize = 64; // of the .dct
+};
+
+struct ContainerFiles {
+    QByteArray dbc;
+    QByteArray dct;
+};
+
+// The bytes of both files, so a test can damage them before writing.
+ContainerFiles containerBytes(const ContainerSpec &spec);
+// Writes the .dbc and its .dct beside it (same base name); throws std::runtime_error on I/O failure.
+void writeContainer(const QString &dbcPath, const ContainerSpec &spec);
+// Writes bytes to a file; throws std::runtime_error on I/O failure.
+void writeFile(const QString &path, const QByteArray &bytes);
+
+// One PROPERTY memo entry with a one-byte id: the value exactly as given, or
+// a character value (the bytes plus a NUL).
+QByteArray rawPropertyEntry(quint8 id, const QByteArray &value);
+QByteArray propertyEntry(quint8 id, const QByteArray &value);
+
+} // namespace xbasewriter
