@@ -1,0 +1,73 @@
+#include "fieldtypes.h"
+
+#include "objectcheck.h"
+
+namespace Foxpro1 {
+
+QString GetFieldTypeName(qint32 code)
+{
+    switch (code) {
+    case 2: case 3: case 16: case 17: case 18: case 19: case 20: case 21:
+        return QStringLiteral("Integer");
+    case 4:
+        return QStringLiteral("Float");
+    case 5:
+        return QStringLiteral("Double");
+    case 6:
+        return QStringLiteral("Currency");
+    case 7: case 133: case 134: case 135:
+        return QStringLiteral("DateTime");
+    case 8:
+        return QStringLiteral("BSTR");
+    case 11:
+        return QStringLiteral("Logical");
+    case 12:
+        return QStringLiteral("Variant");
+    case 14: case 131:
+        return QStringLiteral("Numeric");
+    case 72:
+        return QStringLiteral("GUID");
+    case 128: case 204:
+        return QStringLiteral("Character (Binary)");
+    case 129: case 130: case 200: case 201: case 202:
+        return QStringLiteral("Character");
+    case 132:
+        return QStringLiteral("UserDefined");
+    case 203:
+        return QStringLiteral("Memo");
+    case 205:
+        return QStringLiteral("Memo (Binary)");
+    default:
+        return QString::number(code);
+    }
+}
+
+QString FieldTypeText(qint32 code, int definedSize)
+{
+    const QString name = GetFieldTypeName(code);
+    if (name == QLatin1String("Character"))
+        return name + QLatin1Char('[') + QString::number(definedSize) + QLatin1Char(']');
+    return name;
+}
+
+QString GetFieldDesc_ADO(QString tableName, QString fieldName, ado::Connection &connection,
+                         errorreport::Sink &errors)
+{
+    errorreport::Guard guard("Foxpro1.GetFieldDesc_ADO", errors);
+    std::unique_ptr<ado::Catalog> catalog;
+    std::shared_ptr<const ado::CatalogTable> table;
+    QString description;
+
+    guard.step(100, [&] {
+        catalog = ado::factory().createCatalog();
+        exportcheck::require(catalog.get())->setActiveConnection(connection);
+    });
+    guard.step(102, [&] { table = exportcheck::require(catalog.get())->Tables(tableName); });
+    guard.step(104, [&] {
+        description = exportcheck::require(table.get())
+                          ->columnProperty(fieldName, QStringLiteral("Description"));
+    });
+    return description;
+}
+
+} // namespace Foxpro1

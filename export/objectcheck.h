@@ -1,0 +1,16 @@
+#pragma once
+
+#include "failure.h"
+
+namespace exportcheck {
+
+// A step that needs an object an earlier failed step did not produce fails in
+// turn, as every step after a failure is still run and reported.
+template <class T> T *require(T *object)
+{
+    if (!object)
+        throw Failure(QStringLiteral("Object variable not set."), 91);
+    return object;
+}
+
+} // namespace exportcheck

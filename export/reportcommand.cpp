@@ -1,0 +1,275 @@
+#include "reportcommand.h"
+
+#include "connectionstring.h"
+#include "failure.h"
+#include "structurereport.h"
+#include "tablelist.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace reportcommand {
+
+namespace {
+
+const char helpText[] =
+    "Usage: orvalle-report SOURCE [TABLE ...] [-o FILE]\n"
+    "       orvalle-report SOURCE --list\n"
+    "       orvalle-report --help\n"
+    "\n"
+    "Writes the structure report of FoxPro tables: for each table its fields,\n"
+    "with their type and description, exactly as the Orvalle table window\n"
+    "writes it for the same source and selection.\n"
+    "\n"
+    "SOURCE   a folder of free tables (.dbf files), or a database container\n"
+    "         file (a name ending in .dbc). The report's first line names it\n"
+    "         as given here.\n"
+    "TABLE    a table to report, named as --list names it (the names are\n"
+    "         compared exactly). Tables are written in the order of the list,\n"
+    "         whatever the order given here. No TABLE: every table.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output FILE  write the report to FILE (created, or replaced when\n"
+    "                     it exists) instead of standard output\n"
+    "  --list             print the table names of SOURCE, one a line\n"
+    "  -h, --help         print this text\n"
+    "\n"
+    "The report is text in the system's code page with CR LF line ends. On\n"
+    "standard output it appears only when it was written completely.\n"
+    "Each failure goes to standard error as one line that names the table or\n"
+    "field concerned, and the rest of the report is still written where it\n"
+    "can be. The tool reads and writes no settings and needs no display.\n"
+    "\n"
+    "Exit status: 0 everything was written; 1 something failed (a failure\n"
+    "line says what) or a TABLE is not in the list; 2 the command line is\n"
+    "wrong.\n";
+
+struct Options {
+    QString source;
+    QStringList tables;
+    QString output;
+    bool list = false;
+    bool help = false;
+};
+
+void writeLine(QIODevice &device, const QString &text)
+{
+    device.write(text.toLocal8Bit());
+    device.write("\n");
+}
+
+// Returns an empty text when the arguments make sense, else what is wrong.
+QString parse(const QStringList &arguments, Options &options)
+{
+    bool optionsEnded = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (!optionsEnded && argument == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded && (argument == QLatin1String("-h") || argument == QLatin1String("--help"))) {
+            options.help = true;
+        } else if (!optionsEnded && argument == QLatin1String("--list")) {
+            options.list = true;
+        } else if (!optionsEnded && (argument == QLatin1String("-o") || argument == QLatin1String("--output"))) {
+            if (i + 1 >= arguments.size())
+                return QStringLiteral("%1 needs a file name").arg(argument);
+            if (!options.output.isEmpty())
+                return QStringLiteral("only one output file can be given");
+            options.output = arguments.at(++i);
+            if (options.output.isEmpty())
+                return QStringLiteral("the output file name is empty");
+        } else if (!optionsEnded && argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
+            return QStringLiteral("unknown option %1").arg(argument);
+        } else if (options.source.isNull()) {
+            options.source = argument;
+        } else {
+            options.tables.append(argument);
+        }
+    }
+    if (options.help)
+        return QString();
+    if (options.source.isNull())
+        return QStringLiteral("no SOURCE given");
+    if (options.list && (!options.tables.isEmpty() || !options.output.isEmpty()))
+        return QStringLiteral("--list takes no TABLE and no output file");
+    return QString();
+}
+
+ReportSource sourceOf(const QString &source)
+{
+    const QFileInfo info(source);
+    if (!info.isDir() && info.suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0)
+        return ReportSource::containerFile(source);
+    return ReportSource::folder(source);
+}
+
+QString oneLine(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text.trimmed();
+}
+
+// The list the window shows, read the same way.
+QStringList readTableNames(const ReportSource &source)
+{
+    QStringList names;
+    Foxpro1::ReadTableList(source.connectionString, [&] { names.clear(); },
+                           [&](const QString &name) { names.append(name); });
+    return names;
+}
+
+class Selection : public TableSelection {
+public:
+    Selection(QStringList names, QList<bool> selected)
+        : m_names(std::move(names)), m_selected(std::move(selected)) {}
+    int count() const override { return int(m_names.size()); }
+    QString text(int index) const override { return m_names.at(index); }
+    bool isSelected(int index) const override { return m_selected.at(index); }
+
+private:
+    QStringList m_names;
+    QList<bool> m_selected;
+};
+
+// Failures and messages become lines on standard error; the table or field
+// being worked on names what the failure concerns.
+class StderrReporter : public ReportFeedback, public errorreport::Sink {
+public:
+    StderrReporter(QIODevice &err, QString source) : m_err(err), m_source(std::move(source)) {}
+
+    void setBusy(bool) override {}
+    void letEventsRun() override {}
+    void message(const QString &text) override
+    {
+        // "Done." is what the exit status already says.
+        if (text != QLatin1String("Done."))
+            writeLine(m_err, QStringLiteral("orvalle-report: ") + text);
+    }
+    void workingOn(const QString &table, const QString &field) override
+    {
+        m_table = table;
+        m_field = field;
+    }
+    void report(const QString &location, int label, const QString &description) override
+    {
+        ++m_failures;
+        QString subject = m_table.isEmpty() ? m_source : m_table;
+        if (!m_field.isEmpty())
+            subject += QLatin1Char('.') + m_field;
+        writeLine(m_err, QStringLiteral("orvalle-report: %1: %2 (%3at line %4)")
+                             .arg(subject, oneLine(description), location)
+                             .arg(label));
+    }
+    int failures() const { return m_failures; }
+
+private:
+    QIODevice &m_err;
+    QString m_source;
+    QString m_table;
+    QString m_field;
+    int m_failures = 0;
+};
+
+int listTables(const ReportSource &source, QIODevice &out, QIODevice &err)
+{
+    try {
+        for (const QString &name : readTableNames(source))
+            writeLine(out, name);
+    } catch (const Failure &failure) {
+        writeLine(err, QStringLiteral("orvalle-report: %1: %2 %3")
+                           .arg(source.path)
+                           .arg(failure.number())
+                           .arg(oneLine(failure.description())));
+        return Failed;
+    }
+    return Success;
+}
+
+bool copyFile(const QString &path, QIODevice &out)
+{
+    QFile report(path);
+    if (!report.open(QIODevice::ReadOnly))
+        return false;
+    while (!report.atEnd()) {
+        const QByteArray chunk = report.read(64 * 1024);
+        if (chunk.isEmpty() || out.write(chunk) != chunk.size())
+            return false;
+    }
+    return true;
+}
+
+int writeReport(const Options &options, const ReportSource &source, QIODevice &out,
+                QIODevice &err)
+{
+    QStringList names;
+    try {
+        names = readTableNames(source);
+    } catch (const Failure &failure) {
+        writeLine(err, QStringLiteral("orvalle-report: %1: %2 %3")
+                           .arg(source.path)
+                           .arg(failure.number())
+                           .arg(oneLine(failure.description())));
+        return Failed;
+    }
+    QList<bool> selected(names.size(), options.tables.isEmpty());
+    bool unknown = false;
+    for (const QString &table : options.tables) {
+        const qsizetype index = names.indexOf(table);
+        if (index < 0) {
+            writeLine(err, QStringLiteral("orvalle-report: %1: no such table in %2 (see --list)")
+                               .arg(table, source.path));
+            unknown = true;
+        } else {
+            selected[index] = true;
+        }
+    }
+    if (unknown)
+        return Failed;
+
+    const Selection selection(names, selected);
+    StderrReporter reporter(err, source.path);
+    if (!options.output.isEmpty()) {
+        const bool written = generateStructure(options.output, selection, source, reporter, reporter);
+        return written && reporter.failures() == 0 ? Success : Failed;
+    }
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        writeLine(err, QStringLiteral("orvalle-report: cannot make a temporary folder: %1")
+                           .arg(folder.errorString()));
+        return Failed;
+    }
+    const QString path = folder.filePath(QStringLiteral("report.txt"));
+    if (!generateStructure(path, selection, source, reporter, reporter))
+        return Failed;
+    if (!copyFile(path, out)) {
+        writeLine(err, QStringLiteral("orvalle-report: cannot write the report to standard output"));
+        return Failed;
+    }
+    return reporter.failures() == 0 ? Success : Failed;
+}
+
+} // namespace
+
+int run(const QStringList &arguments, QIODevice &out, QIODevice &err)
+{
+    Options options;
+    const QString problem = parse(arguments, options);
+    if (options.help) {
+        out.write(helpText);
+        return Success;
+    }
+    if (!problem.isEmpty()) {
+        writeLine(err, QStringLiteral("orvalle-report: ") + problem);
+        writeLine(err, QStringLiteral("Try 'orvalle-report --help'."));
+        return UsageError;
+    }
+    const ReportSource source = sourceOf(options.source);
+    if (options.list)
+        return listTables(source, out, err);
+    return writeReport(options, source, out, err);
+}
+
+} // namespace reportcommand

@@ -1,0 +1,108 @@
+#include "reportfile.h"
+
+#include "dataaccess.h"
+
+namespace {
+
+constexpr qsizetype flushThreshold = 64 * 1024;
+
+bool needsCleaning(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n')
+            || c.isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString reportText(const QString &text)
+{
+    if (!needsCleaning(text))
+        return text;
+    QString clean;
+    clean.reserve(text.size() + 8);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\t')) {
+            clean += QLatin1Char(' ');
+        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            clean += QLatin1String("\r\n");
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+        } else if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            clean += c;
+            clean += text.at(++i);
+        } else if (c.isSurrogate()) {
+            clean += QLatin1Char('?');
+        } else {
+            clean += c;
+        }
+    }
+    return clean;
+}
+
+ReportFile::ReportFile() : m_encoder(QStringConverter::System) {}
+
+void ReportFile::open(const QString &path)
+{
+    m_file.setFileName(path);
+    // Unbuffered: this class keeps the one buffer, so a failed write shows at once.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        throw Failure(QStringLiteral("Cannot create the report file '%1': %2")
+                          .arg(path, m_file.errorString()),
+                      ado::AccessDenied);
+    m_buffer.reserve(flushThreshold + 4096);
+}
+
+void ReportFile::writeLine(const QString &text)
+{
+    if (!m_file.isOpen())
+        throw Failure(QStringLiteral("The report file is not open."));
+    m_buffer += m_encoder.encode(reportText(text));
+    m_buffer += "\r\n";
+    if (m_buffer.size() >= flushThreshold)
+        flush();
+}
+
+void ReportFile::close()
+{
+    if (!m_file.isOpen())
+        return;
+    try {
+        flush();
+    } catch (...) {
+        m_file.close();
+        throw;
+    }
+    m_file.close();
+    if (m_file.error() != QFileDevice::NoError)
+        throw Failure(QStringLiteral("Cannot close the report file '%1': %2")
+                          .arg(m_file.fileName(), m_file.errorString()));
+}
+
+void ReportFile::abandon() noexcept
+{
+    try {
+        close();
+    } catch (...) {
+        m_file.close();
+    }
+}
+
+void ReportFile::flush()
+{
+    qsizetype done = 0;
+    while (done < m_buffer.size()) {
+        const qint64 written = m_file.write(m_buffer.constData() + done, m_buffer.size() - done);
+        if (written <= 0) {
+            m_buffer.clear();
+            throw Failure(QStringLiteral("Cannot write the report file '%1': %2")
+                              .arg(m_file.fileName(), m_file.errorString()));
+        }
+        done += written;
+    }
+    m_buffer.clear();
+}

@@ -1,0 +1,236 @@
+#include "structurereport.h"
+
+#include "connectionstring.h"
+#include "dataaccess.h"
+#include "fieldtypes.h"
+#include "reportfile.h"
+
+#include <memory>
+
+ReportSource ReportSource::containerFile(const QString &dbcPath)
+{
+    return {true, dbcPath, Foxpro1::BuildConnectionString(true, dbcPath)};
+}
+
+ReportSource ReportSource::folder(const QString &folderAsTyped)
+{
+    return {false, folderAsTyped, Foxpro1::BuildConnectionString(false, folderAsTyped)};
+}
+
+namespace {
+
+const QString columnHeads = QStringLiteral(
+    "Field Name                DataType     Description");
+const QString underline = QStringLiteral(
+    "__________                ________     ___________");
+
+QString spaces(qsizetype count)
+{
+    return count > 0 ? QString(count, QLatin1Char(' ')) : QString();
+}
+
+// A field whose name has fewer than 25 characters: name padded to 22, type
+// text padded to 12, each followed by one space, then the description.
+QString fieldLine(const QString &name, const QString &typeText, const QString &description)
+{
+    QString line;
+    line.reserve(38 + name.size() + typeText.size() + description.size());
+    line += QLatin1Char(' ');
+    line += name;
+    line += spaces(22 - name.size());
+    line += QLatin1Char(' ');
+    line += typeText;
+    line += spaces(12 - typeText.size());
+    line += QLatin1Char(' ');
+    line += description;
+    return line;
+}
+
+// One run of the writer. Each step that can fail runs through the guard with
+// its label; the steps whose failure means no report can be written end the
+// run early.
+class StructureWriter {
+public:
+    StructureWriter(const TableSelection &selection, const ReportSource &source,
+                    ReportFeedback &feedback, errorreport::Sink &errors)
+        : m_selection(selection), m_source(source), m_feedback(feedback), m_errors(errors),
+          m_guard("Form2.generateStructure", errors)
+    {
+    }
+
+    bool run(const QString &reportPath);
+
+private:
+    bool createObjects();
+    int countSelected() const;
+    bool writeHead(const QString &reportPath);
+    bool openConnection();
+    bool writeBlocks();
+    bool writeBlock(const QString &table);
+    bool writeField(const QString &table, int index);
+    bool write(int label, const QString &line);
+    bool closeFile();
+    void releaseObjects();
+
+    const TableSelection &m_selection;
+    const ReportSource &m_source;
+    ReportFeedback &m_feedback;
+    errorreport::Sink &m_errors;
+    errorreport::Guard m_guard;
+    std::unique_ptr<ado::Recordset> m_records;
+    std::unique_ptr<ado::Connection> m_connection;
+    ReportFile m_file;
+};
+
+bool StructureWriter::run(const QString &reportPath)
+{
+    if (!createObjects())
+        return false;
+    if (countSelected() < 1) {
+        m_feedback.message(QStringLiteral("Select The Table To Print The Structure"));
+        return false;
+    }
+    m_feedback.setBusy(true);
+    const bool written = writeHead(reportPath) && openConnection() && writeBlocks()
+        && write(206, QString()) && closeFile();
+    if (!written)
+        m_file.abandon();
+    releaseObjects();
+    m_feedback.setBusy(false);
+    if (written)
+        m_feedback.message(QStringLiteral("Done."));
+    return written;
+}
+
+bool StructureWriter::createObjects()
+{
+    return m_guard.step(100, [&] { m_records = ado::factory().createRecordset(); })
+        && m_guard.step(102, [&] { m_connection = ado::factory().createConnection(); });
+}
+
+int StructureWriter::countSelected() const
+{
+    int selected = 0;
+    const int items = m_selection.count();
+    for (int i = 0; i < items; ++i) {
+        if (m_selection.isSelected(i))
+            ++selected;
+    }
+    return selected;
+}
+
+bool StructureWriter::writeHead(const QString &reportPath)
+{
+    if (!m_guard.step(120, [&] { m_file.open(reportPath); }))
+        return false;
+    if (!write(122, QStringLiteral(" Printing From ") + m_source.path) || !write(124, QString())
+        || !write(126, QStringLiteral("Printing Table Structures:")))
+        return false;
+    int number = 0;
+    const int items = m_selection.count();
+    for (int i = 0; i < items; ++i) {
+        if (!m_selection.isSelected(i))
+            continue;
+        ++number;
+        if (!write(134, QString::number(number) + QStringLiteral(") ") + m_selection.text(i)))
+            return false;
+    }
+    return write(138, QString()) && write(140, QString());
+}
+
+bool StructureWriter::openConnection()
+{
+    m_feedback.workingOn(QString(), QString());
+    return m_guard.step(m_source.container ? 144 : 146,
+                        [&] { m_connection->Open(m_source.connectionString); });
+}
+
+bool StructureWriter::writeBlocks()
+{
+    const int items = m_selection.count();
+    for (int j = 0; j < items; ++j) {
+        m_feedback.letEventsRun();
+        if (!m_selection.isSelected(j))
+            continue;
+        if (!writeBlock(m_selection.text(j)))
+            return false;
+    }
+    m_feedback.workingOn(QString(), QString());
+    return true;
+}
+
+bool StructureWriter::writeBlock(const QString &table)
+{
+    m_feedback.workingOn(table, QString());
+    m_guard.step(156, [&] {
+        if (m_records->State() == ado::adStateOpen)
+            m_records->Close();
+    });
+    // A table that cannot be opened keeps its block, with no fields, so the
+    // contents list and the blocks stay alike.
+    int fieldCount = 0;
+    const bool opened = m_guard.step(158, [&] {
+        m_records->Open(QStringLiteral("select * from [") + table + QLatin1Char(']'),
+                        *m_connection, 3, 3);
+    });
+    if (opened)
+        m_guard.step(160, [&] { fieldCount = m_records->fieldCount(); });
+
+    if (!write(166, QStringLiteral("Table Name : ") + table + QStringLiteral("    Total Fields : ")
+                        + QString::number(fieldCount))
+        || !write(168, QString()) || !write(170, columnHeads) || !write(172, underline))
+        return false;
+    for (int k = 0; k < fieldCount; ++k) {
+        m_feedback.letEventsRun();
+        if (!writeField(table, k))
+            return false;
+    }
+    return write(200, QString()) && write(202, QString());
+}
+
+bool StructureWriter::writeField(const QString &table, int index)
+{
+    ado::Field field;
+    // A field that cannot be read is reported and gets no line.
+    if (!m_guard.step(178, [&] { field = m_records->field(index); }))
+        return true;
+    m_feedback.workingOn(table, field.name);
+    if (field.name.size() >= 25)
+        return write(196, field.name + QString::number(field.type));
+    const QString typeText = Foxpro1::FieldTypeText(field.type, field.definedSize);
+    const QString description = Foxpro1::GetFieldDesc_ADO(table, field.name, *m_connection, m_errors);
+    return write(190, fieldLine(field.name, typeText, description));
+}
+
+bool StructureWriter::write(int label, const QString &line)
+{
+    return m_guard.step(label, [&] { m_file.writeLine(line); });
+}
+
+bool StructureWriter::closeFile()
+{
+    return m_guard.step(208, [&] { m_file.close(); });
+}
+
+void StructureWriter::releaseObjects()
+{
+    m_guard.step(210, [&] {
+        if (m_records && m_records->State() != ado::adStateClosed)
+            m_records->Close();
+    });
+    m_records.reset();
+    m_guard.step(214, [&] {
+        if (m_connection && m_connection->State() != ado::adStateClosed)
+            m_connection->Close();
+    });
+    m_connection.reset();
+}
+
+} // namespace
+
+bool generateStructure(const QString &reportPath, const TableSelection &selection,
+                       const ReportSource &source, ReportFeedback &feedback,
+                       errorreport::Sink &errors)
+{
+    return StructureWriter(selection, source, feedback, errors).run(reportPath);
+}

@@ -1,0 +1,26 @@
+#include "tablelist.h"
+
+#include "dataaccess.h"
+
+namespace Foxpro1 {
+
+void ReadTableList(const QString &connectionString, const std::function<void()> &ready,
+                   const std::function<void(const QString &)> &add)
+{
+    std::unique_ptr<ado::Connection> connection = ado::factory().createConnection();
+    std::unique_ptr<ado::Recordset> rows = ado::factory().createRecordset();
+    connection->Open(connectionString);
+    rows = connection->OpenSchema(ado::adSchemaTables);
+    ready();
+    const QString column = QStringLiteral("TABLE_NAME");
+    while (!rows->atEnd()) {
+        const QString name = rows->value(column);
+        if (name != QLatin1String("foxuser"))
+            add(name);
+        rows->MoveNext();
+    }
+    rows->Close();
+    connection->Close();
+}
+
+} // namespace Foxpro1
