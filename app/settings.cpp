@@ -1,0 +1,38 @@
+#include "settings.h"
+
+#include "failure.h"
+
+#include <QSettings>
+
+namespace Settings {
+
+namespace {
+
+QString describe(QSettings::Status status, const QSettings &store)
+{
+    const QString what = status == QSettings::AccessError
+        ? QStringLiteral("cannot be accessed")
+        : QStringLiteral("is not in a readable format");
+    return QStringLiteral("The settings store '%1' %2.").arg(store.fileName(), what);
+}
+
+} // namespace
+
+QString Get(const QString &key)
+{
+    QSettings store(QStringLiteral("Tarnvista"), QStringLiteral("Orvalle"));
+    if (store.status() != QSettings::NoError)
+        throw Failure(describe(store.status(), store));
+    return store.value(key).toString();
+}
+
+void Save(const QString &key, const QString &value)
+{
+    QSettings store(QStringLiteral("Tarnvista"), QStringLiteral("Orvalle"));
+    store.setValue(key, value);
+    store.sync();
+    if (store.status() != QSettings::NoError)
+        throw Failure(describe(store.status(), store));
+}
+
+} // namespace Settings

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QFont>
+#include <QRect>
+
+namespace Main {
+
+// Window designs are measured in twips: 15 to a device-independent pixel.
+constexpr int Twips(int twips)
+{
+    return twips / 15;
+}
+
+constexpr QRect TwipsRect(int left, int top, int width, int height)
+{
+    return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
+}
+
+// Arial bold, 9 pt for labels, boxes and frames; 11.25 pt for push buttons.
+inline QFont BoxFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    return font;
+}
+
+inline QFont ButtonFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(11.25);
+    font.setBold(true);
+    return font;
+}
+
+} // namespace Main

@@ -1,0 +1,33 @@
+#include "addfolder.h"
+
+#include "prompts.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace AddFolder {
+
+QStringList GetFilesInFolder(const QString &folder, const QString &pattern)
+{
+    const QDir dir(folder);
+    const QStringList found = dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System,
+                                            QDir::Name | QDir::IgnoreCase);
+    QStringList names;
+    for (const QString &name : found) {
+        if (IsExistingFile(dir.filePath(name)))
+            names << name;
+    }
+    return names;
+}
+
+bool IsExistingFile(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+QString BrowseFolder(QWidget *owner, const QString &prompt, const QString &startFolder)
+{
+    return prompts().browseFolder(owner, prompt, startFolder);
+}
+
+} // namespace AddFolder

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace AddFolder {
+
+// Names (without folder) of the files in `folder` matching `pattern` without
+// regard to case, hidden ones included, folders never; sub-folders are not searched.
+QStringList GetFilesInFolder(const QString &folder, const QString &pattern);
+// Whether `path` names an existing file (not a folder).
+bool IsExistingFile(const QString &path);
+// The folder dialog: the chosen folder's path, or "" when cancelled.
+QString BrowseFolder(QWidget *owner, const QString &prompt, const QString &startFolder);
+
+} // namespace AddFolder

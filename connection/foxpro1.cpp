@@ -1,0 +1,99 @@
+#include "foxpro1.h"
+
+#include "appsink.h"
+#include "addfolder.h"
+#include "checks.h"
+#include "connectionstring.h"
+#include "dataaccess.h"
+#include "prompts.h"
+
+#include <QDir>
+
+#include <functional>
+
+namespace Foxpro1 {
+
+namespace {
+
+bool endsInSeparator(const QString &text)
+{
+    return text.endsWith(QLatin1Char('/')) || text.endsWith(QDir::separator());
+}
+
+// Both accessors share one shape: line 100 reads the mode, 102 gives the
+// container-mode result, 104 the folder-mode one; after a failure the answer is "".
+QString byMode(const char *routine, const ConnectionState &state,
+               const std::function<QString()> &containerResult,
+               const std::function<QString()> &folderResult)
+{
+    errorreport::Guard guard(routine, Main::ErrorBox());
+    QString answer;
+    bool container = false;
+    guard.step(100, [&] { container = state.containerMode(); });
+    if (container)
+        guard.step(102, [&] { answer = containerResult(); });
+    else
+        guard.step(104, [&] { answer = folderResult(); });
+    return answer;
+}
+
+} // namespace
+
+QString GetPath(const ConnectionState &state)
+{
+    return byMode(
+        "Foxpro1.GetPath", state, [] { return QString(); },
+        [&] {
+            const QString text = state.folderText();
+            return endsInSeparator(text) ? text : text + QDir::separator();
+        });
+}
+
+QString GetDBName(const ConnectionState &state)
+{
+    return byMode(
+        "Foxpro1.GetDBName", state, [&] { return state.containerPath(); },
+        [] { return QString(); });
+}
+
+QString GetConnectionString(const ConnectionState &state)
+{
+    return state.containerMode() ? BuildConnectionString(true, state.containerPath())
+                                 : BuildConnectionString(false, state.folderText());
+}
+
+bool IsValidFoxProConnection(const ConnectionState &state)
+{
+    bool result = false;
+    try {
+        if (state.containerMode()) {
+            auto connection = ado::factory().createConnection();
+            connection->Open(GetConnectionString(state));
+            const QString name = GetDBName(state);
+            const bool present = Main::IsFilePresent(name);
+            result = !name.isEmpty() && present;
+            return result;
+        }
+        if (GetPath(state).isEmpty())
+            return result;
+        const QString folder = state.folderText();
+        if (!Main::IsFolderPresent(folder)) {
+            prompts().message(QStringLiteral("Free Table Folder ") + folder
+                              + QStringLiteral(" input is not a valid folder. Please correct."));
+            return result;
+        }
+        const QString prefix = endsInSeparator(folder) ? folder : folder + QDir::separator();
+        const QStringList names = AddFolder::GetFilesInFolder(folder, QStringLiteral("*.dbf"));
+        for (const QString &name : names) {
+            if (name.startsWith(QLatin1Char('~')))
+                continue;
+            if ((prefix + name).toLower().contains(QLatin1String("dbf")))
+                result = true;
+        }
+        return result;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+} // namespace Foxpro1

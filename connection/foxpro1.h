@@ -1,0 +1,22 @@
+#pragma once
+
+// The connection routines of the database module.
+
+#include "connectionstate.h"
+
+#include <QString>
+
+namespace Foxpro1 {
+
+// Folder mode: the folder box's text with one separator added unless it ends
+// in one; container mode: "". Reports its own failures and then gives "".
+QString GetPath(const ConnectionState &state);
+// Container mode: the container's full path; folder mode: "".
+QString GetDBName(const ConnectionState &state);
+QString GetConnectionString(const ConnectionState &state);
+
+// Whether the chosen source can be used. Shows one message, for a folder that
+// does not exist; every other failure answers false silently.
+bool IsValidFoxProConnection(const ConnectionState &state);
+
+} // namespace Foxpro1
