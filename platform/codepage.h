@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace foxpro {
+
+// The converter name for a code page mark (byte 29 of a table header), or
+// nullptr when the mark names no code page we can convert.
+const char *encodingForCodePageMark(quint8 mark);
+
+// Decodes names and comments written in the code page of the mark; an unknown
+// or zero mark falls back to windows-1252, the code page VFP writes by default.
+QString decodeText(QByteArrayView bytes, quint8 mark);
+
+} // namespace foxpro

@@ -1,0 +1,242 @@
+#include "datasource.h"
+
+#include "codepage.h"
+#include "container.h"
+#include "dataaccess.h"
+#include "fieldtype.h"
+#include "fileaccess.h"
+#include "tableheader.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace foxpro {
+
+namespace {
+
+Failure doesNotExist(const QString &name)
+{
+    return Failure(QStringLiteral("File '%1' does not exist.").arg(name), ado::FileDoesNotExist);
+}
+
+// Names and types from the header; long names and comments from the
+// container's Field records, matched by position among the visible fields.
+TableDescription describeTable(const TableHeader &header, const ContainerObject *owner)
+{
+    TableDescription description;
+    qsizetype position = 0;
+    for (const FieldDescriptor &field : header.fields) {
+        if (field.isSystem())
+            continue;
+        const ColumnType type = columnTypeOf(field, header.isVisualFoxPro());
+        ColumnDescription column;
+        column.type = type.type;
+        column.size = type.size;
+        if (owner && position < owner->fields.size()) {
+            column.name = owner->fields[position].name.toLower();
+            column.description = owner->fields[position].comment;
+        } else {
+            column.name = decodeText(field.name, header.codePage).toLower();
+        }
+        description.columns.append(column);
+        ++position;
+    }
+    return description;
+}
+
+TableDescription describeView(const ContainerObject &view)
+{
+    TableDescription description;
+    for (const ContainerField &field : view.fields) {
+        const ColumnType type = columnTypeOfDataType(field.dataType);
+        description.columns.append({field.name.toLower(), type.type, type.size, field.comment});
+    }
+    return description;
+}
+
+QString canonical(const QString &path)
+{
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    return resolved.isEmpty() ? QFileInfo(path).absoluteFilePath() : resolved;
+}
+
+// A parsed container and where each of its tables' files is.
+struct OpenedContainer {
+    QString folder;
+    ContainerModel model;
+    QHash<QString, const ContainerObject *> tableByFile; // canonical path of the .dbf
+
+    explicit OpenedContainer(const QString &dbcPath)
+        : folder(QFileInfo(dbcPath).path()), model(readContainer(dbcPath))
+    {
+    }
+
+    QString fileOf(const ContainerObject &table) const
+    {
+        return resolveCaseInsensitive(folder, table.path);
+    }
+
+    const ContainerObject *ownerOf(const QString &tablePath)
+    {
+        if (tableByFile.isEmpty()) {
+            for (const ContainerObject &table : model.tables) {
+                const QString file = fileOf(table);
+                if (!file.isEmpty())
+                    tableByFile.insert(canonical(file), &table);
+            }
+        }
+        return tableByFile.value(canonical(tablePath));
+    }
+};
+
+class FolderSource : public DataSource {
+public:
+    explicit FolderSource(QString folder) : m_folder(std::move(folder)) {}
+
+    QList<TableEntry> tables() override
+    {
+        refreshListing();
+        QList<TableEntry> entries;
+        for (const QString &name : std::as_const(m_names))
+            entries.append({name, false});
+        return entries;
+    }
+
+protected:
+    TableDescription load(const QString &name) override
+    {
+        const QString key = name.toLower();
+        if (!m_files.contains(key))
+            refreshListing();
+        const QString path = m_files.value(key);
+        if (path.isEmpty())
+            throw doesNotExist(name + QStringLiteral(".dbf"));
+        const TableHeader header = readTableHeader(path);
+        return describeTable(header, ownerOf(header, path));
+    }
+
+private:
+    void refreshListing()
+    {
+        m_files.clear();
+        m_names.clear();
+        const QDir dir(m_folder);
+        const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+        for (const QFileInfo &entry : entries) {
+            const QString fileName = entry.fileName();
+            if (!fileName.endsWith(QLatin1String(".dbf"), Qt::CaseInsensitive) || fileName.size() <= 4)
+                continue;
+            const QString name = fileName.chopped(4).toLower();
+            if (!m_files.contains(name))
+                m_names.append(name);
+            m_files.insert(name, entry.filePath());
+        }
+        std::sort(m_names.begin(), m_names.end());
+    }
+
+    // The container a Visual FoxPro table links back to, when it is present.
+    const ContainerObject *ownerOf(const TableHeader &header, const QString &tablePath)
+    {
+        if (header.backlink.isEmpty())
+            return nullptr;
+        const QString dbcPath = resolveCaseInsensitive(QFileInfo(tablePath).path(),
+                                                       decodeText(header.backlink, header.codePage));
+        if (dbcPath.isEmpty())
+            return nullptr;
+        const QString key = canonical(dbcPath);
+        auto found = m_containers.find(key);
+        if (found == m_containers.end()) {
+            std::shared_ptr<OpenedContainer> opened;
+            try {
+                opened = std::make_shared<OpenedContainer>(dbcPath);
+            } catch (const Failure &) {
+                // A damaged container does not keep its tables from being
+                // described: they keep their own short names.
+            }
+            found = m_containers.insert(key, opened);
+        }
+        return found.value() ? found.value()->ownerOf(tablePath) : nullptr;
+    }
+
+    QString m_folder;
+    QStringList m_names;
+    QHash<QString, QString> m_files; // lower-case name -> path
+    QHash<QString, std::shared_ptr<OpenedContainer>> m_containers;
+};
+
+class ContainerSource : public DataSource {
+public:
+    explicit ContainerSource(const QString &dbcPath) : m_container(dbcPath) {}
+
+    QList<TableEntry> tables() override
+    {
+        QList<TableEntry> entries;
+        for (const ContainerObject &table : std::as_const(m_container.model.tables))
+            entries.append({table.name, false});
+        for (const ContainerObject &view : std::as_const(m_container.model.views))
+            entries.append({view.name, true});
+        return entries;
+    }
+
+protected:
+    TableDescription load(const QString &name) override
+    {
+        if (const ContainerObject *table = m_container.model.findTable(name)) {
+            const QString path = m_container.fileOf(*table);
+            if (path.isEmpty())
+                throw doesNotExist(table->path);
+            return describeTable(readTableHeader(path), table);
+        }
+        if (const ContainerObject *view = m_container.model.findView(name))
+            return describeView(*view);
+        throw Failure(QStringLiteral("Table '%1' does not exist in the database container.").arg(name),
+                      ado::FileDoesNotExist);
+    }
+
+private:
+    OpenedContainer m_container;
+};
+
+} // namespace
+
+const ColumnDescription *TableDescription::findColumn(const QString &name) const
+{
+    for (const ColumnDescription &column : columns)
+        if (column.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &column;
+    return nullptr;
+}
+
+std::shared_ptr<const TableDescription> DataSource::describe(const QString &name)
+{
+    const QString key = name.toLower();
+    auto found = m_described.constFind(key);
+    if (found != m_described.constEnd())
+        return found.value();
+    auto description = std::make_shared<const TableDescription>(load(name));
+    m_described.insert(key, description);
+    return description;
+}
+
+std::shared_ptr<DataSource> DataSource::open(const QString &path)
+{
+    if (path.trimmed().isEmpty())
+        throw Failure(QStringLiteral("Invalid path or file name."), ado::InvalidPath);
+    const QFileInfo info(path);
+    const bool containerExpected = info.suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0;
+    if (!info.exists())
+        throw Failure(QStringLiteral("File or folder '%1' does not exist.").arg(QDir::toNativeSeparators(path)),
+                      ado::FileDoesNotExist);
+    if (info.isDir()) {
+        if (containerExpected)
+            throw Failure(QStringLiteral("'%1' is a folder, not a database container.")
+                              .arg(QDir::toNativeSeparators(path)),
+                          ado::InvalidPath);
+        return std::make_shared<FolderSource>(path);
+    }
+    return std::make_shared<ContainerSource>(path);
+}
+
+} // namespace foxpro

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace foxpro {
+
+struct ColumnDescription {
+    QString name; // lower case; a container's long name where there is one
+    int type = 0;
+    int size = 0;
+    QString description; // the container's field comment; empty for a free table
+};
+
+struct TableDescription {
+    QList<ColumnDescription> columns;
+
+    // Case-insensitive; nullptr when there is none.
+    const ColumnDescription *findColumn(const QString &name) const;
+};
+
+struct TableEntry {
+    QString name;
+    bool isView = false;
+};
+
+// What one connection reads: a folder of free tables or a database container.
+// Descriptions are read once and kept, so the catalog's lookups cost nothing.
+class DataSource {
+public:
+    virtual ~DataSource() = default;
+
+    // Opens the data source a connection string names. Throws Failure: 202 for
+    // an empty path, 1 for a missing one, and the container's own errors.
+    static std::shared_ptr<DataSource> open(const QString &path);
+
+    // The tables in the order they are listed; views follow the tables.
+    virtual QList<TableEntry> tables() = 0;
+    // The fields of a table or view, names matched case-insensitively. Throws
+    // Failure when there is no such table or its file cannot be read.
+    std::shared_ptr<const TableDescription> describe(const QString &name);
+
+protected:
+    virtual TableDescription load(const QString &name) = 0;
+
+private:
+    QHash<QString, std::shared_ptr<const TableDescription>> m_described;
+};
+
+} // namespace foxpro

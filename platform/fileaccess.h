@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace foxpro {
+
+// The name a file is given in error descriptions.
+QString displayName(const QString &path);
+
+// Reads at most maxBytes from the start of the file (read-only; closed on
+// return) and reports the file's size. Throws Failure 1 when it does not
+// exist, 1705 when it cannot be read.
+QByteArray readFileStart(const QString &path, qint64 maxBytes, qint64 *fileSize);
+QByteArray readWholeFile(const QString &path);
+
+// The existing entry that relative names under base, each part matched
+// case-insensitively when the exact name is missing ("\" counts as a
+// separator). Empty when there is none.
+QString resolveCaseInsensitive(const QString &base, const QString &relative);
+
+} // namespace foxpro

@@ -1,0 +1,207 @@
+#include "foxproreader.h"
+
+#include "datasource.h"
+#include "datasourcestring.h"
+
+#include <QRegularExpression>
+
+namespace foxpro {
+
+namespace {
+
+// ADO's "Item cannot be found in the collection".
+constexpr int ItemNotFound = 3265;
+
+Failure closedFailure(const char *what)
+{
+    return Failure(QStringLiteral("Operation is not allowed when the %1 is closed.").arg(QLatin1String(what)),
+                   ado::ObjectClosed);
+}
+
+class ReaderConnection : public ado::Connection {
+public:
+    void setCursorLocation(int) override {}
+
+    void Open(const QString &connectionString) override
+    {
+        m_source.reset();
+        m_source = DataSource::open(dataSourceOf(connectionString));
+    }
+
+    int State() const override { return m_source ? ado::adStateOpen : ado::adStateClosed; }
+    void Close() override { m_source.reset(); }
+    std::unique_ptr<ado::Recordset> OpenSchema(int schema) override;
+
+    // The open data source; throws when the connection is closed.
+    std::shared_ptr<DataSource> source() const
+    {
+        if (!m_source)
+            throw closedFailure("connection");
+        return m_source;
+    }
+
+private:
+    std::shared_ptr<DataSource> m_source;
+};
+
+std::shared_ptr<DataSource> sourceOf(ado::Connection &connection)
+{
+    const auto *ours = dynamic_cast<const ReaderConnection *>(&connection);
+    if (!ours)
+        throw closedFailure("connection");
+    return ours->source();
+}
+
+class ReaderRecordset : public ado::Recordset {
+public:
+    ReaderRecordset() = default;
+    explicit ReaderRecordset(QList<TableEntry> rows) : m_rows(std::move(rows)), m_open(true) {}
+
+    void Open(const QString &source, ado::Connection &activeConnection, int, int) override
+    {
+        static const QRegularExpression command(QStringLiteral(R"(^\s*select\s+\*\s+from\s+\[(.*)\]\s*;?\s*$)"),
+                                                QRegularExpression::CaseInsensitiveOption
+                                                    | QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpressionMatch match = command.match(source);
+        if (!match.hasMatch())
+            throw Failure(QStringLiteral("Only \"select * from [table]\" can be opened, not \"%1\".").arg(source),
+                          ado::UnsupportedCommand);
+        Close();
+        m_table = sourceOf(activeConnection)->describe(match.captured(1));
+        m_open = true;
+    }
+
+    int State() const override { return m_open ? ado::adStateOpen : ado::adStateClosed; }
+
+    void Close() override
+    {
+        m_open = false;
+        m_table.reset();
+        m_rows.clear();
+        m_position = 0;
+    }
+
+    bool atEnd() const override
+    {
+        requireOpen();
+        return m_position >= m_rows.size();
+    }
+
+    void MoveNext() override
+    {
+        if (atEnd())
+            throw Failure(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."),
+                          ItemNotFound);
+        ++m_position;
+    }
+
+    QString value(const QString &column) const override
+    {
+        if (atEnd())
+            throw Failure(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."),
+                          ItemNotFound);
+        const TableEntry &row = m_rows[m_position];
+        if (column.compare(QLatin1String("TABLE_NAME"), Qt::CaseInsensitive) == 0)
+            return row.name;
+        if (column.compare(QLatin1String("TABLE_TYPE"), Qt::CaseInsensitive) == 0)
+            return row.isView ? QStringLiteral("VIEW") : QStringLiteral("TABLE");
+        throw Failure(QStringLiteral("Column '%1' does not exist in the table list.").arg(column), ItemNotFound);
+    }
+
+    int fieldCount() const override
+    {
+        requireOpen();
+        return m_table ? int(m_table->columns.size()) : 2;
+    }
+
+    ado::Field field(int index) const override
+    {
+        requireOpen();
+        if (!m_table) {
+            if (index == 0 || index == 1)
+                return {index == 0 ? QStringLiteral("TABLE_NAME") : QStringLiteral("TABLE_TYPE"), ado::adVarChar, 128};
+        } else if (index >= 0 && index < m_table->columns.size()) {
+            const ColumnDescription &column = m_table->columns[index];
+            return {column.name, column.type, column.size};
+        }
+        throw Failure(QStringLiteral("There is no field %1.").arg(index), ItemNotFound);
+    }
+
+private:
+    void requireOpen() const
+    {
+        if (!m_open)
+            throw closedFailure("record set");
+    }
+
+    QList<TableEntry> m_rows;
+    qsizetype m_position = 0;
+    std::shared_ptr<const TableDescription> m_table;
+    bool m_open = false;
+};
+
+std::unique_ptr<ado::Recordset> ReaderConnection::OpenSchema(int schema)
+{
+    const std::shared_ptr<DataSource> opened = source();
+    if (schema != ado::adSchemaTables)
+        throw Failure(QStringLiteral("Schema %1 is not supported; only the table list (20) is.").arg(schema),
+                      ado::UnsupportedCommand);
+    return std::make_unique<ReaderRecordset>(opened->tables());
+}
+
+class ReaderCatalogTable : public ado::CatalogTable {
+public:
+    ReaderCatalogTable(QString name, std::shared_ptr<const TableDescription> description)
+        : m_name(std::move(name)), m_description(std::move(description))
+    {
+    }
+
+    QString columnProperty(const QString &column, const QString &property) const override
+    {
+        const ColumnDescription *found = m_description->findColumn(column);
+        if (!found)
+            throw Failure(QStringLiteral("Column '%1' does not exist in table '%2'.").arg(column, m_name),
+                          ItemNotFound);
+        if (property.compare(QLatin1String("Description"), Qt::CaseInsensitive) != 0)
+            throw Failure(QStringLiteral("Column '%1' of table '%2' has no property '%3'.")
+                              .arg(column, m_name, property),
+                          ItemNotFound);
+        return found->description;
+    }
+
+private:
+    QString m_name;
+    std::shared_ptr<const TableDescription> m_description;
+};
+
+class ReaderCatalog : public ado::Catalog {
+public:
+    void setActiveConnection(ado::Connection &connection) override { m_source = sourceOf(connection); }
+
+    std::shared_ptr<const ado::CatalogTable> Tables(const QString &name) const override
+    {
+        if (!m_source)
+            throw Failure(QStringLiteral("The catalog has no active connection."), ado::ObjectClosed);
+        return std::make_shared<ReaderCatalogTable>(name, m_source->describe(name));
+    }
+
+private:
+    std::shared_ptr<DataSource> m_source;
+};
+
+class ReaderFactory : public ado::Factory {
+public:
+    std::unique_ptr<ado::Connection> createConnection() override { return std::make_unique<ReaderConnection>(); }
+    std::unique_ptr<ado::Recordset> createRecordset() override { return std::make_unique<ReaderRecordset>(); }
+    std::unique_ptr<ado::Catalog> createCatalog() override { return std::make_unique<ReaderCatalog>(); }
+};
+
+} // namespace
+
+ado::Factory &readerFactory()
+{
+    static ReaderFactory instance;
+    return instance;
+}
+
+} // namespace foxpro

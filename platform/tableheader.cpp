@@ -1,0 +1,205 @@
+#include "tableheader.h"
+
+#include "dataaccess.h"
+#include "fileaccess.h"
+
+namespace foxpro {
+
+namespace {
+
+constexpr int BacklinkSize = 263;
+
+bool isKnownVersion(quint8 version)
+{
+    switch (version) {
+    case 0x02: case 0x03: case 0x04: case 0x05: case 0x07:
+    case 0x30: case 0x31: case 0x32:
+    case 0x43: case 0x63: case 0x7B: case 0x83: case 0x87: case 0x8B: case 0x8C: case 0x8E:
+    case 0xCB: case 0xE5: case 0xF5: case 0xFB:
+        return true;
+    default:
+        return false;
+    }
+}
+
+quint32 le16(QByteArrayView bytes, qsizetype at)
+{
+    return quint32(uchar(bytes[at])) | quint32(uchar(bytes[at + 1])) << 8;
+}
+
+quint32 le32(QByteArrayView bytes, qsizetype at)
+{
+    return le16(bytes, at) | le16(bytes, at + 2) << 16;
+}
+
+QByteArray nameUpToNul(QByteArrayView bytes)
+{
+    const qsizetype end = bytes.indexOf('\0');
+    return (end < 0 ? bytes : bytes.first(end)).toByteArray();
+}
+
+// A slot that ends the descriptors: CR as written, LF as some shapefile
+// writers leave it, NUL where a writer left the terminator out.
+bool isTerminator(char c)
+{
+    return c == 0x0D || c == 0x0A || c == 0x00;
+}
+
+Failure notATable(const QString &fileName, const QString &what)
+{
+    return Failure(QStringLiteral("'%1' is not a table: %2").arg(fileName, what), ado::NotATable);
+}
+
+Failure corrupted(const QString &fileName, const QString &what)
+{
+    return Failure(QStringLiteral("'%1' is corrupted: %2").arg(fileName, what), ado::TableCorrupted);
+}
+
+FieldDescriptor parseDescriptor(QByteArrayView slot, bool level7, bool visualFoxPro)
+{
+    FieldDescriptor field;
+    if (level7) {
+        field.name = nameUpToNul(slot.first(32));
+        field.type = slot[32];
+        field.width = uchar(slot[33]);
+        field.decimals = uchar(slot[34]);
+    } else {
+        field.name = nameUpToNul(slot.first(11));
+        field.type = slot[11];
+        field.width = uchar(slot[16]);
+        field.decimals = uchar(slot[17]);
+        if (visualFoxPro)
+            field.flags = uchar(slot[18]);
+    }
+    return field;
+}
+
+int totalWidth(const QList<FieldDescriptor> &fields)
+{
+    int total = 1; // the deletion flag
+    for (const FieldDescriptor &field : fields)
+        total += field.width;
+    return total;
+}
+
+// Clipper, FoxPro 2.x, Excel and some Visual FoxPro-version writers store a character width above 255 with its
+// high byte in the decimals byte; accept that reading when it alone makes
+// the widths add up.
+bool widenCharacterFields(QList<FieldDescriptor> &fields, int recordLength)
+{
+    int total = 1;
+    for (const FieldDescriptor &field : fields)
+        total += field.type == 'C' ? field.width + 256 * field.decimals : field.width;
+    if (total != recordLength)
+        return false;
+    for (FieldDescriptor &field : fields) {
+        if (field.type == 'C') {
+            field.width += 256 * field.decimals;
+            field.decimals = 0;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool FieldDescriptor::isSystem() const
+{
+    return type == '0' || (flags & 0x01);
+}
+
+bool FieldDescriptor::isBinary() const
+{
+    return flags & 0x04;
+}
+
+bool isVisualFoxProVersion(quint8 version)
+{
+    return version == 0x30 || version == 0x31 || version == 0x32;
+}
+
+bool TableHeader::isVisualFoxPro() const
+{
+    return isVisualFoxProVersion(version);
+}
+
+bool TableHeader::isLevel7() const
+{
+    return version == 0x04 || version == 0x8C;
+}
+
+TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName)
+{
+    const qint64 available = qMin<qint64>(bytes.size(), fileSize);
+    if (available < 32)
+        throw notATable(fileName, QStringLiteral("the file is %1 bytes long, shorter than a header.").arg(available));
+
+    TableHeader header;
+    header.version = uchar(bytes[0]);
+    if (!isKnownVersion(header.version))
+        throw notATable(fileName, QStringLiteral("its first byte 0x%1 is no known table version.")
+                                      .arg(QString::number(header.version, 16).toUpper().rightJustified(2, QLatin1Char('0'))));
+    header.recordCount = le32(bytes, 4);
+    header.headerLength = int(le16(bytes, 8));
+    header.recordLength = int(le16(bytes, 10));
+    header.codePage = uchar(bytes[29]);
+
+    const bool level7 = header.isLevel7();
+    const bool visualFoxPro = header.isVisualFoxPro();
+    const int prefix = level7 ? 68 : 32;
+    const int slotSize = level7 ? 48 : 32;
+    if (header.headerLength <= prefix)
+        throw notATable(fileName, QStringLiteral("the header length %1 is shorter than a header.").arg(header.headerLength));
+    if (header.headerLength > available)
+        throw corrupted(fileName, QStringLiteral("the header length %1 runs past the end of the file (%2 bytes).")
+                                      .arg(header.headerLength).arg(fileSize));
+    if (header.recordLength == 0)
+        throw corrupted(fileName, QStringLiteral("the record length is 0."));
+
+    const QByteArrayView area = bytes.first(header.headerLength);
+    qsizetype at = prefix;
+    bool terminated = false;
+    while (at < area.size()) {
+        if (isTerminator(area[at])) {
+            terminated = true;
+            break;
+        }
+        if (at + slotSize > area.size())
+            throw corrupted(fileName, QStringLiteral("the field descriptors have no terminator within the header length %1.")
+                                          .arg(header.headerLength));
+        header.fields.append(parseDescriptor(area.sliced(at, slotSize), level7, visualFoxPro));
+        at += slotSize;
+    }
+    // Without a terminator the descriptors must fill the header exactly (a
+    // writer that left the byte out), which the loop above ensures.
+
+    if (totalWidth(header.fields) != header.recordLength
+        && !widenCharacterFields(header.fields, header.recordLength))
+        throw corrupted(fileName, QStringLiteral("the record length %1 disagrees with the field widths (%2 in all).")
+                                      .arg(header.recordLength).arg(totalWidth(header.fields)));
+
+    if (visualFoxPro && terminated) {
+        const qsizetype start = at + 1;
+        const qsizetype size = qMin<qsizetype>(BacklinkSize, area.size() - start);
+        if (size > 0)
+            header.backlink = nameUpToNul(area.sliced(start, size));
+    }
+    return header;
+}
+
+TableHeader readTableHeader(const QString &path)
+{
+    // One read covers the header of a table of up to a hundred-odd fields;
+    // a longer header is read again in full.
+    constexpr qint64 FirstRead = 4096;
+    qint64 fileSize = 0;
+    QByteArray bytes = readFileStart(path, FirstRead, &fileSize);
+    if (bytes.size() >= 32) {
+        const qint64 headerLength = le16(bytes, 8);
+        if (headerLength > bytes.size() && fileSize > bytes.size())
+            bytes = readFileStart(path, headerLength, &fileSize);
+    }
+    return parseTableHeader(bytes, fileSize, displayName(path));
+}
+
+} // namespace foxpro

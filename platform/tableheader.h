@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+namespace foxpro {
+
+struct FieldDescriptor {
+    QByteArray name; // as stored, up to its NUL
+    char type = 0;
+    int width = 0;
+    int decimals = 0;
+    quint8 flags = 0; // Visual FoxPro only; 0 in other dialects, whose byte 18 holds junk
+
+    bool isSystem() const; // _NullFlags and other hidden columns
+    bool isBinary() const; // NOCPTRANS
+};
+
+struct TableHeader {
+    quint8 version = 0;
+    quint8 codePage = 0;
+    quint32 recordCount = 0;
+    int headerLength = 0;
+    int recordLength = 0;
+    QList<FieldDescriptor> fields; // every field, system fields included
+    QByteArray backlink;           // Visual FoxPro: the owning container, relative to the table
+
+    bool isVisualFoxPro() const;
+    bool isLevel7() const; // dBase 7: 48-byte descriptors
+};
+
+bool isVisualFoxProVersion(quint8 version);
+
+// Parses the header from the first bytes of a file whose full size is fileSize;
+// fileName names the file in errors. Never reads outside the bytes given.
+// Throws Failure (15 not a table, 2091 corrupted).
+TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName);
+
+// Opens the file read-only, reads its header only and closes it.
+TableHeader readTableHeader(const QString &path);
+
+} // namespace foxpro
