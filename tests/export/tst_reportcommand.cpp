@@ -1,0 +1,167 @@
+#include "recorders.h"
+#include "reportfiles.h"
+#include "structurereport.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Outcome runTool(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return outcome;
+    outcome.exitCode = process.exitCode();
+    outcome.out = process.readAllStandardOutput();
+    outcome.err = process.readAllStandardError();
+    return outcome;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// What the window's writer produces for the same source and selection.
+QByteArray coreReport(const QString &path, const ReportSource &source, const QStringList &names,
+                      const QList<bool> &selected)
+{
+    ListSelection selection(names, selected);
+    RecordingFeedback feedback;
+    RecordingSink sink;
+    generateStructure(path, selection, source, feedback, sink);
+    return readAll(path);
+}
+
+} // namespace
+
+class ReportCommandTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void allTablesToStandardOutput();
+    void chosenTablesToFile();
+    void containerWithMissingTable();
+    void listsTables();
+    void unknownTable();
+    void usage_data();
+    void usage();
+    void help();
+
+private:
+    QTemporaryDir m_temporary;
+    QString m_folder;
+};
+
+void ReportCommandTest::initTestCase()
+{
+    QVERIFY(m_temporary.isValid());
+    m_folder = m_temporary.filePath(QStringLiteral("Sales Data"));
+    reportfiles::writeFolder(m_folder);
+    reportfiles::writeContainer(m_temporary.filePath(QStringLiteral("shop")));
+}
+
+void ReportCommandTest::allTablesToStandardOutput()
+{
+    const Outcome outcome = runTool({m_folder});
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.out, coreReport(m_temporary.filePath(QStringLiteral("all.txt")), ReportSource::folder(m_folder),
+                                     {"alpha", "nofields", "order lines"}, {true, true, true}));
+    QVERIFY(!outcome.out.contains("Done."));
+}
+
+void ReportCommandTest::chosenTablesToFile()
+{
+    const QString path = m_temporary.filePath(QStringLiteral("chosen.txt"));
+    const Outcome outcome = runTool({m_folder, "order lines", "nofields", "-o", path});
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(outcome.out, QByteArray());
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(readAll(path), reportfiles::golden(QStringLiteral("folder.txt"), m_folder));
+}
+
+void ReportCommandTest::containerWithMissingTable()
+{
+    const QString dbc = m_temporary.filePath(QStringLiteral("shop/shop.dbc"));
+    const Outcome outcome = runTool({dbc});
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.out, reportfiles::golden(QStringLiteral("container.txt"), dbc));
+    const QList<QByteArray> lines = outcome.err.split('\n');
+    QCOMPARE(lines.size(), 2); // one line, then the end
+    QVERIFY2(lines.first().startsWith("orvalle-report: Missing: "), lines.first().constData());
+    QVERIFY(lines.first().contains("Form2.generateStructure at line 158"));
+}
+
+void ReportCommandTest::listsTables()
+{
+    const Outcome folder = runTool({m_folder, "--list"});
+    QCOMPARE(folder.exitCode, 0);
+    QCOMPARE(folder.out, QByteArray("alpha\nnofields\norder lines\n"));
+    const Outcome container = runTool({"--list", m_temporary.filePath(QStringLiteral("shop/shop.dbc"))});
+    QCOMPARE(container.exitCode, 0);
+    QCOMPARE(container.out, QByteArray("LongNames\nMissing\nPlain\n"));
+    const Outcome missing = runTool({m_temporary.filePath(QStringLiteral("nowhere")), "--list"});
+    QCOMPARE(missing.exitCode, 1);
+    QCOMPARE(missing.out, QByteArray());
+    QCOMPARE(missing.err.count('\n'), 1);
+}
+
+void ReportCommandTest::unknownTable()
+{
+    const QString path = m_temporary.filePath(QStringLiteral("unknown.txt"));
+    const Outcome outcome = runTool({m_folder, "alpha", "Alpha", "-o", path});
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.out, QByteArray());
+    QVERIFY(outcome.err.startsWith("orvalle-report: Alpha: no such table"));
+    QCOMPARE(outcome.err.count('\n'), 1);
+    QVERIFY(!QFile::exists(path));
+}
+
+void ReportCommandTest::usage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("nothing") << QStringList();
+    QTest::newRow("unknown option") << QStringList{"--frobnicate", "x"};
+    QTest::newRow("output without a file") << QStringList{"x", "-o"};
+    QTest::newRow("two outputs") << QStringList{"x", "-o", "a", "--output", "b"};
+    QTest::newRow("list with a table") << QStringList{"x", "t", "--list"};
+}
+
+void ReportCommandTest::usage()
+{
+    QFETCH(QStringList, arguments);
+    const Outcome outcome = runTool(arguments);
+    QCOMPARE(outcome.exitCode, 2);
+    QCOMPARE(outcome.out, QByteArray());
+    QVERIFY(outcome.err.startsWith("orvalle-report: "));
+}
+
+void ReportCommandTest::help()
+{
+    const Outcome outcome = runTool({"--help"});
+    QCOMPARE(outcome.exitCode, 0);
+    QVERIFY(outcome.out.startsWith("Usage: orvalle-report SOURCE [TABLE ...] [-o FILE]\n"));
+    QVERIFY(outcome.out.contains("--list"));
+    QVERIFY(outcome.out.contains("Exit status"));
+}
+
+int runReportCommandTest(int argc, char **argv)
+{
+    ReportCommandTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_reportcommand.moc"
