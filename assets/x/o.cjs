@@ -29,8 +29,8 @@ QPushButton {
     color: palette(button-text);
     border: 1px solid palette(mid);
     border-radius: 4px;
-    padding: 4px 12px;
-    min-height: 18px;
+    /* The windows place their buttons at fixed sizes: keep the captions room. */
+    padding: 1px 2px;
 }
 
 QPushButton:hover {
