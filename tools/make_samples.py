@@ -229,11 +229,11 @@ def build_table(table):
     return dbf, (memo.render() if memo else None)
 
 
-def d(text):
+def on(text):
     return datetime.date.fromisoformat(text)
 
 
-def t(text):
+def at(text):
     return datetime.datetime.fromisoformat(text)
 
 
@@ -265,22 +265,22 @@ def sample_tables():
     ], [
         ("ALDMIL", "Alder Mill Provisions", "Hanna Lindqvist",
          "orders@aldermill.example", "+46 31 555 0142", "Göteborg", "Sweden",
-         d("2015-04-20"), 5000.00, True,
+         on("2015-04-20"), 5000.00, True,
          "Prefers delivery before 9 a.m.\r\nInvoice monthly."),
         ("BRKSTN", "Brookstone Grocers", "Marcus Hale",
          "m.hale@brookstone.example", "+44 161 555 0187", "Manchester", "UK",
-         d("2017-09-02"), 12500.00, True, None),
+         on("2017-09-02"), 12500.00, True, None),
         ("CEDARH", "Cedar Hollow Café", "Élise Moreau",
          None, "+33 4 55 50 12 90", "Annecy", "France",
-         d("2019-01-15"), 1500.00, True,
+         on("2019-01-15"), 1500.00, True,
          "No e-mail address; confirm orders by telephone."),
         ("DUNMOR", "Dunmore & Sons", "Patrick Dunmore",
          "accounts@dunmore.example", "+353 1 555 0133", "Dublin", "Ireland",
-         d("2012-11-30"), 20000.00, False,
+         on("2012-11-30"), 20000.00, False,
          "Account closed after the shop was sold in 2022."),
         ("ELMWAY", "Elmway Market", "Sofia Reyes",
          "sofia@elmway.example", "+1 503 555 0178", "Portland", "USA",
-         d("2021-06-07"), 7500.00, True, None),
+         on("2021-06-07"), 7500.00, True, None),
     ])
 
     products = Table("products", [
@@ -300,28 +300,28 @@ def sample_tables():
         Field("PHOTO", "W", 4),
     ], [
         (1, "BEV-0001", "Highland Breakfast Tea, 100 bags", 1, 4.20, 5.95,
-         0.250, 7.00, 340, False, d("2016-02-01"), t("2024-02-28T09:15:00"),
+         0.250, 7.00, 340, False, on("2016-02-01"), at("2024-02-28T09:15:00"),
          "Strong black tea blend.", tiny_png((120, 60, 20))),
         (2, "BEV-0002", "Sparkling Spring Water 1 l", 1, 0.45, 0.89,
-         1.050, 7.00, 1200, False, d("2016-02-01"), t("2024-03-01T14:02:30"),
+         1.050, 7.00, 1200, False, on("2016-02-01"), at("2024-03-01T14:02:30"),
          None, None),
         (3, "BAK-0001", "Sourdough Loaf", 2, 2.10, 3.49,
-         0.800, 7.00, 45, False, d("2018-05-14"), t("2024-03-14T06:30:00"),
+         0.800, 7.00, 45, False, on("2018-05-14"), at("2024-03-14T06:30:00"),
          "Baked daily; sell within two days.", tiny_png((200, 160, 90))),
         (4, "BAK-0002", "Rye Crispbread", 2, 1.60, 2.79,
-         0.275, 7.00, 210, False, d("2018-05-14"), t("2023-12-11T10:45:00"),
+         0.275, 7.00, 210, False, on("2018-05-14"), at("2023-12-11T10:45:00"),
          None, None),
         (5, "DAI-0001", "Aged Mountain Cheese 200 g", 3, 3.80, 6.50,
-         0.200, 7.00, 96, False, d("2019-10-03"), t("2024-03-10T16:20:00"),
+         0.200, 7.00, 96, False, on("2019-10-03"), at("2024-03-10T16:20:00"),
          "Keep refrigerated at 4-6 °C.", None),
         (6, "DAI-0002", "Cultured Butter 250 g", 3, 2.25, 3.95,
-         0.250, 7.00, 0, True, d("2019-10-03"), t("2023-08-31T17:00:00"),
+         0.250, 7.00, 0, True, on("2019-10-03"), at("2023-08-31T17:00:00"),
          "Supplier stopped production in August 2023.", None),
         (7, "PAN-0001", "Cold-Pressed Rapeseed Oil 500 ml", 4, 3.10, 5.25,
-         0.520, 19.00, 130, False, d("2020-03-22"), t("2024-01-19T11:05:00"),
+         0.520, 19.00, 130, False, on("2020-03-22"), at("2024-01-19T11:05:00"),
          None, None),
         (8, "PAN-0002", "Wild Blueberry Jam", 4, 2.40, 4.10,
-         0.370, 7.00, 88, False, d("2021-07-09"), t("2024-03-05T08:50:45"),
+         0.370, 7.00, 88, False, on("2021-07-09"), at("2024-03-05T08:50:45"),
          None, None),
     ])
 
@@ -334,12 +334,12 @@ def sample_tables():
         Field("FREIGHT", "Y", 8, decimals=4),
         Field("PAID", "L", 1),
     ], [
-        (1001, "ALDMIL", d("2024-02-26"), t("2024-02-27T08:10:00"), "Courier", 12.50, True),
-        (1002, "BRKSTN", d("2024-02-28"), t("2024-03-01T13:45:00"), "Freight", 48.00, True),
-        (1003, "CEDARH", d("2024-03-04"), t("2024-03-05T09:30:00"), "Courier", 9.75, False),
-        (1004, "ELMWAY", d("2024-03-08"), t("2024-03-11T15:20:00"), "Post", 22.40, True),
-        (1005, "ALDMIL", d("2024-03-13"), t("2024-03-14T07:55:00"), "Courier", 12.50, False),
-        (1006, "BRKSTN", d("2024-03-15"), None, "Freight", 51.20, False),
+        (1001, "ALDMIL", on("2024-02-26"), at("2024-02-27T08:10:00"), "Courier", 12.50, True),
+        (1002, "BRKSTN", on("2024-02-28"), at("2024-03-01T13:45:00"), "Freight", 48.00, True),
+        (1003, "CEDARH", on("2024-03-04"), at("2024-03-05T09:30:00"), "Courier", 9.75, False),
+        (1004, "ELMWAY", on("2024-03-08"), at("2024-03-11T15:20:00"), "Post", 22.40, True),
+        (1005, "ALDMIL", on("2024-03-13"), at("2024-03-14T07:55:00"), "Courier", 12.50, False),
+        (1006, "BRKSTN", on("2024-03-15"), None, "Freight", 51.20, False),
     ])
 
     orderlines = Table("orderlines", [
