@@ -1,0 +1,626 @@
+// The first step of the wizard driven offscreen: start-up, the folder box and
+// its settings, the Advanced Options window, the validation and Test Connection.
+
+#include "addfolder.h"
+#include "form1.h"
+#include "form2.h"
+#include "form3.h"
+#include "foxpro1.h"
+#include "scriptedprompts.h"
+#include "windowlook.h"
+#include "wrappedfactory.h"
+#include "xbasewriter.h"
+
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+const QString invalidFolder = QStringLiteral(" input is not a valid folder. Please correct.");
+
+xbasewriter::TableSpec customerTable(const QByteArray &backlink = {})
+{
+    xbasewriter::TableSpec spec;
+    spec.fields = {{"CUST_ID", 'C', 6}, {"NAME", 'C', 40}, {"BALANCE", 'Y', 8}};
+    spec.recordCount = 3;
+    spec.backlink = backlink;
+    return spec;
+}
+
+// The two windows as the program wires them.
+struct Windows {
+    Form1 start;
+    Form2 tables{start, start};
+    Windows() { start.setTableStep(&tables); }
+};
+
+QStringList items(const QListWidget *list)
+{
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names << list->item(i)->text();
+    return names;
+}
+
+} // namespace
+
+class StartWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startUp_data();
+    void startUp();
+    void emptyStoreStartsInContainerModeOnTheStartWindow();
+    void typingWritesTheFolderOnEveryKeystroke();
+    void clearingTheFolderBoxKeepsTheMode();
+    void failingSettingsWriteIsReportedAndTheChangeGoesOn();
+    void advancedOptionsCancelStoresTypedFileAndFolderMode();
+    void advancedOptionsOkChoosesTheContainer();
+    void advancedOptionsBrowse();
+    void loadSampleHelpAndBrowse();
+    void validation_data();
+    void validation();
+    void moreThanAHundredTablesAreListed();
+    void testConnection_data();
+    void testConnection();
+    void testConnectionKeepsHourglassUntilDismissed();
+    void failingConnectionCreationIsReportedThenCouldNotConnect();
+    void nextBackAndNextShowTheNewSource();
+    void pointerFollowsButtonsAndBackground();
+    void windowLayout();
+    void fixtureContainers_data();
+    void fixtureContainers();
+};
+
+void StartWindowTest::startUp_data()
+{
+    QTest::addColumn<QString>("folder");       // "", "tables", "empty", "missing"
+    QTest::addColumn<QString>("option");       // stored FoxproOption, "<absent>" for none
+    QTest::addColumn<bool>("realContainer");
+    QTest::addColumn<bool>("tableWindow");     // the program opens on the table window
+    QTest::addColumn<bool>("containerMode");
+    QTest::addColumn<bool>("folderMessage");
+
+    const QStringList options{QStringLiteral("1"), QStringLiteral("2"), QString(), QStringLiteral("0"),
+                              QStringLiteral("<absent>")};
+    for (const QString &folder : {QString(), QStringLiteral("tables"), QStringLiteral("empty"),
+                                  QStringLiteral("missing")}) {
+        for (const QString &option : options) {
+            for (bool realContainer : {true, false}) {
+                bool tableWindow = false;
+                bool containerMode = false;
+                bool message = false;
+                if (!folder.isEmpty()) {
+                    // Restoring a non-empty folder always switches to folder mode.
+                    tableWindow = folder == QLatin1String("tables");
+                    message = folder == QLatin1String("missing");
+                } else if (option == QLatin1String("2")) {
+                    message = true; // an empty folder box is no folder
+                } else {
+                    containerMode = true;
+                    tableWindow = realContainer;
+                }
+                const QString row = QStringLiteral("folder=%1 option=%2 dbc=%3")
+                                        .arg(folder.isEmpty() ? QStringLiteral("<empty>") : folder, option,
+                                             realContainer ? QStringLiteral("real") : QStringLiteral("missing"));
+                QTest::newRow(qPrintable(row))
+                    << folder << option << realContainer << tableWindow << containerMode << message;
+            }
+        }
+    }
+}
+
+void StartWindowTest::startUp()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, option);
+    QFETCH(bool, realContainer);
+    QFETCH(bool, tableWindow);
+    QFETCH(bool, containerMode);
+    QFETCH(bool, folderMessage);
+
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    const QDir data(sandbox.dataFolder());
+    QVERIFY(data.mkpath(QStringLiteral("tables")) && data.mkpath(QStringLiteral("empty"))
+            && data.mkpath(QStringLiteral("shop")));
+    xbasewriter::writeTable(data.filePath(QStringLiteral("tables/customer.dbf")), customerTable());
+    xbasewriter::writeTable(data.filePath(QStringLiteral("shop/customer.dbf")), customerTable("shop.dbc"));
+    xbasewriter::ContainerTable customer;
+    customer.name = QStringLiteral("customer");
+    customer.path = QStringLiteral("customer.dbf");
+    for (const char *field : {"cust_id", "name", "balance"}) {
+        xbasewriter::ContainerField description;
+        description.name = QLatin1String(field);
+        customer.fields << description;
+    }
+    xbasewriter::ContainerSpec shop;
+    shop.tables << customer;
+    xbasewriter::writeContainer(data.filePath(QStringLiteral("shop/shop.dbc")), shop);
+
+    const QString folderPath = folder.isEmpty() ? QString() : data.filePath(folder);
+    const QString dbc = realContainer ? data.filePath(QStringLiteral("shop/shop.dbc"))
+                                      : data.filePath(QStringLiteral("shop/gone.dbc"));
+    sandbox.setSetting(QStringLiteral("FreeTableFolder"), folderPath);
+    sandbox.setSetting(QStringLiteral("DBCFile"), dbc);
+    if (option != QLatin1String("<absent>"))
+        sandbox.setSetting(QStringLiteral("FoxproOption"), option);
+
+    Windows windows;
+    windows.start.Form_Load();
+
+    QCOMPARE(windows.start.OptionDBC1, containerMode);
+    QCOMPARE(windows.start.DBCPath1, dbc);
+    QCOMPARE(windows.start.Text2->text(), folderPath);
+    QCOMPARE(windows.tables.isVisible(), tableWindow);
+    QCOMPARE(windows.start.isVisible(), !tableWindow);
+    if (!folder.isEmpty())
+        QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("2"));
+    const QStringList expectedMessages = folderMessage
+        ? QStringList{QStringLiteral("Free Table Folder ") + folderPath + invalidFolder}
+        : QStringList{};
+    QCOMPARE(prompts.texts(QStringLiteral("message")), expectedMessages);
+    QVERIFY(prompts.texts(QStringLiteral("error")).isEmpty());
+    if (tableWindow)
+        QCOMPARE(items(windows.tables.List1), QStringList{QStringLiteral("customer")});
+    QVERIFY(prompts.settled());
+}
+
+void StartWindowTest::emptyStoreStartsInContainerModeOnTheStartWindow()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    windows.start.Form_Load();
+    QVERIFY(windows.start.OptionDBC1);
+    QVERIFY(windows.start.DBCPath1.isEmpty());
+    QVERIFY(windows.start.Text2->text().isEmpty());
+    QVERIFY(windows.start.isVisible());
+    QVERIFY(!windows.tables.isVisible());
+    QVERIFY(prompts.calls.isEmpty());
+    QCOMPARE(windows.start.windowTitle(), QStringLiteral("Orvalle"));
+    QVERIFY(!windows.start.pointer()->hasCustomImage()); // no hand pointer beside the program
+    // Nothing was restored, so nothing was written.
+    QVERIFY(!sandbox.hasSetting(QStringLiteral("FoxproOption")));
+}
+
+void StartWindowTest::typingWritesTheFolderOnEveryKeystroke()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    windows.start.Form_Load();
+    windows.start.Text2->setFocus();
+    const QString typed = QStringLiteral("/srv/data1");
+    for (qsizetype i = 0; i < typed.size(); ++i) {
+        QTest::keyClick(windows.start.Text2, typed.at(i).toLatin1());
+        QCOMPARE(sandbox.setting(QStringLiteral("FreeTableFolder")), typed.left(i + 1));
+    }
+    QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("2"));
+    QVERIFY(!windows.start.OptionDBC1);
+    QVERIFY(prompts.calls.isEmpty());
+}
+
+void StartWindowTest::clearingTheFolderBoxKeepsTheMode()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    sandbox.setSetting(QStringLiteral("FreeTableFolder"), QStringLiteral("/nowhere"));
+    prompts.calls.clear();
+    Windows windows;
+    windows.start.Form_Load();
+    prompts.calls.clear();
+    // A container chosen afterwards stays the source when the box is cleared.
+    windows.start.OptionDBC1 = true;
+    sandbox.setSetting(QStringLiteral("FoxproOption"), QStringLiteral("1"));
+    windows.start.Text2->clear();
+    QCOMPARE(sandbox.setting(QStringLiteral("FreeTableFolder")), QString());
+    QVERIFY(sandbox.hasSetting(QStringLiteral("FreeTableFolder")));
+    QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("1"));
+    QVERIFY(windows.start.OptionDBC1);
+}
+
+void StartWindowTest::failingSettingsWriteIsReportedAndTheChangeGoesOn()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    windows.start.Form_Load();
+    QVERIFY(windows.start.OptionDBC1);
+    QVERIFY(QDir().mkpath(sandbox.settingsFile())); // the store cannot be written now
+    windows.start.Text2->setText(QStringLiteral("/srv"));
+    const QStringList errors = prompts.texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 2);
+    QVERIFY(errors[0].contains(QStringLiteral("\r\nin Orvallix2021/08/31.Form1.Text2_Change at line 100\r\r")));
+    QVERIFY(errors[1].contains(QStringLiteral("\r\nin Orvallix2021/08/31.Form1.Text2_Change at line 104\r\r")));
+    QCOMPARE(prompts.calls[0].caption, QStringLiteral("Application Error"));
+    QVERIFY(!windows.start.OptionDBC1); // the step after the failed writes still ran
+}
+
+void StartWindowTest::advancedOptionsCancelStoresTypedFileAndFolderMode()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    sandbox.setSetting(QStringLiteral("DBCFile"), QStringLiteral("/old/first.dbc"));
+    Windows windows;
+    windows.start.Form_Load();
+    QCOMPARE(windows.start.DBCPath1, QStringLiteral("/old/first.dbc"));
+    prompts.whileModal([&](QDialog *dialog) {
+        auto *options = qobject_cast<Form3 *>(dialog);
+        QVERIFY(options);
+        QVERIFY(options->isModal());
+        QCOMPARE(options->Text1->text(), QStringLiteral("/old/first.dbc"));
+        options->Text1->clear();
+        QTest::keyClicks(options->Text1, QStringLiteral("/new/x.dbc"));
+        QCOMPARE(sandbox.setting(QStringLiteral("DBCFile")), QStringLiteral("/new/x.dbc"));
+        options->PushButton2->click();
+    });
+    windows.start.PushButton12->click();
+    QCOMPARE(prompts.calls.constLast().caption, QStringLiteral("Advanced Options"));
+    QCOMPARE(sandbox.setting(QStringLiteral("DBCFile")), QStringLiteral("/new/x.dbc"));
+    QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("2"));
+    QVERIFY(!windows.start.OptionDBC1);
+    QCOMPARE(windows.start.DBCPath1, QStringLiteral("/old/first.dbc"));
+    QVERIFY(prompts.settled());
+}
+
+void StartWindowTest::advancedOptionsOkChoosesTheContainer()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    sandbox.setSetting(QStringLiteral("FreeTableFolder"), QStringLiteral("/nowhere"));
+    Windows windows;
+    windows.start.Form_Load();
+    QVERIFY(!windows.start.OptionDBC1);
+
+    // OK with an empty box changes nothing.
+    prompts.whileModal([&](QDialog *dialog) {
+        auto *options = qobject_cast<Form3 *>(dialog);
+        options->Text1->clear();
+        options->PushButton1->click();
+    });
+    windows.start.PushButton12->click();
+    QVERIFY(!windows.start.OptionDBC1);
+    QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("2"));
+
+    prompts.whileModal([&](QDialog *dialog) {
+        auto *options = qobject_cast<Form3 *>(dialog);
+        options->Text1->setText(QStringLiteral("/data/sales.dbc"));
+        options->PushButton1->click();
+    });
+    windows.start.PushButton12->click();
+    QVERIFY(windows.start.OptionDBC1);
+    QCOMPARE(windows.start.DBCPath1, QStringLiteral("/data/sales.dbc"));
+    QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("1"));
+    QCOMPARE(Foxpro1::GetConnectionString(windows.start),
+             QStringLiteral("Provider=vfpoledb.1;Data Source=/data/sales.dbc;Collating Sequence=machine;"));
+    QVERIFY(Foxpro1::GetPath(windows.start).isEmpty());
+    QCOMPARE(Foxpro1::GetDBName(windows.start), QStringLiteral("/data/sales.dbc"));
+    QVERIFY(prompts.settled());
+}
+
+void StartWindowTest::advancedOptionsBrowse()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    windows.start.Form_Load();
+    prompts.answerFile(QString()); // cancelled
+    prompts.answerFile(QStringLiteral("/data/Chosen.DBC"));
+    prompts.whileModal([&](QDialog *dialog) {
+        auto *options = qobject_cast<Form3 *>(dialog);
+        options->Text1->setText(QStringLiteral("typed"));
+        options->PushButton5->click();
+        QCOMPARE(options->Text1->text(), QStringLiteral("typed"));
+        options->PushButton5->click();
+        QCOMPARE(options->Text1->text(), QStringLiteral("/data/Chosen.DBC"));
+        options->reject(); // the close box: the mode stays
+    });
+    windows.start.PushButton12->click();
+    const PromptCall expected{QStringLiteral("openFile"), QStringLiteral("Select Foxpro Database"),
+                              QStringLiteral("Microsoft Database (*.dbc)|*.dbc|")};
+    QCOMPARE(prompts.calls.at(1), expected);
+    QCOMPARE(sandbox.setting(QStringLiteral("DBCFile")), QStringLiteral("/data/Chosen.DBC"));
+    QVERIFY(windows.start.OptionDBC1);
+    QVERIFY(!sandbox.hasSetting(QStringLiteral("FoxproOption")));
+    QVERIFY(prompts.settled());
+}
+
+void StartWindowTest::loadSampleHelpAndBrowse()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    windows.start.Form_Load();
+
+    windows.start.PushButton10->click();
+    QCOMPARE(prompts.calls.constLast(),
+             (PromptCall{QStringLiteral("message"), QStringLiteral("Orvalle"),
+                         QStringLiteral("Make sure FoxPro is closed while using this application.")}));
+    QVERIFY(windows.start.OptionDBC1);
+
+    windows.start.PushButton1->click();
+    const QString samples = sandbox.programFolder() + QStringLiteral("/Samples");
+    QCOMPARE(windows.start.Text2->text(), samples);
+    QCOMPARE(sandbox.setting(QStringLiteral("FreeTableFolder")), samples);
+    QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("2"));
+    QVERIFY(!windows.start.OptionDBC1);
+    QVERIFY(!windows.tables.isVisible()); // it never moves on by itself
+
+    // Load Sample again after a container was chosen: the mode is set before the text.
+    windows.start.OptionDBC1 = true;
+    windows.start.PushButton1->click();
+    QVERIFY(!windows.start.OptionDBC1);
+
+    prompts.answerFolder(QString());
+    windows.start.PushButton7->click();
+    QCOMPARE(windows.start.Text2->text(), samples);
+    QCOMPARE(prompts.calls.constLast(),
+             (PromptCall{QStringLiteral("browseFolder"), QStringLiteral("Please select folder:"), QString()}));
+    windows.start.OptionDBC1 = true;
+    prompts.answerFolder(sandbox.dataFolder());
+    windows.start.PushButton7->click();
+    QCOMPARE(windows.start.Text2->text(), sandbox.dataFolder());
+    QCOMPARE(sandbox.setting(QStringLiteral("FreeTableFolder")), sandbox.dataFolder());
+    QVERIFY(!windows.start.OptionDBC1);
+    QVERIFY(prompts.settled());
+}
+
+void StartWindowTest::validation_data()
+{
+    QTest::addColumn<QStringList>("files");   // relative paths; a trailing "/" makes a folder
+    QTest::addColumn<QString>("folder");      // relative to the data folder, as typed
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<bool>("message");
+    QTest::newRow("upper-case table") << QStringList{"src/A.DBF"} << "src" << true << false;
+    QTest::newRow("hidden table") << QStringList{"src/.secret.dbf"} << "src" << true << false;
+    QTest::newRow("only ~ files") << QStringList{"src/~work.dbf"} << "src" << false << false;
+    QTest::newRow("folder named like a table") << QStringList{"src/old.dbf/"} << "src" << false << false;
+    QTest::newRow("tables only in sub-folders") << QStringList{"src/sub/a.dbf"} << "src" << false << false;
+    QTest::newRow("trailing separator") << QStringList{"src/a.dbf"} << "src/" << true << false;
+    QTest::newRow("dbf in the folder's own path") << QStringList{"dbfdata/notes.Dbf"} << "dbfdata" << true << false;
+    QTest::newRow("other files only") << QStringList{"src/a.txt"} << "src" << false << false;
+    QTest::newRow("missing folder") << QStringList{} << "gone" << false << true;
+    QTest::newRow("a file, not a folder") << QStringList{"src/a.dbf"} << "src/a.dbf" << false << true;
+}
+
+void StartWindowTest::validation()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, folder);
+    QFETCH(bool, valid);
+    QFETCH(bool, message);
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    const QDir data(sandbox.dataFolder());
+    for (const QString &file : files) {
+        if (file.endsWith(QLatin1Char('/'))) {
+            QVERIFY(data.mkpath(file));
+        } else {
+            QVERIFY(data.mkpath(QFileInfo(file).path()));
+            xbasewriter::writeTable(data.filePath(file), customerTable());
+        }
+    }
+    Windows windows;
+    windows.start.Text2->setText(data.path() + QLatin1Char('/') + folder);
+    QCOMPARE(Foxpro1::IsValidFoxProConnection(windows.start), valid);
+    const QStringList expected = message
+        ? QStringList{QStringLiteral("Free Table Folder ") + windows.start.Text2->text() + invalidFolder}
+        : QStringList{};
+    QCOMPARE(prompts.texts(QStringLiteral("message")), expected);
+}
+
+void StartWindowTest::moreThanAHundredTablesAreListed()
+{
+    QTemporaryDir dir;
+    for (int i = 0; i < 160; ++i)
+        xbasewriter::writeTable(dir.filePath(QStringLiteral("t%1.dbf").arg(i, 3, 10, QLatin1Char('0'))),
+                                customerTable());
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("z.dbf")));
+    const QStringList names = AddFolder::GetFilesInFolder(dir.path(), QStringLiteral("*.dbf"));
+    QCOMPARE(names.size(), 160);
+    QCOMPARE(names.first(), QStringLiteral("t000.dbf"));
+    QCOMPARE(names.last(), QStringLiteral("t159.dbf"));
+    QVERIFY(AddFolder::GetFilesInFolder(dir.filePath(QStringLiteral("z.dbf")), QStringLiteral("*.dbf")).isEmpty());
+}
+
+void StartWindowTest::testConnection_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("folder with tables") << "tables" << "Connection successful.";
+    QTest::newRow("missing folder") << "gone" << "Could not connect.";
+    QTest::newRow("empty folder box") << "" << "Could not connect.";
+}
+
+void StartWindowTest::testConnection()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, answer);
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    const QDir data(sandbox.dataFolder());
+    QVERIFY(data.mkpath(QStringLiteral("tables")));
+    xbasewriter::writeTable(data.filePath(QStringLiteral("tables/customer.dbf")), customerTable());
+    Windows windows;
+    windows.start.Text2->setText(folder.isEmpty() ? QString() : data.filePath(folder));
+    windows.start.OptionDBC1 = false;
+    prompts.calls.clear();
+    windows.start.PushButton8->click();
+    QCOMPARE(prompts.calls.size(), 1);
+    QCOMPARE(prompts.calls[0], (PromptCall{QStringLiteral("message"), QStringLiteral("Orvalle"), answer}));
+    QCOMPARE(windows.start.pointer()->code(), Main::PointerDefault);
+    QVERIFY(!windows.start.OptionDBC1);
+}
+
+void StartWindowTest::testConnectionKeepsHourglassUntilDismissed()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    windows.start.Text2->setText(sandbox.dataFolder());
+    int codeWhileShown = -1;
+    prompts.whileMessage([&] {
+        codeWhileShown = windows.start.pointer()->code();
+        // Moving over a button or the background changes nothing while busy.
+        QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(windows.start.PushButton3, &move);
+        QCoreApplication::sendEvent(windows.start.Text2, &move);
+    });
+    windows.start.PushButton8->click();
+    QCOMPARE(prompts.texts(QStringLiteral("message")), QStringList{QStringLiteral("Connection successful.")});
+    QCOMPARE(codeWhileShown, Main::PointerHourglass);
+    QCOMPARE(windows.start.pointer()->code(), Main::PointerDefault);
+}
+
+void StartWindowTest::failingConnectionCreationIsReportedThenCouldNotConnect()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    WrappedFactory factory;
+    factory.failConnectionCreation = true;
+    Windows windows;
+    windows.start.Text2->setText(sandbox.dataFolder());
+    windows.start.PushButton8->click();
+    QCOMPARE(prompts.calls.size(), 2);
+    QCOMPARE(prompts.calls[0].kind, QStringLiteral("error"));
+    QVERIFY(prompts.calls[0].text.startsWith(
+        QStringLiteral("Class not registered\r\nin Orvallix2021/08/31.Form1.PushButton8_Click at line 100\r\r")));
+    QCOMPARE(prompts.calls[1].text, QStringLiteral("Could not connect."));
+}
+
+void StartWindowTest::nextBackAndNextShowTheNewSource()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    const QDir data(sandbox.dataFolder());
+    QVERIFY(data.mkpath(QStringLiteral("one")) && data.mkpath(QStringLiteral("two")));
+    xbasewriter::writeTable(data.filePath(QStringLiteral("one/alpha.dbf")), customerTable());
+    xbasewriter::writeTable(data.filePath(QStringLiteral("two/Beta.DBF")), customerTable());
+    xbasewriter::writeTable(data.filePath(QStringLiteral("two/gamma.dbf")), customerTable());
+    Windows windows;
+    windows.start.Form_Load();
+
+    windows.start.Text2->setText(data.filePath(QStringLiteral("nowhere")));
+    windows.start.PushButton3->click();
+    QVERIFY(windows.start.isVisible());
+    QVERIFY(!windows.tables.isVisible());
+    QCOMPARE(prompts.texts(QStringLiteral("message")).size(), 1);
+
+    windows.start.Text2->setText(data.filePath(QStringLiteral("one")));
+    windows.start.PushButton3->click();
+    QVERIFY(windows.tables.isVisible());
+    QVERIFY(!windows.start.isVisible());
+    QCOMPARE(items(windows.tables.List1), QStringList{QStringLiteral("alpha")});
+
+    windows.tables.PushButton2->click();
+    QVERIFY(windows.start.isVisible());
+    QVERIFY(!windows.tables.isVisible());
+    windows.start.Text2->setText(data.filePath(QStringLiteral("two")));
+    windows.start.PushButton3->click();
+    QCOMPARE(items(windows.tables.List1), (QStringList{QStringLiteral("beta"), QStringLiteral("gamma")}));
+    QVERIFY(windows.tables.List1->item(0)->isSelected());
+    QVERIFY(!windows.tables.List1->item(1)->isSelected());
+    QCOMPARE(prompts.texts(QStringLiteral("error")), QStringList{});
+
+    windows.tables.close();
+    QCOMPARE(Sandbox::endCalls, 1);
+}
+
+void StartWindowTest::pointerFollowsButtonsAndBackground()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    auto move = [](auto *widget) {
+        QMouseEvent event(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget, &event);
+    };
+    Main::WindowPointer *pointer = windows.start.pointer();
+    move(windows.start.PushButton3);
+    QCOMPARE(pointer->code(), Main::PointerCustom);
+    QCOMPARE(windows.start.cursor().shape(), Qt::PointingHandCursor); // no hand image loaded
+    move(windows.start.Label1);
+    QCOMPARE(pointer->code(), Main::PointerCustom); // labels leave the pointer alone
+    move(windows.start.Text2);
+    QCOMPARE(pointer->code(), Main::PointerDefault);
+    QCOMPARE(windows.start.cursor().shape(), Qt::ArrowCursor);
+    move(windows.start.PushButton12);
+    move(windows.start.Frame1);
+    QCOMPARE(pointer->code(), Main::PointerDefault);
+    pointer->setCode(Main::PointerHourglass);
+    move(windows.start.PushButton1);
+    move(&windows.start);
+    QCOMPARE(pointer->code(), Main::PointerHourglass);
+    QCOMPARE(windows.start.cursor().shape(), Qt::WaitCursor);
+}
+
+void StartWindowTest::windowLayout()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    QCOMPARE(windows.start.size(), QSize(536, 172));
+    QCOMPARE(windows.start.Frame1->geometry(), QRect(8, 38, 520, 91));
+    QCOMPARE(windows.start.Text2->geometry(), QRect(160, 20, 297, 23));
+    QCOMPARE(windows.start.PushButton3->geometry(), QRect(8, 136, 520, 27));
+    QCOMPARE(windows.start.PushButton1->text(), QStringLiteral("Load Sample/Example Database"));
+    QCOMPARE(windows.start.PushButton3->font().pointSizeF(), 11.25);
+    QVERIFY(windows.start.Text2->font().bold());
+    QCOMPARE(windows.start.Text2->font().pointSizeF(), 9.0);
+    QVERIFY(windows.start.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(!(windows.start.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(windows.start.Text2->nextInFocusChain(), windows.start.PushButton7);
+    QCOMPARE(windows.tables.size(), QSize(536, 235));
+    QCOMPARE(windows.tables.List1->toolTip(), QStringLiteral("Hold CTRL+Click to select multiple tables"));
+    QCOMPARE(windows.tables.List1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    Form3 options(windows.start, &windows.start);
+    QCOMPARE(options.size(), QSize(536, 110));
+    QCOMPARE(options.Frame2->title(), QStringLiteral("Advanced Option"));
+    QCOMPARE(options.windowTitle(), QStringLiteral("Advanced Options"));
+}
+
+void StartWindowTest::fixtureContainers_data()
+{
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<QStringList>("firstTables");
+    QTest::newRow("northwind") << "VFPX__Samples/Northwind/northwind.dbc"
+                               << QStringList{"Categories", "CustomerCustomerDemo", "CustomerDemographics",
+                                              "Customers", "Employees", "EmployeeTerritories"};
+    QTest::newRow("testdata") << "VFPX__Samples/Data/testdata.dbc"
+                              << QStringList{"customer", "employee", "orders", "orditems", "products"};
+}
+
+void StartWindowTest::fixtureContainers()
+{
+    QFETCH(QString, container);
+    QFETCH(QStringList, firstTables);
+    const QString path = QStringLiteral(ORVALLE_FIXTURES_DIR "/") + container;
+    if (!QFileInfo::exists(path))
+        QSKIP("The shared fixtures folder is not beside the project.");
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    windows.start.Form_Load();
+    prompts.whileModal([&](QDialog *dialog) {
+        auto *options = qobject_cast<Form3 *>(dialog);
+        options->Text1->setText(path);
+        options->PushButton1->click();
+    });
+    windows.start.PushButton12->click();
+    windows.start.PushButton8->click();
+    QCOMPARE(prompts.texts(QStringLiteral("message")), QStringList{QStringLiteral("Connection successful.")});
+    windows.start.PushButton3->click();
+    QVERIFY(windows.tables.isVisible());
+    QCOMPARE(items(windows.tables.List1).mid(0, firstTables.size()), firstTables);
+    QVERIFY(prompts.texts(QStringLiteral("error")).isEmpty());
+}
+
+QTEST_MAIN(StartWindowTest)
+#include "tst_startwindow.moc"

@@ -1,0 +1,64 @@
+#include "wrappedfactory.h"
+
+namespace {
+
+ado::Factory &readerFactory()
+{
+    ado::setFactory(nullptr);
+    return ado::factory();
+}
+
+class WatchedRecordset final : public ado::Recordset {
+public:
+    WatchedRecordset(std::unique_ptr<ado::Recordset> inner, const WrappedFactory &owner)
+        : m_inner(std::move(inner)), m_owner(owner) {}
+
+    void Open(const QString &source, ado::Connection &connection, int cursorType, int lockType) override
+    {
+        if (m_owner.beforeOpen)
+            m_owner.beforeOpen(source);
+        m_inner->Open(source, connection, cursorType, lockType);
+    }
+    int State() const override { return m_inner->State(); }
+    void Close() override { m_inner->Close(); }
+    bool atEnd() const override { return m_inner->atEnd(); }
+    void MoveNext() override { m_inner->MoveNext(); }
+    QString value(const QString &column) const override { return m_inner->value(column); }
+    int fieldCount() const override { return m_inner->fieldCount(); }
+    ado::Field field(int index) const override { return m_inner->field(index); }
+
+private:
+    std::unique_ptr<ado::Recordset> m_inner;
+    const WrappedFactory &m_owner;
+};
+
+} // namespace
+
+WrappedFactory::WrappedFactory() : m_reader(readerFactory())
+{
+    ado::setFactory(this);
+}
+
+WrappedFactory::~WrappedFactory()
+{
+    ado::setFactory(nullptr);
+}
+
+std::unique_ptr<ado::Connection> WrappedFactory::createConnection()
+{
+    if (failConnectionCreation)
+        throw Failure(QStringLiteral("Class not registered"), 429);
+    return m_reader.createConnection();
+}
+
+std::unique_ptr<ado::Recordset> WrappedFactory::createRecordset()
+{
+    return std::make_unique<WatchedRecordset>(m_reader.createRecordset(), *this);
+}
+
+std::unique_ptr<ado::Catalog> WrappedFactory::createCatalog()
+{
+    if (failCatalogCreation)
+        throw Failure(QStringLiteral("Class not registered"), 429);
+    return m_reader.createCatalog();
+}

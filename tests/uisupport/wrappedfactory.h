@@ -1,0 +1,26 @@
+#pragma once
+
+// Wraps the FoxPro reader's data access objects so a test can make a creation
+// fail or act in the middle of an operation.
+
+#include "dataaccess.h"
+
+#include <functional>
+
+class WrappedFactory final : public ado::Factory {
+public:
+    WrappedFactory();
+    ~WrappedFactory() override;
+
+    bool failConnectionCreation = false;
+    bool failCatalogCreation = false;
+    // Runs before each record set Open, with its source text.
+    std::function<void(const QString &)> beforeOpen;
+
+    std::unique_ptr<ado::Connection> createConnection() override;
+    std::unique_ptr<ado::Recordset> createRecordset() override;
+    std::unique_ptr<ado::Catalog> createCatalog() override;
+
+private:
+    ado::Factory &m_reader;
+};
