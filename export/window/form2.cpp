@@ -132,7 +132,8 @@ void Form2::Form_Load()
     guard.step(110, [&] { setWindowTitle(Main::ProductName); });
     guard.step(112, [&] { Foxpro1::AddTablesToFoxproListbox(List1, m_source); });
     if (guard.test(114, [&] { return List1->count() > 0; }))
-        guard.step(114, [&] { List1->item(0)->setSelected(true); });
+        // The first item is also the current one, so "Start Exporting" takes it.
+        guard.step(114, [&] { List1->setCurrentRow(0, QItemSelectionModel::Select); });
     guard.step(116, [&] { setEnabled(true); });
     guard.step(118, [&] { m_pointer->setCode(Main::PointerDefault); });
 }
