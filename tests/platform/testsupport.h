@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class Failure;
+
+namespace ado {
+class Connection;
+}
+
+// The connection strings the program builds, one per mode.
+QString folderConnectionString(const QString &folder);
+QString containerConnectionString(const QString &dbcPath);
+
+// Opens a connection through the factory; the test fails when it throws.
+std::unique_ptr<ado::Connection> openConnection(const QString &connectionString);
+
+// The TABLE_NAME column of OpenSchema(20), in order.
+QStringList listTables(ado::Connection &connection);
+
+// Runs the call and returns the Failure it throws; number -1 and an empty
+// description when it throws none.
+struct Caught {
+    int number = -1;
+    QString description;
+};
+Caught failureOf(const std::function<void()> &call);
+
+// Each test class registers itself; main runs them all.
+using TestFactory = std::function<std::unique_ptr<QObject>()>;
+int registerTest(TestFactory factory);

@@ -1,0 +1,297 @@
+// Damaged tables and containers: each is refused with its own clear error,
+// none crashes or reads out of bounds (these also run under the sanitizers).
+
+#include "testsupport.h"
+
+#include "dataaccess.h"
+#include "xbasewriter.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace xbasewriter;
+
+namespace {
+
+void putLe16(QByteArray &bytes, int at, int value)
+{
+    bytes[at] = char(value & 0xFF);
+    bytes[at + 1] = char((value >> 8) & 0xFF);
+}
+
+void putLe32(QByteArray &bytes, int at, quint32 value)
+{
+    putLe16(bytes, at, int(value & 0xFFFF));
+    putLe16(bytes, at + 2, int(value >> 16));
+}
+
+quint32 le32(const QByteArray &bytes, int at)
+{
+    return quint32(uchar(bytes[at])) | quint32(uchar(bytes[at + 1])) << 8 | quint32(uchar(bytes[at + 2])) << 16
+           | quint32(uchar(bytes[at + 3])) << 24;
+}
+
+TableSpec dBase3()
+{
+    TableSpec spec;
+    spec.version = 0x03;
+    spec.fields = {{"NAME", 'C', 20}, {"QTY", 'N', 5}};
+    spec.recordCount = 2;
+    return spec; // header 32 + 2 * 32 + 1 = 97 bytes, records of 26 bytes
+}
+
+ContainerSpec oneTable(const QString &path)
+{
+    ContainerSpec spec;
+    spec.tables = {{QStringLiteral("orders"), path, {{QStringLiteral("name"), QStringLiteral("Who"), {}}}, {}}};
+    return spec;
+}
+
+// A container's layout as the writer makes it: header 296 + 8 * 32 = 552
+// bytes, records of 165 bytes, PROPERTY at offset 147 of a record; the
+// first table is record 6 (index 5) after the five database records.
+constexpr int ContainerHeader = 552;
+constexpr int ContainerRecord = 165;
+constexpr int TableRecord = ContainerHeader + 5 * ContainerRecord;
+
+} // namespace
+
+class BrokenTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void refused_data()
+    {
+        QTest::addColumn<QByteArray>("dbf");
+        QTest::addColumn<QByteArray>("dbc");
+        QTest::addColumn<QByteArray>("dct");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("description");
+
+        const QByteArray good = tableBytes(dBase3());
+        const QByteArray none;
+
+        QTest::newRow("truncated file") << good.left(20) << none << none << 15
+                                        << "'t.dbf' is not a table: the file is 20 bytes long, shorter than a header.";
+        QTest::newRow("empty file") << QByteArray() << none << none << 15
+                                    << "'t.dbf' is not a table: the file is 0 bytes long, shorter than a header.";
+        QByteArray shortHeader = good;
+        putLe16(shortHeader, 8, 20);
+        QTest::newRow("header length shorter than a header")
+            << shortHeader << none << none << 15 << "'t.dbf' is not a table: the header length 20 is shorter than a header.";
+        QByteArray longHeader = good;
+        putLe16(longHeader, 8, 5000);
+        QTest::newRow("header length beyond the file")
+            << longHeader << none << none << 2091
+            << QStringLiteral("'t.dbf' is corrupted: the header length 5000 runs past the end of the file (%1 bytes).")
+                   .arg(good.size());
+        QByteArray cutHeader = good.left(80);
+        QTest::newRow("file ends inside the header")
+            << cutHeader << none << none << 2091
+            << "'t.dbf' is corrupted: the header length 97 runs past the end of the file (80 bytes).";
+        QByteArray noTerminator = good;
+        noTerminator[96] = 'X';
+        QTest::newRow("no terminator") << noTerminator << none << none << 2091
+                                       << "'t.dbf' is corrupted: the field descriptors have no terminator within "
+                                          "the header length 97.";
+        QByteArray wrongRecordLength = good;
+        putLe16(wrongRecordLength, 10, 29);
+        QTest::newRow("record length disagrees with the widths")
+            << wrongRecordLength << none << none << 2091
+            << "'t.dbf' is corrupted: the record length 29 disagrees with the field widths (26 in all).";
+        QByteArray zeroRecordLength = good;
+        putLe16(zeroRecordLength, 10, 0);
+        QTest::newRow("record length 0") << zeroRecordLength << none << none << 2091
+                                         << "'t.dbf' is corrupted: the record length is 0.";
+        QByteArray unknownVersion = good;
+        unknownVersion[0] = char(0x99);
+        QTest::newRow("unknown version") << unknownVersion << none << none << 15
+                                         << "'t.dbf' is not a table: its first byte 0x99 is no known table version.";
+
+        // 2047 one-byte fields: the header length 32 + 2047 * 32 + 1 wraps to 1 in 16 bits.
+        TableSpec manyFields;
+        manyFields.version = 0x03;
+        for (int i = 0; i < 2047; ++i)
+            manyFields.fields.append({QByteArray("F") + QByteArray::number(i), 'C', 1});
+        QTest::newRow("field count that overflows the header length")
+            << tableBytes(manyFields) << none << none << 15
+            << "'t.dbf' is not a table: the header length 1 is shorter than a header.";
+        // 300 fields of 255 bytes: the record length 76 501 wraps to 10 965.
+        TableSpec wideFields;
+        wideFields.version = 0x03;
+        for (int i = 0; i < 300; ++i)
+            wideFields.fields.append({QByteArray("F") + QByteArray::number(i), 'C', 255});
+        QTest::newRow("field widths that overflow the record length")
+            << tableBytes(wideFields) << none << none << 2091
+            << "'t.dbf' is corrupted: the record length 10965 disagrees with the field widths (76501 in all).";
+
+        TableSpec level7;
+        level7.version = 0x04;
+        level7.fields = {{"LONG FIELD NAME", 'C', 10}};
+        QByteArray level7Short = tableBytes(level7);
+        putLe16(level7Short, 8, 60);
+        QTest::newRow("dBase 7 header shorter than its prefix")
+            << level7Short << none << none << 15 << "'t.dbf' is not a table: the header length 60 is shorter than a header.";
+
+        // Containers.
+        TableSpec orders;
+        orders.backlink = "c.dbc";
+        orders.fields = {{"NAME", 'C', 10}};
+        const QByteArray ordersTable = tableBytes(orders);
+        const ContainerFiles container = containerBytes(oneTable(QStringLiteral("t.dbf")));
+
+        QTest::newRow("container whose table file is missing")
+            << QByteArray() << containerBytes(oneTable(QStringLiteral("gone.dbf"))).dbc
+            << containerBytes(oneTable(QStringLiteral("gone.dbf"))).dct << 1 << "File 'gone.dbf' does not exist.";
+
+        QByteArray farBlock = container.dbc;
+        putLe32(farBlock, TableRecord + 147, 9999);
+        QTest::newRow("memo block beyond its memo file")
+            << ordersTable << farBlock << container.dct << 2091
+            << QStringLiteral("'c.dct' is corrupted: memo block 9999 lies beyond the end of the file (%1 bytes).")
+                   .arg(container.dct.size());
+
+        const quint32 block = le32(container.dbc, TableRecord + 147);
+        QByteArray longEntry = container.dct;
+        putLe32(longEntry, int(block * 64 + 8), 200);
+        QTest::newRow("property entry running past its memo")
+            << ordersTable << container.dbc << longEntry << 2091
+            << "'c.dct' is corrupted: a property entry of 200 bytes runs past the end of its memo.";
+
+        QByteArray zeroEntry = container.dct;
+        putLe32(zeroEntry, int(block * 64 + 8), 0);
+        QTest::newRow("property entry of length 0")
+            << ordersTable << container.dbc << zeroEntry << 2091
+            << "'c.dct' is corrupted: a property entry of 0 bytes runs past the end of its memo.";
+
+        QByteArray longMemo = container.dct;
+        putLe32(longMemo, int(block * 64 + 4), 0);
+        longMemo[int(block * 64 + 4)] = char(0x10); // big-endian length 0x10000000
+        QTest::newRow("memo longer than its file")
+            << ordersTable << container.dbc << longMemo << 2091
+            << QStringLiteral("'c.dct' is corrupted: the memo at block %1 (268435456 bytes) runs past the end of the file.")
+                   .arg(block);
+
+        QByteArray zeroBlockSize = container.dct;
+        zeroBlockSize[6] = 0;
+        zeroBlockSize[7] = 0;
+        QTest::newRow("memo block size 0") << ordersTable << container.dbc << zeroBlockSize << 2091
+                                           << "'c.dct' is corrupted: its block size is 0.";
+        QTest::newRow("memo shorter than its header") << ordersTable << container.dbc << QByteArray("abc") << 2091
+                                                      << "'c.dct' is corrupted: the file is 3 bytes long, shorter than "
+                                                         "a memo header.";
+
+        QByteArray truncatedContainer = container.dbc.left(TableRecord + 10);
+        QTest::newRow("container cut inside its records")
+            << ordersTable << truncatedContainer << container.dct << 2091
+            << "'c.dbc' is corrupted: it holds 7 records but the file ends after 5.";
+
+        QByteArray wrongType = container.dbc;
+        wrongType[32 + 2 * 32 + 11] = 'N'; // OBJECTTYPE becomes numeric
+        QTest::newRow("container column of the wrong type")
+            << ordersTable << wrongType << container.dct << 15
+            << "'c.dbc' is not a database container: its OBJECTTYPE field is not of the container's type.";
+    }
+
+    void refused()
+    {
+        QFETCH(QByteArray, dbf);
+        QFETCH(QByteArray, dbc);
+        QFETCH(QByteArray, dct);
+        QFETCH(int, number);
+        QFETCH(QString, description);
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        if (!dbf.isNull() || dbc.isEmpty())
+            writeFile(dir.filePath(QStringLiteral("t.dbf")), dbf);
+        if (!dbc.isEmpty()) {
+            writeFile(dir.filePath(QStringLiteral("c.dbc")), dbc);
+            writeFile(dir.filePath(QStringLiteral("c.dct")), dct);
+        }
+        const QString source = dbc.isEmpty() ? folderConnectionString(dir.path())
+                                             : containerConnectionString(dir.filePath(QStringLiteral("c.dbc")));
+        const QString table = dbc.isEmpty() ? QStringLiteral("t") : QStringLiteral("orders");
+
+        const Caught caught = failureOf([&] {
+            const auto connection = ado::factory().createConnection();
+            connection->Open(source);
+            const auto records = ado::factory().createRecordset();
+            records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection, 3, 3);
+        });
+        QCOMPARE(caught.description, description);
+        QCOMPARE(caught.number, number);
+    }
+
+    void accepted_data()
+    {
+        QTest::addColumn<QByteArray>("dbf");
+        QTest::addColumn<QStringList>("fields");
+        const QByteArray good = tableBytes(dBase3());
+        QByteArray lineFeed = good;
+        lineFeed[96] = 0x0A;
+        QTest::newRow("0x0A terminator") << lineFeed << QStringList{"name", "qty"};
+        QByteArray nul = good;
+        nul[96] = 0x00;
+        QTest::newRow("NUL where the terminator belongs") << nul << QStringList{"name", "qty"};
+        QByteArray missing = good;
+        missing.remove(96, 1);
+        putLe16(missing, 8, 96);
+        QTest::newRow("terminator left out, descriptors fill the header") << missing << QStringList{"name", "qty"};
+        QByteArray padded = good;
+        padded.insert(97, '\0');
+        putLe16(padded, 8, 98);
+        QTest::newRow("pad byte after the terminator") << padded << QStringList{"name", "qty"};
+        TableSpec wide;
+        wide.version = 0x03;
+        wide.fields = {{"TEXT", 'C', 520 % 256, 520 / 256}};
+        QByteArray wideBytes = tableBytes(wide);
+        putLe16(wideBytes, 10, 521);
+        QTest::newRow("character width in two bytes") << wideBytes << QStringList{"text"};
+        TableSpec noBacklink;
+        noBacklink.fields = {{"A", 'C', 3}};
+        QByteArray noBacklinkBytes = tableBytes(noBacklink).left(65);
+        putLe16(noBacklinkBytes, 8, 65);
+        QTest::newRow("Visual FoxPro without backlink space") << noBacklinkBytes << QStringList{"a"};
+        QTest::newRow("records missing: only the header is read")
+            << tableBytes(dBase3()).left(97).append(QByteArray(5, ' ')) << QStringList{"name", "qty"};
+    }
+
+    void accepted()
+    {
+        QFETCH(QByteArray, dbf);
+        QFETCH(QStringList, fields);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        writeFile(dir.filePath(QStringLiteral("t.dbf")), dbf);
+        const auto connection = openConnection(folderConnectionString(dir.path()));
+        QVERIFY(connection);
+        const auto records = ado::factory().createRecordset();
+        records->Open(QStringLiteral("select * from [t]"), *connection, 3, 3);
+        QStringList names;
+        for (int i = 0; i < records->fieldCount(); ++i)
+            names.append(records->field(i).name);
+        QCOMPARE(names, fields);
+    }
+
+    void damagedBacklinkedContainerKeepsShortNames()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        TableSpec orders;
+        orders.backlink = "c.dbc";
+        orders.fields = {{"NAME", 'C', 10}};
+        writeTable(dir.filePath(QStringLiteral("orders.dbf")), orders);
+        writeFile(dir.filePath(QStringLiteral("c.dbc")), QByteArray("not a container"));
+        const auto connection = openConnection(folderConnectionString(dir.path()));
+        QVERIFY(connection);
+        const auto records = ado::factory().createRecordset();
+        records->Open(QStringLiteral("select * from [orders]"), *connection, 3, 3);
+        QCOMPARE(records->field(0).name, QStringLiteral("name"));
+    }
+};
+
+static const int registered = registerTest([] { return std::make_unique<BrokenTest>(); });
+
+#include "tst_broken.moc"

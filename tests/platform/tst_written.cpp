@@ -1,0 +1,464 @@
+// Tables and containers the tests write themselves, one family of cases each.
+
+#include "testsupport.h"
+
+#include "dataaccess.h"
+#include "datasourcestring.h"
+#include "xbasewriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace xbasewriter;
+
+namespace {
+
+std::unique_ptr<ado::Recordset> openTable(ado::Connection &connection, const QString &table)
+{
+    std::unique_ptr<ado::Recordset> records = ado::factory().createRecordset();
+    records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), connection, 3, 3);
+    return records;
+}
+
+QStringList fieldNames(ado::Recordset &records)
+{
+    QStringList names;
+    for (int i = 0; i < records.fieldCount(); ++i)
+        names.append(records.field(i).name);
+    return names;
+}
+
+// A factory that counts what it creates and otherwise hands out the reader's objects.
+class CountingFactory : public ado::Factory {
+public:
+    explicit CountingFactory(ado::Factory &inner) : m_inner(inner) {}
+    std::unique_ptr<ado::Connection> createConnection() override { ++created; return m_inner.createConnection(); }
+    std::unique_ptr<ado::Recordset> createRecordset() override { ++created; return m_inner.createRecordset(); }
+    std::unique_ptr<ado::Catalog> createCatalog() override { ++created; return m_inner.createCatalog(); }
+    int created = 0;
+
+private:
+    ado::Factory &m_inner;
+};
+
+} // namespace
+
+class WrittenTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+
+    // Every dialect keeps its field list; the type letter decides the code.
+    void typeCodes_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QChar>("letter");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("size");
+
+        QTest::newRow("VFP C") << 0x30 << QChar('C') << 30 << 0 << 129 << 30;
+        QTest::newRow("VFP C binary") << 0x30 << QChar('C') << 12 << 0x04 << 128 << 12;
+        QTest::newRow("VFP C nullable") << 0x30 << QChar('C') << 12 << 0x02 << 129 << 12;
+        QTest::newRow("VFP 9 V") << 0x32 << QChar('V') << 20 << 0 << 200 << 20;
+        QTest::newRow("VFP 9 V binary") << 0x32 << QChar('V') << 20 << 0x04 << 204 << 20;
+        QTest::newRow("VFP 9 Q") << 0x32 << QChar('Q') << 16 << 0x04 << 204 << 16;
+        QTest::newRow("VFP 9 W") << 0x32 << QChar('W') << 4 << 0x04 << 205 << 2147483647;
+        QTest::newRow("VFP M") << 0x30 << QChar('M') << 4 << 0 << 203 << 2147483647;
+        QTest::newRow("VFP M binary") << 0x30 << QChar('M') << 4 << 0x04 << 205 << 2147483647;
+        QTest::newRow("VFP G") << 0x30 << QChar('G') << 4 << 0 << 205 << 2147483647;
+        QTest::newRow("VFP P") << 0x30 << QChar('P') << 4 << 0 << 205 << 2147483647;
+        QTest::newRow("VFP N") << 0x30 << QChar('N') << 10 << 0 << 131 << 19;
+        QTest::newRow("VFP F") << 0x30 << QChar('F') << 20 << 0 << 131 << 19;
+        QTest::newRow("VFP I") << 0x30 << QChar('I') << 4 << 0x04 << 3 << 4;
+        QTest::newRow("VFP I autoincrement") << 0x31 << QChar('I') << 4 << 0x0C << 3 << 4;
+        QTest::newRow("VFP B double") << 0x30 << QChar('B') << 8 << 0x04 << 5 << 8;
+        QTest::newRow("VFP Y") << 0x30 << QChar('Y') << 8 << 0x04 << 6 << 8;
+        QTest::newRow("VFP D") << 0x30 << QChar('D') << 8 << 0 << 133 << 6;
+        QTest::newRow("VFP T") << 0x30 << QChar('T') << 8 << 0x04 << 135 << 16;
+        QTest::newRow("VFP L") << 0x30 << QChar('L') << 1 << 0 << 11 << 2;
+        QTest::newRow("VFP unknown letter") << 0x30 << QChar('X') << 7 << 0 << 132 << 7;
+        QTest::newRow("FoxBASE C") << 0x02 << QChar('C') << 10 << 0 << 129 << 10;
+        QTest::newRow("dBase III N") << 0x03 << QChar('N') << 12 << 0 << 131 << 19;
+        QTest::newRow("dBase III memo") << 0x83 << QChar('M') << 10 << 0 << 203 << 2147483647;
+        QTest::newRow("dBase III junk flags ignored") << 0x03 << QChar('C') << 10 << 0x05 << 129 << 10;
+        QTest::newRow("dBase IV F") << 0x8B << QChar('F') << 15 << 0 << 131 << 19;
+        QTest::newRow("dBase IV binary memo B") << 0x8B << QChar('B') << 10 << 0 << 205 << 2147483647;
+        QTest::newRow("FoxPro 2 G") << 0xF5 << QChar('G') << 10 << 0 << 205 << 2147483647;
+        QTest::newRow("FoxPro 2 D") << 0xF5 << QChar('D') << 8 << 0 << 133 << 6;
+        QTest::newRow("dBase 7 I") << 0x04 << QChar('I') << 4 << 0 << 3 << 4;
+        QTest::newRow("dBase 7 +") << 0x8C << QChar('+') << 4 << 0 << 3 << 4;
+        QTest::newRow("dBase 7 O") << 0x04 << QChar('O') << 8 << 0 << 5 << 8;
+        QTest::newRow("dBase 7 @") << 0x8C << QChar('@') << 8 << 0 << 135 << 16;
+        QTest::newRow("dBase 7 L") << 0x04 << QChar('L') << 1 << 0 << 11 << 2;
+    }
+
+    void typeCodes()
+    {
+        QFETCH(int, version);
+        QFETCH(QChar, letter);
+        QFETCH(int, width);
+        QFETCH(int, flags);
+        QFETCH(int, type);
+        QFETCH(int, size);
+
+        TableSpec spec;
+        spec.version = quint8(version);
+        spec.fields = {{"FIRST", 'C', 5}, {"SECOND", letter.toLatin1(), width, 0, quint8(flags)}, {"THIRD", 'L', 1}};
+        writeTable(m_dir->filePath(QStringLiteral("t.dbf")), spec);
+
+        const auto connection = openConnection(folderConnectionString(m_dir->path()));
+        QVERIFY(connection);
+        const auto records = openTable(*connection, QStringLiteral("t"));
+        QCOMPARE(fieldNames(*records), (QStringList{"first", "second", "third"}));
+        QCOMPARE(records->field(1).type, type);
+        QCOMPARE(records->field(1).definedSize, size);
+    }
+
+    void systemFieldsAreHidden()
+    {
+        TableSpec spec;
+        spec.version = 0x32;
+        spec.fields = {{"NAME", 'V', 10, 0, 0x02}, {"AGE", 'I', 4, 0, 0x06}, {"_NullFlags", '0', 1, 0, 0x05}};
+        writeTable(m_dir->filePath(QStringLiteral("people.dbf")), spec);
+        const auto connection = openConnection(folderConnectionString(m_dir->path()));
+        QVERIFY(connection);
+        QCOMPARE(fieldNames(*openTable(*connection, QStringLiteral("PEOPLE"))), (QStringList{"name", "age"}));
+    }
+
+    void folderListing()
+    {
+        TableSpec spec;
+        spec.fields = {{"A", 'C', 1}};
+        for (const char *name : {"zeta.dbf", "Alpha.DBF", ".hidden.dbf", "mixed.Dbf", "with space.dbf", "notes.txt",
+                                 "dbf", "b.dbf.bak"})
+            writeTable(m_dir->filePath(QLatin1String(name)), spec);
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder.dbf")));
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("sub")));
+        writeTable(m_dir->filePath(QStringLiteral("sub/inner.dbf")), spec);
+
+        const auto connection = openConnection(folderConnectionString(m_dir->path()));
+        QVERIFY(connection);
+        QCOMPARE(listTables(*connection),
+                 (QStringList{".hidden", "alpha", "mixed", "with space", "zeta"}));
+        QCOMPARE(openTable(*connection, QStringLiteral("With Space"))->fieldCount(), 1);
+        QCOMPARE(openTable(*connection, QStringLiteral("ALPHA"))->fieldCount(), 1);
+    }
+
+    void codePages_data()
+    {
+        QTest::addColumn<int>("mark");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("comment");
+        // The stored bytes are the name in the code page of the mark (from the code page charts).
+        QTest::newRow("windows-1252") << 0x03 << QByteArray("CAF\xC9") << QString::fromUtf8("café")
+                                      << QString::fromUtf8("Überblick");
+        QTest::newRow("no mark: windows-1252") << 0x00 << QByteArray("CAF\xC9") << QString::fromUtf8("café")
+                                               << QString::fromUtf8("Überblick");
+        QTest::newRow("unknown mark: windows-1252") << 0x69 << QByteArray("CAF\xC9") << QString::fromUtf8("café")
+                                                    << QString::fromUtf8("Überblick");
+        QTest::newRow("windows-1251") << 0xC9 << QByteArray("\xC8\xCC\xDF") << QString::fromUtf8("имя")
+                                      << QString::fromUtf8("Клиент");
+        QTest::newRow("windows-1250") << 0xC8 << QByteArray("\x8A\xC8") << QString::fromUtf8("šč")
+                                      << QString::fromUtf8("Žluťoučký");
+        QTest::newRow("DOS 866") << 0x65 << QByteArray("\x88\x8C\x9F") << QString::fromUtf8("имя")
+                                 << QString::fromUtf8("Клиент");
+        QTest::newRow("DOS 437") << 0x01 << QByteArray("\x82T\x82") << QString::fromUtf8("été")
+                                 << QString::fromUtf8("Überblick");
+        QTest::newRow("DOS 850") << 0x02 << QByteArray("\x90T\x90") << QString::fromUtf8("été")
+                                 << QString::fromUtf8("Überblick");
+        QTest::newRow("windows-1253") << 0xCB << QByteArray("\xC1\xC2") << QString::fromUtf8("αβ")
+                                      << QString::fromUtf8("Ελληνικά");
+    }
+
+    void codePages()
+    {
+        QFETCH(int, mark);
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, name);
+        QFETCH(QString, comment);
+
+        TableSpec spec;
+        spec.codePage = quint8(mark);
+        spec.fields = {{stored, 'C', 8}};
+        writeTable(m_dir->filePath(QStringLiteral("free.dbf")), spec);
+        const auto folder = openConnection(folderConnectionString(m_dir->path()));
+        QVERIFY(folder);
+        QCOMPARE(openTable(*folder, QStringLiteral("free"))->field(0).name, name);
+
+        // The container's text in its own code page (the writer encodes it);
+        // the marks without a converter are written as windows-1252.
+        ContainerSpec container;
+        container.codePage = quint8(mark);
+        container.tables = {{QStringLiteral("free"), QStringLiteral("free.dbf"), {{QStringLiteral("long"), comment, {}}}, {}}};
+        writeContainer(m_dir->filePath(QStringLiteral("db.dbc")), container);
+        spec.backlink = "db.dbc";
+        writeTable(m_dir->filePath(QStringLiteral("free.dbf")), spec);
+        const auto connection = openConnection(containerConnectionString(m_dir->filePath(QStringLiteral("db.dbc"))));
+        QVERIFY(connection);
+        const auto catalog = ado::factory().createCatalog();
+        catalog->setActiveConnection(*connection);
+        QCOMPARE(catalog->Tables(QStringLiteral("free"))->columnProperty(QStringLiteral("long"), QStringLiteral("Description")),
+                 comment);
+    }
+
+    void containerNamesAndComments()
+    {
+        ContainerSpec container;
+        container.tables = {
+            {QStringLiteral("Order Lines"), QStringLiteral("ORDLINES.DBF"),
+             {{QStringLiteral("order_identifier"), QStringLiteral("Which order"), {}},
+              {QStringLiteral("gone"), QStringLiteral("deleted field"), {}, true},
+              {QStringLiteral("quantity_ordered"), {}, {}}},
+             QStringLiteral("Lines of each order")},
+            {QStringLiteral("removed"), QStringLiteral("removed.dbf"), {{QStringLiteral("x"), {}, {}}}, {}, true},
+            {QStringLiteral("customers"), QStringLiteral("Data/Cust.dbf"),
+             {{QStringLiteral("id"), QStringLiteral("Key"), {}}}, {}},
+            {QStringLiteral("Alpha"), QStringLiteral("alpha.dbf"), {{QStringLiteral("a"), {}, {}}}, {}},
+        };
+        container.views = {
+            {QStringLiteral("zeta view"),
+             {{QStringLiteral("name"), QStringLiteral("Shown name"), QStringLiteral("C(40)")},
+              {QStringLiteral("amount"), {}, QStringLiteral("N(10,2)")},
+              {QStringLiteral("id"), {}, QStringLiteral("I")},
+              {QStringLiteral("photo"), {}, QStringLiteral("M NOCPTRANS")}}},
+            {QStringLiteral("Beta"), {{QStringLiteral("when"), {}, QStringLiteral("T")}}},
+        };
+        writeContainer(m_dir->filePath(QStringLiteral("Sales.DBC")), container);
+
+        TableSpec lines;
+        lines.backlink = "Sales.DBC";
+        lines.fields = {{"ORDER_IDEN", 'I', 4, 0, 0x04}, {"QUANTITY_O", 'N', 8, 2}, {"_NullFlags", '0', 1, 0, 0x05}};
+        writeTable(m_dir->filePath(QStringLiteral("ordlines.dbf")), lines); // stored Path is upper case
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("data")));
+        TableSpec customers;
+        customers.backlink = "../Sales.DBC";
+        customers.fields = {{"ID", 'C', 6}};
+        writeTable(m_dir->filePath(QStringLiteral("data/CUST.dbf")), customers);
+        TableSpec alpha;
+        alpha.fields = {{"A", 'C', 1}};
+        writeTable(m_dir->filePath(QStringLiteral("alpha.dbf")), alpha);
+
+        const auto connection = openConnection(containerConnectionString(m_dir->filePath(QStringLiteral("Sales.DBC"))));
+        QVERIFY(connection);
+        QCOMPARE(listTables(*connection),
+                 (QStringList{"Alpha", "customers", "Order Lines", "Beta", "zeta view"}));
+
+        const auto lineFields = openTable(*connection, QStringLiteral("order lines"));
+        QCOMPARE(fieldNames(*lineFields), (QStringList{"order_identifier", "quantity_ordered"}));
+        QCOMPARE(lineFields->field(1).type, 131);
+        QCOMPARE(fieldNames(*openTable(*connection, QStringLiteral("CUSTOMERS"))), QStringList{"id"});
+
+        const auto view = openTable(*connection, QStringLiteral("Zeta View"));
+        QCOMPARE(fieldNames(*view), (QStringList{"name", "amount", "id", "photo"}));
+        QCOMPARE(view->field(0).type, 129);
+        QCOMPARE(view->field(0).definedSize, 40);
+        QCOMPARE(view->field(1).type, 131);
+        QCOMPARE(view->field(1).definedSize, 19);
+        QCOMPARE(view->field(2).type, 3);
+        QCOMPARE(view->field(3).type, 205);
+
+        const auto catalog = ado::factory().createCatalog();
+        catalog->setActiveConnection(*connection);
+        const auto table = catalog->Tables(QStringLiteral("Order Lines"));
+        QCOMPARE(table->columnProperty(QStringLiteral("order_identifier"), QStringLiteral("Description")),
+                 QStringLiteral("Which order"));
+        QCOMPARE(table->columnProperty(QStringLiteral("QUANTITY_ORDERED"), QStringLiteral("description")), QString());
+        QCOMPARE(catalog->Tables(QStringLiteral("zeta view"))->columnProperty(QStringLiteral("name"), QStringLiteral("Description")),
+                 QStringLiteral("Shown name"));
+
+        QCOMPARE(failureOf([&] { catalog->Tables(QStringLiteral("removed")); }).number, 1);
+        QCOMPARE(failureOf([&] { table->columnProperty(QStringLiteral("nosuch"), QStringLiteral("Description")); }).number,
+                 3265);
+        QCOMPARE(failureOf([&] { table->columnProperty(QStringLiteral("order_identifier"), QStringLiteral("Caption")); }).number,
+                 3265);
+
+        // Folder mode: the backlinked container beside the table lends its names and comments.
+        const auto folder = openConnection(folderConnectionString(m_dir->path()));
+        QVERIFY(folder);
+        QCOMPARE(listTables(*folder), (QStringList{"alpha", "ordlines"}));
+        QCOMPARE(fieldNames(*openTable(*folder, QStringLiteral("ordlines"))),
+                 (QStringList{"order_identifier", "quantity_ordered"}));
+        const auto folderCatalog = ado::factory().createCatalog();
+        folderCatalog->setActiveConnection(*folder);
+        QCOMPARE(folderCatalog->Tables(QStringLiteral("ordlines"))
+                     ->columnProperty(QStringLiteral("order_identifier"), QStringLiteral("Description")),
+                 QStringLiteral("Which order"));
+        QCOMPARE(folderCatalog->Tables(QStringLiteral("alpha"))->columnProperty(QStringLiteral("a"), QStringLiteral("Description")),
+                 QString());
+    }
+
+    void catalogSharesTheConnectionsModel()
+    {
+        ContainerSpec container;
+        container.tables = {{QStringLiteral("t"), QStringLiteral("t.dbf"), {{QStringLiteral("field_one"), QStringLiteral("One"), {}}}, {}}};
+        writeContainer(m_dir->filePath(QStringLiteral("c.dbc")), container);
+        TableSpec spec;
+        spec.backlink = "c.dbc";
+        spec.fields = {{"FIELD_ONE", 'C', 3}};
+        writeTable(m_dir->filePath(QStringLiteral("t.dbf")), spec);
+
+        const auto connection = openConnection(containerConnectionString(m_dir->filePath(QStringLiteral("c.dbc"))));
+        QVERIFY(connection);
+        QCOMPARE(openTable(*connection, QStringLiteral("t"))->field(0).name, QStringLiteral("field_one"));
+        // Parsed once: with the files gone, the catalog still answers from the connection's model.
+        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("c.dbc"))));
+        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("t.dbf"))));
+        const auto catalog = ado::factory().createCatalog();
+        catalog->setActiveConnection(*connection);
+        QCOMPARE(catalog->Tables(QStringLiteral("T"))->columnProperty(QStringLiteral("field_one"), QStringLiteral("Description")),
+                 QStringLiteral("One"));
+    }
+
+    void millionRowsReadOnlyTheHeader()
+    {
+        TableSpec spec;
+        spec.recordCount = 1000000;
+        spec.fields = {{"NAME", 'C', 40}, {"AMOUNT", 'N', 12, 2}};
+        writeSparseTable(m_dir->filePath(QStringLiteral("big.dbf")), spec);
+        const auto connection = openConnection(folderConnectionString(m_dir->path()));
+        QVERIFY(connection);
+        QCOMPARE(fieldNames(*openTable(*connection, QStringLiteral("big"))), (QStringList{"name", "amount"}));
+    }
+
+    void dataSourceOfConnectionString_data()
+    {
+        QTest::addColumn<QString>("connectionString");
+        QTest::addColumn<QString>("dataSource");
+        QTest::newRow("folder") << "Provider=vfpoledb.1;Data Source=/data/sales;Collating Sequence=general;"
+                                << "/data/sales";
+        QTest::newRow("container") << "Provider=vfpoledb.1;Data Source=/data/s.dbc;Collating Sequence=machine;"
+                                   << "/data/s.dbc";
+        QTest::newRow("path holding ;") << "Provider=vfpoledb.1;Data Source=/data/a;b;Collating Sequence=general;"
+                                        << "/data/a;b";
+        QTest::newRow("path holding the key") << "Provider=vfpoledb.1;Data Source=/x;Collating Sequence=y/z;Collating Sequence=machine;"
+                                              << "/x;Collating Sequence=y/z";
+        QTest::newRow("empty") << "Provider=vfpoledb.1;Data Source=;Collating Sequence=machine;" << "";
+        QTest::newRow("no collating sequence") << "Provider=vfpoledb.1;Data Source=/data;" << "/data";
+        QTest::newRow("no data source") << "Provider=vfpoledb.1;" << "";
+        QTest::newRow("spaces kept") << "Provider=vfpoledb.1;Data Source= /my data ;Collating Sequence=general;"
+                                     << " /my data ";
+    }
+
+    void dataSourceOfConnectionString()
+    {
+        QFETCH(QString, connectionString);
+        QFETCH(QString, dataSource);
+        QCOMPARE(foxpro::dataSourceOf(connectionString), dataSource);
+    }
+
+    void connectionStates()
+    {
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("a;b")));
+        TableSpec spec;
+        spec.fields = {{"A", 'C', 1}};
+        writeTable(m_dir->filePath(QStringLiteral("a;b/only.dbf")), spec);
+
+        const auto connection = ado::factory().createConnection();
+        QCOMPARE(connection->State(), ado::adStateClosed);
+        connection->setCursorLocation(2);
+        connection->Open(folderConnectionString(m_dir->filePath(QStringLiteral("a;b"))));
+        QCOMPARE(connection->State(), ado::adStateOpen);
+        QCOMPARE(listTables(*connection), QStringList{"only"});
+        const auto rows = connection->OpenSchema(ado::adSchemaTables);
+        QCOMPARE(rows->value(QStringLiteral("TABLE_TYPE")), QStringLiteral("TABLE"));
+        QCOMPARE(failureOf([&] { rows->value(QStringLiteral("NO_SUCH")); }).number, 3265);
+        rows->MoveNext();
+        QVERIFY(rows->atEnd());
+        QCOMPARE(failureOf([&] { rows->MoveNext(); }).number, 3265);
+        QCOMPARE(failureOf([&] { connection->OpenSchema(4); }).number, ado::UnsupportedCommand);
+        connection->Close();
+        QCOMPARE(connection->State(), ado::adStateClosed);
+        QCOMPARE(failureOf([&] { connection->OpenSchema(ado::adSchemaTables); }).number, ado::ObjectClosed);
+        const auto records = ado::factory().createRecordset();
+        QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select * from [only]"), *connection, 3, 3); }).number,
+                 ado::ObjectClosed);
+        QCOMPARE(records->State(), ado::adStateClosed);
+    }
+
+    void openErrors_data()
+    {
+        QTest::addColumn<QString>("dataSource");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("empty") << "" << 202 << "Invalid path or file name.";
+        QTest::newRow("missing folder") << "missing" << 1 << "File or folder '%1/missing' does not exist.";
+        QTest::newRow("missing container") << "gone.dbc" << 1 << "File or folder '%1/gone.dbc' does not exist.";
+        QTest::newRow("folder named like a container") << "dir.DBC" << 202 << "'%1/dir.DBC' is a folder, not a database container.";
+        QTest::newRow("free table as container") << "free.dbf" << 15 << "'free.dbf' is not a database container: it has no OBJECTID field.";
+        QTest::newRow("text file as container") << "text.dbc" << 15 << "'text.dbc' is not a table: its first byte 0x68 is no known table version.";
+        QTest::newRow("container without memo") << "nomemo.dbc" << 1 << "File 'nomemo.dct' does not exist.";
+    }
+
+    void openErrors()
+    {
+        QFETCH(QString, dataSource);
+        QFETCH(int, number);
+        QFETCH(QString, description);
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("dir.DBC")));
+        TableSpec spec;
+        spec.fields = {{"A", 'C', 1}};
+        writeTable(m_dir->filePath(QStringLiteral("free.dbf")), spec);
+        writeFile(m_dir->filePath(QStringLiteral("text.dbc")), QByteArray("hello, this is not a table at all"));
+        writeContainer(m_dir->filePath(QStringLiteral("nomemo.dbc")), ContainerSpec());
+        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("nomemo.dct"))));
+
+        const QString path = dataSource.isEmpty() ? QString() : m_dir->filePath(dataSource);
+        const auto connection = ado::factory().createConnection();
+        const Caught caught = failureOf([&] { connection->Open(containerConnectionString(path)); });
+        QCOMPARE(caught.number, number);
+        QCOMPARE(caught.description, description.contains(QLatin1String("%1")) ? description.arg(m_dir->path()) : description);
+        QCOMPARE(connection->State(), ado::adStateClosed);
+    }
+
+    void recordsetErrors()
+    {
+        TableSpec spec;
+        spec.fields = {{"A", 'C', 1}};
+        writeTable(m_dir->filePath(QStringLiteral("t.dbf")), spec);
+        const auto connection = openConnection(folderConnectionString(m_dir->path()));
+        QVERIFY(connection);
+        const auto records = ado::factory().createRecordset();
+        QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select a from [t]"), *connection, 3, 3); }).number,
+                 ado::UnsupportedCommand);
+        const Caught missing = failureOf([&] { records->Open(QStringLiteral("select * from [nosuch]"), *connection, 3, 3); });
+        QCOMPARE(missing.number, 1);
+        QCOMPARE(missing.description, QStringLiteral("File 'nosuch.dbf' does not exist."));
+        records->Open(QStringLiteral("SELECT * FROM [T]"), *connection, 3, 3);
+        QCOMPARE(records->fieldCount(), 1);
+        QCOMPARE(failureOf([&] { records->field(1); }).number, 3265);
+        QCOMPARE(failureOf([&] { records->field(-1); }).number, 3265);
+        records->Close();
+        QCOMPARE(records->State(), ado::adStateClosed);
+        QCOMPARE(failureOf([&] { records->fieldCount(); }).number, ado::ObjectClosed);
+        const auto catalog = ado::factory().createCatalog();
+        QCOMPARE(failureOf([&] { catalog->Tables(QStringLiteral("t")); }).number, ado::ObjectClosed);
+    }
+
+    void factorySeam()
+    {
+        CountingFactory counting(ado::factory());
+        ado::setFactory(&counting);
+        const auto connection = ado::factory().createConnection();
+        ado::setFactory(nullptr);
+        QCOMPARE(counting.created, 1);
+        QVERIFY(&ado::factory() != &counting);
+        QCOMPARE(connection->State(), ado::adStateClosed);
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+static const int registered = registerTest([] { return std::make_unique<WrittenTest>(); });
+
+#include "tst_written.moc"
