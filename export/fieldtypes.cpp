@@ -50,20 +50,37 @@ QString FieldTypeText(qint32 code, int definedSize)
     return name;
 }
 
+namespace {
+
+// Runs one step of the lookup and reports its failure; the location text is
+// built once, as this runs for nearly every field of an export.
+template <class Step> void lookupStep(errorreport::Sink &errors, int label, Step &&step)
+{
+    static const QString where = errorreport::location("Foxpro1.GetFieldDesc_ADO");
+    try {
+        step();
+    } catch (const Failure &failure) {
+        errors.report(where, label, failure.description());
+    } catch (const std::exception &failure) {
+        errors.report(where, label, QString::fromLocal8Bit(failure.what()));
+    }
+}
+
+} // namespace
+
 QString GetFieldDesc_ADO(QString tableName, QString fieldName, ado::Connection &connection,
                          errorreport::Sink &errors)
 {
-    errorreport::Guard guard("Foxpro1.GetFieldDesc_ADO", errors);
     std::unique_ptr<ado::Catalog> catalog;
     std::shared_ptr<const ado::CatalogTable> table;
     QString description;
 
-    guard.step(100, [&] {
+    lookupStep(errors, 100, [&] {
         catalog = ado::factory().createCatalog();
         exportcheck::require(catalog.get())->setActiveConnection(connection);
     });
-    guard.step(102, [&] { table = exportcheck::require(catalog.get())->Tables(tableName); });
-    guard.step(104, [&] {
+    lookupStep(errors, 102, [&] { table = exportcheck::require(catalog.get())->Tables(tableName); });
+    lookupStep(errors, 104, [&] {
         description = exportcheck::require(table.get())
                           ->columnProperty(fieldName, QStringLiteral("Description"));
     });

@@ -61,8 +61,14 @@ void ReportFile::writeLine(const QString &text)
 {
     if (!m_file.isOpen())
         throw Failure(QStringLiteral("The report file is not open."));
-    m_buffer += m_encoder.encode(reportText(text));
-    m_buffer += "\r\n";
+    const QString clean = reportText(text);
+    // Encodes straight into the buffer: no byte array per line.
+    const qsizetype used = m_buffer.size();
+    m_buffer.resize(used + m_encoder.requiredSpace(clean.size()) + 2);
+    char *end = m_encoder.appendToBuffer(m_buffer.data() + used, clean);
+    *end++ = '\r';
+    *end++ = '\n';
+    m_buffer.truncate(end - m_buffer.constData());
     if (m_buffer.size() >= flushThreshold)
         flush();
 }
