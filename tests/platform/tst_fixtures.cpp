@@ -261,8 +261,7 @@ private slots:
                     QVERIFY2(caught.description.contains(table, Qt::CaseInsensitive), qPrintable(caught.description));
                     refused.append(table);
                 } else {
-                    // infused's polygon.dbf has no fields at all, legally: the count may be 0.
-                    QVERIFY(records->fieldCount() >= 0);
+                    // (infused's polygon.dbf legally has no fields at all.)
                     QCOMPARE(records->State(), ado::adStateOpen);
                 }
             }
