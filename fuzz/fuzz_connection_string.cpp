@@ -1,0 +1,17 @@
+// Connection strings (and view data types) of any text: never a crash.
+
+#include "datasourcestring.h"
+#include "fieldtype.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QString source = foxpro::dataSourceOf(text);
+    if (source.size() > text.size())
+        __builtin_trap();
+    foxpro::columnTypeOfDataType(text);
+    return 0;
+}

@@ -1,0 +1,24 @@
+// Table headers of any bytes: parsed or refused with a Failure, never a crash.
+
+#include "codepage.h"
+#include "failure.h"
+#include "fieldtype.h"
+#include "tableheader.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    try {
+        const foxpro::TableHeader header = foxpro::parseTableHeader(bytes, qint64(size), QStringLiteral("fuzz.dbf"));
+        for (const foxpro::FieldDescriptor &field : header.fields) {
+            foxpro::columnTypeOf(field, header.isVisualFoxPro());
+            foxpro::decodeText(field.name, header.codePage);
+        }
+        foxpro::decodeText(header.backlink, header.codePage);
+    } catch (const Failure &) {
+    }
+    return 0;
+}
