@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QRect>
+#include <QWidget>
 
 namespace Main {
 
@@ -31,6 +32,13 @@ inline QFont ButtonFont()
     font.setPointSizeF(11.25);
     font.setBold(true);
     return font;
+}
+
+// Widens `widget` to its text when the platform's font needs more room than
+// the design gave it.
+inline void FitWidth(QWidget *widget)
+{
+    widget->resize(qMax(widget->width(), widget->sizeHint().width()), widget->height());
 }
 
 } // namespace Main

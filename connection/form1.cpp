@@ -47,6 +47,7 @@ Form1::Form1(QWidget *parent)
     Label1 = new QLabel(QStringLiteral("Folder containing DBF/s:"), Frame1);
     Label1->setFont(Main::BoxFont());
     Label1->setGeometry(TwipsRect(240, 345, 2025, 225));
+    Main::FitWidth(Label1); // fonts differ from the design's; never cut a caption
     Text2 = new QLineEdit(Frame1);
     Text2->setFont(Main::BoxFont());
     Text2->setGeometry(TwipsRect(2400, 300, 4455, 345));

@@ -32,8 +32,12 @@ Form3::Form3(Form1 &startWindow, QWidget *owner)
     Frame2->setGeometry(TwipsRect(120, 120, 7800, 885));
     Label1 = new QLabel(QStringLiteral("DBC File:"), Frame2);
     Label1->setGeometry(TwipsRect(240, 360, 735, 225));
+    for (QWidget *plain : {static_cast<QWidget *>(Frame2), static_cast<QWidget *>(Label1)})
+        plain->setFont(Main::BoxFont());
+    Main::FitWidth(Label1); // fonts differ from the design's; never cut a caption
     Text1 = new QLineEdit(Frame2);
     Text1->setGeometry(TwipsRect(1080, 330, 5775, 345));
+    Text1->setFont(Main::BoxFont());
     PushButton5 = new QPushButton(QStringLiteral("..."), Frame2);
     PushButton5->setGeometry(TwipsRect(6960, 330, 600, 345));
     PushButton1 = new QPushButton(QStringLiteral("OK"), this);

@@ -94,6 +94,8 @@ Form2::Form2(QWidget &startWindow, const ConnectionState &source)
     Frame1->setGeometry(TwipsRect(120, 600, 7800, 2350));
     List1 = new QListWidget(Frame1);
     List1->setGeometry(TwipsRect(240, 300, 7320, 1410));
+    Frame1->setFont(Main::BoxFont());
+    List1->setFont(Main::BoxFont());
     List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List1->setToolTip(QStringLiteral("Hold CTRL+Click to select multiple tables"));
     PushButton8 = makeButton(QStringLiteral("Select All"), Frame1, TwipsRect(240, 1800, 3600, 405));
