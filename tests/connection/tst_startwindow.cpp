@@ -72,6 +72,9 @@ private slots:
     void nextBackAndNextShowTheNewSource();
     void pointerFollowsButtonsAndBackground();
     void windowLayout();
+    void skin_data();
+    void skin();
+    void handPointerBesideTheProgram();
     void fixtureContainers_data();
     void fixtureContainers();
 };
@@ -584,6 +587,70 @@ void StartWindowTest::windowLayout()
     QCOMPARE(options.size(), QSize(536, 110));
     QCOMPARE(options.Frame2->title(), QStringLiteral("Advanced Option"));
     QCOMPARE(options.windowTitle(), QStringLiteral("Advanced Options"));
+}
+
+void StartWindowTest::skin_data()
+{
+    QTest::addColumn<QByteArray>("sheet"); // "<none>": no skin file beside the program
+    QTest::addColumn<bool>("applied");
+    QTest::addColumn<int>("errors");
+    QTest::newRow("no skin") << QByteArray("<none>") << false << 0;
+    QTest::newRow("skin") << QByteArray("QPushButton { padding: 1px; }") << true << 0;
+    QTest::newRow("empty skin") << QByteArray("") << false << 1;
+}
+
+void StartWindowTest::skin()
+{
+    QFETCH(QByteArray, sheet);
+    QFETCH(bool, applied);
+    QFETCH(int, errors);
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    if (sheet != "<none>") {
+        QVERIFY(QDir(sandbox.programFolder()).mkdir(QStringLiteral("x")));
+        QFile file(sandbox.programFolder() + QStringLiteral("/x/o.cjs"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(sheet);
+    }
+    Windows windows;
+    const QColor designColour = windows.start.palette().color(QPalette::Window);
+    windows.start.Form_Load();
+    QCOMPARE(windows.start.styleSheet().isEmpty(), !applied);
+    const QStringList reports = prompts.texts(QStringLiteral("error"));
+    QCOMPARE(reports.size(), errors);
+    if (errors)
+        QVERIFY(reports[0].contains(QStringLiteral("\r\nin Orvallix2021/08/31.Form1.Form_Load at line 100\r\r")));
+    // The button-face colour comes with the skin file only; the other windows always get it.
+    const QColor face = windows.start.palette().color(QPalette::Button);
+    QCOMPARE(windows.start.autoFillBackground(), sheet != "<none>");
+    if (sheet == "<none>")
+        QCOMPARE(windows.start.palette().color(QPalette::Window), designColour);
+    windows.tables.Form_Load();
+    QVERIFY(windows.tables.autoFillBackground());
+    QCOMPARE(windows.tables.palette().color(QPalette::Window), face);
+    QCOMPARE(windows.start.windowTitle(), QStringLiteral("Orvalle")); // start-up went on
+}
+
+void StartWindowTest::handPointerBesideTheProgram()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    QVERIFY(QFile::copy(QStringLiteral(ORVALLE_ASSETS_DIR "/HAND-M.CUR"),
+                        sandbox.programFolder() + QStringLiteral("/HAND-M.CUR")));
+    Windows windows;
+    windows.start.Form_Load();
+    QVERIFY(windows.start.pointer()->hasCustomImage());
+    QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), QPointF(3, 3), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(windows.start.PushButton8, &move);
+    QCOMPARE(windows.start.cursor().shape(), Qt::BitmapCursor);
+    QVERIFY(!windows.start.cursor().pixmap().isNull());
+    QVERIFY(prompts.texts(QStringLiteral("error")).isEmpty());
+    // The other windows load it when they load.
+    windows.tables.Form_Load();
+    QVERIFY(windows.tables.pointer()->hasCustomImage());
+    Form3 options(windows.start, &windows.start);
+    options.Form_Load();
+    QVERIFY(options.pointer()->hasCustomImage());
 }
 
 void StartWindowTest::fixtureContainers_data()
