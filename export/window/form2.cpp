@@ -31,15 +31,24 @@ QPushButton *makeButton(const QString &caption, QWidget *parent, QRect geometry)
     return button;
 }
 
+// The list as the writer reads it. Selection changes wait while an export
+// runs, so the flags are taken once: asking the list item by item costs a
+// search of its selection ranges each time.
 class ListSelection final : public TableSelection {
 public:
-    explicit ListSelection(const QListWidget &list) : m_list(list) {}
+    explicit ListSelection(const QListWidget &list) : m_list(list), m_selected(list.count(), false)
+    {
+        const QModelIndexList selected = list.selectionModel()->selectedIndexes();
+        for (const QModelIndex &index : selected)
+            m_selected[index.row()] = true;
+    }
     int count() const override { return m_list.count(); }
     QString text(int index) const override { return m_list.item(index)->text(); }
-    bool isSelected(int index) const override { return m_list.item(index)->isSelected(); }
+    bool isSelected(int index) const override { return m_selected.at(index); }
 
 private:
     const QListWidget &m_list;
+    QList<bool> m_selected;
 };
 
 // The window's side of an export: the hourglass, messages, and pending events
@@ -68,14 +77,6 @@ private:
     Main::WindowPointer &m_pointer;
     QElapsedTimer m_sinceEvents;
 };
-
-int selectedCount(const QListWidget &list)
-{
-    int selected = 0;
-    for (int i = 0; i < list.count(); ++i)
-        selected += list.item(i)->isSelected() ? 1 : 0;
-    return selected;
-}
 
 } // namespace
 
@@ -186,7 +187,7 @@ void Form2::PushButton5_Click()
         if (!replace)
             return;
         // With nothing selected no new report would take the old one's place.
-        if (selectedCount(*List1) > 0)
+        if (List1->selectionModel()->hasSelection())
             guard.step(120, [&] { Main::DeleteExistingFile(path); });
     }
     guard.step(122, [&] { generateStructure(path); });
