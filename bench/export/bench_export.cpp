@@ -66,11 +66,11 @@ struct FreeTables {
     FreeTables()
     {
         for (int t = 0; t < tableCount; ++t) {
-            xbasewriter::TableSpec spec;
+            xbasewriter::TableSpec layout;
             for (int f = 0; f < fieldsPerTable; ++f)
-                spec.fields.append(generatedField(t, f));
+                layout.fields.append(generatedField(t, f));
             const QString name = QStringLiteral("t%1").arg(t, 4, 10, QLatin1Char('0'));
-            xbasewriter::writeTable(folder.filePath(name + QStringLiteral(".dbf")), spec);
+            xbasewriter::writeTable(folder.filePath(name + QStringLiteral(".dbf")), layout);
             names.append(name);
         }
     }
@@ -254,7 +254,7 @@ struct CommentedContainer {
 
     explicit CommentedContainer(int tables)
     {
-        xbasewriter::ContainerSpec spec;
+        xbasewriter::ContainerSpec layout;
         for (int f = 0; f < 40; ++f)
             fieldNames.append(QStringLiteral("described_field_%1").arg(f));
         for (int t = 0; t < tables; ++t) {
@@ -272,11 +272,11 @@ struct CommentedContainer {
             }
             table.backlink = "big.dbc";
             xbasewriter::writeTable(folder.filePath(entry.path), table);
-            spec.tables.append(entry);
+            layout.tables.append(entry);
             tableNames.append(name);
         }
         dbc = folder.filePath(QStringLiteral("big.dbc"));
-        xbasewriter::writeContainer(dbc, spec);
+        xbasewriter::writeContainer(dbc, layout);
     }
 };
 

@@ -25,11 +25,11 @@ const QString invalidFolder = QStringLiteral(" input is not a valid folder. Plea
 
 xbasewriter::TableSpec customerTable(const QByteArray &backlink = {})
 {
-    xbasewriter::TableSpec spec;
-    spec.fields = {{"CUST_ID", 'C', 6}, {"NAME", 'C', 40}, {"BALANCE", 'Y', 8}};
-    spec.recordCount = 3;
-    spec.backlink = backlink;
-    return spec;
+    xbasewriter::TableSpec table;
+    table.fields = {{"CUST_ID", 'C', 6}, {"NAME", 'C', 40}, {"BALANCE", 'Y', 8}};
+    table.recordCount = 3;
+    table.backlink = backlink;
+    return table;
 }
 
 // The two windows as the program wires them.
