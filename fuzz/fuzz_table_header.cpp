@@ -15,7 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const foxpro::TableHeader header = foxpro::parseTableHeader(bytes, qint64(size), QStringLiteral("fuzz.dbf"));
         for (const foxpro::FieldDescriptor &field : header.fields) {
             foxpro::columnTypeOf(field, header.isVisualFoxPro());
-            foxpro::decodeText(field.name, header.codePage);
         }
         foxpro::decodeText(header.backlink, header.codePage);
     } catch (const Failure &) {

@@ -73,4 +73,18 @@ QString decodeText(QByteArrayView bytes, quint8 mark)
     return decoder.decode(bytes);
 }
 
+QString lowerCase(QString text)
+{
+    // ASCII names are the rule: lower them without Unicode's tables, which
+    // costs a measurable share of describing a folder of tables.
+    for (QChar &c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80)
+            return text.toLower();
+        if (u >= 'A' && u <= 'Z')
+            c = QChar(char16_t(u + ('a' - 'A')));
+    }
+    return text;
+}
+
 } // namespace foxpro

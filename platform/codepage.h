@@ -13,4 +13,7 @@ const char *encodingForCodePageMark(quint8 mark);
 // or zero mark falls back to windows-1252, the code page VFP writes by default.
 QString decodeText(QByteArrayView bytes, quint8 mark);
 
+// Names are shown in lower case.
+QString lowerCase(QString text);
+
 } // namespace foxpro

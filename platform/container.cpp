@@ -46,7 +46,7 @@ Column findColumn(const TableHeader &header, const char *name, char type, const 
 {
     qsizetype offset = 1;
     for (const FieldDescriptor &field : header.fields) {
-        if (field.name.compare(name, Qt::CaseInsensitive) == 0) {
+        if (field.name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) {
             const bool fixedWidth = type == 'C' || field.width == 4;
             if (field.type != type || !fixedWidth)
                 throw notAContainer(fileName, QStringLiteral("its %1 field is not of the container's type.")

@@ -26,6 +26,7 @@ Failure doesNotExist(const QString &name)
 TableDescription describeTable(const TableHeader &header, const ContainerObject *owner)
 {
     TableDescription description;
+    description.columns.reserve(header.fields.size());
     qsizetype position = 0;
     for (const FieldDescriptor &field : header.fields) {
         if (field.isSystem())
@@ -35,10 +36,10 @@ TableDescription describeTable(const TableHeader &header, const ContainerObject 
         column.type = type.type;
         column.size = type.size;
         if (owner && position < owner->fields.size()) {
-            column.name = owner->fields[position].name.toLower();
+            column.name = lowerCase(owner->fields[position].name);
             column.description = owner->fields[position].comment;
         } else {
-            column.name = decodeText(field.name, header.codePage).toLower();
+            column.name = lowerCase(field.name);
         }
         description.columns.append(column);
         ++position;
@@ -51,7 +52,7 @@ TableDescription describeView(const ContainerObject &view)
     TableDescription description;
     for (const ContainerField &field : view.fields) {
         const ColumnType type = columnTypeOfDataType(field.dataType);
-        description.columns.append({field.name.toLower(), type.type, type.size, field.comment});
+        description.columns.append({lowerCase(field.name), type.type, type.size, field.comment});
     }
     return description;
 }
@@ -107,7 +108,7 @@ public:
 protected:
     TableDescription load(const QString &name) override
     {
-        const QString key = name.toLower();
+        const QString key = lowerCase(name);
         if (!m_files.contains(key))
             refreshListing();
         const QString path = m_files.value(key);
@@ -123,15 +124,14 @@ private:
         m_files.clear();
         m_names.clear();
         const QDir dir(m_folder);
-        const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
-        for (const QFileInfo &entry : entries) {
-            const QString fileName = entry.fileName();
+        const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+        for (const QString &fileName : entries) {
             if (!fileName.endsWith(QLatin1String(".dbf"), Qt::CaseInsensitive) || fileName.size() <= 4)
                 continue;
-            const QString name = fileName.chopped(4).toLower();
+            const QString name = lowerCase(fileName.chopped(4));
             if (!m_files.contains(name))
                 m_names.append(name);
-            m_files.insert(name, entry.filePath());
+            m_files.insert(name, dir.filePath(fileName));
         }
         std::sort(m_names.begin(), m_names.end());
     }
@@ -211,7 +211,7 @@ const ColumnDescription *TableDescription::findColumn(const QString &name) const
 
 std::shared_ptr<const TableDescription> DataSource::describe(const QString &name)
 {
-    const QString key = name.toLower();
+    const QString key = lowerCase(name);
     auto found = m_described.constFind(key);
     if (found != m_described.constEnd())
         return found.value();

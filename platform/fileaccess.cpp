@@ -16,23 +16,33 @@ QString displayName(const QString &path)
     return QFileInfo(path).fileName();
 }
 
+void openReadOnly(QFile &file)
+{
+    if (file.open(QIODevice::ReadOnly))
+        return;
+    if (!QFileInfo::exists(file.fileName()))
+        throw Failure(QStringLiteral("File '%1' does not exist.").arg(displayName(file.fileName())),
+                      ado::FileDoesNotExist);
+    throw Failure(QStringLiteral("Access to file '%1' is denied.").arg(displayName(file.fileName())),
+                  ado::AccessDenied);
+}
+
+QByteArray readSome(QFile &file, qint64 maxBytes)
+{
+    QByteArray bytes = file.read(maxBytes);
+    if (file.error() != QFileDevice::NoError)
+        throw Failure(QStringLiteral("File '%1' cannot be read: %2").arg(displayName(file.fileName()), file.errorString()),
+                      ado::AccessDenied);
+    return bytes;
+}
+
 QByteArray readFileStart(const QString &path, qint64 maxBytes, qint64 *fileSize)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (!QFileInfo::exists(path))
-            throw Failure(QStringLiteral("File '%1' does not exist.").arg(displayName(path)),
-                          ado::FileDoesNotExist);
-        throw Failure(QStringLiteral("Access to file '%1' is denied.").arg(displayName(path)),
-                      ado::AccessDenied);
-    }
+    openReadOnly(file);
     if (fileSize)
         *fileSize = file.size();
-    QByteArray bytes = file.read(qMin(maxBytes, file.size()));
-    if (file.error() != QFileDevice::NoError)
-        throw Failure(QStringLiteral("File '%1' cannot be read: %2").arg(displayName(path), file.errorString()),
-                      ado::AccessDenied);
-    return bytes;
+    return readSome(file, qMin(maxBytes, file.size()));
 }
 
 QByteArray readWholeFile(const QString &path)

@@ -1,12 +1,19 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 namespace foxpro {
 
 // The name a file is given in error descriptions.
 QString displayName(const QString &path);
+
+// Opens the file read-only, or throws Failure 1 when it does not exist and
+// 1705 when it cannot be read.
+void openReadOnly(QFile &file);
+// Reads at most maxBytes more from the open file; throws Failure 1705 on a read error.
+QByteArray readSome(QFile &file, qint64 maxBytes);
 
 // Reads at most maxBytes from the start of the file (read-only; closed on
 // return) and reports the file's size. Throws Failure 1 when it does not

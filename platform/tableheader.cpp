@@ -1,5 +1,6 @@
 #include "tableheader.h"
 
+#include "codepage.h"
 #include "dataaccess.h"
 #include "fileaccess.h"
 
@@ -32,10 +33,10 @@ quint32 le32(QByteArrayView bytes, qsizetype at)
     return le16(bytes, at) | le16(bytes, at + 2) << 16;
 }
 
-QByteArray nameUpToNul(QByteArrayView bytes)
+QByteArrayView upToNul(QByteArrayView bytes)
 {
     const qsizetype end = bytes.indexOf('\0');
-    return (end < 0 ? bytes : bytes.first(end)).toByteArray();
+    return end < 0 ? bytes : bytes.first(end);
 }
 
 // A slot that ends the descriptors: CR as written, LF as some shapefile
@@ -55,16 +56,16 @@ Failure corrupted(const QString &fileName, const QString &what)
     return Failure(QStringLiteral("'%1' is corrupted: %2").arg(fileName, what), ado::TableCorrupted);
 }
 
-FieldDescriptor parseDescriptor(QByteArrayView slot, bool level7, bool visualFoxPro)
+FieldDescriptor parseDescriptor(QByteArrayView slot, bool level7, bool visualFoxPro, quint8 codePage)
 {
     FieldDescriptor field;
     if (level7) {
-        field.name = nameUpToNul(slot.first(32));
+        field.name = decodeText(upToNul(slot.first(32)), codePage);
         field.type = slot[32];
         field.width = uchar(slot[33]);
         field.decimals = uchar(slot[34]);
     } else {
-        field.name = nameUpToNul(slot.first(11));
+        field.name = decodeText(upToNul(slot.first(11)), codePage);
         field.type = slot[11];
         field.width = uchar(slot[16]);
         field.decimals = uchar(slot[17]);
@@ -157,6 +158,7 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
         throw corrupted(fileName, QStringLiteral("the record length is 0."));
 
     const QByteArrayView area = bytes.first(header.headerLength);
+    header.fields.reserve((header.headerLength - prefix) / slotSize);
     qsizetype at = prefix;
     bool terminated = false;
     while (at < area.size()) {
@@ -167,7 +169,7 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
         if (at + slotSize > area.size())
             throw corrupted(fileName, QStringLiteral("the field descriptors have no terminator within the header length %1.")
                                           .arg(header.headerLength));
-        header.fields.append(parseDescriptor(area.sliced(at, slotSize), level7, visualFoxPro));
+        header.fields.append(parseDescriptor(area.sliced(at, slotSize), level7, visualFoxPro, header.codePage));
         at += slotSize;
     }
     // Without a terminator the descriptors must fill the header exactly (a
@@ -182,24 +184,25 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
         const qsizetype start = at + 1;
         const qsizetype size = qMin<qsizetype>(BacklinkSize, area.size() - start);
         if (size > 0)
-            header.backlink = nameUpToNul(area.sliced(start, size));
+            header.backlink = upToNul(area.sliced(start, size)).toByteArray();
     }
     return header;
 }
 
 TableHeader readTableHeader(const QString &path)
 {
-    // One read covers the header of a table of up to a hundred-odd fields;
-    // a longer header is read again in full.
-    constexpr qint64 FirstRead = 4096;
-    qint64 fileSize = 0;
-    QByteArray bytes = readFileStart(path, FirstRead, &fileSize);
-    if (bytes.size() >= 32) {
+    // The fixed part first, then exactly the rest of the header it announces.
+    // A read that stops short has reached the end of the file, so what was
+    // read is all of the header the file holds.
+    QFile file(path);
+    openReadOnly(file);
+    QByteArray bytes = readSome(file, 32);
+    if (bytes.size() == 32) {
         const qint64 headerLength = le16(bytes, 8);
-        if (headerLength > bytes.size() && fileSize > bytes.size())
-            bytes = readFileStart(path, headerLength, &fileSize);
+        if (headerLength > 32)
+            bytes += readSome(file, headerLength - 32);
     }
-    return parseTableHeader(bytes, fileSize, displayName(path));
+    return parseTableHeader(bytes, bytes.size(), displayName(path));
 }
 
 } // namespace foxpro

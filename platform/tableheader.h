@@ -8,7 +8,7 @@
 namespace foxpro {
 
 struct FieldDescriptor {
-    QByteArray name; // as stored, up to its NUL
+    QString name; // as stored up to its NUL, decoded in the table's code page
     char type = 0;
     int width = 0;
     int decimals = 0;
