@@ -587,6 +587,27 @@ void StartWindowTest::windowLayout()
     QCOMPARE(options.size(), QSize(536, 110));
     QCOMPARE(options.Frame2->title(), QStringLiteral("Advanced Option"));
     QCOMPARE(options.windowTitle(), QStringLiteral("Advanced Options"));
+    QVERIFY(!(options.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+
+    // The Advanced Options window's pointer follows its own buttons, frame and box.
+    auto move = [](QWidget *widget) {
+        QMouseEvent event(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget, &event);
+    };
+    move(options.PushButton1);
+    QCOMPARE(options.pointer()->code(), Main::PointerCustom);
+    move(options.Text1);
+    QCOMPARE(options.pointer()->code(), Main::PointerDefault);
+    move(options.PushButton5);
+    move(options.Frame2);
+    QCOMPARE(options.pointer()->code(), Main::PointerDefault);
+
+    // Closing the start window ends the program; closing the options window does not.
+    options.close();
+    QCOMPARE(Sandbox::endCalls, 0);
+    windows.start.close();
+    QCOMPARE(Sandbox::endCalls, 1);
 }
 
 void StartWindowTest::skin_data()

@@ -11,6 +11,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -103,6 +105,8 @@ class TableWindowTest : public QObject {
 private slots:
     void loadListsAndSelectsTheFirstTable();
     void selectAllAndDeselectAllKeepTheCurrentItem();
+    void failingListKeepsThePreviousTables();
+    void pointerOverButtonsListAndFrame();
     void noCurrentItem();
     void cancelledDialogDoesNothing();
     void exportWritesTheSelectedTablesInListOrder();
@@ -141,6 +145,42 @@ void TableWindowTest::selectAllAndDeselectAllKeepTheCurrentItem()
     e.tables.PushButton9->click();
     QCOMPARE(e.tables.List1->selectedItems().size(), 0);
     QCOMPARE(e.tables.List1->currentRow(), 2);
+}
+
+void TableWindowTest::failingListKeepsThePreviousTables()
+{
+    Exporting e;
+    WrappedFactory factory;
+    factory.failConnectionCreation = true;
+    e.tables.Form_Load();
+    QCOMPARE(e.prompts.texts(QStringLiteral("message")), QStringList{QStringLiteral("429 Class not registered")});
+    QVERIFY(e.prompts.texts(QStringLiteral("error")).isEmpty());
+    QCOMPARE(e.tables.List1->count(), 3);
+    QCOMPARE(e.tables.List1->item(2)->text(), QStringLiteral("order items"));
+    QVERIFY(e.tables.List1->item(0)->isSelected());
+}
+
+void TableWindowTest::pointerOverButtonsListAndFrame()
+{
+    Exporting e;
+    auto move = [](QWidget *widget) {
+        QMouseEvent event(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget, &event);
+    };
+    Main::WindowPointer *pointer = e.tables.pointer();
+    move(e.tables.PushButton5);
+    QCOMPARE(pointer->code(), Main::PointerCustom);
+    move(e.tables.List1->viewport());
+    QCOMPARE(pointer->code(), Main::PointerDefault);
+    move(e.tables.PushButton8);
+    move(e.tables.Frame1);
+    QCOMPARE(pointer->code(), Main::PointerDefault);
+    QCOMPARE(e.tables.cursor().shape(), Qt::ArrowCursor);
+    pointer->setCode(Main::PointerHourglass);
+    move(e.tables.PushButton2);
+    move(&e.tables);
+    QCOMPARE(e.tables.cursor().shape(), Qt::WaitCursor);
 }
 
 void TableWindowTest::noCurrentItem()
