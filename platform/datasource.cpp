@@ -65,12 +65,13 @@ QString canonical(const QString &path)
 
 // A parsed container and where each of its tables' files is.
 struct OpenedContainer {
+    QString fileName;
     QString folder;
     ContainerModel model;
     QHash<QString, const ContainerObject *> tableByFile; // canonical path of the .dbf
 
     explicit OpenedContainer(const QString &dbcPath)
-        : folder(QFileInfo(dbcPath).path()), model(readContainer(dbcPath))
+        : fileName(displayName(dbcPath)), folder(QFileInfo(dbcPath).path()), model(readContainer(dbcPath))
     {
     }
 
@@ -191,7 +192,7 @@ protected:
         }
         if (const ContainerObject *view = m_container.model.findView(name))
             return describeView(*view);
-        throw Failure(QStringLiteral("Table '%1' does not exist in the database container.").arg(name),
+        throw Failure(QStringLiteral("Table '%1' does not exist in '%2'.").arg(name, m_container.fileName),
                       ado::FileDoesNotExist);
     }
 

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <limits>
 
 namespace foxpro {
 
@@ -36,18 +35,11 @@ QByteArray readSome(QFile &file, qint64 maxBytes)
     return bytes;
 }
 
-QByteArray readFileStart(const QString &path, qint64 maxBytes, qint64 *fileSize)
+QByteArray readWholeFile(const QString &path)
 {
     QFile file(path);
     openReadOnly(file);
-    if (fileSize)
-        *fileSize = file.size();
-    return readSome(file, qMin(maxBytes, file.size()));
-}
-
-QByteArray readWholeFile(const QString &path)
-{
-    return readFileStart(path, std::numeric_limits<qsizetype>::max(), nullptr);
+    return readSome(file, file.size());
 }
 
 QString resolveCaseInsensitive(const QString &base, const QString &relative)

@@ -15,10 +15,8 @@ void openReadOnly(QFile &file);
 // Reads at most maxBytes more from the open file; throws Failure 1705 on a read error.
 QByteArray readSome(QFile &file, qint64 maxBytes);
 
-// Reads at most maxBytes from the start of the file (read-only; closed on
-// return) and reports the file's size. Throws Failure 1 when it does not
-// exist, 1705 when it cannot be read.
-QByteArray readFileStart(const QString &path, qint64 maxBytes, qint64 *fileSize);
+// Reads the whole file (read-only; closed on return). Throws as openReadOnly
+// and readSome do.
 QByteArray readWholeFile(const QString &path);
 
 // The existing entry that relative names under base, each part matched

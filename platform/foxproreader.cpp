@@ -9,8 +9,15 @@ namespace foxpro {
 
 namespace {
 
-// ADO's "Item cannot be found in the collection".
+// ADO's "Item cannot be found in the collection" and "Operation is not
+// allowed when the object is open".
 constexpr int ItemNotFound = 3265;
+constexpr int ObjectOpen = 3705;
+
+Failure openFailure(const char *what)
+{
+    return Failure(QStringLiteral("Operation is not allowed when the %1 is open.").arg(QLatin1String(what)), ObjectOpen);
+}
 
 Failure closedFailure(const char *what)
 {
@@ -24,12 +31,19 @@ public:
 
     void Open(const QString &connectionString) override
     {
-        m_source.reset();
+        if (m_source)
+            throw openFailure("connection");
         m_source = DataSource::open(dataSourceOf(connectionString));
     }
 
     int State() const override { return m_source ? ado::adStateOpen : ado::adStateClosed; }
-    void Close() override { m_source.reset(); }
+
+    void Close() override
+    {
+        if (!m_source)
+            throw closedFailure("connection");
+        m_source.reset();
+    }
     std::unique_ptr<ado::Recordset> OpenSchema(int schema) override;
 
     // The open data source; throws when the connection is closed.
@@ -62,11 +76,12 @@ public:
         static const QRegularExpression command(QStringLiteral(R"(^\s*select\s+\*\s+from\s+\[(.*)\]\s*;?\s*$)"),
                                                 QRegularExpression::CaseInsensitiveOption
                                                     | QRegularExpression::DotMatchesEverythingOption);
+        if (m_open)
+            throw openFailure("record set");
         const QRegularExpressionMatch match = command.match(source);
         if (!match.hasMatch())
             throw Failure(QStringLiteral("Only \"select * from [table]\" can be opened, not \"%1\".").arg(source),
                           ado::UnsupportedCommand);
-        Close();
         m_table = sourceOf(activeConnection)->describe(match.captured(1));
         m_open = true;
     }
@@ -75,6 +90,7 @@ public:
 
     void Close() override
     {
+        requireOpen();
         m_open = false;
         m_table.reset();
         m_rows.clear();

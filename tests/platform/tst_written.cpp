@@ -276,7 +276,9 @@ private slots:
         QCOMPARE(catalog->Tables(QStringLiteral("zeta view"))->columnProperty(QStringLiteral("name"), QStringLiteral("Description")),
                  QStringLiteral("Shown name"));
 
-        QCOMPARE(failureOf([&] { catalog->Tables(QStringLiteral("removed")); }).number, 1);
+        const Caught removed = failureOf([&] { catalog->Tables(QStringLiteral("removed")); });
+        QCOMPARE(removed.number, 1);
+        QCOMPARE(removed.description, QStringLiteral("Table 'removed' does not exist in 'Sales.DBC'."));
         QCOMPARE(failureOf([&] { table->columnProperty(QStringLiteral("nosuch"), QStringLiteral("Description")); }).number,
                  3265);
         QCOMPARE(failureOf([&] { table->columnProperty(QStringLiteral("order_identifier"), QStringLiteral("Caption")); }).number,
@@ -368,6 +370,7 @@ private slots:
         connection->setCursorLocation(2);
         connection->Open(folderConnectionString(m_dir->filePath(QStringLiteral("a;b"))));
         QCOMPARE(connection->State(), ado::adStateOpen);
+        QCOMPARE(failureOf([&] { connection->Open(folderConnectionString(m_dir->path())); }).number, 3705);
         QCOMPARE(listTables(*connection), QStringList{"only"});
         const auto rows = connection->OpenSchema(ado::adSchemaTables);
         QCOMPARE(rows->value(QStringLiteral("TABLE_TYPE")), QStringLiteral("TABLE"));
@@ -378,6 +381,7 @@ private slots:
         QCOMPARE(failureOf([&] { connection->OpenSchema(4); }).number, ado::UnsupportedCommand);
         connection->Close();
         QCOMPARE(connection->State(), ado::adStateClosed);
+        QCOMPARE(failureOf([&] { connection->Close(); }).number, ado::ObjectClosed);
         QCOMPARE(failureOf([&] { connection->OpenSchema(ado::adSchemaTables); }).number, ado::ObjectClosed);
         const auto records = ado::factory().createRecordset();
         QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select * from [only]"), *connection, 3, 3); }).number,
@@ -435,11 +439,15 @@ private slots:
         QCOMPARE(missing.description, QStringLiteral("File 'nosuch.dbf' does not exist."));
         records->Open(QStringLiteral("SELECT * FROM [T]"), *connection, 3, 3);
         QCOMPARE(records->fieldCount(), 1);
+        QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select * from [t]"), *connection, 3, 3); }).number, 3705);
         QCOMPARE(failureOf([&] { records->field(1); }).number, 3265);
         QCOMPARE(failureOf([&] { records->field(-1); }).number, 3265);
         records->Close();
         QCOMPARE(records->State(), ado::adStateClosed);
         QCOMPARE(failureOf([&] { records->fieldCount(); }).number, ado::ObjectClosed);
+        QCOMPARE(failureOf([&] { records->Close(); }).number, ado::ObjectClosed);
+        records->Open(QStringLiteral("select * from [t]"), *connection, 3, 3);
+        QCOMPARE(records->State(), ado::adStateOpen);
         const auto catalog = ado::factory().createCatalog();
         QCOMPARE(failureOf([&] { catalog->Tables(QStringLiteral("t")); }).number, ado::ObjectClosed);
     }
