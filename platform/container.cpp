@@ -124,24 +124,41 @@ bool lessCaseInsensitive(const ContainerObject &a, const ContainerObject &b)
     return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
 }
 
-const ContainerObject *findByName(const QList<ContainerObject> &objects, const QString &name)
+QHash<QString, qsizetype> indexByName(const QList<ContainerObject> &objects)
 {
-    for (const ContainerObject &object : objects)
-        if (object.name.compare(name, Qt::CaseInsensitive) == 0)
-            return &object;
-    return nullptr;
+    QHash<QString, qsizetype> index;
+    index.reserve(objects.size());
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        const QString key = lowerCase(objects[i].name);
+        if (!index.contains(key))
+            index.insert(key, i);
+    }
+    return index;
+}
+
+const ContainerObject *findByName(const QList<ContainerObject> &objects, const QHash<QString, qsizetype> &index,
+                                  const QString &name)
+{
+    const auto found = index.constFind(lowerCase(name));
+    return found == index.constEnd() ? nullptr : &objects[found.value()];
 }
 
 } // namespace
 
 const ContainerObject *ContainerModel::findTable(const QString &name) const
 {
-    return findByName(tables, name);
+    return findByName(tables, m_tableIndex, name);
 }
 
 const ContainerObject *ContainerModel::findView(const QString &name) const
 {
-    return findByName(views, name);
+    return findByName(views, m_viewIndex, name);
+}
+
+void ContainerModel::index()
+{
+    m_tableIndex = indexByName(tables);
+    m_viewIndex = indexByName(views);
 }
 
 QList<Property> parseProperties(QByteArrayView memo, const QString &memoName)
@@ -225,6 +242,7 @@ ContainerModel buildModel(const ContainerRecords &records, const MemoFile &memo)
     }
     std::stable_sort(model.tables.begin(), model.tables.end(), lessCaseInsensitive);
     std::stable_sort(model.views.begin(), model.views.end(), lessCaseInsensitive);
+    model.index();
     return model;
 }
 

@@ -3,6 +3,7 @@
 #include "memofile.h"
 
 #include <QByteArrayView>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -23,12 +24,19 @@ struct ContainerObject {
 };
 
 struct ContainerModel {
-    QList<ContainerObject> tables;
+    QList<ContainerObject> tables; // in listing order
     QList<ContainerObject> views;
 
     // Case-insensitive lookups; nullptr when there is none.
     const ContainerObject *findTable(const QString &name) const;
     const ContainerObject *findView(const QString &name) const;
+
+    // Builds the lookups once the lists are complete.
+    void index();
+
+private:
+    QHash<QString, qsizetype> m_tableIndex; // lower-case name -> the first such table
+    QHash<QString, qsizetype> m_viewIndex;
 };
 
 struct Property {

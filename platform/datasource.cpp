@@ -25,8 +25,8 @@ Failure doesNotExist(const QString &name)
 // container's Field records, matched by position among the visible fields.
 TableDescription describeTable(const TableHeader &header, const ContainerObject *owner)
 {
-    TableDescription description;
-    description.columns.reserve(header.fields.size());
+    QList<ColumnDescription> columns;
+    columns.reserve(header.fields.size());
     qsizetype position = 0;
     for (const FieldDescriptor &field : header.fields) {
         if (field.isSystem())
@@ -41,20 +41,20 @@ TableDescription describeTable(const TableHeader &header, const ContainerObject 
         } else {
             column.name = lowerCase(field.name);
         }
-        description.columns.append(column);
+        columns.append(column);
         ++position;
     }
-    return description;
+    return TableDescription{std::move(columns)};
 }
 
 TableDescription describeView(const ContainerObject &view)
 {
-    TableDescription description;
+    QList<ColumnDescription> columns;
     for (const ContainerField &field : view.fields) {
         const ColumnType type = columnTypeOfDataType(field.dataType);
-        description.columns.append({lowerCase(field.name), type.type, type.size, field.comment});
+        columns.append({lowerCase(field.name), type.type, type.size, field.comment});
     }
-    return description;
+    return TableDescription{std::move(columns)};
 }
 
 QString canonical(const QString &path)
@@ -204,8 +204,10 @@ private:
 
 const ColumnDescription *TableDescription::findColumn(const QString &name) const
 {
+    // Column names are lower case already: one lowering, then plain comparisons.
+    const QString key = lowerCase(name);
     for (const ColumnDescription &column : columns)
-        if (column.name.compare(name, Qt::CaseInsensitive) == 0)
+        if (column.name == key)
             return &column;
     return nullptr;
 }

@@ -18,7 +18,7 @@ struct ColumnDescription {
 struct TableDescription {
     QList<ColumnDescription> columns;
 
-    // Case-insensitive; nullptr when there is none.
+    // Case-insensitive; the first of that name, nullptr when there is none.
     const ColumnDescription *findColumn(const QString &name) const;
 };
 
