@@ -25,8 +25,10 @@ void DeleteExistingFile(const QString &path)
     if (QFile::remove(path))
         return;
     // A read-only file refuses a plain delete on some systems: make it writable first.
-    QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner | QFile::WriteUser);
-    QFile::remove(path);
+    const QFile::Permissions before = QFile::permissions(path);
+    QFile::setPermissions(path, before | QFile::WriteOwner | QFile::WriteUser);
+    if (!QFile::remove(path))
+        QFile::setPermissions(path, before);
 }
 
 } // namespace Main

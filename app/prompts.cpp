@@ -43,8 +43,10 @@ public:
     QString openFile(QWidget *owner, const QString &title, const QString &filter) override
     {
         // A name that does not exist yet is accepted and nothing is appended to it;
-        // the caller asks its own overwrite question.
+        // the caller asks its own overwrite question. Desktop-native open dialogs
+        // only pick existing files, so Qt's own dialog is used.
         QFileDialog dialog(owner, title, QString(), qtFileFilter(filter));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite);

@@ -83,6 +83,13 @@ Form1::Form1(QWidget *parent)
     connect(Text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
 }
 
+TableStep &Form1::tableStep() const
+{
+    if (!m_tableStep)
+        throw Failure(QStringLiteral("The table window is not there."));
+    return *m_tableStep;
+}
+
 QString Form1::folderText() const
 {
     return Text2->text();
@@ -112,7 +119,7 @@ void Form1::Form_Load()
         Text2->selectAll();
         return;
     }
-    guard.step(142, [&] { m_tableStep->showTableWindow(); });
+    guard.step(142, [&] { tableStep().showTableWindow(); });
     guard.step(144, [&] { hide(); });
 }
 
@@ -129,9 +136,9 @@ void Form1::PushButton3_Click()
     Guard guard("Form1.PushButton3_Click", Main::ErrorBox());
     if (!guard.test(100, [&] { return Foxpro1::IsValidFoxProConnection(*this); }))
         return;
-    guard.step(102, [&] { m_tableStep->showTableWindow(); });
+    guard.step(102, [&] { tableStep().showTableWindow(); });
     guard.step(104, [&] { hide(); });
-    guard.step(106, [&] { m_tableStep->Form_Load(); });
+    guard.step(106, [&] { tableStep().Form_Load(); });
 }
 
 void Form1::PushButton7_Click()

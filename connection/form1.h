@@ -59,6 +59,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    TableStep &tableStep() const;
+
     TableStep *m_tableStep = nullptr;
     Main::WindowPointer *m_pointer;
 };

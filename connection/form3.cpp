@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 using errorreport::Guard;
 
@@ -71,7 +72,7 @@ void Form3::Form_Load()
     const QString hand = Main::BesideProgram(QStringLiteral("HAND-M.CUR"));
     if (guard.test(106, [&] { return Main::IsFilePresent(hand); }))
         guard.step(108, [&] { m_pointer->loadCustomImage(hand); });
-    guard.step(110, [&] { Text1->setText(Settings::Get(Settings::DBCFile)); });
+    guard.step(110, [&] { setFileBox(Settings::Get(Settings::DBCFile)); });
 }
 
 void Form3::PushButton5_Click()
@@ -83,7 +84,7 @@ void Form3::PushButton5_Click()
                                     QStringLiteral("Microsoft Database (*.dbc)|*.dbc|"));
     });
     if (guard.test(110, [&] { return !chosen.isEmpty(); }))
-        guard.step(112, [&] { Text1->setText(chosen); });
+        guard.step(112, [&] { setFileBox(chosen); });
 }
 
 void Form3::PushButton1_Click()
@@ -108,10 +109,23 @@ void Form3::PushButton2_Click()
     guard.step(104, [&] { reject(); });
 }
 
+void Form3::setFileBox(const QString &text)
+{
+    // The change is stored here, inside the caller's guarded step, so that a
+    // failing write is reported under the caller's routine and line.
+    if (text == Text1->text())
+        return;
+    {
+        const QSignalBlocker quiet(Text1);
+        Text1->setText(text);
+    }
+    Settings::Save(Settings::DBCFile, text);
+}
+
 void Form3::Text1_Change()
 {
-    // The box writes on every keystroke; a failing write must not escape a
-    // keystroke's handler, so it is reported here.
+    // A keystroke has no routine above it to report a failing write, and a
+    // failure must not escape the handler, so it is reported here.
     Guard guard("Form3.Text1_Change", Main::ErrorBox());
     guard.step(100, [&] { Settings::Save(Settings::DBCFile, Text1->text()); });
 }

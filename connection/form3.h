@@ -39,6 +39,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void setFileBox(const QString &text);
+
     Form1 &m_startWindow;
     Main::WindowPointer *m_pointer;
 };

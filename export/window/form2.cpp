@@ -18,6 +18,7 @@
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 
 using errorreport::Guard;
 
@@ -200,13 +201,15 @@ void Form2::generateStructure(const QString &reportPath)
         : ReportSource::folder(m_source.folderText());
     ListSelection selection(*List1);
     WindowFeedback feedback(*m_pointer);
-    // Commands and selection changes wait until the export ends, so the
-    // contents list and the blocks always agree.
+    // Commands, selection changes and closing wait until the export ends, so
+    // the contents list and the blocks always agree.
     m_exporting = true;
     setCommandsEnabled(false);
+    const auto unlock = qScopeGuard([this] {
+        setCommandsEnabled(true);
+        m_exporting = false;
+    });
     ::generateStructure(reportPath, selection, source, feedback, Main::ErrorBox());
-    setCommandsEnabled(true);
-    m_exporting = false;
 }
 
 void Form2::setCommandsEnabled(bool enabled)
@@ -219,6 +222,10 @@ void Form2::setCommandsEnabled(bool enabled)
 
 void Form2::closeEvent(QCloseEvent *event)
 {
+    if (m_exporting) {
+        event->ignore();
+        return;
+    }
     event->accept();
     Main::EndProgram();
 }
