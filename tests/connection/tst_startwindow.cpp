@@ -61,6 +61,7 @@ private slots:
     void advancedOptionsCancelStoresTypedFileAndFolderMode();
     void advancedOptionsOkChoosesTheContainer();
     void advancedOptionsBrowse();
+    void advancedOptionsReportsFailingWritesUnderItsCaller();
     void loadSampleHelpAndBrowse();
     void validation_data();
     void validation();
@@ -331,6 +332,23 @@ void StartWindowTest::advancedOptionsBrowse()
     QVERIFY(windows.start.OptionDBC1);
     QVERIFY(!sandbox.hasSetting(QStringLiteral("FoxproOption")));
     QVERIFY(prompts.settled());
+}
+
+void StartWindowTest::advancedOptionsReportsFailingWritesUnderItsCaller()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    Form3 options(windows.start, &windows.start);
+    QVERIFY(QDir().mkpath(sandbox.settingsFile())); // the store can be neither read nor written
+    options.Form_Load();
+    prompts.answerFile(QStringLiteral("/new.dbc"));
+    options.PushButton5->click();
+    QCOMPARE(options.Text1->text(), QStringLiteral("/new.dbc"));
+    const QStringList errors = prompts.texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 2);
+    QVERIFY(errors[0].contains(QStringLiteral("in Orvallix2021/08/31.Form3.Form_Load at line 110")));
+    QVERIFY(errors[1].contains(QStringLiteral("in Orvallix2021/08/31.Form3.PushButton5_Click at line 112")));
 }
 
 void StartWindowTest::loadSampleHelpAndBrowse()

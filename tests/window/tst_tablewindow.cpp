@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <unistd.h>
+
 namespace {
 
 const QString selectTable = QStringLiteral("Select The Table To Print The Structure");
@@ -116,6 +118,7 @@ private slots:
     void nothingSelectedKeepsTheFileTheUserAgreedToReplace();
     void unwritableReportEndsWithoutDone();
     void missingTableIsReportedAndTheRestWritten();
+    void unreachableSourceEndsWithoutDone();
     void commandsWaitWhileAnExportRuns();
     void commandLineToolWritesTheSameBytes();
     void sampleDatabaseReport();
@@ -244,10 +247,14 @@ void TableWindowTest::existingFileAnsweredYesIsReplacedAlsoWhenReadOnly()
     const QString path = e.report();
     writeText(path, "old report that is longer than nothing");
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser));
+    // A second name for the old file shows it was deleted, not emptied in place.
+    const QString keeper = e.report(QStringLiteral("keeper"));
+    QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(keeper).constData()), 0);
     e.prompts.answerFile(path);
     e.prompts.answerQuestion(true);
     e.tables.PushButton5->click();
     QCOMPARE(readAll(path), expectedReport(e.data.path(), {QStringLiteral("customer")}));
+    QCOMPARE(readAll(keeper), QByteArray("old report that is longer than nothing"));
     QCOMPARE(e.prompts.texts(QStringLiteral("message")), QStringList{QStringLiteral("Done.")});
 }
 
@@ -315,6 +322,24 @@ void TableWindowTest::missingTableIsReportedAndTheRestWritten()
     QVERIFY(report.contains("Table Name : order items    Total Fields : 2\r\n"));
 }
 
+void TableWindowTest::unreachableSourceEndsWithoutDone()
+{
+    Exporting e;
+    // The container vanished after the list was made.
+    e.start.OptionDBC1 = true;
+    e.start.DBCPath1 = e.data.filePath(QStringLiteral("gone.dbc"));
+    e.prompts.answerFile(e.report());
+    e.tables.PushButton5->click();
+    const QStringList errors = e.prompts.texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY(errors[0].contains(QStringLiteral("gone.dbc")));
+    QVERIFY(errors[0].contains(QStringLiteral("in Orvallix2021/08/31.Form2.generateStructure at line 144\r\r")));
+    QVERIFY(e.prompts.texts(QStringLiteral("message")).isEmpty());
+    QCOMPARE(e.tables.pointer()->code(), Main::PointerDefault);
+    QVERIFY(e.tables.PushButton5->isEnabled() && e.tables.List1->isEnabled());
+    QVERIFY(!e.tables.exporting());
+}
+
 void TableWindowTest::commandsWaitWhileAnExportRuns()
 {
     Exporting e;
@@ -329,13 +354,17 @@ void TableWindowTest::commandsWaitWhileAnExportRuns()
         tried = true;
         QVERIFY(e.tables.exporting());
         e.tables.PushButton9->click(); // Deselect All
-        e.tables.PushButton5->click(); // a second export
+        e.tables.PushButton5_Click();  // a second export, even when asked directly
         e.tables.PushButton2->click(); // < Back
+        QTest::mouseClick(e.tables.List1->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          e.tables.List1->visualItemRect(e.tables.List1->item(1)).center());
+        e.tables.close();
     };
     e.tables.PushButton5->click();
     QVERIFY(tried);
     QCOMPARE(e.tables.List1->selectedItems().size(), 3);
     QVERIFY(e.tables.isVisible());
+    QCOMPARE(Sandbox::endCalls, 0);
     QCOMPARE(readAll(path), expectedReport(e.data.path(), {QStringLiteral("customer"), QStringLiteral("notes"),
                                                            QStringLiteral("order items")}));
     QVERIFY(e.prompts.settled());
