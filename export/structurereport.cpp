@@ -24,9 +24,12 @@ const QString columnHeads = QStringLiteral(
 const QString underline = QStringLiteral(
     "__________                ________     ___________");
 
-QString spaces(qsizetype count)
+// Padding without a string of its own for every field.
+void pad(QString &line, qsizetype count)
 {
-    return count > 0 ? QString(count, QLatin1Char(' ')) : QString();
+    static const QString blanks(22, QLatin1Char(' '));
+    if (count > 0)
+        line += QStringView(blanks).left(count);
 }
 
 // A field whose name has fewer than 25 characters: name padded to 22, type
@@ -37,10 +40,10 @@ QString fieldLine(const QString &name, const QString &typeText, const QString &d
     line.reserve(38 + name.size() + typeText.size() + description.size());
     line += QLatin1Char(' ');
     line += name;
-    line += spaces(22 - name.size());
+    pad(line, 22 - name.size());
     line += QLatin1Char(' ');
     line += typeText;
-    line += spaces(12 - typeText.size());
+    pad(line, 12 - typeText.size());
     line += QLatin1Char(' ');
     line += description;
     return line;

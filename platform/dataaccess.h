@@ -20,6 +20,8 @@ enum ErrorNumber {
     TableCorrupted = 2091,
     ObjectClosed = 3704,       // an operation on a closed connection or record set
     UnsupportedCommand = 3001, // anything but "select * from [name]"
+    ItemNotFound = 3265,       // no such field, column, property or schema column
+    ObjectOpen = 3705,         // Open on an object that is already open
 };
 
 // ADO data type codes the reader reports (Field::type).

@@ -23,7 +23,7 @@ Failure doesNotExist(const QString &name)
 
 // Names and types from the header; long names and comments from the
 // container's Field records, matched by position among the visible fields.
-TableDescription describeTable(const TableHeader &header, const ContainerObject *owner)
+TableDescription describeTable(const QString &name, const TableHeader &header, const ContainerObject *owner)
 {
     QList<ColumnDescription> columns;
     columns.reserve(header.fields.size());
@@ -44,17 +44,17 @@ TableDescription describeTable(const TableHeader &header, const ContainerObject 
         columns.append(column);
         ++position;
     }
-    return TableDescription{std::move(columns)};
+    return TableDescription(name, std::move(columns));
 }
 
-TableDescription describeView(const ContainerObject &view)
+TableDescription describeView(const QString &name, const ContainerObject &view)
 {
     QList<ColumnDescription> columns;
     for (const ContainerField &field : view.fields) {
         const ColumnType type = columnTypeOfDataType(field.dataType);
         columns.append({lowerCase(field.name), type.type, type.size, field.comment});
     }
-    return TableDescription{std::move(columns)};
+    return TableDescription(name, std::move(columns));
 }
 
 QString canonical(const QString &path)
@@ -116,7 +116,7 @@ protected:
         if (path.isEmpty())
             throw doesNotExist(name + QStringLiteral(".dbf"));
         const TableHeader header = readTableHeader(path);
-        return describeTable(header, ownerOf(header, path));
+        return describeTable(name, header, ownerOf(header, path));
     }
 
 private:
@@ -188,10 +188,10 @@ protected:
             const QString path = m_container.fileOf(*table);
             if (path.isEmpty())
                 throw doesNotExist(table->path);
-            return describeTable(readTableHeader(path), table);
+            return describeTable(name, readTableHeader(path), table);
         }
         if (const ContainerObject *view = m_container.model.findView(name))
-            return describeView(*view);
+            return describeView(name, *view);
         throw Failure(QStringLiteral("Table '%1' does not exist in '%2'.").arg(name, m_container.fileName),
                       ado::FileDoesNotExist);
     }
@@ -202,25 +202,52 @@ private:
 
 } // namespace
 
+TableDescription::TableDescription(QString name, QList<ColumnDescription> columns)
+    : m_name(std::move(name)), m_columns(std::move(columns))
+{
+    m_byName.reserve(m_columns.size());
+    for (qsizetype i = m_columns.size() - 1; i >= 0; --i)
+        m_byName.insert(m_columns[i].name, i);
+}
+
 const ColumnDescription *TableDescription::findColumn(const QString &name) const
 {
-    // Column names are lower case already: one lowering, then plain comparisons.
-    const QString key = lowerCase(name);
-    for (const ColumnDescription &column : columns)
-        if (column.name == key)
-            return &column;
-    return nullptr;
+    // Names are asked for as the record set gave them, lower case: the exact
+    // lookup nearly always hits without lowering anything.
+    auto found = m_byName.constFind(name);
+    if (found == m_byName.constEnd())
+        found = m_byName.constFind(lowerCase(name));
+    return found == m_byName.constEnd() ? nullptr : &m_columns[found.value()];
+}
+
+QString TableDescription::columnProperty(const QString &column, const QString &property) const
+{
+    const ColumnDescription *found = findColumn(column);
+    if (!found)
+        throw Failure(QStringLiteral("Column '%1' does not exist in table '%2'.").arg(column, m_name),
+                      ado::ItemNotFound);
+    // The exact spelling first: a case-blind comparison costs more than the lookup.
+    if (property != QLatin1String("Description")
+        && property.compare(QLatin1String("Description"), Qt::CaseInsensitive) != 0)
+        throw Failure(QStringLiteral("Column '%1' of table '%2' has no property '%3'.")
+                          .arg(column, m_name, property),
+                      ado::ItemNotFound);
+    return found->description;
 }
 
 std::shared_ptr<const TableDescription> DataSource::describe(const QString &name)
 {
-    const QString key = lowerCase(name);
-    auto found = m_described.constFind(key);
+    // Every description of an export asks for its table by the listed name.
+    auto found = m_described.constFind(name);
     if (found != m_described.constEnd())
         return found.value();
-    auto description = std::make_shared<const TableDescription>(load(name));
-    m_described.insert(key, description);
-    return description;
+    const QString key = lowerCase(name);
+    found = m_described.constFind(key);
+    if (found == m_described.constEnd())
+        found = m_described.insert(key, std::make_shared<const TableDescription>(load(name)));
+    if (key != name)
+        m_described.insert(name, found.value());
+    return found.value();
 }
 
 std::shared_ptr<DataSource> DataSource::open(const QString &path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dataaccess.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -15,11 +17,22 @@ struct ColumnDescription {
     QString description; // the container's field comment; empty for a free table
 };
 
-struct TableDescription {
-    QList<ColumnDescription> columns;
+// The fields of one table or view. It is also the catalog's view of that
+// table, so a description lookup needs nothing new.
+class TableDescription : public ado::CatalogTable {
+public:
+    TableDescription(QString name, QList<ColumnDescription> columns);
 
+    const QList<ColumnDescription> &columns() const { return m_columns; }
     // Case-insensitive; the first of that name, nullptr when there is none.
     const ColumnDescription *findColumn(const QString &name) const;
+
+    QString columnProperty(const QString &column, const QString &property) const override;
+
+private:
+    QString m_name;
+    QList<ColumnDescription> m_columns;
+    QHash<QString, qsizetype> m_byName; // lower-case name -> first column of that name
 };
 
 struct TableEntry {

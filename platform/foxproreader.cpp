@@ -9,14 +9,10 @@ namespace foxpro {
 
 namespace {
 
-// ADO's "Item cannot be found in the collection" and "Operation is not
-// allowed when the object is open".
-constexpr int ItemNotFound = 3265;
-constexpr int ObjectOpen = 3705;
 
 Failure openFailure(const char *what)
 {
-    return Failure(QStringLiteral("Operation is not allowed when the %1 is open.").arg(QLatin1String(what)), ObjectOpen);
+    return Failure(QStringLiteral("Operation is not allowed when the %1 is open.").arg(QLatin1String(what)), ado::ObjectOpen);
 }
 
 Failure closedFailure(const char *what)
@@ -107,7 +103,7 @@ public:
     {
         if (atEnd())
             throw Failure(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."),
-                          ItemNotFound);
+                          ado::ItemNotFound);
         ++m_position;
     }
 
@@ -115,19 +111,19 @@ public:
     {
         if (atEnd())
             throw Failure(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."),
-                          ItemNotFound);
+                          ado::ItemNotFound);
         const TableEntry &row = m_rows[m_position];
         if (column.compare(QLatin1String("TABLE_NAME"), Qt::CaseInsensitive) == 0)
             return row.name;
         if (column.compare(QLatin1String("TABLE_TYPE"), Qt::CaseInsensitive) == 0)
             return row.isView ? QStringLiteral("VIEW") : QStringLiteral("TABLE");
-        throw Failure(QStringLiteral("Column '%1' does not exist in the table list.").arg(column), ItemNotFound);
+        throw Failure(QStringLiteral("Column '%1' does not exist in the table list.").arg(column), ado::ItemNotFound);
     }
 
     int fieldCount() const override
     {
         requireOpen();
-        return m_table ? int(m_table->columns.size()) : 2;
+        return m_table ? int(m_table->columns().size()) : 2;
     }
 
     ado::Field field(int index) const override
@@ -136,11 +132,11 @@ public:
         if (!m_table) {
             if (index == 0 || index == 1)
                 return {index == 0 ? QStringLiteral("TABLE_NAME") : QStringLiteral("TABLE_TYPE"), ado::adVarChar, 128};
-        } else if (index >= 0 && index < m_table->columns.size()) {
-            const ColumnDescription &column = m_table->columns[index];
+        } else if (index >= 0 && index < m_table->columns().size()) {
+            const ColumnDescription &column = m_table->columns()[index];
             return {column.name, column.type, column.size};
         }
-        throw Failure(QStringLiteral("There is no field %1.").arg(index), ItemNotFound);
+        throw Failure(QStringLiteral("There is no field %1.").arg(index), ado::ItemNotFound);
     }
 
 private:
@@ -165,31 +161,6 @@ std::unique_ptr<ado::Recordset> ReaderConnection::OpenSchema(int schema)
     return std::make_unique<ReaderRecordset>(opened->tables());
 }
 
-class ReaderCatalogTable : public ado::CatalogTable {
-public:
-    ReaderCatalogTable(QString name, std::shared_ptr<const TableDescription> description)
-        : m_name(std::move(name)), m_description(std::move(description))
-    {
-    }
-
-    QString columnProperty(const QString &column, const QString &property) const override
-    {
-        const ColumnDescription *found = m_description->findColumn(column);
-        if (!found)
-            throw Failure(QStringLiteral("Column '%1' does not exist in table '%2'.").arg(column, m_name),
-                          ItemNotFound);
-        if (property.compare(QLatin1String("Description"), Qt::CaseInsensitive) != 0)
-            throw Failure(QStringLiteral("Column '%1' of table '%2' has no property '%3'.")
-                              .arg(column, m_name, property),
-                          ItemNotFound);
-        return found->description;
-    }
-
-private:
-    QString m_name;
-    std::shared_ptr<const TableDescription> m_description;
-};
-
 class ReaderCatalog : public ado::Catalog {
 public:
     void setActiveConnection(ado::Connection &connection) override { m_source = sourceOf(connection); }
@@ -198,7 +169,7 @@ public:
     {
         if (!m_source)
             throw Failure(QStringLiteral("The catalog has no active connection."), ado::ObjectClosed);
-        return std::make_shared<ReaderCatalogTable>(name, m_source->describe(name));
+        return m_source->describe(name);
     }
 
 private:
