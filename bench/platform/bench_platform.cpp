@@ -26,12 +26,12 @@ QString containerString(const QString &dbc)
 
 TableSpec thirtyFields()
 {
-    TableSpec spec;
+    TableSpec layout;
     const char letters[] = {'C', 'N', 'I', 'D', 'M', 'Y', 'L', 'T'};
     const int widths[] = {20, 10, 4, 8, 4, 8, 1, 8};
     for (int i = 0; i < 30; ++i)
-        spec.fields.append({QByteArray("FIELD") + QByteArray::number(i), letters[i % 8], widths[i % 8]});
-    return spec;
+        layout.fields.append({QByteArray("FIELD") + QByteArray::number(i), letters[i % 8], widths[i % 8]});
+    return layout;
 }
 
 // 2,000 free tables of 30 fields, written once.
@@ -40,9 +40,9 @@ const QTemporaryDir &manyTables()
     static QTemporaryDir dir;
     static bool written = false;
     if (!written) {
-        const TableSpec spec = thirtyFields();
+        const TableSpec layout = thirtyFields();
         for (int i = 0; i < 2000; ++i)
-            writeTable(dir.filePath(QStringLiteral("table%1.dbf").arg(i, 4, 10, QLatin1Char('0'))), spec);
+            writeTable(dir.filePath(QStringLiteral("table%1.dbf").arg(i, 4, 10, QLatin1Char('0'))), layout);
         written = true;
     }
     return dir;
@@ -90,9 +90,9 @@ BENCHMARK(baselineReadHeaders)->Unit(benchmark::kMillisecond);
 void describeByRows(benchmark::State &state)
 {
     QTemporaryDir dir;
-    TableSpec spec = thirtyFields();
-    spec.recordCount = quint32(state.range(0));
-    writeSparseTable(dir.filePath(QStringLiteral("big.dbf")), spec);
+    TableSpec layout = thirtyFields();
+    layout.recordCount = quint32(state.range(0));
+    writeSparseTable(dir.filePath(QStringLiteral("big.dbf")), layout);
     for (auto _ : state) {
         const auto connection = ado::factory().createConnection();
         connection->Open(folderString(dir.path()));

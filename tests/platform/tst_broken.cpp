@@ -34,18 +34,18 @@ quint32 le32(const QByteArray &bytes, int at)
 
 TableSpec dBase3()
 {
-    TableSpec spec;
-    spec.version = 0x03;
-    spec.fields = {{"NAME", 'C', 20}, {"QTY", 'N', 5}};
-    spec.recordCount = 2;
-    return spec; // header 32 + 2 * 32 + 1 = 97 bytes, records of 26 bytes
+    TableSpec layout;
+    layout.version = 0x03;
+    layout.fields = {{"NAME", 'C', 20}, {"QTY", 'N', 5}};
+    layout.recordCount = 2;
+    return layout; // header 32 + 2 * 32 + 1 = 97 bytes, records of 26 bytes
 }
 
 ContainerSpec oneTable(const QString &path)
 {
-    ContainerSpec spec;
-    spec.tables = {{QStringLiteral("orders"), path, {{QStringLiteral("name"), QStringLiteral("Who"), {}}}, {}}};
-    return spec;
+    ContainerSpec layout;
+    layout.tables = {{QStringLiteral("orders"), path, {{QStringLiteral("name"), QStringLiteral("Who"), {}}}, {}}};
+    return layout;
 }
 
 // A container's layout as the writer makes it: header 296 + 8 * 32 = 552

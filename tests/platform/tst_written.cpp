@@ -110,10 +110,10 @@ private slots:
         QFETCH(int, type);
         QFETCH(int, size);
 
-        TableSpec spec;
-        spec.version = quint8(version);
-        spec.fields = {{"FIRST", 'C', 5}, {"SECOND", letter.toLatin1(), width, 0, quint8(flags)}, {"THIRD", 'L', 1}};
-        writeTable(m_dir->filePath(QStringLiteral("t.dbf")), spec);
+        TableSpec layout;
+        layout.version = quint8(version);
+        layout.fields = {{"FIRST", 'C', 5}, {"SECOND", letter.toLatin1(), width, 0, quint8(flags)}, {"THIRD", 'L', 1}};
+        writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
 
         const auto connection = openConnection(folderConnectionString(m_dir->path()));
         QVERIFY(connection);
@@ -125,10 +125,10 @@ private slots:
 
     void systemFieldsAreHidden()
     {
-        TableSpec spec;
-        spec.version = 0x32;
-        spec.fields = {{"NAME", 'V', 10, 0, 0x02}, {"AGE", 'I', 4, 0, 0x06}, {"_NullFlags", '0', 1, 0, 0x05}};
-        writeTable(m_dir->filePath(QStringLiteral("people.dbf")), spec);
+        TableSpec layout;
+        layout.version = 0x32;
+        layout.fields = {{"NAME", 'V', 10, 0, 0x02}, {"AGE", 'I', 4, 0, 0x06}, {"_NullFlags", '0', 1, 0, 0x05}};
+        writeTable(m_dir->filePath(QStringLiteral("people.dbf")), layout);
         const auto connection = openConnection(folderConnectionString(m_dir->path()));
         QVERIFY(connection);
         QCOMPARE(fieldNames(*openTable(*connection, QStringLiteral("PEOPLE"))), (QStringList{"name", "age"}));
@@ -136,14 +136,14 @@ private slots:
 
     void folderListing()
     {
-        TableSpec spec;
-        spec.fields = {{"A", 'C', 1}};
+        TableSpec layout;
+        layout.fields = {{"A", 'C', 1}};
         for (const char *name : {"zeta.dbf", "Alpha.DBF", ".hidden.dbf", "mixed.Dbf", "with space.dbf", "notes.txt",
                                  "dbf", "b.dbf.bak"})
-            writeTable(m_dir->filePath(QLatin1String(name)), spec);
+            writeTable(m_dir->filePath(QLatin1String(name)), layout);
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder.dbf")));
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("sub")));
-        writeTable(m_dir->filePath(QStringLiteral("sub/inner.dbf")), spec);
+        writeTable(m_dir->filePath(QStringLiteral("sub/inner.dbf")), layout);
 
         const auto connection = openConnection(folderConnectionString(m_dir->path()));
         QVERIFY(connection);
@@ -187,10 +187,10 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, comment);
 
-        TableSpec spec;
-        spec.codePage = quint8(mark);
-        spec.fields = {{stored, 'C', 8}};
-        writeTable(m_dir->filePath(QStringLiteral("free.dbf")), spec);
+        TableSpec layout;
+        layout.codePage = quint8(mark);
+        layout.fields = {{stored, 'C', 8}};
+        writeTable(m_dir->filePath(QStringLiteral("free.dbf")), layout);
         const auto folder = openConnection(folderConnectionString(m_dir->path()));
         QVERIFY(folder);
         QCOMPARE(openTable(*folder, QStringLiteral("free"))->field(0).name, name);
@@ -201,8 +201,8 @@ private slots:
         container.codePage = quint8(mark);
         container.tables = {{QStringLiteral("free"), QStringLiteral("free.dbf"), {{QStringLiteral("long"), comment, {}}}, {}}};
         writeContainer(m_dir->filePath(QStringLiteral("db.dbc")), container);
-        spec.backlink = "db.dbc";
-        writeTable(m_dir->filePath(QStringLiteral("free.dbf")), spec);
+        layout.backlink = "db.dbc";
+        writeTable(m_dir->filePath(QStringLiteral("free.dbf")), layout);
         const auto connection = openConnection(containerConnectionString(m_dir->filePath(QStringLiteral("db.dbc"))));
         QVERIFY(connection);
         const auto catalog = ado::factory().createCatalog();
@@ -304,10 +304,10 @@ private slots:
         ContainerSpec container;
         container.tables = {{QStringLiteral("t"), QStringLiteral("t.dbf"), {{QStringLiteral("field_one"), QStringLiteral("One"), {}}}, {}}};
         writeContainer(m_dir->filePath(QStringLiteral("c.dbc")), container);
-        TableSpec spec;
-        spec.backlink = "c.dbc";
-        spec.fields = {{"FIELD_ONE", 'C', 3}};
-        writeTable(m_dir->filePath(QStringLiteral("t.dbf")), spec);
+        TableSpec layout;
+        layout.backlink = "c.dbc";
+        layout.fields = {{"FIELD_ONE", 'C', 3}};
+        writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
 
         const auto connection = openConnection(containerConnectionString(m_dir->filePath(QStringLiteral("c.dbc"))));
         QVERIFY(connection);
@@ -323,10 +323,10 @@ private slots:
 
     void millionRowsReadOnlyTheHeader()
     {
-        TableSpec spec;
-        spec.recordCount = 1000000;
-        spec.fields = {{"NAME", 'C', 40}, {"AMOUNT", 'N', 12, 2}};
-        writeSparseTable(m_dir->filePath(QStringLiteral("big.dbf")), spec);
+        TableSpec layout;
+        layout.recordCount = 1000000;
+        layout.fields = {{"NAME", 'C', 40}, {"AMOUNT", 'N', 12, 2}};
+        writeSparseTable(m_dir->filePath(QStringLiteral("big.dbf")), layout);
         const auto connection = openConnection(folderConnectionString(m_dir->path()));
         QVERIFY(connection);
         QCOMPARE(fieldNames(*openTable(*connection, QStringLiteral("big"))), (QStringList{"name", "amount"}));
@@ -361,9 +361,9 @@ private slots:
     void connectionStates()
     {
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("a;b")));
-        TableSpec spec;
-        spec.fields = {{"A", 'C', 1}};
-        writeTable(m_dir->filePath(QStringLiteral("a;b/only.dbf")), spec);
+        TableSpec layout;
+        layout.fields = {{"A", 'C', 1}};
+        writeTable(m_dir->filePath(QStringLiteral("a;b/only.dbf")), layout);
 
         const auto connection = ado::factory().createConnection();
         QCOMPARE(connection->State(), ado::adStateClosed);
@@ -409,9 +409,9 @@ private slots:
         QFETCH(int, number);
         QFETCH(QString, description);
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("dir.DBC")));
-        TableSpec spec;
-        spec.fields = {{"A", 'C', 1}};
-        writeTable(m_dir->filePath(QStringLiteral("free.dbf")), spec);
+        TableSpec layout;
+        layout.fields = {{"A", 'C', 1}};
+        writeTable(m_dir->filePath(QStringLiteral("free.dbf")), layout);
         writeFile(m_dir->filePath(QStringLiteral("text.dbc")), QByteArray("hello, this is not a table at all"));
         writeContainer(m_dir->filePath(QStringLiteral("nomemo.dbc")), ContainerSpec());
         QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("nomemo.dct"))));
@@ -426,9 +426,9 @@ private slots:
 
     void recordsetErrors()
     {
-        TableSpec spec;
-        spec.fields = {{"A", 'C', 1}};
-        writeTable(m_dir->filePath(QStringLiteral("t.dbf")), spec);
+        TableSpec layout;
+        layout.fields = {{"A", 'C', 1}};
+        writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
         const auto connection = openConnection(folderConnectionString(m_dir->path()));
         QVERIFY(connection);
         const auto records = ado::factory().createRecordset();

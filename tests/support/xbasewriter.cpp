@@ -78,49 +78,49 @@ int prefixSize(quint8 version)
 
 } // namespace
 
-int headerLength(const TableSpec &spec)
+int headerLength(const TableSpec &layout)
 {
-    const int backlinkSize = isVisualFoxPro(spec.version) ? 263 : 0;
-    return prefixSize(spec.version) + descriptorSize(spec.version) * int(spec.fields.size()) + 1
+    const int backlinkSize = isVisualFoxPro(layout.version) ? 263 : 0;
+    return prefixSize(layout.version) + descriptorSize(layout.version) * int(layout.fields.size()) + 1
            + backlinkSize;
 }
 
-int recordLength(const TableSpec &spec)
+int recordLength(const TableSpec &layout)
 {
     int length = 1;
-    for (const FieldSpec &field : spec.fields)
+    for (const FieldSpec &field : layout.fields)
         length += field.width;
     return length;
 }
 
 namespace {
 
-QByteArray headerBytes(const TableSpec &spec)
+QByteArray headerBytes(const TableSpec &layout)
 {
-    const int hlen = headerLength(spec);
+    const int hlen = headerLength(layout);
     QByteArray header(hlen, '\0');
-    header[0] = char(spec.version);
+    header[0] = char(layout.version);
     header[1] = char(24); // last update 2024-05-20, year as Visual FoxPro writes it (mod 100)
     header[2] = char(5);
     header[3] = char(20);
-    putLe32(header, 4, spec.recordCount);
+    putLe32(header, 4, layout.recordCount);
     putLe16(header, 8, quint32(hlen));
-    putLe16(header, 10, quint32(recordLength(spec)));
+    putLe16(header, 10, quint32(recordLength(layout)));
 
     quint8 flags = 0;
-    for (const FieldSpec &field : spec.fields)
+    for (const FieldSpec &field : layout.fields)
         if (isMemoType(field.type))
             flags |= 0x02;
-    header[28] = char(spec.tableFlags == 0xFF ? (isVisualFoxPro(spec.version) ? flags : 0)
-                                              : spec.tableFlags);
-    header[29] = char(spec.codePage);
+    header[28] = char(layout.tableFlags == 0xFF ? (isVisualFoxPro(layout.version) ? flags : 0)
+                                              : layout.tableFlags);
+    header[29] = char(layout.codePage);
 
-    int at = prefixSize(spec.version);
-    if (isLevel7(spec.version))
+    int at = prefixSize(layout.version);
+    if (isLevel7(layout.version))
         header.replace(32, 8, "DBWINWE0");
     int displacement = 1;
-    for (const FieldSpec &field : spec.fields) {
-        if (isLevel7(spec.version)) {
+    for (const FieldSpec &field : layout.fields) {
+        if (isLevel7(layout.version)) {
             header.replace(at, qMin<int>(field.name.size(), 31), field.name.left(31));
             header[at + 32] = field.type;
             header[at + 33] = char(field.width);
@@ -128,27 +128,27 @@ QByteArray headerBytes(const TableSpec &spec)
         } else {
             header.replace(at, qMin<int>(field.name.size(), 10), field.name.left(10));
             header[at + 11] = field.type;
-            if (isVisualFoxPro(spec.version))
+            if (isVisualFoxPro(layout.version))
                 putLe32(header, at + 12, quint32(displacement));
             header[at + 16] = char(field.width);
             header[at + 17] = char(field.decimals);
             header[at + 18] = char(field.flags);
         }
         displacement += field.width;
-        at += descriptorSize(spec.version);
+        at += descriptorSize(layout.version);
     }
     header[at] = 0x0D;
-    if (isVisualFoxPro(spec.version))
-        header.replace(at + 1, qMin<int>(spec.backlink.size(), 263), spec.backlink.left(263));
+    if (isVisualFoxPro(layout.version))
+        header.replace(at + 1, qMin<int>(layout.backlink.size(), 263), layout.backlink.left(263));
     return header;
 }
 
 } // namespace
 
-QByteArray tableBytes(const TableSpec &spec)
+QByteArray tableBytes(const TableSpec &layout)
 {
-    QByteArray bytes = headerBytes(spec);
-    bytes.append(QByteArray(qsizetype(spec.recordCount) * recordLength(spec), ' '));
+    QByteArray bytes = headerBytes(layout);
+    bytes.append(QByteArray(qsizetype(layout.recordCount) * recordLength(layout), ' '));
     bytes.append(char(0x1A));
     return bytes;
 }
@@ -162,16 +162,16 @@ void writeFile(const QString &path, const QByteArray &bytes)
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
-void writeTable(const QString &path, const TableSpec &spec)
+void writeTable(const QString &path, const TableSpec &layout)
 {
-    writeFile(path, tableBytes(spec));
+    writeFile(path, tableBytes(layout));
 }
 
-void writeSparseTable(const QString &path, const TableSpec &spec)
+void writeSparseTable(const QString &path, const TableSpec &layout)
 {
-    writeFile(path, headerBytes(spec));
+    writeFile(path, headerBytes(layout));
     QFile file(path);
-    const qint64 size = headerLength(spec) + qint64(spec.recordCount) * recordLength(spec) + 1;
+    const qint64 size = headerLength(layout) + qint64(layout.recordCount) * recordLength(layout) + 1;
     if (!file.resize(size))
         throw std::runtime_error("cannot extend " + path.toStdString());
 }
@@ -238,24 +238,24 @@ private:
 // OBJECTNAME C(128), PROPERTY M, CODE M, RIINFO C(6), USER M.
 TableSpec containerTableSpec(quint8 codePage, quint32 records)
 {
-    TableSpec spec;
-    spec.version = 0x30;
-    spec.codePage = codePage;
-    spec.tableFlags = 0x07;
-    spec.recordCount = records;
-    spec.fields = {
+    TableSpec layout;
+    layout.version = 0x30;
+    layout.codePage = codePage;
+    layout.tableFlags = 0x07;
+    layout.recordCount = records;
+    layout.fields = {
         {"OBJECTID", 'I', 4, 0, 0x04},   {"PARENTID", 'I', 4, 0, 0x04},
         {"OBJECTTYPE", 'C', 10, 0, 0},   {"OBJECTNAME", 'C', 128, 0, 0},
         {"PROPERTY", 'M', 4, 0, 0x04},   {"CODE", 'M', 4, 0, 0x04},
         {"RIINFO", 'C', 6, 0, 0},        {"USER", 'M', 4, 0, 0},
     };
-    return spec;
+    return layout;
 }
 
 class ContainerBuilder {
 public:
-    explicit ContainerBuilder(const ContainerSpec &spec)
-        : m_memo(spec.blockSize), m_encoder(encodingName(spec.codePage))
+    explicit ContainerBuilder(const ContainerSpec &layout)
+        : m_memo(layout.blockSize), m_encoder(encodingName(layout.codePage))
     {
     }
 
@@ -283,9 +283,9 @@ public:
     ContainerFiles finish(quint8 codePage)
     {
         ContainerFiles files;
-        TableSpec spec = containerTableSpec(codePage, quint32(m_records.size()));
-        QByteArray dbc = tableBytes(spec);
-        const int hlen = headerLength(spec);
+        TableSpec layout = containerTableSpec(codePage, quint32(m_records.size()));
+        QByteArray dbc = tableBytes(layout);
+        const int hlen = headerLength(layout);
         for (int i = 0; i < m_records.size(); ++i)
             dbc.replace(hlen + i * 165, 165, m_records[i]);
         files.dbc = dbc;
@@ -301,9 +301,9 @@ private:
 
 } // namespace
 
-ContainerFiles containerBytes(const ContainerSpec &spec)
+ContainerFiles containerBytes(const ContainerSpec &layout)
 {
-    ContainerBuilder builder(spec);
+    ContainerBuilder builder(layout);
     // Records 1-5 as VFP creates them; the database record holds the version (id 24, big-endian 10).
     builder.add(1, "Database", "Database", rawPropertyEntry(24, QByteArray::fromHex("0000000A")), false);
     builder.add(1, "Database", "TransactionLog", {}, false);
@@ -311,7 +311,7 @@ ContainerFiles containerBytes(const ContainerSpec &spec)
     builder.add(1, "Database", "StoredProceduresObject", {}, false);
     builder.add(1, "Database", "StoredProceduresDependencies", {}, false);
 
-    for (const ContainerTable &table : spec.tables) {
+    for (const ContainerTable &table : layout.tables) {
         QByteArray properties = rawPropertyEntry(2, QByteArray(1, '\x01')); // Class: table
         properties += propertyEntry(1, builder.encode(table.path));
         if (!table.comment.isEmpty())
@@ -323,7 +323,7 @@ ContainerFiles containerBytes(const ContainerSpec &spec)
             builder.add(id, "Field", field.name, comment, table.deleted || field.deleted);
         }
     }
-    for (const ContainerView &view : spec.views) {
+    for (const ContainerView &view : layout.views) {
         const QByteArray properties = rawPropertyEntry(2, QByteArray(1, '\x06')); // Class: view
         const quint32 id = builder.add(1, "View", view.name, properties, false);
         for (const ContainerField &field : view.fields) {
@@ -334,12 +334,12 @@ ContainerFiles containerBytes(const ContainerSpec &spec)
             builder.add(id, "Field", field.name, fieldProperties, field.deleted);
         }
     }
-    return builder.finish(spec.codePage);
+    return builder.finish(layout.codePage);
 }
 
-void writeContainer(const QString &dbcPath, const ContainerSpec &spec)
+void writeContainer(const QString &dbcPath, const ContainerSpec &layout)
 {
-    const ContainerFiles files = containerBytes(spec);
+    const ContainerFiles files = containerBytes(layout);
     const QFileInfo info(dbcPath);
     const QString suffix = info.suffix();
     // The memo keeps the container's case: x.dbc -> x.dct, X.DBC -> X.DCT.

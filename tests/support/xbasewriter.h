@@ -28,16 +28,16 @@ struct TableSpec {
 };
 
 // Size in bytes of the header tableBytes writes (up to and including the backlink).
-int headerLength(const TableSpec &spec);
+int headerLength(const TableSpec &layout);
 // 1 + the sum of the field widths.
-int recordLength(const TableSpec &spec);
+int recordLength(const TableSpec &layout);
 
-QByteArray tableBytes(const TableSpec &spec);
+QByteArray tableBytes(const TableSpec &layout);
 // Throws std::runtime_error on I/O failure.
-void writeTable(const QString &path, const TableSpec &spec);
+void writeTable(const QString &path, const TableSpec &layout);
 // Writes the header, then extends the file to its full size without writing the
 // records (a sparse file), so a table of a million rows costs no disk.
-void writeSparseTable(const QString &path, const TableSpec &spec);
+void writeSparseTable(const QString &path, const TableSpec &layout);
 
 struct ContainerField {
     QString name;
@@ -72,9 +72,9 @@ struct ContainerFiles {
 };
 
 // The bytes of both files, so a test can damage them before writing.
-ContainerFiles containerBytes(const ContainerSpec &spec);
+ContainerFiles containerBytes(const ContainerSpec &layout);
 // Writes the .dbc and its .dct beside it (same base name); throws std::runtime_error on I/O failure.
-void writeContainer(const QString &dbcPath, const ContainerSpec &spec);
+void writeContainer(const QString &dbcPath, const ContainerSpec &layout);
 // Writes bytes to a file; throws std::runtime_error on I/O failure.
 void writeFile(const QString &path, const QByteArray &bytes);
 
