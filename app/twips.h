@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QPushButton>
 #include <QRect>
 #include <QWidget>
 
@@ -32,6 +33,15 @@ inline QFont ButtonFont()
     font.setPointSizeF(11.25);
     font.setBold(true);
     return font;
+}
+
+// A push button with its caption's font, at its place in the design.
+inline QPushButton *MakeButton(const QString &caption, QWidget *parent, QRect geometry)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setFont(ButtonFont());
+    button->setGeometry(geometry);
+    return button;
 }
 
 // Widens `widget` to its text when the platform's font needs more room than

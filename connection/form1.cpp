@@ -21,18 +21,6 @@
 
 using errorreport::Guard;
 
-namespace {
-
-QPushButton *makeButton(const QString &caption, QWidget *parent, QRect geometry)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setFont(Main::ButtonFont());
-    button->setGeometry(geometry);
-    return button;
-}
-
-} // namespace
-
 Form1::Form1(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
@@ -40,7 +28,7 @@ Form1::Form1(QWidget *parent)
     using Main::TwipsRect;
     setFixedSize(Main::Twips(8040), Main::Twips(2580));
 
-    PushButton10 = makeButton(QStringLiteral("Help"), this, TwipsRect(120, 120, 7800, 405));
+    PushButton10 = Main::MakeButton(QStringLiteral("Help"), this, TwipsRect(120, 120, 7800, 405));
     Frame1 = new QGroupBox(QStringLiteral("FoxPro Login"), this);
     Frame1->setFont(Main::BoxFont());
     Frame1->setGeometry(TwipsRect(120, 570, 7800, 1365));
@@ -51,12 +39,12 @@ Form1::Form1(QWidget *parent)
     Text2 = new QLineEdit(Frame1);
     Text2->setFont(Main::BoxFont());
     Text2->setGeometry(TwipsRect(2400, 300, 4455, 345));
-    PushButton7 = makeButton(QStringLiteral("..."), Frame1, TwipsRect(6960, 300, 600, 345));
-    PushButton1 = makeButton(QStringLiteral("Load Sample/Example Database"), Frame1,
+    PushButton7 = Main::MakeButton(QStringLiteral("..."), Frame1, TwipsRect(6960, 300, 600, 345));
+    PushButton1 = Main::MakeButton(QStringLiteral("Load Sample/Example Database"), Frame1,
                              TwipsRect(240, 780, 3600, 405));
-    PushButton8 = makeButton(QStringLiteral("Test Connection"), Frame1, TwipsRect(3960, 780, 2880, 405));
-    PushButton12 = makeButton(QStringLiteral("dbc"), Frame1, TwipsRect(6960, 780, 600, 405));
-    PushButton3 = makeButton(QStringLiteral("Next >"), this, TwipsRect(120, 2050, 7800, 405));
+    PushButton8 = Main::MakeButton(QStringLiteral("Test Connection"), Frame1, TwipsRect(3960, 780, 2880, 405));
+    PushButton12 = Main::MakeButton(QStringLiteral("dbc"), Frame1, TwipsRect(6960, 780, 600, 405));
+    PushButton3 = Main::MakeButton(QStringLiteral("Next >"), this, TwipsRect(120, 2050, 7800, 405));
 
     setTabOrder(Text2, PushButton7);
     setTabOrder(PushButton7, PushButton8);

@@ -39,16 +39,11 @@ Form3::Form3(Form1 &startWindow, QWidget *owner)
     Text1 = new QLineEdit(Frame2);
     Text1->setGeometry(TwipsRect(1080, 330, 5775, 345));
     Text1->setFont(Main::BoxFont());
-    PushButton5 = new QPushButton(QStringLiteral("..."), Frame2);
-    PushButton5->setGeometry(TwipsRect(6960, 330, 600, 345));
-    PushButton1 = new QPushButton(QStringLiteral("OK"), this);
-    PushButton1->setGeometry(TwipsRect(120, 1130, 3840, 405));
-    PushButton2 = new QPushButton(QStringLiteral("Cancel"), this);
-    PushButton2->setGeometry(TwipsRect(4080, 1130, 3840, 405));
-    for (QPushButton *button : {PushButton5, PushButton1, PushButton2}) {
-        button->setFont(Main::ButtonFont());
+    PushButton5 = Main::MakeButton(QStringLiteral("..."), Frame2, TwipsRect(6960, 330, 600, 345));
+    PushButton1 = Main::MakeButton(QStringLiteral("OK"), this, TwipsRect(120, 1130, 3840, 405));
+    PushButton2 = Main::MakeButton(QStringLiteral("Cancel"), this, TwipsRect(4080, 1130, 3840, 405));
+    for (QPushButton *button : {PushButton5, PushButton1, PushButton2})
         button->setAutoDefault(false);
-    }
 
     m_pointer = new Main::WindowPointer(this);
     for (QWidget *button : {PushButton5, PushButton1, PushButton2})

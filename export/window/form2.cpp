@@ -24,14 +24,6 @@ using errorreport::Guard;
 
 namespace {
 
-QPushButton *makeButton(const QString &caption, QWidget *parent, QRect geometry)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setFont(Main::ButtonFont());
-    button->setGeometry(geometry);
-    return button;
-}
-
 // The list as the writer reads it. Selection changes wait while an export
 // runs, so the flags are taken once: asking the list item by item costs a
 // search of its selection ranges each time.
@@ -90,7 +82,7 @@ Form2::Form2(QWidget &startWindow, const ConnectionState &source)
     setFixedSize(Main::Twips(8040), Main::Twips(3525));
     setFont(Main::BoxFont());
 
-    PushButton2 = makeButton(QStringLiteral("< Back"), this, TwipsRect(120, 120, 7800, 405));
+    PushButton2 = Main::MakeButton(QStringLiteral("< Back"), this, TwipsRect(120, 120, 7800, 405));
     Frame1 = new QGroupBox(
         QStringLiteral("Which tables structure do you want to export to text file?"), this);
     Frame1->setGeometry(TwipsRect(120, 600, 7800, 2350));
@@ -100,9 +92,9 @@ Form2::Form2(QWidget &startWindow, const ConnectionState &source)
     List1->setFont(Main::BoxFont());
     List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List1->setToolTip(QStringLiteral("Hold CTRL+Click to select multiple tables"));
-    PushButton8 = makeButton(QStringLiteral("Select All"), Frame1, TwipsRect(240, 1800, 3600, 405));
-    PushButton9 = makeButton(QStringLiteral("Deselect All"), Frame1, TwipsRect(3960, 1800, 3600, 405));
-    PushButton5 = makeButton(QStringLiteral("Start Exporting"), this, TwipsRect(120, 3075, 7800, 405));
+    PushButton8 = Main::MakeButton(QStringLiteral("Select All"), Frame1, TwipsRect(240, 1800, 3600, 405));
+    PushButton9 = Main::MakeButton(QStringLiteral("Deselect All"), Frame1, TwipsRect(3960, 1800, 3600, 405));
+    PushButton5 = Main::MakeButton(QStringLiteral("Start Exporting"), this, TwipsRect(120, 3075, 7800, 405));
 
     m_pointer = new Main::WindowPointer(this);
     for (QWidget *button : {PushButton2, PushButton5, PushButton8, PushButton9})

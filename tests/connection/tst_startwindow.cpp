@@ -488,10 +488,8 @@ void StartWindowTest::testConnectionKeepsHourglassUntilDismissed()
     prompts.whileMessage([&] {
         codeWhileShown = windows.start.pointer()->code();
         // Moving over a button or the background changes nothing while busy.
-        QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QCoreApplication::sendEvent(windows.start.PushButton3, &move);
-        QCoreApplication::sendEvent(windows.start.Text2, &move);
+        moveOver(windows.start.PushButton3);
+        moveOver(windows.start.Text2);
     });
     windows.start.PushButton8->click();
     QCOMPARE(prompts.texts(QStringLiteral("message")), QStringList{QStringLiteral("Connection successful.")});
@@ -558,26 +556,21 @@ void StartWindowTest::pointerFollowsButtonsAndBackground()
     Sandbox sandbox;
     ScriptedPrompts prompts;
     Windows windows;
-    auto move = [](auto *widget) {
-        QMouseEvent event(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
-                          Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(widget, &event);
-    };
     Main::WindowPointer *pointer = windows.start.pointer();
-    move(windows.start.PushButton3);
+    moveOver(windows.start.PushButton3);
     QCOMPARE(pointer->code(), Main::PointerCustom);
     QCOMPARE(windows.start.cursor().shape(), Qt::PointingHandCursor); // no hand image loaded
-    move(windows.start.Label1);
+    moveOver(windows.start.Label1);
     QCOMPARE(pointer->code(), Main::PointerCustom); // labels leave the pointer alone
-    move(windows.start.Text2);
+    moveOver(windows.start.Text2);
     QCOMPARE(pointer->code(), Main::PointerDefault);
     QCOMPARE(windows.start.cursor().shape(), Qt::ArrowCursor);
-    move(windows.start.PushButton12);
-    move(windows.start.Frame1);
+    moveOver(windows.start.PushButton12);
+    moveOver(windows.start.Frame1);
     QCOMPARE(pointer->code(), Main::PointerDefault);
     pointer->setCode(Main::PointerHourglass);
-    move(windows.start.PushButton1);
-    move(&windows.start);
+    moveOver(windows.start.PushButton1);
+    moveOver(&windows.start);
     QCOMPARE(pointer->code(), Main::PointerHourglass);
     QCOMPARE(windows.start.cursor().shape(), Qt::WaitCursor);
 }
@@ -608,17 +601,12 @@ void StartWindowTest::windowLayout()
     QVERIFY(!(options.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
 
     // The Advanced Options window's pointer follows its own buttons, frame and box.
-    auto move = [](QWidget *widget) {
-        QMouseEvent event(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
-                          Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(widget, &event);
-    };
-    move(options.PushButton1);
+    moveOver(options.PushButton1);
     QCOMPARE(options.pointer()->code(), Main::PointerCustom);
-    move(options.Text1);
+    moveOver(options.Text1);
     QCOMPARE(options.pointer()->code(), Main::PointerDefault);
-    move(options.PushButton5);
-    move(options.Frame2);
+    moveOver(options.PushButton5);
+    moveOver(options.Frame2);
     QCOMPARE(options.pointer()->code(), Main::PointerDefault);
 
     // Closing the start window ends the program; closing the options window does not.
@@ -679,8 +667,7 @@ void StartWindowTest::handPointerBesideTheProgram()
     Windows windows;
     windows.start.Form_Load();
     QVERIFY(windows.start.pointer()->hasCustomImage());
-    QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), QPointF(3, 3), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(windows.start.PushButton8, &move);
+    moveOver(windows.start.PushButton8);
     QCOMPARE(windows.start.cursor().shape(), Qt::BitmapCursor);
     QVERIFY(!windows.start.cursor().pixmap().isNull());
     QVERIFY(prompts.texts(QStringLiteral("error")).isEmpty());

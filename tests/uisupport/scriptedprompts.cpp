@@ -3,7 +3,10 @@
 #include "apptitle.h"
 #include "programfolder.h"
 
+#include <QCoreApplication>
 #include <QDialog>
+#include <QMouseEvent>
+#include <QWidget>
 #include <QSettings>
 
 ScriptedPrompts::ScriptedPrompts()
@@ -82,6 +85,13 @@ void ScriptedPrompts::showModal(QDialog *dialog)
         return;
     }
     m_modals.takeFirst()(dialog);
+}
+
+void moveOver(QWidget *widget)
+{
+    QMouseEvent event(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
 }
 
 int Sandbox::endCalls = 0;

@@ -55,6 +55,9 @@ private:
     QList<std::function<void()>> m_messageActions;
 };
 
+// Sends `widget` a pointer move with no button held, as the mouse would.
+void moveOver(QWidget *widget);
+
 // Settings in a temporary folder, the program folder in another, and the end
 // of the program counted instead of done.
 class Sandbox {

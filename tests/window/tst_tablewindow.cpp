@@ -166,23 +166,18 @@ void TableWindowTest::failingListKeepsThePreviousTables()
 void TableWindowTest::pointerOverButtonsListAndFrame()
 {
     Exporting e;
-    auto move = [](QWidget *widget) {
-        QMouseEvent event(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
-                          Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(widget, &event);
-    };
     Main::WindowPointer *pointer = e.tables.pointer();
-    move(e.tables.PushButton5);
+    moveOver(e.tables.PushButton5);
     QCOMPARE(pointer->code(), Main::PointerCustom);
-    move(e.tables.List1->viewport());
+    moveOver(e.tables.List1->viewport());
     QCOMPARE(pointer->code(), Main::PointerDefault);
-    move(e.tables.PushButton8);
-    move(e.tables.Frame1);
+    moveOver(e.tables.PushButton8);
+    moveOver(e.tables.Frame1);
     QCOMPARE(pointer->code(), Main::PointerDefault);
     QCOMPARE(e.tables.cursor().shape(), Qt::ArrowCursor);
     pointer->setCode(Main::PointerHourglass);
-    move(e.tables.PushButton2);
-    move(&e.tables);
+    moveOver(e.tables.PushButton2);
+    moveOver(&e.tables);
     QCOMPARE(e.tables.cursor().shape(), Qt::WaitCursor);
 }
 
