@@ -205,19 +205,21 @@ private:
 TableDescription::TableDescription(QString name, QList<ColumnDescription> columns)
     : m_name(std::move(name)), m_columns(std::move(columns))
 {
-    m_byName.reserve(m_columns.size());
-    for (qsizetype i = m_columns.size() - 1; i >= 0; --i)
-        m_byName.insert(m_columns[i].name, i);
 }
 
 const ColumnDescription *TableDescription::findColumn(const QString &name) const
 {
     // Names are asked for as the record set gave them, lower case: the exact
-    // lookup nearly always hits without lowering anything.
-    auto found = m_byName.constFind(name);
-    if (found == m_byName.constEnd())
-        found = m_byName.constFind(lowerCase(name));
-    return found == m_byName.constEnd() ? nullptr : &m_columns[found.value()];
+    // pass nearly always finds them without lowering anything.
+    const auto find = [this](const QString &key) -> const ColumnDescription * {
+        for (const ColumnDescription &column : m_columns)
+            if (column.name == key)
+                return &column;
+        return nullptr;
+    };
+    if (const ColumnDescription *found = find(name))
+        return found;
+    return find(lowerCase(name));
 }
 
 QString TableDescription::columnProperty(const QString &column, const QString &property) const

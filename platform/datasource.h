@@ -32,7 +32,6 @@ public:
 private:
     QString m_name;
     QList<ColumnDescription> m_columns;
-    QHash<QString, qsizetype> m_byName; // lower-case name -> first column of that name
 };
 
 struct TableEntry {
