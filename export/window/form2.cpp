@@ -206,9 +206,8 @@ void Form2::generateStructure(const QString &reportPath)
 
 void Form2::setCommandsEnabled(bool enabled)
 {
-    for (QWidget *widget : {static_cast<QWidget *>(List1), static_cast<QWidget *>(PushButton2),
-                            static_cast<QWidget *>(PushButton5), static_cast<QWidget *>(PushButton8),
-                            static_cast<QWidget *>(PushButton9)})
+    const QList<QWidget *> commands{List1, PushButton2, PushButton5, PushButton8, PushButton9};
+    for (QWidget *widget : commands)
         widget->setEnabled(enabled);
 }
 
