@@ -23,12 +23,13 @@ Failure doesNotExist(const QString &name)
 
 // Names and types from the header; long names and comments from the
 // container's Field records, matched by position among the visible fields.
-TableDescription describeTable(const QString &name, const TableHeader &header, const ContainerObject *owner)
+TableDescription describeTable(const QString &name, TableHeader header, const ContainerObject *owner)
 {
+    // The header is the description's own: its names are lowered in place.
     QList<ColumnDescription> columns;
     columns.reserve(header.fields.size());
     qsizetype position = 0;
-    for (const FieldDescriptor &field : header.fields) {
+    for (FieldDescriptor &field : header.fields) {
         if (field.isSystem())
             continue;
         const ColumnType type = columnTypeOf(field, header.isVisualFoxPro());
@@ -39,7 +40,7 @@ TableDescription describeTable(const QString &name, const TableHeader &header, c
             column.name = lowerCase(owner->fields[position].name);
             column.description = owner->fields[position].comment;
         } else {
-            column.name = lowerCase(field.name);
+            column.name = lowerCase(std::move(field.name));
         }
         columns.append(column);
         ++position;
@@ -115,8 +116,9 @@ protected:
         const QString path = m_files.value(key);
         if (path.isEmpty())
             throw doesNotExist(name + QStringLiteral(".dbf"));
-        const TableHeader header = readTableHeader(path);
-        return describeTable(name, header, ownerOf(header, path));
+        TableHeader header = readTableHeader(path);
+        const ContainerObject *owner = ownerOf(header, path);
+        return describeTable(name, std::move(header), owner);
     }
 
 private:
@@ -209,12 +211,18 @@ TableDescription::TableDescription(QString name, QList<ColumnDescription> column
 
 const ColumnDescription *TableDescription::findColumn(const QString &name) const
 {
-    // Names are asked for as the record set gave them, lower case: the exact
-    // pass nearly always finds them without lowering anything.
+    // Names are asked for as the record set gave them, lower case and in
+    // order: the exact pass, starting after the last hit, nearly always finds
+    // them at once without lowering anything.
     const auto find = [this](const QString &key) -> const ColumnDescription * {
-        for (const ColumnDescription &column : m_columns)
-            if (column.name == key)
-                return &column;
+        const qsizetype count = m_columns.size();
+        for (qsizetype step = 0; step < count; ++step) {
+            const qsizetype i = (m_searchFrom + step) % count;
+            if (m_columns[i].name == key) {
+                m_searchFrom = i + 1;
+                return &m_columns[i];
+            }
+        }
         return nullptr;
     };
     if (const ColumnDescription *found = find(name))

@@ -32,6 +32,9 @@ public:
 private:
     QString m_name;
     QList<ColumnDescription> m_columns;
+    // Where the last search ended: a report asks for the fields in order, so the
+    // next search starts just after it. Only the one user-interface thread reads.
+    mutable qsizetype m_searchFrom = 0;
 };
 
 struct TableEntry {
