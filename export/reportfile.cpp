@@ -6,14 +6,29 @@ namespace {
 
 constexpr qsizetype flushThreshold = 64 * 1024;
 
+// Whether a line holds a tab, a line break or a lone half of a surrogate pair.
 bool needsCleaning(const QString &text)
 {
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n')
-            || c.isSurrogate())
+    for (const QChar character : text) {
+        const char16_t c = character.unicode();
+        if ((c < 0x20 && (c == u'\t' || c == u'\r' || c == u'\n')) || (c >= 0xD800 && c <= 0xDFFF))
             return true;
     }
     return false;
+}
+
+// Nearly every line is plain ASCII without tabs or line breaks, the same
+// bytes in every code page: copied as they are in one pass. Returns nullptr,
+// having written nothing that counts, when the line needs the encoder.
+char *appendPlain(char *out, const QString &text)
+{
+    for (const QChar character : text) {
+        const char16_t c = character.unicode();
+        if (c >= 0x80 || c == u'\t' || c == u'\r' || c == u'\n')
+            return nullptr;
+        *out++ = char(c);
+    }
+    return out;
 }
 
 } // namespace
@@ -61,11 +76,15 @@ void ReportFile::writeLine(const QString &text)
 {
     if (!m_file.isOpen())
         throw Failure(QStringLiteral("The report file is not open."));
-    const QString clean = reportText(text);
-    // Encodes straight into the buffer: no byte array per line.
     const qsizetype used = m_buffer.size();
-    m_buffer.resize(used + m_encoder.requiredSpace(clean.size()) + 2);
-    char *end = m_encoder.appendToBuffer(m_buffer.data() + used, clean);
+    m_buffer.resize(used + text.size() + 2);
+    char *end = appendPlain(m_buffer.data() + used, text);
+    if (!end) {
+        // Encodes straight into the buffer: no byte array per line.
+        const QString clean = reportText(text);
+        m_buffer.resize(used + m_encoder.requiredSpace(clean.size()) + 2);
+        end = m_encoder.appendToBuffer(m_buffer.data() + used, clean);
+    }
     *end++ = '\r';
     *end++ = '\n';
     m_buffer.truncate(end - m_buffer.constData());

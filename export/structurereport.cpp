@@ -5,6 +5,7 @@
 #include "fieldtypes.h"
 #include "reportfile.h"
 
+#include <algorithm>
 #include <memory>
 
 ReportSource ReportSource::containerFile(const QString &dbcPath)
@@ -24,28 +25,20 @@ const QString columnHeads = QStringLiteral(
 const QString underline = QStringLiteral(
     "__________                ________     ___________");
 
-// Padding without a string of its own for every field.
-void pad(QString &line, qsizetype count)
-{
-    static const QString blanks(22, QLatin1Char(' '));
-    if (count > 0)
-        line += QStringView(blanks).left(count);
-}
-
 // A field whose name has fewer than 25 characters: name padded to 22, type
-// text padded to 12, each followed by one space, then the description.
+// text padded to 12, each followed by one space, then the description. Built
+// in place: this runs for nearly every field of an export.
 QString fieldLine(const QString &name, const QString &typeText, const QString &description)
 {
-    QString line;
-    line.reserve(38 + name.size() + typeText.size() + description.size());
-    line += QLatin1Char(' ');
-    line += name;
-    pad(line, 22 - name.size());
-    line += QLatin1Char(' ');
-    line += typeText;
-    pad(line, 12 - typeText.size());
-    line += QLatin1Char(' ');
-    line += description;
+    const qsizetype nameWidth = qMax<qsizetype>(name.size(), 22);
+    const qsizetype typeWidth = qMax<qsizetype>(typeText.size(), 12);
+    QString line(1 + nameWidth + 1 + typeWidth + 1 + description.size(), QLatin1Char(' '));
+    QChar *out = line.data() + 1;
+    std::copy(name.cbegin(), name.cend(), out);
+    out += nameWidth + 1;
+    std::copy(typeText.cbegin(), typeText.cend(), out);
+    out += typeWidth + 1;
+    std::copy(description.cbegin(), description.cend(), out);
     return line;
 }
 

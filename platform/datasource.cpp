@@ -247,6 +247,18 @@ QString TableDescription::columnProperty(const QString &column, const QString &p
 
 std::shared_ptr<const TableDescription> DataSource::describe(const QString &name)
 {
+    // A report asks for one table's fields one after the other, under the
+    // very same name.
+    if (m_last && name.constData() == m_lastName.constData() && name.size() == m_lastName.size())
+        return m_last;
+    m_last.reset();
+    m_lastName = name;
+    m_last = lookUp(name);
+    return m_last;
+}
+
+std::shared_ptr<const TableDescription> DataSource::lookUp(const QString &name)
+{
     // Every description of an export asks for its table by the listed name.
     auto found = m_described.constFind(name);
     if (found != m_described.constEnd())

@@ -62,7 +62,11 @@ protected:
     virtual TableDescription load(const QString &name) = 0;
 
 private:
+    std::shared_ptr<const TableDescription> lookUp(const QString &name);
+
     QHash<QString, std::shared_ptr<const TableDescription>> m_described;
+    QString m_lastName; // shares its text with the caller's, so a repeat is one pointer test
+    std::shared_ptr<const TableDescription> m_last;
 };
 
 } // namespace foxpro
