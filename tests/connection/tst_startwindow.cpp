@@ -57,6 +57,7 @@ private slots:
     void emptyStoreStartsInContainerModeOnTheStartWindow();
     void typingWritesTheFolderOnEveryKeystroke();
     void clearingTheFolderBoxKeepsTheMode();
+    void focusSelectsTheWholeText();
     void failingSettingsWriteIsReportedAndTheChangeGoesOn();
     void advancedOptionsCancelStoresTypedFileAndFolderMode();
     void advancedOptionsOkChoosesTheContainer();
@@ -226,6 +227,27 @@ void StartWindowTest::clearingTheFolderBoxKeepsTheMode()
     QVERIFY(sandbox.hasSetting(QStringLiteral("FreeTableFolder")));
     QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("1"));
     QVERIFY(windows.start.OptionDBC1);
+}
+
+void StartWindowTest::focusSelectsTheWholeText()
+{
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    sandbox.setSetting(QStringLiteral("FreeTableFolder"), QStringLiteral("/srv/nowhere"));
+    Windows windows;
+    windows.start.Form_Load();
+    QApplication::setActiveWindow(&windows.start);
+    windows.start.PushButton7->setFocus();
+    windows.start.Text2->deselect();
+    QFocusEvent focusIn(QEvent::FocusIn, Qt::MouseFocusReason); // the box itself selects only on Tab
+    QCoreApplication::sendEvent(windows.start.Text2, &focusIn);
+    QCOMPARE(windows.start.Text2->selectedText(), QStringLiteral("/srv/nowhere"));
+
+    Form3 options(windows.start, &windows.start);
+    options.Text1->setText(QStringLiteral("/data/sales.dbc"));
+    options.Text1->deselect();
+    QCoreApplication::sendEvent(options.Text1, &focusIn);
+    QCOMPARE(options.Text1->selectedText(), QStringLiteral("/data/sales.dbc"));
 }
 
 void StartWindowTest::failingSettingsWriteIsReportedAndTheChangeGoesOn()
