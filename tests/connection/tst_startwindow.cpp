@@ -64,6 +64,8 @@ private slots:
     void advancedOptionsBrowse();
     void advancedOptionsReportsFailingWritesUnderItsCaller();
     void loadSampleHelpAndBrowse();
+    void folderModePathAndConnectionString_data();
+    void folderModePathAndConnectionString();
     void validation_data();
     void validation();
     void moreThanAHundredTablesAreListed();
@@ -411,6 +413,33 @@ void StartWindowTest::loadSampleHelpAndBrowse()
     QCOMPARE(sandbox.setting(QStringLiteral("FreeTableFolder")), sandbox.dataFolder());
     QVERIFY(!windows.start.OptionDBC1);
     QVERIFY(prompts.settled());
+}
+
+void StartWindowTest::folderModePathAndConnectionString_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("separator added") << "/srv/data" << "/srv/data/";
+    QTest::newRow("separator kept") << "/srv/data/" << "/srv/data/";
+    QTest::newRow("empty box") << "" << "/";
+    QTest::newRow("semicolon in the path") << "/srv/a;b" << "/srv/a;b/";
+}
+
+void StartWindowTest::folderModePathAndConnectionString()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, path);
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    windows.start.DBCPath1 = QStringLiteral("/data/sales.dbc");
+    windows.start.Text2->setText(typed);
+    windows.start.OptionDBC1 = false;
+    QCOMPARE(Foxpro1::GetPath(windows.start), path);
+    QVERIFY(Foxpro1::GetDBName(windows.start).isEmpty());
+    QCOMPARE(Foxpro1::GetConnectionString(windows.start),
+             QStringLiteral("Provider=vfpoledb.1;Data Source=") + typed + QStringLiteral(";Collating Sequence=general;"));
+    QVERIFY(prompts.calls.isEmpty());
 }
 
 void StartWindowTest::validation_data()
