@@ -173,16 +173,22 @@ private:
     int m_failures = 0;
 };
 
+// The source itself cannot be read: one line naming it, the number and what is wrong.
+void writeSourceFailure(QIODevice &err, const ReportSource &source, const Failure &failure)
+{
+    writeLine(err, QStringLiteral("orvalle-report: %1: %2 %3")
+                       .arg(source.path)
+                       .arg(failure.number())
+                       .arg(oneLine(failure.description())));
+}
+
 int listTables(const ReportSource &source, QIODevice &out, QIODevice &err)
 {
     try {
         for (const QString &name : readTableNames(source))
             writeLine(out, name);
     } catch (const Failure &failure) {
-        writeLine(err, QStringLiteral("orvalle-report: %1: %2 %3")
-                           .arg(source.path)
-                           .arg(failure.number())
-                           .arg(oneLine(failure.description())));
+        writeSourceFailure(err, source, failure);
         return Failed;
     }
     return Success;
@@ -208,10 +214,7 @@ int writeReport(const Options &options, const ReportSource &source, QIODevice &o
     try {
         names = readTableNames(source);
     } catch (const Failure &failure) {
-        writeLine(err, QStringLiteral("orvalle-report: %1: %2 %3")
-                           .arg(source.path)
-                           .arg(failure.number())
-                           .arg(oneLine(failure.description())));
+        writeSourceFailure(err, source, failure);
         return Failed;
     }
     QList<bool> selected(names.size(), options.tables.isEmpty());

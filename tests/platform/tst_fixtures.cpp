@@ -28,7 +28,9 @@ const QString Northwind = QStringLiteral("VFPX__Samples/Northwind/northwind.dbc"
 const QString TestData = QStringLiteral("VFPX__Samples/Data/testdata.dbc");
 const QString ViewsOnly = QStringLiteral("VFPX__Samples/Com+/Transactions/testdata.dbc");
 const QString Expenses = QStringLiteral("Valentin-Kaiser__go-dbase/examples/test_data/database/EXPENSES.DBC");
-const QString InfusedDb = QStringLiteral("infused__dbf/spec/fixtures/foxprodb/FOXPRO-DB-TEST.DBC");
+// The folder names are the fixture repository's own.
+const QString InfusedFixtures = QStringLiteral("infused__dbf/spec/fixtures");
+const QString InfusedDb = InfusedFixtures + QStringLiteral("/foxprodb/FOXPRO-DB-TEST.DBC");
 
 } // namespace
 
@@ -154,13 +156,13 @@ private slots:
         // Older dialects.
         QTest::newRow("dBase III memo") << "luads__php-xbase/tests/Resources/dBase" << "dbaseiii" << 6 << 3 << "bio"
                                         << 203 << 2147483647 << "";
-        QTest::newRow("dBase IV logical") << "infused__dbf/spec/fixtures" << "dbase_8b" << 6 << 3 << "logical" << 11
+        QTest::newRow("dBase IV logical") << InfusedFixtures << "dbase_8b" << 6 << 3 << "logical" << 11
                                           << 2 << "";
-        QTest::newRow("FoxPro 2 numeric") << "infused__dbf/spec/fixtures" << "dbase_f5" << 59 << 0 << "nf" << 131
+        QTest::newRow("FoxPro 2 numeric") << InfusedFixtures << "dbase_f5" << 59 << 0 << "nf" << 131
                                           << 19 << "";
         QTest::newRow("dBase 7 autoincrement") << "albfernandez__javadbf/src/test/resources" << "inventory" << 6
                                                << 0 << "item id" << 3 << 4 << "";
-        QTest::newRow("dBase 7 properties block") << "infused__dbf/spec/fixtures" << "dbase_8c" << 6 << 3
+        QTest::newRow("dBase 7 properties block") << InfusedFixtures << "dbase_8c" << 6 << 3
                                                   << "length cm" << 131 << 19 << "";
         QTest::newRow("dBase 7 double") << "luads__php-xbase/tests/Resources/dBase" << "dbasevii_double" << 1 << 0
                                         << "double" << 5 << 8 << "";
@@ -212,7 +214,7 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("description");
-        QTest::newRow("dBase II layout") << "infused__dbf/spec/fixtures/dbase_02.dbf" << 2091
+        QTest::newRow("dBase II layout") << InfusedFixtures + QStringLiteral("/dbase_02.dbf") << 2091
                                          << "'dbase_02.dbf' is corrupted: the header length 19781 runs past the end "
                                             "of the file (2048 bytes).";
         QTest::newRow("record length one short") << "tmontaigu__dbase-rs/tests/data/stations_with_deleted.dbf" << 2091
