@@ -10,6 +10,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace foxpro {
 
@@ -73,50 +75,70 @@ QString textValue(QByteArrayView value, quint8 codePage)
     return decodeText(end < 0 ? value : value.first(end), codePage);
 }
 
+// No property list of a real container comes near this; a longer memo is damage.
+constexpr qint64 MaxPropertyMemo = 16 * 1024 * 1024;
+// FoxPro files end at 2 GB.
+constexpr qint64 MaxContainerSize = qint64(1) << 31;
+
+enum class RecordType { Table, View, Field };
+
 struct Record {
     quint32 id = 0;
     quint32 parent = 0;
-    QByteArray type;
-    QByteArrayView name;
+    RecordType type = RecordType::Table;
+    QByteArray name;
     quint32 propertyBlock = 0;
+};
+
+// What the reader takes from one PROPERTY memo.
+struct ObjectProperties {
+    QString path;
+    QString comment;
+    QString dataType;
 };
 
 class ContainerReader {
 public:
     ContainerReader(const MemoFile &memo, quint8 codePage) : m_memo(memo), m_codePage(codePage) {}
 
-    ContainerObject object(const Record &record, const QList<const Record *> &children) const
+    ContainerObject object(const Record &record, const QList<const Record *> &children)
     {
         ContainerObject object;
         object.name = decodeText(record.name, m_codePage);
-        for (const Property &property : properties(record)) {
-            if (property.id == PathProperty)
-                object.path = textValue(property.value, m_codePage);
-            else if (property.id == CommentProperty)
-                object.comment = textValue(property.value, m_codePage);
-        }
+        const ObjectProperties &own = properties(record);
+        object.path = own.path;
+        object.comment = own.comment;
         for (const Record *child : children) {
-            ContainerField field;
-            field.name = decodeText(child->name, m_codePage);
-            for (const Property &property : properties(*child)) {
-                if (property.id == CommentProperty)
-                    field.comment = textValue(property.value, m_codePage);
-                else if (property.id == DataTypeProperty)
-                    field.dataType = textValue(property.value, m_codePage);
-            }
-            object.fields.append(field);
+            const ObjectProperties &values = properties(*child);
+            object.fields.append({decodeText(child->name, m_codePage), values.comment, values.dataType});
         }
         return object;
     }
 
 private:
-    QList<Property> properties(const Record &record) const
+    // Each memo block is read and parsed once, however many records point
+    // at it; the texts are shared, not copied.
+    const ObjectProperties &properties(const Record &record)
     {
-        return parseProperties(m_memo.memo(record.propertyBlock), m_memo.fileName());
+        auto found = m_parsed.constFind(record.propertyBlock);
+        if (found != m_parsed.constEnd())
+            return found.value();
+        ObjectProperties values;
+        const QByteArray memo = m_memo.memo(record.propertyBlock, MaxPropertyMemo);
+        for (const Property &property : parseProperties(memo, m_memo.fileName())) {
+            if (property.id == PathProperty)
+                values.path = textValue(property.value, m_codePage);
+            else if (property.id == CommentProperty)
+                values.comment = textValue(property.value, m_codePage);
+            else if (property.id == DataTypeProperty)
+                values.dataType = textValue(property.value, m_codePage);
+        }
+        return m_parsed.insert(record.propertyBlock, std::move(values)).value();
     }
 
     const MemoFile &m_memo;
     quint8 m_codePage;
+    QHash<quint32, ObjectProperties> m_parsed;
 };
 
 bool lessCaseInsensitive(const ContainerObject &a, const ContainerObject &b)
@@ -188,12 +210,28 @@ namespace {
 
 struct ContainerRecords {
     quint8 codePage = 0;
-    QList<Record> live; // names point into the .dbc bytes
+    QList<Record> live; // the live Table, View and Field records; nothing else is kept
 };
 
-ContainerRecords readRecords(QByteArrayView dbc, const QString &dbcName)
+// Gives `size` bytes of the .dbc from `offset`.
+using DbcBytes = std::function<QByteArray(qint64 offset, qint64 size)>;
+
+std::optional<RecordType> recordTypeOf(QByteArrayView type)
 {
-    const TableHeader header = parseTableHeader(dbc, dbc.size(), dbcName);
+    if (type == "Table")
+        return RecordType::Table;
+    if (type == "View")
+        return RecordType::View;
+    if (type == "Field")
+        return RecordType::Field;
+    return std::nullopt;
+}
+
+// Reads the records a chunk at a time, so memory follows the records kept,
+// not the size the file claims.
+ContainerRecords readRecords(const TableHeader &header, qint64 fileSize, const DbcBytes &bytesAt,
+                             const QString &dbcName)
+{
     const Column objectId = findColumn(header, "OBJECTID", 'I', dbcName);
     const Column parentId = findColumn(header, "PARENTID", 'I', dbcName);
     const Column objectType = findColumn(header, "OBJECTTYPE", 'C', dbcName);
@@ -201,25 +239,37 @@ ContainerRecords readRecords(QByteArrayView dbc, const QString &dbcName)
     const Column property = findColumn(header, "PROPERTY", 'M', dbcName);
 
     const qint64 recordLength = header.recordLength;
-    const qint64 available = (dbc.size() - header.headerLength) / recordLength;
+    const qint64 claimed = header.headerLength + qint64(header.recordCount) * recordLength;
+    if (claimed > MaxContainerSize)
+        throw corrupted(dbcName, QStringLiteral("its %1 records of %2 bytes would pass FoxPro's 2 GB file limit.")
+                                     .arg(header.recordCount).arg(recordLength));
+    const qint64 available = (fileSize - header.headerLength) / recordLength;
     if (available < header.recordCount)
         throw corrupted(dbcName, QStringLiteral("it holds %1 records but the file ends after %2.")
                                      .arg(header.recordCount).arg(available));
 
     ContainerRecords result;
     result.codePage = header.codePage;
-    result.live.reserve(header.recordCount);
-    for (quint32 i = 0; i < header.recordCount; ++i) {
-        const QByteArrayView bytes = dbc.sliced(header.headerLength + i * recordLength, recordLength);
-        if (bytes[0] == '*')
-            continue; // deleted: left behind by REMOVE TABLE and ALTER
-        Record record;
-        record.id = le32(bytes, objectId.offset);
-        record.parent = le32(bytes, parentId.offset);
-        record.type = trimmedText(bytes.sliced(objectType.offset, objectType.width)).toByteArray();
-        record.name = trimmedText(bytes.sliced(objectName.offset, objectName.width));
-        record.propertyBlock = le32(bytes, property.offset);
-        result.live.append(record);
+    const qint64 perChunk = qMax<qint64>(1, 64 * 1024 / recordLength);
+    for (qint64 first = 0; first < header.recordCount; first += perChunk) {
+        const qint64 count = qMin<qint64>(perChunk, header.recordCount - first);
+        const QByteArray chunk = bytesAt(header.headerLength + first * recordLength, count * recordLength);
+        for (qint64 i = 0; i < count; ++i) {
+            const QByteArrayView bytes = QByteArrayView(chunk).sliced(i * recordLength, recordLength);
+            if (bytes[0] == '*')
+                continue; // deleted: left behind by REMOVE TABLE and ALTER
+            const std::optional<RecordType> type =
+                recordTypeOf(trimmedText(bytes.sliced(objectType.offset, objectType.width)));
+            if (!type)
+                continue;
+            Record record;
+            record.id = le32(bytes, objectId.offset);
+            record.parent = le32(bytes, parentId.offset);
+            record.type = *type;
+            record.name = trimmedText(bytes.sliced(objectName.offset, objectName.width)).toByteArray();
+            record.propertyBlock = le32(bytes, property.offset);
+            result.live.append(std::move(record));
+        }
     }
     return result;
 }
@@ -229,15 +279,15 @@ ContainerModel buildModel(const ContainerRecords &records, const MemoFile &memo)
     // Children are grouped by parent in record order; VFP does not store them next to their parent.
     QHash<quint32, QList<const Record *>> fieldsOf;
     for (const Record &record : records.live)
-        if (record.type == "Field")
+        if (record.type == RecordType::Field)
             fieldsOf[record.parent].append(&record);
 
-    const ContainerReader reader(memo, records.codePage);
+    ContainerReader reader(memo, records.codePage);
     ContainerModel model;
     for (const Record &record : records.live) {
-        if (record.type == "Table")
+        if (record.type == RecordType::Table)
             model.tables.append(reader.object(record, fieldsOf.value(record.id)));
-        else if (record.type == "View")
+        else if (record.type == RecordType::View)
             model.views.append(reader.object(record, fieldsOf.value(record.id)));
     }
     std::stable_sort(model.tables.begin(), model.tables.end(), lessCaseInsensitive);
@@ -250,20 +300,38 @@ ContainerModel buildModel(const ContainerRecords &records, const MemoFile &memo)
 
 ContainerModel parseContainer(QByteArrayView dbc, const MemoFile &memo, const QString &dbcName)
 {
-    return buildModel(readRecords(dbc, dbcName), memo);
+    const TableHeader header = parseTableHeader(dbc, dbc.size(), dbcName);
+    const DbcBytes bytesAt = [&](qint64 offset, qint64 size) { return dbc.sliced(offset, size).toByteArray(); };
+    return buildModel(readRecords(header, dbc.size(), bytesAt, dbcName), memo);
 }
 
-ContainerModel readContainer(const QString &dbcPath)
+ContainerModel readContainer(const LocalPath &dbcPath)
 {
-    const QFileInfo info(dbcPath);
-    const QByteArray dbc = readWholeFile(dbcPath);
-    const ContainerRecords records = readRecords(dbc, info.fileName());
-    const QString memoName = info.completeBaseName() + QStringLiteral(".dct");
-    const QString memoPath = resolveCaseInsensitive(info.path(), memoName);
+    const QString dbcName = displayName(dbcPath);
+    QFile dbc;
+    openRegularFile(dbc, dbcPath);
+    const TableHeader header = readTableHeader(dbc, dbcName);
+    const DbcBytes bytesAt = [&](qint64 offset, qint64 size) { return readAt(dbc, offset, size, dbcName); };
+    const ContainerRecords records = readRecords(header, dbc.size(), bytesAt, dbcName);
+    dbc.close();
+
+    const LocalPath memoPath = memoOf(dbcPath);
     if (memoPath.isEmpty())
-        throw Failure(QStringLiteral("File '%1' does not exist.").arg(memoName), ado::FileDoesNotExist);
-    const MemoFile memo(readWholeFile(memoPath), displayName(memoPath));
+        throw Failure(QStringLiteral("File '%1' does not exist.").arg(memoName(dbcPath)), ado::FileDoesNotExist);
+    QFile dct;
+    openRegularFile(dct, memoPath);
+    const MemoFile memo(dct, displayName(memoPath));
     return buildModel(records, memo);
+}
+
+QString memoName(const LocalPath &dbcPath)
+{
+    return QFileInfo(dbcPath.fileName()).completeBaseName() + QStringLiteral(".dct");
+}
+
+LocalPath memoOf(const LocalPath &dbcPath)
+{
+    return resolveCaseInsensitive(dbcPath.folder(), memoName(dbcPath));
 }
 
 } // namespace foxpro

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fileaccess.h"
 #include "memofile.h"
 
 #include <QByteArrayView>
@@ -53,6 +54,11 @@ QList<Property> parseProperties(QByteArrayView memo, const QString &memoName);
 ContainerModel parseContainer(QByteArrayView dbc, const MemoFile &memo, const QString &dbcName);
 
 // Reads the .dbc and the .dct beside it (any case of the extension).
-ContainerModel readContainer(const QString &dbcPath);
+ContainerModel readContainer(const LocalPath &dbcPath);
+
+// The container's memo: its name, and the file beside it (any case of the
+// extension), empty when there is none.
+QString memoName(const LocalPath &dbcPath);
+LocalPath memoOf(const LocalPath &dbcPath);
 
 } // namespace foxpro

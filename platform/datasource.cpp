@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
 
 namespace foxpro {
 
@@ -58,45 +59,84 @@ TableDescription describeView(const QString &name, const ContainerObject &view)
     return TableDescription(name, std::move(columns));
 }
 
-QString canonical(const QString &path)
-{
-    const QString resolved = QFileInfo(path).canonicalFilePath();
-    return resolved.isEmpty() ? QFileInfo(path).absoluteFilePath() : resolved;
-}
+// The files of a folder, listed once, with the ones that belong to a file:
+// those that share its name up to the extension (its memo, its indexes, the
+// backups FoxPro leaves beside it).
+class FolderListing {
+public:
+    explicit FolderListing(LocalPath folder) : m_folder(std::move(folder)), m_entries(listFolder(m_folder)) {}
+
+    const LocalPath &folder() const { return m_folder; }
+    const QList<FolderEntry> &entries() const { return m_entries; }
+
+    QList<LocalPath> filesSharingTheName(const QString &fileName) const
+    {
+        const QString base = baseOf(fileName);
+        QList<LocalPath> files;
+        for (const FolderEntry &entry : m_entries) {
+            if (entry.kind == FileKind::Regular && baseOf(entry.text).compare(base, Qt::CaseInsensitive) == 0)
+                files.append(m_folder.child(entry.name));
+        }
+        return files;
+    }
+
+private:
+    static QString baseOf(const QString &fileName)
+    {
+        const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+        return dot <= 0 ? fileName : fileName.first(dot);
+    }
+
+    LocalPath m_folder;
+    QList<FolderEntry> m_entries;
+};
 
 // A parsed container and where each of its tables' files is.
 struct OpenedContainer {
+    LocalPath path;
     QString fileName;
-    QString folder;
+    LocalPath folder;
     ContainerModel model;
-    QHash<QString, const ContainerObject *> tableByFile; // canonical path of the .dbf
+    std::optional<QHash<FileIdentity, const ContainerObject *>> tableByFile;
 
-    explicit OpenedContainer(const QString &dbcPath)
-        : fileName(displayName(dbcPath)), folder(QFileInfo(dbcPath).path()), model(readContainer(dbcPath))
+    explicit OpenedContainer(const LocalPath &dbcPath)
+        : path(dbcPath), fileName(displayName(dbcPath)), folder(dbcPath.folder()), model(readContainer(dbcPath))
     {
     }
 
-    QString fileOf(const ContainerObject &table) const
+    LocalPath fileOf(const ContainerObject &table) const
     {
         return resolveCaseInsensitive(folder, table.path);
     }
 
-    const ContainerObject *ownerOf(const QString &tablePath)
+    // The container's table whose file is this one, however either path spells it.
+    const ContainerObject *ownerOf(const LocalPath &tablePath)
     {
-        if (tableByFile.isEmpty()) {
+        if (!tableByFile) {
+            tableByFile.emplace();
             for (const ContainerObject &table : model.tables) {
-                const QString file = fileOf(table);
-                if (!file.isEmpty())
-                    tableByFile.insert(canonical(file), &table);
+                if (const std::optional<FileIdentity> identity = identityOf(fileOf(table)))
+                    tableByFile->insert(*identity, &table);
             }
         }
-        return tableByFile.value(canonical(tablePath));
+        const std::optional<FileIdentity> identity = identityOf(tablePath);
+        return identity ? tableByFile->value(*identity) : nullptr;
+    }
+
+    // The .dbc and the files beside it that share its name (.dct, .dcx).
+    QList<LocalPath> ownFiles() const
+    {
+        try {
+            return FolderListing(folder).filesSharingTheName(path.fileName());
+        } catch (const Failure &) {
+            return {path};
+        }
     }
 };
 
 class FolderSource : public DataSource {
 public:
-    explicit FolderSource(QString folder) : m_folder(std::move(folder)) {}
+    explicit FolderSource(const LocalPath &folder) : m_folder(folder) { refreshListing(); }
 
     QList<TableEntry> tables() override
     {
@@ -107,71 +147,136 @@ public:
         return entries;
     }
 
+    QList<LocalPath> filesRead(const QStringList &tables) override
+    {
+        QList<LocalPath> files;
+        for (const QString &name : tables) {
+            const LocalPath path = pathOf(name);
+            if (path.isEmpty())
+                continue;
+            files += m_listing->filesSharingTheName(path.fileName());
+            try {
+                const std::shared_ptr<OpenedContainer> owner = containerOf(readTableHeader(path));
+                if (owner)
+                    files += owner->ownFiles();
+            } catch (const Failure &) {
+                // A table that cannot be read gives no container to read either.
+            }
+        }
+        return files;
+    }
+
 protected:
     TableDescription load(const QString &name) override
     {
-        const QString key = lowerCase(name);
-        if (!m_files.contains(key))
+        LocalPath path = pathOf(name);
+        if (path.isEmpty()) {
             refreshListing();
-        const QString path = m_files.value(key);
+            path = pathOf(name);
+        }
         if (path.isEmpty())
             throw doesNotExist(name + QStringLiteral(".dbf"));
         TableHeader header = readTableHeader(path);
-        const ContainerObject *owner = ownerOf(header, path);
-        return describeTable(name, std::move(header), owner);
+        const std::shared_ptr<OpenedContainer> owner = containerOf(header);
+        return describeTable(name, std::move(header), owner ? owner->ownerOf(path) : nullptr);
+    }
+
+    QString keyOf(const QString &name) const override
+    {
+        if (m_files.contains(name))
+            return name;
+        const QString listed = m_byLowerName.value(lowerCase(name));
+        return listed.isEmpty() ? name : listed;
     }
 
 private:
+    LocalPath pathOf(const QString &name) const
+    {
+        const auto exact = m_files.constFind(name);
+        if (exact != m_files.constEnd())
+            return exact.value();
+        return m_files.value(m_byLowerName.value(lowerCase(name)));
+    }
+
+    // Tables are named by their file name without ".dbf", in lower case; two
+    // that lower-casing would merge keep their own spelling, and a name still
+    // taken gets a number, so no table is ever left out.
     void refreshListing()
     {
-        m_files.clear();
-        m_names.clear();
-        const QDir dir(m_folder);
-        const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
-        for (const QString &fileName : entries) {
-            if (!fileName.endsWith(QLatin1String(".dbf"), Qt::CaseInsensitive) || fileName.size() <= 4)
+        m_listing.emplace(m_folder);
+        struct Table {
+            QString base;
+            LocalPath path;
+        };
+        QList<Table> found;
+        QHash<QString, int> perLowerName;
+        for (const FolderEntry &entry : m_listing->entries()) {
+            if (entry.kind != FileKind::Regular || entry.text.size() <= 4
+                || !entry.text.endsWith(QLatin1String(".dbf"), Qt::CaseInsensitive))
                 continue;
-            const QString name = lowerCase(fileName.chopped(4));
-            if (!m_files.contains(name))
-                m_names.append(name);
-            m_files.insert(name, dir.filePath(fileName));
+            const QString base = entry.text.chopped(4);
+            found.append({base, m_folder.child(entry.name)});
+            ++perLowerName[lowerCase(base)];
+        }
+        m_files.clear();
+        m_byLowerName.clear();
+        m_names.clear();
+        for (const Table &table : std::as_const(found)) {
+            const QString lowered = lowerCase(table.base);
+            QString name = perLowerName.value(lowered) > 1 ? table.base : lowered;
+            for (int n = 2; m_files.contains(name); ++n)
+                name = table.base + QStringLiteral(" (%1)").arg(n);
+            m_files.insert(name, table.path);
+            m_names.append(name);
+        }
+        for (const QString &name : std::as_const(m_names)) {
+            const QString lowered = lowerCase(name);
+            m_byLowerName.insert(lowered, m_byLowerName.contains(lowered) ? QString() : name);
         }
         std::sort(m_names.begin(), m_names.end());
     }
 
-    // The container a Visual FoxPro table links back to, when it is present.
-    const ContainerObject *ownerOf(const TableHeader &header, const QString &tablePath)
+    // The container a Visual FoxPro table links back to, when it is present
+    // and readable. Each link is followed once per connection, missing ones too.
+    std::shared_ptr<OpenedContainer> containerOf(const TableHeader &header)
     {
         if (header.backlink.isEmpty())
             return nullptr;
-        const QString dbcPath = resolveCaseInsensitive(QFileInfo(tablePath).path(),
-                                                       decodeText(header.backlink, header.codePage));
-        if (dbcPath.isEmpty())
-            return nullptr;
-        const QString key = canonical(dbcPath);
-        auto found = m_containers.find(key);
-        if (found == m_containers.end()) {
-            std::shared_ptr<OpenedContainer> opened;
-            try {
-                opened = std::make_shared<OpenedContainer>(dbcPath);
-            } catch (const Failure &) {
-                // A damaged container does not keep its tables from being
-                // described: they keep their own short names.
+        const auto known = m_containersByLink.constFind(header.backlink);
+        if (known != m_containersByLink.constEnd())
+            return known.value();
+        std::shared_ptr<OpenedContainer> opened;
+        const LocalPath dbcPath = resolveCaseInsensitive(m_folder, decodeText(header.backlink, header.codePage));
+        if (const std::optional<FileIdentity> identity = identityOf(dbcPath)) {
+            const auto same = m_containersByFile.constFind(*identity);
+            if (same != m_containersByFile.constEnd()) {
+                opened = same.value();
+            } else {
+                try {
+                    opened = std::make_shared<OpenedContainer>(dbcPath);
+                } catch (const Failure &) {
+                    // A damaged container does not keep its tables from being
+                    // described: they keep their own short names.
+                }
+                m_containersByFile.insert(*identity, opened);
             }
-            found = m_containers.insert(key, opened);
         }
-        return found.value() ? found.value()->ownerOf(tablePath) : nullptr;
+        m_containersByLink.insert(header.backlink, opened);
+        return opened;
     }
 
-    QString m_folder;
+    LocalPath m_folder;
+    std::optional<FolderListing> m_listing;
     QStringList m_names;
-    QHash<QString, QString> m_files; // lower-case name -> path
-    QHash<QString, std::shared_ptr<OpenedContainer>> m_containers;
+    QHash<QString, LocalPath> m_files;     // listed name -> path
+    QHash<QString, QString> m_byLowerName; // lower-case name -> listed name; empty when two share it
+    QHash<QByteArray, std::shared_ptr<OpenedContainer>> m_containersByLink;
+    QHash<FileIdentity, std::shared_ptr<OpenedContainer>> m_containersByFile;
 };
 
 class ContainerSource : public DataSource {
 public:
-    explicit ContainerSource(const QString &dbcPath) : m_container(dbcPath) {}
+    explicit ContainerSource(const LocalPath &dbcPath) : m_container(dbcPath) {}
 
     QList<TableEntry> tables() override
     {
@@ -183,11 +288,41 @@ public:
         return entries;
     }
 
+    QList<LocalPath> filesRead(const QStringList &tables) override
+    {
+        QList<LocalPath> files = m_container.ownFiles();
+        QHash<LocalPath::Native, std::shared_ptr<FolderListing>> listings;
+        for (const QString &name : tables) {
+            const ContainerObject *table = m_container.model.findTable(name);
+            const LocalPath path = table ? m_container.fileOf(*table) : LocalPath();
+            if (path.isEmpty())
+                continue;
+            std::shared_ptr<FolderListing> &listing = listings[path.folder().native()];
+            try {
+                if (!listing)
+                    listing = std::make_shared<FolderListing>(path.folder());
+                files += listing->filesSharingTheName(path.fileName());
+            } catch (const Failure &) {
+                files.append(path);
+            }
+        }
+        return files;
+    }
+
 protected:
+    QString keyOf(const QString &name) const override
+    {
+        if (const ContainerObject *table = m_container.model.findTable(name))
+            return table->name;
+        if (const ContainerObject *view = m_container.model.findView(name))
+            return QStringLiteral("view:") + view->name;
+        return name;
+    }
+
     TableDescription load(const QString &name) override
     {
         if (const ContainerObject *table = m_container.model.findTable(name)) {
-            const QString path = m_container.fileOf(*table);
+            const LocalPath path = m_container.fileOf(*table);
             if (path.isEmpty())
                 throw doesNotExist(table->path);
             return describeTable(name, readTableHeader(path), table);
@@ -259,16 +394,12 @@ std::shared_ptr<const TableDescription> DataSource::describe(const QString &name
 
 std::shared_ptr<const TableDescription> DataSource::lookUp(const QString &name)
 {
-    // Every description of an export asks for its table by the listed name.
-    auto found = m_described.constFind(name);
-    if (found != m_described.constEnd())
-        return found.value();
-    const QString key = lowerCase(name);
-    found = m_described.constFind(key);
+    // Keyed by the table the name finds, not by its spelling: two tables of
+    // a folder may differ only in case.
+    const QString key = keyOf(name);
+    auto found = m_described.constFind(key);
     if (found == m_described.constEnd())
         found = m_described.insert(key, std::make_shared<const TableDescription>(load(name)));
-    if (key != name)
-        m_described.insert(name, found.value());
     return found.value();
 }
 
@@ -276,19 +407,49 @@ std::shared_ptr<DataSource> DataSource::open(const QString &path)
 {
     if (path.trimmed().isEmpty())
         throw Failure(QStringLiteral("Invalid path or file name."), ado::InvalidPath);
-    const QFileInfo info(path);
-    const bool containerExpected = info.suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0;
-    if (!info.exists())
-        throw Failure(QStringLiteral("File or folder '%1' does not exist.").arg(QDir::toNativeSeparators(path)),
-                      ado::FileDoesNotExist);
-    if (info.isDir()) {
+    const QString shown = QDir::toNativeSeparators(path);
+    const LocalPath local = LocalPath::fromText(path);
+    const bool containerExpected =
+        QFileInfo(path).suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0;
+    switch (kindOf(local)) {
+    case FileKind::Missing:
+        throw Failure(QStringLiteral("File or folder '%1' does not exist.").arg(shown), ado::FileDoesNotExist);
+    case FileKind::Loop:
+        throw Failure(QStringLiteral("'%1' cannot be opened: its symbolic links form a loop.").arg(shown),
+                      ado::InvalidPath);
+    case FileKind::Denied:
+        throw Failure(QStringLiteral("Access to '%1' is denied.").arg(shown), ado::AccessDenied);
+    case FileKind::Folder:
         if (containerExpected)
-            throw Failure(QStringLiteral("'%1' is a folder, not a database container.")
-                              .arg(QDir::toNativeSeparators(path)),
+            throw Failure(QStringLiteral("'%1' is a folder, not a database container.").arg(shown),
                           ado::InvalidPath);
-        return std::make_shared<FolderSource>(path);
+        return std::make_shared<FolderSource>(local);
+    case FileKind::Regular:
+    case FileKind::Other:
+        break;
     }
-    return std::make_shared<ContainerSource>(path);
+    return std::make_shared<ContainerSource>(local);
+}
+
+std::optional<QString> sourceFileMatching(const QString &sourcePath, const QStringList &tables,
+                                          const QString &candidate)
+{
+    const std::optional<FileIdentity> target = identityOf(LocalPath::fromText(candidate));
+    if (!target)
+        return std::nullopt; // a file that does not exist yet is no source's file
+    if (identityOf(LocalPath::fromText(sourcePath)) == target)
+        return QDir::toNativeSeparators(sourcePath);
+    std::shared_ptr<DataSource> source;
+    try {
+        source = DataSource::open(sourcePath);
+    } catch (const Failure &) {
+        return std::nullopt; // nothing of it can be read, so nothing of it is at stake
+    }
+    for (const LocalPath &file : source->filesRead(tables)) {
+        if (identityOf(file) == target)
+            return QDir::toNativeSeparators(file.text());
+    }
+    return std::nullopt;
 }
 
 } // namespace foxpro

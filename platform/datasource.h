@@ -1,12 +1,14 @@
 #pragma once
 
 #include "dataaccess.h"
+#include "fileaccess.h"
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace foxpro {
 
@@ -57,9 +59,15 @@ public:
     // The fields of a table or view, names matched case-insensitively. Throws
     // Failure when there is no such table or its file cannot be read.
     std::shared_ptr<const TableDescription> describe(const QString &name);
+    // Every file describing these tables reads, and the files that belong
+    // with them: each table's file with those sharing its name (memo,
+    // indexes), and each container involved with its memo and index.
+    virtual QList<LocalPath> filesRead(const QStringList &tables) = 0;
 
 protected:
     virtual TableDescription load(const QString &name) = 0;
+    // The same key for every spelling of a name that finds the same table.
+    virtual QString keyOf(const QString &name) const = 0;
 
 private:
     std::shared_ptr<const TableDescription> lookUp(const QString &name);
@@ -68,5 +76,11 @@ private:
     QString m_lastName; // shares its text with the caller's, so a repeat is one pointer test
     std::shared_ptr<const TableDescription> m_last;
 };
+
+// The file of the source at `sourcePath` (a folder or a container), as a
+// report of `tables` reads it, that `candidate` is, links followed and however
+// spelled; none when it is none of them. A report must never be written there.
+std::optional<QString> sourceFileMatching(const QString &sourcePath, const QStringList &tables,
+                                          const QString &candidate);
 
 } // namespace foxpro

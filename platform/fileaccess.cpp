@@ -3,28 +3,352 @@
 #include "dataaccess.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QHashFunctions>
 
-#include <algorithm>
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace foxpro {
 
-QString displayName(const QString &path)
+namespace {
+
+#ifdef Q_OS_WIN
+constexpr wchar_t Separator = L'\\';
+bool isSeparator(QChar c) { return c == QLatin1Char('\\') || c == QLatin1Char('/'); }
+#else
+constexpr char Separator = '/';
+bool isSeparator(char c) { return c == '/'; }
+#endif
+
+Failure doesNotExist(const QString &name)
 {
-    return QFileInfo(path).fileName();
+    return Failure(QStringLiteral("File '%1' does not exist.").arg(name), ado::FileDoesNotExist);
 }
 
-void openReadOnly(QFile &file)
+Failure accessDenied(const QString &name)
 {
-    if (file.open(QIODevice::ReadOnly))
-        return;
-    if (!QFileInfo::exists(file.fileName()))
-        throw Failure(QStringLiteral("File '%1' does not exist.").arg(displayName(file.fileName())),
-                      ado::FileDoesNotExist);
-    throw Failure(QStringLiteral("Access to file '%1' is denied.").arg(displayName(file.fileName())),
-                  ado::AccessDenied);
+    return Failure(QStringLiteral("Access to file '%1' is denied.").arg(name), ado::AccessDenied);
 }
+
+Failure notRegular(const QString &name, FileKind kind)
+{
+    switch (kind) {
+    case FileKind::Folder:
+        return Failure(QStringLiteral("'%1' is a folder, not a file.").arg(name), ado::InvalidPath);
+    case FileKind::Loop:
+        return Failure(QStringLiteral("'%1' cannot be opened: its symbolic links form a loop.").arg(name),
+                       ado::InvalidPath);
+    default:
+        return Failure(QStringLiteral("'%1' is not a regular file (a pipe, a device or a socket).").arg(name),
+                       ado::InvalidPath);
+    }
+}
+
+Failure failureFor(FileKind kind, const QString &name)
+{
+    switch (kind) {
+    case FileKind::Missing: return doesNotExist(name);
+    case FileKind::Denied: return accessDenied(name);
+    default: return notRegular(name, kind);
+    }
+}
+
+#ifndef Q_OS_WIN
+FileKind kindOfMode(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return FileKind::Regular;
+    if (S_ISDIR(mode))
+        return FileKind::Folder;
+    return FileKind::Other;
+}
+
+FileKind kindOfError(int error)
+{
+    switch (error) {
+    case ENOENT: case ENOTDIR: case ENAMETOOLONG: return FileKind::Missing;
+    case ELOOP: return FileKind::Loop;
+    case ENXIO: case ENODEV: return FileKind::Other; // a socket, a device without a driver
+    default: return FileKind::Denied;
+    }
+}
+#else
+FileKind kindOfError(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_NAME: case ERROR_BAD_NETPATH:
+        return FileKind::Missing;
+    case ERROR_CANT_RESOLVE_FILENAME: return FileKind::Loop;
+    default: return FileKind::Denied;
+    }
+}
+
+// Opens for reading attributes (access 0) or data; directories need backup semantics.
+HANDLE openHandle(const QString &path, DWORD access, DWORD flags)
+{
+    return CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), access,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       flags, nullptr);
+}
+#endif
+
+} // namespace
+
+LocalPath LocalPath::fromText(const QString &text)
+{
+#ifdef Q_OS_WIN
+    return fromNative(QDir::toNativeSeparators(text));
+#else
+    return fromNative(QFile::encodeName(text));
+#endif
+}
+
+QString LocalPath::text() const
+{
+#ifdef Q_OS_WIN
+    return m_native;
+#else
+    return QFile::decodeName(m_native);
+#endif
+}
+
+QString LocalPath::fileName() const
+{
+    qsizetype end = m_native.size();
+    while (end > 1 && isSeparator(m_native.at(end - 1)))
+        --end;
+    qsizetype start = end;
+    while (start > 0 && !isSeparator(m_native.at(start - 1)))
+        --start;
+    return fromNative(m_native.sliced(start, end - start)).text();
+}
+
+LocalPath LocalPath::folder() const
+{
+    qsizetype at = m_native.size();
+    while (at > 0 && !isSeparator(m_native.at(at - 1)))
+        --at;
+    if (at == 0)
+        return fromText(QStringLiteral("."));
+    // Keep the root's own separator.
+    return fromNative(m_native.first(at > 1 ? at - 1 : at));
+}
+
+LocalPath LocalPath::child(const Native &name) const
+{
+    if (m_native.isEmpty())
+        return fromNative(name);
+    Native joined = m_native;
+    if (!isSeparator(joined.back()))
+        joined += Separator;
+    joined += name;
+    return fromNative(joined);
+}
+
+QString displayName(const QString &path)
+{
+    return LocalPath::fromText(path).fileName();
+}
+
+QString displayName(const LocalPath &path)
+{
+    return path.fileName();
+}
+
+size_t qHash(const FileIdentity &identity, size_t seed) noexcept
+{
+    return qHashMulti(seed, identity.device, identity.file);
+}
+
+#ifndef Q_OS_WIN
+
+FileKind kindOf(const LocalPath &path)
+{
+    struct stat status;
+    if (::stat(path.native().constData(), &status) != 0)
+        return kindOfError(errno);
+    return kindOfMode(status.st_mode);
+}
+
+QList<FolderEntry> listFolder(const LocalPath &folder)
+{
+    DIR *dir = ::opendir(folder.native().constData());
+    if (!dir) {
+        const FileKind kind = kindOfError(errno);
+        if (kind == FileKind::Missing)
+            throw Failure(QStringLiteral("Folder '%1' does not exist.").arg(folder.text()), ado::FileDoesNotExist);
+        if (kind == FileKind::Denied)
+            throw Failure(QStringLiteral("Access to folder '%1' is denied.").arg(folder.text()), ado::AccessDenied);
+        throw notRegular(folder.text(), kind);
+    }
+    QList<FolderEntry> entries;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry)
+            break;
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        FolderEntry found;
+        found.name = name;
+        found.text = QFile::decodeName(name);
+        if (entry->d_type == DT_REG) {
+            found.kind = FileKind::Regular;
+        } else if (entry->d_type == DT_DIR) {
+            found.kind = FileKind::Folder;
+        } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat status;
+            found.kind = ::fstatat(::dirfd(dir), entry->d_name, &status, 0) == 0 ? kindOfMode(status.st_mode)
+                                                                                 : kindOfError(errno);
+        } else {
+            found.kind = FileKind::Other;
+        }
+        entries.append(std::move(found));
+    }
+    const int error = errno;
+    ::closedir(dir);
+    if (error != 0)
+        throw Failure(QStringLiteral("Folder '%1' cannot be read: %2")
+                          .arg(folder.text(), QString::fromLocal8Bit(std::strerror(error))),
+                      ado::AccessDenied);
+    return entries;
+}
+
+void openRegularFile(QFile &file, const LocalPath &path)
+{
+    const QString name = displayName(path);
+    // Non-blocking, so a FIFO or a terminal cannot hold the open; the type
+    // is then checked on what was opened, not on the name.
+    const int fd = ::open(path.native().constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        throw failureFor(kindOfError(errno), name);
+    struct stat status;
+    if (::fstat(fd, &status) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw failureFor(kindOfError(error), name);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        ::close(fd);
+        throw notRegular(name, kindOfMode(status.st_mode));
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    file.setFileName(path.text());
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw accessDenied(name);
+    }
+}
+
+std::optional<FileIdentity> identityOf(const LocalPath &path)
+{
+    struct stat status;
+    if (path.isEmpty() || ::stat(path.native().constData(), &status) != 0)
+        return std::nullopt;
+    return FileIdentity{quint64(status.st_dev), quint64(status.st_ino)};
+}
+
+#else
+
+FileKind kindOf(const LocalPath &path)
+{
+    const HANDLE handle = openHandle(path.native(), 0, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle == INVALID_HANDLE_VALUE)
+        return kindOfError(GetLastError());
+    FileKind kind = FileKind::Other;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info))
+        kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder : FileKind::Regular;
+    CloseHandle(handle);
+    return kind;
+}
+
+QList<FolderEntry> listFolder(const LocalPath &folder)
+{
+    WIN32_FIND_DATAW data;
+    const QString pattern = folder.child(QStringLiteral("*")).native();
+    const HANDLE find = FindFirstFileExW(reinterpret_cast<const wchar_t *>(pattern.utf16()), FindExInfoBasic,
+                                         &data, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) {
+        const FileKind kind = kindOfError(GetLastError());
+        if (kind == FileKind::Missing)
+            throw Failure(QStringLiteral("Folder '%1' does not exist.").arg(folder.text()), ado::FileDoesNotExist);
+        throw Failure(QStringLiteral("Access to folder '%1' is denied.").arg(folder.text()), ado::AccessDenied);
+    }
+    QList<FolderEntry> entries;
+    do {
+        const QString name = QString::fromWCharArray(data.cFileName);
+        if (name == QLatin1String(".") || name == QLatin1String(".."))
+            continue;
+        FolderEntry found;
+        found.name = name;
+        found.text = name;
+        found.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder
+            : (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)     ? kindOf(folder.child(name))
+                                                                          : FileKind::Regular;
+        entries.append(std::move(found));
+    } while (FindNextFileW(find, &data));
+    const DWORD error = GetLastError();
+    FindClose(find);
+    if (error != ERROR_NO_MORE_FILES)
+        throw Failure(QStringLiteral("Folder '%1' cannot be read.").arg(folder.text()), ado::AccessDenied);
+    return entries;
+}
+
+void openRegularFile(QFile &file, const LocalPath &path)
+{
+    const QString name = displayName(path);
+    const FileKind kind = kindOf(path);
+    if (kind != FileKind::Regular)
+        throw failureFor(kind, name);
+    const HANDLE handle = openHandle(path.native(), GENERIC_READ, FILE_ATTRIBUTE_NORMAL);
+    if (handle == INVALID_HANDLE_VALUE)
+        throw failureFor(kindOfError(GetLastError()), name);
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        throw notRegular(name, FileKind::Other);
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        throw accessDenied(name);
+    }
+    file.setFileName(path.text());
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        _close(fd);
+        throw accessDenied(name);
+    }
+}
+
+std::optional<FileIdentity> identityOf(const LocalPath &path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    const HANDLE handle = openHandle(path.native(), 0, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = GetFileInformationByHandle(handle, &info);
+    CloseHandle(handle);
+    if (!known)
+        return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber, quint64(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+}
+
+#endif
 
 QByteArray readSome(QFile &file, qint64 maxBytes)
 {
@@ -35,43 +359,46 @@ QByteArray readSome(QFile &file, qint64 maxBytes)
     return bytes;
 }
 
-QByteArray readWholeFile(const QString &path)
+QByteArray readAt(QFile &file, qint64 offset, qint64 size, const QString &fileName)
 {
-    QFile file(path);
-    openReadOnly(file);
-    return readSome(file, file.size());
+    if (!file.seek(offset))
+        throw Failure(QStringLiteral("'%1' is corrupted: it ends before byte %2.").arg(fileName).arg(offset),
+                      ado::TableCorrupted);
+    const QByteArray bytes = readSome(file, size);
+    if (bytes.size() != size)
+        throw Failure(QStringLiteral("'%1' is corrupted: it ends before byte %2.").arg(fileName).arg(offset + size),
+                      ado::TableCorrupted);
+    return bytes;
 }
 
-QString resolveCaseInsensitive(const QString &base, const QString &relative)
+LocalPath resolveCaseInsensitive(const LocalPath &base, const QString &relative)
 {
     QString normalized = relative;
     normalized.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    const QString exact = QDir(base).filePath(normalized);
-    if (QFileInfo::exists(exact))
-        return exact;
-
-    QString current = base;
     const QStringList parts = normalized.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.isEmpty())
+        return {};
+    LocalPath current = QDir::isAbsolutePath(normalized) ? LocalPath::fromText(QDir::rootPath()) : base;
     for (const QString &part : parts) {
-        const QDir dir(current);
-        if (part == QLatin1String(".") || part == QLatin1String("..")) {
-            current = dir.filePath(part);
+        const LocalPath exact = current.child(LocalPath::fromText(part).native());
+        if (part == QLatin1String(".") || part == QLatin1String("..") || kindOf(exact) != FileKind::Missing) {
+            current = exact;
             continue;
         }
-        if (QFileInfo::exists(dir.filePath(part))) {
-            current = dir.filePath(part);
-            continue;
-        }
-        const QStringList entries =
-            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        const auto match = std::find_if(entries.begin(), entries.end(), [&](const QString &entry) {
-            return entry.compare(part, Qt::CaseInsensitive) == 0;
-        });
-        if (match == entries.end())
+        QList<FolderEntry> entries;
+        try {
+            entries = listFolder(current);
+        } catch (const Failure &) {
             return {};
-        current = dir.filePath(*match);
+        }
+        const auto match = std::find_if(entries.cbegin(), entries.cend(), [&](const FolderEntry &entry) {
+            return entry.text.compare(part, Qt::CaseInsensitive) == 0;
+        });
+        if (match == entries.cend())
+            return {};
+        current = current.child(match->name);
     }
-    return parts.isEmpty() ? QString() : current;
+    return current;
 }
 
 } // namespace foxpro

@@ -1,27 +1,93 @@
 #pragma once
 
+// The one unit that asks the operating system about files: every path the
+// reader opens, lists or compares goes through here, so the rules against
+// hostile files hold everywhere. Only regular files are opened, an open
+// never blocks, and a name the system encoding cannot show still opens.
+
 #include <QByteArray>
 #include <QFile>
+#include <QList>
 #include <QString>
+
+#include <optional>
 
 namespace foxpro {
 
+// A path as the system spells it: bytes on POSIX (a file name that is not
+// valid in the system encoding keeps its bytes), UTF-16 on Windows.
+class LocalPath {
+public:
+#ifdef Q_OS_WIN
+    using Native = QString;
+#else
+    using Native = QByteArray;
+#endif
+
+    LocalPath() = default;
+    static LocalPath fromText(const QString &text);
+    static LocalPath fromNative(Native native) { LocalPath path; path.m_native = std::move(native); return path; }
+
+    bool isEmpty() const { return m_native.isEmpty(); }
+    const Native &native() const { return m_native; }
+    // For messages and lists: bytes the system encoding cannot show become U+FFFD.
+    QString text() const;
+    QString fileName() const;
+    LocalPath folder() const;
+    LocalPath child(const Native &name) const;
+
+    bool operator==(const LocalPath &other) const = default;
+
+private:
+    Native m_native;
+};
+
 // The name a file is given in error descriptions.
 QString displayName(const QString &path);
+QString displayName(const LocalPath &path);
 
-// Opens the file read-only, or throws Failure 1 when it does not exist and
-// 1705 when it cannot be read.
-void openReadOnly(QFile &file);
-// Reads at most maxBytes more from the open file; throws Failure 1705 on a read error.
+enum class FileKind { Missing, Regular, Folder, Other, Loop, Denied };
+
+// What the path names, symbolic links followed. Never opens it.
+FileKind kindOf(const LocalPath &path);
+
+struct FolderEntry {
+    LocalPath::Native name; // as stored
+    QString text;           // the name for lists and messages
+    FileKind kind = FileKind::Other;
+};
+
+// The entries of a folder (hidden ones too, "." and ".." left out). Throws
+// Failure 1 when it does not exist, 1705 when it cannot be read.
+QList<FolderEntry> listFolder(const LocalPath &folder);
+
+// Opens a regular file read-only without ever blocking (a FIFO or a device
+// is refused before anything is read). Throws Failure: 1 it does not exist,
+// 202 it is no regular file or a link loop, 1705 it cannot be read.
+void openRegularFile(QFile &file, const LocalPath &path);
+
+// Reads exactly `size` bytes at `offset` of the open file; throws Failure
+// 2091 naming `fileName` when the file ends first, 1705 on a read error.
+QByteArray readAt(QFile &file, qint64 offset, qint64 size, const QString &fileName);
+// Reads at most maxBytes more; throws Failure 1705 on a read error.
 QByteArray readSome(QFile &file, qint64 maxBytes);
 
-// Reads the whole file (read-only; closed on return). Throws as openReadOnly
-// and readSome do.
-QByteArray readWholeFile(const QString &path);
+// Device and inode (volume and file index on Windows): the same file
+// however it is reached, through links or another spelling.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 file = 0;
+    bool operator==(const FileIdentity &other) const = default;
+};
+size_t qHash(const FileIdentity &identity, size_t seed = 0) noexcept;
 
-// The existing entry that relative names under base, each part matched
-// case-insensitively when the exact name is missing ("\" counts as a
-// separator). Empty when there is none.
-QString resolveCaseInsensitive(const QString &base, const QString &relative);
+// The identity of the file a path names, links followed; none when there is
+// no such file or it cannot be asked.
+std::optional<FileIdentity> identityOf(const LocalPath &path);
+
+// The existing entry that `relative` (text taken from a file, "\" counting
+// as a separator) names under `base`, each part matched case-insensitively
+// when the exact name is missing. Empty when there is none.
+LocalPath resolveCaseInsensitive(const LocalPath &base, const QString &relative);
 
 } // namespace foxpro

@@ -1,16 +1,17 @@
 #include "memofile.h"
 
 #include "dataaccess.h"
+#include "fileaccess.h"
+
+#include <QtEndian>
 
 namespace foxpro {
 
 namespace {
 
-quint32 be32(QByteArrayView bytes, qsizetype at)
-{
-    return quint32(uchar(bytes[at])) << 24 | quint32(uchar(bytes[at + 1])) << 16
-           | quint32(uchar(bytes[at + 2])) << 8 | quint32(uchar(bytes[at + 3]));
-}
+constexpr qint64 BlockSizeOffset = 6;
+constexpr qint64 MemoHeadSize = 8;
+constexpr qint64 MemoLengthOffset = 4;
 
 Failure corrupted(const QString &fileName, const QString &what)
 {
@@ -20,30 +21,49 @@ Failure corrupted(const QString &fileName, const QString &what)
 } // namespace
 
 MemoFile::MemoFile(QByteArray bytes, QString fileName)
-    : m_bytes(std::move(bytes)), m_fileName(std::move(fileName))
+    : m_bytes(std::move(bytes)), m_size(m_bytes.size()), m_fileName(std::move(fileName))
 {
-    if (m_bytes.size() < 8)
-        throw corrupted(m_fileName, QStringLiteral("the file is %1 bytes long, shorter than a memo header.")
-                                        .arg(m_bytes.size()));
-    m_blockSize = quint32(uchar(m_bytes[6])) << 8 | quint32(uchar(m_bytes[7]));
+    readBlockSize();
+}
+
+MemoFile::MemoFile(QFile &file, QString fileName) : m_file(&file), m_size(file.size()), m_fileName(std::move(fileName))
+{
+    readBlockSize();
+}
+
+void MemoFile::readBlockSize()
+{
+    if (m_size < MemoHeadSize)
+        throw corrupted(m_fileName, QStringLiteral("the file is %1 bytes long, shorter than a memo header.").arg(m_size));
+    m_blockSize = qFromBigEndian<quint16>(bytesAt(BlockSizeOffset, 2).constData());
     if (m_blockSize == 0)
         throw corrupted(m_fileName, QStringLiteral("its block size is 0."));
 }
 
-QByteArrayView MemoFile::memo(quint32 block) const
+QByteArray MemoFile::bytesAt(qint64 offset, qint64 size) const
+{
+    if (m_file)
+        return readAt(*m_file, offset, size, m_fileName);
+    return m_bytes.sliced(offset, size);
+}
+
+QByteArray MemoFile::memo(quint32 block, qint64 maxLength) const
 {
     if (block == 0)
         return {};
     const qint64 start = qint64(block) * m_blockSize;
-    const qint64 size = m_bytes.size();
-    if (start + 8 > size)
+    if (start + MemoHeadSize > m_size)
         throw corrupted(m_fileName, QStringLiteral("memo block %1 lies beyond the end of the file (%2 bytes).")
-                                        .arg(block).arg(size));
-    const qint64 length = be32(m_bytes, start + 4);
-    if (length > size - start - 8)
+                                        .arg(block).arg(m_size));
+    // The length is checked against the file's real size before anything is allocated by it.
+    const qint64 length = qFromBigEndian<quint32>(bytesAt(start + MemoLengthOffset, 4).constData());
+    if (length > m_size - start - MemoHeadSize)
         throw corrupted(m_fileName, QStringLiteral("the memo at block %1 (%2 bytes) runs past the end of the file.")
                                         .arg(block).arg(length));
-    return QByteArrayView(m_bytes).sliced(start + 8, length);
+    if (length > maxLength)
+        throw corrupted(m_fileName, QStringLiteral("the memo at block %1 (%2 bytes) is longer than such a memo can be.")
+                                        .arg(block).arg(length));
+    return bytesAt(start + MemoHeadSize, length);
 }
 
 } // namespace foxpro

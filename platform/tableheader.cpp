@@ -4,6 +4,9 @@
 #include "dataaccess.h"
 #include "fileaccess.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace foxpro {
 
 namespace {
@@ -102,6 +105,58 @@ bool widenCharacterFields(QList<FieldDescriptor> &fields, int recordLength)
     return true;
 }
 
+// dBase II also marks its tables 0x02, with a layout of its own: the record
+// count and record length in 16 bits at 1 and 6, then up to 32 descriptors of
+// 16 bytes from byte 8 (name 11, type, width, address 2, decimals), ended by
+// CR. It is taken for dBase II only when the descriptors read that way are
+// well formed and their widths add up to the record length.
+constexpr int DBase2Prefix = 8;
+constexpr int DBase2SlotSize = 16;
+constexpr int DBase2MaxFields = 32;
+constexpr int DBase2HeaderLength = DBase2Prefix + DBase2MaxFields * DBase2SlotSize + 1;
+
+bool isPlainName(QByteArrayView name)
+{
+    return !name.isEmpty()
+        && std::all_of(name.begin(), name.end(), [](char c) { return uchar(c) > 0x20 && uchar(c) < 0x7F; });
+}
+
+std::optional<TableHeader> parseDBase2(QByteArrayView bytes, quint8 codePage)
+{
+    TableHeader header;
+    header.version = 0x02;
+    header.recordCount = le16(bytes, 1);
+    header.recordLength = int(le16(bytes, 6));
+    header.codePage = codePage;
+    int total = 1;
+    for (int i = 0; i < DBase2MaxFields; ++i) {
+        const qsizetype at = DBase2Prefix + i * DBase2SlotSize;
+        if (at >= bytes.size())
+            return std::nullopt;
+        if (bytes[at] == 0x0D) {
+            if (i == 0 || total != header.recordLength)
+                return std::nullopt;
+            header.headerLength = int(at + 1);
+            return header;
+        }
+        if (at + DBase2SlotSize > bytes.size())
+            return std::nullopt;
+        const QByteArrayView slot = bytes.sliced(at, DBase2SlotSize);
+        const QByteArrayView name = upToNul(slot.first(11));
+        const char type = slot[11];
+        if (!isPlainName(name) || !(type == 'C' || type == 'N' || type == 'L') || uchar(slot[12]) == 0)
+            return std::nullopt;
+        FieldDescriptor field;
+        field.name = decodeText(name, codePage);
+        field.type = type;
+        field.width = uchar(slot[12]);
+        field.decimals = uchar(slot[15]);
+        total += field.width;
+        header.fields.append(field);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 bool FieldDescriptor::isSystem() const
@@ -140,6 +195,10 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
     if (!isKnownVersion(header.version))
         throw notATable(fileName, QStringLiteral("its first byte 0x%1 is no known table version.")
                                       .arg(QString::number(header.version, 16).toUpper().rightJustified(2, QLatin1Char('0'))));
+    if (header.version == 0x02) {
+        if (std::optional<TableHeader> dBase2 = parseDBase2(bytes.first(available), 0))
+            return *std::move(dBase2);
+    }
     header.recordCount = le32(bytes, 4);
     header.headerLength = int(le16(bytes, 8));
     header.recordLength = int(le16(bytes, 10));
@@ -189,20 +248,28 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
     return header;
 }
 
-TableHeader readTableHeader(const QString &path)
+TableHeader readTableHeader(QFile &file, const QString &fileName)
 {
-    // The fixed part first, then exactly the rest of the header it announces.
-    // A read that stops short has reached the end of the file, so what was
-    // read is all of the header the file holds.
-    QFile file(path);
-    openReadOnly(file);
+    // The fixed part first, then exactly the rest of the header it announces
+    // (at least a dBase II header's worth for a 0x02 table, whose bytes 8-9
+    // are no length). A read that stops short has reached the end of the
+    // file, so what was read is all of the header the file holds.
     QByteArray bytes = readSome(file, 32);
     if (bytes.size() == 32) {
-        const qint64 headerLength = le16(bytes, 8);
+        qint64 headerLength = le16(bytes, 8);
+        if (uchar(bytes[0]) == 0x02)
+            headerLength = qMax<qint64>(headerLength, DBase2HeaderLength);
         if (headerLength > 32)
             bytes += readSome(file, headerLength - 32);
     }
-    return parseTableHeader(bytes, bytes.size(), displayName(path));
+    return parseTableHeader(bytes, bytes.size(), fileName);
+}
+
+TableHeader readTableHeader(const LocalPath &path)
+{
+    QFile file;
+    openRegularFile(file, path);
+    return readTableHeader(file, displayName(path));
 }
 
 } // namespace foxpro

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileaccess.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -38,7 +40,9 @@ bool isVisualFoxProVersion(quint8 version);
 // Throws Failure (15 not a table, 2091 corrupted).
 TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName);
 
+// Reads the header only from the start of an open file.
+TableHeader readTableHeader(QFile &file, const QString &fileName);
 // Opens the file read-only, reads its header only and closes it.
-TableHeader readTableHeader(const QString &path);
+TableHeader readTableHeader(const LocalPath &path);
 
 } // namespace foxpro
