@@ -2,6 +2,7 @@
 
 #include "testsupport.h"
 
+#include "container.h"
 #include "dataaccess.h"
 #include "datasourcestring.h"
 #include "xbasewriter.h"
@@ -160,12 +161,23 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("comment");
         // The stored bytes are the name in the code page of the mark (from the code page charts).
-        QTest::newRow("windows-1252") << 0x03 << QByteArray("CAF\xC9") << QString::fromUtf8("café")
-                                      << QString::fromUtf8("Überblick");
-        QTest::newRow("no mark: windows-1252") << 0x00 << QByteArray("CAF\xC9") << QString::fromUtf8("café")
-                                               << QString::fromUtf8("Überblick");
-        QTest::newRow("unknown mark: windows-1252") << 0x69 << QByteArray("CAF\xC9") << QString::fromUtf8("café")
-                                                    << QString::fromUtf8("Überblick");
+        // 0x80, 0x92 and 0x9C are "€", "’" and "œ" in windows-1252 but C1 controls in
+        // ISO-8859-1, so these rows tell the two apart; 0xC9 "É" is the same in both.
+        const QByteArray ansi("CAF\xC9\x80\x92\x9C");
+        const QString ansiName = QString::fromUtf8("café€’œ");
+        const QString ansiComment = QString::fromUtf8("Œuvre: 5 €, l’œil");
+        QTest::newRow("windows-1252") << 0x03 << ansi << ansiName << ansiComment;
+        QTest::newRow("no mark: windows-1252") << 0x00 << ansi << ansiName << ansiComment;
+        QTest::newRow("unknown mark: windows-1252") << 0x69 << ansi << ansiName << ansiComment;
+        // ESRI's "ANSI" language driver id.
+        QTest::newRow("0x57: windows-1252") << 0x57 << ansi << ansiName << ansiComment;
+        // The "English OEM (U.S.)" driver id: DOS 437, where 0x9B is "¢" and 0x9D "¥"
+        // (850 has "ø" and "Ø" there, windows-1252 "›" and a gap).
+        QTest::newRow("0x1B: DOS 437") << 0x1B << QByteArray("\x87\x82\x9B\x9D") << QString::fromUtf8("çé¢¥")
+                                       << QString::fromUtf8("Größe: 5 £, 3 ¥");
+        // Not a FoxPro mark, but written by some tools for UTF-8: "€" is E2 82 AC, "É" C3 89.
+        QTest::newRow("0xF0: UTF-8") << 0xF0 << QByteArray("\xE2\x82\xAC" "CAF\xC3\x89") << QString::fromUtf8("€café")
+                                     << QString::fromUtf8("Größe – 5 €, 東京");
         QTest::newRow("windows-1251") << 0xC9 << QByteArray("\xC8\xCC\xDF") << QString::fromUtf8("имя")
                                       << QString::fromUtf8("Клиент");
         QTest::newRow("windows-1250") << 0xC8 << QByteArray("\x8A\xC8") << QString::fromUtf8("šč")
@@ -297,6 +309,116 @@ private slots:
                  QStringLiteral("Which order"));
         QCOMPARE(folderCatalog->Tables(QStringLiteral("alpha"))->columnProperty(QStringLiteral("a"), QStringLiteral("Description")),
                  QString());
+    }
+
+    // User-defined properties have ids from 256 on, stored in 2 bytes (id length 2, little-endian).
+    // They sit anywhere among the known entries; the reader steps over them by their
+    // length and takes only ids 1 (Path) and 7 (Comment).
+    void customProperties_data()
+    {
+        QTest::addColumn<QByteArray>("tableProperties");
+        QTest::addColumn<QByteArray>("fieldProperties");
+        QTest::addColumn<QList<int>>("tableIds");
+        QTest::addColumn<QString>("tableComment");
+        QTest::addColumn<QString>("fieldComment");
+
+        const QByteArray tableClass = rawPropertyEntry(2, QByteArray(1, '\x01'));
+        const QByteArray path = propertyEntry(1, "products.dbf");
+        const QByteArray comment = propertyEntry(7, "Product list");
+        const QByteArray fieldComment = propertyEntry(7, "Name of the product");
+
+        // As in the Tastrade sample: id 1000 (E8 03) ahead of everything.
+        QTest::newRow("custom entry first")
+            << customPropertyEntry(1000, QByteArray("Wow, I can write own property", 30)) + tableClass + path + comment
+            << customPropertyEntry(1000, QByteArray("own", 4)) + fieldComment
+            << QList<int>{1000, 2, 1, 7} << "Product list" << "Name of the product";
+
+        // An empty value (entry length 8) and a 300-byte one (length 308 = 34 01 00 00).
+        QTest::newRow("custom entries between")
+            << tableClass + customPropertyEntry(1001, {}) + path + customPropertyEntry(1000, QByteArray(299, 'x') + '\0')
+                   + comment
+            << customPropertyEntry(1001, {}) + fieldComment + customPropertyEntry(1000, QByteArray("after", 6))
+            << QList<int>{2, 1001, 1, 1000, 7} << "Product list" << "Name of the product";
+
+        // Ids whose low or high byte is 1 or 7, after the real Path and Comment so they would
+        // replace them if read by one byte or big-endian: 257 = 01 01, 263 = 07 01,
+        // 256 = 00 01, 1792 = 00 07, 1793 = 01 07.
+        const QByteArray notPath("elsewhere.dbf", 14);
+        const QByteArray notComment("not the comment", 16);
+        QTest::newRow("custom ids sharing a byte with 1 and 7")
+            << tableClass + path + comment + customPropertyEntry(257, notPath) + customPropertyEntry(263, notComment)
+                   + customPropertyEntry(256, notPath) + customPropertyEntry(1792, notComment)
+                   + customPropertyEntry(1793, notComment)
+            << customPropertyEntry(263, notComment) + customPropertyEntry(1792, notComment)
+                   + customPropertyEntry(1793, notComment)
+            << QList<int>{2, 1, 7, 257, 263, 256, 1792, 1793} << "Product list" << QString();
+
+        // A value over 64 KiB (length 70 008 = 78 11 01 00) made of entries that look like a
+        // Path and a Comment: a reader that lost its place would land among them.
+        QByteArray decoys;
+        while (decoys.size() < 70000)
+            decoys += propertyEntry(1, "decoy.dbf") + propertyEntry(7, "decoy");
+        decoys.truncate(70000);
+        QTest::newRow("custom value over 64 KiB")
+            << tableClass + path + customPropertyEntry(1000, decoys) + comment
+            << customPropertyEntry(1001, decoys) + fieldComment
+            << QList<int>{2, 1, 1000, 7} << "Product list" << "Name of the product";
+    }
+
+    void customProperties()
+    {
+        QFETCH(QByteArray, tableProperties);
+        QFETCH(QByteArray, fieldProperties);
+        QFETCH(QList<int>, tableIds);
+        QFETCH(QString, tableComment);
+        QFETCH(QString, fieldComment);
+
+        // A reader that loses its place throws "corrupted": reported as a plain failure.
+        QList<int> ids;
+        QCOMPARE(failureOf([&] {
+                     for (const foxpro::Property &property : foxpro::parseProperties(tableProperties, QStringLiteral("c.dct")))
+                         ids.append(int(property.id));
+                 }).description,
+                 QString());
+        QCOMPARE(ids, tableIds);
+
+        ContainerSpec container;
+        ContainerTable products{QStringLiteral("Products"), {}, {}, {}};
+        products.properties = tableProperties;
+        ContainerField name{QStringLiteral("product_name"), {}, {}};
+        name.properties = fieldProperties;
+        products.fields = {name, {QStringLiteral("unit_price"), QStringLiteral("Price per unit"), {}}};
+        container.tables = {products};
+        const ContainerFiles files = containerBytes(container);
+        foxpro::ContainerModel model;
+        QCOMPARE(failureOf([&] {
+                     model = foxpro::parseContainer(files.dbc, foxpro::MemoFile(files.dct, QStringLiteral("c.dct")),
+                                                    QStringLiteral("c.dbc"));
+                 }).description,
+                 QString());
+        const foxpro::ContainerObject *table = model.findTable(QStringLiteral("products"));
+        QVERIFY(table);
+        QCOMPARE(table->path, QStringLiteral("products.dbf"));
+        QCOMPARE(table->comment, tableComment);
+        QCOMPARE(table->fields.size(), 2);
+        QCOMPARE(table->fields[0].comment, fieldComment);
+
+        writeContainer(m_dir->filePath(QStringLiteral("c.dbc")), container);
+        TableSpec layout;
+        layout.backlink = "c.dbc";
+        layout.fields = {{"PRODUCT_NA", 'C', 40}, {"UNIT_PRICE", 'Y', 8, 0, 0x04}};
+        writeTable(m_dir->filePath(QStringLiteral("products.dbf")), layout);
+
+        const auto connection = openConnection(containerConnectionString(m_dir->filePath(QStringLiteral("c.dbc"))));
+        QVERIFY(connection);
+        QCOMPARE(fieldNames(*openTable(*connection, QStringLiteral("products"))),
+                 (QStringList{"product_name", "unit_price"}));
+        const auto catalog = ado::factory().createCatalog();
+        catalog->setActiveConnection(*connection);
+        const auto described = catalog->Tables(QStringLiteral("Products"));
+        QCOMPARE(described->columnProperty(QStringLiteral("product_name"), QStringLiteral("Description")), fieldComment);
+        QCOMPARE(described->columnProperty(QStringLiteral("unit_price"), QStringLiteral("Description")),
+                 QStringLiteral("Price per unit"));
     }
 
     void catalogSharesTheConnectionsModel()

@@ -56,12 +56,13 @@ QByteArray le32(quint32 value)
 const char *encodingName(quint8 codePage)
 {
     switch (codePage) {
-    case 0x01: return "IBM437";
+    case 0x01: case 0x1B: return "IBM437";
     case 0x02: return "IBM850";
     case 0x65: return "IBM866";
     case 0xC8: return "windows-1250";
     case 0xC9: return "windows-1251";
     case 0xCB: return "windows-1253";
+    case 0xF0: return "UTF-8";
     default: return "windows-1252";
     }
 }
@@ -190,6 +191,15 @@ QByteArray propertyEntry(quint8 id, const QByteArray &value)
     return rawPropertyEntry(id, value + QByteArray(1, '\0'));
 }
 
+QByteArray customPropertyEntry(quint16 id, const QByteArray &value)
+{
+    QByteArray entry = le32(quint32(4 + 2 + 2 + value.size()));
+    entry.append(char(2)).append(char(0)); // id length 2
+    entry.append(char(id & 0xFF)).append(char(id >> 8));
+    entry.append(value);
+    return entry;
+}
+
 namespace {
 
 // The .dct being built: a 512-byte header, then memos each starting on a block.
@@ -312,15 +322,19 @@ ContainerFiles containerBytes(const ContainerSpec &layout)
     builder.add(1, "Database", "StoredProceduresDependencies", {}, false);
 
     for (const ContainerTable &table : layout.tables) {
-        QByteArray properties = rawPropertyEntry(2, QByteArray(1, '\x01')); // Class: table
-        properties += propertyEntry(1, builder.encode(table.path));
-        if (!table.comment.isEmpty())
-            properties += propertyEntry(7, builder.encode(table.comment));
+        QByteArray properties = table.properties;
+        if (properties.isEmpty()) {
+            properties = rawPropertyEntry(2, QByteArray(1, '\x01')); // Class: table
+            properties += propertyEntry(1, builder.encode(table.path));
+            if (!table.comment.isEmpty())
+                properties += propertyEntry(7, builder.encode(table.comment));
+        }
         const quint32 id = builder.add(1, "Table", table.name, properties, table.deleted);
         for (const ContainerField &field : table.fields) {
-            const QByteArray comment =
-                field.comment.isEmpty() ? QByteArray() : propertyEntry(7, builder.encode(field.comment));
-            builder.add(id, "Field", field.name, comment, table.deleted || field.deleted);
+            const QByteArray properties = !field.properties.isEmpty() ? field.properties
+                                          : field.comment.isEmpty() ? QByteArray()
+                                                                    : propertyEntry(7, builder.encode(field.comment));
+            builder.add(id, "Field", field.name, properties, table.deleted || field.deleted);
         }
     }
     for (const ContainerView &view : layout.views) {

@@ -44,6 +44,7 @@ struct ContainerField {
     QString comment;
     QString dataType;     // view fields only, e.g. "C(40)"
     bool deleted = false; // written as a deleted record (REMOVE/ALTER leave these behind)
+    QByteArray properties = {}; // when not empty, the PROPERTY memo exactly as given, in place of the comment
 };
 
 struct ContainerTable {
@@ -52,6 +53,7 @@ struct ContainerTable {
     QList<ContainerField> fields;
     QString comment;
     bool deleted = false; // the table record and its fields are written deleted
+    QByteArray properties = {}; // when not empty, the PROPERTY memo exactly as given, in place of class, path and comment
 };
 
 struct ContainerView {
@@ -82,5 +84,8 @@ void writeFile(const QString &path, const QByteArray &bytes);
 // a character value (the bytes plus a NUL).
 QByteArray rawPropertyEntry(quint8 id, const QByteArray &value);
 QByteArray propertyEntry(quint8 id, const QByteArray &value);
+// One entry with a two-byte id (user-defined properties, ids from 256 on):
+// id length 2, the id little-endian, then the value exactly as given.
+QByteArray customPropertyEntry(quint16 id, const QByteArray &value);
 
 } // namespace xbasewriter
