@@ -2,12 +2,15 @@
 
 #include "connectionstring.h"
 #include "failure.h"
+#include "reportfile.h"
 #include "structurereport.h"
 #include "tablelist.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <cstring>
 
 namespace reportcommand {
 
@@ -16,7 +19,7 @@ namespace {
 const char helpText[] =
     "Usage: orvalle-report SOURCE [TABLE ...] [-o FILE]\n"
     "       orvalle-report SOURCE --list\n"
-    "       orvalle-report --help\n"
+    "       orvalle-report --help | --version\n"
     "\n"
     "Writes the structure report of FoxPro tables: for each table its fields,\n"
     "with their type and description, exactly as the Orvalle table window\n"
@@ -34,16 +37,25 @@ const char helpText[] =
     "                     it exists) instead of standard output\n"
     "  --list             print the table names of SOURCE, one a line\n"
     "  -h, --help         print this text\n"
+    "  --version          print the program's name and version\n"
     "\n"
-    "The report is text in the system's code page with CR LF line ends. On\n"
-    "standard output it appears only when it was written completely.\n"
+    "The report is text in the system's code page with CR LF line ends. It is\n"
+    "written whole or not at all: FILE is replaced only by a complete report,\n"
+    "and on standard output it appears only when it was written completely.\n"
+    "A FILE that is one of the source's own files (a table, its memo or\n"
+    "index, the container) is refused: a data source is never written.\n"
+    "Text taken from the files never starts a line of its own: control\n"
+    "characters become spaces and a description of several lines goes on\n"
+    "below itself, indented.\n"
     "Each failure goes to standard error as one line that names the table or\n"
     "field concerned, and the rest of the report is still written where it\n"
     "can be. The tool reads and writes no settings and needs no display.\n"
     "\n"
     "Exit status: 0 everything was written; 1 something failed (a failure\n"
-    "line says what) or a TABLE is not in the list; 2 the command line is\n"
-    "wrong.\n";
+    "line says what), a TABLE is not in the list or standard output cannot\n"
+    "be written; 2 the command line is wrong.\n";
+
+const char versionText[] = "orvalle-report " ORVALLE_VERSION "\n";
 
 struct Options {
     QString source;
@@ -51,12 +63,34 @@ struct Options {
     QString output;
     bool list = false;
     bool help = false;
+    bool version = false;
 };
 
-void writeLine(QIODevice &device, const QString &text)
+// One line of text from the files or the user: control characters, line
+// breaks among them, become spaces, so a line says one thing.
+QString oneLine(const QString &text)
 {
-    device.write(text.toLocal8Bit());
-    device.write("\n");
+    return reportText(text).trimmed();
+}
+
+bool writeLine(QIODevice &device, const QString &text)
+{
+    const QByteArray line = text.toLocal8Bit() + '\n';
+    return device.write(line) == line.size();
+}
+
+bool writeText(QIODevice &device, const char *text)
+{
+    const qint64 size = qint64(std::strlen(text));
+    return device.write(text, size) == size;
+}
+
+// Standard output could not take what was written: one line says so.
+int outputFailed(QIODevice &out, QIODevice &err)
+{
+    const QString reason = out.errorString();
+    writeLine(err, QStringLiteral("orvalle-report: cannot write to standard output: %1").arg(reason));
+    return Failed;
 }
 
 // Returns an empty text when the arguments make sense, else what is wrong.
@@ -69,6 +103,8 @@ QString parse(const QStringList &arguments, Options &options)
             optionsEnded = true;
         } else if (!optionsEnded && (argument == QLatin1String("-h") || argument == QLatin1String("--help"))) {
             options.help = true;
+        } else if (!optionsEnded && argument == QLatin1String("--version")) {
+            options.version = true;
         } else if (!optionsEnded && argument == QLatin1String("--list")) {
             options.list = true;
         } else if (!optionsEnded && (argument == QLatin1String("-o") || argument == QLatin1String("--output"))) {
@@ -87,7 +123,7 @@ QString parse(const QStringList &arguments, Options &options)
             options.tables.append(argument);
         }
     }
-    if (options.help)
+    if (options.help || options.version)
         return QString();
     if (options.source.isNull())
         return QStringLiteral("no SOURCE given");
@@ -102,14 +138,6 @@ ReportSource sourceOf(const QString &source)
     if (!info.isDir() && info.suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0)
         return ReportSource::containerFile(source);
     return ReportSource::folder(source);
-}
-
-QString oneLine(QString text)
-{
-    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return text.trimmed();
 }
 
 // The list the window shows, read the same way.
@@ -160,7 +188,7 @@ public:
         if (!m_field.isEmpty())
             subject += QLatin1Char('.') + m_field;
         writeLine(m_err, QStringLiteral("orvalle-report: %1: %2 (%3at line %4)")
-                             .arg(subject, oneLine(description), location)
+                             .arg(oneLine(subject), oneLine(description), location)
                              .arg(label));
     }
     int failures() const { return m_failures; }
@@ -177,34 +205,45 @@ private:
 void writeSourceFailure(QIODevice &err, const ReportSource &source, const Failure &failure)
 {
     writeLine(err, QStringLiteral("orvalle-report: %1: %2 %3")
-                       .arg(source.path)
+                       .arg(oneLine(source.path))
                        .arg(failure.number())
                        .arg(oneLine(failure.description())));
 }
 
 int listTables(const ReportSource &source, QIODevice &out, QIODevice &err)
 {
+    QStringList names;
     try {
-        for (const QString &name : readTableNames(source))
-            writeLine(out, name);
+        names = readTableNames(source);
     } catch (const Failure &failure) {
         writeSourceFailure(err, source, failure);
         return Failed;
     }
+    for (const QString &name : std::as_const(names)) {
+        if (!writeLine(out, oneLine(name)))
+            return outputFailed(out, err);
+    }
     return Success;
 }
 
-bool copyFile(const QString &path, QIODevice &out)
+// Copies the finished report to standard output.
+int copyReport(const QString &path, QIODevice &out, QIODevice &err)
 {
     QFile report(path);
-    if (!report.open(QIODevice::ReadOnly))
-        return false;
+    if (!report.open(QIODevice::ReadOnly)) {
+        writeLine(err, QStringLiteral("orvalle-report: cannot read back the report: %1").arg(report.errorString()));
+        return Failed;
+    }
     while (!report.atEnd()) {
         const QByteArray chunk = report.read(64 * 1024);
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size())
-            return false;
+        if (chunk.isEmpty()) {
+            writeLine(err, QStringLiteral("orvalle-report: cannot read back the report: %1").arg(report.errorString()));
+            return Failed;
+        }
+        if (out.write(chunk) != chunk.size())
+            return outputFailed(out, err);
     }
-    return true;
+    return Success;
 }
 
 int writeReport(const Options &options, const ReportSource &source, QIODevice &out,
@@ -223,7 +262,7 @@ int writeReport(const Options &options, const ReportSource &source, QIODevice &o
         const qsizetype index = names.indexOf(table);
         if (index < 0) {
             writeLine(err, QStringLiteral("orvalle-report: %1: no such table in %2 (see --list)")
-                               .arg(table, source.path));
+                               .arg(oneLine(table), oneLine(source.path)));
             unknown = true;
         } else {
             selected[index] = true;
@@ -247,10 +286,8 @@ int writeReport(const Options &options, const ReportSource &source, QIODevice &o
     const QString path = folder.filePath(QStringLiteral("report.txt"));
     if (!generateStructure(path, selection, source, reporter, reporter))
         return Failed;
-    if (!copyFile(path, out)) {
-        writeLine(err, QStringLiteral("orvalle-report: cannot write the report to standard output"));
+    if (copyReport(path, out, err) != Success)
         return Failed;
-    }
     return reporter.failures() == 0 ? Success : Failed;
 }
 
@@ -260,10 +297,8 @@ int run(const QStringList &arguments, QIODevice &out, QIODevice &err)
 {
     Options options;
     const QString problem = parse(arguments, options);
-    if (options.help) {
-        out.write(helpText);
-        return Success;
-    }
+    if (options.help || options.version)
+        return writeText(out, options.help ? helpText : versionText) ? Success : outputFailed(out, err);
     if (!problem.isEmpty()) {
         writeLine(err, QStringLiteral("orvalle-report: ") + problem);
         writeLine(err, QStringLiteral("Try 'orvalle-report --help'."));

@@ -2,51 +2,115 @@
 
 #include "dataaccess.h"
 
+#include <QFileInfo>
+#include <QSaveFile>
+
 namespace {
 
 constexpr qsizetype flushThreshold = 64 * 1024;
 
-// Whether a line holds a tab, a line break or a lone half of a surrogate pair.
+bool isControl(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+// Whether a line holds a control character or a lone half of a surrogate pair.
 bool needsCleaning(const QString &text)
 {
     for (const QChar character : text) {
         const char16_t c = character.unicode();
-        if ((c < 0x20 && (c == u'\t' || c == u'\r' || c == u'\n')) || (c >= 0xD800 && c <= 0xDFFF))
+        if (isControl(c) || (c >= 0xD800 && c <= 0xDFFF))
             return true;
     }
     return false;
 }
 
-// Nearly every line is plain ASCII without tabs or line breaks, the same
+// Nearly every line is plain ASCII without control characters, the same
 // bytes in every code page: copied as they are in one pass. Returns nullptr,
 // having written nothing that counts, when the line needs the encoder.
 char *appendPlain(char *out, const QString &text)
 {
     for (const QChar character : text) {
         const char16_t c = character.unicode();
-        if (c >= 0x80 || c == u'\t' || c == u'\r' || c == u'\n')
+        if (c < 0x20 || c >= 0x7F)
             return nullptr;
         *out++ = char(c);
     }
     return out;
 }
 
+class SaveFileOutput final : public ReportOutput {
+public:
+    explicit SaveFileOutput(const QString &path) : m_file(path)
+    {
+        // Unbuffered: the report file keeps the one buffer, so a failed write shows at once.
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            throw Failure(QStringLiteral("Cannot create the report file '%1': %2").arg(path, m_file.errorString()),
+                          ado::AccessDenied);
+    }
+
+    ~SaveFileOutput() override { discard(); }
+
+    void write(QByteArrayView bytes) override
+    {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const qint64 written = m_file.write(bytes.data() + done, bytes.size() - done);
+            if (written <= 0)
+                throw Failure(QStringLiteral("Cannot write the report file '%1': %2")
+                                  .arg(m_file.fileName(), m_file.errorString()));
+            done += written;
+        }
+    }
+
+    void commit() override
+    {
+        if (!m_file.commit())
+            throw Failure(QStringLiteral("Cannot write the report file '%1': %2")
+                              .arg(m_file.fileName(), m_file.errorString()));
+    }
+
+    void discard() noexcept override
+    {
+        if (m_file.isOpen()) {
+            // After cancelWriting, commit only removes the temporary file.
+            m_file.cancelWriting();
+            m_file.commit();
+        }
+    }
+
+private:
+    QSaveFile m_file;
+};
+
+ReportOutputOpener &opener()
+{
+    static ReportOutputOpener installed;
+    return installed;
+}
+
 } // namespace
+
+std::unique_ptr<ReportOutput> openReportOutput(const QString &path)
+{
+    return std::make_unique<SaveFileOutput>(path);
+}
+
+void setReportOutputOpener(ReportOutputOpener replacement)
+{
+    opener() = std::move(replacement);
+}
 
 QString reportText(const QString &text)
 {
     if (!needsCleaning(text))
         return text;
     QString clean;
-    clean.reserve(text.size() + 8);
+    clean.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (c == QLatin1Char('\t')) {
+        if (isControl(c.unicode())) {
             clean += QLatin1Char(' ');
-        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            clean += QLatin1String("\r\n");
-            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
         } else if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
             clean += c;
             clean += text.at(++i);
@@ -59,22 +123,24 @@ QString reportText(const QString &text)
     return clean;
 }
 
+bool isLineBreak(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == u'\r' || u == u'\n' || u == 0x0B || u == 0x0C || u == 0x85 || u == 0x2028 || u == 0x2029;
+}
+
 ReportFile::ReportFile() : m_encoder(QStringConverter::System) {}
 
 void ReportFile::open(const QString &path)
 {
-    m_file.setFileName(path);
-    // Unbuffered: this class keeps the one buffer, so a failed write shows at once.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        throw Failure(QStringLiteral("Cannot create the report file '%1': %2")
-                          .arg(path, m_file.errorString()),
-                      ado::AccessDenied);
+    m_path = path;
+    m_output = opener() ? opener()(path) : openReportOutput(path);
     m_buffer.reserve(flushThreshold + 4096);
 }
 
 void ReportFile::writeLine(const QString &text)
 {
-    if (!m_file.isOpen())
+    if (!m_output)
         throw Failure(QStringLiteral("The report file is not open."));
     const qsizetype used = m_buffer.size();
     m_buffer.resize(used + text.size() + 2);
@@ -94,40 +160,30 @@ void ReportFile::writeLine(const QString &text)
 
 void ReportFile::close()
 {
-    if (!m_file.isOpen())
+    if (!m_output)
         return;
     try {
         flush();
+        m_output->commit();
     } catch (...) {
-        m_file.close();
+        abandon();
         throw;
     }
-    m_file.close();
-    if (m_file.error() != QFileDevice::NoError)
-        throw Failure(QStringLiteral("Cannot close the report file '%1': %2")
-                          .arg(m_file.fileName(), m_file.errorString()));
+    m_output.reset();
 }
 
 void ReportFile::abandon() noexcept
 {
-    try {
-        close();
-    } catch (...) {
-        m_file.close();
-    }
+    if (m_output)
+        m_output->discard();
+    m_output.reset();
+    m_buffer.clear();
 }
 
 void ReportFile::flush()
 {
-    qsizetype done = 0;
-    while (done < m_buffer.size()) {
-        const qint64 written = m_file.write(m_buffer.constData() + done, m_buffer.size() - done);
-        if (written <= 0) {
-            m_buffer.clear();
-            throw Failure(QStringLiteral("Cannot write the report file '%1': %2")
-                              .arg(m_file.fileName(), m_file.errorString()));
-        }
-        done += written;
-    }
-    m_buffer.clear();
+    if (m_buffer.isEmpty())
+        return;
+    m_output->write(m_buffer);
+    m_buffer.truncate(0);
 }

@@ -2,35 +2,65 @@
 
 // The report file: text in the system's code page, every line ended by CR LF,
 // written through one buffer so that a long report costs few system calls.
+// It takes the target's place only when it is complete: until then the bytes
+// go to a temporary file beside it, removed again on any failure.
 
 #include <QByteArray>
-#include <QFile>
+#include <QString>
 #include <QStringEncoder>
+
+#include <functional>
+#include <memory>
+
+// Where a report's bytes go. Every call throws Failure when it fails.
+class ReportOutput {
+public:
+    virtual ~ReportOutput() = default;
+    virtual void write(QByteArrayView bytes) = 0;
+    // Puts the complete report in place of the target.
+    virtual void commit() = 0;
+    // Leaves the target as it was and nothing of the report behind.
+    virtual void discard() noexcept = 0;
+};
+
+using ReportOutputOpener = std::function<std::unique_ptr<ReportOutput>(const QString &path)>;
+
+// A new report at `path` through a temporary file that is renamed into place.
+// Throws Failure when it cannot be created, or when `path` is an existing
+// file the user may not write.
+std::unique_ptr<ReportOutput> openReportOutput(const QString &path);
+// Installs how report files are opened (tests inject failing ones); an empty
+// function restores openReportOutput.
+void setReportOutputOpener(ReportOutputOpener opener);
 
 class ReportFile {
 public:
     ReportFile();
 
-    // Creates the file, or empties an existing one. Throws Failure.
+    // Starts the report; the target is untouched until close(). Throws Failure.
     void open(const QString &path);
     // Appends one line and its CR LF; throws Failure when the buffer cannot be
     // written out, so a full disk stops the report.
     void writeLine(const QString &text);
-    // Writes out what the buffer holds and closes the file. Throws Failure.
+    // Writes out what the buffer holds and puts the report in place. Throws
+    // Failure, and then nothing of the report remains.
     void close();
-    // After a failure already reported: keeps what can still be written and
-    // closes the file, failing silently.
+    // After a failure already reported: nothing of the report remains.
     void abandon() noexcept;
 
 private:
     void flush();
 
-    QFile m_file;
+    std::unique_ptr<ReportOutput> m_output;
+    QString m_path;
     QStringEncoder m_encoder;
     QByteArray m_buffer;
 };
 
-// What a line of the report may hold: a tab becomes one space, a line break
-// inside a text becomes CR LF, and a lone surrogate (which no code page holds)
+// What a line of the report may hold: every control character (tabs and line
+// breaks too) becomes a space, and a lone surrogate (which no code page holds)
 // becomes "?".
 QString reportText(const QString &text);
+
+// Whether the character ends a line in a text taken from a file.
+bool isLineBreak(QChar c);

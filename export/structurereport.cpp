@@ -3,7 +3,10 @@
 #include "connectionstring.h"
 #include "dataaccess.h"
 #include "fieldtypes.h"
+#include "datasource.h"
 #include "reportfile.h"
+
+#include <QDir>
 
 #include <algorithm>
 #include <memory>
@@ -25,10 +28,16 @@ const QString columnHeads = QStringLiteral(
 const QString underline = QStringLiteral(
     "__________                ________     ___________");
 
+// Where the description starts in a field line.
+qsizetype descriptionColumn(const QString &name, const QString &typeText)
+{
+    return 1 + qMax<qsizetype>(name.size(), 22) + 1 + qMax<qsizetype>(typeText.size(), 12) + 1;
+}
+
 // A field whose name has fewer than 25 characters: name padded to 22, type
 // text padded to 12, each followed by one space, then the description. Built
 // in place: this runs for nearly every field of an export.
-QString fieldLine(const QString &name, const QString &typeText, const QString &description)
+QString fieldLine(const QString &name, const QString &typeText, QStringView description)
 {
     const qsizetype nameWidth = qMax<qsizetype>(name.size(), 22);
     const qsizetype typeWidth = qMax<qsizetype>(typeText.size(), 12);
@@ -40,6 +49,23 @@ QString fieldLine(const QString &name, const QString &typeText, const QString &d
     out += typeWidth + 1;
     std::copy(description.cbegin(), description.cend(), out);
     return line;
+}
+
+// The lines of a description taken from a file; CR LF ends one line.
+QList<QStringView> linesOf(const QString &text)
+{
+    QList<QStringView> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isLineBreak(text.at(i)))
+            continue;
+        lines.append(QStringView(text).sliced(start, i - start));
+        if (text.at(i) == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    lines.append(QStringView(text).sliced(start));
+    return lines;
 }
 
 // One run of the writer. Each step that can fail runs through the guard with
@@ -60,6 +86,7 @@ private:
     bool createObjects();
     int countSelected() const;
     bool writeHead(const QString &reportPath);
+    QStringList selectedTables() const;
     bool openConnection();
     bool writeBlocks();
     bool writeBlock(const QString &table);
@@ -115,9 +142,24 @@ int StructureWriter::countSelected() const
     return selected;
 }
 
+QStringList StructureWriter::selectedTables() const
+{
+    QStringList tables;
+    const int items = m_selection.count();
+    for (int i = 0; i < items; ++i) {
+        if (m_selection.isSelected(i))
+            tables.append(m_selection.text(i));
+    }
+    return tables;
+}
+
 bool StructureWriter::writeHead(const QString &reportPath)
 {
-    if (!m_guard.step(120, [&] { m_file.open(reportPath); }))
+    const bool opened = m_guard.step(120, [&] {
+        refuseSourceFile(reportPath, m_source, selectedTables());
+        m_file.open(reportPath);
+    });
+    if (!opened)
         return false;
     if (!write(122, QStringLiteral(" Printing From ") + m_source.path) || !write(124, QString())
         || !write(126, QStringLiteral("Printing Table Structures:")))
@@ -195,7 +237,19 @@ bool StructureWriter::writeField(const QString &table, int index)
         return write(196, field.name + QString::number(field.type));
     const QString typeText = Foxpro1::FieldTypeText(field.type, field.definedSize);
     const QString description = Foxpro1::GetFieldDesc_ADO(table, field.name, *m_connection, m_errors);
-    return write(190, fieldLine(field.name, typeText, description));
+    if (!std::any_of(description.cbegin(), description.cend(), isLineBreak))
+        return write(190, fieldLine(field.name, typeText, description));
+    // A description of several lines goes on below itself, indented to its
+    // column, so no text from a file can start a line of the report.
+    const QList<QStringView> lines = linesOf(description);
+    if (!write(190, fieldLine(field.name, typeText, lines.first())))
+        return false;
+    const QString indent(descriptionColumn(field.name, typeText), QLatin1Char(' '));
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        if (!write(190, indent + lines[i].toString()))
+            return false;
+    }
+    return true;
 }
 
 bool StructureWriter::write(int label, const QString &line)
@@ -223,6 +277,15 @@ void StructureWriter::releaseObjects()
 }
 
 } // namespace
+
+void refuseSourceFile(const QString &reportPath, const ReportSource &source, const QStringList &tables)
+{
+    if (const std::optional<QString> file = foxpro::sourceFileMatching(source.path, tables, reportPath))
+        throw Failure(QStringLiteral("The report cannot be written to '%1': that is the data source's file '%2', "
+                                     "and a data source is never written. Choose another file.")
+                          .arg(QDir::toNativeSeparators(reportPath), *file),
+                      ado::FileInUse);
+}
 
 bool generateStructure(const QString &reportPath, const TableSelection &selection,
                        const ReportSource &source, ReportFeedback &feedback,

@@ -8,6 +8,7 @@
 #include "errorreport.h"
 
 #include <QString>
+#include <QStringList>
 
 // The table list as the writer sees it. Read afresh at each use: counting, the
 // contents list and the blocks.
@@ -48,12 +49,18 @@ struct ReportSource {
     static ReportSource folder(const QString &folderAsTyped);
 };
 
-// Writes the report of the selected tables, in list order, to `reportPath`
-// (created, or emptied when it exists). Failures go to `errors` under
+// Throws Failure 3 when `reportPath` is one of the files a report of
+// `tables` from `source` reads (the same file, however reached).
+void refuseSourceFile(const QString &reportPath, const ReportSource &source, const QStringList &tables);
+
+// Writes the report of the selected tables, in list order, to `reportPath`:
+// created, or replaced when it exists, and only once it is complete; it is
+// refused when it is one of the source's files. Failures go to `errors` under
 // "Form2.generateStructure" with the step's label. Returns true when the
-// report was written and "Done." shown. It ends early, without "Done.", when
-// nothing is selected (after the message), or when the file cannot be created
-// or written or the connection cannot be opened (after that one report).
+// report was written and "Done." shown. It ends early, without "Done." and
+// leaving `reportPath` as it was, when nothing is selected (after the
+// message), or when the file cannot be created or written or the connection
+// cannot be opened (after that one report).
 // A table that cannot be opened is reported and written as a block of 0 fields;
 // a description that cannot be looked up is reported and left empty.
 bool generateStructure(const QString &reportPath, const TableSelection &selection,

@@ -14,6 +14,7 @@ namespace ado {
 // Error numbers, FoxPro's where one fits.
 enum ErrorNumber {
     FileDoesNotExist = 1,
+    FileInUse = 3, // a report asked to be written over one of the source's own files
     NotATable = 15,
     InvalidPath = 202,
     AccessDenied = 1705,

@@ -253,6 +253,18 @@ void openRegularFile(QFile &file, const LocalPath &path)
     }
 }
 
+bool holdStandardStream(int fd)
+{
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+        return true;
+    const int held = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (held >= 0 && held != fd) {
+        ::dup2(held, fd);
+        ::close(held);
+    }
+    return false;
+}
+
 std::optional<FileIdentity> identityOf(const LocalPath &path)
 {
     struct stat status;
@@ -331,6 +343,13 @@ void openRegularFile(QFile &file, const LocalPath &path)
         _close(fd);
         throw accessDenied(name);
     }
+}
+
+bool holdStandardStream(int fd)
+{
+    // A program started without a stream has no handle for it; the C runtime
+    // then gives the descriptor -2 and never hands its number to a file.
+    return _get_osfhandle(fd) >= 0;
 }
 
 std::optional<FileIdentity> identityOf(const LocalPath &path)

@@ -85,6 +85,11 @@ size_t qHash(const FileIdentity &identity, size_t seed = 0) noexcept;
 // no such file or it cannot be asked.
 std::optional<FileIdentity> identityOf(const LocalPath &path);
 
+// Whether standard stream `fd` (0, 1 or 2) is open. A closed one gets the
+// null device in its place, so no file opened later takes its number and
+// writes meant for the stream cannot land in it.
+bool holdStandardStream(int fd);
+
 // The existing entry that `relative` (text taken from a file, "\" counting
 // as a separator) names under `base`, each part matched case-insensitively
 // when the exact name is missing. Empty when there is none.

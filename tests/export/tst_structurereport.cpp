@@ -2,6 +2,7 @@
 #include "recorders.h"
 #include "structurereport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -246,17 +247,20 @@ void StructureReportTest::connectionCannotBeOpened()
     RecordingSink sink;
     const ReportSource source = container ? ReportSource::containerFile(QStringLiteral("/x/db.dbc"))
                                           : ReportSource::folder(QStringLiteral("/x"));
+    QFile old(reportPath());
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("the last report\r\n");
+    old.close();
     QVERIFY(!generateStructure(reportPath(), selection, source, feedback, sink));
     QCOMPARE(sink.where(), QStringList{QStringLiteral("Form2.generateStructure %1").arg(label)});
     QCOMPARE(sink.reports.first().description, QStringLiteral("Invalid path or file name."));
     QVERIFY(feedback.messages.isEmpty());
     QCOMPARE(feedback.busy, (QList<bool>{true, false}));
     QCOMPARE(m_source.recordsetsOpen, 0);
-    // The lines written before the connection was tried stay; the file is closed.
-    QCOMPARE(readAll(reportPath()),
-             crlf(" Printing From ") + source.path.toUtf8()
-                 + crlf("\n\nPrinting Table Structures:\n1) customers\n2) empty table\n\n\n"));
-    QVERIFY(QFile::remove(reportPath()));
+    // A report is written whole or not at all: the last one stays as it was,
+    // and nothing of the new one is left beside it.
+    QCOMPARE(readAll(reportPath()), QByteArray("the last report\r\n"));
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"report.txt"});
 }
 
 void StructureReportTest::missingTableIsWrittenWithNoFields()
