@@ -1,6 +1,5 @@
 #include "checks.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -19,16 +18,14 @@ bool IsFolderPresent(const QString &path)
     return !path.isEmpty() && QFileInfo(path).isDir();
 }
 
-void DeleteExistingFile(const QString &path)
+std::optional<QFile::Permissions> AllowReplacing(const QString &path)
 {
-    QCoreApplication::processEvents();
-    if (QFile::remove(path))
-        return;
-    // A read-only file refuses a plain delete on some systems: make it writable first.
     const QFile::Permissions before = QFile::permissions(path);
-    QFile::setPermissions(path, before | QFile::WriteOwner | QFile::WriteUser);
-    if (!QFile::remove(path))
-        QFile::setPermissions(path, before);
+    if (!QFileInfo(path).isFile() || ((before & QFile::WriteOwner) && QFileInfo(path).isWritable()))
+        return std::nullopt;
+    if (!QFile::setPermissions(path, before | QFile::WriteOwner | QFile::WriteUser))
+        return std::nullopt;
+    return before;
 }
 
 } // namespace Main

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
+
+#include <optional>
 
 namespace Main {
 
@@ -10,7 +13,10 @@ bool IsFilePresent(const QString &path);
 // True when `path` names an existing folder, with or without a trailing
 // separator. Never throws.
 bool IsFolderPresent(const QString &path);
-// Deletes the file, forcing a read-only one; reports nothing and never throws.
-void DeleteExistingFile(const QString &path);
+// The user agreed to replace the file: a read-only one is made writable, so
+// that a new report can take its place when it is complete. Returns the
+// permissions to put back when none does (nothing when nothing changed).
+// Reports nothing and never throws.
+std::optional<QFile::Permissions> AllowReplacing(const QString &path);
 
 } // namespace Main

@@ -138,7 +138,12 @@ void Form1::PushButton7_Click()
     });
     if (!guard.test(102, [&] { return !chosen.isEmpty(); }))
         return;
+    const bool unchanged = Text2->text() == chosen;
     guard.step(104, [&] { Text2->setText(chosen); });
+    // The box's change handler runs only when its text changes; a folder
+    // chosen again after a container is the source all the same.
+    if (unchanged)
+        Text2_Change();
 }
 
 void Form1::PushButton8_Click()

@@ -287,6 +287,11 @@ void refuseSourceFile(const QString &reportPath, const ReportSource &source, con
                       ado::FileInUse);
 }
 
+bool isSourceFile(const QString &reportPath, const ReportSource &source, const QStringList &tables)
+{
+    return foxpro::sourceFileMatching(source.path, tables, reportPath).has_value();
+}
+
 bool generateStructure(const QString &reportPath, const TableSelection &selection,
                        const ReportSource &source, ReportFeedback &feedback,
                        errorreport::Sink &errors)

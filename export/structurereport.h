@@ -52,6 +52,7 @@ struct ReportSource {
 // Throws Failure 3 when `reportPath` is one of the files a report of
 // `tables` from `source` reads (the same file, however reached).
 void refuseSourceFile(const QString &reportPath, const ReportSource &source, const QStringList &tables);
+bool isSourceFile(const QString &reportPath, const ReportSource &source, const QStringList &tables);
 
 // Writes the report of the selected tables, in list order, to `reportPath`:
 // created, or replaced when it exists, and only once it is complete; it is

@@ -18,7 +18,6 @@
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScopeGuard>
 
 using errorreport::Guard;
 
@@ -38,6 +37,16 @@ public:
     int count() const override { return m_list.count(); }
     QString text(int index) const override { return m_list.item(index)->text(); }
     bool isSelected(int index) const override { return m_selected.at(index); }
+
+    QStringList selectedTexts() const
+    {
+        QStringList texts;
+        for (int i = 0; i < count(); ++i) {
+            if (m_selected.at(i))
+                texts.append(text(i));
+        }
+        return texts;
+    }
 
 private:
     const QListWidget &m_list;
@@ -171,6 +180,10 @@ void Form2::PushButton5_Click()
     });
     if (guard.test(114, [&] { return path.isEmpty(); }))
         return;
+    // Locked before anything lets pending events run: a queued click can
+    // start no second export and change no selection.
+    const ExportLock lock(*this);
+    std::optional<QFile::Permissions> restore;
     // Hidden files count as existing: the user is asked before any file is replaced.
     if (guard.test(116, [&] { return QFileInfo(path).isFile(); })) {
         bool replace = false;
@@ -179,29 +192,48 @@ void Form2::PushButton5_Click()
         });
         if (!replace)
             return;
-        // With nothing selected no new report would take the old one's place.
+        // The old file stays until the new report takes its place; with
+        // nothing selected none will, and a source's file is never touched.
         if (List1->selectionModel()->hasSelection())
-            guard.step(120, [&] { Main::DeleteExistingFile(path); });
+            guard.step(120, [&] {
+                if (!isSourceFile(path, currentSource(), ListSelection(*List1).selectedTexts()))
+                    restore = Main::AllowReplacing(path);
+            });
     }
-    guard.step(122, [&] { generateStructure(path); });
+    bool written = false;
+    guard.step(122, [&] { written = generateStructure(path); });
+    if (!written && restore)
+        QFile::setPermissions(path, *restore);
 }
 
-void Form2::generateStructure(const QString &reportPath)
+ReportSource Form2::currentSource() const
 {
-    const ReportSource source = m_source.containerMode()
-        ? ReportSource::containerFile(m_source.containerPath())
-        : ReportSource::folder(m_source.folderText());
+    return m_source.containerMode() ? ReportSource::containerFile(m_source.containerPath())
+                                    : ReportSource::folder(m_source.folderText());
+}
+
+bool Form2::generateStructure(const QString &reportPath)
+{
     ListSelection selection(*List1);
     WindowFeedback feedback(*m_pointer);
     // Commands, selection changes and closing wait until the export ends, so
     // the contents list and the blocks always agree.
-    m_exporting = true;
-    setCommandsEnabled(false);
-    const auto unlock = qScopeGuard([this] {
-        setCommandsEnabled(true);
-        m_exporting = false;
-    });
-    ::generateStructure(reportPath, selection, source, feedback, Main::ErrorBox());
+    std::optional<ExportLock> lock;
+    if (!m_exporting)
+        lock.emplace(*this);
+    return ::generateStructure(reportPath, selection, currentSource(), feedback, Main::ErrorBox());
+}
+
+Form2::ExportLock::ExportLock(Form2 &window) : m_window(window)
+{
+    m_window.m_exporting = true;
+    m_window.setCommandsEnabled(false);
+}
+
+Form2::ExportLock::~ExportLock()
+{
+    m_window.setCommandsEnabled(true);
+    m_window.m_exporting = false;
 }
 
 void Form2::setCommandsEnabled(bool enabled)

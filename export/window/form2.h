@@ -4,6 +4,7 @@
 // their structure.
 
 #include "connectionstate.h"
+#include "structurereport.h"
 
 #include <QWidget>
 
@@ -24,8 +25,8 @@ public:
 
     void showTableWindow() override;
 
-    // Writes the report of the selected tables to `reportPath`.
-    void generateStructure(const QString &reportPath);
+    // Writes the report of the selected tables to `reportPath`; true when it was written.
+    bool generateStructure(const QString &reportPath);
 
     Main::WindowPointer *pointer() const { return m_pointer; }
     bool exporting() const { return m_exporting; }
@@ -48,7 +49,20 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // While it lives, the window's commands, its list and its closing wait.
+    class ExportLock {
+    public:
+        explicit ExportLock(Form2 &window);
+        ~ExportLock();
+        ExportLock(const ExportLock &) = delete;
+        ExportLock &operator=(const ExportLock &) = delete;
+
+    private:
+        Form2 &m_window;
+    };
+
     void setCommandsEnabled(bool enabled);
+    ReportSource currentSource() const;
 
     QWidget &m_startWindow;
     const ConnectionState &m_source;

@@ -54,7 +54,7 @@ private slots:
     void fileDialogFilters();
     void settingsRoundTripAndAbsentValues();
     void failingSettingsWriteThrows();
-    void deleteExistingFileForcesReadOnly();
+    void allowReplacingMakesReadOnlyWritable();
 };
 
 void ShellTest::reportMessageIsExact_data()
@@ -177,15 +177,20 @@ void ShellTest::failingSettingsWriteThrows()
     QVERIFY_THROWS_EXCEPTION(Failure, Settings::Save(Settings::FoxproOption, QStringLiteral("2")));
 }
 
-void ShellTest::deleteExistingFileForcesReadOnly()
+void ShellTest::allowReplacingMakesReadOnlyWritable()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("report.txt"));
     touch(file);
-    QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadUser));
-    Main::DeleteExistingFile(file);
-    QVERIFY(!QFile::exists(file));
-    Main::DeleteExistingFile(file); // a second delete of nothing is silent
+    QCOMPARE(Main::AllowReplacing(file), std::nullopt); // already writable: nothing to put back
+    const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadUser;
+    QVERIFY(QFile::setPermissions(file, readOnly));
+    const std::optional<QFile::Permissions> before = Main::AllowReplacing(file);
+    QVERIFY(before.has_value());
+    QCOMPARE(*before & QFile::WriteOwner, QFile::Permissions());
+    QVERIFY(QFile::permissions(file) & QFile::WriteOwner);
+    QVERIFY(QFile::exists(file)); // the old file stays until a new report takes its place
+    QCOMPARE(Main::AllowReplacing(dir.filePath(QStringLiteral("none.txt"))), std::nullopt);
 }
 
 QTEST_MAIN(ShellTest)
