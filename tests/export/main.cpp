@@ -6,6 +6,7 @@ int runFieldTypesTest(int argc, char **argv);
 int runStructureReportTest(int argc, char **argv);
 int runReportFilesTest(int argc, char **argv);
 int runReportCommandTest(int argc, char **argv);
+int runHostileSourceTest(int argc, char **argv);
 
 int main(int argc, char **argv)
 {
@@ -15,5 +16,6 @@ int main(int argc, char **argv)
     failed |= runStructureReportTest(argc, argv);
     failed |= runReportFilesTest(argc, argv);
     failed |= runReportCommandTest(argc, argv);
+    failed |= runHostileSourceTest(argc, argv);
     return failed ? 1 : 0;
 }

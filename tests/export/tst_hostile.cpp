@@ -1,0 +1,366 @@
+// Hostile and unlucky sources through orvalle-report: each case is made here
+// by the test, and each asserts the exact outcome (exit status, what reaches
+// standard output and standard error) and that no byte of the source changed.
+
+#include "xbasewriter.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace xbasewriter;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// `outputFile`, when given, takes standard output (e.g. /dev/full).
+Outcome runTool(const QStringList &arguments, const QString &outputFile = QString())
+{
+    QProcess process;
+    if (!outputFile.isEmpty())
+        process.setStandardOutputFile(outputFile);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        return outcome;
+    outcome.exitCode = process.exitCode();
+    outcome.out = process.readAllStandardOutput();
+    outcome.err = process.readAllStandardError();
+    return outcome;
+}
+
+// Every regular file below `folder` with a digest of its bytes (of a sparse
+// giant, its size and first bytes).
+QMap<QString, QByteArray> digests(const QString &folder)
+{
+    QMap<QString, QByteArray> result;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!it.fileInfo().isFile())
+            continue;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray bytes = file.size() > (64 << 20) ? QByteArray::number(file.size()) + file.read(1 << 16)
+                                                           : file.readAll();
+        result.insert(path, QCryptographicHash::hash(bytes, QCryptographicHash::Sha256));
+    }
+    return result;
+}
+
+TableSpec customers(const QByteArray &backlink = QByteArray())
+{
+    TableSpec layout;
+    layout.fields = {{"CUST_ID", 'C', 6}, {"NOTES", 'M', 4}};
+    layout.backlink = backlink;
+    return layout;
+}
+
+void writeFolderOfTables(const QString &folder)
+{
+    QDir().mkpath(folder);
+    writeTable(folder + QStringLiteral("/customers.dbf"), customers());
+    writeFile(folder + QStringLiteral("/customers.fpt"), QByteArray(512, '\0'));
+    TableSpec orders;
+    orders.version = 0x03;
+    orders.fields = {{"ORDER_ID", 'N', 6}};
+    writeTable(folder + QStringLiteral("/orders.dbf"), orders);
+}
+
+ContainerSpec shop(const QString &tablePath, const QString &comment = QStringLiteral("Customer number"))
+{
+    ContainerSpec layout;
+    layout.tables = {{QStringLiteral("customers"), tablePath,
+                      {{QStringLiteral("cust_id"), comment, {}}, {QStringLiteral("notes"), QString(), {}}},
+                      {}}};
+    return layout;
+}
+
+void mkfifoAt(const QString &path)
+{
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+}
+
+void symlinkAt(const QString &target, const QString &path)
+{
+    QCOMPARE(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()), 0);
+}
+
+const QByteArray Refusal = "The report cannot be written to '%1': that is the data source's file '%2', and a "
+                           "data source is never written. Choose another file. (in Orvallix2021/08/31.Form2."
+                           "generateStructure at line 120)";
+
+struct Case {
+    const char *name;
+    // Makes the source in the folder and gives the tool's arguments; %D in
+    // them and in the expectations stands for the folder.
+    std::function<QStringList(const QString &dir)> make;
+    int exitCode;
+    QByteArray out; // exact, or, when it starts with "~", a text it contains
+    QByteArray err; // exact
+    QString outputFile = QString();
+};
+
+QList<Case> cases()
+{
+    return {
+        {"report over one of the tables",
+         [](const QString &d) {
+             writeFolderOfTables(d + QStringLiteral("/src"));
+             return QStringList{d + QStringLiteral("/src"), QStringLiteral("-o"), d + QStringLiteral("/src/customers.dbf")};
+         },
+         1, "", "orvalle-report: %D/src: " + QByteArray(Refusal).replace("%1", "%D/src/customers.dbf").replace("%2", "%D/src/customers.dbf") + "\n"},
+        {"report over a table's memo through a symbolic link",
+         [](const QString &d) {
+             writeFolderOfTables(d + QStringLiteral("/src"));
+             symlinkAt(d + QStringLiteral("/src/customers.fpt"), d + QStringLiteral("/link.txt"));
+             return QStringList{d + QStringLiteral("/src"), QStringLiteral("-o"), d + QStringLiteral("/link.txt")};
+         },
+         1, "", "orvalle-report: %D/src: " + QByteArray(Refusal).replace("%1", "%D/link.txt").replace("%2", "%D/src/customers.fpt") + "\n"},
+        {"report over a table through a hard link",
+         [](const QString &d) {
+             writeFolderOfTables(d + QStringLiteral("/src"));
+             const QByteArray from = QFile::encodeName(d + QStringLiteral("/src/orders.dbf"));
+             const QByteArray to = QFile::encodeName(d + QStringLiteral("/other.txt"));
+             if (::link(from.constData(), to.constData()) != 0)
+                 return QStringList();
+             return QStringList{d + QStringLiteral("/src"), QStringLiteral("orders"), QStringLiteral("-o"),
+                                d + QStringLiteral("/other.txt")};
+         },
+         1, "", "orvalle-report: %D/src: " + QByteArray(Refusal).replace("%1", "%D/other.txt").replace("%2", "%D/src/orders.dbf") + "\n"},
+        {"report over the container's memo",
+         [](const QString &d) {
+             writeTable(d + QStringLiteral("/customers.dbf"), customers("shop.dbc"));
+             writeContainer(d + QStringLiteral("/shop.dbc"), shop(QStringLiteral("customers.dbf")));
+             return QStringList{d + QStringLiteral("/shop.dbc"), QStringLiteral("-o"), d + QStringLiteral("/shop.dct")};
+         },
+         1, "", "orvalle-report: %D/shop.dbc: " + QByteArray(Refusal).replace("%1", "%D/shop.dct").replace("%2", "%D/shop.dct") + "\n"},
+        {"report over the backlinked container of a free table",
+         [](const QString &d) {
+             writeTable(d + QStringLiteral("/customers.dbf"), customers("shop.dbc"));
+             writeContainer(d + QStringLiteral("/shop.dbc"), shop(QStringLiteral("customers.dbf")));
+             return QStringList{d, QStringLiteral("-o"), d + QStringLiteral("/shop.dbc")};
+         },
+         1, "", "orvalle-report: %D: " + QByteArray(Refusal).replace("%1", "%D/shop.dbc").replace("%2", "%D/shop.dbc") + "\n"},
+        {"a pipe named like a table is no table",
+         [](const QString &d) {
+             writeFolderOfTables(d);
+             mkfifoAt(d + QStringLiteral("/x.dbf"));
+             return QStringList{d, QStringLiteral("--list")};
+         },
+         0, "customers\norders\n", ""},
+        {"a pipe as the container",
+         [](const QString &d) {
+             mkfifoAt(d + QStringLiteral("/f.dbc"));
+             return QStringList{d + QStringLiteral("/f.dbc"), QStringLiteral("--list")};
+         },
+         1, "", "orvalle-report: %D/f.dbc: 202 'f.dbc' is not a regular file (a pipe, a device or a socket).\n"},
+        {"a pipe as the backlinked container keeps the short names",
+         [](const QString &d) {
+             writeTable(d + QStringLiteral("/customers.dbf"), customers("shop.dbc"));
+             mkfifoAt(d + QStringLiteral("/shop.dbc"));
+             return QStringList{d, QStringLiteral("customers")};
+         },
+         0, "~ cust_id                Character[6] \r\n", ""},
+        {"a container table read from standard input",
+         [](const QString &d) {
+             writeContainer(d + QStringLiteral("/shop.dbc"), shop(QStringLiteral("/dev/stdin")));
+             return QStringList{d + QStringLiteral("/shop.dbc")};
+         },
+         1, "~Table Name : customers    Total Fields : 0\r\n",
+         "orvalle-report: customers: 'stdin' is not a regular file (a pipe, a device or a socket). "
+         "(in Orvallix2021/08/31.Form2.generateStructure at line 158)\n"},
+        {"a container table that is a folder",
+         [](const QString &d) {
+             QDir().mkpath(d + QStringLiteral("/sub"));
+             writeContainer(d + QStringLiteral("/shop.dbc"), shop(QStringLiteral("sub")));
+             return QStringList{d + QStringLiteral("/shop.dbc")};
+         },
+         1, "~Table Name : customers    Total Fields : 0\r\n",
+         "orvalle-report: customers: 'sub' is a folder, not a file. "
+         "(in Orvallix2021/08/31.Form2.generateStructure at line 158)\n"},
+        {"a container of 8 TB that holds nothing",
+         [](const QString &d) {
+             QFile big(d + QStringLiteral("/big.dbc"));
+             if (!big.open(QIODevice::WriteOnly) || !big.resize(qint64(8) << 40))
+                 return QStringList();
+             return QStringList{QStringLiteral("--list"), d + QStringLiteral("/big.dbc")};
+         },
+         1, "", "orvalle-report: %D/big.dbc: 15 'big.dbc' is not a table: its first byte 0x00 is no known table version.\n"},
+        {"a loop of symbolic links",
+         [](const QString &d) {
+             symlinkAt(d + QStringLiteral("/a"), d + QStringLiteral("/b"));
+             symlinkAt(d + QStringLiteral("/b"), d + QStringLiteral("/a"));
+             return QStringList{d + QStringLiteral("/a"), QStringLiteral("--list")};
+         },
+         1, "", "orvalle-report: %D/a: 202 '%D/a' cannot be opened: its symbolic links form a loop.\n"},
+        {"a folder named like a container",
+         [](const QString &d) {
+             QDir().mkpath(d + QStringLiteral("/d.dbc"));
+             return QStringList{d + QStringLiteral("/d.dbc"), QStringLiteral("--list")};
+         },
+         1, "", "orvalle-report: %D/d.dbc: 202 '%D/d.dbc' is a folder, not a database container.\n"},
+        {"a name that is not valid UTF-8 is listed",
+         [](const QString &d) {
+             writeFolderOfTables(d);
+             writeTable(d + QStringLiteral("/tmp.dbf"), customers());
+             const QByteArray name = QFile::encodeName(d) + "/caf\xE9.dbf";
+             if (::rename(QFile::encodeName(d + QStringLiteral("/tmp.dbf")).constData(), name.constData()) != 0)
+                 return QStringList();
+             return QStringList{d, QStringLiteral("--list")};
+         },
+         0, "caf\xEF\xBF\xBD\ncustomers\norders\n", ""},
+        {"a table that is not valid UTF-8 is reported by its own bytes",
+         [](const QString &d) {
+             TableSpec accents;
+             accents.fields = {{"PRICE", 'Y', 8, 4, 0x04}};
+             writeTable(d + QStringLiteral("/tmp.dbf"), accents);
+             const QByteArray name = QFile::encodeName(d) + "/caf\xE9.dbf";
+             if (::rename(QFile::encodeName(d + QStringLiteral("/tmp.dbf")).constData(), name.constData()) != 0)
+                 return QStringList();
+             return QStringList{d};
+         },
+         0, "~Table Name : caf\xEF\xBF\xBD    Total Fields : 1\r\n\r\nField Name                DataType     Description\r\n"
+            "__________                ________     ___________\r\n price                  Currency     \r\n", ""},
+        {"names equal but for case are both listed",
+         [](const QString &d) {
+             writeTable(d + QStringLiteral("/T.dbf"), customers());
+             writeTable(d + QStringLiteral("/t.DBF"), customers());
+             writeTable(d + QStringLiteral("/Other.DBF"), customers());
+             return QStringList{d, QStringLiteral("--list")};
+         },
+         0, "T\nother\nt\n", ""},
+        {"a comment cannot forge a table block",
+         [](const QString &d) {
+             writeTable(d + QStringLiteral("/customers.dbf"), customers("shop.dbc"));
+             writeContainer(d + QStringLiteral("/shop.dbc"),
+                            shop(QStringLiteral("customers.dbf"),
+                                 QStringLiteral("evil\r\n\r\nTable Name : fake    Total Fields : 0\ttab\x01")));
+             return QStringList{d + QStringLiteral("/shop.dbc")};
+         },
+         0, "~ cust_id                Character[6] evil\r\n"
+            "                                     \r\n"
+            "                                     Table Name : fake    Total Fields : 0 tab \r\n"
+            " notes                  Memo         \r\n", ""},
+        {"line breaks in names become spaces in the list",
+         [](const QString &d) {
+             writeTable(d + QStringLiteral("/customers.dbf"), customers("shop.dbc"));
+             ContainerSpec layout = shop(QStringLiteral("customers.dbf"));
+             layout.tables[0].name = QStringLiteral("two\nlines");
+             writeContainer(d + QStringLiteral("/shop.dbc"), layout);
+             return QStringList{d + QStringLiteral("/shop.dbc"), QStringLiteral("--list")};
+         },
+         0, "two lines\n", ""},
+        {"standard output on a full device",
+         [](const QString &d) {
+             writeFolderOfTables(d);
+             return QStringList{d};
+         },
+         1, "", "orvalle-report: cannot write to standard output: No space left on device\n", QStringLiteral("/dev/full")},
+        {"the table list on a full device",
+         [](const QString &d) {
+             writeFolderOfTables(d);
+             return QStringList{d, QStringLiteral("--list")};
+         },
+         1, "", "orvalle-report: cannot write to standard output: No space left on device\n", QStringLiteral("/dev/full")},
+    };
+}
+
+QByteArray expand(QByteArray text, const QString &dir)
+{
+    text.replace("%D", QFile::encodeName(dir));
+    return text;
+}
+
+} // namespace
+
+class HostileSourceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void hostileSources_data()
+    {
+        QTest::addColumn<int>("index");
+        const QList<Case> all = cases();
+        for (int i = 0; i < all.size(); ++i)
+            QTest::newRow(all[i].name) << i;
+    }
+
+    void hostileSources()
+    {
+        QFETCH(int, index);
+        const Case item = cases().at(index);
+        QTemporaryDir temporary;
+        QVERIFY(temporary.isValid());
+        const QString dir = temporary.path();
+        const QStringList arguments = item.make(dir);
+        if (arguments.isEmpty())
+            QSKIP("this file system cannot hold the case");
+        const QMap<QString, QByteArray> before = digests(dir);
+
+        const Outcome outcome = runTool(arguments, item.outputFile);
+        QCOMPARE(outcome.err, expand(item.err, dir));
+        QCOMPARE(outcome.exitCode, item.exitCode);
+        if (item.out.startsWith('~'))
+            QVERIFY2(outcome.out.contains(expand(item.out.mid(1), dir)), outcome.out.constData());
+        else
+            QCOMPARE(outcome.out, expand(item.out, dir));
+        QCOMPARE(digests(dir), before);
+    }
+
+    // A folder the user may not read is an access-denied error, never an
+    // empty list. Root reads every folder, so as root the tool runs as nobody.
+    void unreadableFolder()
+    {
+        QTemporaryDir temporary;
+        QVERIFY(temporary.isValid());
+        QVERIFY(QFile::setPermissions(temporary.path(), QFile::Permissions(0x7555)));
+        const QString folder = temporary.filePath(QStringLiteral("locked"));
+        writeFolderOfTables(folder);
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions()));
+        const auto restore = qScopeGuard([&] { QFile::setPermissions(folder, QFile::Permissions(0x7000)); });
+        QStringList arguments{folder, QStringLiteral("--list")};
+        QString program = QStringLiteral(ORVALLE_REPORT_EXE);
+        if (::geteuid() == 0) {
+            const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+            if (setpriv.isEmpty())
+                QSKIP("running as root without setpriv to run the tool as another user");
+            arguments = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                    QStringLiteral("--clear-groups"), program} + arguments;
+            program = setpriv;
+        }
+        QProcess process;
+        process.start(program, arguments);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 1);
+        QCOMPARE(process.readAllStandardOutput(), QByteArray());
+        QCOMPARE(process.readAllStandardError(), QByteArray("orvalle-report: ") + QFile::encodeName(folder)
+                                                     + ": 1705 Access to folder '" + QFile::encodeName(folder)
+                                                     + "' is denied.\n");
+    }
+};
+
+int runHostileSourceTest(int argc, char **argv)
+{
+    HostileSourceTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_hostile.moc"
