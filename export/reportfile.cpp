@@ -1,6 +1,7 @@
 #include "reportfile.h"
 
 #include "dataaccess.h"
+#include "fileaccess.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -39,10 +40,28 @@ char *appendPlain(char *out, const QString &text)
     return out;
 }
 
+// A report takes a file's place by renaming; a device, a pipe or a socket
+// must never be renamed over (as root that would replace /dev/null itself).
+void refuseNonRegularTarget(const QString &path)
+{
+    const foxpro::FileKind kind = foxpro::kindOf(foxpro::LocalPath::fromText(path));
+    QString what;
+    if (kind == foxpro::FileKind::Folder)
+        what = QStringLiteral("it is a folder");
+    else if (kind == foxpro::FileKind::Other)
+        what = QStringLiteral("it is not a regular file (a pipe, a device or a socket)");
+    else if (kind == foxpro::FileKind::Loop)
+        what = QStringLiteral("its symbolic links form a loop");
+    else
+        return;
+    throw Failure(QStringLiteral("Cannot create the report file '%1': %2.").arg(path, what), ado::AccessDenied);
+}
+
 class SaveFileOutput final : public ReportOutput {
 public:
     explicit SaveFileOutput(const QString &path) : m_file(path)
     {
+        refuseNonRegularTarget(path);
         // Unbuffered: the report file keeps the one buffer, so a failed write shows at once.
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             throw Failure(QStringLiteral("Cannot create the report file '%1': %2").arg(path, m_file.errorString()),

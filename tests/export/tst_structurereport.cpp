@@ -1,9 +1,12 @@
 #include "fakesource.h"
 #include "recorders.h"
+#include "reportfile.h"
 #include "structurereport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,6 +91,47 @@ __________                ________     ___________
 
 )";
 
+// The real report output with a fault: it refuses to open, takes only so
+// many bytes, or fails when the report would take the target's place.
+class FaultyOutput final : public ReportOutput {
+public:
+    FaultyOutput(const QString &path, qint64 budget, bool failAtCommit)
+        : m_inner(openReportOutput(path)), m_budget(budget), m_failAtCommit(failAtCommit) {}
+
+    void write(QByteArrayView bytes) override
+    {
+        const qint64 room = qMax<qint64>(0, m_budget);
+        m_inner->write(bytes.first(qMin<qint64>(room, bytes.size())));
+        m_budget -= bytes.size();
+        if (m_budget < 0)
+            throw Failure(QStringLiteral("No space left on device"));
+    }
+    void commit() override
+    {
+        if (m_failAtCommit) {
+            m_inner->discard();
+            throw Failure(QStringLiteral("Input/output error"));
+        }
+        m_inner->commit();
+    }
+    void discard() noexcept override { m_inner->discard(); }
+
+private:
+    std::unique_ptr<ReportOutput> m_inner;
+    qint64 m_budget;
+    bool m_failAtCommit;
+};
+
+// A table of 3,000 fields: its report is about 140 KB, so the writer's
+// buffer goes out twice within the table and once more at the end.
+fake::Table wideTable()
+{
+    fake::Table table{QStringLiteral("wide"), {}};
+    for (int i = 0; i < 3000; ++i)
+        table.fields.append({QStringLiteral("field_%1").arg(i), 129, 10, QStringLiteral("Description %1").arg(i)});
+    return table;
+}
+
 } // namespace
 
 class StructureReportTest : public QObject {
@@ -108,6 +152,9 @@ private slots:
     void recordsetCannotBeCreated();
     void eventsRunBeforeEachItemAndField();
     void textsTheCodePageCannotHold();
+    void failingOutput_data();
+    void failingOutput();
+    void deviceAsReport();
 
 private:
     QString reportPath() const { return m_folder->filePath(QStringLiteral("report.txt")); }
@@ -350,6 +397,66 @@ int runStructureReportTest(int argc, char **argv)
 {
     StructureReportTest test;
     return QTest::qExec(&test, argc, argv);
+}
+
+void StructureReportTest::failingOutput_data()
+{
+    QTest::addColumn<int>("fault"); // 0 cannot open, 1 byte budget, 2 fails at commit
+    QTest::addColumn<qint64>("budget");
+    QTest::addColumn<int>("label");
+    QTest::newRow("cannot be created") << 0 << qint64(0) << 120;
+    QTest::newRow("first bytes refused, inside the table") << 1 << qint64(0) << 190;
+    QTest::newRow("device full in the middle of the table") << 1 << qint64(100000) << 190;
+    QTest::newRow("device full at the last bytes") << 1 << qint64(140000) << 208;
+    QTest::newRow("fails when put in place") << 2 << qint64(1) << 208;
+}
+
+void StructureReportTest::failingOutput()
+{
+    QFETCH(int, fault);
+    QFETCH(qint64, budget);
+    QFETCH(int, label);
+    m_source.tables.append(wideTable());
+    setReportOutputOpener([&](const QString &path) -> std::unique_ptr<ReportOutput> {
+        if (fault == 0)
+            throw Failure(QStringLiteral("Cannot create the report file: disk quota exceeded"));
+        return std::make_unique<FaultyOutput>(path, fault == 1 ? budget : qint64(1) << 40, fault == 2);
+    });
+    const auto restore = qScopeGuard([] { setReportOutputOpener(nullptr); });
+    QFile old(reportPath());
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("the last report\r\n");
+    old.close();
+
+    ListSelection selection({"customers", "wide"}, {true, true});
+    RecordingFeedback feedback;
+    RecordingSink sink;
+    QVERIFY(!generateStructure(reportPath(), selection, ReportSource::folder(QStringLiteral("/x")), feedback, sink));
+    QCOMPARE(sink.where(), QStringList{QStringLiteral("Form2.generateStructure %1").arg(label)});
+    QVERIFY(feedback.messages.isEmpty()); // no "Done."
+    QCOMPARE(feedback.busy, (QList<bool>{true, false}));
+    QCOMPARE(readAll(reportPath()), QByteArray("the last report\r\n"));
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"report.txt"});
+    QCOMPARE(m_source.connectionsOpen, 0);
+}
+
+// A device is never renamed over: the report to one is refused and the device stays.
+void StructureReportTest::deviceAsReport()
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full here");
+    ListSelection selection({"customers"}, {true});
+    RecordingFeedback feedback;
+    RecordingSink sink;
+    QVERIFY(!generateStructure(QStringLiteral("/dev/full"), selection, ReportSource::folder(QStringLiteral("/x")),
+                               feedback, sink));
+    QCOMPARE(sink.where(), QStringList{"Form2.generateStructure 120"});
+    QCOMPARE(sink.reports.first().description,
+             QStringLiteral("Cannot create the report file '/dev/full': it is not a regular file (a pipe, a "
+                            "device or a socket)."));
+    QVERIFY(feedback.messages.isEmpty());
+    QVERIFY(!QFileInfo(QStringLiteral("/dev/full")).isFile());
+    QVERIFY(QFileInfo::exists(QStringLiteral("/dev/full")));
 }
 
 #include "tst_structurereport.moc"
