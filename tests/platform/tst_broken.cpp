@@ -7,6 +7,7 @@
 #include "xbasewriter.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -173,6 +174,23 @@ private slots:
             << QStringLiteral("'c.dct' is corrupted: the memo at block %1 (268435456 bytes) runs past the end of the file.")
                    .arg(block);
 
+        QByteArray giantMemo = container.dct;
+        giantMemo.resize(int(block * 64 + 8 + (17 << 20)), '\0');
+        putLe32(giantMemo, int(block * 64 + 4), 0);
+        giantMemo[int(block * 64 + 5)] = char(0x10);
+        giantMemo[int(block * 64 + 4)] = char(0x01); // big-endian length 0x01100000: 17 MiB, within the file
+        QTest::newRow("memo longer than a property list can be")
+            << ordersTable << container.dbc << giantMemo << 2091
+            << QStringLiteral("'c.dct' is corrupted: the memo at block %1 (17825792 bytes) is longer than such a "
+                              "memo can be.")
+                   .arg(block);
+
+        QByteArray pastTwoGigabytes = container.dbc;
+        putLe32(pastTwoGigabytes, 4, 20000000);
+        QTest::newRow("container records past FoxPro's 2 GB limit")
+            << ordersTable << pastTwoGigabytes << container.dct << 2091
+            << "'c.dbc' is corrupted: its 20000000 records of 165 bytes would pass FoxPro's 2 GB file limit.";
+
         QByteArray zeroBlockSize = container.dct;
         zeroBlockSize[6] = 0;
         zeroBlockSize[7] = 0;
@@ -273,6 +291,64 @@ private slots:
         for (int i = 0; i < records->fieldCount(); ++i)
             names.append(records->field(i).name);
         QCOMPARE(names, fields);
+    }
+
+    // The memo is read where the records point, never whole: a .dct that
+    // claims 2 GB of blocks behind a valid container costs what it holds.
+    void sparseGiantMemoIsReadWhereNeeded()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        TableSpec orders;
+        orders.backlink = "c.dbc";
+        orders.fields = {{"NAME", 'C', 10}};
+        writeTable(dir.filePath(QStringLiteral("orders.dbf")), orders);
+        writeContainer(dir.filePath(QStringLiteral("c.dbc")), oneTable(QStringLiteral("orders.dbf")));
+        QFile dct(dir.filePath(QStringLiteral("c.dct")));
+        QVERIFY(dct.open(QIODevice::ReadWrite));
+        if (!dct.resize(qint64(2) << 30))
+            QSKIP("this file system holds no sparse file of 2 GB");
+        dct.close();
+        const auto connection = openConnection(containerConnectionString(dir.filePath(QStringLiteral("c.dbc"))));
+        QVERIFY(connection);
+        const auto catalog = ado::factory().createCatalog();
+        catalog->setActiveConnection(*connection);
+        QCOMPARE(catalog->Tables(QStringLiteral("orders"))->columnProperty(QStringLiteral("name"),
+                                                                           QStringLiteral("Description")),
+                 QStringLiteral("Who"));
+    }
+
+    // Field records that all point at one memo block share what it says.
+    void fieldsSharingOneMemo()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        TableSpec orders;
+        orders.backlink = "c.dbc";
+        orders.fields = {{"A", 'C', 1}, {"B", 'C', 1}, {"C", 'C', 1}};
+        writeTable(dir.filePath(QStringLiteral("orders.dbf")), orders);
+        ContainerSpec layout;
+        layout.tables = {{QStringLiteral("orders"), QStringLiteral("orders.dbf"),
+                          {{QStringLiteral("a"), QStringLiteral("Shared"), {}},
+                           {QStringLiteral("b"), QStringLiteral("Own b"), {}},
+                           {QStringLiteral("c"), QStringLiteral("Own c"), {}}},
+                          {}}};
+        ContainerFiles files = containerBytes(layout);
+        // Fields follow their table: records 7, 8 and 9. Point b and c at a's memo.
+        const quint32 shared = le32(files.dbc, TableRecord + ContainerRecord + 147);
+        putLe32(files.dbc, TableRecord + 2 * ContainerRecord + 147, shared);
+        putLe32(files.dbc, TableRecord + 3 * ContainerRecord + 147, shared);
+        writeFile(dir.filePath(QStringLiteral("c.dbc")), files.dbc);
+        writeFile(dir.filePath(QStringLiteral("c.dct")), files.dct);
+        const auto connection = openConnection(containerConnectionString(dir.filePath(QStringLiteral("c.dbc"))));
+        QVERIFY(connection);
+        const auto catalog = ado::factory().createCatalog();
+        catalog->setActiveConnection(*connection);
+        const auto table = catalog->Tables(QStringLiteral("orders"));
+        QStringList descriptions;
+        for (const char *field : {"a", "b", "c"})
+            descriptions.append(table->columnProperty(QLatin1String(field), QStringLiteral("Description")));
+        QCOMPARE(descriptions, (QStringList{"Shared", "Shared", "Shared"}));
     }
 
     void damagedBacklinkedContainerKeepsShortNames()
