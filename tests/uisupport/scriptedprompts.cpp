@@ -8,6 +8,23 @@
 #include <QMouseEvent>
 #include <QWidget>
 #include <QSettings>
+#include <QTest>
+
+namespace {
+
+// A text as a failure message shows it: CR and LF written out.
+QString shown(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QStringLiteral("\\r")).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+}
+
+QString describeCall(const PromptCall &call)
+{
+    return call.kind + QStringLiteral(" \"") + call.caption + QStringLiteral("\": \"") + shown(call.text)
+        + QLatin1Char('"');
+}
+
+} // namespace
 
 ScriptedPrompts::ScriptedPrompts()
 {
@@ -17,6 +34,86 @@ ScriptedPrompts::ScriptedPrompts()
 ScriptedPrompts::~ScriptedPrompts()
 {
     setPrompts(nullptr);
+    if (m_script.isEmpty())
+        return;
+    QStringList missing;
+    for (const Step &step : std::as_const(m_script))
+        missing << step.describe();
+    QTest::qFail(qPrintable(QStringLiteral("Scripted prompts that never came:\n  ") + missing.join(QStringLiteral("\n  "))),
+                 __FILE__, __LINE__);
+}
+
+void ScriptedPrompts::expectMessage(const QString &text, std::function<void()> whileShown)
+{
+    m_script.append({QStringLiteral("message"), text, QString(), false, std::move(whileShown), {}});
+}
+
+void ScriptedPrompts::expectQuestion(const QString &text, bool yes, std::function<void()> whileShown)
+{
+    m_script.append({QStringLiteral("question"), text, QString(), yes, std::move(whileShown), {}});
+}
+
+void ScriptedPrompts::expectError(const QString &routine, int label, const QString &description)
+{
+    // The report's text: description, CR LF, where, "at line", the label, CR CR, the request.
+    const QString marker = QStringLiteral("\r\nin Orvallix2021/08/31.") + routine + QStringLiteral(" at line ")
+        + QString::number(label) + QStringLiteral("\r\r");
+    m_script.append({QStringLiteral("error"), description, marker, false, {}, {}});
+}
+
+void ScriptedPrompts::answerFile(const QString &path)
+{
+    m_script.append({QStringLiteral("openFile"), path, QString(), false, {}, {}});
+}
+
+void ScriptedPrompts::answerFolder(const QString &path)
+{
+    m_script.append({QStringLiteral("browseFolder"), path, QString(), false, {}, {}});
+}
+
+void ScriptedPrompts::whileModal(std::function<void(QDialog *)> action)
+{
+    m_script.append({QStringLiteral("modal"), QString(), QString(), false, {}, std::move(action)});
+}
+
+QString ScriptedPrompts::Step::describe() const
+{
+    if (kind == QLatin1String("error"))
+        return QStringLiteral("error naming \"%1\" with \"%2\" in its description").arg(shown(marker), text);
+    if (kind == QLatin1String("message") || kind == QLatin1String("question"))
+        return kind + QStringLiteral(" \"") + text + QLatin1Char('"');
+    if (kind == QLatin1String("modal"))
+        return kind;
+    return kind + QStringLiteral(" answered \"") + text + QLatin1Char('"');
+}
+
+bool ScriptedPrompts::Step::matches(const PromptCall &call) const
+{
+    if (call.kind != kind)
+        return false;
+    if (kind == QLatin1String("message") || kind == QLatin1String("question"))
+        return call.text == text;
+    if (kind == QLatin1String("error")) {
+        const qsizetype at = call.text.indexOf(marker);
+        return at >= 0 && call.text.first(at).contains(text);
+    }
+    return true;
+}
+
+std::optional<ScriptedPrompts::Step> ScriptedPrompts::take(const PromptCall &call)
+{
+    calls.append(call);
+    if (!m_script.isEmpty()) {
+        const Step &next = m_script.first();
+        if (next.matches(call))
+            return m_script.takeFirst();
+    }
+    const QString what = describeCall(call) + QStringLiteral(" when ")
+        + (m_script.isEmpty() ? QStringLiteral("nothing more was scripted")
+                              : QStringLiteral("the script's next is ") + m_script.first().describe());
+    m_unexpected << what;
+    QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + what), __FILE__, __LINE__);
+    return std::nullopt;
 }
 
 QStringList ScriptedPrompts::texts(const QString &kind) const
@@ -29,62 +126,55 @@ QStringList ScriptedPrompts::texts(const QString &kind) const
     return result;
 }
 
-bool ScriptedPrompts::settled() const
+QString ScriptedPrompts::unsettled() const
 {
-    return unexpected.isEmpty() && m_questions.isEmpty() && m_files.isEmpty() && m_folders.isEmpty()
-        && m_modals.isEmpty();
+    QStringList result;
+    for (const QString &call : m_unexpected)
+        result << QStringLiteral("unexpected ") + call;
+    for (const Step &step : m_script)
+        result << QStringLiteral("still to come: ") + step.describe();
+    return result.join(QLatin1Char('\n'));
 }
 
 void ScriptedPrompts::message(const QString &text)
 {
-    calls.append({QStringLiteral("message"), Main::AppTitle(), text});
-    if (!m_messageActions.isEmpty())
-        m_messageActions.takeFirst()();
+    const std::optional<Step> step = take({QStringLiteral("message"), Main::AppTitle(), text});
+    if (step && step->whileShown)
+        step->whileShown();
 }
 
 bool ScriptedPrompts::question(const QString &text)
 {
-    calls.append({QStringLiteral("question"), Main::AppTitle(), text});
-    if (m_questions.isEmpty()) {
-        unexpected << QStringLiteral("question: ") + text;
+    const std::optional<Step> step = take({QStringLiteral("question"), Main::AppTitle(), text});
+    if (!step)
         return false;
-    }
-    return m_questions.takeFirst();
+    if (step->whileShown)
+        step->whileShown();
+    return step->yes;
 }
 
 void ScriptedPrompts::errorBox(const QString &text)
 {
-    calls.append({QStringLiteral("error"), QStringLiteral("Application Error"), text});
+    take({QStringLiteral("error"), QStringLiteral("Application Error"), text});
 }
 
 QString ScriptedPrompts::openFile(QWidget *, const QString &title, const QString &filter)
 {
-    calls.append({QStringLiteral("openFile"), title, filter});
-    if (m_files.isEmpty()) {
-        unexpected << QStringLiteral("openFile: ") + title;
-        return QString();
-    }
-    return m_files.takeFirst();
+    const std::optional<Step> step = take({QStringLiteral("openFile"), title, filter});
+    return step ? step->text : QString();
 }
 
 QString ScriptedPrompts::browseFolder(QWidget *, const QString &prompt, const QString &startFolder)
 {
-    calls.append({QStringLiteral("browseFolder"), prompt, startFolder});
-    if (m_folders.isEmpty()) {
-        unexpected << QStringLiteral("browseFolder: ") + prompt;
-        return QString();
-    }
-    return m_folders.takeFirst();
+    const std::optional<Step> step = take({QStringLiteral("browseFolder"), prompt, startFolder});
+    return step ? step->text : QString();
 }
 
 void ScriptedPrompts::showModal(QDialog *dialog)
 {
-    calls.append({QStringLiteral("modal"), dialog->windowTitle(), QString()});
-    if (m_modals.isEmpty()) {
-        unexpected << QStringLiteral("modal: ") + dialog->windowTitle();
-        return;
-    }
-    m_modals.takeFirst()(dialog);
+    const std::optional<Step> step = take({QStringLiteral("modal"), dialog->windowTitle(), QString()});
+    if (step && step->whileModal)
+        step->whileModal(dialog);
 }
 
 void moveOver(QWidget *widget)
@@ -92,6 +182,15 @@ void moveOver(QWidget *widget)
     QMouseEvent event(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
                       Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &event);
+}
+
+void postClick(QWidget *widget, QPoint at)
+{
+    const QPointF global = widget->mapToGlobal(QPointF(at));
+    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton,
+                                                        Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonRelease, QPointF(at), global,
+                                                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
 }
 
 int Sandbox::endCalls = 0;

@@ -1,15 +1,17 @@
 #pragma once
 
-// Test doubles for the windows: prompts that record every call and answer
-// from a queue, and a sandbox for settings, the program folder and the end of
-// the program.
+// Test doubles for the windows: prompts that follow a script, record every
+// call and fail the test on any call it did not expect, and a sandbox for
+// settings, the program folder and the end of the program.
 
 #include "prompts.h"
 
 #include <QList>
+#include <QPoint>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
+#include <optional>
 
 class QDialog;
 
@@ -20,25 +22,40 @@ struct PromptCall {
     bool operator==(const PromptCall &other) const = default;
 };
 
+// Prompts that follow a script. A test declares, in order, every box and
+// dialog the program is to show; each call must be the next one scripted.
+// Any other call fails the running test at once (and gets a "no" or a
+// cancel), and a scripted call that never came fails it when the prompts go.
 class ScriptedPrompts final : public Prompts {
 public:
     ScriptedPrompts();
     ~ScriptedPrompts() override;
+    ScriptedPrompts(const ScriptedPrompts &) = delete;
+    ScriptedPrompts &operator=(const ScriptedPrompts &) = delete;
 
-    void answerQuestion(bool yes) { m_questions << yes; }
-    void answerFile(const QString &path) { m_files << path; }
-    void answerFolder(const QString &path) { m_folders << path; }
-    // Runs while the dialog is shown modally, e.g. to press its buttons.
-    void whileModal(std::function<void(QDialog *)> action) { m_modals << std::move(action); }
-    // Runs while a plain message is shown (e.g. to look at the pointer then).
-    void whileMessage(std::function<void()> action) { m_messageActions << std::move(action); }
+    // A plain message with exactly this text; `whileShown` runs while it is
+    // shown (e.g. to look at the pointer then).
+    void expectMessage(const QString &text, std::function<void()> whileShown = {});
+    // The question with exactly this text, answered Yes or No after
+    // `whileShown` has run.
+    void expectQuestion(const QString &text, bool yes, std::function<void()> whileShown = {});
+    // An error report from `routine` (e.g. "Form2.generateStructure") at line
+    // `label` whose description holds `description`.
+    void expectError(const QString &routine, int label, const QString &description = QString());
+    // The open-file dialog, answered with `path` ("" cancels).
+    void answerFile(const QString &path);
+    // The folder browser, answered with `path` ("" cancels).
+    void answerFolder(const QString &path);
+    // A modal window, `action` running while it is shown (e.g. to press its buttons).
+    void whileModal(std::function<void(QDialog *)> action);
 
+    // Every call, in order, scripted or not.
     QList<PromptCall> calls;
-    QStringList unexpected; // calls nobody scripted an answer for, and answers left over
-
     QStringList texts(const QString &kind) const;
-    // Everything scripted was used and nothing unscripted was asked.
-    bool settled() const;
+    // What has not gone as scripted so far, one line each: the calls nobody
+    // scripted and the scripted ones still to come. Empty when the dialogue
+    // is complete, so QCOMPARE(prompts.unsettled(), QString()) shows the rest.
+    QString unsettled() const;
 
     void message(const QString &text) override;
     bool question(const QString &text) override;
@@ -48,15 +65,28 @@ public:
     void showModal(QDialog *dialog) override;
 
 private:
-    QList<bool> m_questions;
-    QStringList m_files;
-    QStringList m_folders;
-    QList<std::function<void(QDialog *)>> m_modals;
-    QList<std::function<void()>> m_messageActions;
+    struct Step {
+        QString kind;
+        QString text;   // message or question text; error: text its description holds; file or folder answer
+        QString marker; // error: the location and line the report must name
+        bool yes = false;
+        std::function<void()> whileShown;
+        std::function<void(QDialog *)> whileModal;
+        bool matches(const PromptCall &call) const;
+        QString describe() const;
+    };
+
+    // The next step when `call` is it; otherwise the call is recorded as unexpected.
+    std::optional<Step> take(const PromptCall &call);
+
+    QList<Step> m_script;
+    QStringList m_unexpected;
 };
 
 // Sends `widget` a pointer move with no button held, as the mouse would.
 void moveOver(QWidget *widget);
+// Queues a left click at `at` in `widget`: it happens when pending events next run.
+void postClick(QWidget *widget, QPoint at = QPoint(3, 3));
 
 // Settings in a temporary folder, the program folder in another, and the end
 // of the program counted instead of done.

@@ -32,6 +32,19 @@ private:
     const WrappedFactory &m_owner;
 };
 
+// A connection that never opens: nothing else of it is reached.
+class ClosedConnection final : public ado::Connection {
+public:
+    void setCursorLocation(int) override {}
+    void Open(const QString &) override { throw Failure(WrappedFactory::openFailure, ado::AccessDenied); }
+    int State() const override { return ado::adStateClosed; }
+    void Close() override {}
+    std::unique_ptr<ado::Recordset> OpenSchema(int) override
+    {
+        throw Failure(QStringLiteral("The connection is closed."));
+    }
+};
+
 } // namespace
 
 WrappedFactory::WrappedFactory() : m_reader(readerFactory())
@@ -48,6 +61,8 @@ std::unique_ptr<ado::Connection> WrappedFactory::createConnection()
 {
     if (failConnectionCreation)
         throw Failure(QStringLiteral("Class not registered"), 429);
+    if (failConnectionOpen)
+        return std::make_unique<ClosedConnection>();
     return m_reader.createConnection();
 }
 

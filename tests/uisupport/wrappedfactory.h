@@ -5,6 +5,8 @@
 
 #include "dataaccess.h"
 
+#include <QString>
+
 #include <functional>
 
 class WrappedFactory final : public ado::Factory {
@@ -14,6 +16,9 @@ public:
 
     bool failConnectionCreation = false;
     bool failCatalogCreation = false;
+    // Connections are created, but opening one fails with openFailure.
+    bool failConnectionOpen = false;
+    static inline const QString openFailure = QStringLiteral("The test keeps this source closed.");
     // Runs before each record set Open, with its source text.
     std::function<void(const QString &)> beforeOpen;
 
