@@ -25,7 +25,10 @@ std::optional<QFile::Permissions> AllowReplacing(const QString &path)
         return std::nullopt;
     if (!QFile::setPermissions(path, before | QFile::WriteOwner | QFile::WriteUser))
         return std::nullopt;
-    return before;
+    // The *User flags say what this user may do, not the file's mode: for
+    // root they hold write, which setPermissions would put back as the
+    // owner's write bit.
+    return before & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
 }
 
 } // namespace Main

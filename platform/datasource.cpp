@@ -64,23 +64,51 @@ TableDescription describeView(const QString &name, const ContainerObject &view)
 // backups FoxPro leaves beside it).
 class FolderListing {
 public:
-    explicit FolderListing(LocalPath folder) : m_folder(std::move(folder)), m_entries(listFolder(m_folder)) {}
+    explicit FolderListing(LocalPath folder) : m_folder(std::move(folder)), m_entries(listFolder(m_folder))
+    {
+        m_byBase.reserve(m_entries.size());
+        for (qsizetype i = 0; i < m_entries.size(); ++i) {
+            if (m_entries[i].kind == FileKind::Regular)
+                m_byBase[lowerCase(baseOf(m_entries[i].text))].append(i);
+        }
+    }
 
     const LocalPath &folder() const { return m_folder; }
     const QList<FolderEntry> &entries() const { return m_entries; }
 
+    // The files of the FoxPro family among those sharing the name (a report
+    // named like a table, "orders.txt", is none of them).
     QList<LocalPath> filesSharingTheName(const QString &fileName) const
     {
-        const QString base = baseOf(fileName);
+        QList<LocalPath> files;
+        for (const qsizetype i : m_byBase.value(lowerCase(baseOf(fileName)))) {
+            if (isFoxProFile(m_entries[i].text))
+                files.append(m_folder.child(m_entries[i].name));
+        }
+        return files;
+    }
+
+    // Every table of the folder with its own files, and every container there.
+    QList<LocalPath> foxProFiles() const
+    {
         QList<LocalPath> files;
         for (const FolderEntry &entry : m_entries) {
-            if (entry.kind == FileKind::Regular && baseOf(entry.text).compare(base, Qt::CaseInsensitive) == 0)
+            if (entry.kind == FileKind::Regular && isFoxProFile(entry.text))
                 files.append(m_folder.child(entry.name));
         }
         return files;
     }
 
 private:
+    // Tables, memos, indexes, containers and the backups FoxPro leaves of them.
+    static bool isFoxProFile(const QString &fileName)
+    {
+        static const QStringList extensions{"dbf", "fpt", "dbt", "cdx", "mdx", "idx", "ndx", "ntx",
+                                            "dbc", "dct", "dcx", "bak", "tbk"};
+        const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+        return dot >= 0 && extensions.contains(fileName.sliced(dot + 1), Qt::CaseInsensitive);
+    }
+
     static QString baseOf(const QString &fileName)
     {
         const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
@@ -89,6 +117,7 @@ private:
 
     LocalPath m_folder;
     QList<FolderEntry> m_entries;
+    QHash<QString, QList<qsizetype>> m_byBase; // lower-case name without extension -> entries
 };
 
 // A parsed container and where each of its tables' files is.
@@ -149,12 +178,12 @@ public:
 
     QList<LocalPath> filesRead(const QStringList &tables) override
     {
-        QList<LocalPath> files;
+        // Every table of the folder, not only the ones reported, is the source's.
+        QList<LocalPath> files = m_listing->foxProFiles();
         for (const QString &name : tables) {
             const LocalPath path = pathOf(name);
             if (path.isEmpty())
                 continue;
-            files += m_listing->filesSharingTheName(path.fileName());
             try {
                 const std::shared_ptr<OpenedContainer> owner = containerOf(readTableHeader(path));
                 if (owner)
@@ -288,13 +317,13 @@ public:
         return entries;
     }
 
-    QList<LocalPath> filesRead(const QStringList &tables) override
+    QList<LocalPath> filesRead(const QStringList &) override
     {
+        // Every table of the container, not only the ones reported, is the source's.
         QList<LocalPath> files = m_container.ownFiles();
         QHash<LocalPath::Native, std::shared_ptr<FolderListing>> listings;
-        for (const QString &name : tables) {
-            const ContainerObject *table = m_container.model.findTable(name);
-            const LocalPath path = table ? m_container.fileOf(*table) : LocalPath();
+        for (const ContainerObject &table : std::as_const(m_container.model.tables)) {
+            const LocalPath path = m_container.fileOf(table);
             if (path.isEmpty())
                 continue;
             std::shared_ptr<FolderListing> &listing = listings[path.folder().native()];
@@ -383,24 +412,20 @@ QString TableDescription::columnProperty(const QString &column, const QString &p
 std::shared_ptr<const TableDescription> DataSource::describe(const QString &name)
 {
     // A report asks for one table's fields one after the other, under the
-    // very same name.
+    // very same name: a repeat is one pointer test.
     if (m_last && name.constData() == m_lastName.constData() && name.size() == m_lastName.size())
         return m_last;
-    m_last.reset();
-    m_lastName = name;
-    m_last = lookUp(name);
-    return m_last;
-}
-
-std::shared_ptr<const TableDescription> DataSource::lookUp(const QString &name)
-{
-    // Keyed by the table the name finds, not by its spelling: two tables of
-    // a folder may differ only in case.
+    // Only the table in hand is kept, so memory does not grow with the
+    // tables a report has written. Other spellings of its name find it too:
+    // the key is the table's, not the spelling's.
     const QString key = keyOf(name);
-    auto found = m_described.constFind(key);
-    if (found == m_described.constEnd())
-        found = m_described.insert(key, std::make_shared<const TableDescription>(load(name)));
-    return found.value();
+    if (!m_last || key != m_lastKey) {
+        m_last.reset();
+        m_last = std::make_shared<const TableDescription>(load(name));
+        m_lastKey = key;
+    }
+    m_lastName = name;
+    return m_last;
 }
 
 std::shared_ptr<DataSource> DataSource::open(const QString &path)

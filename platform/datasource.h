@@ -45,7 +45,8 @@ struct TableEntry {
 };
 
 // What one connection reads: a folder of free tables or a database container.
-// Descriptions are read once and kept, so the catalog's lookups cost nothing.
+// The last description is kept, so the catalog's lookups for the table in
+// hand cost nothing.
 class DataSource {
 public:
     virtual ~DataSource() = default;
@@ -59,9 +60,10 @@ public:
     // The fields of a table or view, names matched case-insensitively. Throws
     // Failure when there is no such table or its file cannot be read.
     std::shared_ptr<const TableDescription> describe(const QString &name);
-    // Every file describing these tables reads, and the files that belong
-    // with them: each table's file with those sharing its name (memo,
-    // indexes), and each container involved with its memo and index.
+    // Every file of the source that a report of these tables could touch:
+    // each table of the source with the files sharing its name (memo,
+    // indexes, backups), the container with its memo and index, and each
+    // container these tables link back to.
     virtual QList<LocalPath> filesRead(const QStringList &tables) = 0;
 
 protected:
@@ -70,9 +72,7 @@ protected:
     virtual QString keyOf(const QString &name) const = 0;
 
 private:
-    std::shared_ptr<const TableDescription> lookUp(const QString &name);
-
-    QHash<QString, std::shared_ptr<const TableDescription>> m_described;
+    QString m_lastKey;
     QString m_lastName; // shares its text with the caller's, so a repeat is one pointer test
     std::shared_ptr<const TableDescription> m_last;
 };
