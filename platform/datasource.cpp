@@ -64,14 +64,7 @@ TableDescription describeView(const QString &name, const ContainerObject &view)
 // backups FoxPro leaves beside it).
 class FolderListing {
 public:
-    explicit FolderListing(LocalPath folder) : m_folder(std::move(folder)), m_entries(listFolder(m_folder))
-    {
-        m_byBase.reserve(m_entries.size());
-        for (qsizetype i = 0; i < m_entries.size(); ++i) {
-            if (m_entries[i].kind == FileKind::Regular)
-                m_byBase[lowerCase(baseOf(m_entries[i].text))].append(i);
-        }
-    }
+    explicit FolderListing(LocalPath folder) : m_folder(std::move(folder)), m_entries(listFolder(m_folder)) {}
 
     const LocalPath &folder() const { return m_folder; }
     const QList<FolderEntry> &entries() const { return m_entries; }
@@ -80,6 +73,8 @@ public:
     // named like a table, "orders.txt", is none of them).
     QList<LocalPath> filesSharingTheName(const QString &fileName) const
     {
+        if (m_byBase.isEmpty())
+            groupByName();
         QList<LocalPath> files;
         for (const qsizetype i : m_byBase.value(lowerCase(baseOf(fileName)))) {
             if (isFoxProFile(m_entries[i].text))
@@ -115,9 +110,19 @@ private:
         return dot <= 0 ? fileName : fileName.first(dot);
     }
 
+    // Only a check of the report's file needs this, so it is made when asked.
+    void groupByName() const
+    {
+        m_byBase.reserve(m_entries.size());
+        for (qsizetype i = 0; i < m_entries.size(); ++i) {
+            if (m_entries[i].kind == FileKind::Regular)
+                m_byBase[lowerCase(baseOf(m_entries[i].text))].append(i);
+        }
+    }
+
     LocalPath m_folder;
     QList<FolderEntry> m_entries;
-    QHash<QString, QList<qsizetype>> m_byBase; // lower-case name without extension -> entries
+    mutable QHash<QString, QList<qsizetype>> m_byBase; // lower-case name without extension -> entries
 };
 
 // A parsed container and where each of its tables' files is.
@@ -165,7 +170,7 @@ struct OpenedContainer {
 
 class FolderSource : public DataSource {
 public:
-    explicit FolderSource(const LocalPath &folder) : m_folder(folder) { refreshListing(); }
+    explicit FolderSource(const LocalPath &folder) : m_folder(folder) {}
 
     QList<TableEntry> tables() override
     {
@@ -178,6 +183,8 @@ public:
 
     QList<LocalPath> filesRead(const QStringList &tables) override
     {
+        if (!m_listing)
+            refreshListing();
         // Every table of the folder, not only the ones reported, is the source's.
         QList<LocalPath> files = m_listing->foxProFiles();
         for (const QString &name : tables) {
@@ -198,16 +205,30 @@ public:
 protected:
     TableDescription load(const QString &name) override
     {
+        std::optional<TableHeader> header;
         LocalPath path = pathOf(name);
-        if (path.isEmpty()) {
-            refreshListing();
-            path = pathOf(name);
+        if (path.isEmpty() && !m_listing) {
+            // A report opens its own connection and asks for tables by the
+            // names the listing gave, nearly always the file's own name in
+            // lower case: tried first, without listing the folder.
+            path = m_folder.child(LocalPath::fromText(name + QStringLiteral(".dbf")).native());
+            try {
+                header = readTableHeader(path);
+            } catch (const Failure &) {
+                path = LocalPath();
+            }
         }
-        if (path.isEmpty())
-            throw doesNotExist(name + QStringLiteral(".dbf"));
-        TableHeader header = readTableHeader(path);
-        const std::shared_ptr<OpenedContainer> owner = containerOf(header);
-        return describeTable(name, std::move(header), owner ? owner->ownerOf(path) : nullptr);
+        if (!header) {
+            if (path.isEmpty()) {
+                refreshListing();
+                path = pathOf(name);
+            }
+            if (path.isEmpty())
+                throw doesNotExist(name + QStringLiteral(".dbf"));
+            header = readTableHeader(path);
+        }
+        const std::shared_ptr<OpenedContainer> owner = containerOf(*header);
+        return describeTable(name, *std::move(header), owner ? owner->ownerOf(path) : nullptr);
     }
 
     QString keyOf(const QString &name) const override
@@ -236,6 +257,7 @@ private:
         struct Table {
             QString base;
             LocalPath path;
+            bool direct = false;
         };
         QList<Table> found;
         QHash<QString, int> perLowerName;
@@ -244,9 +266,16 @@ private:
                 || !entry.text.endsWith(QLatin1String(".dbf"), Qt::CaseInsensitive))
                 continue;
             const QString base = entry.text.chopped(4);
-            found.append({base, m_folder.child(entry.name)});
+            // A file spelt exactly as its name plus ".dbf" is the one that
+            // name opens directly, so it gets the name before any twin.
+            const bool direct = entry.text.endsWith(QLatin1String(".dbf"))
+                && LocalPath::fromText(entry.text).native() == entry.name;
+            found.append({base, m_folder.child(entry.name), direct});
             ++perLowerName[lowerCase(base)];
         }
+        std::stable_sort(found.begin(), found.end(), [](const Table &a, const Table &b) {
+            return a.direct != b.direct ? a.direct : a.path.native() < b.path.native();
+        });
         m_files.clear();
         m_byLowerName.clear();
         m_names.clear();

@@ -246,7 +246,6 @@ void openRegularFile(QFile &file, const LocalPath &path)
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0)
         ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    file.setFileName(path.text());
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         throw accessDenied(name);
@@ -338,7 +337,6 @@ void openRegularFile(QFile &file, const LocalPath &path)
         CloseHandle(handle);
         throw accessDenied(name);
     }
-    file.setFileName(path.text());
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         _close(fd);
         throw accessDenied(name);
@@ -369,11 +367,11 @@ std::optional<FileIdentity> identityOf(const LocalPath &path)
 
 #endif
 
-QByteArray readSome(QFile &file, qint64 maxBytes)
+QByteArray readSome(QFile &file, qint64 maxBytes, const QString &fileName)
 {
     QByteArray bytes = file.read(maxBytes);
     if (file.error() != QFileDevice::NoError)
-        throw Failure(QStringLiteral("File '%1' cannot be read: %2").arg(displayName(file.fileName()), file.errorString()),
+        throw Failure(QStringLiteral("File '%1' cannot be read: %2").arg(fileName, file.errorString()),
                       ado::AccessDenied);
     return bytes;
 }
@@ -383,7 +381,7 @@ QByteArray readAt(QFile &file, qint64 offset, qint64 size, const QString &fileNa
     if (!file.seek(offset))
         throw Failure(QStringLiteral("'%1' is corrupted: it ends before byte %2.").arg(fileName).arg(offset),
                       ado::TableCorrupted);
-    const QByteArray bytes = readSome(file, size);
+    const QByteArray bytes = readSome(file, size, fileName);
     if (bytes.size() != size)
         throw Failure(QStringLiteral("'%1' is corrupted: it ends before byte %2.").arg(fileName).arg(offset + size),
                       ado::TableCorrupted);

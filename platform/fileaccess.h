@@ -62,15 +62,16 @@ struct FolderEntry {
 QList<FolderEntry> listFolder(const LocalPath &folder);
 
 // Opens a regular file read-only without ever blocking (a FIFO or a device
-// is refused before anything is read). Throws Failure: 1 it does not exist,
+// is refused before anything is read). The file is opened by its descriptor
+// and keeps no name: callers name it in their errors. Throws Failure: 1 it does not exist,
 // 202 it is no regular file or a link loop, 1705 it cannot be read.
 void openRegularFile(QFile &file, const LocalPath &path);
 
 // Reads exactly `size` bytes at `offset` of the open file; throws Failure
 // 2091 naming `fileName` when the file ends first, 1705 on a read error.
 QByteArray readAt(QFile &file, qint64 offset, qint64 size, const QString &fileName);
-// Reads at most maxBytes more; throws Failure 1705 on a read error.
-QByteArray readSome(QFile &file, qint64 maxBytes);
+// Reads at most maxBytes more; throws Failure 1705 naming `fileName` on a read error.
+QByteArray readSome(QFile &file, qint64 maxBytes, const QString &fileName);
 
 // Device and inode (volume and file index on Windows): the same file
 // however it is reached, through links or another spelling.

@@ -254,13 +254,13 @@ TableHeader readTableHeader(QFile &file, const QString &fileName)
     // (at least a dBase II header's worth for a 0x02 table, whose bytes 8-9
     // are no length). A read that stops short has reached the end of the
     // file, so what was read is all of the header the file holds.
-    QByteArray bytes = readSome(file, 32);
+    QByteArray bytes = readSome(file, 32, fileName);
     if (bytes.size() == 32) {
         qint64 headerLength = le16(bytes, 8);
         if (uchar(bytes[0]) == 0x02)
             headerLength = qMax<qint64>(headerLength, DBase2HeaderLength);
         if (headerLength > 32)
-            bytes += readSome(file, headerLength - 32);
+            bytes += readSome(file, headerLength - 32, fileName);
     }
     return parseTableHeader(bytes, bytes.size(), fileName);
 }
