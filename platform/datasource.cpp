@@ -368,6 +368,10 @@ public:
     }
 
 protected:
+    // The container's model is in memory already; its descriptions add little
+    // to it, and a lookup of any of them stays a lookup.
+    bool keepsDescriptions() const override { return true; }
+
     QString keyOf(const QString &name) const override
     {
         if (const ContainerObject *table = m_container.model.findTable(name))
@@ -444,13 +448,18 @@ std::shared_ptr<const TableDescription> DataSource::describe(const QString &name
     // very same name: a repeat is one pointer test.
     if (m_last && name.constData() == m_lastName.constData() && name.size() == m_lastName.size())
         return m_last;
-    // Only the table in hand is kept, so memory does not grow with the
-    // tables a report has written. Other spellings of its name find it too:
-    // the key is the table's, not the spelling's.
+    // Other spellings of a name find the same table: the key is the table's.
     const QString key = keyOf(name);
     if (!m_last || key != m_lastKey) {
         m_last.reset();
-        m_last = std::make_shared<const TableDescription>(load(name));
+        const auto kept = m_kept.constFind(key);
+        if (kept != m_kept.constEnd()) {
+            m_last = kept.value();
+        } else {
+            m_last = std::make_shared<const TableDescription>(load(name));
+            if (keepsDescriptions())
+                m_kept.insert(key, m_last);
+        }
         m_lastKey = key;
     }
     m_lastName = name;

@@ -45,8 +45,8 @@ struct TableEntry {
 };
 
 // What one connection reads: a folder of free tables or a database container.
-// The last description is kept, so the catalog's lookups for the table in
-// hand cost nothing.
+// The description in hand is kept (a container's are all kept), so the
+// catalog's lookups cost nothing.
 class DataSource {
 public:
     virtual ~DataSource() = default;
@@ -70,8 +70,12 @@ protected:
     virtual TableDescription load(const QString &name) = 0;
     // The same key for every spelling of a name that finds the same table.
     virtual QString keyOf(const QString &name) const = 0;
+    // Whether every description is kept, or only the one in hand (a folder's
+    // tables are many, and a report describes each once).
+    virtual bool keepsDescriptions() const { return false; }
 
 private:
+    QHash<QString, std::shared_ptr<const TableDescription>> m_kept;
     QString m_lastKey;
     QString m_lastName; // shares its text with the caller's, so a repeat is one pointer test
     std::shared_ptr<const TableDescription> m_last;
