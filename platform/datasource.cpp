@@ -207,7 +207,7 @@ protected:
     {
         std::optional<TableHeader> header;
         LocalPath path = pathOf(name);
-        if (path.isEmpty() && !m_listing) {
+        if (path.isEmpty() && !m_listing && isPlainFileName(name)) {
             // A report opens its own connection and asks for tables by the
             // names the listing gave, nearly always the file's own name in
             // lower case: tried first, without listing the folder.
@@ -240,6 +240,16 @@ protected:
     }
 
 private:
+    // A name that can only name a file of this folder (a listed name never
+    // holds a separator; a NUL would cut the name short; on Windows a colon
+    // names a drive or a stream).
+    static bool isPlainFileName(const QString &name)
+    {
+        return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+            && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
+            && !name.contains(QLatin1Char(':')) && !name.contains(QChar(0));
+    }
+
     LocalPath pathOf(const QString &name) const
     {
         const auto exact = m_files.constFind(name);

@@ -351,6 +351,38 @@ private slots:
         QCOMPARE(descriptions, (QStringList{"Shared", "Shared", "Shared"}));
     }
 
+    // A table is asked for by its listed name; no name reaches a file
+    // outside the folder or one the listing does not give.
+    void namesNeverLeaveTheFolder_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("parent folder") << "../other/t";
+        QTest::newRow("absolute path") << "%1/other/t";
+        QTest::newRow("NUL cutting the name") << QStringLiteral("t") + QChar(0) + QStringLiteral("x");
+        QTest::newRow("the folder itself") << "..";
+    }
+
+    void namesNeverLeaveTheFolder()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("inner")));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("other")));
+        writeTable(dir.filePath(QStringLiteral("other/t.dbf")), dBase3());
+        writeTable(dir.filePath(QStringLiteral("t.dbf")), dBase3());
+        if (name.contains(QLatin1String("%1")))
+            name = name.arg(dir.path());
+        const auto connection = openConnection(folderConnectionString(dir.filePath(QStringLiteral("inner"))));
+        QVERIFY(connection);
+        const Caught caught = failureOf([&] {
+            const auto records = ado::factory().createRecordset();
+            records->Open(QStringLiteral("select * from [") + name + QStringLiteral("]"), *connection, 3, 3);
+        });
+        QCOMPARE(caught.number, 1);
+        QCOMPARE(caught.description, QStringLiteral("File '%1.dbf' does not exist.").arg(name));
+    }
+
     void damagedBacklinkedContainerKeepsShortNames()
     {
         QTemporaryDir dir;
