@@ -367,6 +367,8 @@ private slots:
         QProcess process;
         process.start(program, arguments);
         QVERIFY(process.waitForFinished(30000));
+        if (program != QLatin1String(ORVALLE_REPORT_EXE) && process.exitCode() >= 126)
+            QSKIP("the other user cannot run the tool from where it was built");
         QCOMPARE(process.exitCode(), 1);
         QCOMPARE(process.readAllStandardOutput(), QByteArray());
         QCOMPARE(process.readAllStandardError(), QByteArray("orvalle-report: ") + QFile::encodeName(folder)
