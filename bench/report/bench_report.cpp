@@ -1,0 +1,345 @@
+// orvalle-report as a whole program against floor_report, a plain POSIX
+// program that does only what the report needs: list the folder, read each
+// table's header, write the lines. Both run as child processes on the same
+// folder of generated free tables, each started through a small copy of this
+// program that times it with a steady clock and takes its own CPU time and
+// peak resident memory from wait4. The two reports are compared once per
+// folder before anything is timed: a floor that writes other bytes measures
+// nothing.
+//
+// The benchmark's time is orvalle-report's; the counters give the medians of
+// both, their ratio and both peaks.
+
+#include "xbasewriter.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <stdexcept>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+constexpr int fieldsPerTable = 30;
+const char orvalleReport[] = ORVALLE_REPORT_PATH;
+const char floorReport[] = FLOOR_REPORT_PATH;
+
+// Mixed types and widths, the same mix as the export benchmark's tables.
+xbasewriter::FieldSpec generatedField(int table, int field)
+{
+    static const char letters[] = {'C', 'N', 'I', 'D', 'L', 'M', 'Y', 'T'};
+    const char type = letters[(table + field) % 8];
+    const int width = type == 'C' ? 1 + (table * 7 + field * 13) % 120
+        : type == 'N'             ? 10
+        : type == 'D' || type == 'Y' || type == 'T' ? 8
+        : type == 'L'             ? 1
+                                  : 4;
+    return {QByteArray("F") + QByteArray::number(field).rightJustified(2, '0'), type, width,
+            type == 'N' ? 2 : 0, quint8(type == 'I' || type == 'Y' || type == 'T' ? 0x04 : 0)};
+}
+
+// One temporary folder holding a folder of tables per size (made when first
+// asked for) and the reports.
+class Workspace {
+public:
+    std::string path(const QString &name) const { return m_root.filePath(name).toStdString(); }
+
+    std::string tables(int count)
+    {
+        auto found = m_tables.find(count);
+        if (found != m_tables.end())
+            return found->second;
+        const QString folder = m_root.filePath(QStringLiteral("tables%1").arg(count));
+        if (!QDir().mkdir(folder))
+            return std::string();
+        try {
+            for (int t = 0; t < count; ++t) {
+                xbasewriter::TableSpec layout;
+                for (int f = 0; f < fieldsPerTable; ++f)
+                    layout.fields.append(generatedField(t, f));
+                xbasewriter::writeTable(
+                    QStringLiteral("%1/t%2.dbf").arg(folder).arg(t, 5, 10, QLatin1Char('0')), layout);
+            }
+        } catch (const std::exception &) {
+            return std::string();
+        }
+        return m_tables[count] = folder.toStdString();
+    }
+
+private:
+    QTemporaryDir m_root;
+    std::map<int, std::string> m_tables;
+};
+
+Workspace &workspace()
+{
+    static Workspace made;
+    return made;
+}
+
+struct Run {
+    bool ok = false;
+    std::string failure;
+    double seconds = 0;    // wall, from the fork to the return of wait4
+    double cpuSeconds = 0; // the child's user + system time
+    double peakMiB = 0;    // the child's ru_maxrss
+};
+
+double seconds(const timeval &t)
+{
+    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+}
+
+// What a child's own rusage says only holds when it was not started from a
+// large process: Linux counts the resident size of the memory the child had
+// before its exec in its ru_maxrss, and a child forked or spawned from this
+// process starts with all of this one's. So each program is started through
+// this same executable, freshly started and still small, in this mode: it
+// forks, execs the program, waits for it with wait4 and writes to descriptor 3
+// "exited code wall_s cpu_s maxrss_KiB". Its own start is outside the time.
+constexpr char measureOption[] = "--measure-child";
+
+int measureChild(char **argv)
+{
+    fcntl(3, F_SETFD, FD_CLOEXEC);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execv(argv[0], argv);
+        _exit(127);
+    }
+    if (pid < 0)
+        return 1;
+    int status = 0;
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0) {
+        if (errno != EINTR)
+            return 1;
+    }
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    const bool exited = WIFEXITED(status);
+    dprintf(3, "%d %d %.9f %.9f %ld\n", exited ? 1 : 0, exited ? WEXITSTATUS(status) : WTERMSIG(status),
+            wall, cpu, usage.ru_maxrss);
+    return 0;
+}
+
+Run runChild(const std::vector<std::string> &arguments)
+{
+    std::vector<char *> argv = {const_cast<char *>("bench_report"), const_cast<char *>(measureOption)};
+    for (const std::string &argument : arguments)
+        argv.push_back(const_cast<char *>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    Run run;
+    int results[2];
+    if (pipe2(results, O_CLOEXEC) != 0) {
+        run.failure = std::string("pipe2 failed: ") + std::strerror(errno);
+        return run;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, results[1], 3);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(results[1]);
+    std::string said;
+    if (spawned == 0) {
+        char buffer[256];
+        ssize_t n;
+        while ((n = read(results[0], buffer, sizeof buffer)) != 0) {
+            if (n > 0)
+                said.append(buffer, size_t(n));
+            else if (errno != EINTR)
+                break;
+        }
+    }
+    close(results[0]);
+    if (spawned != 0) {
+        run.failure = arguments[0] + ": cannot start: " + std::strerror(spawned);
+        return run;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+
+    int exited = 0;
+    int code = 0;
+    long maxrss = 0;
+    if (std::sscanf(said.c_str(), "%d %d %lf %lf %ld", &exited, &code, &run.seconds, &run.cpuSeconds, &maxrss)
+        != 5) {
+        run.failure = arguments[0] + ": could not be started and measured";
+        return run;
+    }
+    run.peakMiB = double(maxrss) / 1024.0; // KiB on Linux
+    if (exited && code == 0)
+        run.ok = true;
+    else if (exited)
+        run.failure = arguments[0] + ": exit status " + std::to_string(code);
+    else
+        run.failure = arguments[0] + ": ended by signal " + std::to_string(code);
+    return run;
+}
+
+std::string fileBytes(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Where two reports first differ, with both lines; empty when they are the same.
+std::string firstDifference(const std::string &a, const std::string &b)
+{
+    if (a == b)
+        return std::string();
+    const size_t at = size_t(std::mismatch(a.begin(), a.begin() + std::min(a.size(), b.size()), b.begin()).first
+                             - a.begin());
+    const size_t lineStart = at == 0 ? 0 : a.rfind('\n', at - 1) + 1; // npos + 1 == 0
+    const size_t lineNumber = size_t(std::count(a.begin(), a.begin() + lineStart, '\n')) + 1;
+    auto lineOf = [lineStart](const std::string &s) {
+        if (lineStart >= s.size())
+            return std::string("(end of file)");
+        std::string line = s.substr(lineStart, s.find('\n', lineStart) - lineStart);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return '"' + line + '"';
+    };
+    std::ostringstream text;
+    text << "orvalle-report (" << a.size() << " bytes) and the floor (" << b.size()
+         << " bytes) wrote different reports, first at line " << lineNumber << ": orvalle-report "
+         << lineOf(a) << ", floor " << lineOf(b);
+    return text.str();
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+double maximum(const std::vector<double> &values)
+{
+    return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+}
+
+// Runs both programs once per folder and compares what they wrote; the
+// verdict is kept for the repetitions that follow. Empty: the same bytes.
+const std::string &sameReport(int tables, const std::vector<std::string> &orvalle,
+                              const std::vector<std::string> &floor)
+{
+    static std::map<int, std::string> verdicts;
+    auto found = verdicts.find(tables);
+    if (found != verdicts.end())
+        return found->second;
+    std::string &verdict = verdicts[tables];
+    const Run a = runChild(orvalle);
+    const Run b = runChild(floor);
+    if (!a.ok || !b.ok)
+        verdict = !a.ok ? a.failure : b.failure;
+    else
+        verdict = firstDifference(fileBytes(orvalle.back()), fileBytes(floor.back()));
+    return verdict;
+}
+
+void BM_ReportOverFloor(benchmark::State &state)
+{
+    const int tables = int(state.range(0));
+    Workspace &space = workspace();
+    const std::string folder = space.tables(tables);
+    if (folder.empty()) {
+        state.SkipWithError("the folder of tables could not be made");
+        return;
+    }
+    const std::string suffix = std::to_string(tables) + ".txt";
+    const std::vector<std::string> orvalle = {orvalleReport, folder, "-o",
+                                              space.path(QStringLiteral("orvalle") + QString::fromStdString(suffix))};
+    const std::vector<std::string> floor = {floorReport, folder,
+                                            space.path(QStringLiteral("floor") + QString::fromStdString(suffix))};
+    const std::string &verdict = sameReport(tables, orvalle, floor);
+    if (!verdict.empty()) {
+        state.SkipWithError(verdict.c_str());
+        return;
+    }
+
+    std::vector<double> orvalleWall, floorWall, orvalleCpu, floorCpu, orvallePeak, floorPeak;
+    bool orvalleFirst = true;
+    for (auto _ : state) {
+        // Each goes first every other time, so neither always finds the
+        // other's traces in the caches.
+        Run a, b;
+        if (orvalleFirst) {
+            a = runChild(orvalle);
+            b = runChild(floor);
+        } else {
+            b = runChild(floor);
+            a = runChild(orvalle);
+        }
+        orvalleFirst = !orvalleFirst;
+        if (!a.ok || !b.ok) {
+            static std::string failure;
+            failure = !a.ok ? a.failure : b.failure;
+            state.SkipWithError(failure.c_str());
+            break;
+        }
+        state.SetIterationTime(a.seconds);
+        orvalleWall.push_back(a.seconds);
+        floorWall.push_back(b.seconds);
+        orvalleCpu.push_back(a.cpuSeconds);
+        floorCpu.push_back(b.cpuSeconds);
+        orvallePeak.push_back(a.peakMiB);
+        floorPeak.push_back(b.peakMiB);
+    }
+    const double orvalleSeconds = median(orvalleWall);
+    const double floorSeconds = median(floorWall);
+    state.counters["tables"] = tables;
+    state.counters["orvalle_s"] = orvalleSeconds;
+    state.counters["floor_s"] = floorSeconds;
+    state.counters["ratio"] = floorSeconds > 0 ? orvalleSeconds / floorSeconds : 0;
+    state.counters["cpu_ratio"] = median(floorCpu) > 0 ? median(orvalleCpu) / median(floorCpu) : 0;
+    state.counters["orvalle_MiB"] = maximum(orvallePeak);
+    state.counters["floor_MiB"] = maximum(floorPeak);
+}
+
+} // namespace
+
+BENCHMARK(BM_ReportOverFloor)
+    ->Arg(2000)
+    ->Arg(10000)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    if (argc > 2 && std::strcmp(argv[1], measureOption) == 0)
+        return measureChild(argv + 2);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
