@@ -41,7 +41,8 @@ char *appendPlain(char *out, const QString &text)
 }
 
 // A report takes a file's place by renaming; a device, a pipe or a socket
-// must never be renamed over (as root that would replace /dev/null itself).
+// must never be renamed over (as root that would replace /dev/null itself),
+// and links are followed by their text, which must lead where they do.
 void refuseNonRegularTarget(const QString &path)
 {
     const foxpro::FileKind kind = foxpro::kindOf(foxpro::LocalPath::fromText(path));
@@ -52,6 +53,8 @@ void refuseNonRegularTarget(const QString &path)
         what = QStringLiteral("it is not a regular file (a pipe, a device or a socket)");
     else if (kind == foxpro::FileKind::Loop)
         what = QStringLiteral("its symbolic links form a loop");
+    else if (!foxpro::linksSpellable(foxpro::LocalPath::fromText(path)))
+        what = QStringLiteral("its symbolic link leads to a name the system's encoding cannot spell");
     else
         return;
     throw Failure(QStringLiteral("Cannot create the report file '%1': %2.").arg(path, what), ado::AccessDenied);

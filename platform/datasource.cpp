@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <optional>
@@ -125,6 +126,16 @@ private:
     mutable QHash<QString, QList<qsizetype>> m_byBase; // lower-case name without extension -> entries
 };
 
+// The .dbc and the files beside it that share its name (.dct, .dcx).
+QList<LocalPath> filesOfContainer(const LocalPath &dbcPath)
+{
+    try {
+        return FolderListing(dbcPath.folder()).filesSharingTheName(dbcPath.fileName());
+    } catch (const Failure &) {
+        return {dbcPath};
+    }
+}
+
 // A parsed container and where each of its tables' files is.
 struct OpenedContainer {
     LocalPath path;
@@ -157,15 +168,7 @@ struct OpenedContainer {
         return identity ? tableByFile->value(*identity) : nullptr;
     }
 
-    // The .dbc and the files beside it that share its name (.dct, .dcx).
-    QList<LocalPath> ownFiles() const
-    {
-        try {
-            return FolderListing(folder).filesSharingTheName(path.fileName());
-        } catch (const Failure &) {
-            return {path};
-        }
-    }
+    QList<LocalPath> ownFiles() const { return filesOfContainer(path); }
 };
 
 class FolderSource : public DataSource {
@@ -192,9 +195,12 @@ public:
             if (path.isEmpty())
                 continue;
             try {
-                const std::shared_ptr<OpenedContainer> owner = containerOf(readTableHeader(path));
-                if (owner)
-                    files += owner->ownFiles();
+                const Backlink link = readBacklink(path);
+                const LocalPath container = link.name.isEmpty() ? LocalPath() : linkedFile(link.name, link.codePage);
+                if (!container.isEmpty() && !m_linkedChecked.contains(container.native())) {
+                    m_linkedChecked.insert(container.native());
+                    files += filesOfContainer(container);
+                }
             } catch (const Failure &) {
                 // A table that cannot be read gives no container to read either.
             }
@@ -227,7 +233,7 @@ protected:
                 throw doesNotExist(name + QStringLiteral(".dbf"));
             header = readTableHeader(path);
         }
-        const std::shared_ptr<OpenedContainer> owner = containerOf(*header);
+        const std::shared_ptr<OpenedContainer> owner = containerOf(header->backlink, header->codePage);
         return describeTable(name, *std::move(header), owner ? owner->ownerOf(path) : nullptr);
     }
 
@@ -306,15 +312,15 @@ private:
 
     // The container a Visual FoxPro table links back to, when it is present
     // and readable. Each link is followed once per connection, missing ones too.
-    std::shared_ptr<OpenedContainer> containerOf(const TableHeader &header)
+    std::shared_ptr<OpenedContainer> containerOf(const QByteArray &backlink, quint8 codePage)
     {
-        if (header.backlink.isEmpty())
+        if (backlink.isEmpty())
             return nullptr;
-        const auto known = m_containersByLink.constFind(header.backlink);
+        const auto known = m_containersByLink.constFind(backlink);
         if (known != m_containersByLink.constEnd())
             return known.value();
         std::shared_ptr<OpenedContainer> opened;
-        const LocalPath dbcPath = resolveCaseInsensitive(m_folder, decodeText(header.backlink, header.codePage));
+        const LocalPath dbcPath = linkedFile(backlink, codePage);
         if (const std::optional<FileIdentity> identity = identityOf(dbcPath)) {
             const auto same = m_containersByFile.constFind(*identity);
             if (same != m_containersByFile.constEnd()) {
@@ -329,8 +335,17 @@ private:
                 m_containersByFile.insert(*identity, opened);
             }
         }
-        m_containersByLink.insert(header.backlink, opened);
+        m_containersByLink.insert(backlink, opened);
         return opened;
+    }
+
+    // Where a backlink leads, empty when nowhere; found once per connection.
+    LocalPath linkedFile(const QByteArray &backlink, quint8 codePage)
+    {
+        auto found = m_linkedFiles.constFind(backlink);
+        if (found == m_linkedFiles.constEnd())
+            found = m_linkedFiles.insert(backlink, resolveCaseInsensitive(m_folder, decodeText(backlink, codePage)));
+        return found.value();
     }
 
     LocalPath m_folder;
@@ -339,6 +354,8 @@ private:
     QHash<QString, LocalPath> m_files;     // listed name -> path
     QHash<QString, QString> m_byLowerName; // lower-case name -> listed name; empty when two share it
     QHash<QByteArray, std::shared_ptr<OpenedContainer>> m_containersByLink;
+    QHash<QByteArray, LocalPath> m_linkedFiles;
+    QSet<LocalPath::Native> m_linkedChecked;
     QHash<FileIdentity, std::shared_ptr<OpenedContainer>> m_containersByFile;
 };
 

@@ -12,6 +12,7 @@
 #else
 #include <cerrno>
 #include <cstring>
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -252,6 +253,25 @@ void openRegularFile(QFile &file, const LocalPath &path)
     }
 }
 
+bool linksSpellable(const LocalPath &path)
+{
+    LocalPath current = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat status;
+        if (::lstat(current.native().constData(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return true;
+        QByteArray target(PATH_MAX, '\0');
+        const ssize_t size = ::readlink(current.native().constData(), target.data(), target.size());
+        if (size < 0)
+            return true;
+        target.truncate(size);
+        if (LocalPath::fromText(LocalPath::fromNative(target).text()).native() != target)
+            return false;
+        current = target.startsWith('/') ? LocalPath::fromNative(target) : current.folder().child(target);
+    }
+    return true;
+}
+
 bool holdStandardStream(int fd)
 {
     if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
@@ -341,6 +361,11 @@ void openRegularFile(QFile &file, const LocalPath &path)
         _close(fd);
         throw accessDenied(name);
     }
+}
+
+bool linksSpellable(const LocalPath &)
+{
+    return true; // Windows names are UTF-16, which every QString holds
 }
 
 bool holdStandardStream(int fd)

@@ -86,6 +86,11 @@ size_t qHash(const FileIdentity &identity, size_t seed = 0) noexcept;
 // no such file or it cannot be asked.
 std::optional<FileIdentity> identityOf(const LocalPath &path);
 
+// Whether every name along the symbolic links from `path` can be spelt in
+// the system encoding, so that a program that follows the links by their
+// text (as Qt does) reaches the file they lead to and no other.
+bool linksSpellable(const LocalPath &path);
+
 // Whether standard stream `fd` (0, 1 or 2) is open. A closed one gets the
 // null device in its place, so no file opened later takes its number and
 // writes meant for the stream cannot land in it.

@@ -248,12 +248,14 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
     return header;
 }
 
-TableHeader readTableHeader(QFile &file, const QString &fileName)
+namespace {
+
+// The fixed part first, then exactly the rest of the header it announces
+// (at least a dBase II header's worth for a 0x02 table, whose bytes 8-9 are
+// no length). A read that stops short has reached the end of the file, so
+// what was read is all of the header the file holds.
+QByteArray readHeaderBytes(QFile &file, const QString &fileName)
 {
-    // The fixed part first, then exactly the rest of the header it announces
-    // (at least a dBase II header's worth for a 0x02 table, whose bytes 8-9
-    // are no length). A read that stops short has reached the end of the
-    // file, so what was read is all of the header the file holds.
     QByteArray bytes = readSome(file, 32, fileName);
     if (bytes.size() == 32) {
         qint64 headerLength = le16(bytes, 8);
@@ -262,7 +264,33 @@ TableHeader readTableHeader(QFile &file, const QString &fileName)
         if (headerLength > 32)
             bytes += readSome(file, headerLength - 32, fileName);
     }
+    return bytes;
+}
+
+} // namespace
+
+TableHeader readTableHeader(QFile &file, const QString &fileName)
+{
+    const QByteArray bytes = readHeaderBytes(file, fileName);
     return parseTableHeader(bytes, bytes.size(), fileName);
+}
+
+Backlink readBacklink(const LocalPath &path)
+{
+    QFile file;
+    openRegularFile(file, path);
+    const QByteArray bytes = readHeaderBytes(file, displayName(path));
+    if (bytes.size() < 32 || !isVisualFoxProVersion(uchar(bytes[0])))
+        return {};
+    // The same walk as the full parse, without decoding a single name.
+    const QByteArrayView area = QByteArrayView(bytes).first(qMin<qsizetype>(le16(bytes, 8), bytes.size()));
+    for (qsizetype at = 32; at < area.size(); at += 32) {
+        if (isTerminator(area[at])) {
+            const qsizetype size = qMin<qsizetype>(BacklinkSize, area.size() - at - 1);
+            return {size > 0 ? upToNul(area.sliced(at + 1, size)).toByteArray() : QByteArray(), uchar(bytes[29])};
+        }
+    }
+    return {};
 }
 
 TableHeader readTableHeader(const LocalPath &path)

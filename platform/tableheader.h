@@ -45,4 +45,13 @@ TableHeader readTableHeader(QFile &file, const QString &fileName);
 // Opens the file read-only, reads its header only and closes it.
 TableHeader readTableHeader(const LocalPath &path);
 
+// The container a Visual FoxPro table names, and the code page of that name:
+// read from the header without parsing its fields. Empty for other tables
+// and for a header that cannot say. Throws as openRegularFile does.
+struct Backlink {
+    QByteArray name;
+    quint8 codePage = 0;
+};
+Backlink readBacklink(const LocalPath &path);
+
 } // namespace foxpro

@@ -15,6 +15,7 @@
 
 #include <functional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -142,6 +143,22 @@ QList<Case> cases()
                                 d + QStringLiteral("/src/customers.txt")};
          },
          0, "", "", QString(), QStringLiteral("src/customers.txt")},
+        {"report through a link to a name in no encoding",
+         [](const QString &d) {
+             writeFolderOfTables(d + QStringLiteral("/src"));
+             // Followed by its text, the link would lead to the other file.
+             const QByteArray odd = QFile::encodeName(d) + "/caf\xE9.txt";
+             const QByteArray spelt = QFile::encodeName(d) + "/caf\xEF\xBF\xBD.txt";
+             for (const QByteArray &name : {odd, spelt}) {
+                 if (::close(::open(name.constData(), O_CREAT | O_WRONLY, 0644)) != 0)
+                     return QStringList();
+             }
+             if (::symlink(odd.constData(), QFile::encodeName(d + QStringLiteral("/link.txt")).constData()) != 0)
+                 return QStringList();
+             return QStringList{d + QStringLiteral("/src"), QStringLiteral("-o"), d + QStringLiteral("/link.txt")};
+         },
+         1, "", "orvalle-report: %D/src: Cannot create the report file '%D/link.txt': its symbolic link leads to a "
+                "name the system's encoding cannot spell. (in Orvallix2021/08/31.Form2.generateStructure at line 120)\n"},
         {"report over a table's memo through a symbolic link",
          [](const QString &d) {
              writeFolderOfTables(d + QStringLiteral("/src"));
