@@ -1,0 +1,14 @@
+# What a fuzz target links beyond the reader; the fuzz build and the replay
+# tests of the ordinary build both use it. fuzz_source runs orvalle-report's
+# own command over files the xbase writer of the tests makes.
+function(orvalle_fuzz_target_links target name)
+  target_link_libraries(${target} PRIVATE orvalle_platform)
+  if(name STREQUAL "fuzz_source")
+    if(NOT TARGET orvalle_test_support)
+      add_subdirectory(${PROJECT_SOURCE_DIR}/tests/support ${CMAKE_BINARY_DIR}/fuzz-support)
+    endif()
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/export/reportcommand.cpp)
+    target_link_libraries(${target} PRIVATE orvalle_export_core orvalle_test_support)
+    target_compile_definitions(${target} PRIVATE ORVALLE_VERSION="${PROJECT_VERSION}")
+  endif()
+endfunction()
