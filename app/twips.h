@@ -5,6 +5,9 @@
 #include <QRect>
 #include <QWidget>
 
+#include <initializer_list>
+#include <utility>
+
 namespace Main {
 
 // Window designs are measured in twips: 15 to a device-independent pixel.
@@ -49,6 +52,14 @@ inline QPushButton *MakeButton(const QString &caption, QWidget *parent, QRect ge
 inline void FitWidth(QWidget *widget)
 {
     widget->resize(qMax(widget->width(), widget->sizeHint().width()), widget->height());
+}
+
+// Gives each widget the name it has always had, by which tests and
+// accessibility tools find it ("PushButton3" is "Next >").
+inline void NameWidgets(std::initializer_list<std::pair<QObject *, const char *>> widgets)
+{
+    for (const auto &[widget, name] : widgets)
+        widget->setObjectName(QLatin1String(name));
 }
 
 } // namespace Main

@@ -54,6 +54,10 @@ Form1::Form1(QWidget *parent)
     setTabOrder(PushButton1, PushButton12);
     Text2->setFocus();
 
+    Main::NameWidgets({{this, "Form1"}, {PushButton10, "PushButton10"}, {Frame1, "Frame1"}, {Label1, "Label1"},
+                       {Text2, "Text2"}, {PushButton7, "PushButton7"}, {PushButton1, "PushButton1"},
+                       {PushButton8, "PushButton8"}, {PushButton12, "PushButton12"}, {PushButton3, "PushButton3"}});
+
     m_pointer = new Main::WindowPointer(this);
     for (QWidget *button : {PushButton1, PushButton3, PushButton7, PushButton8, PushButton10, PushButton12})
         m_pointer->addButton(button);

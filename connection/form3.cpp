@@ -45,6 +45,9 @@ Form3::Form3(Form1 &startWindow, QWidget *owner)
     for (QPushButton *button : {PushButton5, PushButton1, PushButton2})
         button->setAutoDefault(false);
 
+    Main::NameWidgets({{this, "Form3"}, {Frame2, "Frame2"}, {Label1, "Label1"}, {Text1, "Text1"},
+                       {PushButton5, "PushButton5"}, {PushButton1, "PushButton1"}, {PushButton2, "PushButton2"}});
+
     m_pointer = new Main::WindowPointer(this);
     for (QWidget *button : {PushButton5, PushButton1, PushButton2})
         m_pointer->addButton(button);

@@ -105,6 +105,9 @@ Form2::Form2(QWidget &startWindow, const ConnectionState &source)
     PushButton9 = Main::MakeButton(QStringLiteral("Deselect All"), Frame1, TwipsRect(3960, 1800, 3600, 405));
     PushButton5 = Main::MakeButton(QStringLiteral("Start Exporting"), this, TwipsRect(120, 3075, 7800, 405));
 
+    Main::NameWidgets({{this, "Form2"}, {PushButton2, "PushButton2"}, {Frame1, "Frame1"}, {List1, "List1"},
+                       {PushButton8, "PushButton8"}, {PushButton9, "PushButton9"}, {PushButton5, "PushButton5"}});
+
     m_pointer = new Main::WindowPointer(this);
     for (QWidget *button : {PushButton2, PushButton5, PushButton8, PushButton9})
         m_pointer->addButton(button);

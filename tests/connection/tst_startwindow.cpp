@@ -11,6 +11,7 @@
 #include "wrappedfactory.h"
 #include "xbasewriter.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -55,6 +56,7 @@ QStringList items(const QListWidget *list)
 class StartWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void widgetsAreFoundByTheirNames();
     void startUp_data();
     void startUp();
     void emptyStoreStartsInContainerModeOnTheStartWindow();
@@ -87,6 +89,34 @@ private slots:
     void fixtureContainers_data();
     void fixtureContainers();
 };
+
+// Every widget carries the name it has always had; a tool finds "Next >" as PushButton3.
+void StartWindowTest::widgetsAreFoundByTheirNames()
+{
+    Windows windows;
+    Form3 options(windows.start, &windows.start);
+    const QList<std::pair<QWidget *, QStringList>> windowsAndNames{
+        {&windows.start, {"PushButton10", "Frame1", "Label1", "Text2", "PushButton7", "PushButton1", "PushButton8",
+                          "PushButton12", "PushButton3"}},
+        {&windows.tables, {"PushButton2", "Frame1", "List1", "PushButton8", "PushButton9", "PushButton5"}},
+        {&options, {"Frame2", "Label1", "Text1", "PushButton5", "PushButton1", "PushButton2"}},
+    };
+    for (const auto &[window, names] : windowsAndNames) {
+        for (const QString &name : names) {
+            // The options window is the start window's child; count each window's own widgets.
+            const QList<QWidget *> all = window->findChildren<QWidget *>(name);
+            const auto own = std::count_if(all.cbegin(), all.cend(), [&](QWidget *w) { return w->window() == window; });
+            QVERIFY2(own == 1, qPrintable(window->objectName() + QLatin1Char('.') + name));
+        }
+    }
+    QCOMPARE(windows.start.findChild<QPushButton *>(QStringLiteral("PushButton3"))->text(), QStringLiteral("Next >"));
+    QCOMPARE(windows.start.findChild<QPushButton *>(QStringLiteral("PushButton12"))->text(), QStringLiteral("dbc"));
+    QCOMPARE(windows.tables.findChild<QPushButton *>(QStringLiteral("PushButton5"))->text(),
+             QStringLiteral("Start Exporting"));
+    QCOMPARE(options.findChild<QPushButton *>(QStringLiteral("PushButton2"))->text(), QStringLiteral("Cancel"));
+    QCOMPARE((QStringList{windows.start.objectName(), windows.tables.objectName(), options.objectName()}),
+             (QStringList{"Form1", "Form2", "Form3"}));
+}
 
 void StartWindowTest::startUp_data()
 {
