@@ -376,6 +376,16 @@ RECIPES = {
         )
         + container(b"DB.DBC", memo_mode=MEMO_FOLDER, tables=[container_table(b"t", path(b"t.dbf"))]),
 
+    # Found by fuzzing: the report asked for over foxuser.dbf, a table of the
+    # folder that the list leaves out, replaced it.
+    "report_over_unlisted_foxuser.bin":
+        options(target=IN_DATA)
+        + entries(
+            table(DATA, b"t.dbf", fields=[field(b"ID", "I", 4)]),
+            table(DATA, b"foxuser.dbf", fields=[field(b"NAME", "C", 10)]),
+        )
+        + name(b"foxuser.dbf"),
+
     # Found by fuzzing: the report asked for through a symbolic link whose
     # target's name is not UTF-8 ("caf\xe9.dbf") lands in a new file named
     # "caf\ufffd.dbf" beside it, and the link still leads nowhere.
