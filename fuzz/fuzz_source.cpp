@@ -437,13 +437,13 @@ QByteArray makeContainer(Recipe &recipe, const Places &places)
     const QByteArray folder = placeFolder(recipe, places);
     const int memoMode = recipe.below(5);
 
-    xbasewriter::ContainerSpec spec;
-    spec.codePage = fromList(recipe, codePages, int(std::size(codePages)));
+    xbasewriter::ContainerSpec layout;
+    layout.codePage = fromList(recipe, codePages, int(std::size(codePages)));
     const int blockSizes[] = {64, 1, 2, 7, 512, 100};
-    spec.blockSize = blockSizes[recipe.below(6)];
+    layout.blockSize = blockSizes[recipe.below(6)];
     for (int n = recipe.below(6); n > 0; --n) {
         xbasewriter::ContainerTable table;
-        table.name = asStored(spec.codePage, text(recipe, tableNames, 40));
+        table.name = asStored(layout.codePage, text(recipe, tableNames, 40));
         const QByteArray path = pathText(recipe, places);
         const QByteArray comment = text(recipe, comments, 48);
         const quint8 flags = recipe.byte();
@@ -457,7 +457,7 @@ QByteArray makeContainer(Recipe &recipe, const Places &places)
             table.properties += recipe.bytes(recipe.below(48));
         for (int f = recipe.below(7); f > 0; --f) {
             xbasewriter::ContainerField field;
-            field.name = asStored(spec.codePage, text(recipe, longFieldNames, 48));
+            field.name = asStored(layout.codePage, text(recipe, longFieldNames, 48));
             const QByteArray fieldComment = text(recipe, comments, 48);
             const quint8 fieldFlags = recipe.byte();
             field.deleted = fieldFlags & 1;
@@ -467,21 +467,21 @@ QByteArray makeContainer(Recipe &recipe, const Places &places)
                 field.properties += recipe.bytes(recipe.below(48));
             table.fields.append(field);
         }
-        spec.tables.append(table);
+        layout.tables.append(table);
     }
     for (int n = recipe.below(3); n > 0; --n) {
         xbasewriter::ContainerView view;
-        view.name = asStored(spec.codePage, text(recipe, tableNames, 40));
+        view.name = asStored(layout.codePage, text(recipe, tableNames, 40));
         for (int f = recipe.below(5); f > 0; --f) {
             xbasewriter::ContainerField field;
-            field.name = asStored(spec.codePage, text(recipe, longFieldNames, 48));
-            field.comment = asStored(spec.codePage, text(recipe, comments, 48));
-            field.dataType = asStored(spec.codePage, text(recipe, dataTypes, 16));
+            field.name = asStored(layout.codePage, text(recipe, longFieldNames, 48));
+            field.comment = asStored(layout.codePage, text(recipe, comments, 48));
+            field.dataType = asStored(layout.codePage, text(recipe, dataTypes, 16));
             view.fields.append(field);
         }
-        spec.views.append(view);
+        layout.views.append(view);
     }
-    xbasewriter::ContainerFiles files = xbasewriter::containerBytes(spec);
+    xbasewriter::ContainerFiles files = xbasewriter::containerBytes(layout);
 
     // Record a points at record b's property memo.
     const int headerLength = uchar(files.dbc[8]) | uchar(files.dbc[9]) << 8;

@@ -317,7 +317,7 @@ ContainerModel readContainer(const LocalPath &dbcPath)
 
     const LocalPath memoPath = memoOf(dbcPath);
     if (memoPath.isEmpty())
-        throw Failure(QStringLiteral("File '%1' does not exist.").arg(memoName(dbcPath)), ado::FileDoesNotExist);
+        throw fileDoesNotExist(memoName(dbcPath));
     QFile dct;
     openRegularFile(dct, memoPath);
     const MemoFile memo(dct, displayName(memoPath));

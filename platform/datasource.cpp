@@ -18,11 +18,6 @@ namespace foxpro {
 
 namespace {
 
-Failure doesNotExist(const QString &name)
-{
-    return Failure(QStringLiteral("File '%1' does not exist.").arg(name), ado::FileDoesNotExist);
-}
-
 // Names and types from the header; long names and comments from the
 // container's Field records, matched by position among the visible fields.
 TableDescription describeTable(const QString &name, TableHeader header, const ContainerObject *owner)
@@ -230,7 +225,7 @@ protected:
                 path = pathOf(name);
             }
             if (path.isEmpty())
-                throw doesNotExist(name + QStringLiteral(".dbf"));
+                throw fileDoesNotExist(name + QStringLiteral(".dbf"));
             header = readTableHeader(path);
         }
         const std::shared_ptr<OpenedContainer> owner = containerOf(header->backlink, header->codePage);
@@ -413,7 +408,7 @@ protected:
         if (const ContainerObject *table = m_container.model.findTable(name)) {
             const LocalPath path = m_container.fileOf(*table);
             if (path.isEmpty())
-                throw doesNotExist(table->path);
+                throw fileDoesNotExist(table->path);
             return describeTable(name, readTableHeader(path), table);
         }
         if (const ContainerObject *view = m_container.model.findView(name))

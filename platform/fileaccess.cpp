@@ -31,11 +31,6 @@ constexpr char Separator = '/';
 bool isSeparator(char c) { return c == '/'; }
 #endif
 
-Failure doesNotExist(const QString &name)
-{
-    return Failure(QStringLiteral("File '%1' does not exist.").arg(name), ado::FileDoesNotExist);
-}
-
 Failure accessDenied(const QString &name)
 {
     return Failure(QStringLiteral("Access to file '%1' is denied.").arg(name), ado::AccessDenied);
@@ -58,7 +53,7 @@ Failure notRegular(const QString &name, FileKind kind)
 Failure failureFor(FileKind kind, const QString &name)
 {
     switch (kind) {
-    case FileKind::Missing: return doesNotExist(name);
+    case FileKind::Missing: return fileDoesNotExist(name);
     case FileKind::Denied: return accessDenied(name);
     default: return notRegular(name, kind);
     }
@@ -104,6 +99,11 @@ HANDLE openHandle(const QString &path, DWORD access, DWORD flags)
 #endif
 
 } // namespace
+
+Failure fileDoesNotExist(const QString &name)
+{
+    return Failure(QStringLiteral("File '%1' does not exist.").arg(name), ado::FileDoesNotExist);
+}
 
 LocalPath LocalPath::fromText(const QString &text)
 {

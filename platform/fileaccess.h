@@ -5,6 +5,8 @@
 // hostile files hold everywhere. Only regular files are opened, an open
 // never blocks, and a name the system encoding cannot show still opens.
 
+#include "failure.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QList>
@@ -41,6 +43,9 @@ public:
 private:
     Native m_native;
 };
+
+// The one failure for a file that is not there: "File 'name' does not exist." (1).
+Failure fileDoesNotExist(const QString &name);
 
 // The name a file is given in error descriptions.
 QString displayName(const QString &path);
