@@ -152,9 +152,9 @@ void Form1::PushButton7_Click()
 
 void Form1::PushButton8_Click()
 {
-    std::unique_ptr<ado::Connection> connection;
+    std::unique_ptr<platform::Connection> connection;
     Guard guard("Form1.PushButton8_Click", Main::ErrorBox());
-    guard.step(100, [&] { connection = ado::factory().createConnection(); });
+    guard.step(100, [&] { connection = platform::factory().createConnection(); });
     // From here on any failure means the source cannot be reached.
     try {
         m_pointer->setCode(Main::PointerHourglass);

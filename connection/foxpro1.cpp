@@ -67,7 +67,7 @@ bool IsValidFoxProConnection(const ConnectionState &state)
     bool result = false;
     try {
         if (state.containerMode()) {
-            auto connection = ado::factory().createConnection();
+            auto connection = platform::factory().createConnection();
             connection->Open(GetConnectionString(state));
             const QString name = GetDBName(state);
             const bool present = Main::IsFilePresent(name);

@@ -68,15 +68,15 @@ template <class Step> void lookupStep(errorreport::Sink &errors, int label, Step
 
 } // namespace
 
-QString GetFieldDesc_ADO(QString tableName, QString fieldName, ado::Connection &connection,
+QString GetFieldDesc_ADO(QString tableName, QString fieldName, platform::Connection &connection,
                          errorreport::Sink &errors)
 {
-    std::unique_ptr<ado::Catalog> catalog;
-    std::shared_ptr<const ado::CatalogTable> table;
+    std::unique_ptr<platform::Catalog> catalog;
+    std::shared_ptr<const platform::CatalogTable> table;
     QString description;
 
     lookupStep(errors, 100, [&] {
-        catalog = ado::factory().createCatalog();
+        catalog = platform::factory().createCatalog();
         exportcheck::require(catalog.get())->setActiveConnection(connection);
     });
     lookupStep(errors, 102, [&] { table = exportcheck::require(catalog.get())->Tables(tableName); });

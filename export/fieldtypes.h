@@ -19,7 +19,7 @@ QString FieldTypeText(qint32 code, int definedSize);
 
 // The description the catalog keeps for a field; "" after a failure, which is
 // reported under "Foxpro1.GetFieldDesc_ADO" with the failing step's label.
-QString GetFieldDesc_ADO(QString tableName, QString fieldName, ado::Connection &connection,
+QString GetFieldDesc_ADO(QString tableName, QString fieldName, platform::Connection &connection,
                          errorreport::Sink &errors);
 
 } // namespace Foxpro1

@@ -33,8 +33,8 @@ protected:
 int main(int argc, char *argv[])
 {
     // Before anything is opened, so no file can take a closed stream's number.
-    const bool outOpen = foxpro::holdStandardStream(1);
-    const bool errOpen = foxpro::holdStandardStream(2);
+    const bool outOpen = platform::holdStandardStream(1);
+    const bool errOpen = platform::holdStandardStream(2);
     QCoreApplication app(argc, argv);
 #ifdef Q_OS_WIN
     // The report's CR LF must reach standard output untranslated.

@@ -45,19 +45,19 @@ char *appendPlain(char *out, const QString &text)
 // and links are followed by their text, which must lead where they do.
 void refuseNonRegularTarget(const QString &path)
 {
-    const foxpro::FileKind kind = foxpro::kindOf(foxpro::LocalPath::fromText(path));
+    const platform::FileKind kind = platform::kindOf(platform::LocalPath::fromText(path));
     QString what;
-    if (kind == foxpro::FileKind::Folder)
+    if (kind == platform::FileKind::Folder)
         what = QStringLiteral("it is a folder");
-    else if (kind == foxpro::FileKind::Other)
+    else if (kind == platform::FileKind::Other)
         what = QStringLiteral("it is not a regular file (a pipe, a device or a socket)");
-    else if (kind == foxpro::FileKind::Loop)
+    else if (kind == platform::FileKind::Loop)
         what = QStringLiteral("its symbolic links form a loop");
-    else if (!foxpro::linksSpellable(foxpro::LocalPath::fromText(path)))
+    else if (!platform::linksSpellable(platform::LocalPath::fromText(path)))
         what = QStringLiteral("its symbolic link leads to a name the system's encoding cannot spell");
     else
         return;
-    throw Failure(QStringLiteral("Cannot create the report file '%1': %2.").arg(path, what), ado::AccessDenied);
+    throw Failure(QStringLiteral("Cannot create the report file '%1': %2.").arg(path, what), platform::AccessDenied);
 }
 
 class SaveFileOutput final : public ReportOutput {
@@ -68,7 +68,7 @@ public:
         // Unbuffered: the report file keeps the one buffer, so a failed write shows at once.
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             throw Failure(QStringLiteral("Cannot create the report file '%1': %2").arg(path, m_file.errorString()),
-                          ado::AccessDenied);
+                          platform::AccessDenied);
     }
 
     ~SaveFileOutput() override { discard(); }

@@ -100,8 +100,8 @@ private:
     ReportFeedback &m_feedback;
     errorreport::Sink &m_errors;
     errorreport::Guard m_guard;
-    std::unique_ptr<ado::Recordset> m_records;
-    std::unique_ptr<ado::Connection> m_connection;
+    std::unique_ptr<platform::Recordset> m_records;
+    std::unique_ptr<platform::Connection> m_connection;
     ReportFile m_file;
 };
 
@@ -127,8 +127,8 @@ bool StructureWriter::run(const QString &reportPath)
 
 bool StructureWriter::createObjects()
 {
-    return m_guard.step(100, [&] { m_records = ado::factory().createRecordset(); })
-        && m_guard.step(102, [&] { m_connection = ado::factory().createConnection(); });
+    return m_guard.step(100, [&] { m_records = platform::factory().createRecordset(); })
+        && m_guard.step(102, [&] { m_connection = platform::factory().createConnection(); });
 }
 
 int StructureWriter::countSelected() const
@@ -201,7 +201,7 @@ bool StructureWriter::writeBlock(const QString &table)
 {
     m_feedback.workingOn(table, QString());
     m_guard.step(156, [&] {
-        if (m_records->State() == ado::adStateOpen)
+        if (m_records->State() == platform::adStateOpen)
             m_records->Close();
     });
     // A table that cannot be opened keeps its block, with no fields, so the
@@ -228,7 +228,7 @@ bool StructureWriter::writeBlock(const QString &table)
 
 bool StructureWriter::writeField(const QString &table, int index)
 {
-    ado::Field field;
+    platform::Field field;
     // A field that cannot be read is reported and gets no line.
     if (!m_guard.step(178, [&] { field = m_records->field(index); }))
         return true;
@@ -265,12 +265,12 @@ bool StructureWriter::closeFile()
 void StructureWriter::releaseObjects()
 {
     m_guard.step(210, [&] {
-        if (m_records && m_records->State() != ado::adStateClosed)
+        if (m_records && m_records->State() != platform::adStateClosed)
             m_records->Close();
     });
     m_records.reset();
     m_guard.step(214, [&] {
-        if (m_connection && m_connection->State() != ado::adStateClosed)
+        if (m_connection && m_connection->State() != platform::adStateClosed)
             m_connection->Close();
     });
     m_connection.reset();
@@ -280,16 +280,16 @@ void StructureWriter::releaseObjects()
 
 void refuseSourceFile(const QString &reportPath, const ReportSource &source, const QStringList &tables)
 {
-    if (const std::optional<QString> file = foxpro::sourceFileMatching(source.path, tables, reportPath))
+    if (const std::optional<QString> file = platform::sourceFileMatching(source.path, tables, reportPath))
         throw Failure(QStringLiteral("The report cannot be written to '%1': that is the data source's file '%2', "
                                      "and a data source is never written. Choose another file.")
                           .arg(QDir::toNativeSeparators(reportPath), *file),
-                      ado::FileInUse);
+                      platform::FileInUse);
 }
 
 bool isSourceFile(const QString &reportPath, const ReportSource &source, const QStringList &tables)
 {
-    return foxpro::sourceFileMatching(source.path, tables, reportPath).has_value();
+    return platform::sourceFileMatching(source.path, tables, reportPath).has_value();
 }
 
 bool generateStructure(const QString &reportPath, const TableSelection &selection,

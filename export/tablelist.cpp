@@ -7,10 +7,10 @@ namespace Foxpro1 {
 void ReadTableList(const QString &connectionString, const std::function<void()> &ready,
                    const std::function<void(const QString &)> &add)
 {
-    std::unique_ptr<ado::Connection> connection = ado::factory().createConnection();
-    std::unique_ptr<ado::Recordset> rows = ado::factory().createRecordset();
+    std::unique_ptr<platform::Connection> connection = platform::factory().createConnection();
+    std::unique_ptr<platform::Recordset> rows = platform::factory().createRecordset();
     connection->Open(connectionString);
-    rows = connection->OpenSchema(ado::adSchemaTables);
+    rows = connection->OpenSchema(platform::adSchemaTables);
     ready();
     const QString column = QStringLiteral("TABLE_NAME");
     while (!rows->atEnd()) {

@@ -9,9 +9,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
-    const QString source = foxpro::dataSourceOf(text);
+    const QString source = platform::dataSourceOf(text);
     if (source.size() > text.size())
         __builtin_trap();
-    foxpro::columnTypeOfDataType(text);
+    platform::columnTypeOfDataType(text);
     return 0;
 }

@@ -21,11 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArrayView dbc(bytes, qsizetype(dbcSize));
     const QByteArray dct(bytes + dbcSize, qsizetype(size - 4 - dbcSize));
     try {
-        const foxpro::MemoFile memo(dct, QStringLiteral("fuzz.dct"));
-        const foxpro::ContainerModel model = foxpro::parseContainer(dbc, memo, QStringLiteral("fuzz.dbc"));
-        for (const foxpro::ContainerObject &view : model.views)
-            for (const foxpro::ContainerField &field : view.fields)
-                foxpro::columnTypeOfDataType(field.dataType);
+        const platform::MemoFile memo(dct, QStringLiteral("fuzz.dct"));
+        const platform::ContainerModel model = platform::parseContainer(dbc, memo, QStringLiteral("fuzz.dbc"));
+        for (const platform::ContainerObject &view : model.views)
+            for (const platform::ContainerField &field : view.fields)
+                platform::columnTypeOfDataType(field.dataType);
     } catch (const Failure &) {
     }
     return 0;

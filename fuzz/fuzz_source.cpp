@@ -798,11 +798,11 @@ private:
     // characters or more, written as that name and its type code.
     void longName(qsizetype index, const QString &line)
     {
-        QList<ado::Field> fields;
+        QList<platform::Field> fields;
         try {
-            const auto connection = ado::factory().createConnection();
+            const auto connection = platform::factory().createConnection();
             connection->Open(m_connectionString);
-            const auto records = ado::factory().createRecordset();
+            const auto records = platform::factory().createRecordset();
             records->Open(QStringLiteral("select * from [") + m_names[index] + QLatin1Char(']'), *connection, 3, 3);
             for (int i = 0; i < records->fieldCount(); ++i)
                 fields.append(records->field(i));
@@ -810,7 +810,7 @@ private:
             problem(QStringLiteral("\"%1\" starts with text, and the fields of \"%2\" cannot be read: %3")
                         .arg(line, m_names[index], failure.description()));
         }
-        for (const ado::Field &field : std::as_const(fields)) {
+        for (const platform::Field &field : std::as_const(fields)) {
             if (field.name.size() >= 25 && line == reportText(field.name + QString::number(field.type)))
                 return;
         }

@@ -12,11 +12,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     try {
-        const foxpro::TableHeader header = foxpro::parseTableHeader(bytes, qint64(size), QStringLiteral("fuzz.dbf"));
-        for (const foxpro::FieldDescriptor &field : header.fields) {
-            foxpro::columnTypeOf(field, header.isVisualFoxPro());
+        const platform::TableHeader header = platform::parseTableHeader(bytes, qint64(size), QStringLiteral("fuzz.dbf"));
+        for (const platform::FieldDescriptor &field : header.fields) {
+            platform::columnTypeOf(field, header.isVisualFoxPro());
         }
-        foxpro::decodeText(header.backlink, header.codePage);
+        platform::decodeText(header.backlink, header.codePage);
     } catch (const Failure &) {
     }
     return 0;

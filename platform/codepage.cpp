@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace foxpro {
+namespace platform {
 
 const char *encodingForCodePageMark(quint8 mark)
 {
@@ -87,4 +87,4 @@ QString lowerCase(QString text)
     return text;
 }
 
-} // namespace foxpro
+} // namespace platform

@@ -3,7 +3,7 @@
 #include <QByteArrayView>
 #include <QString>
 
-namespace foxpro {
+namespace platform {
 
 // The converter name for a code page mark (byte 29 of a table header), or
 // nullptr when the mark names no code page we can convert.
@@ -16,4 +16,4 @@ QString decodeText(QByteArrayView bytes, quint8 mark);
 // Names are shown in lower case.
 QString lowerCase(QString text);
 
-} // namespace foxpro
+} // namespace platform

@@ -13,7 +13,7 @@
 #include <functional>
 #include <optional>
 
-namespace foxpro {
+namespace platform {
 
 namespace {
 
@@ -30,12 +30,12 @@ quint32 le32(QByteArrayView bytes, qsizetype at)
 Failure notAContainer(const QString &fileName, const QString &what)
 {
     return Failure(QStringLiteral("'%1' is not a database container: %2").arg(fileName, what),
-                   ado::NotATable);
+                   platform::NotATable);
 }
 
 Failure corrupted(const QString &fileName, const QString &what)
 {
-    return Failure(QStringLiteral("'%1' is corrupted: %2").arg(fileName, what), ado::TableCorrupted);
+    return Failure(QStringLiteral("'%1' is corrupted: %2").arg(fileName, what), platform::TableCorrupted);
 }
 
 // Where a container column sits in a record.
@@ -334,4 +334,4 @@ LocalPath memoOf(const LocalPath &dbcPath)
     return resolveCaseInsensitive(dbcPath.folder(), memoName(dbcPath));
 }
 
-} // namespace foxpro
+} // namespace platform

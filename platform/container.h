@@ -8,7 +8,7 @@
 #include <QList>
 #include <QString>
 
-namespace foxpro {
+namespace platform {
 
 struct ContainerField {
     QString name;     // the long name, as stored
@@ -61,4 +61,4 @@ ContainerModel readContainer(const LocalPath &dbcPath);
 QString memoName(const LocalPath &dbcPath);
 LocalPath memoOf(const LocalPath &dbcPath);
 
-} // namespace foxpro
+} // namespace platform

@@ -9,7 +9,7 @@
 #include <QString>
 #include <memory>
 
-namespace ado {
+namespace platform {
 
 // Error numbers, FoxPro's where one fits.
 enum ErrorNumber {
@@ -120,4 +120,4 @@ Factory &factory();
 // Installs a factory (not owned) for the program; nullptr restores the FoxPro reader.
 void setFactory(Factory *replacement);
 
-} // namespace ado
+} // namespace platform

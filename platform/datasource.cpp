@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <optional>
 
-namespace foxpro {
+namespace platform {
 
 namespace {
 
@@ -414,7 +414,7 @@ protected:
         if (const ContainerObject *view = m_container.model.findView(name))
             return describeView(name, *view);
         throw Failure(QStringLiteral("Table '%1' does not exist in '%2'.").arg(name, m_container.fileName),
-                      ado::FileDoesNotExist);
+                      platform::FileDoesNotExist);
     }
 
 private:
@@ -454,13 +454,13 @@ QString TableDescription::columnProperty(const QString &column, const QString &p
     const ColumnDescription *found = findColumn(column);
     if (!found)
         throw Failure(QStringLiteral("Column '%1' does not exist in table '%2'.").arg(column, m_name),
-                      ado::ItemNotFound);
+                      platform::ItemNotFound);
     // The exact spelling first: a case-blind comparison costs more than the lookup.
     if (property != QLatin1String("Description")
         && property.compare(QLatin1String("Description"), Qt::CaseInsensitive) != 0)
         throw Failure(QStringLiteral("Column '%1' of table '%2' has no property '%3'.")
                           .arg(column, m_name, property),
-                      ado::ItemNotFound);
+                      platform::ItemNotFound);
     return found->description;
 }
 
@@ -491,23 +491,23 @@ std::shared_ptr<const TableDescription> DataSource::describe(const QString &name
 std::shared_ptr<DataSource> DataSource::open(const QString &path)
 {
     if (path.trimmed().isEmpty())
-        throw Failure(QStringLiteral("Invalid path or file name."), ado::InvalidPath);
+        throw Failure(QStringLiteral("Invalid path or file name."), platform::InvalidPath);
     const QString shown = QDir::toNativeSeparators(path);
     const LocalPath local = LocalPath::fromText(path);
     const bool containerExpected =
         QFileInfo(path).suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0;
     switch (kindOf(local)) {
     case FileKind::Missing:
-        throw Failure(QStringLiteral("File or folder '%1' does not exist.").arg(shown), ado::FileDoesNotExist);
+        throw Failure(QStringLiteral("File or folder '%1' does not exist.").arg(shown), platform::FileDoesNotExist);
     case FileKind::Loop:
         throw Failure(QStringLiteral("'%1' cannot be opened: its symbolic links form a loop.").arg(shown),
-                      ado::InvalidPath);
+                      platform::InvalidPath);
     case FileKind::Denied:
-        throw Failure(QStringLiteral("Access to '%1' is denied.").arg(shown), ado::AccessDenied);
+        throw Failure(QStringLiteral("Access to '%1' is denied.").arg(shown), platform::AccessDenied);
     case FileKind::Folder:
         if (containerExpected)
             throw Failure(QStringLiteral("'%1' is a folder, not a database container.").arg(shown),
-                          ado::InvalidPath);
+                          platform::InvalidPath);
         return std::make_shared<FolderSource>(local);
     case FileKind::Regular:
     case FileKind::Other:
@@ -537,4 +537,4 @@ std::optional<QString> sourceFileMatching(const QString &sourcePath, const QStri
     return std::nullopt;
 }
 
-} // namespace foxpro
+} // namespace platform

@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-namespace foxpro {
+namespace platform {
 
 struct ColumnDescription {
     QString name; // lower case; a container's long name where there is one
@@ -21,7 +21,7 @@ struct ColumnDescription {
 
 // The fields of one table or view. It is also the catalog's view of that
 // table, so a description lookup needs nothing new.
-class TableDescription : public ado::CatalogTable {
+class TableDescription : public platform::CatalogTable {
 public:
     TableDescription(QString name, QList<ColumnDescription> columns);
 
@@ -87,4 +87,4 @@ private:
 std::optional<QString> sourceFileMatching(const QString &sourcePath, const QStringList &tables,
                                           const QString &candidate);
 
-} // namespace foxpro
+} // namespace platform

@@ -1,6 +1,6 @@
 #include "datasourcestring.h"
 
-namespace foxpro {
+namespace platform {
 
 QString dataSourceOf(const QString &connectionString)
 {
@@ -19,4 +19,4 @@ QString dataSourceOf(const QString &connectionString)
     return connectionString.mid(start, end - start);
 }
 
-} // namespace foxpro
+} // namespace platform

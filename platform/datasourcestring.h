@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace foxpro {
+namespace platform {
 
 // The data source of a connection string
 // "Provider=vfpoledb.1;Data Source=<path>;Collating Sequence=machine|general;":
@@ -11,4 +11,4 @@ namespace foxpro {
 // string names no data source.
 QString dataSourceOf(const QString &connectionString);
 
-} // namespace foxpro
+} // namespace platform

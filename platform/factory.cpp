@@ -1,7 +1,7 @@
 #include "dataaccess.h"
 #include "foxproreader.h"
 
-namespace ado {
+namespace platform {
 
 namespace {
 Factory *installed = nullptr;
@@ -9,7 +9,7 @@ Factory *installed = nullptr;
 
 Factory &factory()
 {
-    return installed ? *installed : foxpro::readerFactory();
+    return installed ? *installed : platform::readerFactory();
 }
 
 void setFactory(Factory *replacement)
@@ -17,4 +17,4 @@ void setFactory(Factory *replacement)
     installed = replacement;
 }
 
-} // namespace ado
+} // namespace platform

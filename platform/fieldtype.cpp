@@ -4,7 +4,7 @@
 
 #include <QRegularExpression>
 
-namespace foxpro {
+namespace platform {
 
 namespace {
 constexpr int MemoSize = 2147483647;
@@ -14,30 +14,30 @@ constexpr int NumericSize = 19; // sizeof DB_NUMERIC
 ColumnType columnTypeOf(char letter, int width, bool binary, bool visualFoxPro)
 {
     switch (letter) {
-    case 'C': return {binary ? ado::adBinary : ado::adChar, width};
-    case 'V': return {binary ? ado::adVarBinary : ado::adVarChar, width};
-    case 'Q': return {ado::adVarBinary, width};
-    case 'M': return {binary ? ado::adLongVarBinary : ado::adLongVarWChar, MemoSize};
+    case 'C': return {binary ? platform::adBinary : platform::adChar, width};
+    case 'V': return {binary ? platform::adVarBinary : platform::adVarChar, width};
+    case 'Q': return {platform::adVarBinary, width};
+    case 'M': return {binary ? platform::adLongVarBinary : platform::adLongVarWChar, MemoSize};
     case 'G':
     case 'W':
     case 'P':
-        return {ado::adLongVarBinary, MemoSize};
+        return {platform::adLongVarBinary, MemoSize};
     case 'B': // a double in Visual FoxPro, a binary memo in dBase
-        return visualFoxPro ? ColumnType{ado::adDouble, 8} : ColumnType{ado::adLongVarBinary, MemoSize};
+        return visualFoxPro ? ColumnType{platform::adDouble, 8} : ColumnType{platform::adLongVarBinary, MemoSize};
     case 'N':
     case 'F':
-        return {ado::adNumeric, NumericSize};
+        return {platform::adNumeric, NumericSize};
     case 'I':
     case '+':
-        return {ado::adInteger, 4};
-    case 'O': return {ado::adDouble, 8};
-    case 'Y': return {ado::adCurrency, 8};
-    case 'D': return {ado::adDBDate, 6};
+        return {platform::adInteger, 4};
+    case 'O': return {platform::adDouble, 8};
+    case 'Y': return {platform::adCurrency, 8};
+    case 'D': return {platform::adDBDate, 6};
     case 'T':
     case '@':
-        return {ado::adDBTimeStamp, 16};
-    case 'L': return {ado::adBoolean, 2};
-    default: return {ado::adUserDefined, width};
+        return {platform::adDBTimeStamp, 16};
+    case 'L': return {platform::adBoolean, 2};
+    default: return {platform::adUserDefined, width};
     }
 }
 
@@ -52,11 +52,11 @@ ColumnType columnTypeOfDataType(const QString &dataType)
         QStringLiteral(R"(^\s*([A-Za-z0-9@+])\s*(?:\(\s*(\d{1,9})\s*(?:,\s*\d{1,9}\s*)?\))?(.*)$)"));
     const QRegularExpressionMatch match = pattern.match(dataType);
     if (!match.hasMatch())
-        return {ado::adUserDefined, 0};
+        return {platform::adUserDefined, 0};
     const char letter = match.captured(1).toUpper().at(0).toLatin1();
     const bool binary = match.captured(3).contains(QLatin1String("NOCPTRANS"), Qt::CaseInsensitive);
     // The letters a view field can have are Visual FoxPro's.
     return columnTypeOf(letter, match.captured(2).toInt(), binary, true);
 }
 
-} // namespace foxpro
+} // namespace platform

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-namespace foxpro {
+namespace platform {
 
 // The ADO type code and DefinedSize a field is reported with.
 struct ColumnType {
@@ -19,4 +19,4 @@ ColumnType columnTypeOf(const FieldDescriptor &field, bool visualFoxPro);
 // and optional words such as "NOCPTRANS", e.g. "C(40)", "N(10,2)", "I", "M NOCPTRANS".
 ColumnType columnTypeOfDataType(const QString &dataType);
 
-} // namespace foxpro
+} // namespace platform

@@ -19,7 +19,7 @@
 #include <unistd.h>
 #endif
 
-namespace foxpro {
+namespace platform {
 
 namespace {
 
@@ -33,20 +33,20 @@ bool isSeparator(char c) { return c == '/'; }
 
 Failure accessDenied(const QString &name)
 {
-    return Failure(QStringLiteral("Access to file '%1' is denied.").arg(name), ado::AccessDenied);
+    return Failure(QStringLiteral("Access to file '%1' is denied.").arg(name), platform::AccessDenied);
 }
 
 Failure notRegular(const QString &name, FileKind kind)
 {
     switch (kind) {
     case FileKind::Folder:
-        return Failure(QStringLiteral("'%1' is a folder, not a file.").arg(name), ado::InvalidPath);
+        return Failure(QStringLiteral("'%1' is a folder, not a file.").arg(name), platform::InvalidPath);
     case FileKind::Loop:
         return Failure(QStringLiteral("'%1' cannot be opened: its symbolic links form a loop.").arg(name),
-                       ado::InvalidPath);
+                       platform::InvalidPath);
     default:
         return Failure(QStringLiteral("'%1' is not a regular file (a pipe, a device or a socket).").arg(name),
-                       ado::InvalidPath);
+                       platform::InvalidPath);
     }
 }
 
@@ -102,7 +102,7 @@ HANDLE openHandle(const QString &path, DWORD access, DWORD flags)
 
 Failure fileDoesNotExist(const QString &name)
 {
-    return Failure(QStringLiteral("File '%1' does not exist.").arg(name), ado::FileDoesNotExist);
+    return Failure(QStringLiteral("File '%1' does not exist.").arg(name), platform::FileDoesNotExist);
 }
 
 LocalPath LocalPath::fromText(const QString &text)
@@ -187,9 +187,9 @@ QList<FolderEntry> listFolder(const LocalPath &folder)
     if (!dir) {
         const FileKind kind = kindOfError(errno);
         if (kind == FileKind::Missing)
-            throw Failure(QStringLiteral("Folder '%1' does not exist.").arg(folder.text()), ado::FileDoesNotExist);
+            throw Failure(QStringLiteral("Folder '%1' does not exist.").arg(folder.text()), platform::FileDoesNotExist);
         if (kind == FileKind::Denied)
-            throw Failure(QStringLiteral("Access to folder '%1' is denied.").arg(folder.text()), ado::AccessDenied);
+            throw Failure(QStringLiteral("Access to folder '%1' is denied.").arg(folder.text()), platform::AccessDenied);
         throw notRegular(folder.text(), kind);
     }
     QList<FolderEntry> entries;
@@ -222,7 +222,7 @@ QList<FolderEntry> listFolder(const LocalPath &folder)
     if (error != 0)
         throw Failure(QStringLiteral("Folder '%1' cannot be read: %2")
                           .arg(folder.text(), QString::fromLocal8Bit(std::strerror(error))),
-                      ado::AccessDenied);
+                      platform::AccessDenied);
     return entries;
 }
 
@@ -316,8 +316,8 @@ QList<FolderEntry> listFolder(const LocalPath &folder)
     if (find == INVALID_HANDLE_VALUE) {
         const FileKind kind = kindOfError(GetLastError());
         if (kind == FileKind::Missing)
-            throw Failure(QStringLiteral("Folder '%1' does not exist.").arg(folder.text()), ado::FileDoesNotExist);
-        throw Failure(QStringLiteral("Access to folder '%1' is denied.").arg(folder.text()), ado::AccessDenied);
+            throw Failure(QStringLiteral("Folder '%1' does not exist.").arg(folder.text()), platform::FileDoesNotExist);
+        throw Failure(QStringLiteral("Access to folder '%1' is denied.").arg(folder.text()), platform::AccessDenied);
     }
     QList<FolderEntry> entries;
     do {
@@ -335,7 +335,7 @@ QList<FolderEntry> listFolder(const LocalPath &folder)
     const DWORD error = GetLastError();
     FindClose(find);
     if (error != ERROR_NO_MORE_FILES)
-        throw Failure(QStringLiteral("Folder '%1' cannot be read.").arg(folder.text()), ado::AccessDenied);
+        throw Failure(QStringLiteral("Folder '%1' cannot be read.").arg(folder.text()), platform::AccessDenied);
     return entries;
 }
 
@@ -397,7 +397,7 @@ QByteArray readSome(QFile &file, qint64 maxBytes, const QString &fileName)
     QByteArray bytes = file.read(maxBytes);
     if (file.error() != QFileDevice::NoError)
         throw Failure(QStringLiteral("File '%1' cannot be read: %2").arg(fileName, file.errorString()),
-                      ado::AccessDenied);
+                      platform::AccessDenied);
     return bytes;
 }
 
@@ -405,11 +405,11 @@ QByteArray readAt(QFile &file, qint64 offset, qint64 size, const QString &fileNa
 {
     if (!file.seek(offset))
         throw Failure(QStringLiteral("'%1' is corrupted: it ends before byte %2.").arg(fileName).arg(offset),
-                      ado::TableCorrupted);
+                      platform::TableCorrupted);
     const QByteArray bytes = readSome(file, size, fileName);
     if (bytes.size() != size)
         throw Failure(QStringLiteral("'%1' is corrupted: it ends before byte %2.").arg(fileName).arg(offset + size),
-                      ado::TableCorrupted);
+                      platform::TableCorrupted);
     return bytes;
 }
 
@@ -443,4 +443,4 @@ LocalPath resolveCaseInsensitive(const LocalPath &base, const QString &relative)
     return current;
 }
 
-} // namespace foxpro
+} // namespace platform

@@ -14,7 +14,7 @@
 
 #include <optional>
 
-namespace foxpro {
+namespace platform {
 
 // A path as the system spells it: bytes on POSIX (a file name that is not
 // valid in the system encoding keeps its bytes), UTF-16 on Windows.
@@ -106,4 +106,4 @@ bool holdStandardStream(int fd);
 // when the exact name is missing. Empty when there is none.
 LocalPath resolveCaseInsensitive(const LocalPath &base, const QString &relative);
 
-} // namespace foxpro
+} // namespace platform

@@ -5,23 +5,23 @@
 
 #include <QRegularExpression>
 
-namespace foxpro {
+namespace platform {
 
 namespace {
 
 
 Failure openFailure(const char *what)
 {
-    return Failure(QStringLiteral("Operation is not allowed when the %1 is open.").arg(QLatin1String(what)), ado::ObjectOpen);
+    return Failure(QStringLiteral("Operation is not allowed when the %1 is open.").arg(QLatin1String(what)), platform::ObjectOpen);
 }
 
 Failure closedFailure(const char *what)
 {
     return Failure(QStringLiteral("Operation is not allowed when the %1 is closed.").arg(QLatin1String(what)),
-                   ado::ObjectClosed);
+                   platform::ObjectClosed);
 }
 
-class ReaderConnection : public ado::Connection {
+class ReaderConnection : public platform::Connection {
 public:
     void setCursorLocation(int) override {}
 
@@ -32,7 +32,7 @@ public:
         m_source = DataSource::open(dataSourceOf(connectionString));
     }
 
-    int State() const override { return m_source ? ado::adStateOpen : ado::adStateClosed; }
+    int State() const override { return m_source ? platform::adStateOpen : platform::adStateClosed; }
 
     void Close() override
     {
@@ -40,7 +40,7 @@ public:
             throw closedFailure("connection");
         m_source.reset();
     }
-    std::unique_ptr<ado::Recordset> OpenSchema(int schema) override;
+    std::unique_ptr<platform::Recordset> OpenSchema(int schema) override;
 
     // The open data source; throws when the connection is closed.
     std::shared_ptr<DataSource> source() const
@@ -54,7 +54,7 @@ private:
     std::shared_ptr<DataSource> m_source;
 };
 
-std::shared_ptr<DataSource> sourceOf(ado::Connection &connection)
+std::shared_ptr<DataSource> sourceOf(platform::Connection &connection)
 {
     const auto *ours = dynamic_cast<const ReaderConnection *>(&connection);
     if (!ours)
@@ -62,12 +62,12 @@ std::shared_ptr<DataSource> sourceOf(ado::Connection &connection)
     return ours->source();
 }
 
-class ReaderRecordset : public ado::Recordset {
+class ReaderRecordset : public platform::Recordset {
 public:
     ReaderRecordset() = default;
     explicit ReaderRecordset(QList<TableEntry> rows) : m_rows(std::move(rows)), m_open(true) {}
 
-    void Open(const QString &source, ado::Connection &activeConnection, int, int) override
+    void Open(const QString &source, platform::Connection &activeConnection, int, int) override
     {
         static const QRegularExpression command(QStringLiteral(R"(^\s*select\s+\*\s+from\s+\[(.*)\]\s*;?\s*$)"),
                                                 QRegularExpression::CaseInsensitiveOption
@@ -77,12 +77,12 @@ public:
         const QRegularExpressionMatch match = command.match(source);
         if (!match.hasMatch())
             throw Failure(QStringLiteral("Only \"select * from [table]\" can be opened, not \"%1\".").arg(source),
-                          ado::UnsupportedCommand);
+                          platform::UnsupportedCommand);
         m_table = sourceOf(activeConnection)->describe(match.captured(1));
         m_open = true;
     }
 
-    int State() const override { return m_open ? ado::adStateOpen : ado::adStateClosed; }
+    int State() const override { return m_open ? platform::adStateOpen : platform::adStateClosed; }
 
     void Close() override
     {
@@ -103,7 +103,7 @@ public:
     {
         if (atEnd())
             throw Failure(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."),
-                          ado::ItemNotFound);
+                          platform::ItemNotFound);
         ++m_position;
     }
 
@@ -111,13 +111,13 @@ public:
     {
         if (atEnd())
             throw Failure(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."),
-                          ado::ItemNotFound);
+                          platform::ItemNotFound);
         const TableEntry &row = m_rows[m_position];
         if (column.compare(QLatin1String("TABLE_NAME"), Qt::CaseInsensitive) == 0)
             return row.name;
         if (column.compare(QLatin1String("TABLE_TYPE"), Qt::CaseInsensitive) == 0)
             return row.isView ? QStringLiteral("VIEW") : QStringLiteral("TABLE");
-        throw Failure(QStringLiteral("Column '%1' does not exist in the table list.").arg(column), ado::ItemNotFound);
+        throw Failure(QStringLiteral("Column '%1' does not exist in the table list.").arg(column), platform::ItemNotFound);
     }
 
     int fieldCount() const override
@@ -126,17 +126,17 @@ public:
         return m_table ? int(m_table->columns().size()) : 2;
     }
 
-    ado::Field field(int index) const override
+    platform::Field field(int index) const override
     {
         requireOpen();
         if (!m_table) {
             if (index == 0 || index == 1)
-                return {index == 0 ? QStringLiteral("TABLE_NAME") : QStringLiteral("TABLE_TYPE"), ado::adVarChar, 128};
+                return {index == 0 ? QStringLiteral("TABLE_NAME") : QStringLiteral("TABLE_TYPE"), platform::adVarChar, 128};
         } else if (index >= 0 && index < m_table->columns().size()) {
             const ColumnDescription &column = m_table->columns()[index];
             return {column.name, column.type, column.size};
         }
-        throw Failure(QStringLiteral("There is no field %1.").arg(index), ado::ItemNotFound);
+        throw Failure(QStringLiteral("There is no field %1.").arg(index), platform::ItemNotFound);
     }
 
 private:
@@ -152,23 +152,23 @@ private:
     bool m_open = false;
 };
 
-std::unique_ptr<ado::Recordset> ReaderConnection::OpenSchema(int schema)
+std::unique_ptr<platform::Recordset> ReaderConnection::OpenSchema(int schema)
 {
     const std::shared_ptr<DataSource> opened = source();
-    if (schema != ado::adSchemaTables)
+    if (schema != platform::adSchemaTables)
         throw Failure(QStringLiteral("Schema %1 is not supported; only the table list (20) is.").arg(schema),
-                      ado::UnsupportedCommand);
+                      platform::UnsupportedCommand);
     return std::make_unique<ReaderRecordset>(opened->tables());
 }
 
-class ReaderCatalog : public ado::Catalog {
+class ReaderCatalog : public platform::Catalog {
 public:
-    void setActiveConnection(ado::Connection &connection) override { m_source = sourceOf(connection); }
+    void setActiveConnection(platform::Connection &connection) override { m_source = sourceOf(connection); }
 
-    std::shared_ptr<const ado::CatalogTable> Tables(const QString &name) const override
+    std::shared_ptr<const platform::CatalogTable> Tables(const QString &name) const override
     {
         if (!m_source)
-            throw Failure(QStringLiteral("The catalog has no active connection."), ado::ObjectClosed);
+            throw Failure(QStringLiteral("The catalog has no active connection."), platform::ObjectClosed);
         return m_source->describe(name);
     }
 
@@ -176,19 +176,19 @@ private:
     std::shared_ptr<DataSource> m_source;
 };
 
-class ReaderFactory : public ado::Factory {
+class ReaderFactory : public platform::Factory {
 public:
-    std::unique_ptr<ado::Connection> createConnection() override { return std::make_unique<ReaderConnection>(); }
-    std::unique_ptr<ado::Recordset> createRecordset() override { return std::make_unique<ReaderRecordset>(); }
-    std::unique_ptr<ado::Catalog> createCatalog() override { return std::make_unique<ReaderCatalog>(); }
+    std::unique_ptr<platform::Connection> createConnection() override { return std::make_unique<ReaderConnection>(); }
+    std::unique_ptr<platform::Recordset> createRecordset() override { return std::make_unique<ReaderRecordset>(); }
+    std::unique_ptr<platform::Catalog> createCatalog() override { return std::make_unique<ReaderCatalog>(); }
 };
 
 } // namespace
 
-ado::Factory &readerFactory()
+platform::Factory &readerFactory()
 {
     static ReaderFactory instance;
     return instance;
 }
 
-} // namespace foxpro
+} // namespace platform

@@ -2,9 +2,9 @@
 
 #include "dataaccess.h"
 
-namespace foxpro {
+namespace platform {
 
 // The data access objects over our FoxPro reader.
-ado::Factory &readerFactory();
+platform::Factory &readerFactory();
 
-} // namespace foxpro
+} // namespace platform

@@ -5,7 +5,7 @@
 
 #include <QtEndian>
 
-namespace foxpro {
+namespace platform {
 
 namespace {
 
@@ -15,7 +15,7 @@ constexpr qint64 MemoLengthOffset = 4;
 
 Failure corrupted(const QString &fileName, const QString &what)
 {
-    return Failure(QStringLiteral("'%1' is corrupted: %2").arg(fileName, what), ado::TableCorrupted);
+    return Failure(QStringLiteral("'%1' is corrupted: %2").arg(fileName, what), platform::TableCorrupted);
 }
 
 } // namespace
@@ -66,4 +66,4 @@ QByteArray MemoFile::memo(quint32 block, qint64 maxLength) const
     return bytesAt(start + MemoHeadSize, length);
 }
 
-} // namespace foxpro
+} // namespace platform

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QString>
 
-namespace foxpro {
+namespace platform {
 
 // A FoxPro memo file (.fpt, or a container's .dct): a header with the block
 // size (big-endian), then memos that each start on a block with an 8-byte
@@ -35,4 +35,4 @@ private:
     quint32 m_blockSize = 0;
 };
 
-} // namespace foxpro
+} // namespace platform

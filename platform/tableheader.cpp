@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <optional>
 
-namespace foxpro {
+namespace platform {
 
 namespace {
 
@@ -51,12 +51,12 @@ bool isTerminator(char c)
 
 Failure notATable(const QString &fileName, const QString &what)
 {
-    return Failure(QStringLiteral("'%1' is not a table: %2").arg(fileName, what), ado::NotATable);
+    return Failure(QStringLiteral("'%1' is not a table: %2").arg(fileName, what), platform::NotATable);
 }
 
 Failure corrupted(const QString &fileName, const QString &what)
 {
-    return Failure(QStringLiteral("'%1' is corrupted: %2").arg(fileName, what), ado::TableCorrupted);
+    return Failure(QStringLiteral("'%1' is corrupted: %2").arg(fileName, what), platform::TableCorrupted);
 }
 
 FieldDescriptor parseDescriptor(QByteArrayView slot, bool level7, bool visualFoxPro, quint8 codePage)
@@ -300,4 +300,4 @@ TableHeader readTableHeader(const LocalPath &path)
     return readTableHeader(file, displayName(path));
 }
 
-} // namespace foxpro
+} // namespace platform

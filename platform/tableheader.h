@@ -7,7 +7,7 @@
 #include <QList>
 #include <QString>
 
-namespace foxpro {
+namespace platform {
 
 struct FieldDescriptor {
     QString name; // as stored up to its NUL, decoded in the table's code page
@@ -54,4 +54,4 @@ struct Backlink {
 };
 Backlink readBacklink(const LocalPath &path);
 
-} // namespace foxpro
+} // namespace platform

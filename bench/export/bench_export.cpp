@@ -294,7 +294,7 @@ void BM_DescriptionLookup(benchmark::State &state)
 {
     CommentedContainer &source = container(int(state.range(0)));
     Silent silent;
-    auto connection = ado::factory().createConnection();
+    auto connection = platform::factory().createConnection();
     connection->Open(ReportSource::containerFile(source.dbc).connectionString);
     qint64 lookups = 0;
     for (auto _ : state) {

@@ -6,7 +6,7 @@ namespace fake {
 
 namespace {
 
-class Connection : public ado::Connection {
+class Connection : public platform::Connection {
 public:
     explicit Connection(Factory &factory) : m_factory(factory) {}
     ~Connection() override
@@ -20,19 +20,19 @@ public:
     {
         m_factory.connectionStrings.append(connectionString);
         if (!m_factory.connectionOpens)
-            throw Failure(QStringLiteral("Invalid path or file name."), ado::InvalidPath);
+            throw Failure(QStringLiteral("Invalid path or file name."), platform::InvalidPath);
         m_open = true;
         ++m_factory.connectionsOpen;
     }
-    int State() const override { return m_open ? ado::adStateOpen : ado::adStateClosed; }
+    int State() const override { return m_open ? platform::adStateOpen : platform::adStateClosed; }
     void Close() override
     {
         if (!m_open)
-            throw Failure(QStringLiteral("The connection is closed."), ado::ObjectClosed);
+            throw Failure(QStringLiteral("The connection is closed."), platform::ObjectClosed);
         m_open = false;
         --m_factory.connectionsOpen;
     }
-    std::unique_ptr<ado::Recordset> OpenSchema(int schema) override;
+    std::unique_ptr<platform::Recordset> OpenSchema(int schema) override;
 
     Factory &m_factory;
 
@@ -41,7 +41,7 @@ private:
 };
 
 // The rows of the table list, or the fields of one table.
-class Recordset : public ado::Recordset {
+class Recordset : public platform::Recordset {
 public:
     explicit Recordset(Factory &factory) : m_factory(factory) {}
     ~Recordset() override
@@ -50,20 +50,20 @@ public:
             --m_factory.recordsetsOpen;
     }
 
-    void Open(const QString &source, ado::Connection &connection, int, int) override
+    void Open(const QString &source, platform::Connection &connection, int, int) override
     {
         if (m_open)
             throw Failure(QStringLiteral("The record set is already open."), 3705);
-        if (connection.State() != ado::adStateOpen)
-            throw Failure(QStringLiteral("The connection is closed."), ado::ObjectClosed);
+        if (connection.State() != platform::adStateOpen)
+            throw Failure(QStringLiteral("The connection is closed."), platform::ObjectClosed);
         const QString prefix = QStringLiteral("select * from [");
         if (!source.startsWith(prefix) || !source.endsWith(QLatin1Char(']')))
-            throw Failure(QStringLiteral("Unsupported command."), ado::UnsupportedCommand);
+            throw Failure(QStringLiteral("Unsupported command."), platform::UnsupportedCommand);
         const QString name = source.mid(prefix.size(), source.size() - prefix.size() - 1);
         const Table *table = m_factory.find(name);
         if (!table || !table->opens)
             throw Failure(QStringLiteral("File '%1.dbf' does not exist.").arg(name),
-                          ado::FileDoesNotExist);
+                          platform::FileDoesNotExist);
         m_fields = table->fields;
         setOpen();
     }
@@ -72,11 +72,11 @@ public:
         m_rows = rows;
         setOpen();
     }
-    int State() const override { return m_open ? ado::adStateOpen : ado::adStateClosed; }
+    int State() const override { return m_open ? platform::adStateOpen : platform::adStateClosed; }
     void Close() override
     {
         if (!m_open)
-            throw Failure(QStringLiteral("The record set is closed."), ado::ObjectClosed);
+            throw Failure(QStringLiteral("The record set is closed."), platform::ObjectClosed);
         m_open = false;
         --m_factory.recordsetsOpen;
         m_fields.clear();
@@ -94,10 +94,10 @@ public:
     int fieldCount() const override
     {
         if (!m_open)
-            throw Failure(QStringLiteral("The record set is closed."), ado::ObjectClosed);
+            throw Failure(QStringLiteral("The record set is closed."), platform::ObjectClosed);
         return int(m_fields.size());
     }
-    ado::Field field(int index) const override
+    platform::Field field(int index) const override
     {
         if (index < 0 || index >= m_fields.size())
             throw Failure(QStringLiteral("No field %1.").arg(index));
@@ -119,11 +119,11 @@ private:
     qsizetype m_row = 0;
 };
 
-std::unique_ptr<ado::Recordset> Connection::OpenSchema(int schema)
+std::unique_ptr<platform::Recordset> Connection::OpenSchema(int schema)
 {
     if (!m_open)
-        throw Failure(QStringLiteral("The connection is closed."), ado::ObjectClosed);
-    if (schema != ado::adSchemaTables)
+        throw Failure(QStringLiteral("The connection is closed."), platform::ObjectClosed);
+    if (schema != platform::adSchemaTables)
         throw Failure(QStringLiteral("Unsupported schema."));
     QStringList names;
     for (const Table &table : m_factory.tables)
@@ -133,7 +133,7 @@ std::unique_ptr<ado::Recordset> Connection::OpenSchema(int schema)
     return rows;
 }
 
-class CatalogTable : public ado::CatalogTable {
+class CatalogTable : public platform::CatalogTable {
 public:
     explicit CatalogTable(Table table) : m_table(std::move(table)) {}
     QString columnProperty(const QString &column, const QString &property) const override
@@ -152,16 +152,16 @@ private:
     Table m_table;
 };
 
-class Catalog : public ado::Catalog {
+class Catalog : public platform::Catalog {
 public:
     explicit Catalog(Factory &factory) : m_factory(factory) {}
-    void setActiveConnection(ado::Connection &connection) override
+    void setActiveConnection(platform::Connection &connection) override
     {
-        if (!m_factory.catalogAcceptsConnection || connection.State() != ado::adStateOpen)
+        if (!m_factory.catalogAcceptsConnection || connection.State() != platform::adStateOpen)
             throw Failure(QStringLiteral("The connection cannot be used."), 3001);
         m_connected = true;
     }
-    std::shared_ptr<const ado::CatalogTable> Tables(const QString &name) const override
+    std::shared_ptr<const platform::CatalogTable> Tables(const QString &name) const override
     {
         if (!m_connected)
             throw Failure(QStringLiteral("The catalog has no connection."), 3704);
@@ -178,19 +178,19 @@ private:
 
 } // namespace
 
-std::unique_ptr<ado::Connection> Factory::createConnection()
+std::unique_ptr<platform::Connection> Factory::createConnection()
 {
     return std::make_unique<Connection>(*this);
 }
 
-std::unique_ptr<ado::Recordset> Factory::createRecordset()
+std::unique_ptr<platform::Recordset> Factory::createRecordset()
 {
     if (recordsetCreationFails)
         throw Failure(QStringLiteral("ActiveX component can't create object."), 429);
     return std::make_unique<Recordset>(*this);
 }
 
-std::unique_ptr<ado::Catalog> Factory::createCatalog()
+std::unique_ptr<platform::Catalog> Factory::createCatalog()
 {
     ++catalogsCreated;
     return std::make_unique<Catalog>(*this);

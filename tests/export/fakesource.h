@@ -13,7 +13,7 @@ namespace fake {
 
 struct Field {
     QString name;
-    int type = ado::adChar;
+    int type = platform::adChar;
     int size = 10;
     QString description;
     bool hasDescription = true; // false: the catalog holds no "Description" for it
@@ -26,7 +26,7 @@ struct Table {
     bool inCatalog = true; // false: the catalog does not know it
 };
 
-class Factory : public ado::Factory {
+class Factory : public platform::Factory {
 public:
     QList<Table> tables;
     bool connectionOpens = true;
@@ -39,9 +39,9 @@ public:
     int connectionsOpen = 0; // open now
     int recordsetsOpen = 0;  // open now
 
-    std::unique_ptr<ado::Connection> createConnection() override;
-    std::unique_ptr<ado::Recordset> createRecordset() override;
-    std::unique_ptr<ado::Catalog> createCatalog() override;
+    std::unique_ptr<platform::Connection> createConnection() override;
+    std::unique_ptr<platform::Recordset> createRecordset() override;
+    std::unique_ptr<platform::Catalog> createCatalog() override;
 
     const Table *find(const QString &name) const;
 };
@@ -49,8 +49,8 @@ public:
 // Installs the factory for the lifetime of the object.
 class Installed {
 public:
-    explicit Installed(Factory &factory) { ado::setFactory(&factory); }
-    ~Installed() { ado::setFactory(nullptr); }
+    explicit Installed(Factory &factory) { platform::setFactory(&factory); }
+    ~Installed() { platform::setFactory(nullptr); }
     Installed(const Installed &) = delete;
     Installed &operator=(const Installed &) = delete;
 };

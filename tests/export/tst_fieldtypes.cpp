@@ -133,14 +133,14 @@ void FieldTypesTest::description()
     fake::Factory source;
     source.tables = {
         {QStringLiteral("orders"),
-         {{QStringLiteral("shipname"), ado::adChar, 40, QStringLiteral("Name of the receiver")},
-          {QStringLiteral("freight"), ado::adCurrency, 8, QString()},
-          {QStringLiteral("nodesc"), ado::adChar, 1, QString(), false}}},
-        {QStringLiteral("hidden"), {{QStringLiteral("a"), ado::adChar, 1, QStringLiteral("x")}}, true, false},
+         {{QStringLiteral("shipname"), platform::adChar, 40, QStringLiteral("Name of the receiver")},
+          {QStringLiteral("freight"), platform::adCurrency, 8, QString()},
+          {QStringLiteral("nodesc"), platform::adChar, 1, QString(), false}}},
+        {QStringLiteral("hidden"), {{QStringLiteral("a"), platform::adChar, 1, QStringLiteral("x")}}, true, false},
     };
     source.catalogAcceptsConnection = catalogAccepts;
     fake::Installed installed(source);
-    auto connection = ado::factory().createConnection();
+    auto connection = platform::factory().createConnection();
     connection->Open(QStringLiteral("Provider=vfpoledb.1;Data Source=x;Collating Sequence=general;"));
 
     RecordingSink sink;
@@ -148,16 +148,16 @@ void FieldTypesTest::description()
     QCOMPARE(sink.where(), reports);
     for (const Reported &r : sink.reports)
         QCOMPARE(r.location, QStringLiteral("in Orvallix2021/08/31.Foxpro1.GetFieldDesc_ADO "));
-    QCOMPARE(connection->State(), ado::adStateOpen); // the caller's connection stays open
+    QCOMPARE(connection->State(), platform::adStateOpen); // the caller's connection stays open
 }
 
 void FieldTypesTest::descriptionCreatesOneCatalogPerCall()
 {
     fake::Factory source;
-    source.tables = {{QStringLiteral("t"), {{QStringLiteral("a"), ado::adChar, 1, QStringLiteral("A")},
-                                            {QStringLiteral("b"), ado::adChar, 1, QStringLiteral("B")}}}};
+    source.tables = {{QStringLiteral("t"), {{QStringLiteral("a"), platform::adChar, 1, QStringLiteral("A")},
+                                            {QStringLiteral("b"), platform::adChar, 1, QStringLiteral("B")}}}};
     fake::Installed installed(source);
-    auto connection = ado::factory().createConnection();
+    auto connection = platform::factory().createConnection();
     connection->Open(QStringLiteral("any"));
     RecordingSink sink;
     QCOMPARE(Foxpro1::GetFieldDesc_ADO(QStringLiteral("t"), QStringLiteral("a"), *connection, sink), QStringLiteral("A"));

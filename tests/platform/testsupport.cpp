@@ -14,9 +14,9 @@ QString containerConnectionString(const QString &dbcPath)
     return QStringLiteral("Provider=vfpoledb.1;Data Source=") + dbcPath + QStringLiteral(";Collating Sequence=machine;");
 }
 
-std::unique_ptr<ado::Connection> openConnection(const QString &connectionString)
+std::unique_ptr<platform::Connection> openConnection(const QString &connectionString)
 {
-    std::unique_ptr<ado::Connection> connection = ado::factory().createConnection();
+    std::unique_ptr<platform::Connection> connection = platform::factory().createConnection();
     try {
         connection->Open(connectionString);
     } catch (const Failure &failure) {
@@ -26,10 +26,10 @@ std::unique_ptr<ado::Connection> openConnection(const QString &connectionString)
     return connection;
 }
 
-QStringList listTables(ado::Connection &connection)
+QStringList listTables(platform::Connection &connection)
 {
     QStringList names;
-    std::unique_ptr<ado::Recordset> rows = connection.OpenSchema(ado::adSchemaTables);
+    std::unique_ptr<platform::Recordset> rows = connection.OpenSchema(platform::adSchemaTables);
     for (; !rows->atEnd(); rows->MoveNext())
         names.append(rows->value(QStringLiteral("TABLE_NAME")));
     return names;

@@ -233,9 +233,9 @@ private slots:
         const QString table = dbc.isEmpty() ? QStringLiteral("t") : QStringLiteral("orders");
 
         const Caught caught = failureOf([&] {
-            const auto connection = ado::factory().createConnection();
+            const auto connection = platform::factory().createConnection();
             connection->Open(source);
-            const auto records = ado::factory().createRecordset();
+            const auto records = platform::factory().createRecordset();
             records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection, 3, 3);
         });
         QCOMPARE(caught.description, description);
@@ -285,7 +285,7 @@ private slots:
         writeFile(dir.filePath(QStringLiteral("t.dbf")), dbf);
         const auto connection = openConnection(folderConnectionString(dir.path()));
         QVERIFY(connection);
-        const auto records = ado::factory().createRecordset();
+        const auto records = platform::factory().createRecordset();
         records->Open(QStringLiteral("select * from [t]"), *connection, 3, 3);
         QStringList names;
         for (int i = 0; i < records->fieldCount(); ++i)
@@ -311,7 +311,7 @@ private slots:
         dct.close();
         const auto connection = openConnection(containerConnectionString(dir.filePath(QStringLiteral("c.dbc"))));
         QVERIFY(connection);
-        const auto catalog = ado::factory().createCatalog();
+        const auto catalog = platform::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         QCOMPARE(catalog->Tables(QStringLiteral("orders"))->columnProperty(QStringLiteral("name"),
                                                                            QStringLiteral("Description")),
@@ -342,7 +342,7 @@ private slots:
         writeFile(dir.filePath(QStringLiteral("c.dct")), files.dct);
         const auto connection = openConnection(containerConnectionString(dir.filePath(QStringLiteral("c.dbc"))));
         QVERIFY(connection);
-        const auto catalog = ado::factory().createCatalog();
+        const auto catalog = platform::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         const auto table = catalog->Tables(QStringLiteral("orders"));
         QStringList descriptions;
@@ -376,7 +376,7 @@ private slots:
         const auto connection = openConnection(folderConnectionString(dir.filePath(QStringLiteral("inner"))));
         QVERIFY(connection);
         const Caught caught = failureOf([&] {
-            const auto records = ado::factory().createRecordset();
+            const auto records = platform::factory().createRecordset();
             records->Open(QStringLiteral("select * from [") + name + QStringLiteral("]"), *connection, 3, 3);
         });
         QCOMPARE(caught.number, 1);
@@ -394,7 +394,7 @@ private slots:
         writeFile(dir.filePath(QStringLiteral("c.dbc")), QByteArray("not a container"));
         const auto connection = openConnection(folderConnectionString(dir.path()));
         QVERIFY(connection);
-        const auto records = ado::factory().createRecordset();
+        const auto records = platform::factory().createRecordset();
         records->Open(QStringLiteral("select * from [orders]"), *connection, 3, 3);
         QCOMPARE(records->field(0).name, QStringLiteral("name"));
     }

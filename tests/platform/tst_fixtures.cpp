@@ -74,7 +74,7 @@ private slots:
     {
         QFETCH(QString, source);
         QFETCH(QStringList, expected);
-        const std::unique_ptr<ado::Connection> connection = openConnection(sourceString(source));
+        const std::unique_ptr<platform::Connection> connection = openConnection(sourceString(source));
         QVERIFY(connection);
         QCOMPARE(listTables(*connection), expected);
     }
@@ -198,18 +198,18 @@ private slots:
         QFETCH(int, size);
         QFETCH(QString, description);
 
-        const std::unique_ptr<ado::Connection> connection = openConnection(sourceString(source));
+        const std::unique_ptr<platform::Connection> connection = openConnection(sourceString(source));
         QVERIFY(connection);
-        const std::unique_ptr<ado::Recordset> records = ado::factory().createRecordset();
+        const std::unique_ptr<platform::Recordset> records = platform::factory().createRecordset();
         records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection, 3, 3);
-        QCOMPARE(records->State(), ado::adStateOpen);
+        QCOMPARE(records->State(), platform::adStateOpen);
         QCOMPARE(records->fieldCount(), count);
-        const ado::Field field = records->field(index);
+        const platform::Field field = records->field(index);
         QCOMPARE(field.name, name);
         QCOMPARE(field.type, type);
         QCOMPARE(field.definedSize, size);
 
-        const std::unique_ptr<ado::Catalog> catalog = ado::factory().createCatalog();
+        const std::unique_ptr<platform::Catalog> catalog = platform::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         QCOMPARE(catalog->Tables(table)->columnProperty(name, QStringLiteral("Description")), description);
     }
@@ -237,7 +237,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(int, number);
         QFETCH(QString, description);
-        const Caught caught = failureOf([&] { foxpro::readTableHeader(foxpro::LocalPath::fromText(fixture(file))); });
+        const Caught caught = failureOf([&] { platform::readTableHeader(platform::LocalPath::fromText(fixture(file))); });
         QCOMPARE(caught.number, number);
         QCOMPARE(caught.description, description);
     }
@@ -254,10 +254,10 @@ private slots:
             const QDir dir(folders[i]);
             for (const QString &sub : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
                 folders.append(dir.filePath(sub));
-            const std::unique_ptr<ado::Connection> connection = openConnection(folderConnectionString(folders[i]));
+            const std::unique_ptr<platform::Connection> connection = openConnection(folderConnectionString(folders[i]));
             QVERIFY(connection);
             for (const QString &table : listTables(*connection)) {
-                const std::unique_ptr<ado::Recordset> records = ado::factory().createRecordset();
+                const std::unique_ptr<platform::Recordset> records = platform::factory().createRecordset();
                 const Caught caught = failureOf([&] {
                     records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection, 3, 3);
                 });
@@ -266,7 +266,7 @@ private slots:
                     refused.append(table);
                 } else {
                     // (infused's polygon.dbf legally has no fields at all.)
-                    QCOMPARE(records->State(), ado::adStateOpen);
+                    QCOMPARE(records->State(), platform::adStateOpen);
                 }
             }
         }
@@ -285,7 +285,7 @@ private slots:
     void fuzzInputsNeverCrash()
     {
         QFETCH(QString, file);
-        const Caught caught = failureOf([&] { foxpro::readTableHeader(foxpro::LocalPath::fromText(fixture(file))); });
+        const Caught caught = failureOf([&] { platform::readTableHeader(platform::LocalPath::fromText(fixture(file))); });
         QVERIFY(caught.number == 15 || caught.number == 2091);
         QVERIFY(caught.description.startsWith(QLatin1Char('\'') + QFileInfo(file).fileName() + QLatin1Char('\'')));
     }

@@ -16,14 +16,14 @@ using namespace xbasewriter;
 
 namespace {
 
-std::unique_ptr<ado::Recordset> openTable(ado::Connection &connection, const QString &table)
+std::unique_ptr<platform::Recordset> openTable(platform::Connection &connection, const QString &table)
 {
-    std::unique_ptr<ado::Recordset> records = ado::factory().createRecordset();
+    std::unique_ptr<platform::Recordset> records = platform::factory().createRecordset();
     records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), connection, 3, 3);
     return records;
 }
 
-QStringList fieldNames(ado::Recordset &records)
+QStringList fieldNames(platform::Recordset &records)
 {
     QStringList names;
     for (int i = 0; i < records.fieldCount(); ++i)
@@ -32,16 +32,16 @@ QStringList fieldNames(ado::Recordset &records)
 }
 
 // A factory that counts what it creates and otherwise hands out the reader's objects.
-class CountingFactory : public ado::Factory {
+class CountingFactory : public platform::Factory {
 public:
-    explicit CountingFactory(ado::Factory &inner) : m_inner(inner) {}
-    std::unique_ptr<ado::Connection> createConnection() override { ++created; return m_inner.createConnection(); }
-    std::unique_ptr<ado::Recordset> createRecordset() override { ++created; return m_inner.createRecordset(); }
-    std::unique_ptr<ado::Catalog> createCatalog() override { ++created; return m_inner.createCatalog(); }
+    explicit CountingFactory(platform::Factory &inner) : m_inner(inner) {}
+    std::unique_ptr<platform::Connection> createConnection() override { ++created; return m_inner.createConnection(); }
+    std::unique_ptr<platform::Recordset> createRecordset() override { ++created; return m_inner.createRecordset(); }
+    std::unique_ptr<platform::Catalog> createCatalog() override { ++created; return m_inner.createCatalog(); }
     int created = 0;
 
 private:
-    ado::Factory &m_inner;
+    platform::Factory &m_inner;
 };
 
 } // namespace
@@ -217,7 +217,7 @@ private slots:
         writeTable(m_dir->filePath(QStringLiteral("free.dbf")), layout);
         const auto connection = openConnection(containerConnectionString(m_dir->filePath(QStringLiteral("db.dbc"))));
         QVERIFY(connection);
-        const auto catalog = ado::factory().createCatalog();
+        const auto catalog = platform::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         QCOMPARE(catalog->Tables(QStringLiteral("free"))->columnProperty(QStringLiteral("long"), QStringLiteral("Description")),
                  comment);
@@ -279,7 +279,7 @@ private slots:
         QCOMPARE(view->field(2).type, 3);
         QCOMPARE(view->field(3).type, 205);
 
-        const auto catalog = ado::factory().createCatalog();
+        const auto catalog = platform::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         const auto table = catalog->Tables(QStringLiteral("Order Lines"));
         QCOMPARE(table->columnProperty(QStringLiteral("order_identifier"), QStringLiteral("Description")),
@@ -302,7 +302,7 @@ private slots:
         QCOMPARE(listTables(*folder), (QStringList{"alpha", "ordlines"}));
         QCOMPARE(fieldNames(*openTable(*folder, QStringLiteral("ordlines"))),
                  (QStringList{"order_identifier", "quantity_ordered"}));
-        const auto folderCatalog = ado::factory().createCatalog();
+        const auto folderCatalog = platform::factory().createCatalog();
         folderCatalog->setActiveConnection(*folder);
         QCOMPARE(folderCatalog->Tables(QStringLiteral("ordlines"))
                      ->columnProperty(QStringLiteral("order_identifier"), QStringLiteral("Description")),
@@ -376,7 +376,7 @@ private slots:
         // A reader that loses its place throws "corrupted": reported as a plain failure.
         QList<int> ids;
         QCOMPARE(failureOf([&] {
-                     for (const foxpro::Property &property : foxpro::parseProperties(tableProperties, QStringLiteral("c.dct")))
+                     for (const platform::Property &property : platform::parseProperties(tableProperties, QStringLiteral("c.dct")))
                          ids.append(int(property.id));
                  }).description,
                  QString());
@@ -390,13 +390,13 @@ private slots:
         products.fields = {name, {QStringLiteral("unit_price"), QStringLiteral("Price per unit"), {}}};
         container.tables = {products};
         const ContainerFiles files = containerBytes(container);
-        foxpro::ContainerModel model;
+        platform::ContainerModel model;
         QCOMPARE(failureOf([&] {
-                     model = foxpro::parseContainer(files.dbc, foxpro::MemoFile(files.dct, QStringLiteral("c.dct")),
+                     model = platform::parseContainer(files.dbc, platform::MemoFile(files.dct, QStringLiteral("c.dct")),
                                                     QStringLiteral("c.dbc"));
                  }).description,
                  QString());
-        const foxpro::ContainerObject *table = model.findTable(QStringLiteral("products"));
+        const platform::ContainerObject *table = model.findTable(QStringLiteral("products"));
         QVERIFY(table);
         QCOMPARE(table->path, QStringLiteral("products.dbf"));
         QCOMPARE(table->comment, tableComment);
@@ -413,7 +413,7 @@ private slots:
         QVERIFY(connection);
         QCOMPARE(fieldNames(*openTable(*connection, QStringLiteral("products"))),
                  (QStringList{"product_name", "unit_price"}));
-        const auto catalog = ado::factory().createCatalog();
+        const auto catalog = platform::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         const auto described = catalog->Tables(QStringLiteral("Products"));
         QCOMPARE(described->columnProperty(QStringLiteral("product_name"), QStringLiteral("Description")), fieldComment);
@@ -437,7 +437,7 @@ private slots:
         // Parsed once: with the files gone, the catalog still answers from the connection's model.
         QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("c.dbc"))));
         QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("t.dbf"))));
-        const auto catalog = ado::factory().createCatalog();
+        const auto catalog = platform::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         QCOMPARE(catalog->Tables(QStringLiteral("T"))->columnProperty(QStringLiteral("field_one"), QStringLiteral("Description")),
                  QStringLiteral("One"));
@@ -477,7 +477,7 @@ private slots:
     {
         QFETCH(QString, connectionString);
         QFETCH(QString, dataSource);
-        QCOMPARE(foxpro::dataSourceOf(connectionString), dataSource);
+        QCOMPARE(platform::dataSourceOf(connectionString), dataSource);
     }
 
     void connectionStates()
@@ -487,28 +487,28 @@ private slots:
         layout.fields = {{"A", 'C', 1}};
         writeTable(m_dir->filePath(QStringLiteral("a;b/only.dbf")), layout);
 
-        const auto connection = ado::factory().createConnection();
-        QCOMPARE(connection->State(), ado::adStateClosed);
+        const auto connection = platform::factory().createConnection();
+        QCOMPARE(connection->State(), platform::adStateClosed);
         connection->setCursorLocation(2);
         connection->Open(folderConnectionString(m_dir->filePath(QStringLiteral("a;b"))));
-        QCOMPARE(connection->State(), ado::adStateOpen);
+        QCOMPARE(connection->State(), platform::adStateOpen);
         QCOMPARE(failureOf([&] { connection->Open(folderConnectionString(m_dir->path())); }).number, 3705);
         QCOMPARE(listTables(*connection), QStringList{"only"});
-        const auto rows = connection->OpenSchema(ado::adSchemaTables);
+        const auto rows = connection->OpenSchema(platform::adSchemaTables);
         QCOMPARE(rows->value(QStringLiteral("TABLE_TYPE")), QStringLiteral("TABLE"));
         QCOMPARE(failureOf([&] { rows->value(QStringLiteral("NO_SUCH")); }).number, 3265);
         rows->MoveNext();
         QVERIFY(rows->atEnd());
         QCOMPARE(failureOf([&] { rows->MoveNext(); }).number, 3265);
-        QCOMPARE(failureOf([&] { connection->OpenSchema(4); }).number, ado::UnsupportedCommand);
+        QCOMPARE(failureOf([&] { connection->OpenSchema(4); }).number, platform::UnsupportedCommand);
         connection->Close();
-        QCOMPARE(connection->State(), ado::adStateClosed);
-        QCOMPARE(failureOf([&] { connection->Close(); }).number, ado::ObjectClosed);
-        QCOMPARE(failureOf([&] { connection->OpenSchema(ado::adSchemaTables); }).number, ado::ObjectClosed);
-        const auto records = ado::factory().createRecordset();
+        QCOMPARE(connection->State(), platform::adStateClosed);
+        QCOMPARE(failureOf([&] { connection->Close(); }).number, platform::ObjectClosed);
+        QCOMPARE(failureOf([&] { connection->OpenSchema(platform::adSchemaTables); }).number, platform::ObjectClosed);
+        const auto records = platform::factory().createRecordset();
         QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select * from [only]"), *connection, 3, 3); }).number,
-                 ado::ObjectClosed);
-        QCOMPARE(records->State(), ado::adStateClosed);
+                 platform::ObjectClosed);
+        QCOMPARE(records->State(), platform::adStateClosed);
     }
 
     void openErrors_data()
@@ -539,11 +539,11 @@ private slots:
         QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("nomemo.dct"))));
 
         const QString path = dataSource.isEmpty() ? QString() : m_dir->filePath(dataSource);
-        const auto connection = ado::factory().createConnection();
+        const auto connection = platform::factory().createConnection();
         const Caught caught = failureOf([&] { connection->Open(containerConnectionString(path)); });
         QCOMPARE(caught.number, number);
         QCOMPARE(caught.description, description.contains(QLatin1String("%1")) ? description.arg(m_dir->path()) : description);
-        QCOMPARE(connection->State(), ado::adStateClosed);
+        QCOMPARE(connection->State(), platform::adStateClosed);
     }
 
     void recordsetErrors()
@@ -553,9 +553,9 @@ private slots:
         writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
         const auto connection = openConnection(folderConnectionString(m_dir->path()));
         QVERIFY(connection);
-        const auto records = ado::factory().createRecordset();
+        const auto records = platform::factory().createRecordset();
         QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select a from [t]"), *connection, 3, 3); }).number,
-                 ado::UnsupportedCommand);
+                 platform::UnsupportedCommand);
         const Caught missing = failureOf([&] { records->Open(QStringLiteral("select * from [nosuch]"), *connection, 3, 3); });
         QCOMPARE(missing.number, 1);
         QCOMPARE(missing.description, QStringLiteral("File 'nosuch.dbf' does not exist."));
@@ -565,24 +565,24 @@ private slots:
         QCOMPARE(failureOf([&] { records->field(1); }).number, 3265);
         QCOMPARE(failureOf([&] { records->field(-1); }).number, 3265);
         records->Close();
-        QCOMPARE(records->State(), ado::adStateClosed);
-        QCOMPARE(failureOf([&] { records->fieldCount(); }).number, ado::ObjectClosed);
-        QCOMPARE(failureOf([&] { records->Close(); }).number, ado::ObjectClosed);
+        QCOMPARE(records->State(), platform::adStateClosed);
+        QCOMPARE(failureOf([&] { records->fieldCount(); }).number, platform::ObjectClosed);
+        QCOMPARE(failureOf([&] { records->Close(); }).number, platform::ObjectClosed);
         records->Open(QStringLiteral("select * from [t]"), *connection, 3, 3);
-        QCOMPARE(records->State(), ado::adStateOpen);
-        const auto catalog = ado::factory().createCatalog();
-        QCOMPARE(failureOf([&] { catalog->Tables(QStringLiteral("t")); }).number, ado::ObjectClosed);
+        QCOMPARE(records->State(), platform::adStateOpen);
+        const auto catalog = platform::factory().createCatalog();
+        QCOMPARE(failureOf([&] { catalog->Tables(QStringLiteral("t")); }).number, platform::ObjectClosed);
     }
 
     void factorySeam()
     {
-        CountingFactory counting(ado::factory());
-        ado::setFactory(&counting);
-        const auto connection = ado::factory().createConnection();
-        ado::setFactory(nullptr);
+        CountingFactory counting(platform::factory());
+        platform::setFactory(&counting);
+        const auto connection = platform::factory().createConnection();
+        platform::setFactory(nullptr);
         QCOMPARE(counting.created, 1);
-        QVERIFY(&ado::factory() != &counting);
-        QCOMPARE(connection->State(), ado::adStateClosed);
+        QVERIFY(&platform::factory() != &counting);
+        QCOMPARE(connection->State(), platform::adStateClosed);
     }
 
 private:

@@ -2,18 +2,18 @@
 
 namespace {
 
-ado::Factory &readerFactory()
+platform::Factory &readerFactory()
 {
-    ado::setFactory(nullptr);
-    return ado::factory();
+    platform::setFactory(nullptr);
+    return platform::factory();
 }
 
-class WatchedRecordset final : public ado::Recordset {
+class WatchedRecordset final : public platform::Recordset {
 public:
-    WatchedRecordset(std::unique_ptr<ado::Recordset> inner, const WrappedFactory &owner)
+    WatchedRecordset(std::unique_ptr<platform::Recordset> inner, const WrappedFactory &owner)
         : m_inner(std::move(inner)), m_owner(owner) {}
 
-    void Open(const QString &source, ado::Connection &connection, int cursorType, int lockType) override
+    void Open(const QString &source, platform::Connection &connection, int cursorType, int lockType) override
     {
         if (m_owner.beforeOpen)
             m_owner.beforeOpen(source);
@@ -25,21 +25,21 @@ public:
     void MoveNext() override { m_inner->MoveNext(); }
     QString value(const QString &column) const override { return m_inner->value(column); }
     int fieldCount() const override { return m_inner->fieldCount(); }
-    ado::Field field(int index) const override { return m_inner->field(index); }
+    platform::Field field(int index) const override { return m_inner->field(index); }
 
 private:
-    std::unique_ptr<ado::Recordset> m_inner;
+    std::unique_ptr<platform::Recordset> m_inner;
     const WrappedFactory &m_owner;
 };
 
 // A connection that never opens: nothing else of it is reached.
-class ClosedConnection final : public ado::Connection {
+class ClosedConnection final : public platform::Connection {
 public:
     void setCursorLocation(int) override {}
-    void Open(const QString &) override { throw Failure(WrappedFactory::openFailure, ado::AccessDenied); }
-    int State() const override { return ado::adStateClosed; }
+    void Open(const QString &) override { throw Failure(WrappedFactory::openFailure, platform::AccessDenied); }
+    int State() const override { return platform::adStateClosed; }
     void Close() override {}
-    std::unique_ptr<ado::Recordset> OpenSchema(int) override
+    std::unique_ptr<platform::Recordset> OpenSchema(int) override
     {
         throw Failure(QStringLiteral("The connection is closed."));
     }
@@ -49,15 +49,15 @@ public:
 
 WrappedFactory::WrappedFactory() : m_reader(readerFactory())
 {
-    ado::setFactory(this);
+    platform::setFactory(this);
 }
 
 WrappedFactory::~WrappedFactory()
 {
-    ado::setFactory(nullptr);
+    platform::setFactory(nullptr);
 }
 
-std::unique_ptr<ado::Connection> WrappedFactory::createConnection()
+std::unique_ptr<platform::Connection> WrappedFactory::createConnection()
 {
     if (failConnectionCreation)
         throw Failure(QStringLiteral("Class not registered"), 429);
@@ -66,12 +66,12 @@ std::unique_ptr<ado::Connection> WrappedFactory::createConnection()
     return m_reader.createConnection();
 }
 
-std::unique_ptr<ado::Recordset> WrappedFactory::createRecordset()
+std::unique_ptr<platform::Recordset> WrappedFactory::createRecordset()
 {
     return std::make_unique<WatchedRecordset>(m_reader.createRecordset(), *this);
 }
 
-std::unique_ptr<ado::Catalog> WrappedFactory::createCatalog()
+std::unique_ptr<platform::Catalog> WrappedFactory::createCatalog()
 {
     if (failCatalogCreation)
         throw Failure(QStringLiteral("Class not registered"), 429);

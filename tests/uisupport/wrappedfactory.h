@@ -9,7 +9,7 @@
 
 #include <functional>
 
-class WrappedFactory final : public ado::Factory {
+class WrappedFactory final : public platform::Factory {
 public:
     WrappedFactory();
     ~WrappedFactory() override;
@@ -22,10 +22,10 @@ public:
     // Runs before each record set Open, with its source text.
     std::function<void(const QString &)> beforeOpen;
 
-    std::unique_ptr<ado::Connection> createConnection() override;
-    std::unique_ptr<ado::Recordset> createRecordset() override;
-    std::unique_ptr<ado::Catalog> createCatalog() override;
+    std::unique_ptr<platform::Connection> createConnection() override;
+    std::unique_ptr<platform::Recordset> createRecordset() override;
+    std::unique_ptr<platform::Catalog> createCatalog() override;
 
 private:
-    ado::Factory &m_reader;
+    platform::Factory &m_reader;
 };
