@@ -1,0 +1,36 @@
+#pragma once
+
+// The data dictionary of a source in each format orvalle-report and the table
+// window offer beside the text report. Every writer takes the whole model and
+// returns the whole document; text from the files never breaks the structure
+// of the document (escaped or quoted as the format requires).
+
+#include "sourcemodel.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace exporting {
+
+enum class DictionaryFormat { Json, Markdown, Html, Postgres, Sqlite };
+
+// "json", "markdown", "html", "postgres", "sqlite"; none for any other word.
+std::optional<DictionaryFormat> dictionaryFormatNamed(const QString &name);
+QString dictionaryFormatName(DictionaryFormat format);
+
+// The format's own name and version, written into the JSON document.
+inline constexpr const char *JsonFormatName = "orvalle-dictionary";
+inline constexpr int JsonFormatVersion = 1;
+
+QByteArray jsonDictionary(const platform::SourceModel &source);
+QByteArray markdownDictionary(const platform::SourceModel &source);
+QByteArray htmlDictionary(const platform::SourceModel &source);
+QByteArray postgresSchema(const platform::SourceModel &source);
+QByteArray sqliteSchema(const platform::SourceModel &source);
+
+// Any of the above by format.
+QByteArray writeDictionary(DictionaryFormat format, const platform::SourceModel &source);
+
+} // namespace exporting

@@ -1,0 +1,142 @@
+#pragma once
+
+// Everything a source's files say about its structure, read from table
+// headers, memo files, the container and index files, with no record data.
+
+#include "fileaccess.h"
+#include "indexfile.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace platform {
+
+struct FieldModel {
+    int position = 0;    // 1-based among the fields a user sees (system fields excluded)
+    QString name;        // the long name where the container has one, else the table's
+    QString shortName;   // the name in the table's header, when it differs from name
+    char type = 0;       // the type letter as stored
+    QString typeName;    // "Character", "Numeric", … (fieldTypeName)
+    int width = 0;
+    int decimals = 0;
+    bool nullable = false;
+    bool binary = false; // no code-page translation
+    bool autoIncrement = false;
+    qint64 nextValue = 0; // autoincrement only
+    int step = 0;         // autoincrement only
+    QString defaultValue; // FoxPro expression text
+    QString rule;
+    QString ruleText;
+    QString caption;
+    QString format;
+    QString inputMask;
+    QString comment;
+};
+
+enum class TagKind { Primary, Candidate, Unique, Regular };
+
+struct IndexModel {
+    QString name;
+    QString expression;
+    QString filter;
+    TagKind kind = TagKind::Regular;
+    bool descending = false;
+    QString collation; // "MACHINE" when the file names none
+};
+
+struct MemoModel {
+    QString file;      // relative to the source's folder
+    int blockSize = 0; // 0 when the file is missing or unreadable
+    bool present = false;
+};
+
+struct TableModel {
+    QString name;
+    QString file;     // the .dbf relative to the source's folder
+    QString dialect;  // "dBase III", "Visual FoxPro", … (dialectName)
+    quint8 version = 0;
+    quint8 codePageMark = 0;
+    QString codePage; // "1252 (Windows ANSI)", … empty when the mark is 0
+    quint32 recordCount = 0;
+    std::optional<QDate> lastUpdate; // none when the header's date is not a date
+    int headerLength = 0;
+    int recordLength = 0;
+    std::optional<MemoModel> memo; // when the table has memo fields or says it has a memo file
+    QString comment;
+    QString rule;
+    QString ruleText;
+    QString insertTrigger;
+    QString updateTrigger;
+    QString deleteTrigger;
+    QString primaryKey; // the primary tag's name, as the container stores it
+    QList<FieldModel> fields;
+    QList<IndexModel> indexes; // in creation order
+    bool indexesKnown = false; // a structural index was read
+};
+
+struct ViewFieldModel {
+    QString name;
+    QString dataType; // as the container stores it, e.g. "C(40)"
+    QString comment;
+};
+
+struct ViewModel {
+    QString name;
+    QString sql;
+    bool remote = false;
+    QString connection; // remote views only
+    QString comment;
+    QList<ViewFieldModel> fields;
+};
+
+struct RelationModel {
+    QString parentTable;
+    QString parentTag;
+    QString childTable;
+    QString childTag;
+    // Referential integrity, one word each: "cascade", "restrict", "ignore", or empty.
+    QString onUpdate;
+    QString onDelete;
+    QString onInsert;
+};
+
+enum class Severity { Warning, Error };
+
+struct Finding {
+    Severity severity = Severity::Warning;
+    QString place;   // the table (or file) the finding is about; empty for the whole source
+    QString message; // one line
+};
+
+struct SourceModel {
+    enum class Kind { Folder, Container };
+    Kind kind = Kind::Folder;
+    QString path;    // as given
+    QString comment; // the container's
+    quint8 codePageMark = 0; // the container's
+    QList<TableModel> tables;
+    QList<ViewModel> views;
+    QList<RelationModel> relations;
+    QList<Finding> findings;
+};
+
+// Names a user reads: "Character", "Numeric", "DateTime", … for a type letter
+// ("Unknown (X)" for a letter no dialect defines); "dBase III", "FoxPro 2.x",
+// "Visual FoxPro", … for a version byte; "1252 (Windows ANSI)", … for a code
+// page mark (empty for 0, "mark 0xNN" for one no table should carry).
+QString fieldTypeName(char letter);
+QString dialectName(quint8 version);
+QString codePageName(quint8 mark);
+
+// Reads the structure of the source at path (a folder of free tables or a
+// .dbc). An empty selection means every table and view; otherwise only those
+// named (case-insensitively), in the order the source lists them. Throws
+// Failure when the source itself cannot be opened; a table that cannot be
+// read becomes a finding.
+SourceModel readSourceModel(const QString &path, const QStringList &selection = {});
+
+} // namespace platform
