@@ -1,0 +1,332 @@
+#include "indexfile.h"
+
+#include "codepage.h"
+#include "dataaccess.h"
+
+#include <QSet>
+#include <QtEndian>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+constexpr qint64 PageSize = 512;
+constexpr qint64 HeaderSize = 1024;
+constexpr quint32 NoPage = 0xFFFFFFFF;
+
+// Header (directory and tag alike).
+constexpr qsizetype RootOffset = 0;
+constexpr qsizetype KeyLengthOffset = 12;
+constexpr qsizetype OptionsOffset = 14;
+constexpr qsizetype CollationOffset = 494;
+constexpr qsizetype CollationSize = 8;
+constexpr qsizetype OrderOffset = 502;
+constexpr qsizetype ForPositionOffset = 504;
+constexpr qsizetype ForLengthOffset = 506;
+constexpr qsizetype KeyPositionOffset = 508;
+constexpr qsizetype KeyExpressionLengthOffset = 510;
+constexpr qsizetype PoolOffset = 512;
+constexpr qsizetype PoolSize = 512;
+
+constexpr quint8 OptionUnique = 0x01;
+constexpr quint8 OptionCandidate = 0x04;
+constexpr quint8 OptionHasFor = 0x08;
+constexpr quint8 OptionCompact = 0x20;
+constexpr quint8 OptionCompound = 0x40;
+
+constexpr int DirectoryKeyLength = 10;
+
+// Nodes.
+constexpr qsizetype AttributesOffset = 0;
+constexpr qsizetype KeyCountOffset = 2;
+constexpr qsizetype RightSiblingOffset = 8;
+constexpr quint16 AttributeLeaf = 0x02;
+constexpr qsizetype InteriorEntriesOffset = 12;
+constexpr qsizetype InteriorEntriesSize = 500;
+constexpr qsizetype InteriorPointerSize = 4; // record number, then child, both big-endian
+
+constexpr qsizetype RecordMaskOffset = 14;
+constexpr qsizetype DuplicateMaskOffset = 18;
+constexpr qsizetype TrailMaskOffset = 19;
+constexpr qsizetype RecordBitsOffset = 20;
+constexpr qsizetype DuplicateBitsOffset = 21;
+constexpr qsizetype TrailBitsOffset = 22;
+constexpr qsizetype EntrySizeOffset = 23;
+constexpr qsizetype LeafEntriesOffset = 24;
+constexpr qsizetype LeafAreaSize = 488;
+constexpr int MaxEntrySize = 8; // bytes decoded into one 64-bit value
+
+// No real directory is deeper than a few levels; more means a crafted chain.
+constexpr int MaxDepth = 32;
+
+// A key must leave room for at least one entry of an interior node.
+constexpr int MaxKeyLength = int(InteriorEntriesSize) - 2 * int(InteriorPointerSize);
+
+Failure notCompound(const QString &fileName, const QString &what)
+{
+    return Failure(QStringLiteral("'%1' is not a compound index: %2").arg(fileName, what), platform::TableCorrupted);
+}
+
+Failure corrupted(const QString &fileName, const QString &what)
+{
+    return Failure(QStringLiteral("'%1' is corrupted: %2").arg(fileName, what), platform::TableCorrupted);
+}
+
+QString hex(quint32 offset)
+{
+    return QStringLiteral("0x%1").arg(offset, 0, 16);
+}
+
+// Where the parser's pages come from: bytes in memory or an open file. Both
+// are only ever asked for ranges already checked against size().
+class PageSource {
+public:
+    virtual ~PageSource() = default;
+    virtual qint64 size() const = 0;
+    virtual QByteArray read(qint64 offset, qint64 length) = 0;
+};
+
+class BytesSource final : public PageSource {
+public:
+    explicit BytesSource(QByteArrayView bytes) : m_bytes(bytes) {}
+    qint64 size() const override { return m_bytes.size(); }
+    QByteArray read(qint64 offset, qint64 length) override { return m_bytes.sliced(offset, length).toByteArray(); }
+
+private:
+    QByteArrayView m_bytes;
+};
+
+class FileSource final : public PageSource {
+public:
+    FileSource(QFile &file, QString fileName) : m_file(file), m_size(file.size()), m_fileName(std::move(fileName)) {}
+    qint64 size() const override { return m_size; }
+    QByteArray read(qint64 offset, qint64 length) override { return readAt(m_file, offset, length, m_fileName); }
+
+private:
+    QFile &m_file;
+    qint64 m_size;
+    QString m_fileName;
+};
+
+quint16 le16(const QByteArray &bytes, qsizetype at)
+{
+    return qFromLittleEndian<quint16>(bytes.constData() + at);
+}
+
+quint32 le32(const QByteArray &bytes, qsizetype at)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + at);
+}
+
+QByteArrayView upToNul(QByteArrayView bytes)
+{
+    const qsizetype end = bytes.indexOf('\0');
+    return end < 0 ? bytes : bytes.first(end);
+}
+
+// Entries are at most 64 bits wide, and a shift by all of them is undefined.
+quint64 shifted(quint64 value, int bits)
+{
+    return bits >= 64 ? 0 : value >> bits;
+}
+
+QByteArray withoutTrailingFill(QByteArray key)
+{
+    qsizetype end = key.size();
+    while (end > 0 && (key[end - 1] == ' ' || key[end - 1] == '\0'))
+        --end;
+    key.truncate(end);
+    return key;
+}
+
+struct DirectoryEntry {
+    QByteArray name;
+    quint32 headerOffset = 0;
+};
+
+class Parser {
+public:
+    Parser(PageSource &source, quint8 codePage, const QString &fileName)
+        : m_source(source), m_size(source.size()), m_codePage(codePage), m_fileName(fileName)
+    {
+    }
+
+    QList<IndexTag> tags()
+    {
+        if (m_size < HeaderSize)
+            throw notCompound(m_fileName, QStringLiteral("the file is %1 bytes long, shorter than its header.").arg(m_size));
+        const QByteArray header = m_source.read(0, HeaderSize);
+        const quint8 options = quint8(header[OptionsOffset]);
+        if ((options & OptionCompound) == 0 || (options & OptionCompact) == 0)
+            throw notCompound(m_fileName, QStringLiteral("its options byte is %1.").arg(hex(options)));
+        if (le16(header, KeyLengthOffset) != DirectoryKeyLength)
+            throw notCompound(m_fileName, QStringLiteral("its tag names are %1 bytes long, not 10.").arg(le16(header, KeyLengthOffset)));
+
+        const QList<DirectoryEntry> entries = directory(le32(header, RootOffset));
+        QList<IndexTag> result;
+        result.reserve(entries.size());
+        QSet<quint32> headers;
+        for (const DirectoryEntry &entry : entries) {
+            const QString name = decodeText(entry.name, m_codePage);
+            if (headers.contains(entry.headerOffset))
+                throw corrupted(m_fileName, QStringLiteral("two tags share the header at %1.").arg(hex(entry.headerOffset)));
+            headers.insert(entry.headerOffset);
+            result.append(tag(name, entry.headerOffset));
+        }
+        std::stable_sort(result.begin(), result.end(),
+                         [](const IndexTag &a, const IndexTag &b) { return a.headerOffset < b.headerOffset; });
+        return result;
+    }
+
+private:
+    void checkPage(quint32 offset, qint64 length, const QString &what) const
+    {
+        if (offset % PageSize != 0)
+            throw corrupted(m_fileName, QStringLiteral("%1 at %2 is not on a page boundary.").arg(what, hex(offset)));
+        // Offset 0 is the directory's own header.
+        if (offset == 0 || qint64(offset) + length > m_size)
+            throw corrupted(m_fileName, QStringLiteral("%1 at %2 lies outside the file (%3 bytes).").arg(what, hex(offset)).arg(m_size));
+    }
+
+    QByteArray node(quint32 offset, const QString &what)
+    {
+        checkPage(offset, PageSize, what);
+        if (m_visited.contains(offset))
+            throw corrupted(m_fileName, QStringLiteral("the tag directory comes back to the page at %1.").arg(hex(offset)));
+        m_visited.insert(offset);
+        return m_source.read(offset, PageSize);
+    }
+
+    // Down the first children to the leftmost leaf, then along the leaves.
+    QList<DirectoryEntry> directory(quint32 root)
+    {
+        QByteArray page = node(root, QStringLiteral("the tag directory's root"));
+        for (int depth = 0; (le16(page, AttributesOffset) & AttributeLeaf) == 0; ++depth) {
+            if (depth == MaxDepth)
+                throw corrupted(m_fileName, QStringLiteral("the tag directory is more than %1 levels deep.").arg(MaxDepth));
+            const int keys = le16(page, KeyCountOffset);
+            if (keys == 0 || keys * (DirectoryKeyLength + 2 * InteriorPointerSize) > InteriorEntriesSize)
+                throw corrupted(m_fileName, QStringLiteral("a directory node claims %1 entries.").arg(keys));
+            const quint32 child = qFromBigEndian<quint32>(page.constData() + InteriorEntriesOffset + DirectoryKeyLength + InteriorPointerSize);
+            page = node(child, QStringLiteral("a directory node"));
+        }
+        QList<DirectoryEntry> entries;
+        for (;;) {
+            leafEntries(page, entries);
+            const quint32 right = le32(page, RightSiblingOffset);
+            if (right == 0 || right == NoPage)
+                return entries;
+            page = node(right, QStringLiteral("a directory leaf"));
+        }
+    }
+
+    void leafEntries(const QByteArray &page, QList<DirectoryEntry> &entries) const
+    {
+        const int keys = le16(page, KeyCountOffset);
+        const int entrySize = quint8(page[EntrySizeOffset]);
+        const int recordBits = quint8(page[RecordBitsOffset]);
+        const int duplicateBits = quint8(page[DuplicateBitsOffset]);
+        const int trailBits = quint8(page[TrailBitsOffset]);
+        if (entrySize < 1 || entrySize > MaxEntrySize || recordBits + duplicateBits + trailBits > 8 * entrySize)
+            throw corrupted(m_fileName, QStringLiteral("a directory leaf has entries of %1 bytes with %2+%3+%4 bits.")
+                                            .arg(entrySize).arg(recordBits).arg(duplicateBits).arg(trailBits));
+        if (keys * entrySize > LeafAreaSize)
+            throw corrupted(m_fileName, QStringLiteral("a directory leaf claims %1 entries of %2 bytes.").arg(keys).arg(entrySize));
+        const quint32 recordMask = le32(page, RecordMaskOffset);
+        const quint8 duplicateMask = quint8(page[DuplicateMaskOffset]);
+        const quint8 trailMask = quint8(page[TrailMaskOffset]);
+
+        const qsizetype entriesEnd = LeafEntriesOffset + qsizetype(keys) * entrySize;
+        qsizetype keyEnd = PageSize;
+        QByteArray key;
+        for (int i = 0; i < keys; ++i) {
+            quint64 value = 0;
+            const qsizetype at = LeafEntriesOffset + qsizetype(i) * entrySize;
+            for (int b = entrySize - 1; b >= 0; --b)
+                value = value << 8 | quint8(page[at + b]);
+            const quint32 record = quint32(value) & recordMask;
+            // The first key has nothing before it to share.
+            const int duplicate = i == 0 ? 0 : int(shifted(value, recordBits) & duplicateMask);
+            const int trail = int(shifted(value, recordBits + duplicateBits) & trailMask);
+            const int stored = DirectoryKeyLength - duplicate - trail;
+            if (stored < 0 || duplicate > key.size() || keyEnd - stored < entriesEnd)
+                throw corrupted(m_fileName, QStringLiteral("entry %1 of a directory leaf does not fit its key.").arg(i + 1));
+            keyEnd -= stored;
+            key = key.first(duplicate) + page.sliced(keyEnd, stored) + QByteArray(trail, ' ');
+            entries.append({withoutTrailingFill(key), record});
+        }
+    }
+
+    QString expression(const QByteArray &header, qsizetype position, qsizetype length, const QString &what) const
+    {
+        if (position + length > PoolSize)
+            throw corrupted(m_fileName, QStringLiteral("the %1 runs past the end of its header.").arg(what));
+        return decodeText(upToNul(QByteArrayView(header).sliced(PoolOffset + position, length)), m_codePage);
+    }
+
+    IndexTag tag(const QString &name, quint32 offset)
+    {
+        checkPage(offset, HeaderSize, QStringLiteral("the header of tag %1").arg(name));
+        const QByteArray header = m_source.read(offset, HeaderSize);
+        const QString subject = QStringLiteral("tag %1").arg(name);
+        const quint8 options = quint8(header[OptionsOffset]);
+        if ((options & OptionCompound) == 0)
+            throw corrupted(m_fileName, QStringLiteral("the header of %1 at %2 is no tag header.").arg(subject, hex(offset)));
+        const int keyLength = le16(header, KeyLengthOffset);
+        if (keyLength < 1 || keyLength > MaxKeyLength)
+            throw corrupted(m_fileName, QStringLiteral("the keys of %1 are %2 bytes long.").arg(subject).arg(keyLength));
+
+        qsizetype keyPosition = le16(header, KeyPositionOffset);
+        qsizetype keyLengthInPool = le16(header, KeyExpressionLengthOffset);
+        qsizetype forPosition = le16(header, ForPositionOffset);
+        qsizetype forLength = le16(header, ForLengthOffset);
+        // Some writers leave the lengths 0: the text then runs to the next
+        // expression or the end of the pool, and its first NUL ends it.
+        if (keyPosition > PoolSize || forPosition > PoolSize)
+            throw corrupted(m_fileName, QStringLiteral("the expressions of %1 lie outside its header.").arg(subject));
+        if (keyLengthInPool == 0)
+            keyLengthInPool = (forPosition > keyPosition ? forPosition : PoolSize) - keyPosition;
+        if (forLength == 0 && (options & OptionHasFor) != 0)
+            forLength = (keyPosition > forPosition ? keyPosition : PoolSize) - forPosition;
+
+        IndexTag tag;
+        tag.name = name;
+        tag.expression = expression(header, keyPosition, keyLengthInPool, QStringLiteral("key expression of %1").arg(subject));
+        tag.filter = expression(header, forPosition, forLength, QStringLiteral("FOR expression of %1").arg(subject));
+        if (tag.expression.isEmpty())
+            throw corrupted(m_fileName, QStringLiteral("%1 has no key expression.").arg(subject));
+        tag.candidate = (options & OptionCandidate) != 0;
+        tag.unique = (options & OptionUnique) != 0;
+        tag.descending = le16(header, OrderOffset) != 0;
+        tag.collation = QString::fromLatin1(upToNul(QByteArrayView(header).sliced(CollationOffset, CollationSize))).trimmed();
+        tag.headerOffset = offset;
+        return tag;
+    }
+
+    PageSource &m_source;
+    qint64 m_size;
+    quint8 m_codePage;
+    const QString &m_fileName;
+    QSet<quint32> m_visited;
+};
+
+} // namespace
+
+QList<IndexTag> parseCompoundIndex(QByteArrayView bytes, quint8 codePage, const QString &fileName)
+{
+    BytesSource source(bytes);
+    return Parser(source, codePage, fileName).tags();
+}
+
+QList<IndexTag> readCompoundIndex(const LocalPath &path, quint8 codePage)
+{
+    QFile file;
+    openRegularFile(file, path);
+    const QString fileName = displayName(path);
+    FileSource source(file, fileName);
+    return Parser(source, codePage, fileName).tags();
+}
+
+} // namespace platform
