@@ -79,6 +79,18 @@ QString hex(quint32 offset)
     return QStringLiteral("0x%1").arg(offset, 0, 16);
 }
 
+// A tag name as messages show it: a name is bytes from the file, and no
+// control character or line break may reach a one-line message.
+QString shown(QString name)
+{
+    for (QChar &c : name) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x2028 || u == 0x2029)
+            c = QChar(QChar::ReplacementCharacter);
+    }
+    return name;
+}
+
 // Where the parser's pages come from: bytes in memory or an open file. Both
 // are only ever asked for ranges already checked against size().
 class PageSource {
@@ -185,9 +197,10 @@ private:
     {
         if (offset % PageSize != 0)
             throw corrupted(m_fileName, QStringLiteral("%1 at %2 is not on a page boundary.").arg(what, hex(offset)));
-        // Offset 0 is the directory's own header.
-        if (offset == 0 || qint64(offset) + length > m_size)
-            throw corrupted(m_fileName, QStringLiteral("%1 at %2 lies outside the file (%3 bytes).").arg(what, hex(offset)).arg(m_size));
+        if (offset < HeaderSize)
+            throw corrupted(m_fileName, QStringLiteral("%1 at %2 lies in the directory's header.").arg(what, hex(offset)));
+        if (qint64(offset) + length > m_size)
+            throw corrupted(m_fileName, QStringLiteral("%1 at %2 lies outside the file (%3 bytes).").arg(what, hex(offset), QString::number(m_size)));
     }
 
     QByteArray node(quint32 offset, const QString &what)
@@ -268,15 +281,16 @@ private:
 
     IndexTag tag(const QString &name, quint32 offset)
     {
-        checkPage(offset, HeaderSize, QStringLiteral("the header of tag %1").arg(name));
+        const QString subject = QStringLiteral("tag %1").arg(shown(name));
+        checkPage(offset, HeaderSize, QStringLiteral("the header of %1").arg(subject));
         const QByteArray header = m_source.read(offset, HeaderSize);
-        const QString subject = QStringLiteral("tag %1").arg(name);
         const quint8 options = quint8(header[OptionsOffset]);
         if ((options & OptionCompound) == 0)
             throw corrupted(m_fileName, QStringLiteral("the header of %1 at %2 is no tag header.").arg(subject, hex(offset)));
+        checkPage(le32(header, RootOffset), PageSize, QStringLiteral("the root of %1").arg(subject));
         const int keyLength = le16(header, KeyLengthOffset);
         if (keyLength < 1 || keyLength > MaxKeyLength)
-            throw corrupted(m_fileName, QStringLiteral("the keys of %1 are %2 bytes long.").arg(subject).arg(keyLength));
+            throw corrupted(m_fileName, QStringLiteral("the keys of %1 are %2 bytes long.").arg(subject, QString::number(keyLength)));
 
         qsizetype keyPosition = le16(header, KeyPositionOffset);
         qsizetype keyLengthInPool = le16(header, KeyExpressionLengthOffset);

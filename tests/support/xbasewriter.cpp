@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace xbasewriter {
@@ -142,6 +143,128 @@ QByteArray headerBytes(const TableSpec &layout)
     if (isVisualFoxPro(layout.version))
         header.replace(at + 1, qMin<int>(layout.backlink.size(), 263), layout.backlink.left(263));
     return header;
+}
+
+
+constexpr int IndexPageSize = 512;
+constexpr int IndexHeaderSize = 1024;
+constexpr int DirectoryKeyLength = 10;
+constexpr quint32 NoIndexPage = 0xFFFFFFFF;
+constexpr int LeafArea = 488;
+// An interior entry: the key, then record number and child, 4 bytes each.
+constexpr int InteriorCapacity = 500 / (DirectoryKeyLength + 8);
+
+int bitLength(quint32 value)
+{
+    int bits = 0;
+    for (; value != 0; value >>= 1)
+        ++bits;
+    return bits;
+}
+
+QByteArray indexHeader(quint32 root, int keyLength, quint8 options, const QByteArray &expression,
+                       const QByteArray &filter, bool descending, const QByteArray &collation)
+{
+    QByteArray header(IndexHeaderSize, '\0');
+    putLe32(header, 0, root);
+    putLe16(header, 12, quint32(keyLength));
+    header[14] = char(options);
+    header[15] = 1; // signature
+    header.replace(494, qMin<int>(collation.size(), 8), collation.left(8));
+    putLe16(header, 502, descending ? 1 : 0);
+    // The pool holds the key expression, its NUL, the FOR expression, its NUL.
+    putLe16(header, 504, quint32(expression.size() + 1));
+    putLe16(header, 506, quint32(filter.size() + 1));
+    putLe16(header, 508, 0);
+    putLe16(header, 510, quint32(expression.size() + 1));
+    if (expression.size() + filter.size() + 2 > 512)
+        throw std::runtime_error("index expressions longer than the pool");
+    header.replace(512, expression.size(), expression);
+    header.replace(512 + expression.size() + 1, filter.size(), filter);
+    return header;
+}
+
+struct DirectoryKey {
+    QByteArray name;
+    quint32 headerOffset = 0;
+};
+
+// A compact leaf: N-byte entries (record, duplicate count, trailing count)
+// from the front, the keys' remaining bytes packed from the end backwards.
+QByteArray leafPage(const QList<DirectoryKey> &keys, int keyLength, quint16 attributes, quint32 left, quint32 right)
+{
+    quint32 largest = 0;
+    for (const DirectoryKey &key : keys)
+        largest = std::max(largest, key.headerOffset);
+    const int countBits = bitLength(quint32(keyLength));
+    const int entrySize = (std::max(bitLength(largest), 16) + 2 * countBits + 7) / 8;
+    const int recordBits = 8 * entrySize - 2 * countBits;
+
+    QByteArray page(IndexPageSize, '\0');
+    putLe16(page, 0, attributes);
+    putLe16(page, 2, quint32(keys.size()));
+    putLe32(page, 4, left);
+    putLe32(page, 8, right);
+    putLe32(page, 14, recordBits >= 32 ? 0xFFFFFFFF : (quint32(1) << recordBits) - 1);
+    page[18] = char((1 << countBits) - 1);
+    page[19] = char((1 << countBits) - 1);
+    page[20] = char(recordBits);
+    page[21] = char(countBits);
+    page[22] = char(countBits);
+    page[23] = char(entrySize);
+
+    int keyEnd = IndexPageSize;
+    QByteArray previous;
+    for (int i = 0; i < keys.size(); ++i) {
+        const QByteArray key = keys[i].name.leftJustified(keyLength, ' ', true);
+        int trail = 0;
+        while (trail < keyLength && key[keyLength - 1 - trail] == ' ')
+            ++trail;
+        int duplicate = 0;
+        while (i > 0 && duplicate < keyLength - trail && key[duplicate] == previous[duplicate])
+            ++duplicate;
+        const int stored = keyLength - duplicate - trail;
+        keyEnd -= stored;
+        if (keyEnd < 24 + entrySize * int(keys.size()))
+            throw std::runtime_error("too many index keys for one leaf");
+        page.replace(keyEnd, stored, key.mid(duplicate, stored));
+        const quint64 value = quint64(keys[i].headerOffset) | quint64(duplicate) << recordBits
+                              | quint64(trail) << (recordBits + countBits);
+        for (int b = 0; b < entrySize; ++b)
+            page[24 + entrySize * i + b] = char((value >> (8 * b)) & 0xFF);
+        previous = key;
+    }
+    putLe16(page, 12, quint32(LeafArea - (IndexPageSize - keyEnd) - entrySize * int(keys.size())));
+    return page;
+}
+
+// A node of the directory as its parent sees it: its last key and where it is.
+struct DirectoryNode {
+    QByteArray lastKey;
+    quint32 lastRecord = 0;
+    quint32 offset = 0;
+};
+
+QByteArray interiorPage(const QList<DirectoryNode> &children, quint16 attributes, quint32 left, quint32 right)
+{
+    QByteArray page(IndexPageSize, '\0');
+    putLe16(page, 0, attributes);
+    putLe16(page, 2, quint32(children.size()));
+    putLe32(page, 4, left);
+    putLe32(page, 8, right);
+    int at = 12;
+    for (const DirectoryNode &child : children) {
+        page.replace(at, DirectoryKeyLength, child.lastKey.leftJustified(DirectoryKeyLength, ' ', true));
+        putBe32(page, at + DirectoryKeyLength, child.lastRecord);
+        putBe32(page, at + DirectoryKeyLength + 4, child.offset);
+        at += DirectoryKeyLength + 8;
+    }
+    return page;
+}
+
+int directoryLeafCount(int tagCount, int tagsPerLeaf)
+{
+    return tagsPerLeaf <= 0 || tagCount == 0 ? 1 : (tagCount + tagsPerLeaf - 1) / tagsPerLeaf;
 }
 
 } // namespace
@@ -362,6 +485,71 @@ void writeContainer(const QString &dbcPath, const ContainerSpec &layout)
     writeFile(dbcPath, files.dbc);
     writeFile(info.path() + QLatin1Char('/') + info.completeBaseName() + QLatin1Char('.') + memoSuffix,
               files.dct);
+}
+
+int compoundIndexDirectoryPages(int tagCount, int tagsPerLeaf)
+{
+    int nodes = directoryLeafCount(tagCount, tagsPerLeaf);
+    int pages = nodes;
+    while (nodes > 1) {
+        nodes = (nodes + InteriorCapacity - 1) / InteriorCapacity;
+        pages += nodes;
+    }
+    return pages;
+}
+
+QByteArray compoundIndexBytes(const QList<IndexTagSpec> &tags, int tagsPerLeaf)
+{
+    const int tagCount = int(tags.size());
+    const quint32 tagsStart = quint32(IndexHeaderSize + IndexPageSize * compoundIndexDirectoryPages(tagCount, tagsPerLeaf));
+    const quint32 tagSize = IndexHeaderSize + IndexPageSize;
+    QByteArray bytes(qsizetype(tagsStart) + qsizetype(tagSize) * tagCount, '\0');
+
+    QList<DirectoryKey> keys;
+    for (int i = 0; i < tagCount; ++i)
+        keys.append({tags[i].name, tagsStart + tagSize * quint32(i)});
+    std::stable_sort(keys.begin(), keys.end(), [](const DirectoryKey &a, const DirectoryKey &b) { return a.name < b.name; });
+
+    const int leafCount = directoryLeafCount(tagCount, tagsPerLeaf);
+    const int perLeaf = tagsPerLeaf <= 0 ? std::max(tagCount, 1) : tagsPerLeaf;
+    quint32 next = IndexHeaderSize;
+    QList<DirectoryNode> level;
+    for (int j = 0; j < leafCount; ++j) {
+        const QList<DirectoryKey> leafKeys = keys.mid(j * perLeaf, perLeaf);
+        const quint16 attributes = leafCount == 1 ? 3 : 2;
+        const quint32 left = j == 0 ? NoIndexPage : next - IndexPageSize;
+        const quint32 right = j + 1 == leafCount ? NoIndexPage : next + IndexPageSize;
+        bytes.replace(next, IndexPageSize, leafPage(leafKeys, DirectoryKeyLength, attributes, left, right));
+        level.append({leafKeys.isEmpty() ? QByteArray() : leafKeys.last().name,
+                      leafKeys.isEmpty() ? 0 : leafKeys.last().headerOffset, next});
+        next += IndexPageSize;
+    }
+    while (level.size() > 1) {
+        QList<DirectoryNode> parents;
+        const int parentCount = int((level.size() + InteriorCapacity - 1) / InteriorCapacity);
+        for (int j = 0; j < parentCount; ++j) {
+            const QList<DirectoryNode> children = level.mid(j * InteriorCapacity, InteriorCapacity);
+            const quint16 attributes = parentCount == 1 ? 1 : 0;
+            const quint32 left = j == 0 ? NoIndexPage : next - IndexPageSize;
+            const quint32 right = j + 1 == parentCount ? NoIndexPage : next + IndexPageSize;
+            bytes.replace(next, IndexPageSize, interiorPage(children, attributes, left, right));
+            parents.append({children.last().lastKey, children.last().lastRecord, next});
+            next += IndexPageSize;
+        }
+        level = parents;
+    }
+    bytes.replace(0, IndexHeaderSize, indexHeader(level.first().offset, DirectoryKeyLength, 0xE0, {}, {}, false, {}));
+
+    for (int i = 0; i < tagCount; ++i) {
+        const IndexTagSpec &tag = tags[i];
+        const quint32 at = tagsStart + tagSize * quint32(i);
+        const quint8 options = tag.filter.isEmpty() ? tag.options : quint8(tag.options | 0x08);
+        bytes.replace(at, IndexHeaderSize,
+                      indexHeader(at + IndexHeaderSize, tag.keyLength, options, tag.expression, tag.filter,
+                                  tag.descending, tag.collation));
+        bytes.replace(at + IndexHeaderSize, IndexPageSize, leafPage({}, tag.keyLength, 3, NoIndexPage, NoIndexPage));
+    }
+    return bytes;
 }
 
 } // namespace xbasewriter

@@ -2,7 +2,8 @@
 
 // A small writer of FoxPro-family files for tests: table headers of every
 // dialect, database containers (.dbc) with their memo (.dct). Records are
-// written blank; nothing here reads files back.
+// written blank; compound indexes (.cdx) hold their tags' headers and an
+// empty tree per tag. Nothing here reads files back.
 
 #include <QByteArray>
 #include <QList>
@@ -87,5 +88,26 @@ QByteArray propertyEntry(quint8 id, const QByteArray &value);
 // One entry with a two-byte id (user-defined properties, ids from 256 on):
 // id length 2, the id little-endian, then the value exactly as given.
 QByteArray customPropertyEntry(quint16 id, const QByteArray &value);
+
+struct IndexTagSpec {
+    QByteArray name;       // stored as given (FoxPro writes at most 10 upper-case characters)
+    QByteArray expression; // the key expression
+    QByteArray filter;     // the FOR expression; empty = none
+    quint8 options = 0x60; // compact + compound; 0x08 is added when there is a filter
+    bool descending = false;
+    QByteArray collation;  // at most 8 bytes; empty = MACHINE
+    int keyLength = 10;
+};
+
+// A compound index of the tags, created in list order. The layout is fixed so
+// tests can damage it: the directory header at 0; the directory's nodes from
+// 0x400, first its leaves left to right, then each level above left to
+// right, the root last; then per tag its 1024-byte header and its tree (one
+// empty root leaf). The directory holds the names in ascending byte order,
+// tagsPerLeaf to a leaf (0 = all in one), interior nodes holding as many
+// entries as fit.
+QByteArray compoundIndexBytes(const QList<IndexTagSpec> &tags, int tagsPerLeaf = 0);
+// The number of pages compoundIndexBytes gives the directory's nodes.
+int compoundIndexDirectoryPages(int tagCount, int tagsPerLeaf);
 
 } // namespace xbasewriter
