@@ -19,6 +19,23 @@ namespace {
 
 constexpr quint32 PathProperty = 1;
 constexpr quint32 CommentProperty = 7;
+constexpr quint32 RuleProperty = 9;
+constexpr quint32 RuleTextProperty = 10;
+constexpr quint32 DefaultValueProperty = 11;
+constexpr quint32 ChildTagProperty = 13;
+constexpr quint32 InsertTriggerProperty = 14;
+constexpr quint32 UpdateTriggerProperty = 15;
+constexpr quint32 DeleteTriggerProperty = 16;
+constexpr quint32 IsUniqueProperty = 17;
+constexpr quint32 RelatedTableProperty = 18;
+constexpr quint32 RelatedTagProperty = 19;
+constexpr quint32 PrimaryKeyProperty = 20;
+constexpr quint32 ConnectNameProperty = 32;
+constexpr quint32 SourceTypeProperty = 41;
+constexpr quint32 SqlProperty = 42;
+constexpr quint32 InputMaskProperty = 54;
+constexpr quint32 FormatProperty = 55;
+constexpr quint32 CaptionProperty = 56;
 constexpr quint32 DataTypeProperty = 77;
 
 quint32 le32(QByteArrayView bytes, qsizetype at)
@@ -60,6 +77,16 @@ Column findColumn(const TableHeader &header, const char *name, char type, const 
     throw notAContainer(fileName, QStringLiteral("it has no %1 field.").arg(QLatin1String(name)));
 }
 
+// RIINFO is only builder data: a container without it still reads.
+std::optional<Column> findOptionalColumn(const TableHeader &header, const char *name, char type,
+                                         const QString &fileName)
+{
+    const bool present = std::any_of(header.fields.begin(), header.fields.end(), [&](const FieldDescriptor &field) {
+        return field.name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    });
+    return present ? std::optional<Column>(findColumn(header, name, type, fileName)) : std::nullopt;
+}
+
 QByteArrayView trimmedText(QByteArrayView bytes)
 {
     qsizetype end = bytes.size();
@@ -75,12 +102,28 @@ QString textValue(QByteArrayView value, quint8 codePage)
     return decodeText(end < 0 ? value : value.first(end), codePage);
 }
 
+// A numeric property value: 4 bytes big-endian as FoxPro writes most, or 2 or 1.
+int numberValue(QByteArrayView value)
+{
+    switch (value.size()) {
+    case 4:
+        return qint32(quint32(uchar(value[0])) << 24 | quint32(uchar(value[1])) << 16
+                      | quint32(uchar(value[2])) << 8 | quint32(uchar(value[3])));
+    case 2:
+        return qint16(quint16(uchar(value[0])) << 8 | quint16(uchar(value[1])));
+    case 1:
+        return uchar(value[0]);
+    default:
+        return 0;
+    }
+}
+
 // No property list of a real container comes near this; a longer memo is damage.
 constexpr qint64 MaxPropertyMemo = 16 * 1024 * 1024;
 // FoxPro files end at 2 GB.
 constexpr qint64 MaxContainerSize = qint64(1) << 31;
 
-enum class RecordType { Table, View, Field };
+enum class RecordType { Database, Table, View, Field, Index, Relation };
 
 struct Record {
     quint32 id = 0;
@@ -88,34 +131,92 @@ struct Record {
     RecordType type = RecordType::Table;
     QByteArray name;
     quint32 propertyBlock = 0;
+    QByteArray riInfo; // relations only
 };
 
-// What the reader takes from one PROPERTY memo.
+// What the reader takes from one PROPERTY memo, whatever the record's type.
 struct ObjectProperties {
     QString path;
     QString comment;
     QString dataType;
+    QString defaultValue;
+    QString rule;
+    QString ruleText;
+    QString caption;
+    QString format;
+    QString inputMask;
+    QString insertTrigger;
+    QString updateTrigger;
+    QString deleteTrigger;
+    QString primaryKey;
+    QString childTag;
+    QString relatedTable;
+    QString relatedTag;
+    QString sql;
+    QString connection;
+    int sourceType = 0;
+    bool unique = false;
+};
+
+struct Children {
+    QList<const Record *> fields;
+    QList<const Record *> indexes;
+    QList<const Record *> relations;
 };
 
 class ContainerReader {
 public:
     ContainerReader(const MemoFile &memo, quint8 codePage) : m_memo(memo), m_codePage(codePage) {}
 
-    ContainerObject object(const Record &record, const QList<const Record *> &children)
+    ContainerObject object(const Record &record, const Children &children)
     {
         ContainerObject object;
         object.name = decodeText(record.name, m_codePage);
         const ObjectProperties &own = properties(record);
         object.path = own.path;
         object.comment = own.comment;
-        for (const Record *child : children) {
+        object.rule = own.rule;
+        object.ruleText = own.ruleText;
+        object.insertTrigger = own.insertTrigger;
+        object.updateTrigger = own.updateTrigger;
+        object.deleteTrigger = own.deleteTrigger;
+        object.primaryKey = own.primaryKey;
+        object.sql = own.sql;
+        object.sourceType = own.sourceType;
+        object.connection = own.connection;
+        for (const Record *child : children.fields) {
             const ObjectProperties &values = properties(*child);
-            object.fields.append({decodeText(child->name, m_codePage), values.comment, values.dataType});
+            object.fields.append({decodeText(child->name, m_codePage), values.comment, values.dataType,
+                                  values.defaultValue, values.rule, values.ruleText, values.caption, values.format,
+                                  values.inputMask});
+        }
+        for (const Record *child : children.indexes)
+            object.indexes.append({decodeText(child->name, m_codePage), propertiesOrNone(*child).unique});
+        for (const Record *child : children.relations) {
+            const ObjectProperties &values = propertiesOrNone(*child);
+            object.relations.append({values.childTag, values.relatedTable, values.relatedTag, child->riInfo});
         }
         return object;
     }
 
+    QString comment(const Record &record) { return propertiesOrNone(record).comment; }
+
+    const QStringList &damage() const { return m_damage; }
+
 private:
+    // The properties of the database, its indexes and relations: a container
+    // whose tables and fields read is read, whatever these hold, and what
+    // could not be read is told.
+    const ObjectProperties &propertiesOrNone(const Record &record)
+    {
+        try {
+            return properties(record);
+        } catch (const Failure &failure) {
+            m_damage.append(failure.description());
+            return m_parsed.insert(record.propertyBlock, ObjectProperties()).value();
+        }
+    }
+
     // Each memo block is read and parsed once, however many records point
     // at it; the texts are shared, not copied.
     const ObjectProperties &properties(const Record &record)
@@ -126,12 +227,29 @@ private:
         ObjectProperties values;
         const QByteArray memo = m_memo.memo(record.propertyBlock, MaxPropertyMemo);
         for (const Property &property : parseProperties(memo, m_memo.fileName())) {
-            if (property.id == PathProperty)
-                values.path = textValue(property.value, m_codePage);
-            else if (property.id == CommentProperty)
-                values.comment = textValue(property.value, m_codePage);
-            else if (property.id == DataTypeProperty)
-                values.dataType = textValue(property.value, m_codePage);
+            switch (property.id) {
+            case PathProperty: values.path = textValue(property.value, m_codePage); break;
+            case CommentProperty: values.comment = textValue(property.value, m_codePage); break;
+            case RuleProperty: values.rule = textValue(property.value, m_codePage); break;
+            case RuleTextProperty: values.ruleText = textValue(property.value, m_codePage); break;
+            case DefaultValueProperty: values.defaultValue = textValue(property.value, m_codePage); break;
+            case ChildTagProperty: values.childTag = textValue(property.value, m_codePage); break;
+            case InsertTriggerProperty: values.insertTrigger = textValue(property.value, m_codePage); break;
+            case UpdateTriggerProperty: values.updateTrigger = textValue(property.value, m_codePage); break;
+            case DeleteTriggerProperty: values.deleteTrigger = textValue(property.value, m_codePage); break;
+            case IsUniqueProperty: values.unique = numberValue(property.value) != 0; break;
+            case RelatedTableProperty: values.relatedTable = textValue(property.value, m_codePage); break;
+            case RelatedTagProperty: values.relatedTag = textValue(property.value, m_codePage); break;
+            case PrimaryKeyProperty: values.primaryKey = textValue(property.value, m_codePage); break;
+            case ConnectNameProperty: values.connection = textValue(property.value, m_codePage); break;
+            case SourceTypeProperty: values.sourceType = numberValue(property.value); break;
+            case SqlProperty: values.sql = textValue(property.value, m_codePage); break;
+            case InputMaskProperty: values.inputMask = textValue(property.value, m_codePage); break;
+            case FormatProperty: values.format = textValue(property.value, m_codePage); break;
+            case CaptionProperty: values.caption = textValue(property.value, m_codePage); break;
+            case DataTypeProperty: values.dataType = textValue(property.value, m_codePage); break;
+            default: break;
+            }
         }
         return m_parsed.insert(record.propertyBlock, std::move(values)).value();
     }
@@ -139,6 +257,7 @@ private:
     const MemoFile &m_memo;
     quint8 m_codePage;
     QHash<quint32, ObjectProperties> m_parsed;
+    QStringList m_damage;
 };
 
 bool lessCaseInsensitive(const ContainerObject &a, const ContainerObject &b)
@@ -210,7 +329,8 @@ namespace {
 
 struct ContainerRecords {
     quint8 codePage = 0;
-    QList<Record> live; // the live Table, View and Field records; nothing else is kept
+    QList<Record> live; // the live records of the kinds the model holds; nothing else is kept
+    std::optional<Record> database; // the first live Database record named "Database"
 };
 
 // Gives `size` bytes of the .dbc from `offset`.
@@ -218,12 +338,18 @@ using DbcBytes = std::function<QByteArray(qint64 offset, qint64 size)>;
 
 std::optional<RecordType> recordTypeOf(QByteArrayView type)
 {
+    if (type == "Database")
+        return RecordType::Database;
     if (type == "Table")
         return RecordType::Table;
     if (type == "View")
         return RecordType::View;
     if (type == "Field")
         return RecordType::Field;
+    if (type == "Index")
+        return RecordType::Index;
+    if (type == "Relation")
+        return RecordType::Relation;
     return std::nullopt;
 }
 
@@ -237,6 +363,7 @@ ContainerRecords readRecords(const TableHeader &header, qint64 fileSize, const D
     const Column objectType = findColumn(header, "OBJECTTYPE", 'C', dbcName);
     const Column objectName = findColumn(header, "OBJECTNAME", 'C', dbcName);
     const Column property = findColumn(header, "PROPERTY", 'M', dbcName);
+    const std::optional<Column> riInfo = findOptionalColumn(header, "RIINFO", 'C', dbcName);
 
     const qint64 recordLength = header.recordLength;
     const qint64 claimed = header.headerLength + qint64(header.recordCount) * recordLength;
@@ -262,13 +389,21 @@ ContainerRecords readRecords(const TableHeader &header, qint64 fileSize, const D
                 recordTypeOf(trimmedText(bytes.sliced(objectType.offset, objectType.width)));
             if (!type)
                 continue;
+            const QByteArrayView name = trimmedText(bytes.sliced(objectName.offset, objectName.width));
+            if (*type == RecordType::Database && (result.database || name != "Database"))
+                continue; // the other Database records hold the stored procedures and the log
             Record record;
             record.id = le32(bytes, objectId.offset);
             record.parent = le32(bytes, parentId.offset);
             record.type = *type;
-            record.name = trimmedText(bytes.sliced(objectName.offset, objectName.width)).toByteArray();
+            record.name = name.toByteArray();
             record.propertyBlock = le32(bytes, property.offset);
-            result.live.append(std::move(record));
+            if (*type == RecordType::Relation && riInfo)
+                record.riInfo = trimmedText(bytes.sliced(riInfo->offset, riInfo->width)).toByteArray();
+            if (*type == RecordType::Database)
+                result.database = std::move(record);
+            else
+                result.live.append(std::move(record));
         }
     }
     return result;
@@ -277,19 +412,28 @@ ContainerRecords readRecords(const TableHeader &header, qint64 fileSize, const D
 ContainerModel buildModel(const ContainerRecords &records, const MemoFile &memo)
 {
     // Children are grouped by parent in record order; VFP does not store them next to their parent.
-    QHash<quint32, QList<const Record *>> fieldsOf;
-    for (const Record &record : records.live)
+    QHash<quint32, Children> childrenOf;
+    for (const Record &record : records.live) {
         if (record.type == RecordType::Field)
-            fieldsOf[record.parent].append(&record);
+            childrenOf[record.parent].fields.append(&record);
+        else if (record.type == RecordType::Index)
+            childrenOf[record.parent].indexes.append(&record);
+        else if (record.type == RecordType::Relation)
+            childrenOf[record.parent].relations.append(&record);
+    }
 
     ContainerReader reader(memo, records.codePage);
     ContainerModel model;
+    model.codePage = records.codePage;
+    if (records.database)
+        model.comment = reader.comment(*records.database);
     for (const Record &record : records.live) {
         if (record.type == RecordType::Table)
-            model.tables.append(reader.object(record, fieldsOf.value(record.id)));
+            model.tables.append(reader.object(record, childrenOf.value(record.id)));
         else if (record.type == RecordType::View)
-            model.views.append(reader.object(record, fieldsOf.value(record.id)));
+            model.views.append(reader.object(record, childrenOf.value(record.id)));
     }
+    model.damage = reader.damage();
     std::stable_sort(model.tables.begin(), model.tables.end(), lessCaseInsensitive);
     std::stable_sort(model.views.begin(), model.views.end(), lessCaseInsensitive);
     model.index();

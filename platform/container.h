@@ -7,13 +7,35 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 
+// Texts are as stored: expressions in FoxPro's syntax, captions and masks as typed.
 struct ContainerField {
     QString name;     // the long name, as stored
     QString comment;  // property 7
     QString dataType; // property 77, view fields only
+    QString defaultValue = {}; // property 11
+    QString rule = {};         // property 9
+    QString ruleText = {};     // property 10
+    QString caption = {};      // property 56
+    QString format = {};       // property 55
+    QString inputMask = {};    // property 54
+};
+
+// An Index record: a tag of the table's structural index as the container names it.
+struct ContainerIndex {
+    QString name;        // as stored, lower case as FoxPro writes it
+    bool unique = false; // property 17: a primary or candidate tag
+};
+
+// A Relation record, kept with the table that owns it: the child.
+struct ContainerRelation {
+    QString childTag;    // property 13
+    QString parentTable; // property 18, as stored
+    QString parentTag;   // property 19
+    QByteArray riInfo;   // the RIINFO column, trailing blanks removed
 };
 
 // A table or a view of a container.
@@ -22,11 +44,29 @@ struct ContainerObject {
     QString path;    // property 1 (tables): the .dbf relative to the container's folder
     QString comment; // property 7
     QList<ContainerField> fields; // live Field records in record order
+    QString rule = {};     // property 9
+    QString ruleText = {}; // property 10
+    // Tables only.
+    QString insertTrigger = {}; // property 14
+    QString updateTrigger = {}; // property 15
+    QString deleteTrigger = {}; // property 16
+    QString primaryKey = {};    // property 20: the primary tag's name
+    QList<ContainerIndex> indexes = {};      // live Index records in record order
+    QList<ContainerRelation> relations = {}; // live Relation records in record order
+    // Views only.
+    QString sql = {};        // property 42
+    int sourceType = 0;      // property 41: 1 local, 2 remote
+    QString connection = {}; // property 32
 };
 
 struct ContainerModel {
     QList<ContainerObject> tables; // in listing order
     QList<ContainerObject> views;
+    QString comment;         // the Database record's property 7
+    quint8 codePage = 0;     // the .dbc's code page mark
+    // Why properties of the database record, an index or a relation could not
+    // be read (they are left empty); tables, views and fields never land here.
+    QStringList damage;
 
     // Case-insensitive lookups; nullptr when there is none.
     const ContainerObject *findTable(const QString &name) const;

@@ -259,50 +259,20 @@ private:
         return m_files.value(m_byLowerName.value(lowerCase(name)));
     }
 
-    // Tables are named by their file name without ".dbf", in lower case; two
-    // that lower-casing would merge keep their own spelling, and a name still
-    // taken gets a number, so no table is ever left out.
     void refreshListing()
     {
         m_listing.emplace(m_folder);
-        struct Table {
-            QString base;
-            LocalPath path;
-            bool direct = false;
-        };
-        QList<Table> found;
-        QHash<QString, int> perLowerName;
-        for (const FolderEntry &entry : m_listing->entries()) {
-            if (entry.kind != FileKind::Regular || entry.text.size() <= 4
-                || !entry.text.endsWith(QLatin1String(".dbf"), Qt::CaseInsensitive))
-                continue;
-            const QString base = entry.text.chopped(4);
-            // A file spelt exactly as its name plus ".dbf" is the one that
-            // name opens directly, so it gets the name before any twin.
-            const bool direct = entry.text.endsWith(QLatin1String(".dbf"))
-                && LocalPath::fromText(entry.text).native() == entry.name;
-            found.append({base, m_folder.child(entry.name), direct});
-            ++perLowerName[lowerCase(base)];
-        }
-        std::stable_sort(found.begin(), found.end(), [](const Table &a, const Table &b) {
-            return a.direct != b.direct ? a.direct : a.path.native() < b.path.native();
-        });
         m_files.clear();
         m_byLowerName.clear();
         m_names.clear();
-        for (const Table &table : std::as_const(found)) {
-            const QString lowered = lowerCase(table.base);
-            QString name = perLowerName.value(lowered) > 1 ? table.base : lowered;
-            for (int n = 2; m_files.contains(name); ++n)
-                name = table.base + QStringLiteral(" (%1)").arg(n);
-            m_files.insert(name, table.path);
-            m_names.append(name);
+        for (FolderTable &table : folderTables(m_folder, m_listing->entries())) {
+            m_files.insert(table.name, std::move(table.path));
+            m_names.append(std::move(table.name));
         }
         for (const QString &name : std::as_const(m_names)) {
             const QString lowered = lowerCase(name);
             m_byLowerName.insert(lowered, m_byLowerName.contains(lowered) ? QString() : name);
         }
-        std::sort(m_names.begin(), m_names.end());
     }
 
     // The container a Visual FoxPro table links back to, when it is present
@@ -422,6 +392,44 @@ private:
 };
 
 } // namespace
+
+QList<FolderTable> folderTables(const LocalPath &folder, const QList<FolderEntry> &entries)
+{
+    struct Table {
+        QString base;
+        LocalPath path;
+        bool direct = false;
+    };
+    QList<Table> found;
+    QHash<QString, int> perLowerName;
+    for (const FolderEntry &entry : entries) {
+        if (entry.kind != FileKind::Regular || entry.text.size() <= 4
+            || !entry.text.endsWith(QLatin1String(".dbf"), Qt::CaseInsensitive))
+            continue;
+        const QString base = entry.text.chopped(4);
+        // A file spelt exactly as its name plus ".dbf" is the one that
+        // name opens directly, so it gets the name before any twin.
+        const bool direct = entry.text.endsWith(QLatin1String(".dbf"))
+            && LocalPath::fromText(entry.text).native() == entry.name;
+        found.append({base, folder.child(entry.name), direct});
+        ++perLowerName[lowerCase(base)];
+    }
+    std::stable_sort(found.begin(), found.end(), [](const Table &a, const Table &b) {
+        return a.direct != b.direct ? a.direct : a.path.native() < b.path.native();
+    });
+    QList<FolderTable> tables;
+    QSet<QString> taken;
+    for (Table &table : found) {
+        const QString lowered = lowerCase(table.base);
+        QString name = perLowerName.value(lowered) > 1 ? table.base : lowered;
+        for (int n = 2; taken.contains(name); ++n)
+            name = table.base + QStringLiteral(" (%1)").arg(n);
+        taken.insert(name);
+        tables.append({std::move(name), std::move(table.path), perLowerName.value(lowered) > 1});
+    }
+    std::sort(tables.begin(), tables.end(), [](const FolderTable &a, const FolderTable &b) { return a.name < b.name; });
+    return tables;
+}
 
 TableDescription::TableDescription(QString name, QList<ColumnDescription> columns)
     : m_name(std::move(name)), m_columns(std::move(columns))

@@ -81,6 +81,19 @@ private:
     std::shared_ptr<const TableDescription> m_last;
 };
 
+// A table of a folder and the name it is listed by.
+struct FolderTable {
+    QString name;
+    LocalPath path;
+    bool caseTwin = false; // another table's file name differs from its own only in case
+};
+
+// The tables among a folder's entries: every regular file ending in ".dbf"
+// (any case), named by its file name without the extension in lower case.
+// Two that lower-casing would merge keep their own spelling, and a name still
+// taken gets a number, so no table is ever left out. In name order.
+QList<FolderTable> folderTables(const LocalPath &folder, const QList<FolderEntry> &entries);
+
 // The file of the source at `sourcePath` (a folder or a container), as a
 // report of `tables` reads it, that `candidate` is, links followed and however
 // spelled; none when it is none of them. A report must never be written there.

@@ -23,6 +23,7 @@ public:
     QByteArray memo(quint32 block, qint64 maxLength) const;
 
     const QString &fileName() const { return m_fileName; }
+    quint32 blockSize() const { return m_blockSize; }
 
 private:
     void readBlockSize();

@@ -125,18 +125,40 @@ struct SourceModel {
 };
 
 // Names a user reads: "Character", "Numeric", "DateTime", … for a type letter
-// ("Unknown (X)" for a letter no dialect defines); "dBase III", "FoxPro 2.x",
-// "Visual FoxPro", … for a version byte; "1252 (Windows ANSI)", … for a code
-// page mark (empty for 0, "mark 0xNN" for one no table should carry).
+// ("Unknown (X)" for a letter no dialect defines, "Unknown (0xNN)" for a byte
+// that is no letter); "dBase III", "FoxPro 2.x", "Visual FoxPro", … for a
+// version byte ("Unknown (0xNN)" for another); "1252 (Windows ANSI)", … for a
+// code page mark (empty for 0, "mark 0xNN" for one no table should carry).
+// A type name never says "binary": FieldModel::binary does.
 QString fieldTypeName(char letter);
+// The same within a dialect: "B" is a Double in Visual FoxPro and a binary
+// memo ("Binary") in dBase; "V" outside Visual FoxPro is a Clipper "Variant".
+QString fieldTypeName(char letter, quint8 version);
 QString dialectName(quint8 version);
 QString codePageName(quint8 mark);
 
 // Reads the structure of the source at path (a folder of free tables or a
 // .dbc). An empty selection means every table and view; otherwise only those
 // named (case-insensitively), in the order the source lists them. Throws
-// Failure when the source itself cannot be opened; a table that cannot be
-// read becomes a finding.
+// Failure when the source itself cannot be opened (a missing path, a folder
+// that cannot be listed, a container that cannot be read).
+//
+// Everything else wrong becomes a finding and the reading goes on:
+// - a table whose file is missing or whose header cannot be read is an Error
+//   and is left out of tables, with the relations it takes part in;
+// - a table that reads is kept with what is known, whatever else is wrong
+//   with it: a record length that disagrees with the field widths (Error), a
+//   memo file missing for its memo fields (Error) or unreadable (Error), an
+//   index file that cannot be read (Error, indexesKnown stays false), a
+//   structural index announced with no .cdx beside it (Warning: tags
+//   unknown), a container whose field count differs from the table's (Error:
+//   the fields are the table's own, without the container's names and
+//   properties), a container that a free table names but that is missing,
+//   unreadable or does not list it (Warning: read as a free table);
+// - in a folder, tables whose file names differ only in case (Warning);
+// - a selected name that is no table or view of the source (Error);
+// - container records whose properties cannot be read (Error, left empty).
+// Relations are those whose parent and child are both among tables.
 SourceModel readSourceModel(const QString &path, const QStringList &selection = {});
 
 } // namespace platform

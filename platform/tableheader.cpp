@@ -67,13 +67,20 @@ FieldDescriptor parseDescriptor(QByteArrayView slot, bool level7, bool visualFox
         field.type = slot[32];
         field.width = uchar(slot[33]);
         field.decimals = uchar(slot[34]);
+        if (field.type == '+') {
+            field.nextValue = le32(slot, 40);
+            field.step = 1; // dBase 7 counts by one and stores no step
+        }
     } else {
         field.name = decodeText(upToNul(slot.first(11)), codePage);
         field.type = slot[11];
         field.width = uchar(slot[16]);
         field.decimals = uchar(slot[17]);
-        if (visualFoxPro)
+        if (visualFoxPro) {
             field.flags = uchar(slot[18]);
+            field.nextValue = le32(slot, 19);
+            field.step = uchar(slot[23]);
+        }
     }
     return field;
 }
@@ -125,6 +132,7 @@ std::optional<TableHeader> parseDBase2(QByteArrayView bytes, quint8 codePage)
 {
     TableHeader header;
     header.version = 0x02;
+    header.dBase2 = true;
     header.recordCount = le16(bytes, 1);
     header.recordLength = int(le16(bytes, 6));
     header.codePage = codePage;
@@ -169,6 +177,23 @@ bool FieldDescriptor::isBinary() const
     return flags & 0x04;
 }
 
+bool FieldDescriptor::isNullable() const
+{
+    return flags & 0x02;
+}
+
+bool FieldDescriptor::isAutoIncrement() const
+{
+    return (type == 'I' && (flags & 0x08)) || type == '+';
+}
+
+std::optional<QDate> updateDate(quint8 year, quint8 month, quint8 day)
+{
+    const int fullYear = year >= 100 ? 1900 + year : year < 80 ? 2000 + year : 1900 + year;
+    const QDate date(fullYear, month, day);
+    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}
+
 bool isVisualFoxProVersion(quint8 version)
 {
     return version == 0x30 || version == 0x31 || version == 0x32;
@@ -184,7 +209,8 @@ bool TableHeader::isLevel7() const
     return version == 0x04 || version == 0x8C;
 }
 
-TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName)
+TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
+                             RecordLengthCheck check)
 {
     const qint64 available = qMin<qint64>(bytes.size(), fileSize);
     if (available < 32)
@@ -202,6 +228,8 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
     header.recordCount = le32(bytes, 4);
     header.headerLength = int(le16(bytes, 8));
     header.recordLength = int(le16(bytes, 10));
+    header.lastUpdate = updateDate(uchar(bytes[1]), uchar(bytes[2]), uchar(bytes[3]));
+    header.flags = uchar(bytes[28]);
     header.codePage = uchar(bytes[29]);
 
     const bool level7 = header.isLevel7();
@@ -235,7 +263,7 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
     // writer that left the byte out), which the loop above ensures.
 
     if (totalWidth(header.fields) != header.recordLength
-        && !widenCharacterFields(header.fields, header.recordLength))
+        && !widenCharacterFields(header.fields, header.recordLength) && check == RecordLengthCheck::Strict)
         throw corrupted(fileName, QStringLiteral("the record length %1 disagrees with the field widths (%2 in all).")
                                       .arg(header.recordLength).arg(totalWidth(header.fields)));
 
@@ -269,10 +297,10 @@ QByteArray readHeaderBytes(QFile &file, const QString &fileName)
 
 } // namespace
 
-TableHeader readTableHeader(QFile &file, const QString &fileName)
+TableHeader readTableHeader(QFile &file, const QString &fileName, RecordLengthCheck check)
 {
     const QByteArray bytes = readHeaderBytes(file, fileName);
-    return parseTableHeader(bytes, bytes.size(), fileName);
+    return parseTableHeader(bytes, bytes.size(), fileName, check);
 }
 
 Backlink readBacklink(const LocalPath &path)
@@ -293,11 +321,11 @@ Backlink readBacklink(const LocalPath &path)
     return {};
 }
 
-TableHeader readTableHeader(const LocalPath &path)
+TableHeader readTableHeader(const LocalPath &path, RecordLengthCheck check)
 {
     QFile file;
     openRegularFile(file, path);
-    return readTableHeader(file, displayName(path));
+    return readTableHeader(file, displayName(path), check);
 }
 
 } // namespace platform

@@ -4,8 +4,11 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDate>
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 namespace platform {
 
@@ -15,13 +18,22 @@ struct FieldDescriptor {
     int width = 0;
     int decimals = 0;
     quint8 flags = 0; // Visual FoxPro only; 0 in other dialects, whose byte 18 holds junk
+    // The next value an autoincrementing field gives and its step: Visual
+    // FoxPro's bytes 19-22 and 23, dBase 7's bytes 40-43; 0 in other dialects.
+    quint32 nextValue = 0;
+    quint8 step = 0;
 
     bool isSystem() const; // _NullFlags and other hidden columns
     bool isBinary() const; // NOCPTRANS
+    bool isNullable() const;
+    bool isAutoIncrement() const; // Visual FoxPro's flagged Integer, dBase 7's "+"
 };
 
 struct TableHeader {
     quint8 version = 0;
+    bool dBase2 = false; // version 0x02 read with dBase II's own layout
+    std::optional<QDate> lastUpdate; // none when the bytes are no date
+    quint8 flags = 0; // byte 28: 0x01 structural index, 0x02 memo, 0x04 container
     quint8 codePage = 0;
     quint32 recordCount = 0;
     int headerLength = 0;
@@ -35,15 +47,26 @@ struct TableHeader {
 
 bool isVisualFoxProVersion(quint8 version);
 
+// Whether a record length that disagrees with the field widths is refused
+// (the reader's rule) or kept as stored, so the caller can report it.
+enum class RecordLengthCheck { Strict, Lenient };
+
 // Parses the header from the first bytes of a file whose full size is fileSize;
 // fileName names the file in errors. Never reads outside the bytes given.
 // Throws Failure (15 not a table, 2091 corrupted).
-TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName);
+TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
+                             RecordLengthCheck check = RecordLengthCheck::Strict);
 
 // Reads the header only from the start of an open file.
-TableHeader readTableHeader(QFile &file, const QString &fileName);
+TableHeader readTableHeader(QFile &file, const QString &fileName,
+                            RecordLengthCheck check = RecordLengthCheck::Strict);
 // Opens the file read-only, reads its header only and closes it.
-TableHeader readTableHeader(const LocalPath &path);
+TableHeader readTableHeader(const LocalPath &path, RecordLengthCheck check = RecordLengthCheck::Strict);
+
+// The date of the last update in bytes 1-3 (year, month, day). dBase counts
+// the year from 1900; Visual FoxPro writes it modulo 100, so a year below 100
+// is read in the window 1980-2079. None when the bytes are no date.
+std::optional<QDate> updateDate(quint8 year, quint8 month, quint8 day);
 
 // The container a Visual FoxPro table names, and the code page of that name:
 // read from the header without parsing its fields. Empty for other tables

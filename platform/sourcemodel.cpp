@@ -1,0 +1,773 @@
+#include "sourcemodel.h"
+
+#include "codepage.h"
+#include "container.h"
+#include "dataaccess.h"
+#include "datasource.h"
+#include "fileaccess.h"
+#include "memofile.h"
+#include "tableheader.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <memory>
+
+namespace platform {
+
+namespace {
+
+QString hexByte(quint8 value)
+{
+    return QStringLiteral("0x%1").arg(QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+}
+
+int codePageOfMark(quint8 mark)
+{
+    switch (mark) {
+    case 0x01: return 437;
+    case 0x02: return 850;
+    case 0x03: return 1252;
+    case 0x04: return 10000;
+    case 0x64: return 852;
+    case 0x65: return 866;
+    case 0x66: return 865;
+    case 0x67: return 861;
+    case 0x68: return 895;
+    case 0x69: return 620;
+    case 0x6A: return 737;
+    case 0x6B: return 857;
+    case 0x78: return 950;
+    case 0x79: return 949;
+    case 0x7A: return 936;
+    case 0x7B: return 932;
+    case 0x7C: return 874;
+    case 0x7D: return 1255;
+    case 0x7E: return 1256;
+    case 0x96: return 10007;
+    case 0x97: return 10029;
+    case 0x98: return 10006;
+    case 0xC8: return 1250;
+    case 0xC9: return 1251;
+    case 0xCA: return 1254;
+    case 0xCB: return 1253;
+    // Language driver ids of dBase, Clipper and ESRI writers.
+    case 0x09: case 0x0B: case 0x0D: case 0x0F: case 0x11: case 0x15: case 0x18: case 0x19: case 0x1B:
+        return 437;
+    case 0x0A: case 0x0E: case 0x10: case 0x12: case 0x14: case 0x16: case 0x1A: case 0x1D: case 0x25: case 0x37:
+        return 850;
+    case 0x08: case 0x17: return 865;
+    case 0x1C: case 0x6C: return 863;
+    case 0x1F: case 0x22: case 0x23: case 0x40: case 0x87: return 852;
+    case 0x24: return 860;
+    case 0x26: return 866;
+    case 0x86: return 737;
+    case 0x88: return 857;
+    case 0x13: return 932;
+    case 0x4D: return 936;
+    case 0x4E: return 949;
+    case 0x4F: return 950;
+    case 0x50: return 874;
+    case 0x57: case 0x58: case 0x59: return 1252;
+    case 0xCC: return 1257;
+    case 0xF0: return 65001;
+    default: return 0;
+    }
+}
+
+const char *codePageDescription(int codePage)
+{
+    switch (codePage) {
+    case 437: return "U.S. MS-DOS";
+    case 620: return "Mazovia (Polish) MS-DOS";
+    case 737: return "Greek MS-DOS (437G)";
+    case 850: return "International MS-DOS";
+    case 852: return "Eastern European MS-DOS";
+    case 857: return "Turkish MS-DOS";
+    case 860: return "Portuguese MS-DOS";
+    case 861: return "Icelandic MS-DOS";
+    case 863: return "Canadian French MS-DOS";
+    case 865: return "Nordic MS-DOS";
+    case 866: return "Russian MS-DOS";
+    case 874: return "Thai Windows";
+    case 895: return "Kamenicky (Czech) MS-DOS";
+    case 932: return "Japanese Windows";
+    case 936: return "Chinese Simplified (PRC, Singapore) Windows";
+    case 949: return "Korean Windows";
+    case 950: return "Traditional Chinese (Hong Kong SAR, Taiwan) Windows";
+    case 1250: return "Eastern European Windows";
+    case 1251: return "Russian Windows";
+    case 1252: return "Windows ANSI";
+    case 1253: return "Greek Windows";
+    case 1254: return "Turkish Windows";
+    case 1255: return "Hebrew Windows";
+    case 1256: return "Arabic Windows";
+    case 1257: return "Baltic Windows";
+    case 10000: return "Standard Macintosh";
+    case 10006: return "Greek Macintosh";
+    case 10007: return "Russian Macintosh";
+    case 10029: return "Macintosh EE";
+    case 65001: return "UTF-8";
+    default: return "";
+    }
+}
+
+// A finding's message and place stay on one line whatever the files hold.
+QString oneLine(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+QString riWord(const QByteArray &riInfo, qsizetype at)
+{
+    if (at >= riInfo.size())
+        return {};
+    switch (riInfo[at]) {
+    case 'C': case 'c': return QStringLiteral("cascade");
+    case 'R': case 'r': return QStringLiteral("restrict");
+    case 'I': case 'i': return QStringLiteral("ignore");
+    default: return {};
+    }
+}
+
+bool isMemoLetter(char type, bool visualFoxPro)
+{
+    return type == 'M' || type == 'G' || type == 'P' || type == 'W' || (type == 'B' && !visualFoxPro);
+}
+
+// The memo file's extension: FoxPro 2.x and Visual FoxPro write .fpt, HiPer-Six
+// .smt, every dBase-family writer (FoxBASE+ included) .dbt.
+QString memoExtension(quint8 version)
+{
+    if (isVisualFoxProVersion(version) || version == 0xF5)
+        return QStringLiteral("fpt");
+    if (version == 0xE5)
+        return QStringLiteral("smt");
+    return QStringLiteral("dbt");
+}
+
+// Whether the header says a memo file belongs to the table without any memo
+// field saying so: Visual FoxPro's table flag, the other dialects' version byte.
+bool headerAnnouncesMemo(const TableHeader &header)
+{
+    if (header.isVisualFoxPro())
+        return header.flags & 0x02;
+    switch (header.version) {
+    case 0x7B: case 0x83: case 0x87: case 0x8B: case 0x8C: case 0xCB: case 0xE5: case 0xF5:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString baseName(const QString &fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot <= 0 ? fileName : fileName.first(dot);
+}
+
+// The files of the folders the tables lie in, listed once each: a table's
+// memo and index are found by name without listing its folder again.
+class FolderFiles {
+public:
+    // The file of that name in the folder, its case as the exact spelling
+    // or else any; empty when there is none.
+    LocalPath find(const LocalPath &folder, const QString &name)
+    {
+        const Listing &listing = listingOf(folder);
+        if (!listing.readable)
+            return resolveCaseInsensitive(folder, name);
+        const LocalPath::Native exact = LocalPath::fromText(name).native();
+        if (listing.names.contains(exact))
+            return folder.child(exact);
+        const auto found = listing.byLowerName.constFind(lowerCase(name));
+        return found == listing.byLowerName.constEnd() ? LocalPath() : folder.child(found.value());
+    }
+
+    // Seeds a folder whose entries the caller has listed already.
+    void add(const LocalPath &folder, const QList<FolderEntry> &entries) { m_listings.insert(folder.native(), build(entries)); }
+
+private:
+    struct Listing {
+        bool readable = false;
+        QSet<LocalPath::Native> names;
+        QHash<QString, LocalPath::Native> byLowerName; // the first entry of each lower-case name
+    };
+
+    static Listing build(const QList<FolderEntry> &entries)
+    {
+        Listing listing;
+        listing.readable = true;
+        for (const FolderEntry &entry : entries) {
+            listing.names.insert(entry.name);
+            const QString lowered = lowerCase(entry.text);
+            if (!listing.byLowerName.contains(lowered))
+                listing.byLowerName.insert(lowered, entry.name);
+        }
+        return listing;
+    }
+
+    const Listing &listingOf(const LocalPath &folder)
+    {
+        auto found = m_listings.constFind(folder.native());
+        if (found == m_listings.constEnd()) {
+            Listing listing;
+            try {
+                listing = build(listFolder(folder));
+            } catch (const Failure &) {
+                // Left to the per-name lookup, which copes with what it can reach.
+            }
+            found = m_listings.insert(folder.native(), std::move(listing));
+        }
+        return found.value();
+    }
+
+    QHash<LocalPath::Native, Listing> m_listings;
+};
+
+// A container a free table links back to, read once however many tables name it.
+struct LinkedContainer {
+    std::optional<ContainerModel> model;
+    QString failure; // why it could not be read
+    QHash<FileIdentity, const ContainerObject *> tableByFile;
+};
+
+class ModelReader {
+public:
+    explicit ModelReader(SourceModel &source) : m_source(source) {}
+
+    void readFolder(const LocalPath &folder, const QStringList &selection)
+    {
+        const QList<FolderEntry> entries = listFolder(folder);
+        m_files.add(folder, entries);
+        const QList<FolderTable> tables = folderTables(folder, entries);
+        reportCaseTwins(tables);
+
+        QStringList names;
+        for (const FolderTable &table : tables)
+            names.append(table.name);
+        for (const qsizetype i : selected(names, selection)) {
+            const FolderTable &table = tables[i];
+            std::optional<TableHeader> header = readHeader(table.name, table.path);
+            if (!header)
+                continue;
+            const ContainerObject *owner = linkedOwner(table.name, table.path, folder, *header);
+            m_source.tables.append(tableModel(table.name, table.path, folder, *std::move(header), owner));
+        }
+    }
+
+    void readContainer(const LocalPath &dbcPath, const QStringList &selection)
+    {
+        const ContainerModel container = platform::readContainer(dbcPath);
+        const LocalPath folder = dbcPath.folder();
+        const QString dbcName = displayName(dbcPath);
+        m_source.comment = container.comment;
+        m_source.codePageMark = container.codePage;
+        for (const QString &damage : container.damage)
+            addFinding(Severity::Error, dbcName, damage + QStringLiteral(" Its values are left empty."));
+
+        QStringList names;
+        for (const ContainerObject &table : container.tables)
+            names.append(table.name);
+        for (const ContainerObject &view : container.views)
+            names.append(view.name);
+        QList<const ContainerObject *> children;
+        for (const qsizetype i : selected(names, selection)) {
+            if (i >= container.tables.size()) {
+                m_source.views.append(viewModel(container.views[i - container.tables.size()]));
+                continue;
+            }
+            const ContainerObject &table = container.tables[i];
+            const LocalPath path = resolveCaseInsensitive(folder, table.path);
+            if (path.isEmpty()) {
+                addFinding(Severity::Error, table.name,
+                           QStringLiteral("Its file %1 is missing; the table is left out.").arg(quoted(table.path)));
+                continue;
+            }
+            std::optional<TableHeader> header = readHeader(table.name, path);
+            if (!header)
+                continue;
+            m_source.tables.append(tableModel(table.name, path, folder, *std::move(header), &table));
+            children.append(&table);
+        }
+        addRelations(container, children);
+    }
+
+private:
+    void addFinding(Severity severity, const QString &place, const QString &message)
+    {
+        m_source.findings.append({severity, oneLine(place), oneLine(message)});
+    }
+
+    // The positions of the names a selection keeps, in the source's order: a
+    // name matches its exact spelling, else every name equal to it but for case.
+    QList<qsizetype> selected(const QStringList &names, const QStringList &selection)
+    {
+        QList<qsizetype> kept;
+        if (selection.isEmpty()) {
+            for (qsizetype i = 0; i < names.size(); ++i)
+                kept.append(i);
+            return kept;
+        }
+        QSet<qsizetype> chosen;
+        for (const QString &wanted : selection) {
+            const qsizetype exact = names.indexOf(wanted);
+            if (exact >= 0) {
+                chosen.insert(exact);
+                continue;
+            }
+            bool found = false;
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                if (names[i].compare(wanted, Qt::CaseInsensitive) == 0) {
+                    chosen.insert(i);
+                    found = true;
+                }
+            }
+            if (!found)
+                addFinding(Severity::Error, wanted, QStringLiteral("The source has no table or view of this name."));
+        }
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            if (chosen.contains(i))
+                kept.append(i);
+        }
+        return kept;
+    }
+
+    void reportCaseTwins(const QList<FolderTable> &tables)
+    {
+        QHash<QString, QList<const FolderTable *>> twins;
+        QStringList order;
+        for (const FolderTable &table : tables) {
+            if (!table.caseTwin)
+                continue;
+            const QString key = lowerCase(table.path.fileName());
+            if (!twins.contains(key))
+                order.append(key);
+            twins[key].append(&table);
+        }
+        for (const QString &key : std::as_const(order)) {
+            const QList<const FolderTable *> &group = twins[key];
+            QStringList files;
+            QStringList listed;
+            for (const FolderTable *table : group) {
+                files.append(quoted(table->path.fileName()));
+                listed.append(quoted(table->name));
+            }
+            addFinding(Severity::Warning, group.first()->name,
+                       QStringLiteral("The files %1 have names equal but for case; they are listed as %2.")
+                           .arg(files.join(QStringLiteral(", ")), listed.join(QStringLiteral(", "))));
+        }
+    }
+
+    std::optional<TableHeader> readHeader(const QString &name, const LocalPath &path)
+    {
+        try {
+            return readTableHeader(path, RecordLengthCheck::Lenient);
+        } catch (const Failure &failure) {
+            addFinding(Severity::Error, name,
+                       failure.description() + QStringLiteral(" The table cannot be read and is left out."));
+            return std::nullopt;
+        }
+    }
+
+    // The container table a free table's backlink leads to, when the
+    // container is there, reads and lists the table's file.
+    const ContainerObject *linkedOwner(const QString &name, const LocalPath &tablePath, const LocalPath &folder,
+                                       const TableHeader &header)
+    {
+        if (!header.isVisualFoxPro() || header.backlink.isEmpty())
+            return nullptr;
+        const QString link = decodeText(header.backlink, header.codePage);
+        const LocalPath dbcPath = resolveCaseInsensitive(folder, link);
+        if (dbcPath.isEmpty()) {
+            addFinding(Severity::Warning, name,
+                       QStringLiteral("It names the container %1, which is missing; it is read as a free table.")
+                           .arg(quoted(link)));
+            return nullptr;
+        }
+        std::shared_ptr<LinkedContainer> &linked = m_containers[dbcPath.native()];
+        if (!linked) {
+            linked = std::make_shared<LinkedContainer>();
+            try {
+                linked->model.emplace(platform::readContainer(dbcPath));
+                for (const ContainerObject &table : linked->model->tables) {
+                    if (const std::optional<FileIdentity> file = identityOf(resolveCaseInsensitive(dbcPath.folder(), table.path)))
+                        linked->tableByFile.insert(*file, &table);
+                }
+            } catch (const Failure &failure) {
+                linked->failure = failure.description();
+            }
+        }
+        if (!linked->model) {
+            addFinding(Severity::Warning, name,
+                       QStringLiteral("Its container %1 cannot be read (%2); it is read as a free table.")
+                           .arg(quoted(link), linked->failure));
+            return nullptr;
+        }
+        const std::optional<FileIdentity> file = identityOf(tablePath);
+        const ContainerObject *owner = file ? linked->tableByFile.value(*file) : nullptr;
+        if (!owner)
+            addFinding(Severity::Warning, name,
+                       QStringLiteral("Its container %1 does not list it; it is read as a free table.").arg(quoted(link)));
+        return owner;
+    }
+
+    static QString relativeText(const LocalPath &folder, const LocalPath &file)
+    {
+        const QString base = folder.text();
+        const QString text = file.text();
+        if (!base.isEmpty() && text.startsWith(base)) {
+            const QString rest = text.sliced(base.size());
+            if (rest.startsWith(QLatin1Char('/')) || rest.startsWith(QDir::separator()))
+                return rest.sliced(1);
+            if (base.endsWith(QLatin1Char('/')) || base.endsWith(QDir::separator()))
+                return rest;
+        }
+        return text;
+    }
+
+    TableModel tableModel(const QString &name, const LocalPath &path, const LocalPath &sourceFolder,
+                          TableHeader header, const ContainerObject *owner)
+    {
+        TableModel table;
+        table.name = name;
+        table.file = relativeText(sourceFolder, path);
+        table.version = header.version;
+        table.dialect = header.dBase2 ? QStringLiteral("dBase II") : dialectName(header.version);
+        table.codePageMark = header.codePage;
+        table.codePage = codePageName(header.codePage);
+        table.recordCount = header.recordCount;
+        table.lastUpdate = header.lastUpdate;
+        table.headerLength = header.headerLength;
+        table.recordLength = header.recordLength;
+        if (owner) {
+            table.comment = owner->comment;
+            table.rule = owner->rule;
+            table.ruleText = owner->ruleText;
+            table.insertTrigger = owner->insertTrigger;
+            table.updateTrigger = owner->updateTrigger;
+            table.deleteTrigger = owner->deleteTrigger;
+            table.primaryKey = owner->primaryKey;
+        }
+        addFields(table, header, owner);
+        checkRecordLength(table, header);
+        addMemo(table, header, path, sourceFolder);
+        addIndexes(table, header, path);
+        return table;
+    }
+
+    void addFields(TableModel &table, const TableHeader &header, const ContainerObject *owner)
+    {
+        const bool visualFoxPro = header.isVisualFoxPro();
+        const qsizetype visible = std::count_if(header.fields.begin(), header.fields.end(),
+                                                [](const FieldDescriptor &field) { return !field.isSystem(); });
+        if (owner && owner->fields.size() != visible) {
+            addFinding(Severity::Error, table.name,
+                       QStringLiteral("The container lists %1 fields for it, its header %2; the fields are the "
+                                      "table's own, without the container's names and properties.")
+                           .arg(owner->fields.size())
+                           .arg(visible));
+            owner = nullptr;
+        }
+        for (const FieldDescriptor &descriptor : header.fields) {
+            if (descriptor.isSystem())
+                continue;
+            FieldModel field;
+            field.position = int(table.fields.size()) + 1;
+            field.name = descriptor.name;
+            if (owner) {
+                const ContainerField &known = owner->fields[table.fields.size()];
+                if (!known.name.isEmpty())
+                    field.name = known.name;
+                if (field.name.compare(descriptor.name, Qt::CaseInsensitive) != 0)
+                    field.shortName = descriptor.name;
+                field.defaultValue = known.defaultValue;
+                field.rule = known.rule;
+                field.ruleText = known.ruleText;
+                field.caption = known.caption;
+                field.format = known.format;
+                field.inputMask = known.inputMask;
+                field.comment = known.comment;
+            }
+            field.type = descriptor.type;
+            field.typeName = fieldTypeName(descriptor.type, header.version);
+            field.width = descriptor.width;
+            field.decimals = descriptor.decimals;
+            field.nullable = visualFoxPro && descriptor.isNullable();
+            field.binary = visualFoxPro && descriptor.isBinary()
+                && (descriptor.type == 'C' || descriptor.type == 'M' || descriptor.type == 'V');
+            field.autoIncrement = descriptor.isAutoIncrement();
+            if (field.autoIncrement) {
+                field.nextValue = descriptor.nextValue;
+                field.step = descriptor.step;
+            }
+            table.fields.append(field);
+        }
+    }
+
+    void checkRecordLength(const TableModel &table, const TableHeader &header)
+    {
+        int total = 1;
+        for (const FieldDescriptor &field : header.fields)
+            total += field.width;
+        if (total != header.recordLength)
+            addFinding(Severity::Error, table.name,
+                       QStringLiteral("Its header gives records of %1 bytes, but its fields and the deletion flag "
+                                      "take %2.")
+                           .arg(header.recordLength)
+                           .arg(total));
+    }
+
+    void addMemo(TableModel &table, const TableHeader &header, const LocalPath &path, const LocalPath &sourceFolder)
+    {
+        const bool memoFields = std::any_of(header.fields.begin(), header.fields.end(), [&](const FieldDescriptor &field) {
+            return !field.isSystem() && isMemoLetter(field.type, header.isVisualFoxPro());
+        });
+        if (!memoFields && !headerAnnouncesMemo(header))
+            return;
+        const QString extension = memoExtension(header.version);
+        const QString wanted = baseName(path.fileName()) + QLatin1Char('.') + extension;
+        const LocalPath memoPath = m_files.find(path.folder(), wanted);
+        MemoModel memo;
+        if (memoPath.isEmpty()) {
+            memo.file = relativeText(sourceFolder, path.folder().child(LocalPath::fromText(wanted).native()));
+            if (memoFields)
+                addFinding(Severity::Error, table.name,
+                           QStringLiteral("Its memo file %1 is missing.").arg(quoted(wanted)));
+            table.memo = memo;
+            return;
+        }
+        memo.file = relativeText(sourceFolder, memoPath);
+        memo.present = true;
+        try {
+            memo.blockSize = blockSizeOf(memoPath, extension, header.version);
+        } catch (const Failure &failure) {
+            addFinding(Severity::Error, table.name,
+                       failure.description() + QStringLiteral(" Its memo file cannot be read."));
+        }
+        table.memo = memo;
+    }
+
+    // .fpt: big-endian at 6. .dbt: dBase III's blocks are always 512 bytes,
+    // later dBase gives the size little-endian at 20 (0 read as its 512).
+    // .smt: its layout is not known here, so no size is given.
+    static int blockSizeOf(const LocalPath &memoPath, const QString &extension, quint8 version)
+    {
+        QFile file;
+        openRegularFile(file, memoPath);
+        const QString fileName = displayName(memoPath);
+        if (extension == QLatin1String("fpt"))
+            return int(MemoFile(file, fileName).blockSize());
+        if (extension != QLatin1String("dbt"))
+            return 0;
+        if (version == 0x83)
+            return 512;
+        const QByteArray bytes = readAt(file, 20, 2, fileName);
+        const int size = int(uchar(bytes[0])) | int(uchar(bytes[1])) << 8;
+        return size == 0 ? 512 : size;
+    }
+
+    void addIndexes(TableModel &table, const TableHeader &header, const LocalPath &path)
+    {
+        const QString wanted = baseName(path.fileName()) + QStringLiteral(".cdx");
+        const LocalPath indexPath = m_files.find(path.folder(), wanted);
+        if (indexPath.isEmpty()) {
+            if ((header.flags & 0x01) && !header.dBase2)
+                addFinding(Severity::Warning, table.name,
+                           QStringLiteral("Its header announces a structural index, but there is no %1: tags unknown.")
+                               .arg(quoted(wanted)));
+            return;
+        }
+        QList<IndexTag> tags;
+        try {
+            tags = readCompoundIndex(indexPath, header.codePage);
+        } catch (const Failure &failure) {
+            addFinding(Severity::Error, table.name,
+                       failure.description() + QStringLiteral(" Its index file cannot be read: tags unknown."));
+            return;
+        }
+        for (const IndexTag &tag : std::as_const(tags)) {
+            IndexModel index;
+            index.name = tag.name;
+            index.expression = tag.expression;
+            index.filter = tag.filter;
+            if (!table.primaryKey.isEmpty() && tag.name.compare(table.primaryKey, Qt::CaseInsensitive) == 0)
+                index.kind = TagKind::Primary;
+            else if (tag.candidate)
+                index.kind = TagKind::Candidate;
+            else if (tag.unique)
+                index.kind = TagKind::Unique;
+            index.descending = tag.descending;
+            index.collation = tag.collation.isEmpty() ? QStringLiteral("MACHINE") : tag.collation;
+            table.indexes.append(index);
+        }
+        table.indexesKnown = true;
+    }
+
+    static ViewModel viewModel(const ContainerObject &object)
+    {
+        ViewModel view;
+        view.name = object.name;
+        view.sql = object.sql;
+        view.remote = object.sourceType == 2;
+        if (view.remote)
+            view.connection = object.connection;
+        view.comment = object.comment;
+        for (const ContainerField &field : object.fields)
+            view.fields.append({field.name, field.dataType, field.comment});
+        return view;
+    }
+
+    // Each Relation record is kept by its child; the parent is the table its
+    // RelatedTable property names.
+    void addRelations(const ContainerModel &container, const QList<const ContainerObject *> &children)
+    {
+        QSet<const ContainerObject *> inModel(children.begin(), children.end());
+        for (const ContainerObject *child : children) {
+            for (const ContainerRelation &relation : child->relations) {
+                const ContainerObject *parent = container.findTable(relation.parentTable);
+                if (!parent) {
+                    addFinding(Severity::Warning, child->name,
+                               QStringLiteral("A relation names the parent table %1, which the container does not hold.")
+                                   .arg(quoted(relation.parentTable)));
+                    continue;
+                }
+                if (!inModel.contains(parent))
+                    continue;
+                RelationModel model;
+                model.parentTable = parent->name;
+                model.parentTag = relation.parentTag;
+                model.childTable = child->name;
+                model.childTag = relation.childTag;
+                model.onUpdate = riWord(relation.riInfo, 0);
+                model.onDelete = riWord(relation.riInfo, 1);
+                model.onInsert = riWord(relation.riInfo, 2);
+                m_source.relations.append(model);
+            }
+        }
+    }
+
+    SourceModel &m_source;
+    FolderFiles m_files;
+    QHash<LocalPath::Native, std::shared_ptr<LinkedContainer>> m_containers; // by the path the links lead to
+};
+
+} // namespace
+
+QString fieldTypeName(char letter)
+{
+    switch (letter) {
+    case 'C': return QStringLiteral("Character");
+    case 'Y': return QStringLiteral("Currency");
+    case 'N': return QStringLiteral("Numeric");
+    case 'F': return QStringLiteral("Float");
+    case 'D': return QStringLiteral("Date");
+    case 'T': return QStringLiteral("DateTime");
+    case 'B': return QStringLiteral("Double");
+    case 'I': return QStringLiteral("Integer");
+    case 'L': return QStringLiteral("Logical");
+    case 'M': return QStringLiteral("Memo");
+    case 'G': return QStringLiteral("General");
+    case 'P': return QStringLiteral("Picture");
+    case 'V': return QStringLiteral("Varchar");
+    case 'Q': return QStringLiteral("Varbinary");
+    case 'W': return QStringLiteral("Blob");
+    case '0': return QStringLiteral("_NullFlags");
+    case '@': return QStringLiteral("Timestamp");
+    case '+': return QStringLiteral("Autoincrement");
+    case 'O': return QStringLiteral("Double");
+    default:
+        break;
+    }
+    const uchar byte = uchar(letter);
+    if (byte > 0x20 && byte < 0x7F)
+        return QStringLiteral("Unknown (%1)").arg(QLatin1Char(letter));
+    return QStringLiteral("Unknown (%1)").arg(hexByte(byte));
+}
+
+QString fieldTypeName(char letter, quint8 version)
+{
+    if (!isVisualFoxProVersion(version)) {
+        if (letter == 'B')
+            return QStringLiteral("Binary");
+        if (letter == 'V')
+            return QStringLiteral("Variant");
+    }
+    return fieldTypeName(letter);
+}
+
+QString dialectName(quint8 version)
+{
+    switch (version) {
+    case 0x02: case 0xFB: return QStringLiteral("FoxBASE");
+    case 0x03: case 0x83: return QStringLiteral("dBase III");
+    case 0x04: case 0x8C: return QStringLiteral("dBase 7");
+    case 0x05: return QStringLiteral("dBase V");
+    case 0x07: case 0x87: return QStringLiteral("Visual Objects");
+    case 0x30: case 0x31: return QStringLiteral("Visual FoxPro");
+    case 0x32: return QStringLiteral("Visual FoxPro 9");
+    case 0x43: case 0x8E: case 0xCB: return QStringLiteral("dBase IV SQL table");
+    case 0x63: return QStringLiteral("dBase IV SQL system");
+    case 0x7B: case 0x8B: return QStringLiteral("dBase IV");
+    case 0xE5: return QStringLiteral("HiPer-Six");
+    case 0xF5: return QStringLiteral("FoxPro 2.x");
+    default: return QStringLiteral("Unknown (%1)").arg(hexByte(version));
+    }
+}
+
+QString codePageName(quint8 mark)
+{
+    if (mark == 0)
+        return {};
+    const int codePage = codePageOfMark(mark);
+    if (codePage == 0)
+        return QStringLiteral("mark %1").arg(hexByte(mark));
+    return QStringLiteral("%1 (%2)").arg(codePage).arg(QLatin1String(codePageDescription(codePage)));
+}
+
+SourceModel readSourceModel(const QString &path, const QStringList &selection)
+{
+    if (path.trimmed().isEmpty())
+        throw Failure(QStringLiteral("Invalid path or file name."), platform::InvalidPath);
+    const QString shown = QDir::toNativeSeparators(path);
+    const LocalPath local = LocalPath::fromText(path);
+    SourceModel source;
+    source.path = path;
+    ModelReader reader(source);
+    switch (kindOf(local)) {
+    case FileKind::Missing:
+        throw Failure(QStringLiteral("File or folder '%1' does not exist.").arg(shown), platform::FileDoesNotExist);
+    case FileKind::Loop:
+        throw Failure(QStringLiteral("'%1' cannot be opened: its symbolic links form a loop.").arg(shown),
+                      platform::InvalidPath);
+    case FileKind::Denied:
+        throw Failure(QStringLiteral("Access to '%1' is denied.").arg(shown), platform::AccessDenied);
+    case FileKind::Folder:
+        if (QFileInfo(path).suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0)
+            throw Failure(QStringLiteral("'%1' is a folder, not a database container.").arg(shown),
+                          platform::InvalidPath);
+        source.kind = SourceModel::Kind::Folder;
+        reader.readFolder(local, selection);
+        return source;
+    case FileKind::Regular:
+    case FileKind::Other:
+        break;
+    }
+    source.kind = SourceModel::Kind::Container;
+    reader.readContainer(local, selection);
+    return source;
+}
+
+} // namespace platform
