@@ -197,7 +197,10 @@ public:
     }
 
     // Seeds a folder whose entries the caller has listed already.
-    void add(const LocalPath &folder, const QList<FolderEntry> &entries) { m_listings.insert(folder.native(), build(entries)); }
+    void add(const LocalPath &folder, const QList<FolderEntry> &entries)
+    {
+        m_listings.insert(folder.native(), build(entries));
+    }
 
 private:
     struct Listing {
@@ -403,8 +406,9 @@ private:
             try {
                 linked->model.emplace(platform::readContainer(dbcPath));
                 for (const ContainerObject &table : linked->model->tables) {
-                    if (const std::optional<FileIdentity> file = identityOf(resolveCaseInsensitive(dbcPath.folder(), table.path)))
-                        linked->tableByFile.insert(*file, &table);
+                    const LocalPath file = resolveCaseInsensitive(dbcPath.folder(), table.path);
+                    if (const std::optional<FileIdentity> identity = identityOf(file))
+                        linked->tableByFile.insert(*identity, &table);
                 }
             } catch (const Failure &failure) {
                 linked->failure = failure.description();
@@ -420,7 +424,8 @@ private:
         const ContainerObject *owner = file ? linked->tableByFile.value(*file) : nullptr;
         if (!owner)
             addFinding(Severity::Warning, name,
-                       QStringLiteral("Its container %1 does not list it; it is read as a free table.").arg(quoted(link)));
+                       QStringLiteral("Its container %1 does not list it; it is read as a free table.")
+                           .arg(quoted(link)));
         return owner;
     }
 
@@ -532,9 +537,10 @@ private:
 
     void addMemo(TableModel &table, const TableHeader &header, const LocalPath &path, const LocalPath &sourceFolder)
     {
-        const bool memoFields = std::any_of(header.fields.begin(), header.fields.end(), [&](const FieldDescriptor &field) {
+        const auto isMemo = [&](const FieldDescriptor &field) {
             return !field.isSystem() && isMemoLetter(field.type, header.isVisualFoxPro());
-        });
+        };
+        const bool memoFields = std::any_of(header.fields.begin(), header.fields.end(), isMemo);
         if (!memoFields && !headerAnnouncesMemo(header))
             return;
         const QString extension = memoExtension(header.version);
@@ -637,10 +643,15 @@ private:
         QSet<const ContainerObject *> inModel(children.begin(), children.end());
         for (const ContainerObject *child : children) {
             for (const ContainerRelation &relation : child->relations) {
+                if (relation.parentTable.isEmpty()) {
+                    addFinding(Severity::Warning, child->name, QStringLiteral("A relation names no parent table."));
+                    continue;
+                }
                 const ContainerObject *parent = container.findTable(relation.parentTable);
                 if (!parent) {
                     addFinding(Severity::Warning, child->name,
-                               QStringLiteral("A relation names the parent table %1, which the container does not hold.")
+                               QStringLiteral("A relation names the parent table %1, which the container does "
+                                              "not hold.")
                                    .arg(quoted(relation.parentTable)));
                     continue;
                 }

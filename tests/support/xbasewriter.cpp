@@ -102,9 +102,9 @@ QByteArray headerBytes(const TableSpec &layout)
     const int hlen = headerLength(layout);
     QByteArray header(hlen, '\0');
     header[0] = char(layout.version);
-    header[1] = char(24); // last update 2024-05-20, year as Visual FoxPro writes it (mod 100)
-    header[2] = char(5);
-    header[3] = char(20);
+    header[1] = char(layout.updateYear);
+    header[2] = char(layout.updateMonth);
+    header[3] = char(layout.updateDay);
     putLe32(header, 4, layout.recordCount);
     putLe16(header, 8, quint32(hlen));
     putLe16(header, 10, quint32(recordLength(layout)));
@@ -127,6 +127,7 @@ QByteArray headerBytes(const TableSpec &layout)
             header[at + 32] = field.type;
             header[at + 33] = char(field.width);
             header[at + 34] = char(field.decimals);
+            putLe32(header, at + 40, field.nextValue);
         } else {
             header.replace(at, qMin<int>(field.name.size(), 10), field.name.left(10));
             header[at + 11] = field.type;
@@ -135,6 +136,8 @@ QByteArray headerBytes(const TableSpec &layout)
             header[at + 16] = char(field.width);
             header[at + 17] = char(field.decimals);
             header[at + 18] = char(field.flags);
+            putLe32(header, at + 19, field.nextValue);
+            header[at + 23] = char(field.step);
         }
         displacement += field.width;
         at += descriptorSize(layout.version);
@@ -393,7 +396,7 @@ public:
     }
 
     quint32 add(quint32 parent, const char *type, const QString &name, const QByteArray &properties,
-                bool deleted)
+                bool deleted, const QByteArray &riInfo = {})
     {
         const quint32 id = quint32(m_records.size() + 1);
         QByteArray record(165, ' ');
@@ -406,6 +409,7 @@ public:
         record.replace(19, nameBytes.size(), nameBytes);
         putLe32(record, 147, m_memo.add(properties));
         putLe32(record, 151, 0);
+        record.replace(155, qMin<int>(riInfo.size(), 6), riInfo.left(6));
         putLe32(record, 161, 0);
         m_records.append(record);
         return id;
@@ -438,7 +442,10 @@ ContainerFiles containerBytes(const ContainerSpec &layout)
 {
     ContainerBuilder builder(layout);
     // Records 1-5 as VFP creates them; the database record holds the version (id 24, big-endian 10).
-    builder.add(1, "Database", "Database", rawPropertyEntry(24, QByteArray::fromHex("0000000A")), false);
+    QByteArray database = rawPropertyEntry(24, QByteArray::fromHex("0000000A"));
+    if (!layout.comment.isEmpty())
+        database += propertyEntry(7, builder.encode(layout.comment));
+    builder.add(1, "Database", "Database", database, false);
     builder.add(1, "Database", "TransactionLog", {}, false);
     builder.add(1, "Database", "StoredProceduresSource", {}, false);
     builder.add(1, "Database", "StoredProceduresObject", {}, false);
@@ -451,6 +458,7 @@ ContainerFiles containerBytes(const ContainerSpec &layout)
             properties += propertyEntry(1, builder.encode(table.path));
             if (!table.comment.isEmpty())
                 properties += propertyEntry(7, builder.encode(table.comment));
+            properties += table.extraProperties;
         }
         const quint32 id = builder.add(1, "Table", table.name, properties, table.deleted);
         for (const ContainerField &field : table.fields) {
@@ -459,9 +467,20 @@ ContainerFiles containerBytes(const ContainerSpec &layout)
                                                                     : propertyEntry(7, builder.encode(field.comment));
             builder.add(id, "Field", field.name, properties, table.deleted || field.deleted);
         }
+        for (const IndexRecord &index : table.indexes)
+            builder.add(id, "Index", index.name, rawPropertyEntry(17, QByteArray(1, index.unique ? '\x01' : '\x00')),
+                        table.deleted || index.deleted);
+        int number = 0;
+        for (const RelationRecord &relation : table.relations) {
+            const QByteArray properties = propertyEntry(13, builder.encode(relation.childTag))
+                                          + propertyEntry(18, builder.encode(relation.parentTable))
+                                          + propertyEntry(19, builder.encode(relation.parentTag));
+            builder.add(id, "Relation", QStringLiteral("Relation %1").arg(++number), properties,
+                        table.deleted || relation.deleted, relation.riInfo);
+        }
     }
     for (const ContainerView &view : layout.views) {
-        const QByteArray properties = rawPropertyEntry(2, QByteArray(1, '\x06')); // Class: view
+        const QByteArray properties = rawPropertyEntry(2, QByteArray(1, '\x06')) + view.properties; // Class: view
         const quint32 id = builder.add(1, "View", view.name, properties, false);
         for (const ContainerField &field : view.fields) {
             QByteArray fieldProperties;

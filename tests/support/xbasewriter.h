@@ -17,6 +17,10 @@ struct FieldSpec {
     int width;
     int decimals = 0;
     quint8 flags = 0; // Visual FoxPro field flags: 0x01 system, 0x02 nullable, 0x04 binary
+    // Autoincrement: Visual FoxPro's next value (bytes 19-22) and step (23);
+    // dBase 7's next value (bytes 40-43), which has no step.
+    quint32 nextValue = 0;
+    quint8 step = 0;
 };
 
 struct TableSpec {
@@ -26,6 +30,10 @@ struct TableSpec {
     quint32 recordCount = 0;  // records are written blank (spaces), so the file size agrees with the header
     QByteArray backlink;      // Visual FoxPro only: the container file name; empty = free table
     quint8 tableFlags = 0xFF; // byte 28; 0xFF = what the version implies (memo bit for memo fields)
+    // Bytes 1-3, the date of the last update: 2024-05-20 as Visual FoxPro writes it.
+    quint8 updateYear = 24;
+    quint8 updateMonth = 5;
+    quint8 updateDay = 20;
 };
 
 // Size in bytes of the header tableBytes writes (up to and including the backlink).
@@ -48,6 +56,23 @@ struct ContainerField {
     QByteArray properties = {}; // when not empty, the PROPERTY memo exactly as given, in place of the comment
 };
 
+// An Index record of a table: the name of a structural tag and its IsUnique property (17).
+struct IndexRecord {
+    QString name;
+    bool unique = false;
+    bool deleted = false;
+};
+
+// A Relation record, written as a child of the table that holds it: the
+// child tag (13), the parent table (18) and tag (19), and the RIINFO column.
+struct RelationRecord {
+    QString childTag;
+    QString parentTable;
+    QString parentTag;
+    QByteArray riInfo; // at most 6 letters, e.g. "CRI"; blank-padded
+    bool deleted = false;
+};
+
 struct ContainerTable {
     QString name;
     QString path; // the Path property: the .dbf relative to the container's folder
@@ -55,11 +80,15 @@ struct ContainerTable {
     QString comment;
     bool deleted = false; // the table record and its fields are written deleted
     QByteArray properties = {}; // when not empty, the PROPERTY memo exactly as given, in place of class, path and comment
+    QByteArray extraProperties = {}; // property entries written after class, path and comment
+    QList<IndexRecord> indexes = {};      // written after the fields, in order
+    QList<RelationRecord> relations = {}; // written after the indexes, in order
 };
 
 struct ContainerView {
     QString name;
     QList<ContainerField> fields;
+    QByteArray properties = {}; // property entries written after the class (SQL, source type, …)
 };
 
 struct ContainerSpec {
@@ -67,6 +96,7 @@ struct ContainerSpec {
     QList<ContainerView> views;
     quint8 codePage = 0x03;
     int blockSize = 64; // of the .dct
+    QString comment = {}; // the Database record's comment (property 7)
 };
 
 struct ContainerFiles {
