@@ -154,7 +154,7 @@ QByteArray withoutTrailingFill(QByteArray key)
 }
 
 struct DirectoryEntry {
-    QByteArray name;
+    QString name;
     quint32 headerOffset = 0;
 };
 
@@ -179,14 +179,8 @@ public:
         const QList<DirectoryEntry> entries = directory(le32(header, RootOffset));
         QList<IndexTag> result;
         result.reserve(entries.size());
-        QSet<quint32> headers;
-        for (const DirectoryEntry &entry : entries) {
-            const QString name = decodeText(entry.name, m_codePage);
-            if (headers.contains(entry.headerOffset))
-                throw corrupted(m_fileName, QStringLiteral("two tags share the header at %1.").arg(hex(entry.headerOffset)));
-            headers.insert(entry.headerOffset);
-            result.append(tag(name, entry.headerOffset));
-        }
+        for (const DirectoryEntry &entry : entries)
+            result.append(tag(entry.name, entry.headerOffset));
         std::stable_sort(result.begin(), result.end(),
                          [](const IndexTag &a, const IndexTag &b) { return a.headerOffset < b.headerOffset; });
         return result;
@@ -235,7 +229,9 @@ private:
         }
     }
 
-    void leafEntries(const QByteArray &page, QList<DirectoryEntry> &entries) const
+    // Each entry's header is checked as it is decoded, and no two share one,
+    // so a crafted directory cannot hold more entries than the file has pages.
+    void leafEntries(const QByteArray &page, QList<DirectoryEntry> &entries)
     {
         const int keys = le16(page, KeyCountOffset);
         const int entrySize = quint8(page[EntrySizeOffset]);
@@ -268,7 +264,12 @@ private:
                 throw corrupted(m_fileName, QStringLiteral("entry %1 of a directory leaf does not fit its key.").arg(i + 1));
             keyEnd -= stored;
             key = key.first(duplicate) + page.sliced(keyEnd, stored) + QByteArray(trail, ' ');
-            entries.append({withoutTrailingFill(key), record});
+            const QString name = decodeText(withoutTrailingFill(key), m_codePage);
+            checkPage(record, HeaderSize, QStringLiteral("the header of tag %1").arg(shown(name)));
+            if (m_headers.contains(record))
+                throw corrupted(m_fileName, QStringLiteral("two tags share the header at %1.").arg(hex(record)));
+            m_headers.insert(record);
+            entries.append({name, record});
         }
     }
 
@@ -282,7 +283,6 @@ private:
     IndexTag tag(const QString &name, quint32 offset)
     {
         const QString subject = QStringLiteral("tag %1").arg(shown(name));
-        checkPage(offset, HeaderSize, QStringLiteral("the header of %1").arg(subject));
         const QByteArray header = m_source.read(offset, HeaderSize);
         const quint8 options = quint8(header[OptionsOffset]);
         if ((options & OptionCompound) == 0)
@@ -296,10 +296,11 @@ private:
         qsizetype keyLengthInPool = le16(header, KeyExpressionLengthOffset);
         qsizetype forPosition = le16(header, ForPositionOffset);
         qsizetype forLength = le16(header, ForLengthOffset);
-        // Some writers leave the lengths 0: the text then runs to the next
-        // expression or the end of the pool, and its first NUL ends it.
         if (keyPosition > PoolSize || forPosition > PoolSize)
             throw corrupted(m_fileName, QStringLiteral("the expressions of %1 lie outside its header.").arg(subject));
+        // Some writers leave the lengths 0: the text then runs to the next
+        // expression or the end of the pool, and its first NUL ends it. A FOR
+        // expression is only looked for where option 0x08 announces one.
         if (keyLengthInPool == 0)
             keyLengthInPool = (forPosition > keyPosition ? forPosition : PoolSize) - keyPosition;
         if (forLength == 0 && (options & OptionHasFor) != 0)
@@ -324,6 +325,7 @@ private:
     quint8 m_codePage;
     const QString &m_fileName;
     QSet<quint32> m_visited;
+    QSet<quint32> m_headers;
 };
 
 } // namespace

@@ -460,8 +460,9 @@ void TestIndexFile::damaged_data()
     }
     {
         QByteArray bytes = one;
-        putLe16(bytes, 0x400 + 2, 100); // fits 488 as entries, leaves no room for the keys
-        QTest::newRow("leaf entries over the keys") << bytes << corrupted << QStringLiteral("does not fit its key");
+        putLe16(bytes, 0x400 + 2, 160); // 160 × 3 fits 488, but the entries end at 504, over the first name's bytes
+        QTest::newRow("leaf entries over the keys") << bytes << corrupted
+                                                    << QStringLiteral("entry 1 of a directory leaf does not fit its key");
     }
     {
         QByteArray bytes = one;
