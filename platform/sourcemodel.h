@@ -157,7 +157,8 @@ QString codePageName(quint8 mark);
 //   unreadable or does not list it (Warning: read as a free table);
 // - in a folder, tables whose file names differ only in case (Warning);
 // - a selected name that is no table or view of the source (Error);
-// - container records whose properties cannot be read (Error, left empty).
+// - container records whose properties cannot be read (Error, left empty);
+// - a relation whose parent the container does not hold (Warning, left out).
 // Relations are those whose parent and child are both among tables.
 SourceModel readSourceModel(const QString &path, const QStringList &selection = {});
 
