@@ -1,0 +1,55 @@
+#pragma once
+
+// What the JSON, Markdown and HTML dictionaries share: the words they write
+// for the model's values, the anchors of the table and view sections, and
+// text from the files made safe to show.
+
+#include "sourcemodel.h"
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace exporting {
+
+// The text with every character no reader can show (C0 and C1 controls but
+// tab and line breaks, DEL, unpaired surrogates, U+FFFE and U+FFFF) replaced
+// by U+FFFD, so an XML parser accepts it and a terminal runs none of it.
+QString showableText(QStringView text);
+
+// The text with each unpaired surrogate replaced by U+FFFD: UTF-8 cannot
+// carry one, and many JSON readers refuse one written as an escape.
+QString pairedText(QStringView text);
+
+// The lines of the text; CR LF, CR and LF each end one.
+QStringList textLines(QStringView text);
+
+// "primary", "candidate", "unique", "regular".
+QString tagKindWord(platform::TagKind kind);
+// "warning", "error".
+QString severityWord(platform::Severity severity);
+
+// Section anchors: "table-<n>-<name in lower-case ASCII letters and digits>"
+// and "view-<n>-…", n counting from 1, so names equal but for case, or with
+// no ASCII letter at all, still get ids of their own.
+struct SectionAnchors {
+    QStringList tables;
+    QStringList views;
+};
+SectionAnchors sectionAnchors(const platform::SourceModel &source);
+
+// The index of the table a relation names: the one spelled the same, else the
+// first equal but for case (FoxPro's names ignore case); -1 when none or
+// when the name is empty.
+qsizetype tableNamed(const platform::SourceModel &source, const QString &name);
+
+// The words both readable dictionaries write for a model's values.
+QString typeText(const platform::FieldModel &field); // "Integer, autoincrement (next 5, step 1)"
+QString memoText(const platform::TableModel &table); // "customers.fpt, blocks of 64 bytes"
+QString isoLastUpdate(const platform::TableModel &table); // "2024-01-05"; empty when none
+QString lastUpdateText(const platform::TableModel &table);   // the same, "not a date" when none
+QString orderText(const platform::IndexModel &index); // "ascending, MACHINE"
+QString sourceKindText(const platform::SourceModel &source);
+QString nameOrPlaceholder(const QString &name); // "(no name)" for an empty one
+
+} // namespace exporting
