@@ -30,7 +30,8 @@ th, td { border: 1px solid #c9d3dd; padding: .25rem .5rem; text-align: left; ver
          overflow-wrap: anywhere; }
 th { background: #eef3f7; }
 .number { text-align: right; font-variant-numeric: tabular-nums; }
-code, pre { font-family: ui-monospace, "Liberation Mono", monospace; font-size: .92em; }
+code, pre { font-family: ui-monospace, "Liberation Mono", monospace; font-size: .95em; }
+pre code { font-size: 1em; }
 pre.sql { background: #f5f7f9; border: 1px solid #c9d3dd; padding: .6rem .8rem; white-space: pre-wrap;
           overflow-wrap: anywhere; }
 p.none { color: #5b6773; font-style: italic; }
