@@ -1,6 +1,6 @@
 #include "dictionary.h"
 
-#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -458,6 +458,116 @@ QJsonValue changed(const QJsonValue &value, QStringList path, const QJsonValue &
     return object;
 }
 
+// Whatever the files hold, every line is one the writer began (text from the
+// files starts none), every row of a table has its table's cells, and every
+// link of the contents leads to one anchor.
+void checkMarkdownShape(const SourceModel &source)
+{
+    const QString document = markdown(source);
+    const QStringList lines = document.split(QLatin1Char('\n'));
+    const QStringList starts = {"# ", "## ", "### ", "#### ", "**", "- ", "  - ", "| ", "No "};
+    QString fence;
+    int tableCells = -1;
+    for (const QString &line : lines) {
+        if (!fence.isEmpty()) {
+            // As CommonMark reads it: backticks alone, at least as many as opened it.
+            static const QRegularExpression closing(QStringLiteral("^ {0,3}(`+) *$"));
+            const auto match = closing.match(line);
+            if (match.hasMatch() && match.capturedLength(1) >= fence.size())
+                fence.clear();
+            continue;
+        }
+        if (line.startsWith(QLatin1String("```"))) {
+            fence = line.left(line.indexOf(QLatin1String("sql")));
+            QVERIFY2(line == fence + QLatin1String("sql"), qPrintable(line));
+            continue;
+        }
+        if (line.startsWith(QLatin1Char('|'))) {
+            if (tableCells < 0)
+                tableCells = cellPipes(line);
+            QVERIFY2(cellPipes(line) == tableCells, qPrintable(line));
+        } else {
+            tableCells = -1;
+        }
+        QVERIFY2(line.isEmpty() || line.startsWith(QLatin1Char('|'))
+                     || std::any_of(starts.cbegin(), starts.cend(), [&](const QString &s) { return line.startsWith(s); }),
+                 qPrintable(line));
+        QVERIFY2(!line.contains(QLatin1String("<script")), qPrintable(line));
+    }
+    QVERIFY(fence.isEmpty());
+
+    static const QRegularExpression anchor(QStringLiteral("<a id=\"([^\"]+)\"></a>"));
+    static const QRegularExpression target(QStringLiteral("\\]\\(#([^)]+)\\)"));
+    QSet<QString> ids;
+    for (const auto &match : anchor.globalMatch(document)) {
+        QVERIFY2(!ids.contains(match.captured(1)), qPrintable(match.captured(1)));
+        ids.insert(match.captured(1));
+    }
+    QCOMPARE(ids.size(), 3 + source.tables.size() + (source.views.isEmpty() ? 0 : 1 + source.views.size()));
+    for (const auto &match : target.globalMatch(document))
+        QVERIFY2(ids.contains(match.captured(1)), qPrintable(match.captured(1)));
+}
+
+// Read by an XML parser without error, one page that runs and fetches
+// nothing, every link leading to one place of it, every table and view in
+// its contents.
+void checkPageShape(const SourceModel &source)
+{
+    QString error;
+    const Node root = parsePage(htmlDictionary(source), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(root.name, QStringLiteral("html"));
+    QCOMPARE(root.attribute("lang"), QStringLiteral("en"));
+    const auto metas = root.elements("meta");
+    QVERIFY(std::any_of(metas.cbegin(), metas.cend(),
+                        [](const Node *meta) { return meta->attribute("charset") == QLatin1String("utf-8"); }));
+    QCOMPARE(root.elements("title").size(), 1);
+    QCOMPARE(root.elements("title").first()->textContent(),
+             QStringLiteral("Data dictionary of ") + source.path);
+
+    // Nothing runs and nothing is fetched: only these elements and attributes.
+    const QSet<QString> elements = {"html", "head", "meta", "title", "style", "body", "header", "h1", "h2", "h3",
+                                    "h4", "p", "strong", "nav", "ul", "li", "a", "main", "section", "dl", "div",
+                                    "dt", "dd", "table", "thead", "tbody", "tr", "th", "td", "code", "pre", "br"};
+    const QSet<QString> attributes = {"xmlns", "lang", "xml:lang", "charset", "name", "content", "id", "class",
+                                      "href"};
+    QStringList hrefs;
+    QStringList ids;
+    root.visit([&](const Node &node) {
+        if (node.name.isEmpty())
+            return;
+        QVERIFY2(elements.contains(node.name), qPrintable(node.name));
+        for (auto it = node.attributes.cbegin(); it != node.attributes.cend(); ++it)
+            QVERIFY2(attributes.contains(it.key()), qPrintable(it.key()));
+        if (node.attributes.contains(QStringLiteral("href")))
+            hrefs.append(node.attribute("href"));
+        if (node.attributes.contains(QStringLiteral("id")))
+            ids.append(node.attribute("id"));
+    });
+    QCOMPARE(root.elements("style").size(), 1);
+    const QString style = root.elements("style").first()->textContent();
+    QVERIFY(style.contains(QLatin1String("@media print")));
+    QVERIFY(!style.contains(QLatin1String("url(")));
+    QVERIFY(!style.contains(QLatin1String("@import")));
+
+    // Every link leads to exactly one place of the page.
+    QCOMPARE(QSet<QString>(ids.cbegin(), ids.cend()).size(), ids.size());
+    for (const QString &href : hrefs) {
+        QVERIFY2(href.startsWith(QLatin1Char('#')), qPrintable(href));
+        QVERIFY2(ids.contains(href.mid(1)), qPrintable(href));
+    }
+    // The contents lead to every table and view.
+    const Node *contents = sectionWithId(root, QStringLiteral("contents"));
+    QVERIFY(contents);
+    QStringList listed;
+    for (const Node *a : contents->elements("a"))
+        listed.append(a->attribute("href").mid(1));
+    for (const Node *section : root.all([](const Node &n) { return n.hasClass("table") || n.hasClass("view"); }))
+        QVERIFY2(listed.contains(section->attribute("id")), qPrintable(section->attribute("id")));
+    QCOMPARE(root.all([](const Node &n) { return n.hasClass("table") && n.name == QLatin1String("section"); }).size(),
+             source.tables.size());
+}
+
 } // namespace
 
 class DictionaryTest : public QObject {
@@ -497,6 +607,9 @@ private slots:
 
     void anchors_data();
     void anchors();
+
+    void realSources_data();
+    void realSources();
 };
 
 void DictionaryTest::formatNames_data()
@@ -884,55 +997,10 @@ void DictionaryTest::markdownKeepsItsStructure_data()
     QTest::newRow("container") << containerSource();
 }
 
-// Whatever the files hold, every line is one the writer began (text from the
-// files starts none), every row of a table has its table's cells, and every
-// link of the contents leads to one anchor.
 void DictionaryTest::markdownKeepsItsStructure()
 {
     QFETCH(SourceModel, source);
-    const QString document = markdown(source);
-    const QStringList lines = document.split(QLatin1Char('\n'));
-    const QStringList starts = {"# ", "## ", "### ", "#### ", "**", "- ", "  - ", "| ", "No "};
-    QString fence;
-    int tableCells = -1;
-    for (const QString &line : lines) {
-        if (!fence.isEmpty()) {
-            // As CommonMark reads it: backticks alone, at least as many as opened it.
-            static const QRegularExpression closing(QStringLiteral("^ {0,3}(`+) *$"));
-            const auto match = closing.match(line);
-            if (match.hasMatch() && match.capturedLength(1) >= fence.size())
-                fence.clear();
-            continue;
-        }
-        if (line.startsWith(QLatin1String("```"))) {
-            fence = line.left(line.indexOf(QLatin1String("sql")));
-            QVERIFY2(line == fence + QLatin1String("sql"), qPrintable(line));
-            continue;
-        }
-        if (line.startsWith(QLatin1Char('|'))) {
-            if (tableCells < 0)
-                tableCells = cellPipes(line);
-            QVERIFY2(cellPipes(line) == tableCells, qPrintable(line));
-        } else {
-            tableCells = -1;
-        }
-        QVERIFY2(line.isEmpty() || line.startsWith(QLatin1Char('|'))
-                     || std::any_of(starts.cbegin(), starts.cend(), [&](const QString &s) { return line.startsWith(s); }),
-                 qPrintable(line));
-        QVERIFY2(!line.contains(QLatin1String("<script")), qPrintable(line));
-    }
-    QVERIFY(fence.isEmpty());
-
-    static const QRegularExpression anchor(QStringLiteral("<a id=\"([^\"]+)\"></a>"));
-    static const QRegularExpression target(QStringLiteral("\\]\\(#([^)]+)\\)"));
-    QSet<QString> ids;
-    for (const auto &match : anchor.globalMatch(document)) {
-        QVERIFY2(!ids.contains(match.captured(1)), qPrintable(match.captured(1)));
-        ids.insert(match.captured(1));
-    }
-    QCOMPARE(ids.size(), 3 + source.tables.size() + (source.views.isEmpty() ? 0 : 1 + source.views.size()));
-    for (const auto &match : target.globalMatch(document))
-        QVERIFY2(ids.contains(match.captured(1)), qPrintable(match.captured(1)));
+    checkMarkdownShape(source);
 }
 
 void DictionaryTest::markdownFencesSqlPastItsBackticks()
@@ -1157,59 +1225,7 @@ void DictionaryTest::htmlIsOneSelfContainedWellFormedPage_data()
 void DictionaryTest::htmlIsOneSelfContainedWellFormedPage()
 {
     QFETCH(SourceModel, source);
-    QString error;
-    const Node root = parsePage(htmlDictionary(source), &error);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    QCOMPARE(root.name, QStringLiteral("html"));
-    QCOMPARE(root.attribute("lang"), QStringLiteral("en"));
-    const auto metas = root.elements("meta");
-    QVERIFY(std::any_of(metas.cbegin(), metas.cend(),
-                        [](const Node *meta) { return meta->attribute("charset") == QLatin1String("utf-8"); }));
-    QCOMPARE(root.elements("title").size(), 1);
-    QCOMPARE(root.elements("title").first()->textContent(),
-             QStringLiteral("Data dictionary of ") + source.path);
-
-    // Nothing runs and nothing is fetched: only these elements and attributes.
-    const QSet<QString> elements = {"html", "head", "meta", "title", "style", "body", "header", "h1", "h2", "h3",
-                                    "h4", "p", "strong", "nav", "ul", "li", "a", "main", "section", "dl", "div",
-                                    "dt", "dd", "table", "thead", "tbody", "tr", "th", "td", "code", "pre", "br"};
-    const QSet<QString> attributes = {"xmlns", "lang", "xml:lang", "charset", "name", "content", "id", "class",
-                                      "href"};
-    QStringList hrefs;
-    QStringList ids;
-    root.visit([&](const Node &node) {
-        if (node.name.isEmpty())
-            return;
-        QVERIFY2(elements.contains(node.name), qPrintable(node.name));
-        for (auto it = node.attributes.cbegin(); it != node.attributes.cend(); ++it)
-            QVERIFY2(attributes.contains(it.key()), qPrintable(it.key()));
-        if (node.attributes.contains(QStringLiteral("href")))
-            hrefs.append(node.attribute("href"));
-        if (node.attributes.contains(QStringLiteral("id")))
-            ids.append(node.attribute("id"));
-    });
-    QCOMPARE(root.elements("style").size(), 1);
-    const QString style = root.elements("style").first()->textContent();
-    QVERIFY(style.contains(QLatin1String("@media print")));
-    QVERIFY(!style.contains(QLatin1String("url(")));
-    QVERIFY(!style.contains(QLatin1String("@import")));
-
-    // Every link leads to exactly one place of the page.
-    QCOMPARE(QSet<QString>(ids.cbegin(), ids.cend()).size(), ids.size());
-    for (const QString &href : hrefs) {
-        QVERIFY2(href.startsWith(QLatin1Char('#')), qPrintable(href));
-        QVERIFY2(ids.contains(href.mid(1)), qPrintable(href));
-    }
-    // The contents lead to every table and view.
-    const Node *contents = sectionWithId(root, QStringLiteral("contents"));
-    QVERIFY(contents);
-    QStringList listed;
-    for (const Node *a : contents->elements("a"))
-        listed.append(a->attribute("href").mid(1));
-    for (const Node *section : root.all([](const Node &n) { return n.hasClass("table") || n.hasClass("view"); }))
-        QVERIFY2(listed.contains(section->attribute("id")), qPrintable(section->attribute("id")));
-    QCOMPARE(root.all([](const Node &n) { return n.hasClass("table") && n.name == QLatin1String("section"); }).size(),
-             source.tables.size());
+    checkPageShape(source);
 }
 
 void DictionaryTest::htmlReadsBackTextFromFiles()
@@ -1441,6 +1457,47 @@ void DictionaryTest::anchors()
     for (const auto &match : contentsLink.globalMatch(document))
         markdownLinks.append(match.captured(1));
     QCOMPARE(markdownLinks, ids);
+}
+
+void DictionaryTest::realSources_data()
+{
+    QTest::addColumn<QString>("path");
+    const QString fixtures = QStringLiteral(ORVALLE_FIXTURES_DIR);
+    QTest::newRow("samples") << QStringLiteral(ORVALLE_SAMPLES_DIR);
+    QTest::newRow("northwind") << fixtures + QStringLiteral("/VFPX__Samples/Northwind/northwind.dbc");
+    QTest::newRow("testdata") << fixtures + QStringLiteral("/VFPX__Samples/Data/testdata.dbc");
+    QTest::newRow("expenses")
+        << fixtures + QStringLiteral("/Valentin-Kaiser__go-dbase/examples/test_data/database/EXPENSES.DBC");
+    QTest::newRow("dialects") << fixtures + QStringLiteral("/infused__dbf/spec/fixtures");
+    QTest::newRow("code pages") << fixtures + QStringLiteral("/yortus__DBFFile/test/fixtures");
+}
+
+// What the reader makes of real files keeps each format's shape and the schema.
+void DictionaryTest::realSources()
+{
+    QFETCH(QString, path);
+    if (!QFileInfo::exists(path))
+        QSKIP(qPrintable(path + QStringLiteral(" is not there")));
+    const SourceModel source = platform::readSourceModel(path);
+    QVERIFY(!source.tables.isEmpty());
+    checkMarkdownShape(source);
+    if (QTest::currentTestFailed())
+        return;
+    checkPageShape(source);
+    if (QTest::currentTestFailed())
+        return;
+
+    const QByteArray json = jsonDictionary(source);
+    const QJsonObject document = QJsonDocument::fromJson(json).object();
+    QCOMPARE(document["tables"].toArray().size(), source.tables.size());
+    QCOMPARE(document["views"].toArray().size(), source.views.size());
+    QCOMPARE(document["relations"].toArray().size(), source.relations.size());
+    QCOMPARE(document["findings"].toArray().size(), source.findings.size());
+    if (!pythonHasJsonSchema())
+        QSKIP("/usr/bin/python3 has no jsonschema module (Debian package python3-jsonschema): the JSON "
+              "dictionary was not checked against docs/dictionary.schema.json");
+    const Validation result = validate(json);
+    QVERIFY2(result.exitCode == 0, qPrintable(result.output));
 }
 
 QTEST_MAIN(DictionaryTest)
