@@ -164,25 +164,25 @@ QString labelled(const char *label, const QString &content)
 
 QString fieldDescription(const platform::FieldModel &field)
 {
-    QStringList parts;
+    QStringList lines;
     if (!field.comment.isEmpty())
-        parts.append(text(field.comment));
+        lines.append(text(field.comment));
     if (!field.rule.isEmpty()) {
-        parts.append(QStringLiteral("Rule: ") + withMessage(code(field.rule), field.ruleText));
+        lines.append(QStringLiteral("Rule: ") + withMessage(code(field.rule), field.ruleText));
     }
     if (!field.format.isEmpty())
-        parts.append(QStringLiteral("Format: ") + code(field.format));
+        lines.append(QStringLiteral("Format: ") + code(field.format));
     if (!field.inputMask.isEmpty())
-        parts.append(QStringLiteral("Input mask: ") + code(field.inputMask));
-    return parts.join(QStringLiteral("<br />"));
+        lines.append(QStringLiteral("Input mask: ") + code(field.inputMask));
+    return lines.join(QStringLiteral("<br />"));
 }
 
-QString fieldsPart(const platform::TableModel &table)
+QString fieldsBlock(const platform::TableModel &table)
 {
-    QString part = QStringLiteral("<h4>Fields</h4>\n");
+    QString block = QStringLiteral("<h4>Fields</h4>\n");
     if (table.fields.isEmpty())
-        return part + none("No fields.");
-    part += QStringLiteral("<table class=\"fields\">\n")
+        return block + none("No fields.");
+    block += QStringLiteral("<table class=\"fields\">\n")
         + headRow({QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Width"),
                    QStringLiteral("Decimals"), QStringLiteral("Null"), QStringLiteral("Default"),
                    QStringLiteral("Caption"), QStringLiteral("Description")},
@@ -192,36 +192,36 @@ QString fieldsPart(const platform::TableModel &table)
         const QString name = field.shortName.isEmpty()
             ? text(field.name)
             : text(field.name) + QStringLiteral(" (") + text(field.shortName) + QLatin1Char(')');
-        part += element("tr", cell(name) + cell(text(typeText(field))) + numberCell(field.width)
+        block += element("tr", cell(name) + cell(text(typeText(field))) + numberCell(field.width)
                                   + numberCell(field.decimals)
                                   + cell(field.nullable ? QStringLiteral("yes") : QStringLiteral("no"))
                                   + cell(code(field.defaultValue)) + cell(text(field.caption))
                                   + cell(fieldDescription(field)))
             + QLatin1Char('\n');
     }
-    return part + QStringLiteral("</tbody>\n</table>\n");
+    return block + QStringLiteral("</tbody>\n</table>\n");
 }
 
-QString indexesPart(const platform::TableModel &table)
+QString indexesBlock(const platform::TableModel &table)
 {
-    QString part = QStringLiteral("<h4>Indexes</h4>\n");
+    QString block = QStringLiteral("<h4>Indexes</h4>\n");
     if (!table.indexesKnown && table.indexes.isEmpty())
-        return part + none("No structural index was read.");
+        return block + none("No structural index was read.");
     if (table.indexes.isEmpty())
-        return part + none("No indexes.");
-    part += QStringLiteral("<table class=\"indexes\">\n")
+        return block + none("No indexes.");
+    block += QStringLiteral("<table class=\"indexes\">\n")
         + headRow({QStringLiteral("Name"), QStringLiteral("Kind"), QStringLiteral("Expression"),
                    QStringLiteral("Filter"), QStringLiteral("Order")})
         + QStringLiteral("<tbody>\n");
     for (const platform::IndexModel &index : table.indexes) {
-        part += element("tr", cell(text(index.name)) + cell(tagKindWord(index.kind)) + cell(code(index.expression))
+        block += element("tr", cell(text(index.name)) + cell(tagKindWord(index.kind)) + cell(code(index.expression))
                                   + cell(code(index.filter)) + cell(text(orderText(index))))
             + QLatin1Char('\n');
     }
-    return part + QStringLiteral("</tbody>\n</table>\n");
+    return block + QStringLiteral("</tbody>\n</table>\n");
 }
 
-QString relationsPart(const platform::SourceModel &source, const SectionAnchors &anchors, qsizetype tableIndex)
+QString relationsBlock(const platform::SourceModel &source, const SectionAnchors &anchors, qsizetype tableIndex)
 {
     QString rows;
     for (const platform::RelationModel &relation : source.relations) {
@@ -266,7 +266,7 @@ QString tableSection(const platform::SourceModel &source, const SectionAnchors &
     if (!table.rule.isEmpty()) {
         section += labelled("Rule:", withMessage(code(table.rule), table.ruleText));
     }
-    return section + fieldsPart(table) + indexesPart(table) + relationsPart(source, anchors, index)
+    return section + fieldsBlock(table) + indexesBlock(table) + relationsBlock(source, anchors, index)
         + QStringLiteral("</section>\n");
 }
 

@@ -111,55 +111,55 @@ QString codeBlock(const QString &text, const QString &language)
 
 QString fieldDescription(const platform::FieldModel &field)
 {
-    QStringList parts;
+    QStringList lines;
     if (!field.comment.isEmpty())
-        parts.append(inlineText(field.comment));
+        lines.append(inlineText(field.comment));
     if (!field.rule.isEmpty()) {
-        parts.append(QStringLiteral("Rule: ") + withMessage(inlineText(field.rule), field.ruleText));
+        lines.append(QStringLiteral("Rule: ") + withMessage(inlineText(field.rule), field.ruleText));
     }
     if (!field.format.isEmpty())
-        parts.append(QStringLiteral("Format: ") + inlineText(field.format));
+        lines.append(QStringLiteral("Format: ") + inlineText(field.format));
     if (!field.inputMask.isEmpty())
-        parts.append(QStringLiteral("Input mask: ") + inlineText(field.inputMask));
-    return parts.join(QStringLiteral("<br>"));
+        lines.append(QStringLiteral("Input mask: ") + inlineText(field.inputMask));
+    return lines.join(QStringLiteral("<br>"));
 }
 
-QString fieldsPart(const platform::TableModel &table)
+QString fieldsBlock(const platform::TableModel &table)
 {
-    QString part = QStringLiteral("#### Fields\n\n");
+    QString block = QStringLiteral("#### Fields\n\n");
     if (table.fields.isEmpty())
-        return part + QStringLiteral("No fields.\n\n");
-    part += QStringLiteral("| Name | Type | Width | Decimals | Null | Default | Caption | Description |\n"
+        return block + QStringLiteral("No fields.\n\n");
+    block += QStringLiteral("| Name | Type | Width | Decimals | Null | Default | Caption | Description |\n"
                            "|---|---|---:|---:|---|---|---|---|\n");
     for (const platform::FieldModel &field : table.fields) {
         const QString name = field.shortName.isEmpty()
             ? inlineText(field.name)
             : inlineText(field.name) + QStringLiteral(" (") + inlineText(field.shortName) + QLatin1Char(')');
-        part += row({name, inlineText(typeText(field)), QString::number(field.width),
+        block += row({name, inlineText(typeText(field)), QString::number(field.width),
                      QString::number(field.decimals),
                      field.nullable ? QStringLiteral("yes") : QStringLiteral("no"),
                      inlineText(field.defaultValue), inlineText(field.caption), fieldDescription(field)});
     }
-    return part + QLatin1Char('\n');
+    return block + QLatin1Char('\n');
 }
 
-QString indexesPart(const platform::TableModel &table)
+QString indexesBlock(const platform::TableModel &table)
 {
-    QString part = QStringLiteral("#### Indexes\n\n");
+    QString block = QStringLiteral("#### Indexes\n\n");
     if (!table.indexesKnown && table.indexes.isEmpty())
-        return part + QStringLiteral("No structural index was read.\n\n");
+        return block + QStringLiteral("No structural index was read.\n\n");
     if (table.indexes.isEmpty())
-        return part + QStringLiteral("No indexes.\n\n");
-    part += QStringLiteral("| Name | Kind | Expression | Filter | Order |\n"
+        return block + QStringLiteral("No indexes.\n\n");
+    block += QStringLiteral("| Name | Kind | Expression | Filter | Order |\n"
                            "|---|---|---|---|---|\n");
     for (const platform::IndexModel &index : table.indexes) {
-        part += row({inlineText(index.name), tagKindWord(index.kind), inlineText(index.expression),
+        block += row({inlineText(index.name), tagKindWord(index.kind), inlineText(index.expression),
                      inlineText(index.filter), inlineText(orderText(index))});
     }
-    return part + QLatin1Char('\n');
+    return block + QLatin1Char('\n');
 }
 
-QString relationsPart(const platform::SourceModel &source, const SectionAnchors &anchors, qsizetype tableIndex)
+QString relationsBlock(const platform::SourceModel &source, const SectionAnchors &anchors, qsizetype tableIndex)
 {
     QString rows;
     for (const platform::RelationModel &relation : source.relations) {
@@ -207,7 +207,7 @@ QString tableSection(const platform::SourceModel &source, const SectionAnchors &
         triggers.append(fact(QStringLiteral("Delete trigger"), table.deleteTrigger));
     if (!triggers.isEmpty())
         section += triggers.join(separator) + QStringLiteral("\n\n");
-    return section + fieldsPart(table) + indexesPart(table) + relationsPart(source, anchors, index);
+    return section + fieldsBlock(table) + indexesBlock(table) + relationsBlock(source, anchors, index);
 }
 
 QString viewSection(const platform::ViewModel &view, const QString &anchor)

@@ -1468,7 +1468,7 @@ void DictionaryTest::realSources_data()
     QTest::newRow("testdata") << fixtures + QStringLiteral("/VFPX__Samples/Data/testdata.dbc");
     QTest::newRow("expenses")
         << fixtures + QStringLiteral("/Valentin-Kaiser__go-dbase/examples/test_data/database/EXPENSES.DBC");
-    QTest::newRow("dialects") << fixtures + QStringLiteral("/infused__dbf/spec/fixtures");
+    QTest::newRow("dialects") << fixtures + QStringLiteral("/SebastiaanKlippert__go-foxpro-dbf/testdata");
     QTest::newRow("code pages") << fixtures + QStringLiteral("/yortus__DBFFile/test/fixtures");
 }
 
