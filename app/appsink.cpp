@@ -2,22 +2,22 @@
 
 #include "prompts.h"
 
-namespace Main {
+namespace app {
 
 namespace {
-class PromptSink final : public errorreport::Sink {
+class PromptSink final : public app::ErrorSink {
 public:
     void report(const QString &location, int label, const QString &description) override
     {
-        prompts().errorBox(errorreport::message(description, location, label));
+        prompts().errorBox(app::errorMessage(description, location, label));
     }
 };
 } // namespace
 
-errorreport::Sink &ErrorBox()
+app::ErrorSink &errorBoxSink()
 {
     static PromptSink sink;
     return sink;
 }
 
-} // namespace Main
+} // namespace app

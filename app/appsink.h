@@ -2,9 +2,9 @@
 
 #include "errorreport.h"
 
-namespace Main {
+namespace app {
 
 // The error report of the windows: the "Application Error" box through Prompts.
-errorreport::Sink &ErrorBox();
+app::ErrorSink &errorBoxSink();
 
-} // namespace Main
+} // namespace app

@@ -1,12 +1,12 @@
 #include "apptitle.h"
 
-namespace Main {
+namespace app {
 
 namespace {
 QString title = ProductName;
 }
 
-QString AppTitleFor(const QString &productName)
+QString appTitleFor(const QString &productName)
 {
     QString result = productName;
     do {
@@ -18,14 +18,14 @@ QString AppTitleFor(const QString &productName)
     return result;
 }
 
-void SetAppTitle()
+void setAppTitle()
 {
-    title = AppTitleFor(ProductName);
+    title = appTitleFor(ProductName);
 }
 
-const QString &AppTitle()
+const QString &appTitle()
 {
     return title;
 }
 
-} // namespace Main
+} // namespace app

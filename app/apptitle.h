@@ -2,16 +2,16 @@
 
 #include <QString>
 
-namespace Main {
+namespace app {
 
 inline const QString ProductName = QStringLiteral("Orvalle");
 
 // The title for a product name: cut at the last blank, again while longer than
 // 40 characters. A name without a blank is its own title.
-QString AppTitleFor(const QString &productName);
+QString appTitleFor(const QString &productName);
 
 // Sets the program-wide title that captions plain messages.
-void SetAppTitle();
-const QString &AppTitle();
+void setAppTitle();
+const QString &appTitle();
 
-} // namespace Main
+} // namespace app

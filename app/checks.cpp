@@ -3,9 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace Main {
+namespace app {
 
-bool IsFilePresent(const QString &path)
+bool isFilePresent(const QString &path)
 {
     if (path.isEmpty())
         return false;
@@ -13,12 +13,12 @@ bool IsFilePresent(const QString &path)
     return info.isFile() && info.lastModified().isValid();
 }
 
-bool IsFolderPresent(const QString &path)
+bool isFolderPresent(const QString &path)
 {
     return !path.isEmpty() && QFileInfo(path).isDir();
 }
 
-std::optional<QFile::Permissions> AllowReplacing(const QString &path)
+std::optional<QFile::Permissions> allowReplacing(const QString &path)
 {
     const QFile::Permissions before = QFile::permissions(path);
     if (!QFileInfo(path).isFile() || ((before & QFile::WriteOwner) && QFileInfo(path).isWritable()))
@@ -31,4 +31,4 @@ std::optional<QFile::Permissions> AllowReplacing(const QString &path)
     return before & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
 }
 
-} // namespace Main
+} // namespace app

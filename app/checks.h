@@ -5,18 +5,18 @@
 
 #include <optional>
 
-namespace Main {
+namespace app {
 
 // True when `path` names an existing file (not a folder) whose date can be read.
 // Never throws.
-bool IsFilePresent(const QString &path);
+bool isFilePresent(const QString &path);
 // True when `path` names an existing folder, with or without a trailing
 // separator. Never throws.
-bool IsFolderPresent(const QString &path);
+bool isFolderPresent(const QString &path);
 // The user agreed to replace the file: a read-only one is made writable, so
 // that a new report can take its place when it is complete. Returns the
 // permissions to put back when none does (nothing when nothing changed).
 // Reports nothing and never throws.
-std::optional<QFile::Permissions> AllowReplacing(const QString &path);
+std::optional<QFile::Permissions> allowReplacing(const QString &path);
 
-} // namespace Main
+} // namespace app

@@ -4,14 +4,14 @@
 #define ORVALLE_SUPPORT_EMAIL "support@tarnvista.example"
 #endif
 
-namespace errorreport {
+namespace app {
 
-QString location(const char *routine)
+QString errorLocation(const char *routine)
 {
     return QStringLiteral("in Orvallix2021/08/31.") + QLatin1String(routine) + QLatin1Char(' ');
 }
 
-QString message(const QString &description, const QString &location, int label)
+QString errorMessage(const QString &description, const QString &location, int label)
 {
     return description + QStringLiteral("\r\n") + location + QStringLiteral("at line ")
         + QString::number(label) + QStringLiteral("\r\r")
@@ -19,4 +19,4 @@ QString message(const QString &description, const QString &location, int label)
         + QStringLiteral(ORVALLE_SUPPORT_EMAIL);
 }
 
-} // namespace errorreport
+} // namespace app

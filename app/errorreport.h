@@ -9,26 +9,26 @@
 #include <QString>
 #include <utility>
 
-namespace errorreport {
+namespace app {
 
 // "in Orvallix2021/08/31.<routine> ", e.g. routine "Form1.Form_Load".
-QString location(const char *routine);
+QString errorLocation(const char *routine);
 
 // The whole text of the box: description, CR LF, location, "at line ", label,
 // CR CR and the request to e-mail a screenshot.
-QString message(const QString &description, const QString &location, int label);
+QString errorMessage(const QString &description, const QString &location, int label);
 
 // Where reports go: the "Application Error" box in the program, a line on
 // standard error in the command-line tool, a recorder in tests.
-class Sink {
+class ErrorSink {
 public:
-    virtual ~Sink() = default;
+    virtual ~ErrorSink() = default;
     virtual void report(const QString &location, int label, const QString &description) = 0;
 };
 
-class Guard {
+class ErrorGuard {
 public:
-    Guard(const char *routine, Sink &sink) : m_location(location(routine)), m_sink(sink) {}
+    ErrorGuard(const char *routine, ErrorSink &sink) : m_location(errorLocation(routine)), m_sink(sink) {}
 
     // Runs one step; a failure is reported under `label` and the routine goes on.
     // Returns whether the step succeeded.
@@ -54,12 +54,10 @@ public:
         return result;
     }
 
-    const QString &locationText() const { return m_location; }
-    Sink &sink() const { return m_sink; }
 
 private:
     QString m_location;
-    Sink &m_sink;
+    ErrorSink &m_sink;
 };
 
-} // namespace errorreport
+} // namespace app

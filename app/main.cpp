@@ -1,12 +1,15 @@
 // Orvalle: documents the structure of FoxPro tables.
 
-#include "form1.h"
-#include "form2.h"
+#include "startwindow.h"
+#include "tablewindow.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <cstring>
+
+using namespace connection;
+using namespace exporting;
 
 int main(int argc, char *argv[])
 {
@@ -20,9 +23,9 @@ int main(int argc, char *argv[])
     // Closing either window ends the program; hiding one must not.
     application.setQuitOnLastWindowClosed(false);
 
-    Form1 startWindow;
-    Form2 tableWindow(startWindow, startWindow);
+    StartWindow startWindow;
+    TableWindow tableWindow(startWindow, startWindow);
     startWindow.setTableStep(&tableWindow);
-    startWindow.Form_Load();
+    startWindow.load();
     return application.exec();
 }

@@ -3,29 +3,29 @@
 #include <QCoreApplication>
 #include <QDir>
 
-namespace Main {
+namespace app {
 
 namespace {
 QString folderOverride;
 void (*endHandler)() = nullptr;
 } // namespace
 
-QString ProgramFolder()
+QString programFolder()
 {
     return folderOverride.isEmpty() ? QCoreApplication::applicationDirPath() : folderOverride;
 }
 
-void SetProgramFolder(const QString &folder)
+void setProgramFolder(const QString &folder)
 {
     folderOverride = folder;
 }
 
-QString BesideProgram(const QString &relativePath)
+QString besideProgram(const QString &relativePath)
 {
-    return ProgramFolder() + QDir::separator() + QDir::toNativeSeparators(relativePath);
+    return programFolder() + QDir::separator() + QDir::toNativeSeparators(relativePath);
 }
 
-void EndProgram()
+void endProgram()
 {
     if (endHandler)
         endHandler();
@@ -33,9 +33,9 @@ void EndProgram()
         QCoreApplication::exit(0);
 }
 
-void SetProgramEndHandler(void (*handler)())
+void setProgramEndHandler(void (*handler)())
 {
     endHandler = handler;
 }
 
-} // namespace Main
+} // namespace app

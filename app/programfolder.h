@@ -2,18 +2,18 @@
 
 #include <QString>
 
-namespace Main {
+namespace app {
 
 // The folder of the executable, without a trailing separator; tests point it
 // at a temporary folder holding the files they need beside the program.
-QString ProgramFolder();
-void SetProgramFolder(const QString &folder);
+QString programFolder();
+void setProgramFolder(const QString &folder);
 
 // A file or folder beside the program: "HAND-M.CUR", "x/o.cjs", "Samples".
-QString BesideProgram(const QString &relativePath);
+QString besideProgram(const QString &relativePath);
 
 // Ends the program at once; tests install a handler that records the call.
-void EndProgram();
-void SetProgramEndHandler(void (*handler)());
+void endProgram();
+void setProgramEndHandler(void (*handler)());
 
-} // namespace Main
+} // namespace app

@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QStringList>
 
+namespace app {
+
 namespace {
 
 // Qt's widgets treat a lone CR as nothing; the messages keep their exact
@@ -22,13 +24,13 @@ class QtPrompts final : public Prompts {
 public:
     void message(const QString &text) override
     {
-        QMessageBox box(QMessageBox::NoIcon, Main::AppTitle(), shownText(text), QMessageBox::Ok);
+        QMessageBox box(QMessageBox::NoIcon, app::appTitle(), shownText(text), QMessageBox::Ok);
         box.exec();
     }
 
     bool question(const QString &text) override
     {
-        QMessageBox box(QMessageBox::NoIcon, Main::AppTitle(), shownText(text),
+        QMessageBox box(QMessageBox::NoIcon, app::appTitle(), shownText(text),
                         QMessageBox::Yes | QMessageBox::No);
         return box.exec() == QMessageBox::Yes;
     }
@@ -91,3 +93,5 @@ QString qtFileFilter(const QString &barSeparatedFilter)
         descriptions << parts.at(i);
     return descriptions.join(QStringLiteral(";;"));
 }
+
+} // namespace app

@@ -8,6 +8,8 @@
 class QDialog;
 class QWidget;
 
+namespace app {
+
 class Prompts {
 public:
     virtual ~Prompts() = default;
@@ -34,3 +36,5 @@ void setPrompts(Prompts *replacement);
 // "Text Files (*.txt)|*.txt" → "Text Files (*.txt)": the descriptions of each
 // description|pattern pair, joined the way QFileDialog lists filters.
 QString qtFileFilter(const QString &barSeparatedFilter);
+
+} // namespace app

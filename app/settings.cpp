@@ -4,7 +4,7 @@
 
 #include <QSettings>
 
-namespace Settings {
+namespace app {
 
 namespace {
 
@@ -18,7 +18,7 @@ QString describe(QSettings::Status status, const QSettings &store)
 
 } // namespace
 
-QString Get(const QString &key)
+QString readSetting(const QString &key)
 {
     QSettings store(QStringLiteral("Tarnvista"), QStringLiteral("Orvalle"));
     if (store.status() != QSettings::NoError)
@@ -26,7 +26,7 @@ QString Get(const QString &key)
     return store.value(key).toString();
 }
 
-void Save(const QString &key, const QString &value)
+void saveSetting(const QString &key, const QString &value)
 {
     QSettings store(QStringLiteral("Tarnvista"), QStringLiteral("Orvalle"));
     store.setValue(key, value);
@@ -35,4 +35,4 @@ void Save(const QString &key, const QString &value)
         throw Failure(describe(store.status(), store));
 }
 
-} // namespace Settings
+} // namespace app

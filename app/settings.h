@@ -5,13 +5,13 @@
 
 #include <QString>
 
-namespace Settings {
+namespace app {
 
-inline const QString FoxproOption = QStringLiteral("FoxproOption");
-inline const QString FreeTableFolder = QStringLiteral("FreeTableFolder");
-inline const QString DBCFile = QStringLiteral("DBCFile");
+inline const QString FoxproOptionKey = QStringLiteral("FoxproOption");
+inline const QString FreeTableFolderKey = QStringLiteral("FreeTableFolder");
+inline const QString DBCFileKey = QStringLiteral("DBCFile");
 
-QString Get(const QString &key);
-void Save(const QString &key, const QString &value);
+QString readSetting(const QString &key);
+void saveSetting(const QString &key, const QString &value);
 
-} // namespace Settings
+} // namespace app

@@ -8,21 +8,21 @@
 #include <initializer_list>
 #include <utility>
 
-namespace Main {
+namespace app {
 
 // Window designs are measured in twips: 15 to a device-independent pixel.
-constexpr int Twips(int twips)
+constexpr int twips(int twips)
 {
     return twips / 15;
 }
 
-constexpr QRect TwipsRect(int left, int top, int width, int height)
+constexpr QRect twipsRect(int left, int top, int width, int height)
 {
-    return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
+    return QRect(twips(left), twips(top), twips(width), twips(height));
 }
 
 // Arial bold, 9 pt for labels, boxes and frames; 11.25 pt for push buttons.
-inline QFont BoxFont()
+inline QFont boxFont()
 {
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(9);
@@ -30,7 +30,7 @@ inline QFont BoxFont()
     return font;
 }
 
-inline QFont ButtonFont()
+inline QFont buttonFont()
 {
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(11.25);
@@ -39,27 +39,27 @@ inline QFont ButtonFont()
 }
 
 // A push button with its caption's font, at its place in the design.
-inline QPushButton *MakeButton(const QString &caption, QWidget *parent, QRect geometry)
+inline QPushButton *makeButton(const QString &caption, QWidget *parent, QRect geometry)
 {
     auto *button = new QPushButton(caption, parent);
-    button->setFont(ButtonFont());
+    button->setFont(buttonFont());
     button->setGeometry(geometry);
     return button;
 }
 
 // Widens `widget` to its text when the platform's font needs more room than
 // the design gave it.
-inline void FitWidth(QWidget *widget)
+inline void fitWidth(QWidget *widget)
 {
     widget->resize(qMax(widget->width(), widget->sizeHint().width()), widget->height());
 }
 
 // Gives each widget the name it has always had, by which tests and
 // accessibility tools find it ("PushButton3" is "Next >").
-inline void NameWidgets(std::initializer_list<std::pair<QObject *, const char *>> widgets)
+inline void nameWidgets(std::initializer_list<std::pair<QObject *, const char *>> widgets)
 {
     for (const auto &[widget, name] : widgets)
         widget->setObjectName(QLatin1String(name));
 }
 
-} // namespace Main
+} // namespace app

@@ -19,7 +19,7 @@
 #include <QWidget>
 #include <QtEndian>
 
-namespace Main {
+namespace app {
 
 namespace {
 
@@ -46,7 +46,7 @@ QPoint curHotspot(const QByteArray &bytes)
 
 } // namespace
 
-void ApplyColours(QWidget *window)
+void applyColours(QWidget *window)
 {
     const QColor face = window->palette().color(QPalette::Button);
     paintButtonFace(window, face);
@@ -58,13 +58,13 @@ void ApplyColours(QWidget *window)
     }
 }
 
-void ApplySkin(QWidget *startWindow)
+void applySkin(QWidget *startWindow)
 {
-    const QString path = BesideProgram(QStringLiteral("x/o.cjs"));
+    const QString path = besideProgram(QStringLiteral("x/o.cjs"));
     const QFileInfo info(path);
     if (!info.isFile() || info.isHidden())
         return;
-    ApplyColours(startWindow);
+    applyColours(startWindow);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("The skin file '%1' cannot be read: %2")
@@ -75,7 +75,7 @@ void ApplySkin(QWidget *startWindow)
     startWindow->setStyleSheet(sheet);
 }
 
-void ApplyIcon(QWidget *window)
+void applyIcon(QWidget *window)
 {
     // Every size the program carries, so the desktop picks the sharpest.
     static const QIcon icon = [] {
@@ -164,4 +164,4 @@ bool WindowPointer::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-} // namespace Main
+} // namespace app

@@ -9,7 +9,7 @@
 
 class QWidget;
 
-namespace Main {
+namespace app {
 
 // Pointer codes a window keeps.
 inline constexpr int PointerDefault = 0;
@@ -18,15 +18,15 @@ inline constexpr int PointerCustom = 99;
 
 // Recolours `window` and its labels, frames, check boxes and option buttons
 // with the button-face colour.
-void ApplyColours(QWidget *window);
+void applyColours(QWidget *window);
 
 // Dresses the start window: without "x/o.cjs" beside the program nothing
 // happens; otherwise the colours, then the style sheet. Throws when the skin
 // file cannot be read or is empty (the rest of the skin is then skipped).
-void ApplySkin(QWidget *startWindow);
+void applySkin(QWidget *startWindow);
 
 // The program's icon, for every window.
-void ApplyIcon(QWidget *window);
+void applyIcon(QWidget *window);
 
 // A window's pointer code and custom pointer image; the window shows the
 // cursor the code stands for.
@@ -63,4 +63,4 @@ private:
     QCursor m_custom;
 };
 
-} // namespace Main
+} // namespace app

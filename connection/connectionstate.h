@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace connection {
+
 // What the connection routines read of the start window: the mode, the
 // container file and the folder box's text as typed.
 class ConnectionState {
@@ -18,5 +20,7 @@ public:
     virtual ~TableStep() = default;
     // Shows the table window, loading it first when it was never loaded.
     virtual void showTableWindow() = 0;
-    virtual void Form_Load() = 0;
+    virtual void load() = 0;
 };
+
+} // namespace connection

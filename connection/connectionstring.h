@@ -2,15 +2,15 @@
 
 #include <QString>
 
-namespace Foxpro1 {
+namespace connection {
 
 // The one form of connection string: the path goes in as typed, unquoted; the
 // collating sequence follows from the mode alone.
-inline QString BuildConnectionString(bool container, const QString &path)
+inline QString buildConnectionString(bool container, const QString &path)
 {
     return QStringLiteral("Provider=vfpoledb.1;Data Source=") + path
         + (container ? QStringLiteral(";Collating Sequence=machine;")
                      : QStringLiteral(";Collating Sequence=general;"));
 }
 
-} // namespace Foxpro1
+} // namespace connection

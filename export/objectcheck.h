@@ -2,7 +2,7 @@
 
 #include "failure.h"
 
-namespace exportcheck {
+namespace exporting {
 
 // A step that needs an object an earlier failed step did not produce fails in
 // turn, as every step after a failure is still run and reported.
@@ -13,4 +13,4 @@ template <class T> T *require(T *object)
     return object;
 }
 
-} // namespace exportcheck
+} // namespace exporting

@@ -8,6 +8,8 @@
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
+
+using namespace exporting;
 #define fileno _fileno
 #endif
 
@@ -50,5 +52,5 @@ int main(int argc, char *argv[])
         err.open(fileno(stderr), QIODevice::WriteOnly | QIODevice::Unbuffered);
     QIODevice &output = outOpen ? static_cast<QIODevice &>(out) : closed;
     QIODevice &errors = errOpen ? static_cast<QIODevice &>(err) : closed;
-    return reportcommand::run(app.arguments(), output, errors);
+    return exporting::run(app.arguments(), output, errors);
 }

@@ -12,7 +12,7 @@
 
 #include <cstring>
 
-namespace reportcommand {
+namespace exporting {
 
 namespace {
 
@@ -144,7 +144,7 @@ ReportSource sourceOf(const QString &source)
 QStringList readTableNames(const ReportSource &source)
 {
     QStringList names;
-    Foxpro1::ReadTableList(source.connectionString, [&] { names.clear(); },
+    exporting::readTableList(source.connectionString, [&] { names.clear(); },
                            [&](const QString &name) { names.append(name); });
     return names;
 }
@@ -164,7 +164,7 @@ private:
 
 // Failures and messages become lines on standard error; the table or field
 // being worked on names what the failure concerns.
-class StderrReporter : public ReportFeedback, public errorreport::Sink {
+class StderrReporter : public ReportFeedback, public app::ErrorSink {
 public:
     StderrReporter(QIODevice &err, QString source) : m_err(err), m_source(std::move(source)) {}
 
@@ -274,7 +274,7 @@ int writeReport(const Options &options, const ReportSource &source, QIODevice &o
     const Selection selection(names, selected);
     StderrReporter reporter(err, source.path);
     if (!options.output.isEmpty()) {
-        const bool written = generateStructure(options.output, selection, source, reporter, reporter);
+        const bool written = writeStructureReport(options.output, selection, source, reporter, reporter);
         return written && reporter.failures() == 0 ? Success : Failed;
     }
     QTemporaryDir folder;
@@ -284,7 +284,7 @@ int writeReport(const Options &options, const ReportSource &source, QIODevice &o
         return Failed;
     }
     const QString path = folder.filePath(QStringLiteral("report.txt"));
-    if (!generateStructure(path, selection, source, reporter, reporter))
+    if (!writeStructureReport(path, selection, source, reporter, reporter))
         return Failed;
     if (copyReport(path, out, err) != Success)
         return Failed;
@@ -310,4 +310,4 @@ int run(const QStringList &arguments, QIODevice &out, QIODevice &err)
     return writeReport(options, source, out, err);
 }
 
-} // namespace reportcommand
+} // namespace exporting

@@ -3,7 +3,7 @@
 #include <QIODevice>
 #include <QStringList>
 
-namespace reportcommand {
+namespace exporting {
 
 enum ExitCode { Success = 0, Failed = 1, UsageError = 2 };
 
@@ -11,4 +11,4 @@ enum ExitCode { Success = 0, Failed = 1, UsageError = 2 };
 // or the table list goes to `out`, every failure as one line to `err`.
 int run(const QStringList &arguments, QIODevice &out, QIODevice &err);
 
-} // namespace reportcommand
+} // namespace exporting

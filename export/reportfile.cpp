@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+namespace exporting {
+
 namespace {
 
 constexpr qsizetype flushThreshold = 64 * 1024;
@@ -209,3 +211,5 @@ void ReportFile::flush()
     m_output->write(m_buffer);
     m_buffer.truncate(0);
 }
+
+} // namespace exporting

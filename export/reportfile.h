@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+namespace exporting {
+
 // Where a report's bytes go. Every call throws Failure when it fails.
 class ReportOutput {
 public:
@@ -64,3 +66,5 @@ QString reportText(const QString &text);
 
 // Whether the character ends a line in a text taken from a file.
 bool isLineBreak(QChar c);
+
+} // namespace exporting

@@ -2,7 +2,7 @@
 
 #include "connectionstring.h"
 #include "dataaccess.h"
-#include "fieldtypes.h"
+#include "fieldcolumns.h"
 #include "datasource.h"
 #include "reportfile.h"
 
@@ -11,14 +11,16 @@
 #include <algorithm>
 #include <memory>
 
+namespace exporting {
+
 ReportSource ReportSource::containerFile(const QString &dbcPath)
 {
-    return {true, dbcPath, Foxpro1::BuildConnectionString(true, dbcPath)};
+    return {true, dbcPath, connection::buildConnectionString(true, dbcPath)};
 }
 
 ReportSource ReportSource::folder(const QString &folderAsTyped)
 {
-    return {false, folderAsTyped, Foxpro1::BuildConnectionString(false, folderAsTyped)};
+    return {false, folderAsTyped, connection::buildConnectionString(false, folderAsTyped)};
 }
 
 namespace {
@@ -74,7 +76,7 @@ QList<QStringView> linesOf(const QString &text)
 class StructureWriter {
 public:
     StructureWriter(const TableSelection &selection, const ReportSource &source,
-                    ReportFeedback &feedback, errorreport::Sink &errors)
+                    ReportFeedback &feedback, app::ErrorSink &errors)
         : m_selection(selection), m_source(source), m_feedback(feedback), m_errors(errors),
           m_guard("Form2.generateStructure", errors)
     {
@@ -98,8 +100,8 @@ private:
     const TableSelection &m_selection;
     const ReportSource &m_source;
     ReportFeedback &m_feedback;
-    errorreport::Sink &m_errors;
-    errorreport::Guard m_guard;
+    app::ErrorSink &m_errors;
+    app::ErrorGuard m_guard;
     std::unique_ptr<platform::Recordset> m_records;
     std::unique_ptr<platform::Connection> m_connection;
     ReportFile m_file;
@@ -235,8 +237,8 @@ bool StructureWriter::writeField(const QString &table, int index)
     m_feedback.workingOn(table, field.name);
     if (field.name.size() >= 25)
         return write(196, field.name + QString::number(field.type));
-    const QString typeText = Foxpro1::FieldTypeText(field.type, field.definedSize);
-    const QString description = Foxpro1::GetFieldDesc_ADO(table, field.name, *m_connection, m_errors);
+    const QString typeText = exporting::typeColumnText(field.type, field.definedSize);
+    const QString description = exporting::fieldDescription(table, field.name, *m_connection, m_errors);
     if (!std::any_of(description.cbegin(), description.cend(), isLineBreak))
         return write(190, fieldLine(field.name, typeText, description));
     // A description of several lines goes on below itself, indented to its
@@ -292,9 +294,11 @@ bool isSourceFile(const QString &reportPath, const ReportSource &source, const Q
     return platform::sourceFileMatching(source.path, tables, reportPath).has_value();
 }
 
-bool generateStructure(const QString &reportPath, const TableSelection &selection,
+bool writeStructureReport(const QString &reportPath, const TableSelection &selection,
                        const ReportSource &source, ReportFeedback &feedback,
-                       errorreport::Sink &errors)
+                       app::ErrorSink &errors)
 {
     return StructureWriter(selection, source, feedback, errors).run(reportPath);
 }
+
+} // namespace exporting

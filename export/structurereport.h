@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace exporting {
+
 // The table list as the writer sees it. Read afresh at each use: counting, the
 // contents list and the blocks.
 class TableSelection {
@@ -64,6 +66,8 @@ bool isSourceFile(const QString &reportPath, const ReportSource &source, const Q
 // cannot be opened (after that one report).
 // A table that cannot be opened is reported and written as a block of 0 fields;
 // a description that cannot be looked up is reported and left empty.
-bool generateStructure(const QString &reportPath, const TableSelection &selection,
+bool writeStructureReport(const QString &reportPath, const TableSelection &selection,
                        const ReportSource &source, ReportFeedback &feedback,
-                       errorreport::Sink &errors);
+                       app::ErrorSink &errors);
+
+} // namespace exporting

@@ -2,9 +2,9 @@
 
 #include "dataaccess.h"
 
-namespace Foxpro1 {
+namespace exporting {
 
-void ReadTableList(const QString &connectionString, const std::function<void()> &ready,
+void readTableList(const QString &connectionString, const std::function<void()> &ready,
                    const std::function<void(const QString &)> &add)
 {
     std::unique_ptr<platform::Connection> connection = platform::factory().createConnection();
@@ -23,4 +23,4 @@ void ReadTableList(const QString &connectionString, const std::function<void()> 
     connection->Close();
 }
 
-} // namespace Foxpro1
+} // namespace exporting

@@ -3,13 +3,13 @@
 #include <QString>
 #include <functional>
 
-namespace Foxpro1 {
+namespace exporting {
 
 // Reads the table names of the source behind `connectionString` in the order
 // the schema gives them. `ready` runs once the list is open (the table window
 // empties its list there), then `add` once per name; "foxuser" written exactly
 // so is left out. Throws Failure at the first failure.
-void ReadTableList(const QString &connectionString, const std::function<void()> &ready,
+void readTableList(const QString &connectionString, const std::function<void()> &ready,
                    const std::function<void(const QString &)> &add);
 
-} // namespace Foxpro1
+} // namespace exporting

@@ -63,6 +63,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace exporting;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -667,7 +669,7 @@ Run runCommand(const QStringList &arguments)
     err.open(QIODevice::WriteOnly);
     Run run;
     try {
-        run.code = reportcommand::run(arguments, out, err);
+        run.code = exporting::run(arguments, out, err);
     } catch (const std::exception &failure) {
         fail("orvalle-report threw", arguments.join(QLatin1Char(' ')) + QStringLiteral(": ")
                                          + QString::fromLocal8Bit(failure.what()));
@@ -871,7 +873,7 @@ void exercise(const QString &source, bool folder, const QByteArray &target, cons
     std::optional<QStringList> names;
     try {
         QStringList read;
-        Foxpro1::ReadTableList(connectionString, [&] { read.clear(); },
+        exporting::readTableList(connectionString, [&] { read.clear(); },
                                [&](const QString &name) { read.append(name); });
         names = read;
     } catch (const Failure &) {

@@ -4,7 +4,7 @@
 
 #include "dataaccess.h"
 #include "errorreport.h"
-#include "fieldtypes.h"
+#include "fieldcolumns.h"
 #include "structurereport.h"
 #include "tablelist.h"
 #include "xbasewriter.h"
@@ -20,12 +20,15 @@
 #include <string>
 #include <vector>
 
+using namespace app;
+using namespace exporting;
+
 namespace {
 
 constexpr int tableCount = 2000;
 constexpr int fieldsPerTable = 30;
 
-class Silent : public ReportFeedback, public errorreport::Sink {
+class Silent : public ReportFeedback, public app::ErrorSink {
 public:
     int failures = 0;
     void setBusy(bool) override {}
@@ -168,7 +171,7 @@ bool coreReport(const QString &reportPath, FreeTables &tables)
 {
     Silent silent;
     AllSelected selection(tables.names);
-    return generateStructure(reportPath, selection, ReportSource::folder(tables.folder.path()), silent,
+    return writeStructureReport(reportPath, selection, ReportSource::folder(tables.folder.path()), silent,
                              silent)
         && silent.failures == 0;
 }
@@ -300,7 +303,7 @@ void BM_DescriptionLookup(benchmark::State &state)
     for (auto _ : state) {
         for (const QString &table : source.tableNames) {
             for (const QString &field : source.fieldNames) {
-                benchmark::DoNotOptimize(Foxpro1::GetFieldDesc_ADO(table, field, *connection, silent));
+                benchmark::DoNotOptimize(exporting::fieldDescription(table, field, *connection, silent));
                 ++lookups;
             }
         }
@@ -320,7 +323,7 @@ void BM_ContainerReport(benchmark::State &state)
     AllSelected selection(source.tableNames);
     qint64 fields = 0;
     for (auto _ : state) {
-        if (!generateStructure(path, selection, ReportSource::containerFile(source.dbc), silent, silent))
+        if (!writeStructureReport(path, selection, ReportSource::containerFile(source.dbc), silent, silent))
             state.SkipWithError("the report was not written");
         fields += 40 * source.tableNames.size();
     }

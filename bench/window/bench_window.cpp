@@ -1,11 +1,12 @@
 // The export through the table window, offscreen, against the report writer's
 // core on the same 2,000 tables × 30 fields, all selected.
 
-#include "form1.h"
-#include "form2.h"
+#include "startwindow.h"
+#include "tablewindow.h"
 #include "prompts.h"
 #include "structurereport.h"
 #include "xbasewriter.h"
+#include "windowparts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,6 +16,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+
+using namespace app;
+using namespace connection;
+using namespace exporting;
 
 namespace {
 
@@ -71,7 +76,7 @@ public:
     void message(const QString &) override {}
 };
 
-class FailOnReport final : public errorreport::Sink {
+class FailOnReport final : public app::ErrorSink {
 public:
     void report(const QString &, int, const QString &description) override
     {
@@ -90,22 +95,22 @@ void BM_Core(benchmark::State &state)
     FailOnReport sink;
     const QString report = tables().filePath(QStringLiteral("core.txt"));
     for (auto _ : state)
-        generateStructure(report, selection, ReportSource::folder(folder), feedback, sink);
+        writeStructureReport(report, selection, ReportSource::folder(folder), feedback, sink);
 }
 
 void BM_TableWindow(benchmark::State &state)
 {
     SilentPrompts prompts;
     setPrompts(&prompts);
-    Form1 start;
-    Form2 window(start, start);
+    StartWindow start;
+    TableWindow window(start, start);
     start.setTableStep(&window);
-    start.Text2->setText(tables().path());
-    window.Form_Load();
-    window.PushButton8->click();
+    widget<QLineEdit>(start, "Text2")->setText(tables().path());
+    window.load();
+    widget<QPushButton>(window, "PushButton8")->click();
     const QString report = tables().filePath(QStringLiteral("window.txt"));
     for (auto _ : state)
-        window.generateStructure(report);
+        window.writeReport(report);
     setPrompts(nullptr);
     if (QFile(report).size() != QFile(tables().filePath(QStringLiteral("core.txt"))).size())
         state.SkipWithError("the window and the core wrote different reports");

@@ -12,6 +12,8 @@
 #include <QtTest>
 #include <functional>
 
+using namespace app;
+
 namespace {
 
 struct Shown {
@@ -47,7 +49,7 @@ private slots:
 
 void PromptsTest::plainMessage()
 {
-    Main::SetAppTitle();
+    app::setAppTitle();
     Shown shown;
     whenBoxOpens(shown, QMessageBox::Ok);
     prompts().message(QStringLiteral("Done."));

@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace app;
+
 namespace {
 
 struct Report {
@@ -22,7 +24,7 @@ struct Report {
     QString description;
 };
 
-class RecordingSink final : public errorreport::Sink {
+class RecordingSink final : public app::ErrorSink {
 public:
     void report(const QString &location, int label, const QString &description) override
     {
@@ -79,13 +81,13 @@ void ShellTest::reportMessageIsExact()
     QFETCH(int, label);
     QFETCH(QString, expected);
     const QByteArray name = routine.toLatin1();
-    QCOMPARE(errorreport::message(description, errorreport::location(name.constData()), label), expected);
+    QCOMPARE(app::errorMessage(description, app::errorLocation(name.constData()), label), expected);
 }
 
 void ShellTest::guardReportsEachFailureAndGoesOn()
 {
     RecordingSink sink;
-    errorreport::Guard guard("Form2.PushButton8_Click", sink);
+    app::ErrorGuard guard("Form2.PushButton8_Click", sink);
     QStringList ran;
     QVERIFY(!guard.step(100, [&] { throw Failure(QStringLiteral("first")); }));
     QVERIFY(guard.step(102, [&] { ran << QStringLiteral("second"); }));
@@ -102,7 +104,7 @@ void ShellTest::guardReportsEachFailureAndGoesOn()
 void ShellTest::failingTestCountsAsPassed()
 {
     RecordingSink sink;
-    errorreport::Guard guard("Form1.PushButton7_Click", sink);
+    app::ErrorGuard guard("Form1.PushButton7_Click", sink);
     QVERIFY(guard.test(102, [&]() -> bool { throw Failure(QStringLiteral("boom")); }));
     QVERIFY(!guard.test(102, [] { return false; }));
     QCOMPARE(sink.reports.size(), 1);
@@ -125,7 +127,7 @@ void ShellTest::appTitle()
 {
     QFETCH(QString, product);
     QFETCH(QString, title);
-    QCOMPARE(Main::AppTitleFor(product), title);
+    QCOMPARE(app::appTitleFor(product), title);
 }
 
 void ShellTest::fileAndFolderChecks()
@@ -133,14 +135,14 @@ void ShellTest::fileAndFolderChecks()
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("a.txt"));
     touch(file);
-    QVERIFY(!Main::IsFilePresent(QString()));
-    QVERIFY(!Main::IsFilePresent(dir.filePath(QStringLiteral("missing/a.txt"))));
-    QVERIFY(Main::IsFilePresent(file));
-    QVERIFY(!Main::IsFilePresent(dir.path()));
-    QVERIFY(!Main::IsFolderPresent(file));
-    QVERIFY(Main::IsFolderPresent(dir.path()));
-    QVERIFY(Main::IsFolderPresent(dir.path() + QDir::separator()));
-    QVERIFY(!Main::IsFolderPresent(QString()));
+    QVERIFY(!app::isFilePresent(QString()));
+    QVERIFY(!app::isFilePresent(dir.filePath(QStringLiteral("missing/a.txt"))));
+    QVERIFY(app::isFilePresent(file));
+    QVERIFY(!app::isFilePresent(dir.path()));
+    QVERIFY(!app::isFolderPresent(file));
+    QVERIFY(app::isFolderPresent(dir.path()));
+    QVERIFY(app::isFolderPresent(dir.path() + QDir::separator()));
+    QVERIFY(!app::isFolderPresent(QString()));
 }
 
 void ShellTest::fileDialogFilters_data()
@@ -162,19 +164,19 @@ void ShellTest::fileDialogFilters()
 void ShellTest::settingsRoundTripAndAbsentValues()
 {
     Sandbox sandbox;
-    QCOMPARE(Settings::Get(Settings::DBCFile), QString());
-    Settings::Save(Settings::DBCFile, QStringLiteral("/data/sales.dbc"));
+    QCOMPARE(app::readSetting(app::DBCFileKey), QString());
+    app::saveSetting(app::DBCFileKey, QStringLiteral("/data/sales.dbc"));
     QCOMPARE(sandbox.setting(QStringLiteral("DBCFile")), QStringLiteral("/data/sales.dbc"));
-    QCOMPARE(Settings::Get(Settings::DBCFile), QStringLiteral("/data/sales.dbc"));
-    Settings::Save(Settings::DBCFile, QString());
-    QCOMPARE(Settings::Get(Settings::DBCFile), QString());
+    QCOMPARE(app::readSetting(app::DBCFileKey), QStringLiteral("/data/sales.dbc"));
+    app::saveSetting(app::DBCFileKey, QString());
+    QCOMPARE(app::readSetting(app::DBCFileKey), QString());
 }
 
 void ShellTest::failingSettingsWriteThrows()
 {
     Sandbox sandbox;
     QVERIFY(QDir().mkpath(sandbox.settingsFile())); // a folder where the file belongs
-    QVERIFY_THROWS_EXCEPTION(Failure, Settings::Save(Settings::FoxproOption, QStringLiteral("2")));
+    QVERIFY_THROWS_EXCEPTION(Failure, app::saveSetting(app::FoxproOptionKey, QStringLiteral("2")));
 }
 
 void ShellTest::allowReplacingMakesReadOnlyWritable()
@@ -182,15 +184,15 @@ void ShellTest::allowReplacingMakesReadOnlyWritable()
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("report.txt"));
     touch(file);
-    QCOMPARE(Main::AllowReplacing(file), std::nullopt); // already writable: nothing to put back
+    QCOMPARE(app::allowReplacing(file), std::nullopt); // already writable: nothing to put back
     const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadUser;
     QVERIFY(QFile::setPermissions(file, readOnly));
-    const std::optional<QFile::Permissions> before = Main::AllowReplacing(file);
+    const std::optional<QFile::Permissions> before = app::allowReplacing(file);
     QVERIFY(before.has_value());
     QCOMPARE(*before & QFile::WriteOwner, QFile::Permissions());
     QVERIFY(QFile::permissions(file) & QFile::WriteOwner);
     QVERIFY(QFile::exists(file)); // the old file stays until a new report takes its place
-    QCOMPARE(Main::AllowReplacing(dir.filePath(QStringLiteral("none.txt"))), std::nullopt);
+    QCOMPARE(app::allowReplacing(dir.filePath(QStringLiteral("none.txt"))), std::nullopt);
 }
 
 QTEST_MAIN(ShellTest)

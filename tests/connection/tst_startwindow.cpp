@@ -1,12 +1,13 @@
 // The first step of the wizard driven offscreen: start-up, the folder box and
 // its settings, the Advanced Options window, the validation and Test Connection.
 
-#include "addfolder.h"
-#include "form1.h"
-#include "form2.h"
-#include "form3.h"
-#include "foxpro1.h"
+#include "folderfiles.h"
+#include "startwindow.h"
+#include "tablewindow.h"
+#include "advancedoptionswindow.h"
+#include "sourceconnection.h"
 #include "scriptedprompts.h"
+#include "windowparts.h"
 #include "windowlook.h"
 #include "wrappedfactory.h"
 #include "xbasewriter.h"
@@ -19,6 +20,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
+
+using namespace app;
+using namespace connection;
+using namespace exporting;
 
 namespace {
 
@@ -38,8 +43,8 @@ xbasewriter::TableSpec customerTable(const QByteArray &backlink = {})
 
 // The two windows as the program wires them.
 struct Windows {
-    Form1 start;
-    Form2 tables{start, start};
+    StartWindow start;
+    TableWindow tables{start, start};
     Windows() { start.setTableStep(&tables); }
 };
 
@@ -94,7 +99,7 @@ private slots:
 void StartWindowTest::widgetsAreFoundByTheirNames()
 {
     Windows windows;
-    Form3 options(windows.start, &windows.start);
+    AdvancedOptionsWindow options(windows.start, &windows.start);
     const QList<std::pair<QWidget *, QStringList>> windowsAndNames{
         {&windows.start, {"PushButton10", "Frame1", "Label1", "Text2", "PushButton7", "PushButton1", "PushButton8",
                           "PushButton12", "PushButton3"}},
@@ -195,18 +200,18 @@ void StartWindowTest::startUp()
         prompts.expectMessage(QStringLiteral("Free Table Folder ") + folderPath + invalidFolder);
 
     Windows windows;
-    windows.start.Form_Load();
+    windows.start.load();
 
-    QCOMPARE(windows.start.OptionDBC1, containerMode);
-    QCOMPARE(windows.start.DBCPath1, dbc);
-    QCOMPARE(windows.start.Text2->text(), folderPath);
+    QCOMPARE(windows.start.containerMode(), containerMode);
+    QCOMPARE(windows.start.containerPath(), dbc);
+    QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->text(), folderPath);
     QCOMPARE(windows.tables.isVisible(), tableWindow);
     QCOMPARE(windows.start.isVisible(), !tableWindow);
     if (!folder.isEmpty())
         QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("2"));
     QCOMPARE(prompts.unsettled(), QString());
     if (tableWindow)
-        QCOMPARE(items(windows.tables.List1), QStringList{QStringLiteral("customer")});
+        QCOMPARE(items(widget<QListWidget>(windows.tables, "List1")), QStringList{QStringLiteral("customer")});
 }
 
 void StartWindowTest::emptyStoreStartsInContainerModeOnTheStartWindow()
@@ -214,10 +219,10 @@ void StartWindowTest::emptyStoreStartsInContainerModeOnTheStartWindow()
     Sandbox sandbox;
     ScriptedPrompts prompts;
     Windows windows;
-    windows.start.Form_Load();
-    QVERIFY(windows.start.OptionDBC1);
-    QVERIFY(windows.start.DBCPath1.isEmpty());
-    QVERIFY(windows.start.Text2->text().isEmpty());
+    windows.start.load();
+    QVERIFY(windows.start.containerMode());
+    QVERIFY(windows.start.containerPath().isEmpty());
+    QVERIFY(widget<QLineEdit>(windows.start, "Text2")->text().isEmpty());
     QVERIFY(windows.start.isVisible());
     QVERIFY(!windows.tables.isVisible());
     QCOMPARE(windows.start.windowTitle(), QStringLiteral("Orvalle"));
@@ -231,15 +236,15 @@ void StartWindowTest::typingWritesTheFolderOnEveryKeystroke()
     Sandbox sandbox;
     ScriptedPrompts prompts;
     Windows windows;
-    windows.start.Form_Load();
-    windows.start.Text2->setFocus();
+    windows.start.load();
+    widget<QLineEdit>(windows.start, "Text2")->setFocus();
     const QString typed = QStringLiteral("/srv/data1");
     for (qsizetype i = 0; i < typed.size(); ++i) {
-        QTest::keyClick(windows.start.Text2, typed.at(i).toLatin1());
+        QTest::keyClick(widget<QLineEdit>(windows.start, "Text2"), typed.at(i).toLatin1());
         QCOMPARE(sandbox.setting(QStringLiteral("FreeTableFolder")), typed.left(i + 1));
     }
     QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("2"));
-    QVERIFY(!windows.start.OptionDBC1);
+    QVERIFY(!windows.start.containerMode());
 }
 
 void StartWindowTest::clearingTheFolderBoxKeepsTheMode()
@@ -249,15 +254,15 @@ void StartWindowTest::clearingTheFolderBoxKeepsTheMode()
     sandbox.setSetting(QStringLiteral("FreeTableFolder"), QStringLiteral("/nowhere"));
     prompts.expectMessage(QStringLiteral("Free Table Folder /nowhere") + invalidFolder);
     Windows windows;
-    windows.start.Form_Load();
+    windows.start.load();
     // A container chosen afterwards stays the source when the box is cleared.
-    windows.start.OptionDBC1 = true;
+    windows.start.setContainerMode(true);
     sandbox.setSetting(QStringLiteral("FoxproOption"), QStringLiteral("1"));
-    windows.start.Text2->clear();
+    widget<QLineEdit>(windows.start, "Text2")->clear();
     QCOMPARE(sandbox.setting(QStringLiteral("FreeTableFolder")), QString());
     QVERIFY(sandbox.hasSetting(QStringLiteral("FreeTableFolder")));
     QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("1"));
-    QVERIFY(windows.start.OptionDBC1);
+    QVERIFY(windows.start.containerMode());
 }
 
 void StartWindowTest::focusSelectsTheWholeText()
@@ -267,19 +272,19 @@ void StartWindowTest::focusSelectsTheWholeText()
     sandbox.setSetting(QStringLiteral("FreeTableFolder"), QStringLiteral("/srv/nowhere"));
     prompts.expectMessage(QStringLiteral("Free Table Folder /srv/nowhere") + invalidFolder);
     Windows windows;
-    windows.start.Form_Load();
+    windows.start.load();
     QApplication::setActiveWindow(&windows.start);
-    windows.start.PushButton7->setFocus();
-    windows.start.Text2->deselect();
+    widget<QPushButton>(windows.start, "PushButton7")->setFocus();
+    widget<QLineEdit>(windows.start, "Text2")->deselect();
     QFocusEvent focusIn(QEvent::FocusIn, Qt::MouseFocusReason); // the box itself selects only on Tab
-    QCoreApplication::sendEvent(windows.start.Text2, &focusIn);
-    QCOMPARE(windows.start.Text2->selectedText(), QStringLiteral("/srv/nowhere"));
+    QCoreApplication::sendEvent(widget<QLineEdit>(windows.start, "Text2"), &focusIn);
+    QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->selectedText(), QStringLiteral("/srv/nowhere"));
 
-    Form3 options(windows.start, &windows.start);
-    options.Text1->setText(QStringLiteral("/data/sales.dbc"));
-    options.Text1->deselect();
-    QCoreApplication::sendEvent(options.Text1, &focusIn);
-    QCOMPARE(options.Text1->selectedText(), QStringLiteral("/data/sales.dbc"));
+    AdvancedOptionsWindow options(windows.start, &windows.start);
+    widget<QLineEdit>(options, "Text1")->setText(QStringLiteral("/data/sales.dbc"));
+    widget<QLineEdit>(options, "Text1")->deselect();
+    QCoreApplication::sendEvent(widget<QLineEdit>(options, "Text1"), &focusIn);
+    QCOMPARE(widget<QLineEdit>(options, "Text1")->selectedText(), QStringLiteral("/data/sales.dbc"));
 }
 
 void StartWindowTest::failingSettingsWriteIsReportedAndTheChangeGoesOn()
@@ -287,14 +292,14 @@ void StartWindowTest::failingSettingsWriteIsReportedAndTheChangeGoesOn()
     Sandbox sandbox;
     ScriptedPrompts prompts;
     Windows windows;
-    windows.start.Form_Load();
-    QVERIFY(windows.start.OptionDBC1);
+    windows.start.load();
+    QVERIFY(windows.start.containerMode());
     QVERIFY(QDir().mkpath(sandbox.settingsFile())); // the store cannot be written now
     prompts.expectError(QStringLiteral("Form1.Text2_Change"), 100);
     prompts.expectError(QStringLiteral("Form1.Text2_Change"), 104);
-    windows.start.Text2->setText(QStringLiteral("/srv"));
+    widget<QLineEdit>(windows.start, "Text2")->setText(QStringLiteral("/srv"));
     QCOMPARE(prompts.unsettled(), QString());
-    QVERIFY(!windows.start.OptionDBC1); // the step after the failed writes still ran
+    QVERIFY(!windows.start.containerMode()); // the step after the failed writes still ran
 }
 
 void StartWindowTest::advancedOptionsCancelStoresTypedFileAndFolderMode()
@@ -303,24 +308,24 @@ void StartWindowTest::advancedOptionsCancelStoresTypedFileAndFolderMode()
     ScriptedPrompts prompts;
     sandbox.setSetting(QStringLiteral("DBCFile"), QStringLiteral("/old/first.dbc"));
     Windows windows;
-    windows.start.Form_Load();
-    QCOMPARE(windows.start.DBCPath1, QStringLiteral("/old/first.dbc"));
+    windows.start.load();
+    QCOMPARE(windows.start.containerPath(), QStringLiteral("/old/first.dbc"));
     prompts.whileModal([&](QDialog *dialog) {
-        auto *options = qobject_cast<Form3 *>(dialog);
+        auto *options = qobject_cast<AdvancedOptionsWindow *>(dialog);
         QVERIFY(options);
         QVERIFY(options->isModal());
-        QCOMPARE(options->Text1->text(), QStringLiteral("/old/first.dbc"));
-        options->Text1->clear();
-        QTest::keyClicks(options->Text1, QStringLiteral("/new/x.dbc"));
+        QCOMPARE(widget<QLineEdit>(*options, "Text1")->text(), QStringLiteral("/old/first.dbc"));
+        widget<QLineEdit>(*options, "Text1")->clear();
+        QTest::keyClicks(widget<QLineEdit>(*options, "Text1"), QStringLiteral("/new/x.dbc"));
         QCOMPARE(sandbox.setting(QStringLiteral("DBCFile")), QStringLiteral("/new/x.dbc"));
-        options->PushButton2->click();
+        widget<QPushButton>(*options, "PushButton2")->click();
     });
-    windows.start.PushButton12->click();
+    widget<QPushButton>(windows.start, "PushButton12")->click();
     QCOMPARE(prompts.calls.constLast().caption, QStringLiteral("Advanced Options"));
     QCOMPARE(sandbox.setting(QStringLiteral("DBCFile")), QStringLiteral("/new/x.dbc"));
     QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("2"));
-    QVERIFY(!windows.start.OptionDBC1);
-    QCOMPARE(windows.start.DBCPath1, QStringLiteral("/old/first.dbc"));
+    QVERIFY(!windows.start.containerMode());
+    QCOMPARE(windows.start.containerPath(), QStringLiteral("/old/first.dbc"));
     QCOMPARE(prompts.unsettled(), QString());
 }
 
@@ -331,32 +336,32 @@ void StartWindowTest::advancedOptionsOkChoosesTheContainer()
     sandbox.setSetting(QStringLiteral("FreeTableFolder"), QStringLiteral("/nowhere"));
     prompts.expectMessage(QStringLiteral("Free Table Folder /nowhere") + invalidFolder);
     Windows windows;
-    windows.start.Form_Load();
-    QVERIFY(!windows.start.OptionDBC1);
+    windows.start.load();
+    QVERIFY(!windows.start.containerMode());
 
     // OK with an empty box changes nothing.
     prompts.whileModal([&](QDialog *dialog) {
-        auto *options = qobject_cast<Form3 *>(dialog);
-        options->Text1->clear();
-        options->PushButton1->click();
+        auto *options = qobject_cast<AdvancedOptionsWindow *>(dialog);
+        widget<QLineEdit>(*options, "Text1")->clear();
+        widget<QPushButton>(*options, "PushButton1")->click();
     });
-    windows.start.PushButton12->click();
-    QVERIFY(!windows.start.OptionDBC1);
+    widget<QPushButton>(windows.start, "PushButton12")->click();
+    QVERIFY(!windows.start.containerMode());
     QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("2"));
 
     prompts.whileModal([&](QDialog *dialog) {
-        auto *options = qobject_cast<Form3 *>(dialog);
-        options->Text1->setText(QStringLiteral("/data/sales.dbc"));
-        options->PushButton1->click();
+        auto *options = qobject_cast<AdvancedOptionsWindow *>(dialog);
+        widget<QLineEdit>(*options, "Text1")->setText(QStringLiteral("/data/sales.dbc"));
+        widget<QPushButton>(*options, "PushButton1")->click();
     });
-    windows.start.PushButton12->click();
-    QVERIFY(windows.start.OptionDBC1);
-    QCOMPARE(windows.start.DBCPath1, QStringLiteral("/data/sales.dbc"));
+    widget<QPushButton>(windows.start, "PushButton12")->click();
+    QVERIFY(windows.start.containerMode());
+    QCOMPARE(windows.start.containerPath(), QStringLiteral("/data/sales.dbc"));
     QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("1"));
-    QCOMPARE(Foxpro1::GetConnectionString(windows.start),
+    QCOMPARE(connection::connectionStringOf(windows.start),
              QStringLiteral("Provider=vfpoledb.1;Data Source=/data/sales.dbc;Collating Sequence=machine;"));
-    QVERIFY(Foxpro1::GetPath(windows.start).isEmpty());
-    QCOMPARE(Foxpro1::GetDBName(windows.start), QStringLiteral("/data/sales.dbc"));
+    QVERIFY(connection::folderPathOf(windows.start).isEmpty());
+    QCOMPARE(connection::containerPathOf(windows.start), QStringLiteral("/data/sales.dbc"));
     QCOMPARE(prompts.unsettled(), QString());
 }
 
@@ -365,24 +370,24 @@ void StartWindowTest::advancedOptionsBrowse()
     Sandbox sandbox;
     ScriptedPrompts prompts;
     Windows windows;
-    windows.start.Form_Load();
+    windows.start.load();
     prompts.whileModal([&](QDialog *dialog) {
-        auto *options = qobject_cast<Form3 *>(dialog);
-        options->Text1->setText(QStringLiteral("typed"));
-        options->PushButton5->click();
-        QCOMPARE(options->Text1->text(), QStringLiteral("typed"));
-        options->PushButton5->click();
-        QCOMPARE(options->Text1->text(), QStringLiteral("/data/Chosen.DBC"));
+        auto *options = qobject_cast<AdvancedOptionsWindow *>(dialog);
+        widget<QLineEdit>(*options, "Text1")->setText(QStringLiteral("typed"));
+        widget<QPushButton>(*options, "PushButton5")->click();
+        QCOMPARE(widget<QLineEdit>(*options, "Text1")->text(), QStringLiteral("typed"));
+        widget<QPushButton>(*options, "PushButton5")->click();
+        QCOMPARE(widget<QLineEdit>(*options, "Text1")->text(), QStringLiteral("/data/Chosen.DBC"));
         options->reject(); // the close box: the mode stays
     });
     prompts.answerFile(QString()); // cancelled
     prompts.answerFile(QStringLiteral("/data/Chosen.DBC"));
-    windows.start.PushButton12->click();
+    widget<QPushButton>(windows.start, "PushButton12")->click();
     const PromptCall expected{QStringLiteral("openFile"), QStringLiteral("Select Foxpro Database"),
                               QStringLiteral("Microsoft Database (*.dbc)|*.dbc|")};
     QCOMPARE(prompts.calls.at(1), expected);
     QCOMPARE(sandbox.setting(QStringLiteral("DBCFile")), QStringLiteral("/data/Chosen.DBC"));
-    QVERIFY(windows.start.OptionDBC1);
+    QVERIFY(windows.start.containerMode());
     QVERIFY(!sandbox.hasSetting(QStringLiteral("FoxproOption")));
     QCOMPARE(prompts.unsettled(), QString());
 }
@@ -392,14 +397,14 @@ void StartWindowTest::advancedOptionsReportsFailingWritesUnderItsCaller()
     Sandbox sandbox;
     ScriptedPrompts prompts;
     Windows windows;
-    Form3 options(windows.start, &windows.start);
+    AdvancedOptionsWindow options(windows.start, &windows.start);
     QVERIFY(QDir().mkpath(sandbox.settingsFile())); // the store can be neither read nor written
     prompts.expectError(QStringLiteral("Form3.Form_Load"), 110);
     prompts.answerFile(QStringLiteral("/new.dbc"));
     prompts.expectError(QStringLiteral("Form3.PushButton5_Click"), 112);
-    options.Form_Load();
-    options.PushButton5->click();
-    QCOMPARE(options.Text1->text(), QStringLiteral("/new.dbc"));
+    options.load();
+    widget<QPushButton>(options, "PushButton5")->click();
+    QCOMPARE(widget<QLineEdit>(options, "Text1")->text(), QStringLiteral("/new.dbc"));
 }
 
 void StartWindowTest::loadSampleHelpAndBrowse()
@@ -407,39 +412,39 @@ void StartWindowTest::loadSampleHelpAndBrowse()
     Sandbox sandbox;
     ScriptedPrompts prompts;
     Windows windows;
-    windows.start.Form_Load();
+    windows.start.load();
 
     prompts.expectMessage(QStringLiteral("Make sure FoxPro is closed while using this application."));
-    windows.start.PushButton10->click();
+    widget<QPushButton>(windows.start, "PushButton10")->click();
     QCOMPARE(prompts.calls.constLast(),
              (PromptCall{QStringLiteral("message"), QStringLiteral("Orvalle"),
                          QStringLiteral("Make sure FoxPro is closed while using this application.")}));
-    QVERIFY(windows.start.OptionDBC1);
+    QVERIFY(windows.start.containerMode());
 
-    windows.start.PushButton1->click();
+    widget<QPushButton>(windows.start, "PushButton1")->click();
     const QString samples = sandbox.programFolder() + QStringLiteral("/Samples");
-    QCOMPARE(windows.start.Text2->text(), samples);
+    QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->text(), samples);
     QCOMPARE(sandbox.setting(QStringLiteral("FreeTableFolder")), samples);
     QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("2"));
-    QVERIFY(!windows.start.OptionDBC1);
+    QVERIFY(!windows.start.containerMode());
     QVERIFY(!windows.tables.isVisible()); // it never moves on by itself
 
     // Load Sample again after a container was chosen: the mode is set before the text.
-    windows.start.OptionDBC1 = true;
-    windows.start.PushButton1->click();
-    QVERIFY(!windows.start.OptionDBC1);
+    windows.start.setContainerMode(true);
+    widget<QPushButton>(windows.start, "PushButton1")->click();
+    QVERIFY(!windows.start.containerMode());
 
     prompts.answerFolder(QString());
-    windows.start.PushButton7->click();
-    QCOMPARE(windows.start.Text2->text(), samples);
+    widget<QPushButton>(windows.start, "PushButton7")->click();
+    QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->text(), samples);
     QCOMPARE(prompts.calls.constLast(),
              (PromptCall{QStringLiteral("browseFolder"), QStringLiteral("Please select folder:"), QString()}));
-    windows.start.OptionDBC1 = true;
+    windows.start.setContainerMode(true);
     prompts.answerFolder(sandbox.dataFolder());
-    windows.start.PushButton7->click();
-    QCOMPARE(windows.start.Text2->text(), sandbox.dataFolder());
+    widget<QPushButton>(windows.start, "PushButton7")->click();
+    QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->text(), sandbox.dataFolder());
     QCOMPARE(sandbox.setting(QStringLiteral("FreeTableFolder")), sandbox.dataFolder());
-    QVERIFY(!windows.start.OptionDBC1);
+    QVERIFY(!windows.start.containerMode());
     QCOMPARE(prompts.unsettled(), QString());
 }
 
@@ -477,39 +482,39 @@ void StartWindowTest::browsingTheFolderInTheBoxAfterAContainerChoosesTheFolder()
     if (how == QLatin1String("restored"))
         sandbox.setSetting(QStringLiteral("FreeTableFolder"), folder);
     Windows windows;
-    windows.start.Form_Load();
+    windows.start.load();
     if (how == QLatin1String("restored")) {
         QVERIFY(windows.tables.isVisible()); // a valid folder goes on at once
-        windows.tables.PushButton2->click();
+        widget<QPushButton>(windows.tables, "PushButton2")->click();
     } else if (how == QLatin1String("typed")) {
-        QTest::keyClicks(windows.start.Text2, folder);
+        QTest::keyClicks(widget<QLineEdit>(windows.start, "Text2"), folder);
     } else {
         prompts.answerFolder(folder);
-        windows.start.PushButton7->click();
+        widget<QPushButton>(windows.start, "PushButton7")->click();
     }
-    QCOMPARE(windows.start.Text2->text(), folder);
-    QVERIFY(!windows.start.OptionDBC1);
+    QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->text(), folder);
+    QVERIFY(!windows.start.containerMode());
 
     prompts.whileModal([&](QDialog *dialog) {
-        auto *options = qobject_cast<Form3 *>(dialog);
-        options->Text1->setText(dbc);
-        options->PushButton1->click();
+        auto *options = qobject_cast<AdvancedOptionsWindow *>(dialog);
+        widget<QLineEdit>(*options, "Text1")->setText(dbc);
+        widget<QPushButton>(*options, "PushButton1")->click();
     });
-    windows.start.PushButton12->click();
-    QVERIFY(windows.start.OptionDBC1);
+    widget<QPushButton>(windows.start, "PushButton12")->click();
+    QVERIFY(windows.start.containerMode());
     QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("1"));
 
     // The box's text does not change, yet the folder is now the source.
     prompts.answerFolder(folder);
-    windows.start.PushButton7->click();
-    QCOMPARE(windows.start.Text2->text(), folder);
-    QVERIFY(!windows.start.OptionDBC1);
+    widget<QPushButton>(windows.start, "PushButton7")->click();
+    QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->text(), folder);
+    QVERIFY(!windows.start.containerMode());
     QCOMPARE(sandbox.setting(QStringLiteral("FoxproOption")), QStringLiteral("2"));
     QCOMPARE(sandbox.setting(QStringLiteral("FreeTableFolder")), folder);
     QCOMPARE(sandbox.setting(QStringLiteral("DBCFile")), dbc);
-    windows.start.PushButton3->click();
+    widget<QPushButton>(windows.start, "PushButton3")->click();
     QVERIFY(windows.tables.isVisible());
-    QCOMPARE(items(windows.tables.List1), QStringList{QStringLiteral("customer")}); // not the container's "orders"
+    QCOMPARE(items(widget<QListWidget>(windows.tables, "List1")), QStringList{QStringLiteral("customer")}); // not the container's "orders"
 }
 
 void StartWindowTest::folderModePathAndConnectionString_data()
@@ -529,12 +534,12 @@ void StartWindowTest::folderModePathAndConnectionString()
     Sandbox sandbox;
     ScriptedPrompts prompts;
     Windows windows;
-    windows.start.DBCPath1 = QStringLiteral("/data/sales.dbc");
-    windows.start.Text2->setText(typed);
-    windows.start.OptionDBC1 = false;
-    QCOMPARE(Foxpro1::GetPath(windows.start), path);
-    QVERIFY(Foxpro1::GetDBName(windows.start).isEmpty());
-    QCOMPARE(Foxpro1::GetConnectionString(windows.start),
+    windows.start.setContainerPath(QStringLiteral("/data/sales.dbc"));
+    widget<QLineEdit>(windows.start, "Text2")->setText(typed);
+    windows.start.setContainerMode(false);
+    QCOMPARE(connection::folderPathOf(windows.start), path);
+    QVERIFY(connection::containerPathOf(windows.start).isEmpty());
+    QCOMPARE(connection::connectionStringOf(windows.start),
              QStringLiteral("Provider=vfpoledb.1;Data Source=") + typed + QStringLiteral(";Collating Sequence=general;"));
 }
 
@@ -574,10 +579,10 @@ void StartWindowTest::validation()
         }
     }
     Windows windows;
-    windows.start.Text2->setText(data.path() + QLatin1Char('/') + folder);
+    widget<QLineEdit>(windows.start, "Text2")->setText(data.path() + QLatin1Char('/') + folder);
     if (message)
-        prompts.expectMessage(QStringLiteral("Free Table Folder ") + windows.start.Text2->text() + invalidFolder);
-    QCOMPARE(Foxpro1::IsValidFoxProConnection(windows.start), valid);
+        prompts.expectMessage(QStringLiteral("Free Table Folder ") + widget<QLineEdit>(windows.start, "Text2")->text() + invalidFolder);
+    QCOMPARE(connection::canConnect(windows.start), valid);
 }
 
 void StartWindowTest::moreThanAHundredTablesAreListed()
@@ -587,11 +592,11 @@ void StartWindowTest::moreThanAHundredTablesAreListed()
         xbasewriter::writeTable(dir.filePath(QStringLiteral("t%1.dbf").arg(i, 3, 10, QLatin1Char('0'))),
                                 customerTable());
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("z.dbf")));
-    const QStringList names = AddFolder::GetFilesInFolder(dir.path(), QStringLiteral("*.dbf"));
+    const QStringList names = connection::filesInFolder(dir.path(), QStringLiteral("*.dbf"));
     QCOMPARE(names.size(), 160);
     QCOMPARE(names.first(), QStringLiteral("t000.dbf"));
     QCOMPARE(names.last(), QStringLiteral("t159.dbf"));
-    QVERIFY(AddFolder::GetFilesInFolder(dir.filePath(QStringLiteral("z.dbf")), QStringLiteral("*.dbf")).isEmpty());
+    QVERIFY(connection::filesInFolder(dir.filePath(QStringLiteral("z.dbf")), QStringLiteral("*.dbf")).isEmpty());
 }
 
 void StartWindowTest::testConnection_data()
@@ -613,13 +618,13 @@ void StartWindowTest::testConnection()
     QVERIFY(data.mkpath(QStringLiteral("tables")));
     xbasewriter::writeTable(data.filePath(QStringLiteral("tables/customer.dbf")), customerTable());
     Windows windows;
-    windows.start.Text2->setText(folder.isEmpty() ? QString() : data.filePath(folder));
-    windows.start.OptionDBC1 = false;
+    widget<QLineEdit>(windows.start, "Text2")->setText(folder.isEmpty() ? QString() : data.filePath(folder));
+    windows.start.setContainerMode(false);
     prompts.expectMessage(answer);
-    windows.start.PushButton8->click();
+    widget<QPushButton>(windows.start, "PushButton8")->click();
     QCOMPARE(prompts.calls, (QList<PromptCall>{{QStringLiteral("message"), QStringLiteral("Orvalle"), answer}}));
-    QCOMPARE(windows.start.pointer()->code(), Main::PointerDefault);
-    QVERIFY(!windows.start.OptionDBC1);
+    QCOMPARE(windows.start.pointer()->code(), app::PointerDefault);
+    QVERIFY(!windows.start.containerMode());
 }
 
 void StartWindowTest::testConnectionKeepsHourglassUntilDismissed()
@@ -627,17 +632,17 @@ void StartWindowTest::testConnectionKeepsHourglassUntilDismissed()
     Sandbox sandbox;
     ScriptedPrompts prompts;
     Windows windows;
-    windows.start.Text2->setText(sandbox.dataFolder());
+    widget<QLineEdit>(windows.start, "Text2")->setText(sandbox.dataFolder());
     int codeWhileShown = -1;
     prompts.expectMessage(QStringLiteral("Connection successful."), [&] {
         codeWhileShown = windows.start.pointer()->code();
         // Moving over a button or the background changes nothing while busy.
-        moveOver(windows.start.PushButton3);
-        moveOver(windows.start.Text2);
+        moveOver(widget<QPushButton>(windows.start, "PushButton3"));
+        moveOver(widget<QLineEdit>(windows.start, "Text2"));
     });
-    windows.start.PushButton8->click();
-    QCOMPARE(codeWhileShown, Main::PointerHourglass);
-    QCOMPARE(windows.start.pointer()->code(), Main::PointerDefault);
+    widget<QPushButton>(windows.start, "PushButton8")->click();
+    QCOMPARE(codeWhileShown, app::PointerHourglass);
+    QCOMPARE(windows.start.pointer()->code(), app::PointerDefault);
 }
 
 void StartWindowTest::failingConnectionCreationIsReportedThenCouldNotConnect()
@@ -647,10 +652,10 @@ void StartWindowTest::failingConnectionCreationIsReportedThenCouldNotConnect()
     WrappedFactory factory;
     factory.failConnectionCreation = true;
     Windows windows;
-    windows.start.Text2->setText(sandbox.dataFolder());
+    widget<QLineEdit>(windows.start, "Text2")->setText(sandbox.dataFolder());
     prompts.expectError(QStringLiteral("Form1.PushButton8_Click"), 100, QStringLiteral("Class not registered"));
     prompts.expectMessage(QStringLiteral("Could not connect."));
-    windows.start.PushButton8->click();
+    widget<QPushButton>(windows.start, "PushButton8")->click();
     QVERIFY(prompts.calls[0].text.startsWith(
         QStringLiteral("Class not registered\r\nin Orvallix2021/08/31.Form1.PushButton8_Click at line 100\r\r")));
 }
@@ -665,30 +670,30 @@ void StartWindowTest::nextBackAndNextShowTheNewSource()
     xbasewriter::writeTable(data.filePath(QStringLiteral("two/Beta.DBF")), customerTable());
     xbasewriter::writeTable(data.filePath(QStringLiteral("two/gamma.dbf")), customerTable());
     Windows windows;
-    windows.start.Form_Load();
+    windows.start.load();
 
-    windows.start.Text2->setText(data.filePath(QStringLiteral("nowhere")));
+    widget<QLineEdit>(windows.start, "Text2")->setText(data.filePath(QStringLiteral("nowhere")));
     prompts.expectMessage(QStringLiteral("Free Table Folder ") + data.filePath(QStringLiteral("nowhere"))
                           + invalidFolder);
-    windows.start.PushButton3->click();
+    widget<QPushButton>(windows.start, "PushButton3")->click();
     QVERIFY(windows.start.isVisible());
     QVERIFY(!windows.tables.isVisible());
     QCOMPARE(prompts.unsettled(), QString());
 
-    windows.start.Text2->setText(data.filePath(QStringLiteral("one")));
-    windows.start.PushButton3->click();
+    widget<QLineEdit>(windows.start, "Text2")->setText(data.filePath(QStringLiteral("one")));
+    widget<QPushButton>(windows.start, "PushButton3")->click();
     QVERIFY(windows.tables.isVisible());
     QVERIFY(!windows.start.isVisible());
-    QCOMPARE(items(windows.tables.List1), QStringList{QStringLiteral("alpha")});
+    QCOMPARE(items(widget<QListWidget>(windows.tables, "List1")), QStringList{QStringLiteral("alpha")});
 
-    windows.tables.PushButton2->click();
+    widget<QPushButton>(windows.tables, "PushButton2")->click();
     QVERIFY(windows.start.isVisible());
     QVERIFY(!windows.tables.isVisible());
-    windows.start.Text2->setText(data.filePath(QStringLiteral("two")));
-    windows.start.PushButton3->click();
-    QCOMPARE(items(windows.tables.List1), (QStringList{QStringLiteral("beta"), QStringLiteral("gamma")}));
-    QVERIFY(windows.tables.List1->item(0)->isSelected());
-    QVERIFY(!windows.tables.List1->item(1)->isSelected());
+    widget<QLineEdit>(windows.start, "Text2")->setText(data.filePath(QStringLiteral("two")));
+    widget<QPushButton>(windows.start, "PushButton3")->click();
+    QCOMPARE(items(widget<QListWidget>(windows.tables, "List1")), (QStringList{QStringLiteral("beta"), QStringLiteral("gamma")}));
+    QVERIFY(widget<QListWidget>(windows.tables, "List1")->item(0)->isSelected());
+    QVERIFY(!widget<QListWidget>(windows.tables, "List1")->item(1)->isSelected());
 
     windows.tables.close();
     QCOMPARE(Sandbox::endCalls, 1);
@@ -699,22 +704,22 @@ void StartWindowTest::pointerFollowsButtonsAndBackground()
     Sandbox sandbox;
     ScriptedPrompts prompts;
     Windows windows;
-    Main::WindowPointer *pointer = windows.start.pointer();
-    moveOver(windows.start.PushButton3);
-    QCOMPARE(pointer->code(), Main::PointerCustom);
+    app::WindowPointer *pointer = windows.start.pointer();
+    moveOver(widget<QPushButton>(windows.start, "PushButton3"));
+    QCOMPARE(pointer->code(), app::PointerCustom);
     QCOMPARE(windows.start.cursor().shape(), Qt::PointingHandCursor); // no hand image loaded
-    moveOver(windows.start.Label1);
-    QCOMPARE(pointer->code(), Main::PointerCustom); // labels leave the pointer alone
-    moveOver(windows.start.Text2);
-    QCOMPARE(pointer->code(), Main::PointerDefault);
+    moveOver(widget<QLabel>(windows.start, "Label1"));
+    QCOMPARE(pointer->code(), app::PointerCustom); // labels leave the pointer alone
+    moveOver(widget<QLineEdit>(windows.start, "Text2"));
+    QCOMPARE(pointer->code(), app::PointerDefault);
     QCOMPARE(windows.start.cursor().shape(), Qt::ArrowCursor);
-    moveOver(windows.start.PushButton12);
-    moveOver(windows.start.Frame1);
-    QCOMPARE(pointer->code(), Main::PointerDefault);
-    pointer->setCode(Main::PointerHourglass);
-    moveOver(windows.start.PushButton1);
+    moveOver(widget<QPushButton>(windows.start, "PushButton12"));
+    moveOver(widget<QGroupBox>(windows.start, "Frame1"));
+    QCOMPARE(pointer->code(), app::PointerDefault);
+    pointer->setCode(app::PointerHourglass);
+    moveOver(widget<QPushButton>(windows.start, "PushButton1"));
     moveOver(&windows.start);
-    QCOMPARE(pointer->code(), Main::PointerHourglass);
+    QCOMPARE(pointer->code(), app::PointerHourglass);
     QCOMPARE(windows.start.cursor().shape(), Qt::WaitCursor);
 }
 
@@ -724,33 +729,33 @@ void StartWindowTest::windowLayout()
     ScriptedPrompts prompts;
     Windows windows;
     QCOMPARE(windows.start.size(), QSize(536, 172));
-    QCOMPARE(windows.start.Frame1->geometry(), QRect(8, 38, 520, 91));
-    QCOMPARE(windows.start.Text2->geometry(), QRect(160, 20, 297, 23));
-    QCOMPARE(windows.start.PushButton3->geometry(), QRect(8, 136, 520, 27));
-    QCOMPARE(windows.start.PushButton1->text(), QStringLiteral("Load Sample/Example Database"));
-    QCOMPARE(windows.start.PushButton3->font().pointSizeF(), 11.25);
-    QVERIFY(windows.start.Text2->font().bold());
-    QCOMPARE(windows.start.Text2->font().pointSizeF(), 9.0);
+    QCOMPARE(widget<QGroupBox>(windows.start, "Frame1")->geometry(), QRect(8, 38, 520, 91));
+    QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->geometry(), QRect(160, 20, 297, 23));
+    QCOMPARE(widget<QPushButton>(windows.start, "PushButton3")->geometry(), QRect(8, 136, 520, 27));
+    QCOMPARE(widget<QPushButton>(windows.start, "PushButton1")->text(), QStringLiteral("Load Sample/Example Database"));
+    QCOMPARE(widget<QPushButton>(windows.start, "PushButton3")->font().pointSizeF(), 11.25);
+    QVERIFY(widget<QLineEdit>(windows.start, "Text2")->font().bold());
+    QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->font().pointSizeF(), 9.0);
     QVERIFY(windows.start.windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!(windows.start.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QCOMPARE(windows.start.Text2->nextInFocusChain(), windows.start.PushButton7);
+    QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->nextInFocusChain(), widget<QPushButton>(windows.start, "PushButton7"));
     QCOMPARE(windows.tables.size(), QSize(536, 235));
-    QCOMPARE(windows.tables.List1->toolTip(), QStringLiteral("Hold CTRL+Click to select multiple tables"));
-    QCOMPARE(windows.tables.List1->selectionMode(), QAbstractItemView::ExtendedSelection);
-    Form3 options(windows.start, &windows.start);
+    QCOMPARE(widget<QListWidget>(windows.tables, "List1")->toolTip(), QStringLiteral("Hold CTRL+Click to select multiple tables"));
+    QCOMPARE(widget<QListWidget>(windows.tables, "List1")->selectionMode(), QAbstractItemView::ExtendedSelection);
+    AdvancedOptionsWindow options(windows.start, &windows.start);
     QCOMPARE(options.size(), QSize(536, 110));
-    QCOMPARE(options.Frame2->title(), QStringLiteral("Advanced Option"));
+    QCOMPARE(widget<QGroupBox>(options, "Frame2")->title(), QStringLiteral("Advanced Option"));
     QCOMPARE(options.windowTitle(), QStringLiteral("Advanced Options"));
     QVERIFY(!(options.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
 
     // The Advanced Options window's pointer follows its own buttons, frame and box.
-    moveOver(options.PushButton1);
-    QCOMPARE(options.pointer()->code(), Main::PointerCustom);
-    moveOver(options.Text1);
-    QCOMPARE(options.pointer()->code(), Main::PointerDefault);
-    moveOver(options.PushButton5);
-    moveOver(options.Frame2);
-    QCOMPARE(options.pointer()->code(), Main::PointerDefault);
+    moveOver(widget<QPushButton>(options, "PushButton1"));
+    QCOMPARE(options.pointer()->code(), app::PointerCustom);
+    moveOver(widget<QLineEdit>(options, "Text1"));
+    QCOMPARE(options.pointer()->code(), app::PointerDefault);
+    moveOver(widget<QPushButton>(options, "PushButton5"));
+    moveOver(widget<QGroupBox>(options, "Frame2"));
+    QCOMPARE(options.pointer()->code(), app::PointerDefault);
 
     // Closing the start window ends the program; closing the options window does not.
     options.close();
@@ -786,7 +791,7 @@ void StartWindowTest::skin()
     const QColor designColour = windows.start.palette().color(QPalette::Window);
     for (int i = 0; i < errors; ++i)
         prompts.expectError(QStringLiteral("Form1.Form_Load"), 100);
-    windows.start.Form_Load();
+    windows.start.load();
     QCOMPARE(prompts.unsettled(), QString());
     QCOMPARE(windows.start.styleSheet().isEmpty(), !applied);
     // The button-face colour comes with the skin file only; the other windows always get it.
@@ -795,7 +800,7 @@ void StartWindowTest::skin()
     if (sheet == "<none>")
         QCOMPARE(windows.start.palette().color(QPalette::Window), designColour);
     prompts.expectMessage(noSourceChosen);
-    windows.tables.Form_Load();
+    windows.tables.load();
     QVERIFY(windows.tables.autoFillBackground());
     QCOMPARE(windows.tables.palette().color(QPalette::Window), face);
     QCOMPARE(windows.start.windowTitle(), QStringLiteral("Orvalle")); // start-up went on
@@ -808,17 +813,17 @@ void StartWindowTest::handPointerBesideTheProgram()
     QVERIFY(QFile::copy(QStringLiteral(ORVALLE_ASSETS_DIR "/HAND-M.CUR"),
                         sandbox.programFolder() + QStringLiteral("/HAND-M.CUR")));
     Windows windows;
-    windows.start.Form_Load();
+    windows.start.load();
     QVERIFY(windows.start.pointer()->hasCustomImage());
-    moveOver(windows.start.PushButton8);
+    moveOver(widget<QPushButton>(windows.start, "PushButton8"));
     QCOMPARE(windows.start.cursor().shape(), Qt::BitmapCursor);
     QVERIFY(!windows.start.cursor().pixmap().isNull());
     // The other windows load it when they load.
     prompts.expectMessage(noSourceChosen);
-    windows.tables.Form_Load();
+    windows.tables.load();
     QVERIFY(windows.tables.pointer()->hasCustomImage());
-    Form3 options(windows.start, &windows.start);
-    options.Form_Load();
+    AdvancedOptionsWindow options(windows.start, &windows.start);
+    options.load();
     QVERIFY(options.pointer()->hasCustomImage());
 }
 
@@ -843,19 +848,19 @@ void StartWindowTest::fixtureContainers()
     Sandbox sandbox;
     ScriptedPrompts prompts;
     Windows windows;
-    windows.start.Form_Load();
+    windows.start.load();
     prompts.whileModal([&](QDialog *dialog) {
-        auto *options = qobject_cast<Form3 *>(dialog);
-        options->Text1->setText(path);
-        options->PushButton1->click();
+        auto *options = qobject_cast<AdvancedOptionsWindow *>(dialog);
+        widget<QLineEdit>(*options, "Text1")->setText(path);
+        widget<QPushButton>(*options, "PushButton1")->click();
     });
     prompts.expectMessage(QStringLiteral("Connection successful."));
-    windows.start.PushButton12->click();
-    windows.start.PushButton8->click();
+    widget<QPushButton>(windows.start, "PushButton12")->click();
+    widget<QPushButton>(windows.start, "PushButton8")->click();
     QCOMPARE(prompts.unsettled(), QString());
-    windows.start.PushButton3->click();
+    widget<QPushButton>(windows.start, "PushButton3")->click();
     QVERIFY(windows.tables.isVisible());
-    QCOMPARE(items(windows.tables.List1).mid(0, firstTables.size()), firstTables);
+    QCOMPARE(items(widget<QListWidget>(windows.tables, "List1")).mid(0, firstTables.size()), firstTables);
 }
 
 QTEST_MAIN(StartWindowTest)

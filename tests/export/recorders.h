@@ -14,7 +14,7 @@ struct Reported {
     QString description;
 };
 
-class RecordingSink : public errorreport::Sink {
+class RecordingSink : public app::ErrorSink {
 public:
     QList<Reported> reports;
     void report(const QString &location, int label, const QString &description) override
@@ -32,7 +32,7 @@ public:
     }
 };
 
-class RecordingFeedback : public ReportFeedback {
+class RecordingFeedback : public exporting::ReportFeedback {
 public:
     QStringList messages;
     QList<bool> busy;
@@ -42,7 +42,7 @@ public:
     void message(const QString &text) override { messages.append(text); }
 };
 
-class ListSelection : public TableSelection {
+class ListSelection : public exporting::TableSelection {
 public:
     QStringList names;
     QList<bool> selected;

@@ -1,9 +1,11 @@
 #include "fakesource.h"
-#include "fieldtypes.h"
+#include "fieldcolumns.h"
 #include "recorders.h"
 #include "tablelist.h"
 
 #include <QTest>
+
+using namespace exporting;
 
 class FieldTypesTest : public QObject {
     Q_OBJECT
@@ -66,7 +68,7 @@ void FieldTypesTest::typeName()
 {
     QFETCH(int, code);
     QFETCH(QString, name);
-    QCOMPARE(Foxpro1::GetFieldTypeName(code), name);
+    QCOMPARE(exporting::typeNameOf(code), name);
 }
 
 void FieldTypesTest::typeText_data()
@@ -94,7 +96,7 @@ void FieldTypesTest::typeText()
     QFETCH(int, code);
     QFETCH(int, size);
     QFETCH(QString, text);
-    QCOMPARE(Foxpro1::FieldTypeText(code, size), text);
+    QCOMPARE(exporting::typeColumnText(code, size), text);
 }
 
 void FieldTypesTest::description_data()
@@ -144,7 +146,7 @@ void FieldTypesTest::description()
     connection->Open(QStringLiteral("Provider=vfpoledb.1;Data Source=x;Collating Sequence=general;"));
 
     RecordingSink sink;
-    QCOMPARE(Foxpro1::GetFieldDesc_ADO(table, field, *connection, sink), description);
+    QCOMPARE(exporting::fieldDescription(table, field, *connection, sink), description);
     QCOMPARE(sink.where(), reports);
     for (const Reported &r : sink.reports)
         QCOMPARE(r.location, QStringLiteral("in Orvallix2021/08/31.Foxpro1.GetFieldDesc_ADO "));
@@ -160,8 +162,8 @@ void FieldTypesTest::descriptionCreatesOneCatalogPerCall()
     auto connection = platform::factory().createConnection();
     connection->Open(QStringLiteral("any"));
     RecordingSink sink;
-    QCOMPARE(Foxpro1::GetFieldDesc_ADO(QStringLiteral("t"), QStringLiteral("a"), *connection, sink), QStringLiteral("A"));
-    QCOMPARE(Foxpro1::GetFieldDesc_ADO(QStringLiteral("t"), QStringLiteral("b"), *connection, sink), QStringLiteral("B"));
+    QCOMPARE(exporting::fieldDescription(QStringLiteral("t"), QStringLiteral("a"), *connection, sink), QStringLiteral("A"));
+    QCOMPARE(exporting::fieldDescription(QStringLiteral("t"), QStringLiteral("b"), *connection, sink), QStringLiteral("B"));
     QCOMPARE(source.catalogsCreated, 2);
     QVERIFY(sink.reports.isEmpty());
 }
@@ -173,7 +175,7 @@ void FieldTypesTest::tableList()
         source.tables.append({QString::fromLatin1(name), {}});
     fake::Installed installed(source);
     QStringList events;
-    Foxpro1::ReadTableList(
+    exporting::readTableList(
         QStringLiteral("Provider=vfpoledb.1;Data Source=/data;Collating Sequence=general;"),
         [&] { events.append(QStringLiteral("ready")); },
         [&](const QString &name) { events.append(name); });
@@ -193,7 +195,7 @@ void FieldTypesTest::tableListStopsAtTheFirstFailure()
     bool readyCalled = false;
     int added = 0;
     try {
-        Foxpro1::ReadTableList(QStringLiteral("x"), [&] { readyCalled = true; },
+        exporting::readTableList(QStringLiteral("x"), [&] { readyCalled = true; },
                                [&](const QString &) { ++added; });
         QFAIL("no failure was raised");
     } catch (const Failure &failure) {

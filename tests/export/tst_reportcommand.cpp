@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace exporting;
+
 namespace {
 
 struct Outcome {
@@ -40,7 +42,7 @@ QByteArray coreReport(const QString &path, const ReportSource &source, const QSt
     ListSelection selection(names, selected);
     RecordingFeedback feedback;
     RecordingSink sink;
-    generateStructure(path, selection, source, feedback, sink);
+    writeStructureReport(path, selection, source, feedback, sink);
     return readAll(path);
 }
 

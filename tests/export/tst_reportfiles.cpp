@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace exporting;
+
 namespace {
 
 QByteArray readAll(const QString &path)
@@ -19,7 +21,7 @@ QByteArray readAll(const QString &path)
 QStringList tableList(const ReportSource &source)
 {
     QStringList names;
-    Foxpro1::ReadTableList(source.connectionString, [&] { names.clear(); },
+    exporting::readTableList(source.connectionString, [&] { names.clear(); },
                            [&](const QString &name) { names.append(name); });
     return names;
 }
@@ -59,7 +61,7 @@ void ReportFilesTest::folderOfFreeTables()
     RecordingFeedback feedback;
     RecordingSink sink;
     const QString report = temporary.filePath(QStringLiteral("report.txt"));
-    QVERIFY(generateStructure(report, selection, source, feedback, sink));
+    QVERIFY(writeStructureReport(report, selection, source, feedback, sink));
     QCOMPARE(sink.where(), QStringList());
     QCOMPARE(readAll(report), reportfiles::golden(QStringLiteral("folder.txt"), folder));
 }
@@ -78,7 +80,7 @@ void ReportFilesTest::container()
     RecordingFeedback feedback;
     RecordingSink sink;
     const QString report = temporary.filePath(QStringLiteral("report.txt"));
-    QVERIFY(generateStructure(report, selection, source, feedback, sink));
+    QVERIFY(writeStructureReport(report, selection, source, feedback, sink));
     QCOMPARE(sink.where(), QStringList{"Form2.generateStructure 158"});
     QCOMPARE(feedback.messages, QStringList{"Done."});
     QCOMPARE(readAll(report), reportfiles::golden(QStringLiteral("container.txt"), dbc));
@@ -100,7 +102,7 @@ void ReportFilesTest::fixtureContainer()
     RecordingFeedback feedback;
     RecordingSink sink;
     const QString report = temporary.filePath(QStringLiteral("northwind.txt"));
-    QVERIFY(generateStructure(report, selection, source, feedback, sink));
+    QVERIFY(writeStructureReport(report, selection, source, feedback, sink));
     QCOMPARE(sink.where(), QStringList());
     QCOMPARE(readAll(report), reportfiles::golden(QStringLiteral("northwind.txt"), dbc));
 }

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace exporting;
+
 namespace {
 
 QByteArray crlf(const char *text)
@@ -185,7 +187,7 @@ void StructureReportTest::layout()
     ListSelection selection({"customers", "skipped", "empty table", "odd codes"}, {true, false, true, true});
     RecordingFeedback feedback;
     RecordingSink sink;
-    QVERIFY(generateStructure(reportPath(), selection, ReportSource::folder(QStringLiteral("/data/Sales Folder/")),
+    QVERIFY(writeStructureReport(reportPath(), selection, ReportSource::folder(QStringLiteral("/data/Sales Folder/")),
                               feedback, sink));
     QCOMPARE(readAll(reportPath()), crlf(layoutReport));
     QCOMPARE(sink.where(), QStringList());
@@ -204,7 +206,7 @@ void StructureReportTest::containerSourceLine()
     ListSelection selection({"customers", "skipped", "empty table", "odd codes"}, {false, false, true, false});
     RecordingFeedback feedback;
     RecordingSink sink;
-    QVERIFY(generateStructure(reportPath(), selection, ReportSource::containerFile(QStringLiteral("/db/Sales;1.dbc")),
+    QVERIFY(writeStructureReport(reportPath(), selection, ReportSource::containerFile(QStringLiteral("/db/Sales;1.dbc")),
                               feedback, sink));
     QCOMPARE(readAll(reportPath()), crlf(R"( Printing From /db/Sales;1.dbc
 
@@ -230,8 +232,8 @@ void StructureReportTest::secondExportNumbersFromOneAgain()
     RecordingFeedback feedback;
     RecordingSink sink;
     const ReportSource source = ReportSource::folder(QStringLiteral("d"));
-    QVERIFY(generateStructure(reportPath(), selection, source, feedback, sink));
-    QVERIFY(generateStructure(reportPath(), selection, source, feedback, sink));
+    QVERIFY(writeStructureReport(reportPath(), selection, source, feedback, sink));
+    QVERIFY(writeStructureReport(reportPath(), selection, source, feedback, sink));
     const QByteArray report = readAll(reportPath());
     QVERIFY(report.startsWith(crlf(" Printing From d\n\nPrinting Table Structures:\n1) skipped\n2) empty table\n\n\n")));
     QCOMPARE(report.count("Printing From"), 1); // truncated, not appended
@@ -247,7 +249,7 @@ void StructureReportTest::nothingSelectedTouchesNothing()
     ListSelection selection({"customers", "skipped"}, {false, false});
     RecordingFeedback feedback;
     RecordingSink sink;
-    QVERIFY(!generateStructure(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
+    QVERIFY(!writeStructureReport(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
     QCOMPARE(feedback.messages, QStringList{"Select The Table To Print The Structure"});
     QCOMPARE(readAll(reportPath()), QByteArray("keep me"));
     QVERIFY(feedback.busy.isEmpty());
@@ -256,7 +258,7 @@ void StructureReportTest::nothingSelectedTouchesNothing()
 
     ListSelection empty({}, {});
     const QString other = m_folder->filePath(QStringLiteral("other.txt"));
-    QVERIFY(!generateStructure(other, empty, ReportSource::folder(QStringLiteral("d")), feedback, sink));
+    QVERIFY(!writeStructureReport(other, empty, ReportSource::folder(QStringLiteral("d")), feedback, sink));
     QVERIFY(!QFile::exists(other));
 }
 
@@ -266,7 +268,7 @@ void StructureReportTest::reportFileCannotBeCreated()
     RecordingFeedback feedback;
     RecordingSink sink;
     const QString path = m_folder->filePath(QStringLiteral("no such folder/report.txt"));
-    QVERIFY(!generateStructure(path, selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
+    QVERIFY(!writeStructureReport(path, selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
     QCOMPARE(sink.where(), QStringList{"Form2.generateStructure 120"});
     QCOMPARE(sink.reports.first().location, QStringLiteral("in Orvallix2021/08/31.Form2.generateStructure "));
     QVERIFY(sink.reports.first().description.contains(path));
@@ -298,7 +300,7 @@ void StructureReportTest::connectionCannotBeOpened()
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("the last report\r\n");
     old.close();
-    QVERIFY(!generateStructure(reportPath(), selection, source, feedback, sink));
+    QVERIFY(!writeStructureReport(reportPath(), selection, source, feedback, sink));
     QCOMPARE(sink.where(), QStringList{QStringLiteral("Form2.generateStructure %1").arg(label)});
     QCOMPARE(sink.reports.first().description, QStringLiteral("Invalid path or file name."));
     QVERIFY(feedback.messages.isEmpty());
@@ -316,7 +318,7 @@ void StructureReportTest::missingTableIsWrittenWithNoFields()
     ListSelection selection({"customers", "skipped", "empty table"}, {true, false, true});
     RecordingFeedback feedback;
     RecordingSink sink;
-    QVERIFY(generateStructure(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
+    QVERIFY(writeStructureReport(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
     QCOMPARE(sink.where(), QStringList{"Form2.generateStructure 158"});
     QCOMPARE(sink.reports.first().description, QStringLiteral("File 'customers.dbf' does not exist."));
     QCOMPARE(feedback.messages, QStringList{"Done."});
@@ -349,7 +351,7 @@ void StructureReportTest::failingDescriptionLeavesItEmpty()
     ListSelection selection({"customers", "skipped", "empty table", "odd codes"}, {false, false, false, true});
     RecordingFeedback feedback;
     RecordingSink sink;
-    QVERIFY(generateStructure(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
+    QVERIFY(writeStructureReport(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
     QCOMPARE(sink.where(), QStringList{"Foxpro1.GetFieldDesc_ADO 104"});
     QCOMPARE(feedback.messages, QStringList{"Done."});
     QVERIFY(readAll(reportPath()).contains(crlf("___________\n a                      9            \n b ")));
@@ -361,7 +363,7 @@ void StructureReportTest::recordsetCannotBeCreated()
     ListSelection selection({"customers"}, {true});
     RecordingFeedback feedback;
     RecordingSink sink;
-    QVERIFY(!generateStructure(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
+    QVERIFY(!writeStructureReport(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
     QCOMPARE(sink.where(), QStringList{"Form2.generateStructure 100"});
     QVERIFY(feedback.messages.isEmpty());
     QVERIFY(!QFile::exists(reportPath()));
@@ -372,7 +374,7 @@ void StructureReportTest::eventsRunBeforeEachItemAndField()
     ListSelection selection({"customers", "skipped", "empty table", "odd codes"}, {true, false, false, true});
     RecordingFeedback feedback;
     RecordingSink sink;
-    QVERIFY(generateStructure(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
+    QVERIFY(writeStructureReport(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
     QCOMPARE(feedback.eventRuns, 4 + 7 + 4);
 }
 
@@ -385,7 +387,7 @@ void StructureReportTest::textsTheCodePageCannotHold()
     ListSelection selection({QStringLiteral("caf\u00e9")}, {true});
     RecordingFeedback feedback;
     RecordingSink sink;
-    QVERIFY(generateStructure(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
+    QVERIFY(writeStructureReport(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
     const QByteArray report = readAll(reportPath());
     QVERIFY(report.contains("1) caf\xc3\xa9\r\n"));
     QVERIFY(report.contains(" t                      Logical      a b?c\r\n"));
@@ -431,7 +433,7 @@ void StructureReportTest::failingOutput()
     ListSelection selection({"customers", "wide"}, {true, true});
     RecordingFeedback feedback;
     RecordingSink sink;
-    QVERIFY(!generateStructure(reportPath(), selection, ReportSource::folder(QStringLiteral("/x")), feedback, sink));
+    QVERIFY(!writeStructureReport(reportPath(), selection, ReportSource::folder(QStringLiteral("/x")), feedback, sink));
     QCOMPARE(sink.where(), QStringList{QStringLiteral("Form2.generateStructure %1").arg(label)});
     QVERIFY(feedback.messages.isEmpty()); // no "Done."
     QCOMPARE(feedback.busy, (QList<bool>{true, false}));
@@ -448,7 +450,7 @@ void StructureReportTest::deviceAsReport()
     ListSelection selection({"customers"}, {true});
     RecordingFeedback feedback;
     RecordingSink sink;
-    QVERIFY(!generateStructure(QStringLiteral("/dev/full"), selection, ReportSource::folder(QStringLiteral("/x")),
+    QVERIFY(!writeStructureReport(QStringLiteral("/dev/full"), selection, ReportSource::folder(QStringLiteral("/x")),
                                feedback, sink));
     QCOMPARE(sink.where(), QStringList{"Form2.generateStructure 120"});
     QCOMPARE(sink.reports.first().description,

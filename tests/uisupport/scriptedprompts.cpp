@@ -10,6 +10,9 @@
 #include <QSettings>
 #include <QTest>
 
+using namespace app;
+
+
 namespace {
 
 // A text as a failure message shows it: CR and LF written out.
@@ -138,14 +141,14 @@ QString ScriptedPrompts::unsettled() const
 
 void ScriptedPrompts::message(const QString &text)
 {
-    const std::optional<Step> step = take({QStringLiteral("message"), Main::AppTitle(), text});
+    const std::optional<Step> step = take({QStringLiteral("message"), app::appTitle(), text});
     if (step && step->whileShown)
         step->whileShown();
 }
 
 bool ScriptedPrompts::question(const QString &text)
 {
-    const std::optional<Step> step = take({QStringLiteral("question"), Main::AppTitle(), text});
+    const std::optional<Step> step = take({QStringLiteral("question"), app::appTitle(), text});
     if (!step)
         return false;
     if (step->whileShown)
@@ -199,15 +202,15 @@ Sandbox::Sandbox()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
-    Main::SetProgramFolder(m_program.path());
+    app::setProgramFolder(m_program.path());
     endCalls = 0;
-    Main::SetProgramEndHandler([] { ++endCalls; });
+    app::setProgramEndHandler([] { ++endCalls; });
 }
 
 Sandbox::~Sandbox()
 {
-    Main::SetProgramFolder(QString());
-    Main::SetProgramEndHandler(nullptr);
+    app::setProgramFolder(QString());
+    app::setProgramEndHandler(nullptr);
 }
 
 QString Sandbox::settingsFile() const

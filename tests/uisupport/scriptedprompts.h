@@ -26,7 +26,7 @@ struct PromptCall {
 // dialog the program is to show; each call must be the next one scripted.
 // Any other call fails the running test at once (and gets a "no" or a
 // cancel), and a scripted call that never came fails it when the prompts go.
-class ScriptedPrompts final : public Prompts {
+class ScriptedPrompts final : public app::Prompts {
 public:
     ScriptedPrompts();
     ~ScriptedPrompts() override;

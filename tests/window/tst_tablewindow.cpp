@@ -1,10 +1,11 @@
 // The table window driven offscreen: listing, selection, and the export from
 // "Start Exporting" to the report file, with every question and message.
 
-#include "form1.h"
-#include "form2.h"
+#include "startwindow.h"
+#include "tablewindow.h"
 #include "programfolder.h"
 #include "scriptedprompts.h"
+#include "windowparts.h"
 #include "windowlook.h"
 #include "wrappedfactory.h"
 #include "xbasewriter.h"
@@ -21,6 +22,10 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace app;
+using namespace connection;
+using namespace exporting;
 
 namespace {
 
@@ -71,8 +76,8 @@ QStringList entries(const QString &folder)
 struct Exporting {
     Sandbox sandbox;
     ScriptedPrompts prompts;
-    Form1 start;
-    Form2 tables{start, start};
+    StartWindow start;
+    TableWindow tables{start, start};
     QDir data{sandbox.dataFolder()};
 
     Exporting()
@@ -87,8 +92,8 @@ struct Exporting {
         xbasewriter::TableSpec notes;
         notes.fields = {{"BODY", 'M', 4}};
         xbasewriter::writeTable(data.filePath(QStringLiteral("notes.dbf")), notes);
-        start.Text2->setText(data.path());
-        start.PushButton3->click();
+        widget<QLineEdit>(start, "Text2")->setText(data.path());
+        widget<QPushButton>(start, "PushButton3")->click();
     }
 
     QString report(const QString &name = QStringLiteral("report.txt")) const
@@ -98,9 +103,9 @@ struct Exporting {
 
     void selectOnly(const QList<int> &rows)
     {
-        tables.PushButton9->click();
+        widget<QPushButton>(tables, "PushButton9")->click();
         for (int row : rows)
-            tables.List1->item(row)->setSelected(true);
+            widget<QListWidget>(tables, "List1")->item(row)->setSelected(true);
     }
 };
 
@@ -162,24 +167,24 @@ void TableWindowTest::loadListsAndSelectsTheFirstTable()
     Exporting e;
     QVERIFY(e.tables.isVisible());
     QCOMPARE(e.tables.windowTitle(), QStringLiteral("Orvalle"));
-    QCOMPARE(e.tables.List1->count(), 3);
-    QCOMPARE(e.tables.List1->item(0)->text(), QStringLiteral("customer"));
-    QCOMPARE(e.tables.List1->item(1)->text(), QStringLiteral("notes"));
-    QCOMPARE(e.tables.List1->item(2)->text(), QStringLiteral("order items"));
-    QCOMPARE(e.tables.List1->selectedItems().size(), 1);
-    QVERIFY(e.tables.List1->item(0)->isSelected());
-    QCOMPARE(e.tables.List1->currentRow(), 0);
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->count(), 3);
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->item(0)->text(), QStringLiteral("customer"));
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->item(1)->text(), QStringLiteral("notes"));
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->item(2)->text(), QStringLiteral("order items"));
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->selectedItems().size(), 1);
+    QVERIFY(widget<QListWidget>(e.tables, "List1")->item(0)->isSelected());
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->currentRow(), 0);
 }
 
 void TableWindowTest::selectAllAndDeselectAllKeepTheCurrentItem()
 {
     Exporting e;
-    e.tables.List1->setCurrentRow(2, QItemSelectionModel::NoUpdate);
-    e.tables.PushButton8->click();
-    QCOMPARE(e.tables.List1->selectedItems().size(), 3);
-    e.tables.PushButton9->click();
-    QCOMPARE(e.tables.List1->selectedItems().size(), 0);
-    QCOMPARE(e.tables.List1->currentRow(), 2);
+    widget<QListWidget>(e.tables, "List1")->setCurrentRow(2, QItemSelectionModel::NoUpdate);
+    widget<QPushButton>(e.tables, "PushButton8")->click();
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->selectedItems().size(), 3);
+    widget<QPushButton>(e.tables, "PushButton9")->click();
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->selectedItems().size(), 0);
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->currentRow(), 2);
 }
 
 void TableWindowTest::failingListKeepsThePreviousTables()
@@ -188,26 +193,26 @@ void TableWindowTest::failingListKeepsThePreviousTables()
     WrappedFactory factory;
     factory.failConnectionCreation = true;
     e.prompts.expectMessage(QStringLiteral("429 Class not registered"));
-    e.tables.Form_Load();
-    QCOMPARE(e.tables.List1->count(), 3);
-    QCOMPARE(e.tables.List1->item(2)->text(), QStringLiteral("order items"));
-    QVERIFY(e.tables.List1->item(0)->isSelected());
+    e.tables.load();
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->count(), 3);
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->item(2)->text(), QStringLiteral("order items"));
+    QVERIFY(widget<QListWidget>(e.tables, "List1")->item(0)->isSelected());
 }
 
 void TableWindowTest::pointerOverButtonsListAndFrame()
 {
     Exporting e;
-    Main::WindowPointer *pointer = e.tables.pointer();
-    moveOver(e.tables.PushButton5);
-    QCOMPARE(pointer->code(), Main::PointerCustom);
-    moveOver(e.tables.List1->viewport());
-    QCOMPARE(pointer->code(), Main::PointerDefault);
-    moveOver(e.tables.PushButton8);
-    moveOver(e.tables.Frame1);
-    QCOMPARE(pointer->code(), Main::PointerDefault);
+    app::WindowPointer *pointer = e.tables.pointer();
+    moveOver(widget<QPushButton>(e.tables, "PushButton5"));
+    QCOMPARE(pointer->code(), app::PointerCustom);
+    moveOver(widget<QListWidget>(e.tables, "List1")->viewport());
+    QCOMPARE(pointer->code(), app::PointerDefault);
+    moveOver(widget<QPushButton>(e.tables, "PushButton8"));
+    moveOver(widget<QGroupBox>(e.tables, "Frame1"));
+    QCOMPARE(pointer->code(), app::PointerDefault);
     QCOMPARE(e.tables.cursor().shape(), Qt::ArrowCursor);
-    pointer->setCode(Main::PointerHourglass);
-    moveOver(e.tables.PushButton2);
+    pointer->setCode(app::PointerHourglass);
+    moveOver(widget<QPushButton>(e.tables, "PushButton2"));
     moveOver(&e.tables);
     QCOMPARE(e.tables.cursor().shape(), Qt::WaitCursor);
 }
@@ -215,9 +220,9 @@ void TableWindowTest::pointerOverButtonsListAndFrame()
 void TableWindowTest::noCurrentItem()
 {
     Exporting e;
-    e.tables.List1->setCurrentRow(-1);
+    widget<QListWidget>(e.tables, "List1")->setCurrentRow(-1);
     e.prompts.expectMessage(QStringLiteral("Please select a table"));
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QCOMPARE(e.prompts.calls, (QList<PromptCall>{{QStringLiteral("message"), QStringLiteral("Orvalle"),
                                                   QStringLiteral("Please select a table")}}));
 }
@@ -226,7 +231,7 @@ void TableWindowTest::cancelledDialogDoesNothing()
 {
     Exporting e;
     e.prompts.answerFile(QString());
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QCOMPARE(e.prompts.calls.size(), 1);
     QCOMPARE(e.prompts.calls[0], (PromptCall{QStringLiteral("openFile"), QStringLiteral("Select The Text File"),
                                              QStringLiteral("Text Files (*.txt)|*.txt")}));
@@ -243,12 +248,12 @@ void TableWindowTest::exportWritesTheSelectedTablesInListOrder()
     int busyDuringExport = -1;
     WrappedFactory factory;
     factory.beforeOpen = [&](const QString &) { busyDuringExport = e.tables.pointer()->code(); };
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QCOMPARE(e.prompts.unsettled(), QString());
     QCOMPARE(readAll(path), expectedReport(e.data.path(), {QStringLiteral("customer"), QStringLiteral("order items")}));
-    QCOMPARE(busyDuringExport, Main::PointerHourglass);
-    QCOMPARE(e.tables.pointer()->code(), Main::PointerDefault);
-    QVERIFY(e.tables.PushButton5->isEnabled());
+    QCOMPARE(busyDuringExport, app::PointerHourglass);
+    QCOMPARE(e.tables.pointer()->code(), app::PointerDefault);
+    QVERIFY(widget<QPushButton>(e.tables, "PushButton5")->isEnabled());
 }
 
 void TableWindowTest::existingFileAnsweredNoIsUntouched()
@@ -258,10 +263,10 @@ void TableWindowTest::existingFileAnsweredNoIsUntouched()
     writeText(path, "keep me");
     e.prompts.answerFile(path);
     e.prompts.expectQuestion(overwrite(path), false);
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QCOMPARE(e.prompts.calls.constLast().caption, QStringLiteral("Orvalle"));
     QCOMPARE(readAll(path), QByteArray("keep me"));
-    QVERIFY(!e.tables.exporting() && e.tables.PushButton5->isEnabled());
+    QVERIFY(!e.tables.isExporting() && widget<QPushButton>(e.tables, "PushButton5")->isEnabled());
 }
 
 void TableWindowTest::agreedReplacementKeepsTheOldFileUntilTheReportTakesItsPlace_data()
@@ -298,7 +303,7 @@ void TableWindowTest::agreedReplacementKeepsTheOldFileUntilTheReportTakesItsPlac
         e.prompts.expectError(QStringLiteral("Form2.generateStructure"), 146, WrappedFactory::openFailure);
     else
         e.prompts.expectMessage(done);
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QCOMPARE(e.prompts.unsettled(), QString());
     QCOMPARE(readAll(keeper), old);
     if (exportFails) {
@@ -312,7 +317,7 @@ void TableWindowTest::agreedReplacementKeepsTheOldFileUntilTheReportTakesItsPlac
     }
     // No temporary file is left beside it.
     QCOMPARE(entries(e.sandbox.programFolder()), (QStringList{QStringLiteral("keeper"), QStringLiteral("report.txt")}));
-    QVERIFY(!e.tables.exporting() && e.tables.PushButton5->isEnabled());
+    QVERIFY(!e.tables.isExporting() && widget<QPushButton>(e.tables, "PushButton5")->isEnabled());
 }
 
 void TableWindowTest::hiddenFileCountsAsExisting()
@@ -322,20 +327,20 @@ void TableWindowTest::hiddenFileCountsAsExisting()
     writeText(path, "hidden");
     e.prompts.answerFile(path);
     e.prompts.expectQuestion(overwrite(path), false);
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QCOMPARE(readAll(path), QByteArray("hidden"));
 }
 
 void TableWindowTest::nothingSelectedKeepsTheFileTheUserAgreedToReplace()
 {
     Exporting e;
-    e.tables.PushButton9->click();
+    widget<QPushButton>(e.tables, "PushButton9")->click();
     const QString path = e.report();
     writeText(path, "previous");
     e.prompts.answerFile(path);
     e.prompts.expectQuestion(overwrite(path), true);
     e.prompts.expectMessage(selectTable);
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QCOMPARE(e.prompts.unsettled(), QString());
     QCOMPARE(readAll(path), QByteArray("previous"));
 
@@ -343,7 +348,7 @@ void TableWindowTest::nothingSelectedKeepsTheFileTheUserAgreedToReplace()
     const QString fresh = e.report(QStringLiteral("fresh.txt"));
     e.prompts.answerFile(fresh);
     e.prompts.expectMessage(selectTable);
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QVERIFY(!QFile::exists(fresh));
     QCOMPARE(entries(e.sandbox.programFolder()), QStringList{QStringLiteral("report.txt")});
 }
@@ -354,8 +359,8 @@ void TableWindowTest::unwritableReportEndsWithoutDone()
     const QString path = e.report(QStringLiteral("no such folder/report.txt"));
     e.prompts.answerFile(path);
     e.prompts.expectError(QStringLiteral("Form2.generateStructure"), 120, path);
-    e.tables.PushButton5->click();
-    QCOMPARE(e.tables.pointer()->code(), Main::PointerDefault);
+    widget<QPushButton>(e.tables, "PushButton5")->click();
+    QCOMPARE(e.tables.pointer()->code(), app::PointerDefault);
 }
 
 void TableWindowTest::sourceFileIsNeverTheReport_data()
@@ -397,15 +402,15 @@ void TableWindowTest::sourceFileIsNeverTheReport()
         path = e.report();
         QCOMPARE(::link(QFile::encodeName(source).constData(), QFile::encodeName(path).constData()), 0);
     }
-    const QList<QListWidgetItem *> found = e.tables.List1->findItems(table, Qt::MatchExactly);
+    const QList<QListWidgetItem *> found = widget<QListWidget>(e.tables, "List1")->findItems(table, Qt::MatchExactly);
     QCOMPARE(found.size(), 1);
-    e.selectOnly({e.tables.List1->row(found[0])});
+    e.selectOnly({widget<QListWidget>(e.tables, "List1")->row(found[0])});
 
     // The user agrees to replace it; the report is refused all the same.
     e.prompts.answerFile(path);
     e.prompts.expectQuestion(overwrite(path), true);
     e.prompts.expectError(QStringLiteral("Form2.generateStructure"), 120, QStringLiteral("data source's file"));
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QCOMPARE(e.prompts.unsettled(), QString());
     QCOMPARE(readAll(source), bytes);
     QCOMPARE(mode(source), permissions);
@@ -416,20 +421,20 @@ void TableWindowTest::sourceFileIsNeverTheReport()
     } else {
         QVERIFY(sameFile(path, source));
     }
-    QCOMPARE(e.tables.pointer()->code(), Main::PointerDefault);
-    QVERIFY(!e.tables.exporting() && e.tables.PushButton5->isEnabled());
+    QCOMPARE(e.tables.pointer()->code(), app::PointerDefault);
+    QVERIFY(!e.tables.isExporting() && widget<QPushButton>(e.tables, "PushButton5")->isEnabled());
 }
 
 void TableWindowTest::missingTableIsReportedAndTheRestWritten()
 {
     Exporting e;
-    e.tables.PushButton8->click();
+    widget<QPushButton>(e.tables, "PushButton8")->click();
     QVERIFY(QFile::remove(e.data.filePath(QStringLiteral("notes.dbf"))));
     const QString path = e.report();
     e.prompts.answerFile(path);
     e.prompts.expectError(QStringLiteral("Form2.generateStructure"), 158, QStringLiteral("notes.dbf"));
     e.prompts.expectMessage(done);
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     const QByteArray report = readAll(path);
     QVERIFY(report.contains("3) order items\r\n"));
     QVERIFY(report.contains("Table Name : customer    Total Fields : 2\r\n"));
@@ -440,22 +445,22 @@ void TableWindowTest::unreachableSourceEndsWithoutDone()
 {
     Exporting e;
     // The container vanished after the list was made.
-    e.start.OptionDBC1 = true;
-    e.start.DBCPath1 = e.data.filePath(QStringLiteral("gone.dbc"));
+    e.start.setContainerMode(true);
+    e.start.setContainerPath(e.data.filePath(QStringLiteral("gone.dbc")));
     e.prompts.answerFile(e.report());
     e.prompts.expectError(QStringLiteral("Form2.generateStructure"), 144, QStringLiteral("gone.dbc"));
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QCOMPARE(e.prompts.unsettled(), QString());
     QVERIFY(!QFile::exists(e.report()));
-    QCOMPARE(e.tables.pointer()->code(), Main::PointerDefault);
-    QVERIFY(e.tables.PushButton5->isEnabled() && e.tables.List1->isEnabled());
-    QVERIFY(!e.tables.exporting());
+    QCOMPARE(e.tables.pointer()->code(), app::PointerDefault);
+    QVERIFY(widget<QPushButton>(e.tables, "PushButton5")->isEnabled() && widget<QListWidget>(e.tables, "List1")->isEnabled());
+    QVERIFY(!e.tables.isExporting());
 }
 
 void TableWindowTest::commandsWaitWhileAnExportRuns()
 {
     Exporting e;
-    e.tables.PushButton8->click();
+    widget<QPushButton>(e.tables, "PushButton8")->click();
     const QString path = e.report();
     e.prompts.answerFile(path);
     e.prompts.expectMessage(done);
@@ -465,17 +470,17 @@ void TableWindowTest::commandsWaitWhileAnExportRuns()
         if (tried)
             return;
         tried = true;
-        QVERIFY(e.tables.exporting());
-        e.tables.PushButton9->click(); // Deselect All
-        e.tables.PushButton5_Click();  // a second export, even when asked directly
-        e.tables.PushButton2->click(); // < Back
-        QTest::mouseClick(e.tables.List1->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          e.tables.List1->visualItemRect(e.tables.List1->item(1)).center());
+        QVERIFY(e.tables.isExporting());
+        widget<QPushButton>(e.tables, "PushButton9")->click(); // Deselect All
+        e.tables.onExportClicked();  // a second export, even when asked directly
+        widget<QPushButton>(e.tables, "PushButton2")->click(); // < Back
+        QTest::mouseClick(widget<QListWidget>(e.tables, "List1")->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          widget<QListWidget>(e.tables, "List1")->visualItemRect(widget<QListWidget>(e.tables, "List1")->item(1)).center());
         e.tables.close();
     };
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QVERIFY(tried);
-    QCOMPARE(e.tables.List1->selectedItems().size(), 3);
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->selectedItems().size(), 3);
     QVERIFY(e.tables.isVisible());
     QCOMPARE(Sandbox::endCalls, 0);
     QCOMPARE(readAll(path), expectedReport(e.data.path(), {QStringLiteral("customer"), QStringLiteral("notes"),
@@ -485,44 +490,44 @@ void TableWindowTest::commandsWaitWhileAnExportRuns()
 void TableWindowTest::lockedWhileTheOverwriteQuestionIsShown()
 {
     Exporting e;
-    e.tables.PushButton8->click();
+    widget<QPushButton>(e.tables, "PushButton8")->click();
     const QString path = e.report();
     writeText(path, "old");
     bool queuedCallRan = false;
     e.prompts.answerFile(path);
     e.prompts.expectQuestion(overwrite(path), true, [&] {
-        QVERIFY(e.tables.exporting());
-        const QList<QWidget *> commands{e.tables.PushButton5, e.tables.List1, e.tables.PushButton2,
-                                        e.tables.PushButton8, e.tables.PushButton9};
+        QVERIFY(e.tables.isExporting());
+        const QList<QWidget *> commands{widget<QPushButton>(e.tables, "PushButton5"), widget<QListWidget>(e.tables, "List1"), widget<QPushButton>(e.tables, "PushButton2"),
+                                        widget<QPushButton>(e.tables, "PushButton8"), widget<QPushButton>(e.tables, "PushButton9")};
         for (QWidget *command : commands)
             QVERIFY(!command->isEnabled());
         // What the question's own event loop lets run: another "Start Exporting",
         // "< Back", a click in the list, the export asked for directly, closing.
-        postClick(e.tables.PushButton5);
-        postClick(e.tables.PushButton2);
-        postClick(e.tables.List1->viewport(), e.tables.List1->visualItemRect(e.tables.List1->item(1)).center());
+        postClick(widget<QPushButton>(e.tables, "PushButton5"));
+        postClick(widget<QPushButton>(e.tables, "PushButton2"));
+        postClick(widget<QListWidget>(e.tables, "List1")->viewport(), widget<QListWidget>(e.tables, "List1")->visualItemRect(widget<QListWidget>(e.tables, "List1")->item(1)).center());
         QMetaObject::invokeMethod(
             &e.tables,
             [&] {
                 queuedCallRan = true;
-                e.tables.PushButton5_Click();
+                e.tables.onExportClicked();
             },
             Qt::QueuedConnection);
         QCoreApplication::processEvents();
         e.tables.close();
     });
     e.prompts.expectMessage(done);
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QVERIFY(queuedCallRan);
     QCOMPARE(e.prompts.texts(QStringLiteral("openFile")).size(), 1);
     QCOMPARE(e.prompts.texts(QStringLiteral("message")), QStringList{done});
     QVERIFY(e.tables.isVisible());
     QCOMPARE(Sandbox::endCalls, 0);
-    QCOMPARE(e.tables.List1->selectedItems().size(), 3);
+    QCOMPARE(widget<QListWidget>(e.tables, "List1")->selectedItems().size(), 3);
     QCOMPARE(readAll(path), expectedReport(e.data.path(), {QStringLiteral("customer"), QStringLiteral("notes"),
                                                            QStringLiteral("order items")}));
-    QVERIFY(!e.tables.exporting());
-    QVERIFY(e.tables.PushButton5->isEnabled() && e.tables.List1->isEnabled() && e.tables.PushButton2->isEnabled());
+    QVERIFY(!e.tables.isExporting());
+    QVERIFY(widget<QPushButton>(e.tables, "PushButton5")->isEnabled() && widget<QListWidget>(e.tables, "List1")->isEnabled() && widget<QPushButton>(e.tables, "PushButton2")->isEnabled());
 }
 
 void TableWindowTest::commandLineToolWritesTheSameBytes()
@@ -532,7 +537,7 @@ void TableWindowTest::commandLineToolWritesTheSameBytes()
     const QString path = e.report();
     e.prompts.answerFile(path);
     e.prompts.expectMessage(done);
-    e.tables.PushButton5->click();
+    widget<QPushButton>(e.tables, "PushButton5")->click();
     QProcess tool;
     tool.start(QStringLiteral(ORVALLE_REPORT_TOOL),
                {e.data.path(), QStringLiteral("customer"), QStringLiteral("order items")});
@@ -548,26 +553,26 @@ void TableWindowTest::sampleDatabaseReport()
     QVERIFY(!golden.isEmpty());
     Sandbox sandbox;
     ScriptedPrompts prompts;
-    Main::SetProgramFolder(assets);
-    Form1 start;
-    Form2 tables(start, start);
+    app::setProgramFolder(assets);
+    StartWindow start;
+    TableWindow tables(start, start);
     start.setTableStep(&tables);
-    start.PushButton1->click();
-    start.PushButton3->click();
+    widget<QPushButton>(start, "PushButton1")->click();
+    widget<QPushButton>(start, "PushButton3")->click();
     QVERIFY(tables.isVisible());
     QStringList names;
-    for (int i = 0; i < tables.List1->count(); ++i)
-        names << tables.List1->item(i)->text();
+    for (int i = 0; i < widget<QListWidget>(tables, "List1")->count(); ++i)
+        names << widget<QListWidget>(tables, "List1")->item(i)->text();
     QVERIFY(names.contains(QStringLiteral("products")));
     QVERIFY(names.contains(QStringLiteral("customers")));
-    tables.PushButton9->click();
-    tables.List1->item(names.indexOf(QStringLiteral("products")))->setSelected(true);
+    widget<QPushButton>(tables, "PushButton9")->click();
+    widget<QListWidget>(tables, "List1")->item(names.indexOf(QStringLiteral("products")))->setSelected(true);
     QTemporaryDir out;
     const QString path = out.filePath(QStringLiteral("products.txt"));
     prompts.answerFile(path);
     prompts.expectMessage(done);
-    tables.PushButton5->click();
-    golden.replace("@SAMPLES@", start.Text2->text().toUtf8());
+    widget<QPushButton>(tables, "PushButton5")->click();
+    golden.replace("@SAMPLES@", widget<QLineEdit>(start, "Text2")->text().toUtf8());
     QCOMPARE(readAll(path), golden);
 }
 

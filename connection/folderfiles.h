@@ -5,14 +5,14 @@
 
 class QWidget;
 
-namespace AddFolder {
+namespace connection {
 
 // Names (without folder) of the files in `folder` matching `pattern` without
 // regard to case, hidden ones included, folders never; sub-folders are not searched.
-QStringList GetFilesInFolder(const QString &folder, const QString &pattern);
+QStringList filesInFolder(const QString &folder, const QString &pattern);
 // Whether `path` names an existing file (not a folder).
-bool IsExistingFile(const QString &path);
+bool isExistingFile(const QString &path);
 // The folder dialog: the chosen folder's path, or "" when cancelled.
-QString BrowseFolder(QWidget *owner, const QString &prompt, const QString &startFolder);
+QString browseFolder(QWidget *owner, const QString &prompt, const QString &startFolder);
 
-} // namespace AddFolder
+} // namespace connection

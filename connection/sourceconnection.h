@@ -6,17 +6,17 @@
 
 #include <QString>
 
-namespace Foxpro1 {
+namespace connection {
 
 // Folder mode: the folder box's text with one separator added unless it ends
 // in one; container mode: "". Reports its own failures and then gives "".
-QString GetPath(const ConnectionState &state);
+QString folderPathOf(const ConnectionState &state);
 // Container mode: the container's full path; folder mode: "".
-QString GetDBName(const ConnectionState &state);
-QString GetConnectionString(const ConnectionState &state);
+QString containerPathOf(const ConnectionState &state);
+QString connectionStringOf(const ConnectionState &state);
 
 // Whether the chosen source can be used. Shows one message, for a folder that
 // does not exist; every other failure answers false silently.
-bool IsValidFoxProConnection(const ConnectionState &state);
+bool canConnect(const ConnectionState &state);
 
-} // namespace Foxpro1
+} // namespace connection

@@ -12,38 +12,33 @@ class QGroupBox;
 class QListWidget;
 class QPushButton;
 
-namespace Main {
+namespace app {
 class WindowPointer;
 }
 
-class Form2 : public QWidget, public TableStep {
+namespace exporting {
+
+class TableWindow : public QWidget, public connection::TableStep {
     Q_OBJECT
 public:
     // `startWindow` is the start window, whose connection state the table
     // window reads; `source` is that same window's state.
-    Form2(QWidget &startWindow, const ConnectionState &source);
+    TableWindow(QWidget &startWindow, const connection::ConnectionState &source);
 
     void showTableWindow() override;
 
     // Writes the report of the selected tables to `reportPath`; true when it was written.
-    bool generateStructure(const QString &reportPath);
+    bool writeReport(const QString &reportPath);
 
-    Main::WindowPointer *pointer() const { return m_pointer; }
-    bool exporting() const { return m_exporting; }
-
-    QPushButton *PushButton2;
-    QGroupBox *Frame1;
-    QListWidget *List1;
-    QPushButton *PushButton8;
-    QPushButton *PushButton9;
-    QPushButton *PushButton5;
+    app::WindowPointer *pointer() const { return m_pointer; }
+    bool isExporting() const { return m_exporting; }
 
 public slots:
-    void Form_Load() override;
-    void PushButton2_Click(); // < Back
-    void PushButton5_Click(); // Start Exporting
-    void PushButton8_Click(); // Select All
-    void PushButton9_Click(); // Deselect All
+    void load() override;
+    void onBackClicked();        // < Back
+    void onExportClicked();      // Start Exporting
+    void onSelectAllClicked();   // Select All
+    void onDeselectAllClicked(); // Deselect All
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -52,27 +47,33 @@ private:
     // While it lives, the window's commands, its list and its closing wait.
     class ExportLock {
     public:
-        explicit ExportLock(Form2 &window);
+        explicit ExportLock(TableWindow &window);
         ~ExportLock();
         ExportLock(const ExportLock &) = delete;
         ExportLock &operator=(const ExportLock &) = delete;
 
     private:
-        Form2 &m_window;
+        TableWindow &m_window;
     };
 
     void setCommandsEnabled(bool enabled);
     ReportSource currentSource() const;
 
     QWidget &m_startWindow;
-    const ConnectionState &m_source;
-    Main::WindowPointer *m_pointer;
+    const connection::ConnectionState &m_source;
+    app::WindowPointer *m_pointer;
     bool m_loaded = false;
     bool m_exporting = false;
+
+    QPushButton *m_backButton;
+    QGroupBox *m_tableFrame;
+    QListWidget *m_tableList;
+    QPushButton *m_selectAllButton;
+    QPushButton *m_deselectAllButton;
+    QPushButton *m_exportButton;
 };
 
-namespace Foxpro1 {
 // Fills `list` with the tables of the current source. At the first failure it
 // shows "number description" and stops, keeping what the list held.
-void AddTablesToFoxproListbox(QListWidget *list, const ConnectionState &source);
-} // namespace Foxpro1
+void fillTableList(QListWidget *list, const connection::ConnectionState &source);
+} // namespace exporting

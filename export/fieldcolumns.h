@@ -7,19 +7,19 @@
 
 #include <QString>
 
-namespace Foxpro1 {
+namespace exporting {
 
 // The FoxPro-style name of an ADO data type code; a code no row names gives
 // its own decimal text.
-QString GetFieldTypeName(qint32 code);
+QString typeNameOf(qint32 code);
 
 // The type column of a field line: the type name, with the defined size in
 // brackets only when that name is exactly "Character".
-QString FieldTypeText(qint32 code, int definedSize);
+QString typeColumnText(qint32 code, int definedSize);
 
 // The description the catalog keeps for a field; "" after a failure, which is
-// reported under "Foxpro1.GetFieldDesc_ADO" with the failing step's label.
-QString GetFieldDesc_ADO(QString tableName, QString fieldName, platform::Connection &connection,
-                         errorreport::Sink &errors);
+// reported under "Foxpro1.fieldDescription" with the failing step's label.
+QString fieldDescription(QString tableName, QString fieldName, platform::Connection &connection,
+                         app::ErrorSink &errors);
 
-} // namespace Foxpro1
+} // namespace exporting

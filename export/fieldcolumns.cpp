@@ -1,10 +1,10 @@
-#include "fieldtypes.h"
+#include "fieldcolumns.h"
 
 #include "objectcheck.h"
 
-namespace Foxpro1 {
+namespace exporting {
 
-QString GetFieldTypeName(qint32 code)
+QString typeNameOf(qint32 code)
 {
     switch (code) {
     case 2: case 3: case 16: case 17: case 18: case 19: case 20: case 21:
@@ -42,9 +42,9 @@ QString GetFieldTypeName(qint32 code)
     }
 }
 
-QString FieldTypeText(qint32 code, int definedSize)
+QString typeColumnText(qint32 code, int definedSize)
 {
-    const QString name = GetFieldTypeName(code);
+    const QString name = typeNameOf(code);
     if (name == QLatin1String("Character"))
         return name + QLatin1Char('[') + QString::number(definedSize) + QLatin1Char(']');
     return name;
@@ -54,9 +54,9 @@ namespace {
 
 // Runs one step of the lookup and reports its failure; the location text is
 // built once, as this runs for nearly every field of an export.
-template <class Step> void lookupStep(errorreport::Sink &errors, int label, Step &&step)
+template <class Step> void lookupStep(app::ErrorSink &errors, int label, Step &&step)
 {
-    static const QString where = errorreport::location("Foxpro1.GetFieldDesc_ADO");
+    static const QString where = app::errorLocation("Foxpro1.GetFieldDesc_ADO");
     try {
         step();
     } catch (const Failure &failure) {
@@ -68,8 +68,8 @@ template <class Step> void lookupStep(errorreport::Sink &errors, int label, Step
 
 } // namespace
 
-QString GetFieldDesc_ADO(QString tableName, QString fieldName, platform::Connection &connection,
-                         errorreport::Sink &errors)
+QString fieldDescription(QString tableName, QString fieldName, platform::Connection &connection,
+                         app::ErrorSink &errors)
 {
     std::unique_ptr<platform::Catalog> catalog;
     std::shared_ptr<const platform::CatalogTable> table;
@@ -77,14 +77,14 @@ QString GetFieldDesc_ADO(QString tableName, QString fieldName, platform::Connect
 
     lookupStep(errors, 100, [&] {
         catalog = platform::factory().createCatalog();
-        exportcheck::require(catalog.get())->setActiveConnection(connection);
+        exporting::require(catalog.get())->setActiveConnection(connection);
     });
-    lookupStep(errors, 102, [&] { table = exportcheck::require(catalog.get())->Tables(tableName); });
+    lookupStep(errors, 102, [&] { table = exporting::require(catalog.get())->Tables(tableName); });
     lookupStep(errors, 104, [&] {
-        description = exportcheck::require(table.get())
+        description = exporting::require(table.get())
                           ->columnProperty(fieldName, QStringLiteral("Description"));
     });
     return description;
 }
 
-} // namespace Foxpro1
+} // namespace exporting

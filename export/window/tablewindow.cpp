@@ -1,9 +1,9 @@
-#include "form2.h"
+#include "tablewindow.h"
 
 #include "appsink.h"
 #include "apptitle.h"
 #include "checks.h"
-#include "foxpro1.h"
+#include "sourceconnection.h"
 #include "programfolder.h"
 #include "prompts.h"
 #include "structurereport.h"
@@ -19,7 +19,12 @@
 #include <QListWidget>
 #include <QPushButton>
 
-using errorreport::Guard;
+namespace exporting {
+
+using app::ErrorGuard;
+using app::prompts;
+using connection::ConnectionState;
+using connection::connectionStringOf;
 
 namespace {
 
@@ -58,11 +63,11 @@ private:
 // without paying for an event pass per field.
 class WindowFeedback final : public ReportFeedback {
 public:
-    explicit WindowFeedback(Main::WindowPointer &pointer) : m_pointer(pointer) { m_sinceEvents.start(); }
+    explicit WindowFeedback(app::WindowPointer &pointer) : m_pointer(pointer) { m_sinceEvents.start(); }
 
     void setBusy(bool busy) override
     {
-        m_pointer.setCode(busy ? Main::PointerHourglass : Main::PointerDefault);
+        m_pointer.setCode(busy ? app::PointerHourglass : app::PointerDefault);
     }
 
     void letEventsRun() override
@@ -76,103 +81,103 @@ public:
     void message(const QString &text) override { prompts().message(text); }
 
 private:
-    Main::WindowPointer &m_pointer;
+    app::WindowPointer &m_pointer;
     QElapsedTimer m_sinceEvents;
 };
 
 } // namespace
 
-Form2::Form2(QWidget &startWindow, const ConnectionState &source)
+TableWindow::TableWindow(QWidget &startWindow, const ConnectionState &source)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_startWindow(startWindow), m_source(source)
 {
-    using Main::TwipsRect;
-    setFixedSize(Main::Twips(8040), Main::Twips(3525));
-    setFont(Main::BoxFont());
+    using app::twipsRect;
+    setFixedSize(app::twips(8040), app::twips(3525));
+    setFont(app::boxFont());
 
-    PushButton2 = Main::MakeButton(QStringLiteral("< Back"), this, TwipsRect(120, 120, 7800, 405));
-    Frame1 = new QGroupBox(
+    m_backButton = app::makeButton(QStringLiteral("< Back"), this, twipsRect(120, 120, 7800, 405));
+    m_tableFrame = new QGroupBox(
         QStringLiteral("Which tables structure do you want to export to text file?"), this);
-    Frame1->setGeometry(TwipsRect(120, 600, 7800, 2350));
-    List1 = new QListWidget(Frame1);
-    List1->setGeometry(TwipsRect(240, 300, 7320, 1410));
-    Frame1->setFont(Main::BoxFont());
-    List1->setFont(Main::BoxFont());
-    List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    List1->setToolTip(QStringLiteral("Hold CTRL+Click to select multiple tables"));
-    PushButton8 = Main::MakeButton(QStringLiteral("Select All"), Frame1, TwipsRect(240, 1800, 3600, 405));
-    PushButton9 = Main::MakeButton(QStringLiteral("Deselect All"), Frame1, TwipsRect(3960, 1800, 3600, 405));
-    PushButton5 = Main::MakeButton(QStringLiteral("Start Exporting"), this, TwipsRect(120, 3075, 7800, 405));
+    m_tableFrame->setGeometry(twipsRect(120, 600, 7800, 2350));
+    m_tableList = new QListWidget(m_tableFrame);
+    m_tableList->setGeometry(twipsRect(240, 300, 7320, 1410));
+    m_tableFrame->setFont(app::boxFont());
+    m_tableList->setFont(app::boxFont());
+    m_tableList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_tableList->setToolTip(QStringLiteral("Hold CTRL+Click to select multiple tables"));
+    m_selectAllButton = app::makeButton(QStringLiteral("Select All"), m_tableFrame, twipsRect(240, 1800, 3600, 405));
+    m_deselectAllButton = app::makeButton(QStringLiteral("Deselect All"), m_tableFrame, twipsRect(3960, 1800, 3600, 405));
+    m_exportButton = app::makeButton(QStringLiteral("Start Exporting"), this, twipsRect(120, 3075, 7800, 405));
 
-    Main::NameWidgets({{this, "Form2"}, {PushButton2, "PushButton2"}, {Frame1, "Frame1"}, {List1, "List1"},
-                       {PushButton8, "PushButton8"}, {PushButton9, "PushButton9"}, {PushButton5, "PushButton5"}});
+    app::nameWidgets({{this, "Form2"}, {m_backButton, "PushButton2"}, {m_tableFrame, "Frame1"}, {m_tableList, "List1"},
+                       {m_selectAllButton, "PushButton8"}, {m_deselectAllButton, "PushButton9"}, {m_exportButton, "PushButton5"}});
 
-    m_pointer = new Main::WindowPointer(this);
-    for (QWidget *button : {PushButton2, PushButton5, PushButton8, PushButton9})
+    m_pointer = new app::WindowPointer(this);
+    for (QWidget *button : {m_backButton, m_exportButton, m_selectAllButton, m_deselectAllButton})
         m_pointer->addButton(button);
-    m_pointer->addBackground(Frame1);
-    m_pointer->addBackground(List1->viewport());
+    m_pointer->addBackground(m_tableFrame);
+    m_pointer->addBackground(m_tableList->viewport());
 
-    connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
-    connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
-    connect(PushButton8, &QPushButton::clicked, this, &Form2::PushButton8_Click);
-    connect(PushButton9, &QPushButton::clicked, this, &Form2::PushButton9_Click);
+    connect(m_backButton, &QPushButton::clicked, this, &TableWindow::onBackClicked);
+    connect(m_exportButton, &QPushButton::clicked, this, &TableWindow::onExportClicked);
+    connect(m_selectAllButton, &QPushButton::clicked, this, &TableWindow::onSelectAllClicked);
+    connect(m_deselectAllButton, &QPushButton::clicked, this, &TableWindow::onDeselectAllClicked);
 }
 
-void Form2::showTableWindow()
+void TableWindow::showTableWindow()
 {
     if (!m_loaded) {
         m_loaded = true;
-        Form_Load();
+        load();
     }
     show();
 }
 
-void Form2::Form_Load()
+void TableWindow::load()
 {
-    Guard guard("Form2.Form_Load", Main::ErrorBox());
-    guard.step(100, [&] { Main::ApplyColours(this); });
-    guard.step(102, [&] { Main::ApplyIcon(this); });
-    const QString hand = Main::BesideProgram(QStringLiteral("HAND-M.CUR"));
-    if (guard.test(106, [&] { return Main::IsFilePresent(hand); }))
+    ErrorGuard guard("Form2.Form_Load", app::errorBoxSink());
+    guard.step(100, [&] { app::applyColours(this); });
+    guard.step(102, [&] { app::applyIcon(this); });
+    const QString hand = app::besideProgram(QStringLiteral("HAND-M.CUR"));
+    if (guard.test(106, [&] { return app::isFilePresent(hand); }))
         guard.step(108, [&] { m_pointer->loadCustomImage(hand); });
-    guard.step(110, [&] { setWindowTitle(Main::ProductName); });
-    guard.step(112, [&] { Foxpro1::AddTablesToFoxproListbox(List1, m_source); });
-    if (guard.test(114, [&] { return List1->count() > 0; }))
+    guard.step(110, [&] { setWindowTitle(app::ProductName); });
+    guard.step(112, [&] { exporting::fillTableList(m_tableList, m_source); });
+    if (guard.test(114, [&] { return m_tableList->count() > 0; }))
         // The first item is also the current one, so "Start Exporting" takes it.
-        guard.step(114, [&] { List1->setCurrentRow(0, QItemSelectionModel::Select); });
+        guard.step(114, [&] { m_tableList->setCurrentRow(0, QItemSelectionModel::Select); });
     guard.step(116, [&] { setEnabled(true); });
-    guard.step(118, [&] { m_pointer->setCode(Main::PointerDefault); });
+    guard.step(118, [&] { m_pointer->setCode(app::PointerDefault); });
 }
 
-void Form2::PushButton2_Click()
+void TableWindow::onBackClicked()
 {
-    Guard guard("Form2.PushButton2_Click", Main::ErrorBox());
+    ErrorGuard guard("Form2.PushButton2_Click", app::errorBoxSink());
     guard.step(100, [&] { m_startWindow.show(); });
     guard.step(102, [&] { hide(); });
 }
 
-void Form2::PushButton8_Click()
+void TableWindow::onSelectAllClicked()
 {
-    Guard guard("Form2.PushButton8_Click", Main::ErrorBox());
-    for (int i = 0; i < List1->count(); ++i)
-        guard.step(102, [&] { List1->item(i)->setSelected(true); });
+    ErrorGuard guard("Form2.PushButton8_Click", app::errorBoxSink());
+    for (int i = 0; i < m_tableList->count(); ++i)
+        guard.step(102, [&] { m_tableList->item(i)->setSelected(true); });
 }
 
-void Form2::PushButton9_Click()
+void TableWindow::onDeselectAllClicked()
 {
-    Guard guard("Form2.PushButton9_Click", Main::ErrorBox());
-    for (int i = 0; i < List1->count(); ++i)
-        guard.step(102, [&] { List1->item(i)->setSelected(false); });
+    ErrorGuard guard("Form2.PushButton9_Click", app::errorBoxSink());
+    for (int i = 0; i < m_tableList->count(); ++i)
+        guard.step(102, [&] { m_tableList->item(i)->setSelected(false); });
 }
 
-void Form2::PushButton5_Click()
+void TableWindow::onExportClicked()
 {
     if (m_exporting)
         return;
-    Guard guard("Form2.PushButton5_Click", Main::ErrorBox());
-    if (guard.test(100, [&] { return List1->currentRow() == -1; })) {
+    ErrorGuard guard("Form2.PushButton5_Click", app::errorBoxSink());
+    if (guard.test(100, [&] { return m_tableList->currentRow() == -1; })) {
         guard.step(124, [&] { prompts().message(QStringLiteral("Please select a table")); });
         return;
     }
@@ -197,72 +202,70 @@ void Form2::PushButton5_Click()
             return;
         // The old file stays until the new report takes its place; with
         // nothing selected none will, and a source's file is never touched.
-        if (List1->selectionModel()->hasSelection())
+        if (m_tableList->selectionModel()->hasSelection())
             guard.step(120, [&] {
-                if (!isSourceFile(path, currentSource(), ListSelection(*List1).selectedTexts()))
-                    restore = Main::AllowReplacing(path);
+                if (!isSourceFile(path, currentSource(), ListSelection(*m_tableList).selectedTexts()))
+                    restore = app::allowReplacing(path);
             });
     }
     bool written = false;
-    guard.step(122, [&] { written = generateStructure(path); });
+    guard.step(122, [&] { written = writeReport(path); });
     if (!written && restore)
         QFile::setPermissions(path, *restore);
 }
 
-ReportSource Form2::currentSource() const
+ReportSource TableWindow::currentSource() const
 {
     return m_source.containerMode() ? ReportSource::containerFile(m_source.containerPath())
                                     : ReportSource::folder(m_source.folderText());
 }
 
-bool Form2::generateStructure(const QString &reportPath)
+bool TableWindow::writeReport(const QString &reportPath)
 {
-    ListSelection selection(*List1);
+    ListSelection selection(*m_tableList);
     WindowFeedback feedback(*m_pointer);
     // Commands, selection changes and closing wait until the export ends, so
     // the contents list and the blocks always agree.
     std::optional<ExportLock> lock;
     if (!m_exporting)
         lock.emplace(*this);
-    return ::generateStructure(reportPath, selection, currentSource(), feedback, Main::ErrorBox());
+    return writeStructureReport(reportPath, selection, currentSource(), feedback, app::errorBoxSink());
 }
 
-Form2::ExportLock::ExportLock(Form2 &window) : m_window(window)
+TableWindow::ExportLock::ExportLock(TableWindow &window) : m_window(window)
 {
     m_window.m_exporting = true;
     m_window.setCommandsEnabled(false);
 }
 
-Form2::ExportLock::~ExportLock()
+TableWindow::ExportLock::~ExportLock()
 {
     m_window.setCommandsEnabled(true);
     m_window.m_exporting = false;
 }
 
-void Form2::setCommandsEnabled(bool enabled)
+void TableWindow::setCommandsEnabled(bool enabled)
 {
-    const QList<QWidget *> commands{List1, PushButton2, PushButton5, PushButton8, PushButton9};
+    const QList<QWidget *> commands{m_tableList, m_backButton, m_exportButton, m_selectAllButton, m_deselectAllButton};
     for (QWidget *widget : commands)
         widget->setEnabled(enabled);
 }
 
-void Form2::closeEvent(QCloseEvent *event)
+void TableWindow::closeEvent(QCloseEvent *event)
 {
     if (m_exporting) {
         event->ignore();
         return;
     }
     event->accept();
-    Main::EndProgram();
+    app::endProgram();
 }
 
-namespace Foxpro1 {
-
-void AddTablesToFoxproListbox(QListWidget *list, const ConnectionState &source)
+void fillTableList(QListWidget *list, const ConnectionState &source)
 {
     try {
-        ReadTableList(
-            GetConnectionString(source), [&] { list->clear(); },
+        readTableList(
+            connectionStringOf(source), [&] { list->clear(); },
             [&](const QString &name) { list->addItem(name); });
     } catch (const Failure &failure) {
         prompts().message(QString::number(failure.number()) + QLatin1Char(' ') + failure.description());
@@ -271,4 +274,4 @@ void AddTablesToFoxproListbox(QListWidget *list, const ConnectionState &source)
     }
 }
 
-} // namespace Foxpro1
+} // namespace exporting

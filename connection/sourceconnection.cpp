@@ -1,7 +1,7 @@
-#include "foxpro1.h"
+#include "sourceconnection.h"
 
 #include "appsink.h"
-#include "addfolder.h"
+#include "folderfiles.h"
 #include "checks.h"
 #include "connectionstring.h"
 #include "dataaccess.h"
@@ -11,7 +11,9 @@
 
 #include <functional>
 
-namespace Foxpro1 {
+namespace connection {
+
+using app::prompts;
 
 namespace {
 
@@ -26,7 +28,7 @@ QString byMode(const char *routine, const ConnectionState &state,
                const std::function<QString()> &containerResult,
                const std::function<QString()> &folderResult)
 {
-    errorreport::Guard guard(routine, Main::ErrorBox());
+    app::ErrorGuard guard(routine, app::errorBoxSink());
     QString answer;
     bool container = false;
     guard.step(100, [&] { container = state.containerMode(); });
@@ -39,7 +41,7 @@ QString byMode(const char *routine, const ConnectionState &state,
 
 } // namespace
 
-QString GetPath(const ConnectionState &state)
+QString folderPathOf(const ConnectionState &state)
 {
     return byMode(
         "Foxpro1.GetPath", state, [] { return QString(); },
@@ -49,41 +51,41 @@ QString GetPath(const ConnectionState &state)
         });
 }
 
-QString GetDBName(const ConnectionState &state)
+QString containerPathOf(const ConnectionState &state)
 {
     return byMode(
         "Foxpro1.GetDBName", state, [&] { return state.containerPath(); },
         [] { return QString(); });
 }
 
-QString GetConnectionString(const ConnectionState &state)
+QString connectionStringOf(const ConnectionState &state)
 {
-    return state.containerMode() ? BuildConnectionString(true, state.containerPath())
-                                 : BuildConnectionString(false, state.folderText());
+    return state.containerMode() ? buildConnectionString(true, state.containerPath())
+                                 : buildConnectionString(false, state.folderText());
 }
 
-bool IsValidFoxProConnection(const ConnectionState &state)
+bool canConnect(const ConnectionState &state)
 {
     bool result = false;
     try {
         if (state.containerMode()) {
             auto connection = platform::factory().createConnection();
-            connection->Open(GetConnectionString(state));
-            const QString name = GetDBName(state);
-            const bool present = Main::IsFilePresent(name);
+            connection->Open(connectionStringOf(state));
+            const QString name = containerPathOf(state);
+            const bool present = app::isFilePresent(name);
             result = !name.isEmpty() && present;
             return result;
         }
-        if (GetPath(state).isEmpty())
+        if (folderPathOf(state).isEmpty())
             return result;
         const QString folder = state.folderText();
-        if (!Main::IsFolderPresent(folder)) {
+        if (!app::isFolderPresent(folder)) {
             prompts().message(QStringLiteral("Free Table Folder ") + folder
                               + QStringLiteral(" input is not a valid folder. Please correct."));
             return result;
         }
         const QString prefix = endsInSeparator(folder) ? folder : folder + QDir::separator();
-        const QStringList names = AddFolder::GetFilesInFolder(folder, QStringLiteral("*.dbf"));
+        const QStringList names = connection::filesInFolder(folder, QStringLiteral("*.dbf"));
         for (const QString &name : names) {
             if (name.startsWith(QLatin1Char('~')))
                 continue;
@@ -96,4 +98,4 @@ bool IsValidFoxProConnection(const ConnectionState &state)
     }
 }
 
-} // namespace Foxpro1
+} // namespace connection

@@ -1,33 +1,35 @@
-#include "addfolder.h"
+#include "folderfiles.h"
 
 #include "prompts.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-namespace AddFolder {
+namespace connection {
 
-QStringList GetFilesInFolder(const QString &folder, const QString &pattern)
+using app::prompts;
+
+QStringList filesInFolder(const QString &folder, const QString &pattern)
 {
     const QDir dir(folder);
     const QStringList found = dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System,
                                             QDir::Name | QDir::IgnoreCase);
     QStringList names;
     for (const QString &name : found) {
-        if (IsExistingFile(dir.filePath(name)))
+        if (isExistingFile(dir.filePath(name)))
             names << name;
     }
     return names;
 }
 
-bool IsExistingFile(const QString &path)
+bool isExistingFile(const QString &path)
 {
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
-QString BrowseFolder(QWidget *owner, const QString &prompt, const QString &startFolder)
+QString browseFolder(QWidget *owner, const QString &prompt, const QString &startFolder)
 {
     return prompts().browseFolder(owner, prompt, startFolder);
 }
 
-} // namespace AddFolder
+} // namespace connection
