@@ -1,6 +1,7 @@
 #include "reportcommand.h"
 
 #include "connectionstring.h"
+#include "dictionaryreport.h"
 #include "failure.h"
 #include "reportfile.h"
 #include "structurereport.h"
@@ -11,19 +12,23 @@
 #include <QTemporaryDir>
 
 #include <cstring>
+#include <optional>
 
 namespace exporting {
 
 namespace {
 
 const char helpText[] =
-    "Usage: orvalle-report SOURCE [TABLE ...] [-o FILE]\n"
+    "Usage: orvalle-report [--format FORMAT] SOURCE [TABLE ...] [-o FILE]\n"
     "       orvalle-report SOURCE --list\n"
     "       orvalle-report --help | --version\n"
     "\n"
     "Writes the structure report of FoxPro tables: for each table its fields,\n"
     "with their type and description, exactly as the Orvalle table window\n"
-    "writes it for the same source and selection.\n"
+    "writes it for the same source and selection; or, in another FORMAT,\n"
+    "the data dictionary of those tables: everything their files say about\n"
+    "them (sizes, nulls, defaults, captions, rules, index tags, relations,\n"
+    "views) and what looks wrong with them.\n"
     "\n"
     "SOURCE   a folder of free tables (.dbf files), or a database container\n"
     "         file (a name ending in .dbc). The report's first line names it\n"
@@ -33,13 +38,17 @@ const char helpText[] =
     "         whatever the order given here. No TABLE: every table.\n"
     "\n"
     "Options:\n"
+    "  -f, --format FORMAT  text (the default): the structure report;\n"
+    "                     json, markdown, html: the data dictionary;\n"
+    "                     postgres, sqlite: a schema to start a migration from\n"
     "  -o, --output FILE  write the report to FILE (created, or replaced when\n"
     "                     it exists) instead of standard output\n"
     "  --list             print the table names of SOURCE, one a line\n"
     "  -h, --help         print this text\n"
     "  --version          print the program's name and version\n"
     "\n"
-    "The report is text in the system's code page with CR LF line ends. It is\n"
+    "The text report is in the system's code page with CR LF line ends; the\n"
+    "other formats are UTF-8 with LF line ends. Every format is\n"
     "written whole or not at all: FILE is replaced only by a complete report,\n"
     "and on standard output it appears only when it was written completely.\n"
     "A FILE that is one of the source's own files (a table, its memo or\n"
@@ -58,6 +67,7 @@ const char helpText[] =
 const char versionText[] = "orvalle-report " ORVALLE_VERSION "\n";
 
 struct Options {
+    std::optional<DictionaryFormat> format; // none: the text report
     QString source;
     QStringList tables;
     QString output;
@@ -97,6 +107,7 @@ int outputFailed(QIODevice &out, QIODevice &err)
 QString parse(const QStringList &arguments, Options &options)
 {
     bool optionsEnded = false;
+    bool formatGiven = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         if (!optionsEnded && argument == QLatin1String("--")) {
@@ -105,6 +116,26 @@ QString parse(const QStringList &arguments, Options &options)
             options.help = true;
         } else if (!optionsEnded && argument == QLatin1String("--version")) {
             options.version = true;
+        } else if (!optionsEnded
+                   && (argument == QLatin1String("-f") || argument == QLatin1String("--format")
+                       || argument.startsWith(QLatin1String("--format=")))) {
+            QString name;
+            if (argument.startsWith(QLatin1String("--format="))) {
+                name = argument.mid(9);
+            } else {
+                if (i + 1 >= arguments.size())
+                    return QStringLiteral("%1 needs a format name").arg(argument);
+                name = arguments.at(++i);
+            }
+            if (formatGiven)
+                return QStringLiteral("only one format can be given");
+            formatGiven = true;
+            if (name != QLatin1String("text")) {
+                options.format = dictionaryFormatNamed(name);
+                if (!options.format)
+                    return QStringLiteral("unknown format %1 (text, json, markdown, html, postgres or sqlite)")
+                        .arg(oneLine(name));
+            }
         } else if (!optionsEnded && argument == QLatin1String("--list")) {
             options.list = true;
         } else if (!optionsEnded && (argument == QLatin1String("-o") || argument == QLatin1String("--output"))) {
@@ -127,8 +158,8 @@ QString parse(const QStringList &arguments, Options &options)
         return QString();
     if (options.source.isNull())
         return QStringLiteral("no SOURCE given");
-    if (options.list && (!options.tables.isEmpty() || !options.output.isEmpty()))
-        return QStringLiteral("--list takes no TABLE and no output file");
+    if (options.list && (!options.tables.isEmpty() || !options.output.isEmpty() || formatGiven))
+        return QStringLiteral("--list takes no TABLE, no output file and no format");
     return QString();
 }
 
@@ -246,6 +277,38 @@ int copyReport(const QString &path, QIODevice &out, QIODevice &err)
     return Success;
 }
 
+// A table or part the reader could not read: one line each, as the text
+// report's failures.
+void writeFindingFailures(QIODevice &err, const DictionaryResult &result)
+{
+    for (const platform::Finding &failure : result.failures)
+        writeLine(err, QStringLiteral("orvalle-report: %1: %2").arg(oneLine(failure.place), oneLine(failure.message)));
+}
+
+int writeDictionaryReport(const Options &options, DictionaryFormat format, const ReportSource &source,
+                          const QStringList &names, const QList<bool> &selected, QIODevice &out, QIODevice &err)
+{
+    QStringList tables;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (selected.at(i))
+            tables.append(names.at(i));
+    }
+    DictionaryResult result;
+    try {
+        if (!options.output.isEmpty())
+            result = writeDictionaryFile(options.output, format, source, tables);
+        else
+            result = dictionaryOf(format, source, tables);
+    } catch (const Failure &failure) {
+        writeSourceFailure(err, source, failure);
+        return Failed;
+    }
+    writeFindingFailures(err, result);
+    if (options.output.isEmpty() && out.write(result.document) != result.document.size())
+        return outputFailed(out, err);
+    return result.failures.isEmpty() ? Success : Failed;
+}
+
 int writeReport(const Options &options, const ReportSource &source, QIODevice &out,
                 QIODevice &err)
 {
@@ -270,6 +333,9 @@ int writeReport(const Options &options, const ReportSource &source, QIODevice &o
     }
     if (unknown)
         return Failed;
+
+    if (options.format)
+        return writeDictionaryReport(options, *options.format, source, names, selected, out, err);
 
     const Selection selection(names, selected);
     StderrReporter reporter(err, source.path);

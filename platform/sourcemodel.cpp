@@ -491,13 +491,13 @@ private:
                 continue;
             FieldModel field;
             field.position = int(table.fields.size()) + 1;
-            field.name = descriptor.name;
+            field.name = lowerCase(descriptor.name); // shown as FoxPro shows names, and as the report does
             if (owner) {
                 const ContainerField &known = owner->fields[table.fields.size()];
                 if (!known.name.isEmpty())
                     field.name = known.name;
                 if (field.name.compare(descriptor.name, Qt::CaseInsensitive) != 0)
-                    field.shortName = descriptor.name;
+                    field.shortName = lowerCase(descriptor.name);
                 field.defaultValue = known.defaultValue;
                 field.rule = known.rule;
                 field.ruleText = known.ruleText;

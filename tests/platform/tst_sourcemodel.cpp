@@ -340,7 +340,7 @@ private slots:
         QCOMPARE(table.fields.size(), 3);
         const platform::FieldModel &field = table.fields[1];
         QCOMPARE(field.position, 2);
-        QCOMPARE(field.name, QStringLiteral("SECOND"));
+        QCOMPARE(field.name, QStringLiteral("second"));
         QCOMPARE(field.shortName, QString());
         QCOMPARE(field.type, letter.toLatin1());
         QCOMPARE(field.typeName, typeName);
@@ -539,7 +539,7 @@ private slots:
         QStringList names;
         for (const platform::FieldModel &field : table.fields)
             names.append(QString::number(field.position) + QLatin1Char(' ') + field.name);
-        QCOMPARE(names, (QStringList{"1 ID", "2 NAME", "3 COUNT", "4 LATE"}));
+        QCOMPARE(names, (QStringList{"1 id", "2 name", "3 count", "4 late"}));
 
         const platform::FieldModel &id = table.fields[0];
         QVERIFY(id.autoIncrement);
@@ -570,7 +570,7 @@ private slots:
         QVERIFY(table.fields[0].autoIncrement);
         QCOMPARE(table.fields[0].nextValue, qint64(42));
         QCOMPARE(table.fields[0].step, 1);
-        QCOMPARE(table.fields[1].name, QStringLiteral("LONGER_NAME_OF_A_FIELD"));
+        QCOMPARE(table.fields[1].name, QStringLiteral("longer_name_of_a_field"));
         QVERIFY(!table.fields[1].autoIncrement);
     }
 
@@ -697,7 +697,7 @@ private slots:
         const platform::FieldModel &company = customers->fields[1];
         QCOMPARE(company.position, 2);
         QCOMPARE(company.name, QStringLiteral("companyname"));
-        QCOMPARE(company.shortName, QStringLiteral("COMPANYNAM"));
+        QCOMPARE(company.shortName, QStringLiteral("companynam"));
         QCOMPARE(company.typeName, QStringLiteral("Character"));
         QCOMPARE(company.width, 40);
         QVERIFY(company.nullable);
@@ -857,14 +857,14 @@ private slots:
         QCOMPARE(customers->comment, QStringLiteral("Our customers"));
         QCOMPARE(customers->primaryKey, QStringLiteral("customerid"));
         QCOMPARE(customers->fields[1].name, QStringLiteral("companyname"));
-        QCOMPARE(customers->fields[1].shortName, QStringLiteral("COMPANYNAM"));
+        QCOMPARE(customers->fields[1].shortName, QStringLiteral("companynam"));
         QCOMPARE(customers->fields[1].caption, QStringLiteral("Company Name"));
         QCOMPARE(customers->indexes.first().kind, TagKind::Primary);
 
         const TableModel *freeTable = tableNamed(source, QStringLiteral("free"));
         QVERIFY(freeTable);
         QCOMPARE(freeTable->file, QStringLiteral("Free.DBF"));
-        QCOMPARE(freeTable->fields[0].name, QStringLiteral("NOTE"));
+        QCOMPARE(freeTable->fields[0].name, QStringLiteral("note"));
         QCOMPARE(freeTable->primaryKey, QString());
     }
 
@@ -1190,7 +1190,7 @@ private slots:
         QCOMPARE(customerId.comment, QStringLiteral("Unique five-character code based on customer name."));
         const platform::FieldModel &company = customers->fields[1];
         QCOMPARE(company.name, QStringLiteral("companyname"));
-        QCOMPARE(company.shortName, QStringLiteral("COMPANYNAM"));
+        QCOMPARE(company.shortName, QStringLiteral("companynam"));
         QVERIFY(!company.nullable);
         QVERIFY(customers->fields[2].nullable);
         QVERIFY(!customers->memo);
