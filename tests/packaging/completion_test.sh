@@ -54,7 +54,7 @@ if [[ $registered != "complete -F _orvalle_report orvalle-report" ]]; then
 fi
 
 check "long options" $'--format\n--help\n--list\n--output\n--version' --
-check "options after SOURCE" $'--format\n--help\n--list\n--output\n--version\n-h\n-o' "$samples" -
+check "options after SOURCE" $'--format\n--help\n--list\n--output\n--version\n-f\n-h\n-o' "$samples" -
 check "one option" "--output" --ou
 check "every format" $'html\njson\nmarkdown\npostgres\nsqlite\ntext' --format ""
 check "a format" "markdown" --format m
