@@ -2,6 +2,7 @@
 
 #include "apptitle.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -20,46 +21,54 @@ QString shownText(QString text)
     return text;
 }
 
+// The window a box belongs to: the owner's own window, else the active one.
+QWidget *ownerWindow(QWidget *owner)
+{
+    return owner ? owner->window() : QApplication::activeWindow();
+}
+
 class QtPrompts final : public Prompts {
 public:
-    void message(const QString &text) override
+    void message(QWidget *owner, const QString &text) override
     {
-        QMessageBox box(QMessageBox::NoIcon, app::appTitle(), shownText(text), QMessageBox::Ok);
+        QMessageBox box(QMessageBox::NoIcon, app::appTitle(), shownText(text), QMessageBox::Ok,
+                        ownerWindow(owner));
         box.exec();
     }
 
-    bool question(const QString &text) override
+    bool question(QWidget *owner, const QString &text) override
     {
         QMessageBox box(QMessageBox::NoIcon, app::appTitle(), shownText(text),
-                        QMessageBox::Yes | QMessageBox::No);
+                        QMessageBox::Yes | QMessageBox::No, ownerWindow(owner));
         return box.exec() == QMessageBox::Yes;
     }
 
-    void errorBox(const QString &text) override
+    void errorBox(QWidget *owner, const QString &text) override
     {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Application Error"), shownText(text),
-                        QMessageBox::Ok);
+                        QMessageBox::Ok, ownerWindow(owner));
         box.exec();
     }
 
-    QString openFile(QWidget *owner, const QString &title, const QString &filter) override
+    FileChoice openFile(QWidget *owner, const QString &title, const QString &filter,
+                        const QString &startFolder) override
     {
         // A name that does not exist yet is accepted and nothing is appended to it;
         // the caller asks its own overwrite question. Desktop-native open dialogs
         // only pick existing files, so Qt's own dialog is used.
-        QFileDialog dialog(owner, title, QString(), qtFileFilter(filter));
+        QFileDialog dialog(ownerWindow(owner), title, startFolder, qtFileFilter(filter));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return QString();
-        return dialog.selectedFiles().constFirst();
+            return {};
+        return {dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()};
     }
 
     QString browseFolder(QWidget *owner, const QString &prompt, const QString &startFolder) override
     {
-        QFileDialog dialog(owner, prompt, startFolder);
+        QFileDialog dialog(ownerWindow(owner), prompt, startFolder);
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

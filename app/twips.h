@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QPushButton>
 #include <QRect>
 #include <QWidget>
@@ -52,6 +54,21 @@ inline QPushButton *makeButton(const QString &caption, QWidget *parent, QRect ge
 inline void fitWidth(QWidget *widget)
 {
     widget->resize(qMax(widget->width(), widget->sizeHint().width()), widget->height());
+}
+
+// Pixels kept clear between a label's caption and the box it names.
+constexpr int LabelGap = 4;
+
+// Moves the left edge of `box` (the label's sibling) right, keeping its right
+// edge, until the caption of `label` ends LabelGap pixels before it: fonts
+// wider than the design's would otherwise run the colon into the box.
+inline void keepClearOfCaption(const QLabel *label, QWidget *box)
+{
+    const int clear = label->x() + QFontMetrics(label->font()).horizontalAdvance(label->text()) + LabelGap;
+    if (box->x() >= clear)
+        return;
+    const QRect place = box->geometry();
+    box->setGeometry(QRect(QPoint(clear, place.top()), place.bottomRight()));
 }
 
 // Gives each widget the name it has always had, by which tests and

@@ -21,6 +21,42 @@ namespace connection {
 using app::ErrorGuard;
 using app::prompts;
 
+namespace {
+
+// The line labels each routine's error report names.
+namespace loadLabels {
+constexpr int Colours = 100;
+constexpr int Icon = 102;
+constexpr int HandPointerPresent = 106;
+constexpr int HandPointer = 108;
+constexpr int RestoreFile = 110;
+} // namespace loadLabels
+
+namespace browseLabels {
+constexpr int Browse = 108;
+constexpr int Chosen = 110;
+constexpr int SetFile = 112;
+} // namespace browseLabels
+
+namespace okLabels {
+constexpr int NotEmpty = 100;
+constexpr int ContainerMode = 102;
+constexpr int SaveOption = 104;
+constexpr int Close = 106;
+} // namespace okLabels
+
+namespace cancelLabels {
+constexpr int SaveOption = 100;
+constexpr int FolderMode = 102;
+constexpr int Close = 104;
+} // namespace cancelLabels
+
+namespace fileChangeLabels {
+constexpr int SaveFile = 100;
+} // namespace fileChangeLabels
+
+} // namespace
+
 AdvancedOptionsWindow::AdvancedOptionsWindow(StartWindow &startWindow, QWidget *owner)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowCloseButtonHint),
@@ -42,6 +78,9 @@ AdvancedOptionsWindow::AdvancedOptionsWindow(StartWindow &startWindow, QWidget *
     m_fileBox = new QLineEdit(m_fileFrame);
     m_fileBox->setGeometry(twipsRect(1080, 330, 5775, 345));
     m_fileBox->setFont(app::boxFont());
+    app::keepClearOfCaption(m_fileLabel, m_fileBox);
+    // Screen readers name the box after its caption.
+    m_fileLabel->setBuddy(m_fileBox);
     m_browseButton = app::makeButton(QStringLiteral("..."), m_fileFrame, twipsRect(6960, 330, 600, 345));
     m_okButton = app::makeButton(QStringLiteral("OK"), this, twipsRect(120, 1130, 3840, 405));
     m_cancelButton = app::makeButton(QStringLiteral("Cancel"), this, twipsRect(4080, 1130, 3840, 405));
@@ -68,46 +107,48 @@ AdvancedOptionsWindow::AdvancedOptionsWindow(StartWindow &startWindow, QWidget *
 void AdvancedOptionsWindow::load()
 {
     ErrorGuard guard("Form3.Form_Load", app::errorBoxSink());
-    guard.step(100, [&] { app::applyColours(this); });
-    guard.step(102, [&] { app::applyIcon(this); });
+    guard.step(loadLabels::Colours, [&] { app::applyColours(this); });
+    guard.step(loadLabels::Icon, [&] { app::applyIcon(this); });
     const QString hand = app::besideProgram(QStringLiteral("HAND-M.CUR"));
-    if (guard.test(106, [&] { return app::isFilePresent(hand); }))
-        guard.step(108, [&] { m_pointer->loadCustomImage(hand); });
-    guard.step(110, [&] { setFileBox(app::readSetting(app::DBCFileKey)); });
+    if (guard.test(loadLabels::HandPointerPresent, [&] { return app::isFilePresent(hand); }))
+        guard.step(loadLabels::HandPointer, [&] { m_pointer->loadCustomImage(hand); });
+    guard.step(loadLabels::RestoreFile, [&] { setFileBox(app::readSetting(app::DBCFileKey)); });
 }
 
 void AdvancedOptionsWindow::onBrowseClicked()
 {
     ErrorGuard guard("Form3.PushButton5_Click", app::errorBoxSink());
     QString chosen;
-    guard.step(108, [&] {
-        chosen = prompts().openFile(this, QStringLiteral("Select Foxpro Database"),
-                                    QStringLiteral("Microsoft Database (*.dbc)|*.dbc|"));
+    guard.step(browseLabels::Browse, [&] {
+        chosen = prompts()
+                     .openFile(this, QStringLiteral("Select Foxpro Database"),
+                               QStringLiteral("Microsoft Database (*.dbc)|*.dbc|"), QString())
+                     .path;
     });
-    if (guard.test(110, [&] { return !chosen.isEmpty(); }))
-        guard.step(112, [&] { setFileBox(chosen); });
+    if (guard.test(browseLabels::Chosen, [&] { return !chosen.isEmpty(); }))
+        guard.step(browseLabels::SetFile, [&] { setFileBox(chosen); });
 }
 
 void AdvancedOptionsWindow::onOkClicked()
 {
     ErrorGuard guard("Form3.PushButton1_Click", app::errorBoxSink());
     const QString text = m_fileBox->text();
-    if (guard.test(100, [&] { return !text.isEmpty(); })) {
-        guard.step(102, [&] {
+    if (guard.test(okLabels::NotEmpty, [&] { return !text.isEmpty(); })) {
+        guard.step(okLabels::ContainerMode, [&] {
             m_startWindow.setContainerMode(true);
             m_startWindow.setContainerPath(text);
         });
-        guard.step(104, [&] { app::saveSetting(app::FoxproOptionKey, QStringLiteral("1")); });
+        guard.step(okLabels::SaveOption, [&] { app::saveSetting(app::FoxproOptionKey, QStringLiteral("1")); });
     }
-    guard.step(106, [&] { accept(); });
+    guard.step(okLabels::Close, [&] { accept(); });
 }
 
 void AdvancedOptionsWindow::onCancelClicked()
 {
     ErrorGuard guard("Form3.PushButton2_Click", app::errorBoxSink());
-    guard.step(100, [&] { app::saveSetting(app::FoxproOptionKey, QStringLiteral("2")); });
-    guard.step(102, [&] { m_startWindow.setContainerMode(false); });
-    guard.step(104, [&] { reject(); });
+    guard.step(cancelLabels::SaveOption, [&] { app::saveSetting(app::FoxproOptionKey, QStringLiteral("2")); });
+    guard.step(cancelLabels::FolderMode, [&] { m_startWindow.setContainerMode(false); });
+    guard.step(cancelLabels::Close, [&] { reject(); });
 }
 
 void AdvancedOptionsWindow::setFileBox(const QString &text)
@@ -128,7 +169,7 @@ void AdvancedOptionsWindow::onFileTextChanged()
     // A keystroke has no routine above it to report a failing write, and a
     // failure must not escape the handler, so it is reported here.
     ErrorGuard guard("Form3.Text1_Change", app::errorBoxSink());
-    guard.step(100, [&] { app::saveSetting(app::DBCFileKey, m_fileBox->text()); });
+    guard.step(fileChangeLabels::SaveFile, [&] { app::saveSetting(app::DBCFileKey, m_fileBox->text()); });
 }
 
 bool AdvancedOptionsWindow::eventFilter(QObject *watched, QEvent *event)

@@ -24,6 +24,65 @@ namespace connection {
 using app::ErrorGuard;
 using app::prompts;
 
+namespace {
+
+// The line labels each routine's error report names.
+namespace loadLabels {
+constexpr int Skin = 100;
+constexpr int TitleAndIcon = 104;
+constexpr int HandPointerPresent = 124;
+constexpr int HandPointer = 126;
+constexpr int RestoreFolder = 128;
+constexpr int RestoreContainer = 130;
+constexpr int ContainerOption = 132;
+constexpr int ContainerMode = 134;
+constexpr int FolderOption = 136;
+constexpr int FolderMode = 138;
+constexpr int CanConnect = 140;
+constexpr int ShowTables = 142;
+constexpr int Hide = 144;
+} // namespace loadLabels
+
+namespace sampleLabels {
+constexpr int SaveOption = 100;
+constexpr int FolderMode = 102;
+constexpr int SamplesFolder = 104;
+} // namespace sampleLabels
+
+namespace nextLabels {
+constexpr int CanConnect = 100;
+constexpr int ShowTables = 102;
+constexpr int Hide = 104;
+constexpr int LoadTables = 106;
+} // namespace nextLabels
+
+namespace browseLabels {
+constexpr int Browse = 100;
+constexpr int Chosen = 102;
+constexpr int SetFolder = 104;
+} // namespace browseLabels
+
+namespace testLabels {
+constexpr int CreateConnection = 100;
+} // namespace testLabels
+
+namespace helpLabels {
+constexpr int Message = 100;
+} // namespace helpLabels
+
+namespace containerLabels {
+constexpr int ShowOptions = 100;
+} // namespace containerLabels
+
+namespace folderChangeLabels {
+constexpr int SaveFolder = 100;
+constexpr int NotEmpty = 102;
+constexpr int SaveOption = 104;
+constexpr int FolderMode = 106;
+} // namespace folderChangeLabels
+
+} // namespace
+
 StartWindow::StartWindow(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
@@ -42,6 +101,9 @@ StartWindow::StartWindow(QWidget *parent)
     m_folderBox = new QLineEdit(m_folderFrame);
     m_folderBox->setFont(app::boxFont());
     m_folderBox->setGeometry(twipsRect(2400, 300, 4455, 345));
+    app::keepClearOfCaption(m_folderLabel, m_folderBox);
+    // Screen readers name the box after its caption.
+    m_folderLabel->setBuddy(m_folderBox);
     m_browseButton = app::makeButton(QStringLiteral("..."), m_folderFrame, twipsRect(6960, 300, 600, 345));
     m_sampleButton = app::makeButton(QStringLiteral("Load Sample/Example Database"), m_folderFrame,
                              twipsRect(240, 780, 3600, 405));
@@ -93,60 +155,67 @@ QString StartWindow::folderText() const
 void StartWindow::load()
 {
     ErrorGuard guard("Form1.Form_Load", app::errorBoxSink());
-    guard.step(100, [&] { app::applySkin(this); });
-    guard.step(104, [&] { setWindowTitle(app::ProductName); });
-    guard.step(104, [&] { app::applyIcon(this); });
-    guard.step(104, [&] { app::setAppTitle(); });
+    guard.step(loadLabels::Skin, [&] { app::applySkin(this); });
+    guard.step(loadLabels::TitleAndIcon, [&] { setWindowTitle(app::ProductName); });
+    guard.step(loadLabels::TitleAndIcon, [&] { app::applyIcon(this); });
+    guard.step(loadLabels::TitleAndIcon, [&] { app::setAppTitle(); });
     const QString hand = app::besideProgram(QStringLiteral("HAND-M.CUR"));
-    if (guard.test(124, [&] { return app::isFilePresent(hand); }))
-        guard.step(126, [&] { m_pointer->loadCustomImage(hand); });
+    if (guard.test(loadLabels::HandPointerPresent, [&] { return app::isFilePresent(hand); }))
+        guard.step(loadLabels::HandPointer, [&] { m_pointer->loadCustomImage(hand); });
     // Restoring a non-empty folder runs the folder box change, which switches
     // to folder mode before the stored mode is read below.
-    guard.step(128, [&] { m_folderBox->setText(app::readSetting(app::FreeTableFolderKey)); });
-    guard.step(130, [&] { m_containerPath = app::readSetting(app::DBCFileKey); });
-    if (guard.test(132, [&] { return app::readSetting(app::FoxproOptionKey) != QLatin1String("2"); })) {
-        guard.step(134, [&] { m_containerMode = true; });
-    } else if (guard.test(136, [&] { return app::readSetting(app::FoxproOptionKey) == QLatin1String("2"); })) {
-        guard.step(138, [&] { m_containerMode = false; });
+    guard.step(loadLabels::RestoreFolder,
+               [&] { m_folderBox->setText(app::readSetting(app::FreeTableFolderKey)); });
+    guard.step(loadLabels::RestoreContainer, [&] { m_containerPath = app::readSetting(app::DBCFileKey); });
+    if (guard.test(loadLabels::ContainerOption,
+                   [&] { return app::readSetting(app::FoxproOptionKey) != QLatin1String("2"); })) {
+        guard.step(loadLabels::ContainerMode, [&] { m_containerMode = true; });
+    } else if (guard.test(loadLabels::FolderOption,
+                          [&] { return app::readSetting(app::FoxproOptionKey) == QLatin1String("2"); })) {
+        guard.step(loadLabels::FolderMode, [&] { m_containerMode = false; });
     }
-    if (!guard.test(140, [&] { return connection::canConnect(*this); })) {
+    if (!guard.test(loadLabels::CanConnect, [&] { return connection::canConnect(*this); })) {
         show();
         m_folderBox->selectAll();
         return;
     }
-    guard.step(142, [&] { tableStep().showTableWindow(); });
-    guard.step(144, [&] { hide(); });
+    guard.step(loadLabels::ShowTables, [&] { tableStep().showTableWindow(); });
+    guard.step(loadLabels::Hide, [&] { hide(); });
 }
 
 void StartWindow::onSampleClicked()
 {
     ErrorGuard guard("Form1.PushButton1_Click", app::errorBoxSink());
-    guard.step(100, [&] { app::saveSetting(app::FoxproOptionKey, QStringLiteral("2")); });
-    guard.step(102, [&] { m_containerMode = false; });
-    guard.step(104, [&] { m_folderBox->setText(app::besideProgram(QStringLiteral("Samples"))); });
+    guard.step(sampleLabels::SaveOption, [&] { app::saveSetting(app::FoxproOptionKey, QStringLiteral("2")); });
+    guard.step(sampleLabels::FolderMode, [&] { m_containerMode = false; });
+    guard.step(sampleLabels::SamplesFolder,
+               [&] { m_folderBox->setText(app::besideProgram(QStringLiteral("Samples"))); });
 }
 
 void StartWindow::onNextClicked()
 {
     ErrorGuard guard("Form1.PushButton3_Click", app::errorBoxSink());
-    if (!guard.test(100, [&] { return connection::canConnect(*this); }))
+    if (!guard.test(nextLabels::CanConnect, [&] { return connection::canConnect(*this); }))
         return;
-    guard.step(102, [&] { tableStep().showTableWindow(); });
-    guard.step(104, [&] { hide(); });
-    guard.step(106, [&] { tableStep().load(); });
+    guard.step(nextLabels::ShowTables, [&] { tableStep().showTableWindow(); });
+    guard.step(nextLabels::Hide, [&] { hide(); });
+    guard.step(nextLabels::LoadTables, [&] { tableStep().load(); });
 }
 
 void StartWindow::onBrowseClicked()
 {
     ErrorGuard guard("Form1.PushButton7_Click", app::errorBoxSink());
     QString chosen;
-    guard.step(100, [&] {
-        chosen = connection::browseFolder(this, QStringLiteral("Please select folder:"), QString());
+    guard.step(browseLabels::Browse, [&] {
+        // The browser opens on the folder in the box; on the dialog's own default when there is none.
+        const QString typed = m_folderBox->text();
+        chosen = connection::browseFolder(this, QStringLiteral("Please select folder:"),
+                                          app::isFolderPresent(typed) ? typed : QString());
     });
-    if (!guard.test(102, [&] { return !chosen.isEmpty(); }))
+    if (!guard.test(browseLabels::Chosen, [&] { return !chosen.isEmpty(); }))
         return;
     const bool unchanged = m_folderBox->text() == chosen;
-    guard.step(104, [&] { m_folderBox->setText(chosen); });
+    guard.step(browseLabels::SetFolder, [&] { m_folderBox->setText(chosen); });
     // The box's change handler runs only when its text changes; a folder
     // chosen again after a container is the source all the same.
     if (unchanged)
@@ -157,7 +226,7 @@ void StartWindow::onTestClicked()
 {
     std::unique_ptr<platform::Connection> connection;
     ErrorGuard guard("Form1.PushButton8_Click", app::errorBoxSink());
-    guard.step(100, [&] { connection = platform::factory().createConnection(); });
+    guard.step(testLabels::CreateConnection, [&] { connection = platform::factory().createConnection(); });
     // From here on any failure means the source cannot be reached.
     try {
         m_pointer->setCode(app::PointerHourglass);
@@ -165,10 +234,10 @@ void StartWindow::onTestClicked()
             throw Failure(QStringLiteral("There is no connection to open."));
         connection->setCursorLocation(2);
         connection->Open(connection::connectionStringOf(*this));
-        prompts().message(QStringLiteral("Connection successful."));
+        prompts().message(this, QStringLiteral("Connection successful."));
         m_pointer->setCode(app::PointerDefault);
     } catch (const std::exception &) {
-        prompts().message(QStringLiteral("Could not connect."));
+        prompts().message(this, QStringLiteral("Could not connect."));
         m_pointer->setCode(app::PointerDefault);
     }
 }
@@ -176,15 +245,15 @@ void StartWindow::onTestClicked()
 void StartWindow::onHelpClicked()
 {
     ErrorGuard guard("Form1.PushButton10_Click", app::errorBoxSink());
-    guard.step(100, [&] {
-        prompts().message(QStringLiteral("Make sure FoxPro is closed while using this application."));
+    guard.step(helpLabels::Message, [&] {
+        prompts().message(this, QStringLiteral("Make sure FoxPro is closed while using this application."));
     });
 }
 
 void StartWindow::onContainerClicked()
 {
     ErrorGuard guard("Form1.PushButton12_Click", app::errorBoxSink());
-    guard.step(100, [&] {
+    guard.step(containerLabels::ShowOptions, [&] {
         AdvancedOptionsWindow options(*this, this);
         options.load();
         prompts().showModal(&options);
@@ -195,10 +264,11 @@ void StartWindow::onFolderTextChanged()
 {
     ErrorGuard guard("Form1.Text2_Change", app::errorBoxSink());
     const QString text = m_folderBox->text();
-    guard.step(100, [&] { app::saveSetting(app::FreeTableFolderKey, text); });
-    if (guard.test(102, [&] { return !text.isEmpty(); })) {
-        guard.step(104, [&] { app::saveSetting(app::FoxproOptionKey, QStringLiteral("2")); });
-        guard.step(106, [&] { m_containerMode = false; });
+    guard.step(folderChangeLabels::SaveFolder, [&] { app::saveSetting(app::FreeTableFolderKey, text); });
+    if (guard.test(folderChangeLabels::NotEmpty, [&] { return !text.isEmpty(); })) {
+        guard.step(folderChangeLabels::SaveOption,
+                   [&] { app::saveSetting(app::FoxproOptionKey, QStringLiteral("2")); });
+        guard.step(folderChangeLabels::FolderMode, [&] { m_containerMode = false; });
     }
 }
 

@@ -29,10 +29,10 @@ constexpr int fieldCount = 30;
 // Answers every message without a window.
 class SilentPrompts final : public Prompts {
 public:
-    void message(const QString &) override {}
-    bool question(const QString &) override { return true; }
-    void errorBox(const QString &text) override { qFatal("unexpected error report: %s", qPrintable(text)); }
-    QString openFile(QWidget *, const QString &, const QString &) override { return QString(); }
+    void message(QWidget *, const QString &) override {}
+    bool question(QWidget *, const QString &) override { return true; }
+    void errorBox(QWidget *, const QString &text) override { qFatal("unexpected error report: %s", qPrintable(text)); }
+    FileChoice openFile(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
     QString browseFolder(QWidget *, const QString &, const QString &) override { return QString(); }
     void showModal(QDialog *) override {}
 };

@@ -3,9 +3,13 @@
 #include "appsink.h"
 #include "apptitle.h"
 #include "checks.h"
+#include "dataaccess.h"
+#include "dictionary.h"
+#include "reportfile.h"
 #include "sourceconnection.h"
 #include "programfolder.h"
 #include "prompts.h"
+#include "sourcemodel.h"
 #include "structurereport.h"
 #include "tablelist.h"
 #include "twips.h"
@@ -19,6 +23,9 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include <memory>
+#include <optional>
+
 namespace exporting {
 
 using app::ErrorGuard;
@@ -27,6 +34,114 @@ using connection::ConnectionState;
 using connection::connectionStringOf;
 
 namespace {
+
+// The line labels each routine's error report names.
+namespace loadLabels {
+constexpr int Colours = 100;
+constexpr int Icon = 102;
+constexpr int HandPointerPresent = 106;
+constexpr int HandPointer = 108;
+constexpr int Title = 110;
+constexpr int FillList = 112;
+constexpr int SelectFirst = 114;
+constexpr int Enable = 116;
+constexpr int Pointer = 118;
+} // namespace loadLabels
+
+namespace backLabels {
+constexpr int ShowStart = 100;
+constexpr int Hide = 102;
+} // namespace backLabels
+
+namespace selectionLabels {
+constexpr int SelectItem = 102;
+} // namespace selectionLabels
+
+namespace exportLabels {
+constexpr int NoCurrentItem = 100;
+constexpr int ChooseFile = 110;
+constexpr int Cancelled = 114;
+constexpr int FileExists = 116;
+constexpr int AskToReplace = 118;
+constexpr int AllowReplacing = 120;
+constexpr int Write = 122;
+constexpr int SelectTable = 124;
+} // namespace exportLabels
+
+// Form2.generateDictionary, the data dictionary's writer.
+namespace dictionaryLabels {
+constexpr int OpenFile = 100;
+constexpr int ReadModel = 102;
+constexpr int WriteDocument = 104;
+constexpr int CloseFile = 106;
+} // namespace dictionaryLabels
+
+// The entries of the report file dialog: the text report first (the one
+// chosen when the dialog opens), then each dictionary format.
+struct ReportKind {
+    const char *description;
+    const char *pattern;
+    std::optional<DictionaryFormat> format; // none: the text report
+};
+
+const ReportKind reportKinds[] = {
+    {"Text Files (*.txt)", "*.txt", std::nullopt},
+    {"JSON Data Dictionary (*.json)", "*.json", DictionaryFormat::Json},
+    {"Markdown Data Dictionary (*.md)", "*.md", DictionaryFormat::Markdown},
+    {"HTML Data Dictionary (*.html)", "*.html", DictionaryFormat::Html},
+    {"PostgreSQL Schema (*.sql)", "*.sql", DictionaryFormat::Postgres},
+    {"SQLite Schema (*.sql)", "*.sql", DictionaryFormat::Sqlite},
+};
+
+QString reportFilter()
+{
+    QStringList parts;
+    for (const ReportKind &kind : reportKinds)
+        parts << QLatin1String(kind.description) << QLatin1String(kind.pattern);
+    return parts.join(QLatin1Char('|'));
+}
+
+// The format of the dialog entry described by `filter`; the text report for
+// any other (a dialog that names none).
+std::optional<DictionaryFormat> formatChosen(const QString &filter)
+{
+    for (const ReportKind &kind : reportKinds) {
+        if (filter == QLatin1String(kind.description))
+            return kind.format;
+    }
+    return std::nullopt;
+}
+
+const QString selectTableMessage = QStringLiteral("Select The Table To Print The Structure");
+
+// The data dictionary of the selected tables, written whole or not at all
+// like the text report, with the same messages; failures go to `errors`
+// under "Form2.generateDictionary". True when it was written and "Done." shown.
+bool writeDictionaryReport(const QString &reportPath, DictionaryFormat format, const QStringList &tables,
+                           const ReportSource &source, ReportFeedback &feedback, app::ErrorSink &errors)
+{
+    if (tables.isEmpty()) {
+        feedback.message(selectTableMessage);
+        return false;
+    }
+    ErrorGuard guard("Form2.generateDictionary", errors);
+    feedback.setBusy(true);
+    std::unique_ptr<ReportOutput> output;
+    platform::SourceModel model;
+    const bool written = guard.step(dictionaryLabels::OpenFile, [&] {
+        refuseSourceFile(reportPath, source, tables);
+        output = openReportOutput(reportPath);
+    }) && guard.step(dictionaryLabels::ReadModel, [&] { model = platform::readSourceModel(source.path, tables); })
+        && guard.step(dictionaryLabels::WriteDocument, [&] { output->write(writeDictionary(format, model)); })
+        && guard.step(dictionaryLabels::CloseFile, [&] { output->commit(); });
+    if (!written && output)
+        output->discard();
+    output.reset();
+    feedback.setBusy(false);
+    if (written)
+        feedback.message(QStringLiteral("Done."));
+    return written;
+}
 
 // The list as the writer reads it. Selection changes wait while an export
 // runs, so the flags are taken once: asking the list item by item costs a
@@ -63,7 +178,10 @@ private:
 // without paying for an event pass per field.
 class WindowFeedback final : public ReportFeedback {
 public:
-    explicit WindowFeedback(app::WindowPointer &pointer) : m_pointer(pointer) { m_sinceEvents.start(); }
+    WindowFeedback(QWidget &window, app::WindowPointer &pointer) : m_window(window), m_pointer(pointer)
+    {
+        m_sinceEvents.start();
+    }
 
     void setBusy(bool busy) override
     {
@@ -78,9 +196,10 @@ public:
         m_sinceEvents.restart();
     }
 
-    void message(const QString &text) override { prompts().message(text); }
+    void message(const QString &text) override { prompts().message(&m_window, text); }
 
 private:
+    QWidget &m_window;
     app::WindowPointer &m_pointer;
     QElapsedTimer m_sinceEvents;
 };
@@ -106,6 +225,8 @@ TableWindow::TableWindow(QWidget &startWindow, const ConnectionState &source)
     m_tableList->setFont(app::boxFont());
     m_tableList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_tableList->setToolTip(QStringLiteral("Hold CTRL+Click to select multiple tables"));
+    // Screen readers would otherwise name the list after its frame's question.
+    m_tableList->setAccessibleName(QStringLiteral("Tables"));
     m_selectAllButton = app::makeButton(QStringLiteral("Select All"), m_tableFrame, twipsRect(240, 1800, 3600, 405));
     m_deselectAllButton = app::makeButton(QStringLiteral("Deselect All"), m_tableFrame, twipsRect(3960, 1800, 3600, 405));
     m_exportButton = app::makeButton(QStringLiteral("Start Exporting"), this, twipsRect(120, 3075, 7800, 405));
@@ -137,39 +258,39 @@ void TableWindow::showTableWindow()
 void TableWindow::load()
 {
     ErrorGuard guard("Form2.Form_Load", app::errorBoxSink());
-    guard.step(100, [&] { app::applyColours(this); });
-    guard.step(102, [&] { app::applyIcon(this); });
+    guard.step(loadLabels::Colours, [&] { app::applyColours(this); });
+    guard.step(loadLabels::Icon, [&] { app::applyIcon(this); });
     const QString hand = app::besideProgram(QStringLiteral("HAND-M.CUR"));
-    if (guard.test(106, [&] { return app::isFilePresent(hand); }))
-        guard.step(108, [&] { m_pointer->loadCustomImage(hand); });
-    guard.step(110, [&] { setWindowTitle(app::ProductName); });
-    guard.step(112, [&] { exporting::fillTableList(m_tableList, m_source); });
-    if (guard.test(114, [&] { return m_tableList->count() > 0; }))
+    if (guard.test(loadLabels::HandPointerPresent, [&] { return app::isFilePresent(hand); }))
+        guard.step(loadLabels::HandPointer, [&] { m_pointer->loadCustomImage(hand); });
+    guard.step(loadLabels::Title, [&] { setWindowTitle(app::ProductName); });
+    guard.step(loadLabels::FillList, [&] { exporting::fillTableList(m_tableList, m_source); });
+    if (guard.test(loadLabels::SelectFirst, [&] { return m_tableList->count() > 0; }))
         // The first item is also the current one, so "Start Exporting" takes it.
-        guard.step(114, [&] { m_tableList->setCurrentRow(0, QItemSelectionModel::Select); });
-    guard.step(116, [&] { setEnabled(true); });
-    guard.step(118, [&] { m_pointer->setCode(app::PointerDefault); });
+        guard.step(loadLabels::SelectFirst, [&] { m_tableList->setCurrentRow(0, QItemSelectionModel::Select); });
+    guard.step(loadLabels::Enable, [&] { setEnabled(true); });
+    guard.step(loadLabels::Pointer, [&] { m_pointer->setCode(app::PointerDefault); });
 }
 
 void TableWindow::onBackClicked()
 {
     ErrorGuard guard("Form2.PushButton2_Click", app::errorBoxSink());
-    guard.step(100, [&] { m_startWindow.show(); });
-    guard.step(102, [&] { hide(); });
+    guard.step(backLabels::ShowStart, [&] { m_startWindow.show(); });
+    guard.step(backLabels::Hide, [&] { hide(); });
 }
 
 void TableWindow::onSelectAllClicked()
 {
     ErrorGuard guard("Form2.PushButton8_Click", app::errorBoxSink());
     for (int i = 0; i < m_tableList->count(); ++i)
-        guard.step(102, [&] { m_tableList->item(i)->setSelected(true); });
+        guard.step(selectionLabels::SelectItem, [&] { m_tableList->item(i)->setSelected(true); });
 }
 
 void TableWindow::onDeselectAllClicked()
 {
     ErrorGuard guard("Form2.PushButton9_Click", app::errorBoxSink());
     for (int i = 0; i < m_tableList->count(); ++i)
-        guard.step(102, [&] { m_tableList->item(i)->setSelected(false); });
+        guard.step(selectionLabels::SelectItem, [&] { m_tableList->item(i)->setSelected(false); });
 }
 
 void TableWindow::onExportClicked()
@@ -177,41 +298,55 @@ void TableWindow::onExportClicked()
     if (m_exporting)
         return;
     ErrorGuard guard("Form2.PushButton5_Click", app::errorBoxSink());
-    if (guard.test(100, [&] { return m_tableList->currentRow() == -1; })) {
-        guard.step(124, [&] { prompts().message(QStringLiteral("Please select a table")); });
+    if (guard.test(exportLabels::NoCurrentItem, [&] { return m_tableList->currentRow() == -1; })) {
+        guard.step(exportLabels::SelectTable,
+                   [&] { prompts().message(this, QStringLiteral("Please select a table")); });
         return;
     }
     QString path;
-    guard.step(110, [&] {
-        path = prompts().openFile(this, QStringLiteral("Select The Text File"),
-                                  QStringLiteral("Text Files (*.txt)|*.txt"));
+    std::optional<DictionaryFormat> format;
+    guard.step(exportLabels::ChooseFile, [&] {
+        const app::FileChoice choice =
+            prompts().openFile(this, QStringLiteral("Select The Text File"), reportFilter(), reportFolder());
+        path = choice.path;
+        format = formatChosen(choice.filter);
     });
-    if (guard.test(114, [&] { return path.isEmpty(); }))
+    if (guard.test(exportLabels::Cancelled, [&] { return path.isEmpty(); }))
         return;
     // Locked before anything lets pending events run: a queued click can
     // start no second export and change no selection.
     const ExportLock lock(*this);
     std::optional<QFile::Permissions> restore;
     // Hidden files count as existing: the user is asked before any file is replaced.
-    if (guard.test(116, [&] { return QFileInfo(path).isFile(); })) {
+    if (guard.test(exportLabels::FileExists, [&] { return QFileInfo(path).isFile(); })) {
         bool replace = false;
-        guard.step(118, [&] {
-            replace = prompts().question(path + QStringLiteral(" Already Exists. Overwrite It?"));
+        guard.step(exportLabels::AskToReplace, [&] {
+            replace = prompts().question(this, path + QStringLiteral(" Already Exists. Overwrite It?"));
         });
         if (!replace)
             return;
         // The old file stays until the new report takes its place; with
         // nothing selected none will, and a source's file is never touched.
         if (m_tableList->selectionModel()->hasSelection())
-            guard.step(120, [&] {
+            guard.step(exportLabels::AllowReplacing, [&] {
                 if (!isSourceFile(path, currentSource(), ListSelection(*m_tableList).selectedTexts()))
                     restore = app::allowReplacing(path);
             });
     }
     bool written = false;
-    guard.step(122, [&] { written = writeReport(path); });
-    if (!written && restore)
+    guard.step(exportLabels::Write,
+               [&] { written = format ? writeDictionaryFile(*format, path) : writeReport(path); });
+    if (written)
+        m_lastReportFolder = QFileInfo(path).absolutePath();
+    else if (restore)
         QFile::setPermissions(path, *restore);
+}
+
+QString TableWindow::reportFolder() const
+{
+    if (!m_lastReportFolder.isEmpty())
+        return m_lastReportFolder;
+    return m_source.containerMode() ? QFileInfo(m_source.containerPath()).absolutePath() : m_source.folderText();
 }
 
 ReportSource TableWindow::currentSource() const
@@ -223,13 +358,23 @@ ReportSource TableWindow::currentSource() const
 bool TableWindow::writeReport(const QString &reportPath)
 {
     ListSelection selection(*m_tableList);
-    WindowFeedback feedback(*m_pointer);
+    WindowFeedback feedback(*this, *m_pointer);
     // Commands, selection changes and closing wait until the export ends, so
     // the contents list and the blocks always agree.
     std::optional<ExportLock> lock;
     if (!m_exporting)
         lock.emplace(*this);
     return writeStructureReport(reportPath, selection, currentSource(), feedback, app::errorBoxSink());
+}
+
+bool TableWindow::writeDictionaryFile(DictionaryFormat format, const QString &reportPath)
+{
+    WindowFeedback feedback(*this, *m_pointer);
+    std::optional<ExportLock> lock;
+    if (!m_exporting)
+        lock.emplace(*this);
+    return writeDictionaryReport(reportPath, format, ListSelection(*m_tableList).selectedTexts(), currentSource(),
+                                 feedback, app::errorBoxSink());
 }
 
 TableWindow::ExportLock::ExportLock(TableWindow &window) : m_window(window)
@@ -268,9 +413,9 @@ void fillTableList(QListWidget *list, const ConnectionState &source)
             connectionStringOf(source), [&] { list->clear(); },
             [&](const QString &name) { list->addItem(name); });
     } catch (const Failure &failure) {
-        prompts().message(QString::number(failure.number()) + QLatin1Char(' ') + failure.description());
+        prompts().message(list, QString::number(failure.number()) + QLatin1Char(' ') + failure.description());
     } catch (const std::exception &failure) {
-        prompts().message(QStringLiteral("0 ") + QString::fromLocal8Bit(failure.what()));
+        prompts().message(list, QStringLiteral("0 ") + QString::fromLocal8Bit(failure.what()));
     }
 }
 

@@ -4,6 +4,7 @@
 // their structure.
 
 #include "connectionstate.h"
+#include "dictionary.h"
 #include "structurereport.h"
 
 #include <QWidget>
@@ -29,6 +30,9 @@ public:
 
     // Writes the report of the selected tables to `reportPath`; true when it was written.
     bool writeReport(const QString &reportPath);
+    // Writes the data dictionary of the selected tables in `format` to
+    // `reportPath`, whole or not at all; true when it was written.
+    bool writeDictionaryFile(DictionaryFormat format, const QString &reportPath);
 
     app::WindowPointer *pointer() const { return m_pointer; }
     bool isExporting() const { return m_exporting; }
@@ -58,12 +62,16 @@ private:
 
     void setCommandsEnabled(bool enabled);
     ReportSource currentSource() const;
+    // Where the report file dialog opens: where a report was last written in
+    // this session, else the source's folder.
+    QString reportFolder() const;
 
     QWidget &m_startWindow;
     const connection::ConnectionState &m_source;
     app::WindowPointer *m_pointer;
     bool m_loaded = false;
     bool m_exporting = false;
+    QString m_lastReportFolder;
 
     QPushButton *m_backButton;
     QGroupBox *m_tableFrame;

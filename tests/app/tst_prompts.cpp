@@ -108,7 +108,7 @@ void PromptsTest::openFileAcceptsANewNameAsTyped()
         QMetaObject::invokeMethod(dialog, "accept");
     });
     QCOMPARE(prompts().openFile(nullptr, QStringLiteral("Select The Text File"),
-                                QStringLiteral("Text Files (*.txt)|*.txt")),
+                                QStringLiteral("Text Files (*.txt)|*.txt"), QString()).path,
              typed);
 }
 
@@ -120,7 +120,7 @@ void PromptsTest::openFileCancelled()
         dialog->reject();
     });
     QVERIFY(prompts().openFile(nullptr, QStringLiteral("Select Foxpro Database"),
-                               QStringLiteral("Microsoft Database (*.dbc)|*.dbc|")).isEmpty());
+                               QStringLiteral("Microsoft Database (*.dbc)|*.dbc|"), QString()).path.isEmpty());
 }
 
 QTEST_MAIN(PromptsTest)

@@ -13,6 +13,7 @@
 #include "xbasewriter.h"
 
 #include <algorithm>
+#include <QAccessible>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -74,6 +75,8 @@ private slots:
     void advancedOptionsBrowse();
     void advancedOptionsReportsFailingWritesUnderItsCaller();
     void loadSampleHelpAndBrowse();
+    void folderBrowserOpensOnTheFolderInTheBox_data();
+    void folderBrowserOpensOnTheFolderInTheBox();
     void browsingTheFolderInTheBoxAfterAContainerChoosesTheFolder_data();
     void browsingTheFolderInTheBoxAfterAContainerChoosesTheFolder();
     void folderModePathAndConnectionString_data();
@@ -88,6 +91,10 @@ private slots:
     void nextBackAndNextShowTheNewSource();
     void pointerFollowsButtonsAndBackground();
     void windowLayout();
+    void captionsKeepClearOfTheirBoxes_data();
+    void captionsKeepClearOfTheirBoxes();
+    void screenReadersNameTheBoxesByTheirCaptions_data();
+    void screenReadersNameTheBoxesByTheirCaptions();
     void skin_data();
     void skin();
     void handPointerBesideTheProgram();
@@ -378,14 +385,16 @@ void StartWindowTest::advancedOptionsBrowse()
         QCOMPARE(widget<QLineEdit>(*options, "Text1")->text(), QStringLiteral("typed"));
         widget<QPushButton>(*options, "PushButton5")->click();
         QCOMPARE(widget<QLineEdit>(*options, "Text1")->text(), QStringLiteral("/data/Chosen.DBC"));
+        // The file dialog belongs to the options window.
+        const PromptCall expected{QStringLiteral("openFile"), QStringLiteral("Select Foxpro Database"),
+                                  QStringLiteral("Microsoft Database (*.dbc)|*.dbc|"), QString(), options};
+        QCOMPARE(prompts.calls.at(1), expected);
         options->reject(); // the close box: the mode stays
     });
     prompts.answerFile(QString()); // cancelled
     prompts.answerFile(QStringLiteral("/data/Chosen.DBC"));
     widget<QPushButton>(windows.start, "PushButton12")->click();
-    const PromptCall expected{QStringLiteral("openFile"), QStringLiteral("Select Foxpro Database"),
-                              QStringLiteral("Microsoft Database (*.dbc)|*.dbc|")};
-    QCOMPARE(prompts.calls.at(1), expected);
+    QCOMPARE(prompts.calls.at(0).owner, &windows.start); // the options window's own owner
     QCOMPARE(sandbox.setting(QStringLiteral("DBCFile")), QStringLiteral("/data/Chosen.DBC"));
     QVERIFY(windows.start.containerMode());
     QVERIFY(!sandbox.hasSetting(QStringLiteral("FoxproOption")));
@@ -418,7 +427,8 @@ void StartWindowTest::loadSampleHelpAndBrowse()
     widget<QPushButton>(windows.start, "PushButton10")->click();
     QCOMPARE(prompts.calls.constLast(),
              (PromptCall{QStringLiteral("message"), QStringLiteral("Orvalle"),
-                         QStringLiteral("Make sure FoxPro is closed while using this application.")}));
+                         QStringLiteral("Make sure FoxPro is closed while using this application."), QString(),
+                         &windows.start}));
     QVERIFY(windows.start.containerMode());
 
     widget<QPushButton>(windows.start, "PushButton1")->click();
@@ -438,7 +448,8 @@ void StartWindowTest::loadSampleHelpAndBrowse()
     widget<QPushButton>(windows.start, "PushButton7")->click();
     QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->text(), samples);
     QCOMPARE(prompts.calls.constLast(),
-             (PromptCall{QStringLiteral("browseFolder"), QStringLiteral("Please select folder:"), QString()}));
+             (PromptCall{QStringLiteral("browseFolder"), QStringLiteral("Please select folder:"), QString(), QString(),
+                         &windows.start})); // the samples folder is not there: the dialog's own default
     windows.start.setContainerMode(true);
     prompts.answerFolder(sandbox.dataFolder());
     widget<QPushButton>(windows.start, "PushButton7")->click();
@@ -446,6 +457,37 @@ void StartWindowTest::loadSampleHelpAndBrowse()
     QCOMPARE(sandbox.setting(QStringLiteral("FreeTableFolder")), sandbox.dataFolder());
     QVERIFY(!windows.start.containerMode());
     QCOMPARE(prompts.unsettled(), QString());
+}
+
+void StartWindowTest::folderBrowserOpensOnTheFolderInTheBox_data()
+{
+    QTest::addColumn<QString>("inBox"); // below the data folder; "<none>" for an empty box
+    QTest::addColumn<bool>("opensThere");
+    QTest::newRow("a folder") << "tables" << true;
+    QTest::newRow("a folder with a trailing separator") << "tables/" << true;
+    QTest::newRow("a missing folder") << "gone" << false;
+    QTest::newRow("a file") << "tables/customer.dbf" << false;
+    QTest::newRow("nothing") << "<none>" << false;
+}
+
+void StartWindowTest::folderBrowserOpensOnTheFolderInTheBox()
+{
+    QFETCH(QString, inBox);
+    QFETCH(bool, opensThere);
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    const QDir data(sandbox.dataFolder());
+    QVERIFY(data.mkpath(QStringLiteral("tables")));
+    xbasewriter::writeTable(data.filePath(QStringLiteral("tables/customer.dbf")), customerTable());
+    Windows windows;
+    const QString typed = inBox == QLatin1String("<none>") ? QString() : data.path() + QLatin1Char('/') + inBox;
+    widget<QLineEdit>(windows.start, "Text2")->setText(typed);
+    prompts.answerFolder(QString());
+    widget<QPushButton>(windows.start, "PushButton7")->click();
+    const QString start = opensThere ? typed : QString();
+    QCOMPARE(prompts.calls, (QList<PromptCall>{{QStringLiteral("browseFolder"), QStringLiteral("Please select folder:"),
+                                                start, start, &windows.start}}));
+    QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->text(), typed);
 }
 
 void StartWindowTest::browsingTheFolderInTheBoxAfterAContainerChoosesTheFolder_data()
@@ -622,7 +664,8 @@ void StartWindowTest::testConnection()
     windows.start.setContainerMode(false);
     prompts.expectMessage(answer);
     widget<QPushButton>(windows.start, "PushButton8")->click();
-    QCOMPARE(prompts.calls, (QList<PromptCall>{{QStringLiteral("message"), QStringLiteral("Orvalle"), answer}}));
+    QCOMPARE(prompts.calls,
+             (QList<PromptCall>{{QStringLiteral("message"), QStringLiteral("Orvalle"), answer, QString(), &windows.start}}));
     QCOMPARE(windows.start.pointer()->code(), app::PointerDefault);
     QVERIFY(!windows.start.containerMode());
 }
@@ -730,7 +773,13 @@ void StartWindowTest::windowLayout()
     Windows windows;
     QCOMPARE(windows.start.size(), QSize(536, 172));
     QCOMPARE(widget<QGroupBox>(windows.start, "Frame1")->geometry(), QRect(8, 38, 520, 91));
-    QCOMPARE(widget<QLineEdit>(windows.start, "Text2")->geometry(), QRect(160, 20, 297, 23));
+    // The box ends, stands and is as high as designed; its left edge makes room
+    // for the caption (captionsKeepClearOfTheirBoxes).
+    const QRect folderBox = widget<QLineEdit>(windows.start, "Text2")->geometry();
+    QCOMPARE(folderBox.right(), 456);
+    QCOMPARE(folderBox.top(), 20);
+    QCOMPARE(folderBox.height(), 23);
+    QVERIFY(folderBox.left() >= 160);
     QCOMPARE(widget<QPushButton>(windows.start, "PushButton3")->geometry(), QRect(8, 136, 520, 27));
     QCOMPARE(widget<QPushButton>(windows.start, "PushButton1")->text(), QStringLiteral("Load Sample/Example Database"));
     QCOMPARE(widget<QPushButton>(windows.start, "PushButton3")->font().pointSizeF(), 11.25);
@@ -762,6 +811,70 @@ void StartWindowTest::windowLayout()
     QCOMPARE(Sandbox::endCalls, 0);
     windows.start.close();
     QCOMPARE(Sandbox::endCalls, 1);
+}
+
+void StartWindowTest::captionsKeepClearOfTheirBoxes_data()
+{
+    QTest::addColumn<QString>("window"); // "start" or "options"
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("designedRight"); // the box's right edge in the design
+    QTest::newRow("folder") << "start" << "Text2" << "Folder containing DBF/s:" << 456;
+    QTest::newRow("container") << "options" << "Text1" << "DBC File:" << 456;
+}
+
+// Whatever font the platform gives, a caption's last character stays at least
+// 4 pixels clear of its box, and the caption is never cut.
+void StartWindowTest::captionsKeepClearOfTheirBoxes()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, box);
+    QFETCH(QString, caption);
+    QFETCH(int, designedRight);
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    AdvancedOptionsWindow options(windows.start, &windows.start);
+    QWidget &shown = window == QLatin1String("start") ? static_cast<QWidget &>(windows.start) : options;
+    auto *label = widget<QLabel>(shown, "Label1");
+    auto *field = widget<QLineEdit>(shown, qPrintable(box));
+    QCOMPARE(label->text(), caption);
+    QCOMPARE(label->parentWidget(), field->parentWidget());
+    const int captionEnd = label->x() + QFontMetrics(label->font()).horizontalAdvance(label->text());
+    QVERIFY2(captionEnd + 4 <= field->x(),
+             qPrintable(QStringLiteral("caption ends at %1, box starts at %2").arg(captionEnd).arg(field->x())));
+    QCOMPARE(field->geometry().right(), designedRight);
+    QVERIFY(label->width() >= label->sizeHint().width());
+}
+
+void StartWindowTest::screenReadersNameTheBoxesByTheirCaptions_data()
+{
+    QTest::addColumn<QString>("window"); // "start", "options" or "tables"
+    QTest::addColumn<QString>("element");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("folder box") << "start" << "Text2" << "Folder containing DBF/s:";
+    QTest::newRow("container box") << "options" << "Text1" << "DBC File:";
+    QTest::newRow("table list") << "tables" << "List1" << "Tables";
+}
+
+// The boxes sit in frames whose titles a screen reader would otherwise read as their names.
+void StartWindowTest::screenReadersNameTheBoxesByTheirCaptions()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, element);
+    QFETCH(QString, name);
+    Sandbox sandbox;
+    ScriptedPrompts prompts;
+    Windows windows;
+    AdvancedOptionsWindow options(windows.start, &windows.start);
+    QWidget *shown = &windows.start;
+    if (window == QLatin1String("options"))
+        shown = &options;
+    else if (window == QLatin1String("tables"))
+        shown = &windows.tables;
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget<QWidget>(*shown, qPrintable(element)));
+    QVERIFY(accessible);
+    QCOMPARE(accessible->text(QAccessible::Name), name);
 }
 
 void StartWindowTest::skin_data()

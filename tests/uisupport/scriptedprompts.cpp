@@ -21,6 +21,12 @@ QString shown(QString text)
     return text.replace(QLatin1Char('\r'), QStringLiteral("\\r")).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
 }
 
+// The filter entries a file dialog offers, by their descriptions.
+QStringList offeredFilters(const QString &barSeparatedFilter)
+{
+    return app::qtFileFilter(barSeparatedFilter).split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+}
+
 QString describeCall(const PromptCall &call)
 {
     return call.kind + QStringLiteral(" \"") + call.caption + QStringLiteral("\": \"") + shown(call.text)
@@ -28,6 +34,14 @@ QString describeCall(const PromptCall &call)
 }
 
 } // namespace
+
+char *toString(const PromptCall &call)
+{
+    // The owner by address only: it may be gone by the time a comparison fails.
+    const QString owner = call.owner ? QStringLiteral("0x%1").arg(quintptr(call.owner), 0, 16) : QStringLiteral("none");
+    return qstrdup(qPrintable(describeCall(call) + QStringLiteral(" opening in \"") + call.startFolder
+                              + QStringLiteral("\", owned by ") + owner));
+}
 
 ScriptedPrompts::ScriptedPrompts()
 {
@@ -64,9 +78,9 @@ void ScriptedPrompts::expectError(const QString &routine, int label, const QStri
     m_script.append({QStringLiteral("error"), description, marker, false, {}, {}});
 }
 
-void ScriptedPrompts::answerFile(const QString &path)
+void ScriptedPrompts::answerFile(const QString &path, const QString &filter)
 {
-    m_script.append({QStringLiteral("openFile"), path, QString(), false, {}, {}});
+    m_script.append({QStringLiteral("openFile"), path, filter, false, {}, {}});
 }
 
 void ScriptedPrompts::answerFolder(const QString &path)
@@ -87,6 +101,9 @@ QString ScriptedPrompts::Step::describe() const
         return kind + QStringLiteral(" \"") + text + QLatin1Char('"');
     if (kind == QLatin1String("modal"))
         return kind;
+    if (kind == QLatin1String("openFile") && !marker.isEmpty())
+        return kind + QStringLiteral(" answered \"") + text + QStringLiteral("\" with the filter \"") + marker
+            + QLatin1Char('"');
     return kind + QStringLiteral(" answered \"") + text + QLatin1Char('"');
 }
 
@@ -100,6 +117,8 @@ bool ScriptedPrompts::Step::matches(const PromptCall &call) const
         const qsizetype at = call.text.indexOf(marker);
         return at >= 0 && call.text.first(at).contains(text);
     }
+    if (kind == QLatin1String("openFile") && !marker.isEmpty())
+        return offeredFilters(call.text).contains(marker);
     return true;
 }
 
@@ -139,16 +158,16 @@ QString ScriptedPrompts::unsettled() const
     return result.join(QLatin1Char('\n'));
 }
 
-void ScriptedPrompts::message(const QString &text)
+void ScriptedPrompts::message(QWidget *owner, const QString &text)
 {
-    const std::optional<Step> step = take({QStringLiteral("message"), app::appTitle(), text});
+    const std::optional<Step> step = take({QStringLiteral("message"), app::appTitle(), text, QString(), owner});
     if (step && step->whileShown)
         step->whileShown();
 }
 
-bool ScriptedPrompts::question(const QString &text)
+bool ScriptedPrompts::question(QWidget *owner, const QString &text)
 {
-    const std::optional<Step> step = take({QStringLiteral("question"), app::appTitle(), text});
+    const std::optional<Step> step = take({QStringLiteral("question"), app::appTitle(), text, QString(), owner});
     if (!step)
         return false;
     if (step->whileShown)
@@ -156,26 +175,31 @@ bool ScriptedPrompts::question(const QString &text)
     return step->yes;
 }
 
-void ScriptedPrompts::errorBox(const QString &text)
+void ScriptedPrompts::errorBox(QWidget *owner, const QString &text)
 {
-    take({QStringLiteral("error"), QStringLiteral("Application Error"), text});
+    take({QStringLiteral("error"), QStringLiteral("Application Error"), text, QString(), owner});
 }
 
-QString ScriptedPrompts::openFile(QWidget *, const QString &title, const QString &filter)
+FileChoice ScriptedPrompts::openFile(QWidget *owner, const QString &title, const QString &filter,
+                                     const QString &startFolder)
 {
-    const std::optional<Step> step = take({QStringLiteral("openFile"), title, filter});
-    return step ? step->text : QString();
+    const std::optional<Step> step = take({QStringLiteral("openFile"), title, filter, startFolder, owner});
+    if (!step || step->text.isEmpty())
+        return {};
+    const QStringList offered = offeredFilters(filter);
+    return {step->text, step->marker.isEmpty() && !offered.isEmpty() ? offered.constFirst() : step->marker};
 }
 
-QString ScriptedPrompts::browseFolder(QWidget *, const QString &prompt, const QString &startFolder)
+QString ScriptedPrompts::browseFolder(QWidget *owner, const QString &prompt, const QString &startFolder)
 {
-    const std::optional<Step> step = take({QStringLiteral("browseFolder"), prompt, startFolder});
+    const std::optional<Step> step = take({QStringLiteral("browseFolder"), prompt, startFolder, startFolder, owner});
     return step ? step->text : QString();
 }
 
 void ScriptedPrompts::showModal(QDialog *dialog)
 {
-    const std::optional<Step> step = take({QStringLiteral("modal"), dialog->windowTitle(), QString()});
+    const std::optional<Step> step =
+        take({QStringLiteral("modal"), dialog->windowTitle(), QString(), QString(), dialog->parentWidget()});
     if (step && step->whileModal)
         step->whileModal(dialog);
 }

@@ -14,13 +14,19 @@
 #include <optional>
 
 class QDialog;
+class QWidget;
 
 struct PromptCall {
     QString kind; // "message", "question", "error", "openFile", "browseFolder", "modal"
     QString caption;
-    QString text;
+    QString text;         // the box's text; the file dialog's filter; the folder browser's start folder
+    QString startFolder;  // where a file or folder dialog opens
+    const QWidget *owner = nullptr; // the window the caller named (nullptr: the active one)
     bool operator==(const PromptCall &other) const = default;
 };
+
+// How QCOMPARE shows a call.
+char *toString(const PromptCall &call);
 
 // Prompts that follow a script. A test declares, in order, every box and
 // dialog the program is to show; each call must be the next one scripted.
@@ -42,8 +48,10 @@ public:
     // An error report from `routine` (e.g. "Form2.generateStructure") at line
     // `label` whose description holds `description`.
     void expectError(const QString &routine, int label, const QString &description = QString());
-    // The open-file dialog, answered with `path` ("" cancels).
-    void answerFile(const QString &path);
+    // The open-file dialog, answered with `path` ("" cancels) and the filter
+    // entry `filter` (its description; empty: the first, which the dialog
+    // offers chosen). A filter the dialog does not offer fails the test.
+    void answerFile(const QString &path, const QString &filter = QString());
     // The folder browser, answered with `path` ("" cancels).
     void answerFolder(const QString &path);
     // A modal window, `action` running while it is shown (e.g. to press its buttons).
@@ -57,10 +65,14 @@ public:
     // is complete, so QCOMPARE(prompts.unsettled(), QString()) shows the rest.
     QString unsettled() const;
 
-    void message(const QString &text) override;
-    bool question(const QString &text) override;
-    void errorBox(const QString &text) override;
-    QString openFile(QWidget *owner, const QString &title, const QString &filter) override;
+    using app::Prompts::errorBox;
+    using app::Prompts::message;
+    using app::Prompts::question;
+    void message(QWidget *owner, const QString &text) override;
+    bool question(QWidget *owner, const QString &text) override;
+    void errorBox(QWidget *owner, const QString &text) override;
+    app::FileChoice openFile(QWidget *owner, const QString &title, const QString &filter,
+                             const QString &startFolder) override;
     QString browseFolder(QWidget *owner, const QString &prompt, const QString &startFolder) override;
     void showModal(QDialog *dialog) override;
 
@@ -68,7 +80,7 @@ private:
     struct Step {
         QString kind;
         QString text;   // message or question text; error: text its description holds; file or folder answer
-        QString marker; // error: the location and line the report must name
+        QString marker; // error: the location and line the report must name; file: the filter chosen
         bool yes = false;
         std::function<void()> whileShown;
         std::function<void(QDialog *)> whileModal;

@@ -31,6 +31,10 @@ namespace {
 
 const QString selectTable = QStringLiteral("Select The Table To Print The Structure");
 const QString done = QStringLiteral("Done.");
+// The report file dialog's entries: the text report, then each dictionary format.
+const QString reportFilter = QStringLiteral(
+    "Text Files (*.txt)|*.txt|JSON Data Dictionary (*.json)|*.json|Markdown Data Dictionary (*.md)|*.md|"
+    "HTML Data Dictionary (*.html)|*.html|PostgreSQL Schema (*.sql)|*.sql|SQLite Schema (*.sql)|*.sql");
 
 QString overwrite(const QString &path)
 {
@@ -224,7 +228,7 @@ void TableWindowTest::noCurrentItem()
     e.prompts.expectMessage(QStringLiteral("Please select a table"));
     widget<QPushButton>(e.tables, "PushButton5")->click();
     QCOMPARE(e.prompts.calls, (QList<PromptCall>{{QStringLiteral("message"), QStringLiteral("Orvalle"),
-                                                  QStringLiteral("Please select a table")}}));
+                                                  QStringLiteral("Please select a table"), QString(), &e.tables}}));
 }
 
 void TableWindowTest::cancelledDialogDoesNothing()
@@ -234,7 +238,7 @@ void TableWindowTest::cancelledDialogDoesNothing()
     widget<QPushButton>(e.tables, "PushButton5")->click();
     QCOMPARE(e.prompts.calls.size(), 1);
     QCOMPARE(e.prompts.calls[0], (PromptCall{QStringLiteral("openFile"), QStringLiteral("Select The Text File"),
-                                             QStringLiteral("Text Files (*.txt)|*.txt")}));
+                                             reportFilter, e.data.path(), &e.tables}));
     QCOMPARE(e.prompts.unsettled(), QString());
 }
 
