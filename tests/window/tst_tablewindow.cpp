@@ -13,13 +13,19 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMouseEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QXmlStreamReader>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -113,6 +119,39 @@ struct Exporting {
     }
 };
 
+const QString textEntry = QStringLiteral("Text Files (*.txt)");
+const QString jsonEntry = QStringLiteral("JSON Data Dictionary (*.json)");
+const QString markdownEntry = QStringLiteral("Markdown Data Dictionary (*.md)");
+const QString htmlEntry = QStringLiteral("HTML Data Dictionary (*.html)");
+const QString postgresEntry = QStringLiteral("PostgreSQL Schema (*.sql)");
+const QString sqliteEntry = QStringLiteral("SQLite Schema (*.sql)");
+
+// While it lives, files this process writes stop growing at `bytes`, and a write
+// past that fails instead of ending the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_signal = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        const rlimit limited{bytes, m_old.rlim_max};
+        m_set = ::setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_signal);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    bool isSet() const { return m_set; }
+
+private:
+    rlimit m_old {};
+    void (*m_signal)(int) = nullptr;
+    bool m_set = false;
+};
+
 // The report of the selected tables, written from the layout rules.
 QByteArray expectedReport(const QString &folder, const QStringList &tables)
 {
@@ -164,6 +203,16 @@ private slots:
     void lockedWhileTheOverwriteQuestionIsShown();
     void commandLineToolWritesTheSameBytes();
     void sampleDatabaseReport();
+    void reportDialogOpensInTheSourceFolderThenWhereTheLastReportWent_data();
+    void reportDialogOpensInTheSourceFolderThenWhereTheLastReportWent();
+    void textEntryWritesTheTextReport();
+    void eachDictionaryEntryWritesItsFormat_data();
+    void eachDictionaryEntryWritesItsFormat();
+    void dictionaryAsksAndTellsLikeTheReport();
+    void dictionaryNeverReplacesASourceFile_data();
+    void dictionaryNeverReplacesASourceFile();
+    void failingDictionaryOutputLeavesTheOldFile();
+    void unreadableSourceEndsTheDictionaryWithoutDone();
 };
 
 void TableWindowTest::loadListsAndSelectsTheFirstTable()
@@ -578,6 +627,261 @@ void TableWindowTest::sampleDatabaseReport()
     widget<QPushButton>(tables, "PushButton5")->click();
     golden.replace("@SAMPLES@", widget<QLineEdit>(start, "Text2")->text().toUtf8());
     QCOMPARE(readAll(path), golden);
+}
+
+void TableWindowTest::reportDialogOpensInTheSourceFolderThenWhereTheLastReportWent_data()
+{
+    QTest::addColumn<bool>("container");
+    QTest::newRow("folder") << false;
+    QTest::newRow("container") << true;
+}
+
+void TableWindowTest::reportDialogOpensInTheSourceFolderThenWhereTheLastReportWent()
+{
+    QFETCH(bool, container);
+    Exporting e;
+    QString sourceFolder = e.data.path();
+    if (container) {
+        // shop/shop.dbc holding the folder's customer table.
+        QVERIFY(e.data.mkdir(QStringLiteral("shop")));
+        sourceFolder = e.data.filePath(QStringLiteral("shop"));
+        xbasewriter::TableSpec customer;
+        customer.fields = {{"CUST_ID", 'C', 6}, {"NAME", 'C', 40}};
+        customer.backlink = "shop.dbc";
+        xbasewriter::writeTable(sourceFolder + QStringLiteral("/customer.dbf"), customer);
+        xbasewriter::ContainerTable table;
+        table.name = QStringLiteral("customer");
+        table.path = QStringLiteral("customer.dbf");
+        for (const char *field : {"cust_id", "name"}) {
+            xbasewriter::ContainerField named;
+            named.name = QLatin1String(field);
+            table.fields << named;
+        }
+        xbasewriter::ContainerSpec shop;
+        shop.tables << table;
+        xbasewriter::writeContainer(sourceFolder + QStringLiteral("/shop.dbc"), shop);
+        e.start.setContainerMode(true);
+        e.start.setContainerPath(sourceFolder + QStringLiteral("/shop.dbc"));
+        e.tables.load();
+        QCOMPARE(widget<QListWidget>(e.tables, "List1")->count(), 1);
+    }
+    const QString elsewhere = e.sandbox.programFolder();
+    e.prompts.answerFile(QString()); // cancelled: nothing was saved yet
+    e.prompts.answerFile(elsewhere + QStringLiteral("/no such folder/report.txt"));
+    e.prompts.expectError(QStringLiteral("Form2.generateStructure"), 120, QStringLiteral("no such folder"));
+    e.prompts.answerFile(elsewhere + QStringLiteral("/report.txt"));
+    e.prompts.expectMessage(done);
+    e.prompts.answerFile(QString());
+    for (int i = 0; i < 4; ++i)
+        widget<QPushButton>(e.tables, "PushButton5")->click();
+    QCOMPARE(e.prompts.unsettled(), QString());
+    QStringList opened;
+    for (const PromptCall &call : std::as_const(e.prompts.calls)) {
+        if (call.kind == QLatin1String("openFile")) {
+            opened << call.startFolder;
+            QCOMPARE(call.owner, &e.tables);
+        }
+    }
+    // Neither a cancelled dialog nor a report that could not be written moves it.
+    QCOMPARE(opened, (QStringList{sourceFolder, sourceFolder, sourceFolder, elsewhere}));
+}
+
+void TableWindowTest::textEntryWritesTheTextReport()
+{
+    Exporting e;
+    e.selectOnly({0, 1});
+    const QString path = e.report(QStringLiteral("structure.json")); // the entry decides, not the name
+    e.prompts.answerFile(path, textEntry);
+    e.prompts.expectMessage(done);
+    widget<QPushButton>(e.tables, "PushButton5")->click();
+    QCOMPARE(e.prompts.unsettled(), QString());
+    QCOMPARE(readAll(path), expectedReport(e.data.path(), {QStringLiteral("customer"), QStringLiteral("notes")}));
+}
+
+void TableWindowTest::eachDictionaryEntryWritesItsFormat_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("JSON") << jsonEntry;
+    QTest::newRow("Markdown") << markdownEntry;
+    QTest::newRow("HTML") << htmlEntry;
+    QTest::newRow("PostgreSQL") << postgresEntry;
+    QTest::newRow("SQLite") << sqliteEntry;
+}
+
+// The selected tables, in list order, and only those.
+void TableWindowTest::eachDictionaryEntryWritesItsFormat()
+{
+    QFETCH(QString, entry);
+    Exporting e;
+    e.selectOnly({2, 0});
+    const QString path = e.report(QStringLiteral("dictionary")); // used as typed: no suffix added
+    e.prompts.answerFile(path, entry);
+    e.prompts.expectMessage(done);
+    widget<QPushButton>(e.tables, "PushButton5")->click();
+    QCOMPARE(e.prompts.unsettled(), QString());
+    QCOMPARE(entries(e.sandbox.programFolder()), QStringList{QStringLiteral("dictionary")});
+    const QByteArray document = readAll(path);
+    const QString text = QString::fromUtf8(document);
+    const QString customer = QStringLiteral("customer");
+    const QString items = QStringLiteral("order items");
+    if (entry == jsonEntry) {
+        QJsonParseError error;
+        const QJsonObject json = QJsonDocument::fromJson(document, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(json.value(QStringLiteral("format")).toString(), QStringLiteral("orvalle-dictionary"));
+        QCOMPARE(json.value(QStringLiteral("version")).toInt(), 1);
+        const QJsonObject source = json.value(QStringLiteral("source")).toObject();
+        QCOMPARE(source.value(QStringLiteral("kind")).toString(), QStringLiteral("folder"));
+        QCOMPARE(source.value(QStringLiteral("path")).toString(), e.data.path());
+        const QJsonArray tables = json.value(QStringLiteral("tables")).toArray();
+        QCOMPARE(tables.size(), 2);
+        QCOMPARE(tables[0].toObject().value(QStringLiteral("name")).toString(), customer);
+        QCOMPARE(tables[1].toObject().value(QStringLiteral("name")).toString(), items);
+        QStringList fields;
+        for (const QJsonValue field : tables[1].toObject().value(QStringLiteral("fields")).toArray())
+            fields << field.toObject().value(QStringLiteral("name")).toString();
+        QCOMPARE(fields, (QStringList{QStringLiteral("line"), QStringLiteral("qty")}));
+    } else if (entry == markdownEntry) {
+        QVERIFY(text.startsWith(QStringLiteral("# Data dictionary\n")));
+        QVERIFY(text.indexOf(customer) < text.indexOf(items));
+    } else if (entry == htmlEntry) {
+        QVERIFY(text.startsWith(QStringLiteral("<!DOCTYPE html>")));
+        QXmlStreamReader xml(document); // written so that an XML parser reads it
+        while (!xml.atEnd())
+            xml.readNext();
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY(text.indexOf(customer) > 0 && text.indexOf(customer) < text.indexOf(items));
+    } else {
+        const bool postgres = entry == postgresEntry;
+        QVERIFY(text.startsWith(QStringLiteral("-- Orvalle: %1 schema of the FoxPro tables in ")
+                                    .arg(postgres ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite"))));
+        QCOMPARE(text.contains(QStringLiteral("client_encoding")), postgres);
+        const qsizetype first = text.indexOf(QStringLiteral("CREATE TABLE \"customer\""));
+        QVERIFY(first > 0);
+        QVERIFY(text.indexOf(QStringLiteral("CREATE TABLE \"order items\"")) > first);
+        QVERIFY(!text.contains(QStringLiteral("\"notes\"")));
+    }
+
+    // Asked again for the same name: the same question, the file untouched on No.
+    e.prompts.answerFile(path, entry);
+    e.prompts.expectQuestion(overwrite(path), false);
+    widget<QPushButton>(e.tables, "PushButton5")->click();
+    QCOMPARE(e.prompts.unsettled(), QString());
+    QCOMPARE(readAll(path), document);
+}
+
+// Nothing selected, or a file there already: the same message and question
+// as the text report, and "Done." only once it is written.
+void TableWindowTest::dictionaryAsksAndTellsLikeTheReport()
+{
+    Exporting e;
+    widget<QPushButton>(e.tables, "PushButton9")->click();
+    const QString path = e.report(QStringLiteral("schema.sql"));
+    writeText(path, "previous");
+    e.prompts.answerFile(path, sqliteEntry);
+    e.prompts.expectQuestion(overwrite(path), true);
+    e.prompts.expectMessage(selectTable);
+    widget<QPushButton>(e.tables, "PushButton5")->click();
+    QCOMPARE(e.prompts.unsettled(), QString());
+    QCOMPARE(readAll(path), QByteArray("previous"));
+
+    e.selectOnly({1});
+    const QString keeper = e.report(QStringLiteral("keeper"));
+    QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(keeper).constData()), 0);
+    QString whileDone;
+    e.prompts.answerFile(path, sqliteEntry);
+    e.prompts.expectQuestion(overwrite(path), true);
+    e.prompts.expectMessage(done, [&] { whileDone = QString::fromUtf8(readAll(path)); });
+    widget<QPushButton>(e.tables, "PushButton5")->click();
+    QCOMPARE(e.prompts.unsettled(), QString());
+    QVERIFY(whileDone.contains(QStringLiteral("CREATE TABLE \"notes\""))); // in place before "Done."
+    QCOMPARE(readAll(keeper), QByteArray("previous"));                      // replaced, not written over
+    QCOMPARE(entries(e.sandbox.programFolder()), (QStringList{QStringLiteral("keeper"), QStringLiteral("schema.sql")}));
+    QCOMPARE(e.tables.pointer()->code(), app::PointerDefault);
+    QVERIFY(!e.tables.isExporting() && widget<QPushButton>(e.tables, "PushButton5")->isEnabled());
+}
+
+void TableWindowTest::dictionaryNeverReplacesASourceFile_data()
+{
+    QTest::addColumn<QString>("table"); // the one selected
+    QTest::addColumn<QString>("file");  // its file in the data folder
+    QTest::addColumn<bool>("symbolicLink");
+    QTest::newRow("the table") << "customer" << "customer.dbf" << false;
+    QTest::newRow("the memo file") << "notes" << "notes.fpt" << false;
+    QTest::newRow("a symbolic link to the table") << "order items" << "order items.dbf" << true;
+}
+
+void TableWindowTest::dictionaryNeverReplacesASourceFile()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, file);
+    QFETCH(bool, symbolicLink);
+    Exporting e;
+    const QString source = e.data.filePath(file);
+    if (!QFile::exists(source))
+        writeText(source, QByteArray("\0\0\0\x08\0\0\0\x40memo blocks", 19));
+    const QByteArray bytes = readAll(source);
+    const QStringList dataFiles = entries(e.data.path());
+    QString path = source;
+    if (symbolicLink) {
+        path = e.report(QStringLiteral("dictionary.json"));
+        QVERIFY(QFile::link(source, path));
+    }
+    const QList<QListWidgetItem *> found = widget<QListWidget>(e.tables, "List1")->findItems(table, Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+    e.selectOnly({widget<QListWidget>(e.tables, "List1")->row(found[0])});
+    e.prompts.answerFile(path, jsonEntry);
+    e.prompts.expectQuestion(overwrite(path), true);
+    e.prompts.expectError(QStringLiteral("Form2.generateDictionary"), 100, QStringLiteral("data source's file"));
+    widget<QPushButton>(e.tables, "PushButton5")->click();
+    QCOMPARE(e.prompts.unsettled(), QString());
+    QCOMPARE(readAll(source), bytes);
+    QCOMPARE(entries(e.data.path()), dataFiles);
+    if (symbolicLink)
+        QCOMPARE(QFileInfo(path).symLinkTarget(), source);
+    QCOMPARE(e.tables.pointer()->code(), app::PointerDefault);
+    QVERIFY(!e.tables.isExporting() && widget<QPushButton>(e.tables, "PushButton5")->isEnabled());
+}
+
+void TableWindowTest::failingDictionaryOutputLeavesTheOldFile()
+{
+    Exporting e;
+    widget<QPushButton>(e.tables, "PushButton8")->click();
+    const QString path = e.report(QStringLiteral("dictionary.html"));
+    const QByteArray old("the last dictionary, longer than what may be written now");
+    writeText(path, old);
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+    e.prompts.answerFile(path, htmlEntry);
+    e.prompts.expectQuestion(overwrite(path), true);
+    // The document's first bytes are written, the rest refused.
+    e.prompts.expectError(QStringLiteral("Form2.generateDictionary"), 104, QStringLiteral("Cannot write the report file"));
+    {
+        const FileSizeLimit limit(16);
+        QVERIFY(limit.isSet());
+        widget<QPushButton>(e.tables, "PushButton5")->click();
+    }
+    QCOMPARE(e.prompts.unsettled(), QString());
+    QCOMPARE(readAll(path), old);
+    QCOMPARE(mode(path), 0444);
+    QCOMPARE(entries(e.sandbox.programFolder()), QStringList{QStringLiteral("dictionary.html")});
+    QCOMPARE(e.tables.pointer()->code(), app::PointerDefault);
+    QVERIFY(!e.tables.isExporting() && widget<QPushButton>(e.tables, "PushButton5")->isEnabled());
+}
+
+void TableWindowTest::unreadableSourceEndsTheDictionaryWithoutDone()
+{
+    Exporting e;
+    // The container vanished after the list was made.
+    e.start.setContainerMode(true);
+    e.start.setContainerPath(e.data.filePath(QStringLiteral("gone.dbc")));
+    const QString path = e.report(QStringLiteral("dictionary.md"));
+    e.prompts.answerFile(path, markdownEntry);
+    e.prompts.expectError(QStringLiteral("Form2.generateDictionary"), 102, QStringLiteral("gone.dbc"));
+    widget<QPushButton>(e.tables, "PushButton5")->click();
+    QCOMPARE(e.prompts.unsettled(), QString());
+    QCOMPARE(entries(e.sandbox.programFolder()), QStringList());
+    QCOMPARE(e.tables.pointer()->code(), app::PointerDefault);
+    QVERIFY(!e.tables.isExporting() && widget<QListWidget>(e.tables, "List1")->isEnabled());
 }
 
 QTEST_MAIN(TableWindowTest)
