@@ -44,15 +44,3 @@ Caught failureOf(const std::function<void()> &call)
     }
     return {};
 }
-
-QList<TestFactory> &registeredTests()
-{
-    static QList<TestFactory> tests;
-    return tests;
-}
-
-int registerTest(TestFactory factory)
-{
-    registeredTests().append(std::move(factory));
-    return int(registeredTests().size());
-}

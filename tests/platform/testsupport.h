@@ -1,7 +1,10 @@
 #pragma once
 
-#include <QObject>
+// What the reader's tests share: the connection strings the program builds,
+// opening and listing through the factory, and the failure a call throws.
+
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -29,7 +32,3 @@ struct Caught {
     QString description;
 };
 Caught failureOf(const std::function<void()> &call);
-
-// Each test class registers itself; main runs them all.
-using TestFactory = std::function<std::unique_ptr<QObject>()>;
-int registerTest(TestFactory factory);

@@ -400,6 +400,6 @@ private slots:
     }
 };
 
-static const int registered = registerTest([] { return std::make_unique<BrokenTest>(); });
+QTEST_MAIN(BrokenTest)
 
 #include "tst_broken.moc"

@@ -34,7 +34,7 @@ const QString InfusedDb = InfusedFixtures + QStringLiteral("/foxprodb/FOXPRO-DB-
 
 } // namespace
 
-class FixtureTest : public QObject {
+class FixturesTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -291,6 +291,6 @@ private slots:
     }
 };
 
-static const int registered = registerTest([] { return std::make_unique<FixtureTest>(); });
+QTEST_MAIN(FixturesTest)
 
 #include "tst_fixtures.moc"

@@ -136,7 +136,7 @@ QStringList describeSpecs(const QList<IndexTagSpec> &tags)
 
 } // namespace
 
-class TestIndexFile : public QObject {
+class IndexFileTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -159,7 +159,7 @@ private slots:
     void notAFile();
 };
 
-void TestIndexFile::fixtureTagLists_data()
+void IndexFileTest::fixtureTagLists_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QStringList>("expected");
@@ -206,7 +206,7 @@ void TestIndexFile::fixtureTagLists_data()
     QTest::newRow("testdata employee") << data + "employee.cdx" << QStringList{"EMP_ID emp_id candidate"};
 }
 
-void TestIndexFile::fixtureTagLists()
+void IndexFileTest::fixtureTagLists()
 {
     QFETCH(QString, file);
     QFETCH(QStringList, expected);
@@ -218,7 +218,7 @@ void TestIndexFile::fixtureTagLists()
         QVERIFY(tags[i - 1].headerOffset < tags[i].headerOffset);
 }
 
-void TestIndexFile::containerIndexTags_data()
+void IndexFileTest::containerIndexTags_data()
 {
     QTest::addColumn<QString>("file");
     QTest::newRow("Northwind") << QStringLiteral("VFPX__Samples/Northwind/northwind.dcx");
@@ -228,7 +228,7 @@ void TestIndexFile::containerIndexTags_data()
     QTest::newRow("FOXPRO-DB-TEST") << QStringLiteral("infused__dbf/spec/fixtures/foxprodb/FOXPRO-DB-TEST.DCX");
 }
 
-void TestIndexFile::containerIndexTags()
+void IndexFileTest::containerIndexTags()
 {
     QFETCH(QString, file);
     if (!QFile::exists(fixtures() + QLatin1Char('/') + file))
@@ -238,7 +238,7 @@ void TestIndexFile::containerIndexTags()
                           "OBJECTTYPE STR(parentid)+objecttype FOR .NOT.DELETED()"}));
 }
 
-void TestIndexFile::candidateTagWithFilter()
+void IndexFileTest::candidateTagWithFilter()
 {
     const QString file = QStringLiteral("luads__php-xbase/tests/Resources/foxpro/issue115.cdx");
     if (!QFile::exists(fixtures() + QLatin1Char('/') + file))
@@ -251,7 +251,7 @@ void TestIndexFile::candidateTagWithFilter()
 
 // Every index file FoxPro wrote: read from disk and parsed from memory, the
 // same non-empty list, no tag without a name or a key expression.
-void TestIndexFile::everyFixtureIndexParses()
+void IndexFileTest::everyFixtureIndexParses()
 {
     if (!QDir(fixtures()).exists())
         QSKIP("the fixtures are not here");
@@ -281,7 +281,7 @@ void TestIndexFile::everyFixtureIndexParses()
     QCOMPARE(files, 35);
 }
 
-void TestIndexFile::writtenDirectories_data()
+void IndexFileTest::writtenDirectories_data()
 {
     QTest::addColumn<QList<IndexTagSpec>>("tags");
     QTest::addColumn<int>("tagsPerLeaf");
@@ -301,7 +301,7 @@ void TestIndexFile::writtenDirectories_data()
 }
 
 // Whatever the directory's shape, every tag comes back once, in creation order.
-void TestIndexFile::writtenDirectories()
+void IndexFileTest::writtenDirectories()
 {
     QFETCH(QList<IndexTagSpec>, tags);
     QFETCH(int, tagsPerLeaf);
@@ -310,7 +310,7 @@ void TestIndexFile::writtenDirectories()
     QCOMPARE(describe(read), describeSpecs(tags));
 }
 
-void TestIndexFile::tagProperties()
+void IndexFileTest::tagProperties()
 {
     IndexTagSpec descending = plainTag("NEWEST", "orderdate");
     descending.descending = true;
@@ -336,7 +336,7 @@ void TestIndexFile::tagProperties()
 
 // A writer that leaves both lengths 0: the key runs up to the FOR expression,
 // the FOR expression (announced by option 0x08) to its NUL.
-void TestIndexFile::expressionLengthsLeftZero()
+void IndexFileTest::expressionLengthsLeftZero()
 {
     IndexTagSpec filtered = plainTag("OPEN", "orderid");
     filtered.filter = "!shipped";
@@ -353,7 +353,7 @@ void TestIndexFile::expressionLengthsLeftZero()
 
 // The file reader sees what the parser sees, and a file cut short (here the
 // last tag's tree) is refused by the same checks, not read past its end.
-void TestIndexFile::openedFromAFile()
+void IndexFileTest::openedFromAFile()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -369,7 +369,7 @@ void TestIndexFile::openedFromAFile()
     QVERIFY2(caught.description.startsWith(QStringLiteral("'orders.cdx' is corrupted: ")), qPrintable(caught.description));
 }
 
-void TestIndexFile::damaged_data()
+void IndexFileTest::damaged_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("message");
@@ -575,7 +575,7 @@ void TestIndexFile::damaged_data()
 
 // Parsed from memory and read from a file alike: Failure 2091 with a
 // one-line message naming the file.
-void TestIndexFile::damaged()
+void IndexFileTest::damaged()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, message);
@@ -598,7 +598,7 @@ void TestIndexFile::damaged()
 
 // Interior nodes each pointing to the next one, never to a leaf: refused
 // by depth before the pages run out.
-void TestIndexFile::chainDeeperThanAnyDirectory()
+void IndexFileTest::chainDeeperThanAnyDirectory()
 {
     constexpr int Nodes = 200;
     QByteArray bytes = compoundIndexBytes(threeTags());
@@ -616,7 +616,7 @@ void TestIndexFile::chainDeeperThanAnyDirectory()
     QVERIFY2(caught.description.contains(QStringLiteral("levels deep")), qPrintable(caught.description));
 }
 
-void TestIndexFile::notAFile()
+void IndexFileTest::notAFile()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -632,5 +632,5 @@ void TestIndexFile::notAFile()
     QCOMPARE(folder.number, int(platform::InvalidPath));
 }
 
-QTEST_MAIN(TestIndexFile)
+QTEST_MAIN(IndexFileTest)
 #include "tst_indexfile.moc"

@@ -589,6 +589,6 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-static const int registered = registerTest([] { return std::make_unique<WrittenTest>(); });
+QTEST_MAIN(WrittenTest)
 
 #include "tst_written.moc"
