@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -21,6 +22,7 @@ struct Shown {
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
+    QWidget *parent = nullptr;
 };
 
 // Looks at the modal box once it is open, then presses `answer`.
@@ -29,7 +31,7 @@ void whenBoxOpens(Shown &shown, QMessageBox::StandardButton answer)
     QTimer::singleShot(0, [&shown, answer] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         QVERIFY(box);
-        shown = {box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
+        shown = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->parentWidget()};
         box->button(answer)->click();
     });
 }
@@ -45,6 +47,9 @@ private slots:
     void errorBox();
     void openFileAcceptsANewNameAsTyped();
     void openFileCancelled();
+    void boxesOpenOverTheirWindow_data();
+    void boxesOpenOverTheirWindow();
+    void openFileStartsInTheFolderAndTellsTheEntryChosen();
 };
 
 void PromptsTest::plainMessage()
@@ -121,6 +126,66 @@ void PromptsTest::openFileCancelled()
     });
     QVERIFY(prompts().openFile(nullptr, QStringLiteral("Select Foxpro Database"),
                                QStringLiteral("Microsoft Database (*.dbc)|*.dbc|"), QString()).path.isEmpty());
+}
+
+void PromptsTest::boxesOpenOverTheirWindow_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("named"); // the caller names a widget of the window; else the window is the active one
+    for (const char *box : {"message", "question", "error"}) {
+        QTest::newRow(qPrintable(QStringLiteral("%1, named").arg(QLatin1String(box)))) << box << true;
+        QTest::newRow(qPrintable(QStringLiteral("%1, active").arg(QLatin1String(box)))) << box << false;
+    }
+}
+
+void PromptsTest::boxesOpenOverTheirWindow()
+{
+    QFETCH(QString, box);
+    QFETCH(bool, named);
+    QWidget window;
+    auto *button = new QPushButton(QStringLiteral("Start"), &window);
+    QWidget other;
+    window.show();
+    other.show();
+    QApplication::setActiveWindow(named ? &other : &window);
+    QWidget *owner = named ? button : nullptr;
+    Shown shown;
+    whenBoxOpens(shown, box == QLatin1String("question") ? QMessageBox::Yes : QMessageBox::Ok);
+    if (box == QLatin1String("message"))
+        prompts().message(owner, QStringLiteral("Done."));
+    else if (box == QLatin1String("question"))
+        QVERIFY(prompts().question(owner, QStringLiteral("Overwrite It?")));
+    else
+        prompts().errorBox(owner, QStringLiteral("Broken"));
+    QCOMPARE(shown.parent, &window);
+}
+
+void PromptsTest::openFileStartsInTheFolderAndTellsTheEntryChosen()
+{
+    QTemporaryDir dir;
+    QWidget window;
+    auto *button = new QPushButton(QStringLiteral("Start Exporting"), &window);
+    window.show();
+    const QString typed = dir.filePath(QStringLiteral("dictionary"));
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QCOMPARE(dialog->parentWidget(), &window);
+        QCOMPARE(dialog->directory().absolutePath(), QDir(dir.path()).absolutePath());
+        QCOMPARE(dialog->nameFilters(),
+                 (QStringList{QStringLiteral("Text Files (*.txt)"), QStringLiteral("SQLite Schema (*.sql)"),
+                              QStringLiteral("PostgreSQL Schema (*.sql)")}));
+        QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("Text Files (*.txt)"));
+        dialog->selectNameFilter(QStringLiteral("PostgreSQL Schema (*.sql)"));
+        dialog->selectFile(typed);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    const FileChoice choice = prompts().openFile(
+        button, QStringLiteral("Select The Text File"),
+        QStringLiteral("Text Files (*.txt)|*.txt|SQLite Schema (*.sql)|*.sql|PostgreSQL Schema (*.sql)|*.sql"),
+        dir.path());
+    QCOMPARE(choice.path, typed);
+    QCOMPARE(choice.filter, QStringLiteral("PostgreSQL Schema (*.sql)"));
 }
 
 QTEST_MAIN(PromptsTest)
