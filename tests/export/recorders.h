@@ -41,13 +41,3 @@ public:
     void letEventsRun() override { ++eventRuns; }
     void message(const QString &text) override { messages.append(text); }
 };
-
-class ListSelection : public exporting::TableSelection {
-public:
-    QStringList names;
-    QList<bool> selected;
-    ListSelection(QStringList items, QList<bool> flags) : names(std::move(items)), selected(std::move(flags)) {}
-    int count() const override { return int(names.size()); }
-    QString text(int index) const override { return names.at(index); }
-    bool isSelected(int index) const override { return selected.at(index); }
-};

@@ -3,10 +3,10 @@
 // The sources the golden reports describe, made with the test writer, and the
 // golden files themselves.
 
+#include "golden.h"
 #include "xbasewriter.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace reportfiles {
 
@@ -96,12 +96,7 @@ inline void writeContainer(const QString &folder)
 // as "{SOURCE}".
 inline QByteArray golden(const QString &name, const QString &source)
 {
-    QFile file(QStringLiteral(ORVALLE_TEST_DATA_DIR "/") + name);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<golden file missing: ") + name.toUtf8() + '>';
-    QByteArray bytes = file.readAll();
-    bytes.replace("{SOURCE}", source.toUtf8());
-    return bytes;
+    return goldenFile(QStringLiteral(ORVALLE_TEST_DATA_DIR "/") + name, {{QStringLiteral("SOURCE"), source}});
 }
 
 } // namespace reportfiles

@@ -1,4 +1,4 @@
-#include "fakesource.h"
+#include "fakefactory.h"
 #include "fieldcolumns.h"
 #include "recorders.h"
 #include "tablelist.h"
@@ -132,7 +132,7 @@ void FieldTypesTest::description()
     QFETCH(QString, description);
     QFETCH(QStringList, reports);
 
-    fake::Factory source;
+    FakeFactory source(FakeFactory::Scripted);
     source.tables = {
         {QStringLiteral("orders"),
          {{QStringLiteral("shipname"), platform::adChar, 40, QStringLiteral("Name of the receiver")},
@@ -140,8 +140,7 @@ void FieldTypesTest::description()
           {QStringLiteral("nodesc"), platform::adChar, 1, QString(), false}}},
         {QStringLiteral("hidden"), {{QStringLiteral("a"), platform::adChar, 1, QStringLiteral("x")}}, true, false},
     };
-    source.catalogAcceptsConnection = catalogAccepts;
-    fake::Installed installed(source);
+    source.catalogRefusesConnection = !catalogAccepts;
     auto connection = platform::factory().createConnection();
     connection->Open(QStringLiteral("Provider=vfpoledb.1;Data Source=x;Collating Sequence=general;"));
 
@@ -155,10 +154,9 @@ void FieldTypesTest::description()
 
 void FieldTypesTest::descriptionCreatesOneCatalogPerCall()
 {
-    fake::Factory source;
+    FakeFactory source(FakeFactory::Scripted);
     source.tables = {{QStringLiteral("t"), {{QStringLiteral("a"), platform::adChar, 1, QStringLiteral("A")},
                                             {QStringLiteral("b"), platform::adChar, 1, QStringLiteral("B")}}}};
-    fake::Installed installed(source);
     auto connection = platform::factory().createConnection();
     connection->Open(QStringLiteral("any"));
     RecordingSink sink;
@@ -170,10 +168,9 @@ void FieldTypesTest::descriptionCreatesOneCatalogPerCall()
 
 void FieldTypesTest::tableList()
 {
-    fake::Factory source;
+    FakeFactory source(FakeFactory::Scripted);
     for (const char *name : {"alpha", "foxuser", "FOXUSER", "Foxuser", "order lines", "foxuser2"})
         source.tables.append({QString::fromLatin1(name), {}});
-    fake::Installed installed(source);
     QStringList events;
     exporting::readTableList(
         QStringLiteral("Provider=vfpoledb.1;Data Source=/data;Collating Sequence=general;"),
@@ -188,10 +185,9 @@ void FieldTypesTest::tableList()
 
 void FieldTypesTest::tableListStopsAtTheFirstFailure()
 {
-    fake::Factory source;
+    FakeFactory source(FakeFactory::Scripted);
     source.tables = {{QStringLiteral("alpha"), {}}};
-    source.connectionOpens = false;
-    fake::Installed installed(source);
+    source.failConnectionOpen = true;
     bool readyCalled = false;
     int added = 0;
     try {
@@ -200,17 +196,13 @@ void FieldTypesTest::tableListStopsAtTheFirstFailure()
         QFAIL("no failure was raised");
     } catch (const Failure &failure) {
         QCOMPARE(failure.number(), 202);
-        QCOMPARE(failure.description(), QStringLiteral("Invalid path or file name."));
+        QCOMPARE(failure.description(), FakeFactory::openFailure);
     }
     QVERIFY(!readyCalled);
     QCOMPARE(added, 0);
     QCOMPARE(source.connectionsOpen, 0);
 }
 
-int runFieldTypesTest(int argc, char **argv)
-{
-    FieldTypesTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(FieldTypesTest)
 
 #include "tst_fieldtypes.moc"

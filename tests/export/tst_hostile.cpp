@@ -323,7 +323,7 @@ QByteArray expand(QByteArray text, const QString &dir)
 
 } // namespace
 
-class HostileSourceTest : public QObject {
+class HostileTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -394,10 +394,6 @@ private slots:
     }
 };
 
-int runHostileSourceTest(int argc, char **argv)
-{
-    HostileSourceTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(HostileTest)
 
 #include "tst_hostile.moc"

@@ -1,3 +1,4 @@
+#include "listselection.h"
 #include "recorders.h"
 #include "reportfiles.h"
 #include "structurereport.h"
@@ -160,10 +161,6 @@ void ReportCommandTest::help()
     QVERIFY(outcome.out.contains("Exit status"));
 }
 
-int runReportCommandTest(int argc, char **argv)
-{
-    ReportCommandTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(ReportCommandTest)
 
 #include "tst_reportcommand.moc"

@@ -1,4 +1,5 @@
 #include "dataaccess.h"
+#include "listselection.h"
 #include "recorders.h"
 #include "reportfiles.h"
 #include "structurereport.h"
@@ -107,10 +108,6 @@ void ReportFilesTest::fixtureContainer()
     QCOMPARE(readAll(report), reportfiles::golden(QStringLiteral("northwind.txt"), dbc));
 }
 
-int runReportFilesTest(int argc, char **argv)
-{
-    ReportFilesTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(ReportFilesTest)
 
 #include "tst_reportfiles.moc"

@@ -1,4 +1,5 @@
-#include "fakesource.h"
+#include "fakefactory.h"
+#include "listselection.h"
 #include "recorders.h"
 #include "reportfile.h"
 #include "structurereport.h"
@@ -30,7 +31,7 @@ QByteArray readAll(const QString &path)
     return file.readAll();
 }
 
-fake::Table customers()
+FakeFactory::Table customers()
 {
     return {QStringLiteral("customers"),
             {{QStringLiteral("customer_mailing_addr"), 129, 40, QStringLiteral("Street and number")},
@@ -42,7 +43,7 @@ fake::Table customers()
              {QStringLiteral("legacy_code"), 132, 4, QStringLiteral("Old system code")}}};
 }
 
-fake::Table oddCodes()
+FakeFactory::Table oddCodes()
 {
     return {QStringLiteral("odd codes"),
             {{QStringLiteral("a"), 9, 4, QStringLiteral("nine")},
@@ -126,9 +127,9 @@ private:
 
 // A table of 3,000 fields: its report is about 140 KB, so the writer's
 // buffer goes out twice within the table and once more at the end.
-fake::Table wideTable()
+FakeFactory::Table wideTable()
 {
-    fake::Table table{QStringLiteral("wide"), {}};
+    FakeFactory::Table table{QStringLiteral("wide"), {}};
     for (int i = 0; i < 3000; ++i)
         table.fields.append({QStringLiteral("field_%1").arg(i), 129, 10, QStringLiteral("Description %1").arg(i)});
     return table;
@@ -162,23 +163,21 @@ private:
     QString reportPath() const { return m_folder->filePath(QStringLiteral("report.txt")); }
 
     std::unique_ptr<QTemporaryDir> m_folder;
-    fake::Factory m_source;
-    std::unique_ptr<fake::Installed> m_installed;
+    std::unique_ptr<FakeFactory> m_source;
 };
 
 void StructureReportTest::init()
 {
     m_folder = std::make_unique<QTemporaryDir>();
     QVERIFY(m_folder->isValid());
-    m_source = fake::Factory();
-    m_source.tables = {customers(), {QStringLiteral("skipped"), {{QStringLiteral("x"), 129, 1, QString()}}},
-                       {QStringLiteral("empty table"), {}}, oddCodes()};
-    m_installed = std::make_unique<fake::Installed>(m_source);
+    m_source = std::make_unique<FakeFactory>(FakeFactory::Scripted);
+    m_source->tables = {customers(), {QStringLiteral("skipped"), {{QStringLiteral("x"), 129, 1, QString()}}},
+                        {QStringLiteral("empty table"), {}}, oddCodes()};
 }
 
 void StructureReportTest::cleanup()
 {
-    m_installed.reset();
+    m_source.reset();
     m_folder.reset();
 }
 
@@ -193,12 +192,12 @@ void StructureReportTest::layout()
     QCOMPARE(sink.where(), QStringList());
     QCOMPARE(feedback.messages, QStringList{"Done."});
     QCOMPARE(feedback.busy, (QList<bool>{true, false}));
-    QCOMPARE(m_source.connectionStrings,
+    QCOMPARE(m_source->connectionStrings,
              QStringList{"Provider=vfpoledb.1;Data Source=/data/Sales Folder/;Collating Sequence=general;"});
-    QCOMPARE(m_source.connectionsOpen, 0);
-    QCOMPARE(m_source.recordsetsOpen, 0);
+    QCOMPARE(m_source->connectionsOpen, 0);
+    QCOMPARE(m_source->recordsetsOpen, 0);
     // Names of 25 characters or more are not looked up.
-    QCOMPARE(m_source.catalogsCreated, 5 + 4);
+    QCOMPARE(m_source->catalogsCreated, 5 + 4);
 }
 
 void StructureReportTest::containerSourceLine()
@@ -222,7 +221,7 @@ __________                ________     ___________
 
 
 )"));
-    QCOMPARE(m_source.connectionStrings,
+    QCOMPARE(m_source->connectionStrings,
              QStringList{"Provider=vfpoledb.1;Data Source=/db/Sales;1.dbc;Collating Sequence=machine;"});
 }
 
@@ -253,7 +252,7 @@ void StructureReportTest::nothingSelectedTouchesNothing()
     QCOMPARE(feedback.messages, QStringList{"Select The Table To Print The Structure"});
     QCOMPARE(readAll(reportPath()), QByteArray("keep me"));
     QVERIFY(feedback.busy.isEmpty());
-    QVERIFY(m_source.connectionStrings.isEmpty());
+    QVERIFY(m_source->connectionStrings.isEmpty());
     QVERIFY(sink.reports.isEmpty());
 
     ListSelection empty({}, {});
@@ -274,7 +273,7 @@ void StructureReportTest::reportFileCannotBeCreated()
     QVERIFY(sink.reports.first().description.contains(path));
     QVERIFY(feedback.messages.isEmpty());
     QCOMPARE(feedback.busy, (QList<bool>{true, false}));
-    QVERIFY(m_source.connectionStrings.isEmpty());
+    QVERIFY(m_source->connectionStrings.isEmpty());
     QVERIFY(!QFile::exists(path));
 }
 
@@ -290,7 +289,7 @@ void StructureReportTest::connectionCannotBeOpened()
 {
     QFETCH(bool, container);
     QFETCH(int, label);
-    m_source.connectionOpens = false;
+    m_source->failConnectionOpen = true;
     ListSelection selection({"customers", "skipped", "empty table"}, {true, false, true});
     RecordingFeedback feedback;
     RecordingSink sink;
@@ -302,10 +301,10 @@ void StructureReportTest::connectionCannotBeOpened()
     old.close();
     QVERIFY(!writeStructureReport(reportPath(), selection, source, feedback, sink));
     QCOMPARE(sink.where(), QStringList{QStringLiteral("Form2.generateStructure %1").arg(label)});
-    QCOMPARE(sink.reports.first().description, QStringLiteral("Invalid path or file name."));
+    QCOMPARE(sink.reports.first().description, FakeFactory::openFailure);
     QVERIFY(feedback.messages.isEmpty());
     QCOMPARE(feedback.busy, (QList<bool>{true, false}));
-    QCOMPARE(m_source.recordsetsOpen, 0);
+    QCOMPARE(m_source->recordsetsOpen, 0);
     // A report is written whole or not at all: the last one stays as it was,
     // and nothing of the new one is left beside it.
     QCOMPARE(readAll(reportPath()), QByteArray("the last report\r\n"));
@@ -314,7 +313,7 @@ void StructureReportTest::connectionCannotBeOpened()
 
 void StructureReportTest::missingTableIsWrittenWithNoFields()
 {
-    m_source.tables[0].opens = false;
+    m_source->tables[0].opens = false;
     ListSelection selection({"customers", "skipped", "empty table"}, {true, false, true});
     RecordingFeedback feedback;
     RecordingSink sink;
@@ -347,7 +346,7 @@ __________                ________     ___________
 
 void StructureReportTest::failingDescriptionLeavesItEmpty()
 {
-    m_source.tables[3].fields[0].hasDescription = false;
+    m_source->tables[3].fields[0].hasDescription = false;
     ListSelection selection({"customers", "skipped", "empty table", "odd codes"}, {false, false, false, true});
     RecordingFeedback feedback;
     RecordingSink sink;
@@ -359,7 +358,7 @@ void StructureReportTest::failingDescriptionLeavesItEmpty()
 
 void StructureReportTest::recordsetCannotBeCreated()
 {
-    m_source.recordsetCreationFails = true;
+    m_source->failRecordsetCreation = true;
     ListSelection selection({"customers"}, {true});
     RecordingFeedback feedback;
     RecordingSink sink;
@@ -382,8 +381,8 @@ void StructureReportTest::textsTheCodePageCannotHold()
 {
     if (QByteArray(QStringEncoder(QStringConverter::System).encode(QStringLiteral("\u00e9"))) != "\xc3\xa9")
         QSKIP("this case is written for a system whose code page is UTF-8");
-    m_source.tables = {{QStringLiteral("caf\u00e9"),
-                        {{QStringLiteral("t"), 11, 2, QStringLiteral("a\tb") + QChar(0xD800) + QStringLiteral("c")}}}};
+    m_source->tables = {{QStringLiteral("caf\u00e9"),
+                         {{QStringLiteral("t"), 11, 2, QStringLiteral("a\tb") + QChar(0xD800) + QStringLiteral("c")}}}};
     ListSelection selection({QStringLiteral("caf\u00e9")}, {true});
     RecordingFeedback feedback;
     RecordingSink sink;
@@ -393,12 +392,6 @@ void StructureReportTest::textsTheCodePageCannotHold()
     QVERIFY(report.contains(" t                      Logical      a b?c\r\n"));
     QVERIFY(!report.contains('\t'));
     QVERIFY(!report.startsWith("\xef\xbb\xbf"));
-}
-
-int runStructureReportTest(int argc, char **argv)
-{
-    StructureReportTest test;
-    return QTest::qExec(&test, argc, argv);
 }
 
 void StructureReportTest::failingOutput_data()
@@ -418,7 +411,7 @@ void StructureReportTest::failingOutput()
     QFETCH(int, fault);
     QFETCH(qint64, budget);
     QFETCH(int, label);
-    m_source.tables.append(wideTable());
+    m_source->tables.append(wideTable());
     setReportOutputOpener([&](const QString &path) -> std::unique_ptr<ReportOutput> {
         if (fault == 0)
             throw Failure(QStringLiteral("Cannot create the report file: disk quota exceeded"));
@@ -439,7 +432,7 @@ void StructureReportTest::failingOutput()
     QCOMPARE(feedback.busy, (QList<bool>{true, false}));
     QCOMPARE(readAll(reportPath()), QByteArray("the last report\r\n"));
     QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"report.txt"});
-    QCOMPARE(m_source.connectionsOpen, 0);
+    QCOMPARE(m_source->connectionsOpen, 0);
 }
 
 // A device is never renamed over: the report to one is refused and the device stays.
@@ -461,4 +454,5 @@ void StructureReportTest::deviceAsReport()
     QVERIFY(QFileInfo::exists(QStringLiteral("/dev/full")));
 }
 
+QTEST_MAIN(StructureReportTest)
 #include "tst_structurereport.moc"
