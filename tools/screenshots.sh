@@ -12,17 +12,23 @@ export XDG_CONFIG_HOME=$(mktemp -d)
 "$app" >/dev/null 2>&1 &
 pid=$!
 sleep 2
-shot() { import -window root -crop "$1" +repage "$out/$2"; }
+# The picture of one window, cropped to its own frame: nothing of the screen
+# or of a window beneath. No dates are written, so a rerun gives the same bytes.
+shot() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage \
+    -define png:exclude-chunks=date,time "$out/$2"
+}
 win=$(xdotool search --name '^Orvalle$' | head -1)
 xdotool windowmove "$win" 0 0; sleep 0.5
-shot 540x180+0+0 start-window.png
+shot "$win" start-window.png
 # Load the samples, then Next >
 xdotool mousemove 30 110 click 1; sleep 0.5
 xdotool key --window "$win" Tab; sleep 0.2
 xdotool mousemove 260 150 click 1; sleep 1.5
 win2=$(xdotool search --name '^Orvalle$' | tail -1)
 xdotool windowmove "$win2" 0 0; sleep 0.5
-shot 540x240+0+0 table-window.png
+shot "$win2" table-window.png
 kill $pid; sleep 0.5
 XDG_CONFIG_HOME=$(mktemp -d) "$app" >/dev/null 2>&1 &
 pid=$!
@@ -32,5 +38,5 @@ xdotool windowmove "$win" 0 0; sleep 0.5
 xdotool mousemove 505 110 click 1; sleep 1
 win3=$(xdotool search --name 'Advanced Options' | head -1)
 xdotool windowmove "$win3" 0 0; sleep 0.5
-shot 540x112+0+0 advanced-options.png
+shot "$win3" advanced-options.png
 kill $pid $xvfb
