@@ -6,10 +6,10 @@
 #include "tablewindow.h"
 #include "advancedoptionswindow.h"
 #include "sourceconnection.h"
+#include "fakefactory.h"
 #include "scriptedprompts.h"
 #include "windowparts.h"
 #include "windowlook.h"
-#include "wrappedfactory.h"
 #include "xbasewriter.h"
 
 #include <algorithm>
@@ -692,7 +692,7 @@ void StartWindowTest::failingConnectionCreationIsReportedThenCouldNotConnect()
 {
     Sandbox sandbox;
     ScriptedPrompts prompts;
-    WrappedFactory factory;
+    FakeFactory factory(FakeFactory::Reader);
     factory.failConnectionCreation = true;
     Windows windows;
     widget<QLineEdit>(windows.start, "Text2")->setText(sandbox.dataFolder());

@@ -4,10 +4,11 @@
 #include "startwindow.h"
 #include "tablewindow.h"
 #include "programfolder.h"
+#include "fakefactory.h"
+#include "golden.h"
 #include "scriptedprompts.h"
 #include "windowparts.h"
 #include "windowlook.h"
-#include "wrappedfactory.h"
 #include "xbasewriter.h"
 
 #include <QDir>
@@ -243,7 +244,7 @@ void TableWindowTest::selectAllAndDeselectAllKeepTheCurrentItem()
 void TableWindowTest::failingListKeepsThePreviousTables()
 {
     Exporting e;
-    WrappedFactory factory;
+    FakeFactory factory(FakeFactory::Reader);
     factory.failConnectionCreation = true;
     e.prompts.expectMessage(QStringLiteral("429 Class not registered"));
     e.tables.load();
@@ -299,7 +300,7 @@ void TableWindowTest::exportWritesTheSelectedTablesInListOrder()
     e.prompts.answerFile(path);
     e.prompts.expectMessage(done);
     int busyDuringExport = -1;
-    WrappedFactory factory;
+    FakeFactory factory(FakeFactory::Reader);
     factory.beforeOpen = [&](const QString &) { busyDuringExport = e.tables.pointer()->code(); };
     widget<QPushButton>(e.tables, "PushButton5")->click();
     QCOMPARE(e.prompts.unsettled(), QString());
@@ -346,14 +347,14 @@ void TableWindowTest::agreedReplacementKeepsTheOldFileUntilTheReportTakesItsPlac
     // A second name for the old file shows whether it was replaced or emptied in place.
     const QString keeper = e.report(QStringLiteral("keeper"));
     QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(keeper).constData()), 0);
-    WrappedFactory factory;
+    FakeFactory factory(FakeFactory::Reader);
     factory.failConnectionOpen = exportFails;
     QByteArray whileWriting;
     factory.beforeOpen = [&](const QString &) { whileWriting = readAll(path); };
     e.prompts.answerFile(path);
     e.prompts.expectQuestion(overwrite(path), true);
     if (exportFails)
-        e.prompts.expectError(QStringLiteral("Form2.generateStructure"), 146, WrappedFactory::openFailure);
+        e.prompts.expectError(QStringLiteral("Form2.generateStructure"), 146, FakeFactory::openFailure);
     else
         e.prompts.expectMessage(done);
     widget<QPushButton>(e.tables, "PushButton5")->click();
@@ -517,7 +518,7 @@ void TableWindowTest::commandsWaitWhileAnExportRuns()
     const QString path = e.report();
     e.prompts.answerFile(path);
     e.prompts.expectMessage(done);
-    WrappedFactory factory;
+    FakeFactory factory(FakeFactory::Reader);
     bool tried = false;
     factory.beforeOpen = [&](const QString &) {
         if (tried)
@@ -592,7 +593,7 @@ void TableWindowTest::commandLineToolWritesTheSameBytes()
     e.prompts.expectMessage(done);
     widget<QPushButton>(e.tables, "PushButton5")->click();
     QProcess tool;
-    tool.start(QStringLiteral(ORVALLE_REPORT_TOOL),
+    tool.start(QStringLiteral(ORVALLE_REPORT_EXE),
                {e.data.path(), QStringLiteral("customer"), QStringLiteral("order items")});
     QVERIFY(tool.waitForFinished(30000));
     QCOMPARE(tool.exitCode(), 0);
@@ -602,8 +603,6 @@ void TableWindowTest::commandLineToolWritesTheSameBytes()
 void TableWindowTest::sampleDatabaseReport()
 {
     const QString assets = QStringLiteral(ORVALLE_ASSETS_DIR);
-    QByteArray golden = readAll(QStringLiteral(ORVALLE_GOLDEN_DIR "/products_report.txt"));
-    QVERIFY(!golden.isEmpty());
     Sandbox sandbox;
     ScriptedPrompts prompts;
     app::setProgramFolder(assets);
@@ -625,8 +624,8 @@ void TableWindowTest::sampleDatabaseReport()
     prompts.answerFile(path);
     prompts.expectMessage(done);
     widget<QPushButton>(tables, "PushButton5")->click();
-    golden.replace("@SAMPLES@", widget<QLineEdit>(start, "Text2")->text().toUtf8());
-    QCOMPARE(readAll(path), golden);
+    QCOMPARE(readAll(path), goldenFile(QStringLiteral(ORVALLE_GOLDEN_DIR "/products_report.txt"),
+                                       {{QStringLiteral("SAMPLES"), widget<QLineEdit>(start, "Text2")->text()}}));
 }
 
 void TableWindowTest::reportDialogOpensInTheSourceFolderThenWhereTheLastReportWent_data()
