@@ -5,6 +5,7 @@
 #include "dataaccess.h"
 #include "errorreport.h"
 #include "fieldcolumns.h"
+#include "listselection.h"
 #include "structurereport.h"
 #include "tablelist.h"
 #include "xbasewriter.h"
@@ -35,17 +36,6 @@ public:
     void letEventsRun() override {}
     void message(const QString &) override {}
     void report(const QString &, int, const QString &) override { ++failures; }
-};
-
-class AllSelected : public TableSelection {
-public:
-    explicit AllSelected(QStringList names) : m_names(std::move(names)) {}
-    int count() const override { return int(m_names.size()); }
-    QString text(int index) const override { return m_names.at(index); }
-    bool isSelected(int) const override { return true; }
-
-private:
-    QStringList m_names;
 };
 
 xbasewriter::FieldSpec generatedField(int table, int field)
@@ -170,7 +160,7 @@ bool baselineReport(const std::string &reportPath, const std::string &folder,
 bool coreReport(const QString &reportPath, FreeTables &tables)
 {
     Silent silent;
-    AllSelected selection(tables.names);
+    ListSelection selection(tables.names);
     return writeStructureReport(reportPath, selection, ReportSource::folder(tables.folder.path()), silent,
                              silent)
         && silent.failures == 0;
@@ -320,7 +310,7 @@ void BM_ContainerReport(benchmark::State &state)
     CommentedContainer &source = container(int(state.range(0)));
     const QString path = source.folder.filePath(QStringLiteral("report.txt"));
     Silent silent;
-    AllSelected selection(source.tableNames);
+    ListSelection selection(source.tableNames);
     qint64 fields = 0;
     for (auto _ : state) {
         if (!writeStructureReport(path, selection, ReportSource::containerFile(source.dbc), silent, silent))

@@ -3,6 +3,7 @@
 
 #include "startwindow.h"
 #include "tablewindow.h"
+#include "listselection.h"
 #include "prompts.h"
 #include "structurereport.h"
 #include "xbasewriter.h"
@@ -58,17 +59,6 @@ const QTemporaryDir &tables()
     return folder;
 }
 
-class AllSelected final : public TableSelection {
-public:
-    explicit AllSelected(QStringList names) : m_names(std::move(names)) {}
-    int count() const override { return int(m_names.size()); }
-    QString text(int index) const override { return m_names.at(index); }
-    bool isSelected(int) const override { return true; }
-
-private:
-    QStringList m_names;
-};
-
 class QuietFeedback final : public ReportFeedback {
 public:
     void setBusy(bool) override {}
@@ -90,7 +80,7 @@ void BM_Core(benchmark::State &state)
     QStringList names;
     for (int t = 0; t < tableCount; ++t)
         names << QStringLiteral("table%1").arg(t, 4, 10, QLatin1Char('0'));
-    const AllSelected selection(names);
+    const ListSelection selection(names);
     QuietFeedback feedback;
     FailOnReport sink;
     const QString report = tables().filePath(QStringLiteral("core.txt"));
