@@ -1,192 +1,316 @@
 #include "dictionary.h"
 #include "dictionarytext.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
+#include <charconv>
+#include <string>
+#include <vector>
 
 // Every key of the model is always written. Text the files may leave out is
 // an empty string; a value that may not exist at all (a date that is not a
 // date, a memo file, an autoincrement counter, a referential rule) is null.
 // Text from the files is written as it is (JSON escapes what it must) but
-// for unpaired surrogates. QJsonObject orders each object's keys by name;
-// docs/dictionary-json.md describes the document.
+// for unpaired surrogates. The document is written as it goes, keys in the
+// order below (a large source would spend most of its time building
+// QJsonObjects); docs/dictionary-json.md describes it.
 
 namespace exporting {
 
 namespace {
 
-QJsonValue orNull(const QString &text)
-{
-    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
-}
+// Writes one JSON document, indented by four spaces, to a byte array.
+class JsonWriter {
+public:
+    QByteArray take() const { return QByteArray(m_out.data(), qsizetype(m_out.size())); }
+
+    void beginObject(const char *key = nullptr) { open(key, '{'); }
+    void endObject() { close('}'); }
+    void beginArray(const char *key) { open(key, '['); }
+    void endArray() { close(']'); }
+
+    void text(const char *key, QStringView value)
+    {
+        member(key);
+        quoted(value);
+    }
+    void textOrNull(const char *key, QStringView value)
+    {
+        if (value.isEmpty())
+            null(key);
+        else
+            text(key, value);
+    }
+    void number(const char *key, qint64 value)
+    {
+        member(key);
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        m_out.append(digits, size_t(end - digits));
+    }
+    void boolean(const char *key, bool value)
+    {
+        member(key);
+        m_out += value ? "true" : "false";
+    }
+    void null(const char *key)
+    {
+        member(key);
+        m_out += "null";
+    }
+
+private:
+    void open(const char *key, char bracket)
+    {
+        member(key);
+        m_out += bracket;
+        m_first.push_back(true);
+    }
+    void close(char bracket)
+    {
+        const bool empty = m_first.back();
+        m_first.pop_back();
+        if (!empty)
+            newline();
+        m_out += bracket;
+        if (m_first.empty())
+            m_out += '\n';
+    }
+    // Starts the next member of the object or array in hand.
+    void member(const char *key)
+    {
+        if (!m_first.empty()) {
+            if (!m_first.back())
+                m_out += ',';
+            m_first.back() = false;
+            newline();
+        }
+        if (key) {
+            m_out += '"';
+            m_out += key;
+            m_out += "\": ";
+        }
+    }
+    void newline()
+    {
+        m_out += '\n';
+        m_out.append(m_first.size() * 4, ' ');
+    }
+    void quoted(QStringView value)
+    {
+        m_out += '"';
+        // Text of one code unit per character is copied as it is; the rest
+        // goes through pairedText and Qt's UTF-8 encoder.
+        bool plain = true;
+        for (const QChar c : value)
+            plain = plain && c.unicode() < 0x80;
+        const QString paired = plain ? QString() : pairedText(value);
+        const QStringView text = plain ? value : QStringView(paired);
+        qsizetype plainFrom = 0;
+        auto flush = [&](qsizetype to) {
+            if (to <= plainFrom)
+                return;
+            if (plain) {
+                for (const QChar c : text.mid(plainFrom, to - plainFrom))
+                    m_out += char(c.unicode());
+            } else {
+                const QByteArray utf8 = text.mid(plainFrom, to - plainFrom).toUtf8();
+                m_out.append(utf8.constData(), size_t(utf8.size()));
+            }
+        };
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            if (c >= 0x20 && c != u'"' && c != u'\\')
+                continue;
+            flush(i);
+            plainFrom = i + 1;
+            switch (c) {
+            case u'"': m_out += "\\\""; break;
+            case u'\\': m_out += "\\\\"; break;
+            case u'\n': m_out += "\\n"; break;
+            case u'\r': m_out += "\\r"; break;
+            case u'\t': m_out += "\\t"; break;
+            case u'\b': m_out += "\\b"; break;
+            case u'\f': m_out += "\\f"; break;
+            default:
+                m_out += "\\u00";
+                m_out += "0123456789abcdef"[c >> 4];
+                m_out += "0123456789abcdef"[c & 15];
+            }
+        }
+        flush(text.size());
+        m_out += '"';
+    }
+
+    std::string m_out;
+    std::vector<bool> m_first; // per open object or array: nothing written in it yet
+};
 
 // A relation's rule: one of the three words the container can mean, else null.
-QJsonValue ruleValue(const QString &word)
+void rule(JsonWriter &json, const char *key, const QString &word)
 {
     for (const char *known : {"cascade", "restrict", "ignore"}) {
-        if (word == QLatin1String(known))
-            return word;
+        if (word == QLatin1String(known)) {
+            json.text(key, word);
+            return;
+        }
     }
-    return QJsonValue::Null;
+    json.null(key);
 }
 
-QJsonObject fieldObject(const platform::FieldModel &field)
+void writeField(JsonWriter &json, const platform::FieldModel &field)
 {
-    return {
-        {QStringLiteral("position"), field.position},
-        {QStringLiteral("name"), pairedText(field.name)},
-        {QStringLiteral("shortName"), pairedText(field.shortName)},
-        // The letter as stored, read as Latin-1 so any byte stays one character.
-        {QStringLiteral("type"), QString(QChar(static_cast<uchar>(field.type)))},
-        {QStringLiteral("typeName"), pairedText(field.typeName)},
-        {QStringLiteral("width"), field.width},
-        {QStringLiteral("decimals"), field.decimals},
-        {QStringLiteral("nullable"), field.nullable},
-        {QStringLiteral("binary"), field.binary},
-        {QStringLiteral("autoIncrement"), field.autoIncrement},
-        {QStringLiteral("nextValue"),
-         field.autoIncrement ? QJsonValue(field.nextValue) : QJsonValue(QJsonValue::Null)},
-        {QStringLiteral("step"), field.autoIncrement ? QJsonValue(field.step) : QJsonValue(QJsonValue::Null)},
-        {QStringLiteral("defaultValue"), pairedText(field.defaultValue)},
-        {QStringLiteral("rule"), pairedText(field.rule)},
-        {QStringLiteral("ruleText"), pairedText(field.ruleText)},
-        {QStringLiteral("caption"), pairedText(field.caption)},
-        {QStringLiteral("format"), pairedText(field.format)},
-        {QStringLiteral("inputMask"), pairedText(field.inputMask)},
-        {QStringLiteral("comment"), pairedText(field.comment)},
-    };
+    json.beginObject();
+    json.number("position", field.position);
+    json.text("name", field.name);
+    json.text("shortName", field.shortName);
+    // The letter as stored, read as Latin-1 so any byte stays one character.
+    json.text("type", QString(QChar(static_cast<uchar>(field.type))));
+    json.text("typeName", field.typeName);
+    json.number("width", field.width);
+    json.number("decimals", field.decimals);
+    json.boolean("nullable", field.nullable);
+    json.boolean("binary", field.binary);
+    json.boolean("autoIncrement", field.autoIncrement);
+    if (field.autoIncrement) {
+        json.number("nextValue", field.nextValue);
+        json.number("step", field.step);
+    } else {
+        json.null("nextValue");
+        json.null("step");
+    }
+    json.text("defaultValue", field.defaultValue);
+    json.text("rule", field.rule);
+    json.text("ruleText", field.ruleText);
+    json.text("caption", field.caption);
+    json.text("format", field.format);
+    json.text("inputMask", field.inputMask);
+    json.text("comment", field.comment);
+    json.endObject();
 }
 
-QJsonObject indexObject(const platform::IndexModel &index)
+void writeIndex(JsonWriter &json, const platform::IndexModel &index)
 {
-    return {
-        {QStringLiteral("name"), pairedText(index.name)},
-        {QStringLiteral("kind"), tagKindWord(index.kind)},
-        {QStringLiteral("expression"), pairedText(index.expression)},
-        {QStringLiteral("filter"), pairedText(index.filter)},
-        {QStringLiteral("descending"), index.descending},
-        {QStringLiteral("collation"),
-         index.collation.isEmpty() ? QStringLiteral("MACHINE") : pairedText(index.collation)},
-    };
+    json.beginObject();
+    json.text("name", index.name);
+    json.text("kind", tagKindWord(index.kind));
+    json.text("expression", index.expression);
+    json.text("filter", index.filter);
+    json.boolean("descending", index.descending);
+    json.text("collation", index.collation.isEmpty() ? QStringLiteral("MACHINE") : index.collation);
+    json.endObject();
 }
 
-QJsonValue memoValue(const platform::TableModel &table)
+void writeTable(JsonWriter &json, const platform::TableModel &table)
 {
-    if (!table.memo)
-        return QJsonValue::Null;
-    return QJsonObject{
-        {QStringLiteral("file"), pairedText(table.memo->file)},
-        {QStringLiteral("blockSize"), table.memo->blockSize},
-        {QStringLiteral("present"), table.memo->present},
-    };
-}
-
-QJsonObject tableObject(const platform::TableModel &table)
-{
-    QJsonArray fields;
+    json.beginObject();
+    json.text("name", table.name);
+    json.text("file", table.file);
+    json.text("dialect", table.dialect);
+    json.number("version", table.version);
+    json.number("codePageMark", table.codePageMark);
+    json.text("codePage", table.codePage);
+    json.number("recordCount", table.recordCount);
+    json.textOrNull("lastUpdate", isoLastUpdate(table));
+    json.number("headerLength", table.headerLength);
+    json.number("recordLength", table.recordLength);
+    if (table.memo) {
+        json.beginObject("memo");
+        json.text("file", table.memo->file);
+        json.number("blockSize", table.memo->blockSize);
+        json.boolean("present", table.memo->present);
+        json.endObject();
+    } else {
+        json.null("memo");
+    }
+    json.text("comment", table.comment);
+    json.text("rule", table.rule);
+    json.text("ruleText", table.ruleText);
+    json.text("insertTrigger", table.insertTrigger);
+    json.text("updateTrigger", table.updateTrigger);
+    json.text("deleteTrigger", table.deleteTrigger);
+    json.text("primaryKey", table.primaryKey);
+    json.beginArray("fields");
     for (const platform::FieldModel &field : table.fields)
-        fields.append(fieldObject(field));
-    QJsonArray indexes;
+        writeField(json, field);
+    json.endArray();
+    json.beginArray("indexes");
     for (const platform::IndexModel &index : table.indexes)
-        indexes.append(indexObject(index));
-    return {
-        {QStringLiteral("name"), pairedText(table.name)},
-        {QStringLiteral("file"), pairedText(table.file)},
-        {QStringLiteral("dialect"), pairedText(table.dialect)},
-        {QStringLiteral("version"), table.version},
-        {QStringLiteral("codePageMark"), table.codePageMark},
-        {QStringLiteral("codePage"), pairedText(table.codePage)},
-        {QStringLiteral("recordCount"), static_cast<qint64>(table.recordCount)},
-        {QStringLiteral("lastUpdate"), orNull(isoLastUpdate(table))},
-        {QStringLiteral("headerLength"), table.headerLength},
-        {QStringLiteral("recordLength"), table.recordLength},
-        {QStringLiteral("memo"), memoValue(table)},
-        {QStringLiteral("comment"), pairedText(table.comment)},
-        {QStringLiteral("rule"), pairedText(table.rule)},
-        {QStringLiteral("ruleText"), pairedText(table.ruleText)},
-        {QStringLiteral("insertTrigger"), pairedText(table.insertTrigger)},
-        {QStringLiteral("updateTrigger"), pairedText(table.updateTrigger)},
-        {QStringLiteral("deleteTrigger"), pairedText(table.deleteTrigger)},
-        {QStringLiteral("primaryKey"), pairedText(table.primaryKey)},
-        {QStringLiteral("fields"), fields},
-        {QStringLiteral("indexes"), indexes},
-        {QStringLiteral("indexesKnown"), table.indexesKnown},
-    };
+        writeIndex(json, index);
+    json.endArray();
+    json.boolean("indexesKnown", table.indexesKnown);
+    json.endObject();
 }
 
-QJsonObject viewObject(const platform::ViewModel &view)
+void writeView(JsonWriter &json, const platform::ViewModel &view)
 {
-    QJsonArray fields;
+    json.beginObject();
+    json.text("name", view.name);
+    json.text("sql", view.sql);
+    json.boolean("remote", view.remote);
+    json.text("connection", view.connection);
+    json.text("comment", view.comment);
+    json.beginArray("fields");
     for (const platform::ViewFieldModel &field : view.fields) {
-        fields.append(QJsonObject{
-            {QStringLiteral("name"), pairedText(field.name)},
-            {QStringLiteral("dataType"), pairedText(field.dataType)},
-            {QStringLiteral("comment"), pairedText(field.comment)},
-        });
+        json.beginObject();
+        json.text("name", field.name);
+        json.text("dataType", field.dataType);
+        json.text("comment", field.comment);
+        json.endObject();
     }
-    return {
-        {QStringLiteral("name"), pairedText(view.name)},
-        {QStringLiteral("sql"), pairedText(view.sql)},
-        {QStringLiteral("remote"), view.remote},
-        {QStringLiteral("connection"), pairedText(view.connection)},
-        {QStringLiteral("comment"), pairedText(view.comment)},
-        {QStringLiteral("fields"), fields},
-    };
+    json.endArray();
+    json.endObject();
 }
 
-QJsonObject relationObject(const platform::RelationModel &relation)
+void writeRelation(JsonWriter &json, const platform::RelationModel &relation)
 {
-    return {
-        {QStringLiteral("parentTable"), pairedText(relation.parentTable)},
-        {QStringLiteral("parentTag"), pairedText(relation.parentTag)},
-        {QStringLiteral("childTable"), pairedText(relation.childTable)},
-        {QStringLiteral("childTag"), pairedText(relation.childTag)},
-        {QStringLiteral("onUpdate"), ruleValue(relation.onUpdate)},
-        {QStringLiteral("onDelete"), ruleValue(relation.onDelete)},
-        {QStringLiteral("onInsert"), ruleValue(relation.onInsert)},
-    };
+    json.beginObject();
+    json.text("parentTable", relation.parentTable);
+    json.text("parentTag", relation.parentTag);
+    json.text("childTable", relation.childTable);
+    json.text("childTag", relation.childTag);
+    rule(json, "onUpdate", relation.onUpdate);
+    rule(json, "onDelete", relation.onDelete);
+    rule(json, "onInsert", relation.onInsert);
+    json.endObject();
 }
 
 } // namespace
 
 QByteArray jsonDictionary(const platform::SourceModel &source)
 {
-    QJsonArray tables;
+    JsonWriter json;
+    json.beginObject();
+    json.text("format", QString::fromLatin1(JsonFormatName));
+    json.number("version", JsonFormatVersion);
+    json.beginObject("source");
+    json.text("kind", source.kind == platform::SourceModel::Kind::Container ? QStringLiteral("container")
+                                                                           : QStringLiteral("folder"));
+    json.text("path", source.path);
+    json.text("comment", source.comment);
+    json.number("codePageMark", source.codePageMark);
+    json.endObject();
+    json.beginArray("tables");
     for (const platform::TableModel &table : source.tables)
-        tables.append(tableObject(table));
-    QJsonArray views;
+        writeTable(json, table);
+    json.endArray();
+    json.beginArray("views");
     for (const platform::ViewModel &view : source.views)
-        views.append(viewObject(view));
-    QJsonArray relations;
+        writeView(json, view);
+    json.endArray();
+    json.beginArray("relations");
     for (const platform::RelationModel &relation : source.relations)
-        relations.append(relationObject(relation));
-    QJsonArray findings;
+        writeRelation(json, relation);
+    json.endArray();
+    json.beginArray("findings");
     for (const platform::Finding &finding : source.findings) {
-        findings.append(QJsonObject{
-            {QStringLiteral("severity"), severityWord(finding.severity)},
-            {QStringLiteral("place"), pairedText(finding.place)},
-            {QStringLiteral("message"), pairedText(finding.message)},
-        });
+        json.beginObject();
+        json.text("severity", severityWord(finding.severity));
+        json.text("place", finding.place);
+        json.text("message", finding.message);
+        json.endObject();
     }
-    const bool container = source.kind == platform::SourceModel::Kind::Container;
-    const QJsonObject document{
-        {QStringLiteral("format"), QLatin1String(JsonFormatName)},
-        {QStringLiteral("version"), JsonFormatVersion},
-        {QStringLiteral("source"),
-         QJsonObject{
-             {QStringLiteral("kind"), container ? QStringLiteral("container") : QStringLiteral("folder")},
-             {QStringLiteral("path"), pairedText(source.path)},
-             {QStringLiteral("comment"), pairedText(source.comment)},
-             {QStringLiteral("codePageMark"), source.codePageMark},
-         }},
-        {QStringLiteral("tables"), tables},
-        {QStringLiteral("views"), views},
-        {QStringLiteral("relations"), relations},
-        {QStringLiteral("findings"), findings},
-    };
-    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+    json.endArray();
+    json.endObject();
+    return json.take();
 }
 
 } // namespace exporting

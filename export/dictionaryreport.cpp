@@ -3,14 +3,27 @@
 #include "reportfile.h"
 #include "sourcemodel.h"
 
+#include <QSet>
+
 namespace exporting {
 
 DictionaryResult dictionaryOf(DictionaryFormat format, const ReportSource &source, const QStringList &tables)
 {
     const platform::SourceModel model = platform::readSourceModel(source.path, tables);
     DictionaryResult result;
+    // A failure is a table asked for that the reader had to leave out; the
+    // other findings describe the source's health and are in the document.
+    QSet<QString> asked;
+    for (const QString &table : tables)
+        asked.insert(table.toLower());
+    QSet<QString> described;
+    for (const platform::TableModel &table : model.tables)
+        described.insert(table.name.toLower());
+    for (const platform::ViewModel &view : model.views)
+        described.insert(view.name.toLower());
     for (const platform::Finding &finding : model.findings) {
-        if (finding.severity == platform::Severity::Error)
+        if (finding.severity == platform::Severity::Error && asked.contains(finding.place.toLower())
+            && !described.contains(finding.place.toLower()))
             result.failures.append(finding);
     }
     result.document = writeDictionary(format, model);

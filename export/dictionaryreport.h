@@ -15,8 +15,8 @@ namespace exporting {
 
 struct DictionaryResult {
     QByteArray document;
-    // The findings of severity Error: tables or parts the reader could not
-    // read. The document still holds everything else.
+    // The tables asked for that the reader could not read, as its findings
+    // say why. The document holds everything else.
     QList<platform::Finding> failures;
 };
 

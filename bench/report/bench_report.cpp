@@ -9,6 +9,10 @@
 //
 // The benchmark's time is orvalle-report's; the counters give the medians of
 // both, their ratio and both peaks.
+//
+// BM_DictionaryOverReport compares, the same way, the JSON data dictionary of
+// a folder whose tables each carry a structural index of two tags with the
+// text report of the same folder.
 
 #include "xbasewriter.h"
 
@@ -63,12 +67,14 @@ class Workspace {
 public:
     std::string path(const QString &name) const { return m_root.filePath(name).toStdString(); }
 
-    std::string tables(int count)
+    // `indexed`: each table has a structural index of two tags beside it.
+    std::string tables(int count, bool indexed = false)
     {
-        auto found = m_tables.find(count);
+        const int key = indexed ? -count : count;
+        auto found = m_tables.find(key);
         if (found != m_tables.end())
             return found->second;
-        const QString folder = m_root.filePath(QStringLiteral("tables%1").arg(count));
+        const QString folder = m_root.filePath(QStringLiteral("%1tables%2").arg(indexed ? "indexed" : "").arg(count));
         if (!QDir().mkdir(folder))
             return std::string();
         try {
@@ -76,13 +82,21 @@ public:
                 xbasewriter::TableSpec layout;
                 for (int f = 0; f < fieldsPerTable; ++f)
                     layout.fields.append(generatedField(t, f));
-                xbasewriter::writeTable(
-                    QStringLiteral("%1/t%2.dbf").arg(folder).arg(t, 5, 10, QLatin1Char('0')), layout);
+                const QString base = QStringLiteral("%1/t%2").arg(folder).arg(t, 5, 10, QLatin1Char('0'));
+                if (indexed) {
+                    const bool memo = std::any_of(layout.fields.begin(), layout.fields.end(),
+                                                  [](const xbasewriter::FieldSpec &f) { return f.type == 'M'; });
+                    layout.tableFlags = memo ? 0x03 : 0x01;
+                    xbasewriter::writeFile(base + QStringLiteral(".cdx"),
+                                           xbasewriter::compoundIndexBytes(
+                                               {{"F00", "f00", {}, 0x64, false, {}, 4}, {"F01", "UPPER(f01)", {}, 0x60, false, {}, 10}}));
+                }
+                xbasewriter::writeTable(base + QStringLiteral(".dbf"), layout);
             }
         } catch (const std::exception &) {
             return std::string();
         }
-        return m_tables[count] = folder.toStdString();
+        return m_tables[key] = folder.toStdString();
     }
 
 private:
@@ -323,7 +337,69 @@ void BM_ReportOverFloor(benchmark::State &state)
     state.counters["floor_MiB"] = maximum(floorPeak);
 }
 
+void BM_DictionaryOverReport(benchmark::State &state)
+{
+    const int tables = int(state.range(0));
+    Workspace &space = workspace();
+    const std::string folder = space.tables(tables, true);
+    if (folder.empty()) {
+        state.SkipWithError("the folder of tables could not be made");
+        return;
+    }
+    const std::vector<std::string> json = {orvalleReport, "--format", "json", folder, "-o",
+                                           space.path(QStringLiteral("dictionary.json"))};
+    const std::vector<std::string> text = {orvalleReport, folder, "-o", space.path(QStringLiteral("report.txt"))};
+
+    std::vector<double> jsonWall, textWall, jsonPeak, textPeak;
+    bool jsonFirst = true;
+    for (auto _ : state) {
+        Run a, b;
+        if (jsonFirst) {
+            a = runChild(json);
+            b = runChild(text);
+        } else {
+            b = runChild(text);
+            a = runChild(json);
+        }
+        jsonFirst = !jsonFirst;
+        if (!a.ok || !b.ok) {
+            static std::string failure;
+            failure = !a.ok ? a.failure : b.failure;
+            state.SkipWithError(failure.c_str());
+            break;
+        }
+        state.SetIterationTime(a.seconds);
+        jsonWall.push_back(a.seconds);
+        textWall.push_back(b.seconds);
+        jsonPeak.push_back(a.peakMiB);
+        textPeak.push_back(b.peakMiB);
+    }
+    // The dictionary must hold every table and both tags of each.
+    const std::string written = fileBytes(space.path(QStringLiteral("dictionary.json")));
+    size_t tags = 0;
+    for (size_t at = written.find("\"expression\": \"UPPER(f01)\""); at != std::string::npos;
+         at = written.find("\"expression\": \"UPPER(f01)\"", at + 1))
+        ++tags;
+    if (tags != size_t(tables)) {
+        static std::string failure;
+        failure = "the dictionary holds " + std::to_string(tags) + " UPPER(f01) tags for " + std::to_string(tables)
+            + " tables";
+        state.SkipWithError(failure.c_str());
+        return;
+    }
+    const double jsonSeconds = median(jsonWall);
+    const double textSeconds = median(textWall);
+    state.counters["tables"] = tables;
+    state.counters["json_s"] = jsonSeconds;
+    state.counters["text_s"] = textSeconds;
+    state.counters["ratio"] = textSeconds > 0 ? jsonSeconds / textSeconds : 0;
+    state.counters["json_MiB"] = maximum(jsonPeak);
+    state.counters["text_MiB"] = maximum(textPeak);
+}
+
 } // namespace
+
+BENCHMARK(BM_DictionaryOverReport)->Arg(2000)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_ReportOverFloor)
     ->Arg(2000)

@@ -69,7 +69,11 @@ void ReportFormatsTest::init()
     QVERIFY(m_folder->isValid());
     TableSpec customer;
     customer.fields = {{"CUST_ID", 'I', 4}, {"NAME", 'C', 30}, {"BALANCE", 'N', 10, 2}};
+    customer.tableFlags = 0x01; // with its structural index
     writeTable(m_folder->filePath(QStringLiteral("customer.dbf")), customer);
+    writeFile(m_folder->filePath(QStringLiteral("customer.cdx")),
+              compoundIndexBytes({{"CUST_ID", "cust_id", {}, 0x64, false, {}, 4},
+                                  {"NAME", "UPPER(name)", {}, 0x60, false, {}, 30}}));
     TableSpec orders;
     orders.fields = {{"ORDER_ID", 'I', 4}, {"PLACED", 'D', 8}};
     writeTable(m_folder->filePath(QStringLiteral("orders.dbf")), orders);
