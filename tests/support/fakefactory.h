@@ -41,7 +41,7 @@ public:
     // The scripted source, in the order its table list gives them.
     QList<Table> tables;
 
-    // Each creation throws creationFailure (429).
+    // Each makes its creation throw creationFailure (429).
     bool failConnectionCreation = false;
     bool failRecordsetCreation = false;
     bool failCatalogCreation = false;
@@ -66,7 +66,7 @@ public:
     std::unique_ptr<platform::Recordset> createRecordset() override;
     std::unique_ptr<platform::Catalog> createCatalog() override;
 
-    // The scripted table of that name, in any case; nullptr when there is none.
+    // The scripted table of that name, whatever its letter case; nullptr when there is none.
     const Table *find(const QString &name) const;
 
 private:
