@@ -112,8 +112,6 @@ std::optional<DictionaryFormat> formatChosen(const QString &filter)
     return std::nullopt;
 }
 
-const QString selectTableMessage = QStringLiteral("Select The Table To Print The Structure");
-
 // The data dictionary of the selected tables, written whole or not at all
 // like the text report, with the same messages; failures go to `errors`
 // under "Form2.generateDictionary". True when it was written and "Done." shown.
@@ -121,17 +119,20 @@ bool writeDictionaryReport(const QString &reportPath, DictionaryFormat format, c
                            const ReportSource &source, ReportFeedback &feedback, app::ErrorSink &errors)
 {
     if (tables.isEmpty()) {
-        feedback.message(selectTableMessage);
+        feedback.message(QStringLiteral("Select The Table To Print The Structure"));
         return false;
     }
     ErrorGuard guard("Form2.generateDictionary", errors);
     feedback.setBusy(true);
     std::unique_ptr<ReportOutput> output;
     platform::SourceModel model;
-    const bool written = guard.step(dictionaryLabels::OpenFile, [&] {
-        refuseSourceFile(reportPath, source, tables);
-        output = openReportOutput(reportPath);
-    }) && guard.step(dictionaryLabels::ReadModel, [&] { model = platform::readSourceModel(source.path, tables); })
+    const bool written =
+        guard.step(dictionaryLabels::OpenFile,
+                   [&] {
+                       refuseSourceFile(reportPath, source, tables);
+                       output = openReportOutput(reportPath);
+                   })
+        && guard.step(dictionaryLabels::ReadModel, [&] { model = platform::readSourceModel(source.path, tables); })
         && guard.step(dictionaryLabels::WriteDocument, [&] { output->write(writeDictionary(format, model)); })
         && guard.step(dictionaryLabels::CloseFile, [&] { output->commit(); });
     if (!written && output)
