@@ -1,6 +1,5 @@
 #include "reportcommand.h"
 
-#include "connectionstring.h"
 #include "dictionaryreport.h"
 #include "failure.h"
 #include "reportfile.h"

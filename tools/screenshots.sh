@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's screenshot of each window under Xvfb, driving the program
 # with xdotool. Needs: xvfb, imagemagick, xdotool (Debian packages).
-#   tools/screenshots.sh build/default/app/orvalle docs
+#   tools/screenshots.sh build/default/program/orvalle docs
 set -eu
 app=$1; out=$2
 export DISPLAY=:77

@@ -156,7 +156,7 @@ void ReportCommandTest::help()
 {
     const Outcome outcome = runTool({"--help"});
     QCOMPARE(outcome.exitCode, 0);
-    QVERIFY(outcome.out.startsWith("Usage: orvalle-report SOURCE [TABLE ...] [-o FILE]\n"));
+    QVERIFY(outcome.out.startsWith("Usage: orvalle-report [--format FORMAT] SOURCE [TABLE ...] [-o FILE]\n"));
     QVERIFY(outcome.out.contains("--list"));
     QVERIFY(outcome.out.contains("Exit status"));
 }

@@ -210,7 +210,9 @@ void ReportFormatsTest::unknownTableFails()
 void ReportFormatsTest::unreadableTableIsReportedAndTheRestWritten()
 {
     // A table whose header ends inside its field descriptors.
-    QByteArray broken = tableBytes(TableSpec{0x30, 0x03, {{"NAME", 'C', 10}}});
+    TableSpec layout;
+    layout.fields = {{"NAME", 'C', 10}};
+    QByteArray broken = tableBytes(layout);
     broken.truncate(40);
     writeFile(m_folder->filePath(QStringLiteral("broken.dbf")), broken);
 
