@@ -7,6 +7,8 @@
 #include "dataaccess.h"
 #include "prompts.h"
 
+#include <algorithm>
+
 #include <QDir>
 
 #include <functional>
@@ -84,15 +86,10 @@ bool canConnect(const ConnectionState &state)
                               + QStringLiteral(" input is not a valid folder. Please correct."));
             return result;
         }
-        const QString prefix = endsInSeparator(folder) ? folder : folder + QDir::separator();
+        // Any table but FoxPro's temporary ones (~*.dbf) will do.
         const QStringList names = connection::filesInFolder(folder, QStringLiteral("*.dbf"));
-        for (const QString &name : names) {
-            if (name.startsWith(QLatin1Char('~')))
-                continue;
-            if ((prefix + name).toLower().contains(QLatin1String("dbf")))
-                result = true;
-        }
-        return result;
+        return std::any_of(names.begin(), names.end(),
+                           [](const QString &name) { return !name.startsWith(QLatin1Char('~')); });
     } catch (const std::exception &) {
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dataaccess.h"
 #include "failure.h"
 
 namespace exporting {
@@ -9,7 +10,7 @@ namespace exporting {
 template <class T> T *require(T *object)
 {
     if (!object)
-        throw Failure(QStringLiteral("Object variable not set."), 91);
+        throw Failure(QStringLiteral("Object variable not set."), platform::ObjectNotSet);
     return object;
 }
 

@@ -210,8 +210,7 @@ bool StructureWriter::writeBlock(const QString &table)
     // contents list and the blocks stay alike.
     int fieldCount = 0;
     const bool opened = m_guard.step(158, [&] {
-        m_records->Open(QStringLiteral("select * from [") + table + QLatin1Char(']'),
-                        *m_connection, 3, 3);
+        m_records->Open(QStringLiteral("select * from [") + table + QLatin1Char(']'), *m_connection);
     });
     if (opened)
         m_guard.step(160, [&] { fieldCount = m_records->fieldCount(); });

@@ -805,7 +805,7 @@ private:
             const auto connection = platform::factory().createConnection();
             connection->Open(m_connectionString);
             const auto records = platform::factory().createRecordset();
-            records->Open(QStringLiteral("select * from [") + m_names[index] + QLatin1Char(']'), *connection, 3, 3);
+            records->Open(QStringLiteral("select * from [") + m_names[index] + QLatin1Char(']'), *connection);
             for (int i = 0; i < records->fieldCount(); ++i)
                 fields.append(records->field(i));
         } catch (const Failure &failure) {

@@ -15,6 +15,7 @@ namespace platform {
 enum ErrorNumber {
     FileDoesNotExist = 1,
     FileInUse = 3, // a report asked to be written over one of the source's own files
+    ObjectNotSet = 91, // a data access object that could not be created
     NotATable = 15,
     InvalidPath = 202,
     AccessDenied = 1705,
@@ -59,9 +60,8 @@ class Recordset {
 public:
     virtual ~Recordset() = default;
 
-    // Only "select * from [name]" is accepted; cursor and lock types are accepted and ignored.
-    virtual void Open(const QString &source, Connection &activeConnection, int cursorType,
-                      int lockType) = 0;
+    // Only "select * from [name]" is accepted.
+    virtual void Open(const QString &source, Connection &activeConnection) = 0;
     virtual int State() const = 0;
     virtual void Close() = 0;
 

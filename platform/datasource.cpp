@@ -496,15 +496,12 @@ std::shared_ptr<const TableDescription> DataSource::describe(const QString &name
     return m_last;
 }
 
-std::shared_ptr<DataSource> DataSource::open(const QString &path)
+SourceKind sourceKindOf(const QString &path)
 {
     if (path.trimmed().isEmpty())
         throw Failure(QStringLiteral("Invalid path or file name."), platform::InvalidPath);
     const QString shown = QDir::toNativeSeparators(path);
-    const LocalPath local = LocalPath::fromText(path);
-    const bool containerExpected =
-        QFileInfo(path).suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0;
-    switch (kindOf(local)) {
+    switch (kindOf(LocalPath::fromText(path))) {
     case FileKind::Missing:
         throw Failure(QStringLiteral("File or folder '%1' does not exist.").arg(shown), platform::FileDoesNotExist);
     case FileKind::Loop:
@@ -513,14 +510,22 @@ std::shared_ptr<DataSource> DataSource::open(const QString &path)
     case FileKind::Denied:
         throw Failure(QStringLiteral("Access to '%1' is denied.").arg(shown), platform::AccessDenied);
     case FileKind::Folder:
-        if (containerExpected)
+        if (QFileInfo(path).suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0)
             throw Failure(QStringLiteral("'%1' is a folder, not a database container.").arg(shown),
                           platform::InvalidPath);
-        return std::make_shared<FolderSource>(local);
+        return SourceKind::Folder;
     case FileKind::Regular:
-    case FileKind::Other:
+    case FileKind::Other: // the container's reader names what it is
         break;
     }
+    return SourceKind::Container;
+}
+
+std::shared_ptr<DataSource> DataSource::open(const QString &path)
+{
+    const LocalPath local = LocalPath::fromText(path);
+    if (sourceKindOf(path) == SourceKind::Folder)
+        return std::make_shared<FolderSource>(local);
     return std::make_shared<ContainerSource>(local);
 }
 

@@ -94,6 +94,13 @@ struct FolderTable {
 // taken gets a number, so no table is ever left out. In name order.
 QList<FolderTable> folderTables(const LocalPath &folder, const QList<FolderEntry> &entries);
 
+// What the path names: a folder of free tables, or a container (any other
+// file: its reader says what is wrong with it). Throws Failure: 202 for an
+// empty path, a folder named .dbc or a link loop, 1 for a missing path, 1705
+// when access is denied.
+enum class SourceKind { Folder, Container };
+SourceKind sourceKindOf(const QString &path);
+
 // The file of the source at `sourcePath` (a folder or a container), as a
 // report of `tables` reads it, that `candidate` is, links followed and however
 // spelled; none when it is none of them. A report must never be written there.

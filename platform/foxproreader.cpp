@@ -67,7 +67,7 @@ public:
     ReaderRecordset() = default;
     explicit ReaderRecordset(QList<TableEntry> rows) : m_rows(std::move(rows)), m_open(true) {}
 
-    void Open(const QString &source, platform::Connection &activeConnection, int, int) override
+    void Open(const QString &source, platform::Connection &activeConnection) override
     {
         static const QRegularExpression command(QStringLiteral(R"(^\s*select\s+\*\s+from\s+\[(.*)\]\s*;?\s*$)"),
                                                 QRegularExpression::CaseInsensitiveOption

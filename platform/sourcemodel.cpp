@@ -750,34 +750,18 @@ QString codePageName(quint8 mark)
 
 SourceModel readSourceModel(const QString &path, const QStringList &selection)
 {
-    if (path.trimmed().isEmpty())
-        throw Failure(QStringLiteral("Invalid path or file name."), platform::InvalidPath);
-    const QString shown = QDir::toNativeSeparators(path);
+    const SourceKind kind = sourceKindOf(path);
     const LocalPath local = LocalPath::fromText(path);
     SourceModel source;
     source.path = path;
     ModelReader reader(source);
-    switch (kindOf(local)) {
-    case FileKind::Missing:
-        throw Failure(QStringLiteral("File or folder '%1' does not exist.").arg(shown), platform::FileDoesNotExist);
-    case FileKind::Loop:
-        throw Failure(QStringLiteral("'%1' cannot be opened: its symbolic links form a loop.").arg(shown),
-                      platform::InvalidPath);
-    case FileKind::Denied:
-        throw Failure(QStringLiteral("Access to '%1' is denied.").arg(shown), platform::AccessDenied);
-    case FileKind::Folder:
-        if (QFileInfo(path).suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0)
-            throw Failure(QStringLiteral("'%1' is a folder, not a database container.").arg(shown),
-                          platform::InvalidPath);
+    if (kind == SourceKind::Folder) {
         source.kind = SourceModel::Kind::Folder;
         reader.readFolder(local, selection);
-        return source;
-    case FileKind::Regular:
-    case FileKind::Other:
-        break;
+    } else {
+        source.kind = SourceModel::Kind::Container;
+        reader.readContainer(local, selection);
     }
-    source.kind = SourceModel::Kind::Container;
-    reader.readContainer(local, selection);
     return source;
 }
 

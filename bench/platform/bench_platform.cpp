@@ -63,7 +63,7 @@ void listAndDescribeFolder(benchmark::State &state)
         for (; !rows->atEnd(); rows->MoveNext()) {
             const auto records = platform::factory().createRecordset();
             records->Open(QStringLiteral("select * from [") + rows->value(QStringLiteral("TABLE_NAME")) + QStringLiteral("]"),
-                          *connection, 3, 3);
+                          *connection);
             for (int i = 0; i < records->fieldCount(); ++i)
                 fields += records->field(i).definedSize > 0;
         }
@@ -101,7 +101,7 @@ void describeByRows(benchmark::State &state)
         const auto connection = platform::factory().createConnection();
         connection->Open(folderString(dir.path()));
         const auto records = platform::factory().createRecordset();
-        records->Open(QStringLiteral("select * from [big]"), *connection, 3, 3);
+        records->Open(QStringLiteral("select * from [big]"), *connection);
         benchmark::DoNotOptimize(records->fieldCount());
     }
 }
@@ -228,7 +228,7 @@ int listDescribeAll(const QString &folder)
     for (; !rows->atEnd(); rows->MoveNext()) {
         const QString name = rows->value(QStringLiteral("TABLE_NAME"));
         const auto records = platform::factory().createRecordset();
-        records->Open(QStringLiteral("select * from [") + name + QStringLiteral("]"), *connection, 3, 3);
+        records->Open(QStringLiteral("select * from [") + name + QStringLiteral("]"), *connection);
         const auto table = catalog->Tables(name);
         for (int i = 0; i < records->fieldCount(); ++i)
             described += table->columnProperty(records->field(i).name, QStringLiteral("Description")).isEmpty();

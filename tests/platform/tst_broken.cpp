@@ -236,7 +236,7 @@ private slots:
             const auto connection = platform::factory().createConnection();
             connection->Open(source);
             const auto records = platform::factory().createRecordset();
-            records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection, 3, 3);
+            records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection);
         });
         QCOMPARE(caught.description, description);
         QCOMPARE(caught.number, number);
@@ -286,7 +286,7 @@ private slots:
         const auto connection = openConnection(folderConnectionString(dir.path()));
         QVERIFY(connection);
         const auto records = platform::factory().createRecordset();
-        records->Open(QStringLiteral("select * from [t]"), *connection, 3, 3);
+        records->Open(QStringLiteral("select * from [t]"), *connection);
         QStringList names;
         for (int i = 0; i < records->fieldCount(); ++i)
             names.append(records->field(i).name);
@@ -377,7 +377,7 @@ private slots:
         QVERIFY(connection);
         const Caught caught = failureOf([&] {
             const auto records = platform::factory().createRecordset();
-            records->Open(QStringLiteral("select * from [") + name + QStringLiteral("]"), *connection, 3, 3);
+            records->Open(QStringLiteral("select * from [") + name + QStringLiteral("]"), *connection);
         });
         QCOMPARE(caught.number, 1);
         QCOMPARE(caught.description, QStringLiteral("File '%1.dbf' does not exist.").arg(name));
@@ -395,7 +395,7 @@ private slots:
         const auto connection = openConnection(folderConnectionString(dir.path()));
         QVERIFY(connection);
         const auto records = platform::factory().createRecordset();
-        records->Open(QStringLiteral("select * from [orders]"), *connection, 3, 3);
+        records->Open(QStringLiteral("select * from [orders]"), *connection);
         QCOMPARE(records->field(0).name, QStringLiteral("name"));
     }
 };

@@ -201,7 +201,7 @@ private slots:
         const std::unique_ptr<platform::Connection> connection = openConnection(sourceString(source));
         QVERIFY(connection);
         const std::unique_ptr<platform::Recordset> records = platform::factory().createRecordset();
-        records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection, 3, 3);
+        records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection);
         QCOMPARE(records->State(), platform::adStateOpen);
         QCOMPARE(records->fieldCount(), count);
         const platform::Field field = records->field(index);
@@ -259,7 +259,7 @@ private slots:
             for (const QString &table : listTables(*connection)) {
                 const std::unique_ptr<platform::Recordset> records = platform::factory().createRecordset();
                 const Caught caught = failureOf([&] {
-                    records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection, 3, 3);
+                    records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection);
                 });
                 if (caught.number != -1) {
                     QVERIFY2(caught.description.contains(table, Qt::CaseInsensitive), qPrintable(caught.description));

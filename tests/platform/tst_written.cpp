@@ -19,7 +19,7 @@ namespace {
 std::unique_ptr<platform::Recordset> openTable(platform::Connection &connection, const QString &table)
 {
     std::unique_ptr<platform::Recordset> records = platform::factory().createRecordset();
-    records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), connection, 3, 3);
+    records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), connection);
     return records;
 }
 
@@ -506,7 +506,7 @@ private slots:
         QCOMPARE(failureOf([&] { connection->Close(); }).number, platform::ObjectClosed);
         QCOMPARE(failureOf([&] { connection->OpenSchema(platform::adSchemaTables); }).number, platform::ObjectClosed);
         const auto records = platform::factory().createRecordset();
-        QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select * from [only]"), *connection, 3, 3); }).number,
+        QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select * from [only]"), *connection); }).number,
                  platform::ObjectClosed);
         QCOMPARE(records->State(), platform::adStateClosed);
     }
@@ -554,21 +554,21 @@ private slots:
         const auto connection = openConnection(folderConnectionString(m_dir->path()));
         QVERIFY(connection);
         const auto records = platform::factory().createRecordset();
-        QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select a from [t]"), *connection, 3, 3); }).number,
+        QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select a from [t]"), *connection); }).number,
                  platform::UnsupportedCommand);
-        const Caught missing = failureOf([&] { records->Open(QStringLiteral("select * from [nosuch]"), *connection, 3, 3); });
+        const Caught missing = failureOf([&] { records->Open(QStringLiteral("select * from [nosuch]"), *connection); });
         QCOMPARE(missing.number, 1);
         QCOMPARE(missing.description, QStringLiteral("File 'nosuch.dbf' does not exist."));
-        records->Open(QStringLiteral("SELECT * FROM [T]"), *connection, 3, 3);
+        records->Open(QStringLiteral("SELECT * FROM [T]"), *connection);
         QCOMPARE(records->fieldCount(), 1);
-        QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select * from [t]"), *connection, 3, 3); }).number, 3705);
+        QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select * from [t]"), *connection); }).number, 3705);
         QCOMPARE(failureOf([&] { records->field(1); }).number, 3265);
         QCOMPARE(failureOf([&] { records->field(-1); }).number, 3265);
         records->Close();
         QCOMPARE(records->State(), platform::adStateClosed);
         QCOMPARE(failureOf([&] { records->fieldCount(); }).number, platform::ObjectClosed);
         QCOMPARE(failureOf([&] { records->Close(); }).number, platform::ObjectClosed);
-        records->Open(QStringLiteral("select * from [t]"), *connection, 3, 3);
+        records->Open(QStringLiteral("select * from [t]"), *connection);
         QCOMPARE(records->State(), platform::adStateOpen);
         const auto catalog = platform::factory().createCatalog();
         QCOMPARE(failureOf([&] { catalog->Tables(QStringLiteral("t")); }).number, platform::ObjectClosed);

@@ -72,7 +72,7 @@ public:
             --m_factory.recordsetsOpen;
     }
 
-    void Open(const QString &source, platform::Connection &connection, int, int) override
+    void Open(const QString &source, platform::Connection &connection) override
     {
         if (m_factory.beforeOpen)
             m_factory.beforeOpen(source);
@@ -163,11 +163,11 @@ public:
     WatchedRecordset(std::unique_ptr<platform::Recordset> inner, const FakeFactory &factory)
         : m_inner(std::move(inner)), m_factory(factory) {}
 
-    void Open(const QString &source, platform::Connection &connection, int cursorType, int lockType) override
+    void Open(const QString &source, platform::Connection &connection) override
     {
         if (m_factory.beforeOpen)
             m_factory.beforeOpen(source);
-        m_inner->Open(source, connection, cursorType, lockType);
+        m_inner->Open(source, connection);
     }
     int State() const override { return m_inner->State(); }
     void Close() override { m_inner->Close(); }
