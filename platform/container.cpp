@@ -1,5 +1,6 @@
 #include "container.h"
 
+#include "bytes.h"
 #include "codepage.h"
 #include "dataaccess.h"
 #include "fileaccess.h"
@@ -37,12 +38,6 @@ constexpr quint32 InputMaskProperty = 54;
 constexpr quint32 FormatProperty = 55;
 constexpr quint32 CaptionProperty = 56;
 constexpr quint32 DataTypeProperty = 77;
-
-quint32 le32(QByteArrayView bytes, qsizetype at)
-{
-    return quint32(uchar(bytes[at])) | quint32(uchar(bytes[at + 1])) << 8
-           | quint32(uchar(bytes[at + 2])) << 16 | quint32(uchar(bytes[at + 3])) << 24;
-}
 
 Failure notAContainer(const QString &fileName, const QString &what)
 {
@@ -107,10 +102,9 @@ int numberValue(QByteArrayView value)
 {
     switch (value.size()) {
     case 4:
-        return qint32(quint32(uchar(value[0])) << 24 | quint32(uchar(value[1])) << 16
-                      | quint32(uchar(value[2])) << 8 | quint32(uchar(value[3])));
+        return qint32(bigEndian32(value, 0));
     case 2:
-        return qint16(quint16(uchar(value[0])) << 8 | quint16(uchar(value[1])));
+        return qint16(bigEndian16(value, 0));
     case 1:
         return uchar(value[0]);
     default:
@@ -310,8 +304,8 @@ QList<Property> parseProperties(QByteArrayView memo, const QString &memoName)
         const qsizetype rest = memo.size() - at;
         if (rest < 6)
             throw corrupted(memoName, QStringLiteral("a property entry runs past the end of its memo."));
-        const quint32 length = le32(memo, at);
-        const quint32 idLength = quint32(uchar(memo[at + 4])) | quint32(uchar(memo[at + 5])) << 8;
+        const quint32 length = littleEndian32(memo, at);
+        const quint32 idLength = littleEndian16(memo, at + 4);
         if (length > quint64(rest) || idLength < 1 || idLength > 4 || length < 6 + idLength)
             throw corrupted(memoName, QStringLiteral("a property entry of %1 bytes runs past the end of its memo.")
                                           .arg(length));
@@ -393,11 +387,11 @@ ContainerRecords readRecords(const TableHeader &header, qint64 fileSize, const D
             if (*type == RecordType::Database && (result.database || name != "Database"))
                 continue; // the other Database records hold the stored procedures and the log
             Record record;
-            record.id = le32(bytes, objectId.offset);
-            record.parent = le32(bytes, parentId.offset);
+            record.id = littleEndian32(bytes, objectId.offset);
+            record.parent = littleEndian32(bytes, parentId.offset);
             record.type = *type;
             record.name = name.toByteArray();
-            record.propertyBlock = le32(bytes, property.offset);
+            record.propertyBlock = littleEndian32(bytes, property.offset);
             if (*type == RecordType::Relation && riInfo)
                 record.riInfo = trimmedText(bytes.sliced(riInfo->offset, riInfo->width)).toByteArray();
             if (*type == RecordType::Database)

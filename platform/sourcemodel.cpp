@@ -1,5 +1,6 @@
 #include "sourcemodel.h"
 
+#include "bytes.h"
 #include "codepage.h"
 #include "container.h"
 #include "dataaccess.h"
@@ -581,7 +582,7 @@ private:
         if (version == 0x83)
             return 512;
         const QByteArray bytes = readAt(file, 20, 2, fileName);
-        const int size = int(uchar(bytes[0])) | int(uchar(bytes[1])) << 8;
+        const int size = littleEndian16(bytes, 0);
         return size == 0 ? 512 : size;
     }
 

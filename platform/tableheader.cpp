@@ -1,5 +1,6 @@
 #include "tableheader.h"
 
+#include "bytes.h"
 #include "codepage.h"
 #include "dataaccess.h"
 #include "fileaccess.h"
@@ -24,16 +25,6 @@ bool isKnownVersion(quint8 version)
     default:
         return false;
     }
-}
-
-quint32 le16(QByteArrayView bytes, qsizetype at)
-{
-    return quint32(uchar(bytes[at])) | quint32(uchar(bytes[at + 1])) << 8;
-}
-
-quint32 le32(QByteArrayView bytes, qsizetype at)
-{
-    return le16(bytes, at) | le16(bytes, at + 2) << 16;
 }
 
 QByteArrayView upToNul(QByteArrayView bytes)
@@ -68,7 +59,7 @@ FieldDescriptor parseDescriptor(QByteArrayView slot, bool level7, bool visualFox
         field.width = uchar(slot[33]);
         field.decimals = uchar(slot[34]);
         if (field.type == '+') {
-            field.nextValue = le32(slot, 40);
+            field.nextValue = littleEndian32(slot, 40);
             field.step = 1; // dBase 7 counts by one and stores no step
         }
     } else {
@@ -78,7 +69,7 @@ FieldDescriptor parseDescriptor(QByteArrayView slot, bool level7, bool visualFox
         field.decimals = uchar(slot[17]);
         if (visualFoxPro) {
             field.flags = uchar(slot[18]);
-            field.nextValue = le32(slot, 19);
+            field.nextValue = littleEndian32(slot, 19);
             field.step = uchar(slot[23]);
         }
     }
@@ -133,8 +124,8 @@ std::optional<TableHeader> parseDBase2(QByteArrayView bytes, quint8 codePage)
     TableHeader header;
     header.version = 0x02;
     header.dBase2 = true;
-    header.recordCount = le16(bytes, 1);
-    header.recordLength = int(le16(bytes, 6));
+    header.recordCount = littleEndian16(bytes, 1);
+    header.recordLength = int(littleEndian16(bytes, 6));
     header.codePage = codePage;
     int total = 1;
     for (int i = 0; i < DBase2MaxFields; ++i) {
@@ -225,9 +216,9 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
         if (std::optional<TableHeader> dBase2 = parseDBase2(bytes.first(available), 0))
             return *std::move(dBase2);
     }
-    header.recordCount = le32(bytes, 4);
-    header.headerLength = int(le16(bytes, 8));
-    header.recordLength = int(le16(bytes, 10));
+    header.recordCount = littleEndian32(bytes, 4);
+    header.headerLength = int(littleEndian16(bytes, 8));
+    header.recordLength = int(littleEndian16(bytes, 10));
     header.lastUpdate = updateDate(uchar(bytes[1]), uchar(bytes[2]), uchar(bytes[3]));
     header.flags = uchar(bytes[28]);
     header.codePage = uchar(bytes[29]);
@@ -286,7 +277,7 @@ QByteArray readHeaderBytes(QFile &file, const QString &fileName)
 {
     QByteArray bytes = readSome(file, 32, fileName);
     if (bytes.size() == 32) {
-        qint64 headerLength = le16(bytes, 8);
+        qint64 headerLength = littleEndian16(bytes, 8);
         if (uchar(bytes[0]) == 0x02)
             headerLength = qMax<qint64>(headerLength, DBase2HeaderLength);
         if (headerLength > 32)
@@ -311,7 +302,7 @@ Backlink readBacklink(const LocalPath &path)
     if (bytes.size() < 32 || !isVisualFoxProVersion(uchar(bytes[0])))
         return {};
     // The same walk as the full parse, without decoding a single name.
-    const QByteArrayView area = QByteArrayView(bytes).first(qMin<qsizetype>(le16(bytes, 8), bytes.size()));
+    const QByteArrayView area = QByteArrayView(bytes).first(qMin<qsizetype>(littleEndian16(bytes, 8), bytes.size()));
     for (qsizetype at = 32; at < area.size(); at += 32) {
         if (isTerminator(area[at])) {
             const qsizetype size = qMin<qsizetype>(BacklinkSize, area.size() - at - 1);
