@@ -164,17 +164,7 @@ QString labelled(const char *label, const QString &content)
 
 QString fieldDescription(const platform::FieldModel &field)
 {
-    QStringList lines;
-    if (!field.comment.isEmpty())
-        lines.append(text(field.comment));
-    if (!field.rule.isEmpty()) {
-        lines.append(QStringLiteral("Rule: ") + withMessage(code(field.rule), field.ruleText));
-    }
-    if (!field.format.isEmpty())
-        lines.append(QStringLiteral("Format: ") + code(field.format));
-    if (!field.inputMask.isEmpty())
-        lines.append(QStringLiteral("Input mask: ") + code(field.inputMask));
-    return lines.join(QStringLiteral("<br />"));
+    return fieldDescriptionLines(field, text, code, withMessage).join(QStringLiteral("<br />"));
 }
 
 QString fieldsBlock(const platform::TableModel &table)

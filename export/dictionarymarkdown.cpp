@@ -111,17 +111,7 @@ QString codeBlock(const QString &text, const QString &language)
 
 QString fieldDescription(const platform::FieldModel &field)
 {
-    QStringList lines;
-    if (!field.comment.isEmpty())
-        lines.append(inlineText(field.comment));
-    if (!field.rule.isEmpty()) {
-        lines.append(QStringLiteral("Rule: ") + withMessage(inlineText(field.rule), field.ruleText));
-    }
-    if (!field.format.isEmpty())
-        lines.append(QStringLiteral("Format: ") + inlineText(field.format));
-    if (!field.inputMask.isEmpty())
-        lines.append(QStringLiteral("Input mask: ") + inlineText(field.inputMask));
-    return lines.join(QStringLiteral("<br>"));
+    return fieldDescriptionLines(field, inlineText, inlineText, withMessage).join(QStringLiteral("<br>"));
 }
 
 QString fieldsBlock(const platform::TableModel &table)

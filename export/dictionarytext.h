@@ -52,4 +52,23 @@ QString orderText(const platform::IndexModel &index); // "ascending, MACHINE"
 QString sourceKindText(const platform::SourceModel &source);
 QString nameOrPlaceholder(const QString &name); // "(no name)" for an empty one
 
+// The lines of a field's description column: its comment, its rule with the
+// rule's message, its format and its input mask. `plain` and `code` escape
+// text for the format; `withMessage` adds a rule's message as the format
+// shows it.
+template <class Plain, class Code, class WithMessage>
+QStringList fieldDescriptionLines(const platform::FieldModel &field, Plain plain, Code code, WithMessage withMessage)
+{
+    QStringList lines;
+    if (!field.comment.isEmpty())
+        lines.append(plain(field.comment));
+    if (!field.rule.isEmpty())
+        lines.append(QStringLiteral("Rule: ") + withMessage(code(field.rule), field.ruleText));
+    if (!field.format.isEmpty())
+        lines.append(QStringLiteral("Format: ") + code(field.format));
+    if (!field.inputMask.isEmpty())
+        lines.append(QStringLiteral("Input mask: ") + code(field.inputMask));
+    return lines;
+}
+
 } // namespace exporting

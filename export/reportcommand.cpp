@@ -240,16 +240,23 @@ void writeSourceFailure(QIODevice &err, const ReportSource &source, const Failur
                        .arg(oneLine(failure.description())));
 }
 
-int listTables(const ReportSource &source, QIODevice &out, QIODevice &err)
+// The list, or none after a line saying why the source cannot be read.
+std::optional<QStringList> tableNamesOrFailure(const ReportSource &source, QIODevice &err)
 {
-    QStringList names;
     try {
-        names = readTableNames(source);
+        return readTableNames(source);
     } catch (const Failure &failure) {
         writeSourceFailure(err, source, failure);
-        return Failed;
+        return std::nullopt;
     }
-    for (const QString &name : std::as_const(names)) {
+}
+
+int listTables(const ReportSource &source, QIODevice &out, QIODevice &err)
+{
+    const std::optional<QStringList> names = tableNamesOrFailure(source, err);
+    if (!names)
+        return Failed;
+    for (const QString &name : *names) {
         if (!writeLine(out, oneLine(name)))
             return outputFailed(out, err);
     }
@@ -311,13 +318,10 @@ int writeDictionaryReport(const Options &options, DictionaryFormat format, const
 int writeReport(const Options &options, const ReportSource &source, QIODevice &out,
                 QIODevice &err)
 {
-    QStringList names;
-    try {
-        names = readTableNames(source);
-    } catch (const Failure &failure) {
-        writeSourceFailure(err, source, failure);
+    const std::optional<QStringList> listed = tableNamesOrFailure(source, err);
+    if (!listed)
         return Failed;
-    }
+    const QStringList &names = *listed;
     QList<bool> selected(names.size(), options.tables.isEmpty());
     bool unknown = false;
     for (const QString &table : options.tables) {
