@@ -73,41 +73,41 @@ private slots:
         const QByteArray good = tableBytes(dBase3());
         const QByteArray none;
 
-        QTest::newRow("truncated file") << good.left(20) << none << none << 15
+        QTest::newRow("truncated file") << good.left(20) << none << none << int(platform::NotATable)
                                         << "'t.dbf' is not a table: the file is 20 bytes long, shorter than a header.";
-        QTest::newRow("empty file") << QByteArray() << none << none << 15
+        QTest::newRow("empty file") << QByteArray() << none << none << int(platform::NotATable)
                                     << "'t.dbf' is not a table: the file is 0 bytes long, shorter than a header.";
         QByteArray shortHeader = good;
         putLe16(shortHeader, 8, 20);
         QTest::newRow("header length shorter than a header")
-            << shortHeader << none << none << 15 << "'t.dbf' is not a table: the header length 20 is shorter than a header.";
+            << shortHeader << none << none << int(platform::NotATable) << "'t.dbf' is not a table: the header length 20 is shorter than a header.";
         QByteArray longHeader = good;
         putLe16(longHeader, 8, 5000);
         QTest::newRow("header length beyond the file")
-            << longHeader << none << none << 2091
+            << longHeader << none << none << int(platform::TableCorrupted)
             << QStringLiteral("'t.dbf' is corrupted: the header length 5000 runs past the end of the file (%1 bytes).")
                    .arg(good.size());
         QByteArray cutHeader = good.left(80);
         QTest::newRow("file ends inside the header")
-            << cutHeader << none << none << 2091
+            << cutHeader << none << none << int(platform::TableCorrupted)
             << "'t.dbf' is corrupted: the header length 97 runs past the end of the file (80 bytes).";
         QByteArray noTerminator = good;
         noTerminator[96] = 'X';
-        QTest::newRow("no terminator") << noTerminator << none << none << 2091
+        QTest::newRow("no terminator") << noTerminator << none << none << int(platform::TableCorrupted)
                                        << "'t.dbf' is corrupted: the field descriptors have no terminator within "
                                           "the header length 97.";
         QByteArray wrongRecordLength = good;
         putLe16(wrongRecordLength, 10, 29);
         QTest::newRow("record length disagrees with the widths")
-            << wrongRecordLength << none << none << 2091
+            << wrongRecordLength << none << none << int(platform::TableCorrupted)
             << "'t.dbf' is corrupted: the record length 29 disagrees with the field widths (26 in all).";
         QByteArray zeroRecordLength = good;
         putLe16(zeroRecordLength, 10, 0);
-        QTest::newRow("record length 0") << zeroRecordLength << none << none << 2091
+        QTest::newRow("record length 0") << zeroRecordLength << none << none << int(platform::TableCorrupted)
                                          << "'t.dbf' is corrupted: the record length is 0.";
         QByteArray unknownVersion = good;
         unknownVersion[0] = char(0x99);
-        QTest::newRow("unknown version") << unknownVersion << none << none << 15
+        QTest::newRow("unknown version") << unknownVersion << none << none << int(platform::NotATable)
                                          << "'t.dbf' is not a table: its first byte 0x99 is no known table version.";
 
         // 2047 one-byte fields: the header length 32 + 2047 * 32 + 1 wraps to 1 in 16 bits.
@@ -116,7 +116,7 @@ private slots:
         for (int i = 0; i < 2047; ++i)
             manyFields.fields.append({QByteArray("F") + QByteArray::number(i), 'C', 1});
         QTest::newRow("field count that overflows the header length")
-            << tableBytes(manyFields) << none << none << 15
+            << tableBytes(manyFields) << none << none << int(platform::NotATable)
             << "'t.dbf' is not a table: the header length 1 is shorter than a header.";
         // 300 fields of 255 bytes: the record length 76 501 wraps to 10 965.
         TableSpec wideFields;
@@ -124,7 +124,7 @@ private slots:
         for (int i = 0; i < 300; ++i)
             wideFields.fields.append({QByteArray("F") + QByteArray::number(i), 'C', 255});
         QTest::newRow("field widths that overflow the record length")
-            << tableBytes(wideFields) << none << none << 2091
+            << tableBytes(wideFields) << none << none << int(platform::TableCorrupted)
             << "'t.dbf' is corrupted: the record length 10965 disagrees with the field widths (76501 in all).";
 
         TableSpec level7;
@@ -133,7 +133,7 @@ private slots:
         QByteArray level7Short = tableBytes(level7);
         putLe16(level7Short, 8, 60);
         QTest::newRow("dBase 7 header shorter than its prefix")
-            << level7Short << none << none << 15 << "'t.dbf' is not a table: the header length 60 is shorter than a header.";
+            << level7Short << none << none << int(platform::NotATable) << "'t.dbf' is not a table: the header length 60 is shorter than a header.";
 
         // Containers.
         TableSpec orders;
@@ -149,7 +149,7 @@ private slots:
         QByteArray farBlock = container.dbc;
         putLe32(farBlock, TableRecord + 147, 9999);
         QTest::newRow("memo block beyond its memo file")
-            << ordersTable << farBlock << container.dct << 2091
+            << ordersTable << farBlock << container.dct << int(platform::TableCorrupted)
             << QStringLiteral("'c.dct' is corrupted: memo block 9999 lies beyond the end of the file (%1 bytes).")
                    .arg(container.dct.size());
 
@@ -157,20 +157,20 @@ private slots:
         QByteArray longEntry = container.dct;
         putLe32(longEntry, int(block * 64 + 8), 200);
         QTest::newRow("property entry running past its memo")
-            << ordersTable << container.dbc << longEntry << 2091
+            << ordersTable << container.dbc << longEntry << int(platform::TableCorrupted)
             << "'c.dct' is corrupted: a property entry of 200 bytes runs past the end of its memo.";
 
         QByteArray zeroEntry = container.dct;
         putLe32(zeroEntry, int(block * 64 + 8), 0);
         QTest::newRow("property entry of length 0")
-            << ordersTable << container.dbc << zeroEntry << 2091
+            << ordersTable << container.dbc << zeroEntry << int(platform::TableCorrupted)
             << "'c.dct' is corrupted: a property entry of 0 bytes runs past the end of its memo.";
 
         QByteArray longMemo = container.dct;
         putLe32(longMemo, int(block * 64 + 4), 0);
         longMemo[int(block * 64 + 4)] = char(0x10); // big-endian length 0x10000000
         QTest::newRow("memo longer than its file")
-            << ordersTable << container.dbc << longMemo << 2091
+            << ordersTable << container.dbc << longMemo << int(platform::TableCorrupted)
             << QStringLiteral("'c.dct' is corrupted: the memo at block %1 (268435456 bytes) runs past the end of the file.")
                    .arg(block);
 
@@ -180,7 +180,7 @@ private slots:
         giantMemo[int(block * 64 + 5)] = char(0x10);
         giantMemo[int(block * 64 + 4)] = char(0x01); // big-endian length 0x01100000: 17 MiB, within the file
         QTest::newRow("memo longer than a property list can be")
-            << ordersTable << container.dbc << giantMemo << 2091
+            << ordersTable << container.dbc << giantMemo << int(platform::TableCorrupted)
             << QStringLiteral("'c.dct' is corrupted: the memo at block %1 (17825792 bytes) is longer than such a "
                               "memo can be.")
                    .arg(block);
@@ -188,27 +188,27 @@ private slots:
         QByteArray pastTwoGigabytes = container.dbc;
         putLe32(pastTwoGigabytes, 4, 20000000);
         QTest::newRow("container records past FoxPro's 2 GB limit")
-            << ordersTable << pastTwoGigabytes << container.dct << 2091
+            << ordersTable << pastTwoGigabytes << container.dct << int(platform::TableCorrupted)
             << "'c.dbc' is corrupted: its 20000000 records of 165 bytes would pass FoxPro's 2 GB file limit.";
 
         QByteArray zeroBlockSize = container.dct;
         zeroBlockSize[6] = 0;
         zeroBlockSize[7] = 0;
-        QTest::newRow("memo block size 0") << ordersTable << container.dbc << zeroBlockSize << 2091
+        QTest::newRow("memo block size 0") << ordersTable << container.dbc << zeroBlockSize << int(platform::TableCorrupted)
                                            << "'c.dct' is corrupted: its block size is 0.";
-        QTest::newRow("memo shorter than its header") << ordersTable << container.dbc << QByteArray("abc") << 2091
+        QTest::newRow("memo shorter than its header") << ordersTable << container.dbc << QByteArray("abc") << int(platform::TableCorrupted)
                                                       << "'c.dct' is corrupted: the file is 3 bytes long, shorter than "
                                                          "a memo header.";
 
         QByteArray truncatedContainer = container.dbc.left(TableRecord + 10);
         QTest::newRow("container cut inside its records")
-            << ordersTable << truncatedContainer << container.dct << 2091
+            << ordersTable << truncatedContainer << container.dct << int(platform::TableCorrupted)
             << "'c.dbc' is corrupted: it holds 7 records but the file ends after 5.";
 
         QByteArray wrongType = container.dbc;
         wrongType[32 + 2 * 32 + 11] = 'N'; // OBJECTTYPE becomes numeric
         QTest::newRow("container column of the wrong type")
-            << ordersTable << wrongType << container.dct << 15
+            << ordersTable << wrongType << container.dct << int(platform::NotATable)
             << "'c.dbc' is not a database container: its OBJECTTYPE field is not of the container's type.";
     }
 
