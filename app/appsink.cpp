@@ -1,6 +1,6 @@
-#include "appsink.h"
+#include "app/appsink.h"
 
-#include "prompts.h"
+#include "app/prompts.h"
 
 namespace app {
 

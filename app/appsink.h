@@ -1,6 +1,6 @@
 #pragma once
 
-#include "errorreport.h"
+#include "app/core/errorreport.h"
 
 namespace app {
 

@@ -1,6 +1,6 @@
-#include "prompts.h"
+#include "app/prompts.h"
 
-#include "apptitle.h"
+#include "app/core/apptitle.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,7 +1,7 @@
-#include "windowlook.h"
+#include "app/windowlook.h"
 
-#include "failure.h"
-#include "programfolder.h"
+#include "platform/failure.h"
+#include "app/core/programfolder.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

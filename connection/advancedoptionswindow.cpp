@@ -1,13 +1,13 @@
-#include "advancedoptionswindow.h"
+#include "connection/advancedoptionswindow.h"
 
-#include "appsink.h"
-#include "checks.h"
-#include "startwindow.h"
-#include "programfolder.h"
-#include "prompts.h"
-#include "settings.h"
-#include "twips.h"
-#include "windowlook.h"
+#include "app/appsink.h"
+#include "app/core/checks.h"
+#include "connection/startwindow.h"
+#include "app/core/programfolder.h"
+#include "app/prompts.h"
+#include "app/core/settings.h"
+#include "app/twips.h"
+#include "app/windowlook.h"
 
 #include <QEvent>
 #include <QGroupBox>

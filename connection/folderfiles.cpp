@@ -1,6 +1,6 @@
-#include "folderfiles.h"
+#include "connection/folderfiles.h"
 
-#include "prompts.h"
+#include "app/prompts.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
-#include "sourceconnection.h"
+#include "connection/sourceconnection.h"
 
-#include "appsink.h"
-#include "folderfiles.h"
-#include "checks.h"
-#include "connectionstring.h"
-#include "dataaccess.h"
-#include "prompts.h"
+#include "app/appsink.h"
+#include "connection/folderfiles.h"
+#include "app/core/checks.h"
+#include "connection/core/connectionstring.h"
+#include "platform/dataaccess.h"
+#include "app/prompts.h"
 
 #include <algorithm>
 

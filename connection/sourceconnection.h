@@ -2,7 +2,7 @@
 
 // The connection routines of the database module.
 
-#include "connectionstate.h"
+#include "connection/connectionstate.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 
 // The start window: the data source is chosen here.
 
-#include "connectionstate.h"
+#include "connection/connectionstate.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "dictionary.h"
+#include "export/dictionary.h"
 
 #include <array>
 #include <utility>

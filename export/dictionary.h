@@ -5,7 +5,7 @@
 // returns the whole document; text from the files never breaks the structure
 // of the document (escaped or quoted as the format requires).
 
-#include "sourcemodel.h"
+#include "platform/sourcemodel.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,5 @@
-#include "dictionary.h"
-#include "dictionarytext.h"
+#include "export/dictionary.h"
+#include "export/dictionarytext.h"
 
 #include <charconv>
 #include <string>

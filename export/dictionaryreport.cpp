@@ -1,7 +1,7 @@
-#include "dictionaryreport.h"
+#include "export/dictionaryreport.h"
 
-#include "reportfile.h"
-#include "sourcemodel.h"
+#include "export/reportfile.h"
+#include "platform/sourcemodel.h"
 
 #include <QSet>
 

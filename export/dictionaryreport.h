@@ -4,8 +4,8 @@
 // same refusal of the source's own files and the same whole-or-nothing file
 // as the text report, for every dictionary format.
 
-#include "dictionary.h"
-#include "structurereport.h"
+#include "export/dictionary.h"
+#include "export/structurereport.h"
 
 #include <QList>
 #include <QString>

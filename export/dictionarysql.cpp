@@ -3,8 +3,8 @@
 // say is written as a comment holding the FoxPro original. docs/sql-types.md
 // gives the type mapping and the choices behind it.
 
-#include "dictionary.h"
-#include "dictionarytext.h"
+#include "export/dictionary.h"
+#include "export/dictionarytext.h"
 
 #include <QDate>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "dictionarytext.h"
+#include "export/dictionarytext.h"
 
 namespace exporting {
 

@@ -4,7 +4,7 @@
 // for the model's values, the anchors of the table and view sections, and
 // text from the files made safe to show.
 
-#include "sourcemodel.h"
+#include "platform/sourcemodel.h"
 
 #include <QString>
 #include <QStringList>

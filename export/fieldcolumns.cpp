@@ -1,6 +1,6 @@
-#include "fieldcolumns.h"
+#include "export/fieldcolumns.h"
 
-#include "objectcheck.h"
+#include "export/objectcheck.h"
 
 namespace exporting {
 

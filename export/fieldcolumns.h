@@ -2,8 +2,8 @@
 
 // Type names and descriptions of the fields the report writer lists.
 
-#include "dataaccess.h"
-#include "errorreport.h"
+#include "platform/dataaccess.h"
+#include "app/core/errorreport.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dataaccess.h"
-#include "failure.h"
+#include "platform/dataaccess.h"
+#include "platform/failure.h"
 
 namespace exporting {
 

@@ -1,5 +1,5 @@
-#include "fileaccess.h"
-#include "reportcommand.h"
+#include "platform/fileaccess.h"
+#include "export/reportcommand.h"
 
 #include <QCoreApplication>
 #include <QFile>

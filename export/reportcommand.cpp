@@ -1,10 +1,10 @@
-#include "reportcommand.h"
+#include "export/reportcommand.h"
 
-#include "dictionaryreport.h"
-#include "failure.h"
-#include "reportfile.h"
-#include "structurereport.h"
-#include "tablelist.h"
+#include "export/dictionaryreport.h"
+#include "platform/failure.h"
+#include "export/reportfile.h"
+#include "export/structurereport.h"
+#include "export/tablelist.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "reportfile.h"
+#include "export/reportfile.h"
 
-#include "dataaccess.h"
-#include "fileaccess.h"
+#include "platform/dataaccess.h"
+#include "platform/fileaccess.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

@@ -1,10 +1,10 @@
-#include "structurereport.h"
+#include "export/structurereport.h"
 
-#include "connectionstring.h"
-#include "dataaccess.h"
-#include "fieldcolumns.h"
-#include "datasource.h"
-#include "reportfile.h"
+#include "connection/core/connectionstring.h"
+#include "platform/dataaccess.h"
+#include "export/fieldcolumns.h"
+#include "platform/datasource.h"
+#include "export/reportfile.h"
 
 #include <QDir>
 

@@ -5,7 +5,7 @@
 // ReportFeedback, so the table window and the command-line tool write through
 // this same code.
 
-#include "errorreport.h"
+#include "app/core/errorreport.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "tablelist.h"
+#include "export/tablelist.h"
 
-#include "dataaccess.h"
+#include "platform/dataaccess.h"
 
 namespace exporting {
 

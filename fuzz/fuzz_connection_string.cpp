@@ -1,7 +1,7 @@
 // Connection strings (and view data types) of any text: never a crash.
 
-#include "datasourcestring.h"
-#include "fieldtype.h"
+#include "platform/datasourcestring.h"
+#include "platform/fieldtype.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,10 +2,10 @@
 // never a crash. The input is a 4-byte little-endian length of the .dbc
 // bytes, the .dbc bytes, then the .dct bytes.
 
-#include "container.h"
-#include "failure.h"
-#include "fieldtype.h"
-#include "memofile.h"
+#include "platform/container.h"
+#include "platform/failure.h"
+#include "platform/fieldtype.h"
+#include "platform/memofile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Compound indexes of any bytes: a tag list or a Failure, never a crash.
 
-#include "failure.h"
-#include "indexfile.h"
+#include "platform/failure.h"
+#include "platform/indexfile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -32,11 +32,11 @@
 // Names, paths and texts are picked from lists below or spelled byte by byte
 // (a byte from 0xF0 on, or 0xE0 for path parts, types, versions and code pages).
 
-#include "dataaccess.h"
-#include "failure.h"
-#include "reportcommand.h"
-#include "reportfile.h"
-#include "tablelist.h"
+#include "platform/dataaccess.h"
+#include "platform/failure.h"
+#include "export/reportcommand.h"
+#include "export/reportfile.h"
+#include "export/tablelist.h"
 #include "xbasewriter.h"
 
 #include <QBuffer>

@@ -1,9 +1,9 @@
 // Table headers of any bytes: parsed or refused with a Failure, never a crash.
 
-#include "codepage.h"
-#include "failure.h"
-#include "fieldtype.h"
-#include "tableheader.h"
+#include "platform/codepage.h"
+#include "platform/failure.h"
+#include "platform/fieldtype.h"
+#include "platform/tableheader.h"
 
 #include <cstddef>
 #include <cstdint>

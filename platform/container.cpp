@@ -1,10 +1,10 @@
-#include "container.h"
+#include "platform/container.h"
 
-#include "bytes.h"
-#include "codepage.h"
-#include "dataaccess.h"
-#include "fileaccess.h"
-#include "tableheader.h"
+#include "platform/bytes.h"
+#include "platform/codepage.h"
+#include "platform/dataaccess.h"
+#include "platform/fileaccess.h"
+#include "platform/tableheader.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fileaccess.h"
-#include "memofile.h"
+#include "platform/fileaccess.h"
+#include "platform/memofile.h"
 
 #include <QByteArrayView>
 #include <QHash>

@@ -4,7 +4,7 @@
 // Every operation that fails throws Failure (platform/failure.h) with a number
 // and a description naming the file and what is wrong.
 
-#include "failure.h"
+#include "platform/failure.h"
 
 #include <QString>
 #include <memory>

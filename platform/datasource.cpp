@@ -1,11 +1,11 @@
-#include "datasource.h"
+#include "platform/datasource.h"
 
-#include "codepage.h"
-#include "container.h"
-#include "dataaccess.h"
-#include "fieldtype.h"
-#include "fileaccess.h"
-#include "tableheader.h"
+#include "platform/codepage.h"
+#include "platform/container.h"
+#include "platform/dataaccess.h"
+#include "platform/fieldtype.h"
+#include "platform/fileaccess.h"
+#include "platform/tableheader.h"
 
 #include <QDir>
 #include <QFileInfo>

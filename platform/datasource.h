@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dataaccess.h"
-#include "fileaccess.h"
+#include "platform/dataaccess.h"
+#include "platform/fileaccess.h"
 
 #include <QHash>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "datasourcestring.h"
+#include "platform/datasourcestring.h"
 
 namespace platform {
 

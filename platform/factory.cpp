@@ -1,5 +1,5 @@
-#include "dataaccess.h"
-#include "foxproreader.h"
+#include "platform/dataaccess.h"
+#include "platform/foxproreader.h"
 
 namespace platform {
 

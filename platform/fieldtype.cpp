@@ -1,6 +1,6 @@
-#include "fieldtype.h"
+#include "platform/fieldtype.h"
 
-#include "dataaccess.h"
+#include "platform/dataaccess.h"
 
 #include <QRegularExpression>
 

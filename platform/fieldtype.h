@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tableheader.h"
+#include "platform/tableheader.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "fileaccess.h"
+#include "platform/fileaccess.h"
 
-#include "dataaccess.h"
+#include "platform/dataaccess.h"
 
 #include <QDir>
 #include <QHashFunctions>

@@ -5,7 +5,7 @@
 // hostile files hold everywhere. Only regular files are opened, an open
 // never blocks, and a name the system encoding cannot show still opens.
 
-#include "failure.h"
+#include "platform/failure.h"
 
 #include <QByteArray>
 #include <QFile>

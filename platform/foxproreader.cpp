@@ -1,7 +1,7 @@
-#include "foxproreader.h"
+#include "platform/foxproreader.h"
 
-#include "datasource.h"
-#include "datasourcestring.h"
+#include "platform/datasource.h"
+#include "platform/datasourcestring.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dataaccess.h"
+#include "platform/dataaccess.h"
 
 namespace platform {
 

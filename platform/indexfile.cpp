@@ -1,7 +1,7 @@
-#include "indexfile.h"
+#include "platform/indexfile.h"
 
-#include "codepage.h"
-#include "dataaccess.h"
+#include "platform/codepage.h"
+#include "platform/dataaccess.h"
 
 #include <QSet>
 #include <QtEndian>

@@ -1,7 +1,7 @@
-#include "memofile.h"
+#include "platform/memofile.h"
 
-#include "dataaccess.h"
-#include "fileaccess.h"
+#include "platform/dataaccess.h"
+#include "platform/fileaccess.h"
 
 #include <QtEndian>
 

@@ -1,13 +1,13 @@
-#include "sourcemodel.h"
+#include "platform/sourcemodel.h"
 
-#include "bytes.h"
-#include "codepage.h"
-#include "container.h"
-#include "dataaccess.h"
-#include "datasource.h"
-#include "fileaccess.h"
-#include "memofile.h"
-#include "tableheader.h"
+#include "platform/bytes.h"
+#include "platform/codepage.h"
+#include "platform/container.h"
+#include "platform/dataaccess.h"
+#include "platform/datasource.h"
+#include "platform/fileaccess.h"
+#include "platform/memofile.h"
+#include "platform/tableheader.h"
 
 #include <QDir>
 #include <QFileInfo>

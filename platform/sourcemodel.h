@@ -3,8 +3,8 @@
 // Everything a source's files say about its structure, read from table
 // headers, memo files, the container and index files, with no record data.
 
-#include "fileaccess.h"
-#include "indexfile.h"
+#include "platform/fileaccess.h"
+#include "platform/indexfile.h"
 
 #include <QDate>
 #include <QList>

@@ -1,9 +1,9 @@
-#include "tableheader.h"
+#include "platform/tableheader.h"
 
-#include "bytes.h"
-#include "codepage.h"
-#include "dataaccess.h"
-#include "fileaccess.h"
+#include "platform/bytes.h"
+#include "platform/codepage.h"
+#include "platform/dataaccess.h"
+#include "platform/fileaccess.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fileaccess.h"
+#include "platform/fileaccess.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

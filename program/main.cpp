@@ -1,7 +1,7 @@
 // Orvalle: documents the structure of FoxPro tables.
 
-#include "startwindow.h"
-#include "tablewindow.h"
+#include "connection/startwindow.h"
+#include "export/window/tablewindow.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "apptitle.h"
+#include "app/core/apptitle.h"
 
 namespace app {
 

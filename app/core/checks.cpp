@@ -1,4 +1,4 @@
-#include "checks.h"
+#include "app/core/checks.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "errorreport.h"
+#include "app/core/errorreport.h"
 
 #ifndef ORVALLE_SUPPORT_EMAIL
 #define ORVALLE_SUPPORT_EMAIL "support@tarnvista.example"

@@ -4,7 +4,7 @@
 // reports a failing step with the routine's location text and the step's line
 // label and lets the routine carry on with its next step.
 
-#include "failure.h"
+#include "platform/failure.h"
 
 #include <QString>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "programfolder.h"
+#include "app/core/programfolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

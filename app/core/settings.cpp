@@ -1,6 +1,6 @@
-#include "settings.h"
+#include "app/core/settings.h"
 
-#include "failure.h"
+#include "platform/failure.h"
 
 #include <QSettings>
 

@@ -2,12 +2,12 @@
 // the same headers and writes the same bytes with plain buffered output; and
 // what a field description costs in containers of different sizes.
 
-#include "dataaccess.h"
-#include "errorreport.h"
-#include "fieldcolumns.h"
+#include "platform/dataaccess.h"
+#include "app/core/errorreport.h"
+#include "export/fieldcolumns.h"
 #include "listselection.h"
-#include "structurereport.h"
-#include "tablelist.h"
+#include "export/structurereport.h"
+#include "export/tablelist.h"
 #include "xbasewriter.h"
 
 #include <QFile>

@@ -2,7 +2,7 @@
 // baseline that only opens, reads and closes each header; what a missing
 // container and a property memo shared by many records cost.
 
-#include "dataaccess.h"
+#include "platform/dataaccess.h"
 #include "xbasewriter.h"
 
 #include <QDir>

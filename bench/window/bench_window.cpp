@@ -1,11 +1,11 @@
 // The export through the table window, offscreen, against the report writer's
 // core on the same 2,000 tables × 30 fields, all selected.
 
-#include "startwindow.h"
-#include "tablewindow.h"
+#include "connection/startwindow.h"
+#include "export/window/tablewindow.h"
 #include "listselection.h"
-#include "prompts.h"
-#include "structurereport.h"
+#include "app/prompts.h"
+#include "export/structurereport.h"
 #include "xbasewriter.h"
 #include "windowparts.h"
 

@@ -3,9 +3,9 @@
 // The table window: lists the tables of the source, selects them and exports
 // their structure.
 
-#include "connectionstate.h"
-#include "dictionary.h"
-#include "structurereport.h"
+#include "connection/connectionstate.h"
+#include "export/dictionary.h"
+#include "export/structurereport.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 // The Qt side of the prompts: what each box and dialog really shows.
 
-#include "apptitle.h"
-#include "prompts.h"
+#include "app/core/apptitle.h"
+#include "app/prompts.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,13 +1,13 @@
 // The application shell: the error report, the title, the shared checks, the
 // settings store and the file-dialog filters.
 
-#include "apptitle.h"
-#include "checks.h"
-#include "errorreport.h"
-#include "failure.h"
-#include "prompts.h"
+#include "app/core/apptitle.h"
+#include "app/core/checks.h"
+#include "app/core/errorreport.h"
+#include "platform/failure.h"
+#include "app/prompts.h"
 #include "scriptedprompts.h"
-#include "settings.h"
+#include "app/core/settings.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,15 +1,15 @@
 // The first step of the wizard driven offscreen: start-up, the folder box and
 // its settings, the Advanced Options window, the validation and Test Connection.
 
-#include "folderfiles.h"
-#include "startwindow.h"
-#include "tablewindow.h"
-#include "advancedoptionswindow.h"
-#include "sourceconnection.h"
+#include "connection/folderfiles.h"
+#include "connection/startwindow.h"
+#include "export/window/tablewindow.h"
+#include "connection/advancedoptionswindow.h"
+#include "connection/sourceconnection.h"
 #include "fakefactory.h"
 #include "scriptedprompts.h"
 #include "windowparts.h"
-#include "windowlook.h"
+#include "app/windowlook.h"
 #include "xbasewriter.h"
 
 #include <algorithm>

@@ -2,8 +2,8 @@
 
 // Test stand-ins for what the table window gives the report writer.
 
-#include "errorreport.h"
-#include "structurereport.h"
+#include "app/core/errorreport.h"
+#include "export/structurereport.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "fakefactory.h"
-#include "fieldcolumns.h"
+#include "export/fieldcolumns.h"
 #include "recorders.h"
-#include "tablelist.h"
+#include "export/tablelist.h"
 
 #include <QTest>
 

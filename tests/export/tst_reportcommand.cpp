@@ -1,7 +1,7 @@
 #include "listselection.h"
 #include "recorders.h"
 #include "reportfiles.h"
-#include "structurereport.h"
+#include "export/structurereport.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
-#include "dataaccess.h"
+#include "platform/dataaccess.h"
 #include "listselection.h"
 #include "recorders.h"
 #include "reportfiles.h"
-#include "structurereport.h"
-#include "tablelist.h"
+#include "export/structurereport.h"
+#include "export/tablelist.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -3,8 +3,8 @@
 // PostgreSQL server the test runs itself and to SQLite, their catalogs
 // compared with the model.
 
-#include "dictionary.h"
-#include "failure.h"
+#include "export/dictionary.h"
+#include "platform/failure.h"
 
 #include <QDir>
 #include <QDirIterator>

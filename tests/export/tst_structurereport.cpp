@@ -1,8 +1,8 @@
 #include "fakefactory.h"
 #include "listselection.h"
 #include "recorders.h"
-#include "reportfile.h"
-#include "structurereport.h"
+#include "export/reportfile.h"
+#include "export/structurereport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "testsupport.h"
 
-#include "dataaccess.h"
+#include "platform/dataaccess.h"
 
 #include <QTest>
 

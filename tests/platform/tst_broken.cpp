@@ -3,7 +3,7 @@
 
 #include "testsupport.h"
 
-#include "dataaccess.h"
+#include "platform/dataaccess.h"
 #include "xbasewriter.h"
 
 #include <QDir>

@@ -3,8 +3,8 @@
 
 #include "testsupport.h"
 
-#include "dataaccess.h"
-#include "tableheader.h"
+#include "platform/dataaccess.h"
+#include "platform/tableheader.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,10 +2,10 @@
 // and tag headers written by the test writer, and damaged files, each of
 // which is refused with Failure 2091 and never read out of bounds.
 
-#include "dataaccess.h"
-#include "failure.h"
-#include "fileaccess.h"
-#include "indexfile.h"
+#include "platform/dataaccess.h"
+#include "platform/failure.h"
+#include "platform/fileaccess.h"
+#include "platform/indexfile.h"
 #include "xbasewriter.h"
 
 #include <QDir>

@@ -2,9 +2,9 @@
 // dialects, code pages, containers with their properties, indexes, relations
 // and views), facts decoded by hand from real files, and each kind of finding.
 
-#include "dataaccess.h"
-#include "failure.h"
-#include "sourcemodel.h"
+#include "platform/dataaccess.h"
+#include "platform/failure.h"
+#include "platform/sourcemodel.h"
 #include "xbasewriter.h"
 
 #include <QDir>

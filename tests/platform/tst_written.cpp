@@ -2,9 +2,9 @@
 
 #include "testsupport.h"
 
-#include "container.h"
-#include "dataaccess.h"
-#include "datasourcestring.h"
+#include "platform/container.h"
+#include "platform/dataaccess.h"
+#include "platform/datasourcestring.h"
 #include "xbasewriter.h"
 
 #include <QDir>

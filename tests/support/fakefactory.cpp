@@ -1,6 +1,6 @@
 #include "fakefactory.h"
 
-#include "failure.h"
+#include "platform/failure.h"
 
 namespace {
 

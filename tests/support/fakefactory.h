@@ -6,7 +6,7 @@
 // creation or an open can be made to fail, and a test can act just before a
 // record set opens.
 
-#include "dataaccess.h"
+#include "platform/dataaccess.h"
 
 #include <QList>
 #include <QString>

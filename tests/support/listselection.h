@@ -4,7 +4,7 @@
 // list order, each selected or not. For the tests and the benchmarks that
 // call the report writer directly.
 
-#include "structurereport.h"
+#include "export/structurereport.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "scriptedprompts.h"
 
-#include "apptitle.h"
-#include "programfolder.h"
+#include "app/core/apptitle.h"
+#include "app/core/programfolder.h"
 
 #include <QCoreApplication>
 #include <QDialog>

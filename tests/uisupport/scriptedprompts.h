@@ -4,7 +4,7 @@
 // call and fail the test on any call it did not expect, and a sandbox for
 // settings, the program folder and the end of the program.
 
-#include "prompts.h"
+#include "app/prompts.h"
 
 #include <QList>
 #include <QPoint>

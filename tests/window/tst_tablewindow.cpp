@@ -1,14 +1,14 @@
 // The table window driven offscreen: listing, selection, and the export from
 // "Start Exporting" to the report file, with every question and message.
 
-#include "startwindow.h"
-#include "tablewindow.h"
-#include "programfolder.h"
+#include "connection/startwindow.h"
+#include "export/window/tablewindow.h"
+#include "app/core/programfolder.h"
 #include "fakefactory.h"
 #include "golden.h"
 #include "scriptedprompts.h"
 #include "windowparts.h"
-#include "windowlook.h"
+#include "app/windowlook.h"
 #include "xbasewriter.h"
 
 #include <QDir>
