@@ -167,11 +167,11 @@ const platform::FieldModel *fieldNamed(const TableModel &table, const QString &n
 
 IndexTagSpec tag(const QByteArray &name, const QByteArray &expression, quint8 options = 0x60)
 {
-    IndexTagSpec spec;
-    spec.name = name;
-    spec.expression = expression;
-    spec.options = options;
-    return spec;
+    IndexTagSpec made;
+    made.name = name;
+    made.expression = expression;
+    made.options = options;
+    return made;
 }
 
 // A container of two related tables and two views, with every property the
