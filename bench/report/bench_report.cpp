@@ -254,9 +254,52 @@ double median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-double maximum(const std::vector<double> &values)
+// Runs `measured` and `other` once per iteration, each first every other
+// time so neither always finds the other's traces in the caches; the
+// iteration's time is `measured`'s. False (the benchmark marked skipped)
+// when either fails.
+bool runAlternately(benchmark::State &state, const std::vector<std::string> &measured,
+                    const std::vector<std::string> &other, std::vector<Run> &measuredRuns,
+                    std::vector<Run> &otherRuns)
 {
-    return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+    bool measuredFirst = true;
+    for (auto _ : state) {
+        Run a, b;
+        if (measuredFirst) {
+            a = runChild(measured);
+            b = runChild(other);
+        } else {
+            b = runChild(other);
+            a = runChild(measured);
+        }
+        measuredFirst = !measuredFirst;
+        if (!a.ok || !b.ok) {
+            static std::string failure;
+            failure = !a.ok ? a.failure : b.failure;
+            state.SkipWithError(failure.c_str());
+            return false;
+        }
+        state.SetIterationTime(a.seconds);
+        measuredRuns.push_back(a);
+        otherRuns.push_back(b);
+    }
+    return true;
+}
+
+double median(const std::vector<Run> &runs, double Run::*value)
+{
+    std::vector<double> values;
+    for (const Run &run : runs)
+        values.push_back(run.*value);
+    return median(values);
+}
+
+double maximum(const std::vector<Run> &runs, double Run::*value)
+{
+    double most = 0;
+    for (const Run &run : runs)
+        most = std::max(most, run.*value);
+    return most;
 }
 
 // Runs both programs once per folder and compares what they wrote; the
@@ -298,43 +341,18 @@ void BM_ReportOverFloor(benchmark::State &state)
         return;
     }
 
-    std::vector<double> orvalleWall, floorWall, orvalleCpu, floorCpu, orvallePeak, floorPeak;
-    bool orvalleFirst = true;
-    for (auto _ : state) {
-        // Each goes first every other time, so neither always finds the
-        // other's traces in the caches.
-        Run a, b;
-        if (orvalleFirst) {
-            a = runChild(orvalle);
-            b = runChild(floor);
-        } else {
-            b = runChild(floor);
-            a = runChild(orvalle);
-        }
-        orvalleFirst = !orvalleFirst;
-        if (!a.ok || !b.ok) {
-            static std::string failure;
-            failure = !a.ok ? a.failure : b.failure;
-            state.SkipWithError(failure.c_str());
-            break;
-        }
-        state.SetIterationTime(a.seconds);
-        orvalleWall.push_back(a.seconds);
-        floorWall.push_back(b.seconds);
-        orvalleCpu.push_back(a.cpuSeconds);
-        floorCpu.push_back(b.cpuSeconds);
-        orvallePeak.push_back(a.peakMiB);
-        floorPeak.push_back(b.peakMiB);
-    }
-    const double orvalleSeconds = median(orvalleWall);
-    const double floorSeconds = median(floorWall);
+    std::vector<Run> orvalleRuns, floorRuns;
+    runAlternately(state, orvalle, floor, orvalleRuns, floorRuns);
+    const double orvalleSeconds = median(orvalleRuns, &Run::seconds);
+    const double floorSeconds = median(floorRuns, &Run::seconds);
     state.counters["tables"] = tables;
     state.counters["orvalle_s"] = orvalleSeconds;
     state.counters["floor_s"] = floorSeconds;
     state.counters["ratio"] = floorSeconds > 0 ? orvalleSeconds / floorSeconds : 0;
-    state.counters["cpu_ratio"] = median(floorCpu) > 0 ? median(orvalleCpu) / median(floorCpu) : 0;
-    state.counters["orvalle_MiB"] = maximum(orvallePeak);
-    state.counters["floor_MiB"] = maximum(floorPeak);
+    const double floorCpu = median(floorRuns, &Run::cpuSeconds);
+    state.counters["cpu_ratio"] = floorCpu > 0 ? median(orvalleRuns, &Run::cpuSeconds) / floorCpu : 0;
+    state.counters["orvalle_MiB"] = maximum(orvalleRuns, &Run::peakMiB);
+    state.counters["floor_MiB"] = maximum(floorRuns, &Run::peakMiB);
 }
 
 void BM_DictionaryOverReport(benchmark::State &state)
@@ -350,30 +368,9 @@ void BM_DictionaryOverReport(benchmark::State &state)
                                            space.path(QStringLiteral("dictionary.json"))};
     const std::vector<std::string> text = {orvalleReport, folder, "-o", space.path(QStringLiteral("report.txt"))};
 
-    std::vector<double> jsonWall, textWall, jsonPeak, textPeak;
-    bool jsonFirst = true;
-    for (auto _ : state) {
-        Run a, b;
-        if (jsonFirst) {
-            a = runChild(json);
-            b = runChild(text);
-        } else {
-            b = runChild(text);
-            a = runChild(json);
-        }
-        jsonFirst = !jsonFirst;
-        if (!a.ok || !b.ok) {
-            static std::string failure;
-            failure = !a.ok ? a.failure : b.failure;
-            state.SkipWithError(failure.c_str());
-            break;
-        }
-        state.SetIterationTime(a.seconds);
-        jsonWall.push_back(a.seconds);
-        textWall.push_back(b.seconds);
-        jsonPeak.push_back(a.peakMiB);
-        textPeak.push_back(b.peakMiB);
-    }
+    std::vector<Run> jsonRuns, textRuns;
+    if (!runAlternately(state, json, text, jsonRuns, textRuns))
+        return;
     // The dictionary must hold every table and both tags of each.
     const std::string written = fileBytes(space.path(QStringLiteral("dictionary.json")));
     size_t tags = 0;
@@ -387,14 +384,14 @@ void BM_DictionaryOverReport(benchmark::State &state)
         state.SkipWithError(failure.c_str());
         return;
     }
-    const double jsonSeconds = median(jsonWall);
-    const double textSeconds = median(textWall);
+    const double jsonSeconds = median(jsonRuns, &Run::seconds);
+    const double textSeconds = median(textRuns, &Run::seconds);
     state.counters["tables"] = tables;
     state.counters["json_s"] = jsonSeconds;
     state.counters["text_s"] = textSeconds;
     state.counters["ratio"] = textSeconds > 0 ? jsonSeconds / textSeconds : 0;
-    state.counters["json_MiB"] = maximum(jsonPeak);
-    state.counters["text_MiB"] = maximum(textPeak);
+    state.counters["json_MiB"] = maximum(jsonRuns, &Run::peakMiB);
+    state.counters["text_MiB"] = maximum(textRuns, &Run::peakMiB);
 }
 
 } // namespace
