@@ -35,6 +35,8 @@ struct FieldModel {
     QString format;
     QString inputMask;
     QString comment;
+
+    bool operator==(const FieldModel &) const = default;
 };
 
 enum class TagKind { Primary, Candidate, Unique, Regular };
@@ -46,12 +48,16 @@ struct IndexModel {
     TagKind kind = TagKind::Regular;
     bool descending = false;
     QString collation; // "MACHINE" when the file names none
+
+    bool operator==(const IndexModel &) const = default;
 };
 
 struct MemoModel {
     QString file;      // relative to the source's folder
     int blockSize = 0; // 0 when the file is missing or unreadable
     bool present = false;
+
+    bool operator==(const MemoModel &) const = default;
 };
 
 struct TableModel {
@@ -76,12 +82,16 @@ struct TableModel {
     QList<FieldModel> fields;
     QList<IndexModel> indexes; // in creation order
     bool indexesKnown = false; // a structural index was read
+
+    bool operator==(const TableModel &) const = default;
 };
 
 struct ViewFieldModel {
     QString name;
     QString dataType; // as the container stores it, e.g. "C(40)"
     QString comment;
+
+    bool operator==(const ViewFieldModel &) const = default;
 };
 
 struct ViewModel {
@@ -91,6 +101,8 @@ struct ViewModel {
     QString connection; // remote views only
     QString comment;
     QList<ViewFieldModel> fields;
+
+    bool operator==(const ViewModel &) const = default;
 };
 
 struct RelationModel {
@@ -102,6 +114,8 @@ struct RelationModel {
     QString onUpdate;
     QString onDelete;
     QString onInsert;
+
+    bool operator==(const RelationModel &) const = default;
 };
 
 enum class Severity { Warning, Error };
@@ -110,6 +124,8 @@ struct Finding {
     Severity severity = Severity::Warning;
     QString place;   // the table (or file) the finding is about; empty for the whole source
     QString message; // one line
+
+    bool operator==(const Finding &) const = default;
 };
 
 struct SourceModel {
@@ -122,6 +138,8 @@ struct SourceModel {
     QList<ViewModel> views;
     QList<RelationModel> relations;
     QList<Finding> findings;
+
+    bool operator==(const SourceModel &) const = default;
 };
 
 // Names a user reads: "Character", "Numeric", "DateTime", … for a type letter
