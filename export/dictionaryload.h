@@ -1,0 +1,53 @@
+#pragma once
+
+// Reading a JSON data dictionary (docs/dictionary-json.md) back into the
+// structure model, so a source's structure captured once can be compared
+// later without its files.
+//
+// A document is read exactly as docs/dictionary.schema.json states it: every
+// key required, no other key, the words listed there, integers where it asks
+// for integers, and no value the model cannot hold. Anything else is refused
+// with a Failure naming the document and the place: "shop.json:
+// tables[3].fields[2].width: not an integer". Text is kept as the document
+// holds it.
+//
+// The round trip: for a model whose values the schema allows (positions from
+// 1, no negative counts, bytes within 0..255, lengths within 0..65535),
+// dictionaryFromJson(jsonDictionary(model)) equals the model, except where
+// the document cannot tell:
+// - an unpaired UTF-16 surrogate in text is written, and read back, as U+FFFD;
+// - an empty collation is written as "MACHINE" (as the reader of the files
+//   names one anyway);
+// - a field that does not autoincrement has no nextValue and step: read as 0;
+// - a relation rule other than "cascade", "restrict" or "ignore" is written as
+//   null: read as "";
+// - a last update that is no valid date of the years 1..9999 is written as
+//   null: read as none.
+// A model beyond the schema (a position of 0, a negative width) is written
+// but refused when read. A key written twice counts once, its last value.
+
+#include "platform/sourcemodel.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace exporting {
+
+// The model `document` holds; `name` names it in failures.
+platform::SourceModel dictionaryFromJson(const QByteArray &document, const QString &name);
+
+// Larger documents are refused unread: the dictionary of thousands of tables
+// takes a few megabytes.
+inline constexpr qint64 MaxDictionaryFileSize = qint64(512) << 20;
+
+// The dictionary in the file at `path`, opened as platform/fileaccess.h opens
+// every file (regular files only, never blocking) and named by its file name
+// in failures; a failure to open or read it passes through.
+platform::SourceModel readDictionaryFile(const QString &path);
+
+// Whether `path` names a JSON dictionary rather than a source: a regular file
+// (links followed) whose name ends in ".json", in any case. Nothing is read;
+// readDictionaryFile says whether it holds one.
+bool looksLikeDictionaryFile(const QString &path);
+
+} // namespace exporting
