@@ -121,10 +121,7 @@ public:
         case Number::NotInteger:
             fail(key, QStringLiteral("not an integer"));
         case Number::TooLarge:
-            fail(key, QStringLiteral("%1 is out of range %2..%3")
-                          .arg(QString::number(value(key).toDouble(), 'g', 17))
-                          .arg(min)
-                          .arg(max));
+            fail(key, QStringLiteral("out of range %1..%2").arg(min).arg(max));
         case Number::Integer:
             break;
         }
@@ -367,7 +364,8 @@ platform::SourceModel dictionaryFromJson(const QByteArray &document, const QStri
     QJsonParseError error;
     const QJsonDocument json = QJsonDocument::fromJson(document, &error);
     if (error.error != QJsonParseError::NoError)
-        throw Failure(QStringLiteral("%1: not JSON: %2 at byte %3").arg(name, error.errorString()).arg(error.offset));
+        throw Failure(QStringLiteral("%1: not JSON: %2 at byte %3")
+                          .arg(name, error.errorString(), QString::number(error.offset)));
     const QJsonObject top = json.object();
     if (!json.isObject() || top.value(QLatin1String("format")) != QJsonValue(QLatin1String(JsonFormatName)))
         throw Failure(QStringLiteral("%1: not an %2 document").arg(name, QLatin1String(JsonFormatName)));
@@ -379,13 +377,13 @@ platform::SourceModel dictionaryFromJson(const QByteArray &document, const QStri
     const Number kind = integerOf(versionValue, version);
     if (kind == Number::NotInteger)
         throw Failure(QStringLiteral("%1: version: not an integer").arg(name));
-    if (kind == Number::TooLarge || version != JsonFormatVersion)
+    if (kind == Number::TooLarge)
+        throw Failure(QStringLiteral("%1: version: out of range; only version %2 of the %3 format is read")
+                          .arg(name, QString::number(JsonFormatVersion), QLatin1String(JsonFormatName)));
+    if (version != JsonFormatVersion)
         throw Failure(QStringLiteral("%1: version %2 of the %3 format; only version %4 is read")
-                          .arg(name,
-                               kind == Number::Integer ? QString::number(version)
-                                                       : QString::number(versionValue.toDouble(), 'g', 17),
-                               QLatin1String(JsonFormatName))
-                          .arg(JsonFormatVersion));
+                          .arg(name, QString::number(version), QLatin1String(JsonFormatName),
+                               QString::number(JsonFormatVersion)));
 
     const Object root(name, QString(), top, {"format", "version", "source", "tables", "views", "relations", "findings"});
     platform::SourceModel model;
@@ -422,9 +420,7 @@ platform::SourceModel readDictionaryFile(const QString &path)
     const qint64 size = file.size();
     if (size > MaxDictionaryFileSize)
         throw Failure(QStringLiteral("%1: %2 bytes, more than the %3 a data dictionary may have")
-                          .arg(name)
-                          .arg(size)
-                          .arg(MaxDictionaryFileSize));
+                          .arg(name, QString::number(size), QString::number(MaxDictionaryFileSize)));
     return dictionaryFromJson(platform::readAt(file, 0, size, name), name);
 }
 

@@ -1,8 +1,12 @@
 # What a fuzz target links beyond the reader; the fuzz build and the replay
 # tests of the ordinary build both use it. fuzz_source runs orvalle-report's
-# own command over files the xbase writer of the tests makes.
+# own command over files the xbase writer of the tests makes;
+# fuzz_dictionary_json reads JSON dictionaries and writes them again.
 function(orvalle_fuzz_target_links target name)
   target_link_libraries(${target} PRIVATE orvalle_platform)
+  if(name STREQUAL "fuzz_dictionary_json")
+    target_link_libraries(${target} PRIVATE orvalle_dictionary)
+  endif()
   if(name STREQUAL "fuzz_source")
     if(NOT TARGET orvalle_test_support)
       add_subdirectory(${PROJECT_SOURCE_DIR}/tests/support ${CMAKE_BINARY_DIR}/fuzz-support)
