@@ -1,5 +1,6 @@
 #include "export/dictionaryload.h"
 #include "export/dictionary.h"
+#include "export/dictionarytext.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -60,6 +61,18 @@ Number integerOf(const QJsonValue &value, qint64 &out)
     return std::isfinite(real) && std::trunc(real) == real ? Number::TooLarge : Number::NotInteger;
 }
 
+// Text as the document holds it but for an unpaired surrogate, which only an
+// escape can carry: U+FFFD, as the writer writes one, so a model read writes
+// the same document again.
+QString textOf(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.isSurrogate())
+            return pairedText(text);
+    }
+    return text;
+}
+
 // One object of the document: its keys checked against those the schema
 // names for it, then its values read by key, each checked as it is read.
 class Object {
@@ -105,7 +118,7 @@ public:
         const QJsonValue v = value(key);
         if (!v.isString())
             fail(key, QStringLiteral("not a string"));
-        return v.toString();
+        return textOf(v.toString());
     }
     bool boolean(const char *key) const
     {

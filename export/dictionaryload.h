@@ -9,13 +9,14 @@
 // for integers, and no value the model cannot hold. Anything else is refused
 // with a Failure naming the document and the place: "shop.json:
 // tables[3].fields[2].width: not an integer". Text is kept as the document
-// holds it.
+// holds it, but for an unpaired UTF-16 surrogate (only an escape such as
+// "\ud800" can carry one), read as U+FFFD as the writer writes it.
 //
 // The round trip: for a model whose values the schema allows (positions from
 // 1, no negative counts, bytes within 0..255, lengths within 0..65535),
 // dictionaryFromJson(jsonDictionary(model)) equals the model, except where
 // the document cannot tell:
-// - an unpaired UTF-16 surrogate in text is written, and read back, as U+FFFD;
+// - an unpaired UTF-16 surrogate in text is written as U+FFFD;
 // - an empty collation is written as "MACHINE" (as the reader of the files
 //   names one anyway);
 // - a field that does not autoincrement has no nextValue and step: read as 0;

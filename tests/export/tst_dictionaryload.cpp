@@ -473,7 +473,7 @@ void DictionaryLoadTest::handWrittenDocument()
       "position": 1, "name": "Имя", "shortName": "", "type": "\u00ff", "typeName": "Unknown (0xFF)",
       "width": 11, "decimals": 0, "nullable": true, "binary": false, "autoIncrement": true,
       "nextValue": -9007199254740993, "step": -1, "defaultValue": "", "rule": "", "ruleText": "",
-      "caption": "", "format": "", "inputMask": "", "comment": "Заказы"
+      "caption": "\ud800x\udc00 \udc00\ud800 \ud83e\udd8a", "format": "", "inputMask": "", "comment": "Заказы"
     }],
     "indexes": [{"name": "NAME", "kind": "unique", "expression": "name", "filter": "", "descending": true,
                  "collation": "RUSSIAN"}],
@@ -504,6 +504,10 @@ void DictionaryLoadTest::handWrittenDocument()
     name.autoIncrement = true;
     name.nextValue = -9007199254740993LL;
     name.step = -1;
+    // Unpaired surrogates only an escape can carry read as the writer writes them; a pair is a pair.
+    name.caption = QString(QChar(QChar::ReplacementCharacter)) + QStringLiteral("x") + QChar(QChar::ReplacementCharacter)
+        + QStringLiteral(" ") + QChar(QChar::ReplacementCharacter) + QChar(QChar::ReplacementCharacter)
+        + QStringLiteral(" ") + QString::fromUtf8("🦊");
     name.comment = QStringLiteral("Заказы");
     table.fields.append(name);
     table.indexes.append(tag(QStringLiteral("NAME"), TagKind::Unique, QStringLiteral("name"), QString(), true,
