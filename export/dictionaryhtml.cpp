@@ -50,48 +50,19 @@ tr.error .severity { color: #a4201a; font-weight: 700; }
 }
 )";
 
-QString escaped(QStringView text)
-{
-    const QString shown = showableText(text);
-    QString out;
-    out.reserve(shown.size());
-    for (const QChar c : shown) {
-        switch (c.unicode()) {
-        case u'&':
-            out += QStringLiteral("&amp;");
-            break;
-        case u'<':
-            out += QStringLiteral("&lt;");
-            break;
-        case u'>':
-            out += QStringLiteral("&gt;");
-            break;
-        case u'"':
-            out += QStringLiteral("&quot;");
-            break;
-        case u'\'':
-            out += QStringLiteral("&#39;");
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 // Text from the files inside an element: its line breaks kept as <br />.
 QString text(QStringView from)
 {
     QStringList lines = textLines(from);
     for (QString &line : lines)
-        line = escaped(line);
+        line = htmlText(line);
     return lines.join(QStringLiteral("<br />"));
 }
 
 // Text on one line, for the page's title.
 QString flatText(QStringView from)
 {
-    return escaped(textLines(from).join(QLatin1Char(' ')));
+    return htmlText(textLines(from).join(QLatin1Char(' ')));
 }
 
 QString element(const char *tag, const QString &content, const QString &attributes = QString())
@@ -281,7 +252,7 @@ QString viewSection(const platform::ViewModel &view, const QString &anchor)
     if (view.sql.isEmpty())
         section += none("No SQL is stored.");
     else
-        section += element("pre", element("code", escaped(textLines(view.sql).join(QLatin1Char('\n')))),
+        section += element("pre", element("code", htmlText(textLines(view.sql).join(QLatin1Char('\n')))),
                            classes("sql"))
             + QLatin1Char('\n');
     return section + QStringLiteral("</section>\n");

@@ -15,48 +15,9 @@ namespace {
 
 const QString separator = QStringLiteral(" · ");
 
-QString inlineText(QStringView text)
-{
-    const QStringList lines = textLines(showableText(text));
-    QString escaped;
-    for (qsizetype n = 0; n < lines.size(); ++n) {
-        if (n > 0)
-            escaped += QStringLiteral("<br>");
-        for (const QChar c : lines.at(n)) {
-            switch (c.unicode()) {
-            case u'&':
-                escaped += QStringLiteral("&amp;");
-                break;
-            case u'<':
-                escaped += QStringLiteral("&lt;");
-                break;
-            case u'>':
-                escaped += QStringLiteral("&gt;");
-                break;
-            case u'\\':
-            case u'`':
-            case u'*':
-            case u'_':
-            case u'[':
-            case u']':
-            case u'|':
-            case u'#':
-            case u'~':
-            case u'$':
-                escaped += QLatin1Char('\\');
-                escaped += c;
-                break;
-            default:
-                escaped += c;
-            }
-        }
-    }
-    return escaped;
-}
-
 QString link(const QString &text, const QString &anchor)
 {
-    return QLatin1Char('[') + inlineText(text) + QStringLiteral("](#") + anchor + QLatin1Char(')');
+    return QLatin1Char('[') + markdownText(text) + QStringLiteral("](#") + anchor + QLatin1Char(')');
 }
 
 QString contentsEntry(const QString &name, const QString &anchor)
@@ -72,13 +33,13 @@ QString heading(int level, const QString &anchor, const QString &title)
 
 QString fact(const QString &label, const QString &text)
 {
-    return QStringLiteral("**") + label + QStringLiteral(":** ") + inlineText(text);
+    return QStringLiteral("**") + label + QStringLiteral(":** ") + markdownText(text);
 }
 
 // A rule as shown, then its message in parentheses when there is one.
 QString withMessage(const QString &rule, const QString &message)
 {
-    return message.isEmpty() ? rule : rule + QStringLiteral(" (") + inlineText(message) + QLatin1Char(')');
+    return message.isEmpty() ? rule : rule + QStringLiteral(" (") + markdownText(message) + QLatin1Char(')');
 }
 
 QString row(const QStringList &cells)
@@ -90,7 +51,7 @@ QString row(const QStringList &cells)
 QString tableReference(const platform::SourceModel &source, const SectionAnchors &anchors, const QString &name)
 {
     const qsizetype table = tableNamed(source, name);
-    return table < 0 ? inlineText(name) : link(name, anchors.tables.at(table));
+    return table < 0 ? markdownText(name) : link(name, anchors.tables.at(table));
 }
 
 // A fenced block longer than any run of backticks in the text, so no line of
@@ -111,7 +72,7 @@ QString codeBlock(const QString &text, const QString &language)
 
 QString fieldDescription(const platform::FieldModel &field)
 {
-    return fieldDescriptionLines(field, inlineText, inlineText, withMessage).join(QStringLiteral("<br>"));
+    return fieldDescriptionLines(field, markdownText, markdownText, withMessage).join(QStringLiteral("<br>"));
 }
 
 QString fieldsBlock(const platform::TableModel &table)
@@ -123,12 +84,12 @@ QString fieldsBlock(const platform::TableModel &table)
                            "|---|---|---:|---:|---|---|---|---|\n");
     for (const platform::FieldModel &field : table.fields) {
         const QString name = field.shortName.isEmpty()
-            ? inlineText(field.name)
-            : inlineText(field.name) + QStringLiteral(" (") + inlineText(field.shortName) + QLatin1Char(')');
-        block += row({name, inlineText(typeText(field)), QString::number(field.width),
+            ? markdownText(field.name)
+            : markdownText(field.name) + QStringLiteral(" (") + markdownText(field.shortName) + QLatin1Char(')');
+        block += row({name, markdownText(typeText(field)), QString::number(field.width),
                      QString::number(field.decimals),
                      field.nullable ? QStringLiteral("yes") : QStringLiteral("no"),
-                     inlineText(field.defaultValue), inlineText(field.caption), fieldDescription(field)});
+                     markdownText(field.defaultValue), markdownText(field.caption), fieldDescription(field)});
     }
     return block + QLatin1Char('\n');
 }
@@ -143,8 +104,8 @@ QString indexesBlock(const platform::TableModel &table)
     block += QStringLiteral("| Name | Kind | Expression | Filter | Order |\n"
                            "|---|---|---|---|---|\n");
     for (const platform::IndexModel &index : table.indexes) {
-        block += row({inlineText(index.name), tagKindWord(index.kind), inlineText(index.expression),
-                     inlineText(index.filter), inlineText(orderText(index))});
+        block += row({markdownText(index.name), tagKindWord(index.kind), markdownText(index.expression),
+                     markdownText(index.filter), markdownText(orderText(index))});
     }
     return block + QLatin1Char('\n');
 }
@@ -156,9 +117,9 @@ QString relationsBlock(const platform::SourceModel &source, const SectionAnchors
         if (tableNamed(source, relation.parentTable) != tableIndex
             && tableNamed(source, relation.childTable) != tableIndex)
             continue;
-        rows += row({tableReference(source, anchors, relation.parentTable), inlineText(relation.parentTag),
-                     tableReference(source, anchors, relation.childTable), inlineText(relation.childTag),
-                     inlineText(relation.onUpdate), inlineText(relation.onDelete), inlineText(relation.onInsert)});
+        rows += row({tableReference(source, anchors, relation.parentTable), markdownText(relation.parentTag),
+                     tableReference(source, anchors, relation.childTable), markdownText(relation.childTag),
+                     markdownText(relation.onUpdate), markdownText(relation.onDelete), markdownText(relation.onInsert)});
     }
     if (rows.isEmpty())
         return QString();
@@ -172,7 +133,7 @@ QString relationsBlock(const platform::SourceModel &source, const SectionAnchors
 QString tableSection(const platform::SourceModel &source, const SectionAnchors &anchors, qsizetype index)
 {
     const platform::TableModel &table = source.tables.at(index);
-    QString section = heading(3, anchors.tables.at(index), inlineText(nameOrPlaceholder(table.name)))
+    QString section = heading(3, anchors.tables.at(index), markdownText(nameOrPlaceholder(table.name)))
         + QLatin1Char('\n');
     section += QStringList{fact(QStringLiteral("File"), table.file),
                            fact(QStringLiteral("Dialect"), table.dialect),
@@ -202,7 +163,7 @@ QString tableSection(const platform::SourceModel &source, const SectionAnchors &
 
 QString viewSection(const platform::ViewModel &view, const QString &anchor)
 {
-    QString section = heading(3, anchor, inlineText(nameOrPlaceholder(view.name))) + QLatin1Char('\n');
+    QString section = heading(3, anchor, markdownText(nameOrPlaceholder(view.name))) + QLatin1Char('\n');
     section += view.remote ? fact(QStringLiteral("Remote view, connection"), view.connection)
                            : QStringLiteral("**Local view**");
     section += QStringLiteral("\n\n");
@@ -212,7 +173,7 @@ QString viewSection(const platform::ViewModel &view, const QString &anchor)
         section += QStringLiteral("| Name | Data type | Description |\n"
                                   "|---|---|---|\n");
         for (const platform::ViewFieldModel &field : view.fields)
-            section += row({inlineText(field.name), inlineText(field.dataType), inlineText(field.comment)});
+            section += row({markdownText(field.name), markdownText(field.dataType), markdownText(field.comment)});
         section += QLatin1Char('\n');
     }
     if (view.sql.isEmpty())
@@ -231,7 +192,7 @@ QString findingsSection(const platform::SourceModel &source, const SectionAnchor
         const QString severity = finding.severity == platform::Severity::Error
             ? QStringLiteral("**Error**")
             : QStringLiteral("**Warning**");
-        section += row({severity, tableReference(source, anchors, finding.place), inlineText(finding.message)});
+        section += row({severity, tableReference(source, anchors, finding.place), markdownText(finding.message)});
     }
     return section;
 }

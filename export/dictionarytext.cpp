@@ -193,4 +193,72 @@ QString nameOrPlaceholder(const QString &name)
     return name.isEmpty() ? QStringLiteral("(no name)") : name;
 }
 
+QString markdownText(QStringView text)
+{
+    const QStringList lines = textLines(showableText(text));
+    QString escaped;
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        if (n > 0)
+            escaped += QStringLiteral("<br>");
+        for (const QChar c : lines.at(n)) {
+            switch (c.unicode()) {
+            case u'&':
+                escaped += QStringLiteral("&amp;");
+                break;
+            case u'<':
+                escaped += QStringLiteral("&lt;");
+                break;
+            case u'>':
+                escaped += QStringLiteral("&gt;");
+                break;
+            case u'\\':
+            case u'`':
+            case u'*':
+            case u'_':
+            case u'[':
+            case u']':
+            case u'|':
+            case u'#':
+            case u'~':
+            case u'$':
+                escaped += QLatin1Char('\\');
+                escaped += c;
+                break;
+            default:
+                escaped += c;
+            }
+        }
+    }
+    return escaped;
+}
+
+QString htmlText(QStringView text)
+{
+    const QString shown = showableText(text);
+    QString out;
+    out.reserve(shown.size());
+    for (const QChar c : shown) {
+        switch (c.unicode()) {
+        case u'&':
+            out += QStringLiteral("&amp;");
+            break;
+        case u'<':
+            out += QStringLiteral("&lt;");
+            break;
+        case u'>':
+            out += QStringLiteral("&gt;");
+            break;
+        case u'"':
+            out += QStringLiteral("&quot;");
+            break;
+        case u'\'':
+            out += QStringLiteral("&#39;");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace exporting

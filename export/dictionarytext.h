@@ -21,6 +21,14 @@ QString showableText(QStringView text);
 // carry one, and many JSON readers refuse one written as an escape.
 QString pairedText(QStringView text);
 
+// Text for a Markdown paragraph, cell, heading or link text: everything
+// that could open a column, a link, emphasis or raw HTML escaped, line breaks
+// as <br>, so it never starts a line of its own.
+QString markdownText(QStringView text);
+
+// Text for an HTML (or XML) element or quoted attribute, line breaks kept.
+QString htmlText(QStringView text);
+
 // The lines of the text; CR LF, CR and LF each end one.
 QStringList textLines(QStringView text);
 
