@@ -1,6 +1,7 @@
 #include "export/reportcommand.h"
 
 #include "export/dictionaryreport.h"
+#include "export/diffcommand.h"
 #include "platform/failure.h"
 #include "export/reportfile.h"
 #include "export/structurereport.h"
@@ -19,6 +20,7 @@ namespace {
 
 const char helpText[] =
     "Usage: orvalle-report [--format FORMAT] SOURCE [TABLE ...] [-o FILE]\n"
+    "       orvalle-report --diff OLD NEW [TABLE ...] [--format FORMAT] [-o FILE]\n"
     "       orvalle-report SOURCE --list\n"
     "       orvalle-report --help | --version\n"
     "\n"
@@ -35,6 +37,15 @@ const char helpText[] =
     "TABLE    a table to report, named as --list names it (the names are\n"
     "         compared exactly). Tables are written in the order of the list,\n"
     "         whatever the order given here. No TABLE: every table.\n"
+    "\n"
+    "With --diff: what changed in the structure from OLD to NEW, each a SOURCE\n"
+    "or a JSON dictionary written earlier (a file whose name ends in .json):\n"
+    "tables, views and relations added, removed or changed; within a table its\n"
+    "fields (added, removed, possibly renamed, moved, retyped, resized, other\n"
+    "properties), its index tags and its code page. Names are compared\n"
+    "ignoring case, as FoxPro compares them. TABLE limits the comparison to\n"
+    "those tables and views. FORMAT is text (a change list, the default),\n"
+    "markdown, html or json (described in docs/diff-json.md).\n"
     "\n"
     "Options:\n"
     "  -f, --format FORMAT  text (the default): the structure report;\n"
@@ -61,12 +72,33 @@ const char helpText[] =
     "\n"
     "Exit status: 0 everything was written; 1 something failed (a failure\n"
     "line says what), a TABLE is not in the list or standard output cannot\n"
-    "be written; 2 the command line is wrong.\n";
+    "be written; 2 the command line is wrong.\n"
+    "With --diff, as diff(1) has it: 0 no difference, 1 a difference, 2 trouble\n"
+    "(the command line is wrong, a side or a table cannot be read, or the\n"
+    "output cannot be written).\n";
+
+// The difference is written in the dictionary's readable formats, not as SQL.
+std::optional<DiffFormat> diffFormatOf(DictionaryFormat format)
+{
+    switch (format) {
+    case DictionaryFormat::Json:
+        return DiffFormat::Json;
+    case DictionaryFormat::Markdown:
+        return DiffFormat::Markdown;
+    case DictionaryFormat::Html:
+        return DiffFormat::Html;
+    case DictionaryFormat::Postgres:
+    case DictionaryFormat::Sqlite:
+        break;
+    }
+    return std::nullopt;
+}
 
 const char versionText[] = "orvalle-report " ORVALLE_VERSION "\n";
 
 struct Options {
     std::optional<DictionaryFormat> format; // none: the text report
+    bool diff = false;
     QString source;
     QStringList tables;
     QString output;
@@ -135,6 +167,8 @@ QString parse(const QStringList &arguments, Options &options)
                     return QStringLiteral("unknown format %1 (text, json, markdown, html, postgres or sqlite)")
                         .arg(oneLine(name));
             }
+        } else if (!optionsEnded && argument == QLatin1String("--diff")) {
+            options.diff = true;
         } else if (!optionsEnded && argument == QLatin1String("--list")) {
             options.list = true;
         } else if (!optionsEnded && (argument == QLatin1String("-o") || argument == QLatin1String("--output"))) {
@@ -155,6 +189,15 @@ QString parse(const QStringList &arguments, Options &options)
     }
     if (options.help || options.version)
         return QString();
+    if (options.diff) {
+        if (options.list)
+            return QStringLiteral("--diff and --list cannot be given together");
+        if (options.source.isNull() || options.tables.isEmpty())
+            return QStringLiteral("--diff needs OLD and NEW");
+        if (options.format && !diffFormatOf(*options.format))
+            return QStringLiteral("--diff writes text, json, markdown or html");
+        return QString();
+    }
     if (options.source.isNull())
         return QStringLiteral("no SOURCE given");
     if (options.list && (!options.tables.isEmpty() || !options.output.isEmpty() || formatGiven))
@@ -372,6 +415,15 @@ int run(const QStringList &arguments, QIODevice &out, QIODevice &err)
         writeLine(err, QStringLiteral("orvalle-report: ") + problem);
         writeLine(err, QStringLiteral("Try 'orvalle-report --help'."));
         return UsageError;
+    }
+    if (options.diff) {
+        DiffRequest request;
+        request.before = options.source;
+        request.after = options.tables.first();
+        request.tables = options.tables.mid(1);
+        request.format = options.format ? *diffFormatOf(*options.format) : DiffFormat::Text;
+        request.output = options.output;
+        return runDiff(request, out, err);
     }
     const ReportSource source = sourceOf(options.source);
     if (options.list)

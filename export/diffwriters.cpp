@@ -1,0 +1,398 @@
+#include "export/structurediff.h"
+
+#include "export/dictionarytext.h"
+
+#include <QStringList>
+
+// The text, Markdown and HTML forms of a structure difference say the same
+// sentences; only the way a name, a value or an expression is marked up
+// differs. Every piece of text from the files is first made one line (line
+// breaks and tabs become spaces), so it can neither start a line of its own
+// nor leave the item it belongs to.
+
+namespace exporting {
+
+namespace {
+
+QString oneLine(QStringView text)
+{
+    QString line = textLines(showableText(text)).join(QLatin1Char(' '));
+    line.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    return line;
+}
+
+// How each kind of piece is marked up, from text already made one line.
+struct Markup {
+    QString (*name)(const QString &);
+    QString (*quoted)(const QString &);
+    QString (*code)(const QString &);
+    QString (*plain)(const QString &);
+    const char *arrow;
+};
+
+const Markup textMarkup{
+    [](const QString &s) { return s; },
+    [](const QString &s) { return QLatin1Char('"') + s + QLatin1Char('"'); },
+    [](const QString &s) { return s; },
+    [](const QString &s) { return s; },
+    " -> ",
+};
+
+const Markup markdownMarkup{
+    [](const QString &s) { return QStringLiteral("**") + markdownText(s) + QStringLiteral("**"); },
+    [](const QString &s) { return QLatin1Char('"') + markdownText(s) + QLatin1Char('"'); },
+    [](const QString &s) { return markdownText(s); },
+    [](const QString &s) { return markdownText(s); },
+    " → ",
+};
+
+const Markup htmlMarkup{
+    [](const QString &s) { return QStringLiteral("<strong>") + htmlText(s) + QStringLiteral("</strong>"); },
+    [](const QString &s) { return QLatin1Char('"') + htmlText(s) + QLatin1Char('"'); },
+    [](const QString &s) { return QStringLiteral("<code>") + htmlText(s) + QStringLiteral("</code>"); },
+    [](const QString &s) { return htmlText(s); },
+    " → ",
+};
+
+struct Line {
+    ChangeKind kind;
+    QString text;
+};
+
+struct Entry {
+    Line head;
+    QList<Line> details;
+};
+
+struct Labels {
+    const char *property;
+    const char *label;
+};
+
+// The words a person uses for each property, in the JSON dictionary's order.
+const Labels fieldLabels[] = {
+    {"type", "type"}, {"width", "width"}, {"decimals", "decimals"}, {"nullable", "null values"},
+    {"binary", "binary"}, {"autoIncrement", "autoincrement"}, {"step", "autoincrement step"},
+    {"defaultValue", "default"}, {"rule", "validation rule"}, {"ruleText", "validation message"},
+    {"caption", "caption"}, {"format", "format"}, {"inputMask", "input mask"}, {"comment", "comment"},
+    {"dialect", "dialect"}, {"codePage", "code page"}, {"insertTrigger", "insert trigger"},
+    {"updateTrigger", "update trigger"}, {"deleteTrigger", "delete trigger"}, {"primaryKey", "primary key"},
+    {"expression", "key"}, {"filter", "filter"}, {"kind", "kind"}, {"descending", "descending"},
+    {"collation", "collation"}, {"sql", "SQL"}, {"remote", "remote"}, {"connection", "connection"},
+    {"fields", "fields"}, {"onUpdate", "on update"}, {"onDelete", "on delete"}, {"onInsert", "on insert"},
+};
+
+QString labelOf(const QString &property)
+{
+    for (const Labels &labels : fieldLabels) {
+        if (property == QLatin1String(labels.property))
+            return QString::fromLatin1(labels.label);
+    }
+    return property;
+}
+
+// Properties whose values are words or names rather than free text: shown unquoted.
+bool isWord(const QString &property)
+{
+    static const QStringList words{"type", "kind", "dialect", "codePage", "collation", "primaryKey",
+                                   "onUpdate", "onDelete", "onInsert"};
+    return words.contains(property);
+}
+
+class Sentences {
+public:
+    explicit Sentences(const Markup &markup) : m(markup) {}
+
+    QString name(const QString &name) const
+    {
+        return name.isEmpty() ? m.plain(QStringLiteral("(no name)")) : m.name(oneLine(name));
+    }
+
+    QString value(const ValueChange &change, const QString &value) const
+    {
+        switch (change.type) {
+        case ValueChange::ValueType::Boolean:
+            return value == QLatin1String("true") ? QStringLiteral("yes") : QStringLiteral("no");
+        case ValueChange::ValueType::Number:
+            return value;
+        case ValueChange::ValueType::Text:
+            break;
+        }
+        if (value.isEmpty())
+            return m.plain(QStringLiteral("(none)"));
+        if (change.property == QLatin1String("expression") || change.property == QLatin1String("filter"))
+            return m.code(oneLine(value));
+        return isWord(change.property) ? m.plain(oneLine(value)) : m.quoted(oneLine(value));
+    }
+
+    // "width 10 -> 12"
+    QString change(const ValueChange &change) const
+    {
+        return m.plain(labelOf(change.property)) + QLatin1Char(' ') + value(change, change.before)
+            + QString::fromUtf8(m.arrow) + value(change, change.after);
+    }
+
+    // "Character(20)", "Numeric(10,2)", "Date": a width a user chooses is shown.
+    QString shape(const platform::FieldModel &field) const
+    {
+        QString shape = oneLine(field.typeName.isEmpty() ? QString(QChar(uchar(field.type))) : field.typeName);
+        if (QByteArrayView("CVQNF").contains(field.type)) {
+            shape += QLatin1Char('(') + QString::number(field.width);
+            if (field.decimals > 0)
+                shape += QLatin1Char(',') + QString::number(field.decimals);
+            shape += QLatin1Char(')');
+        }
+        return m.plain(shape);
+    }
+
+    QList<Line> fieldLines(const FieldChange &change) const
+    {
+        const platform::FieldModel &field = change.field;
+        const QString position = QString::number(field.position);
+        switch (change.kind) {
+        case ChangeKind::Added:
+            return {{change.kind, QStringLiteral("field ") + name(field.name) + QStringLiteral(" added (")
+                                      + shape(field) + QStringLiteral(", position ") + position + QLatin1Char(')')}};
+        case ChangeKind::Removed:
+            return {{change.kind, QStringLiteral("field ") + name(field.name) + QStringLiteral(" removed (")
+                                      + shape(field) + QStringLiteral(", position ") + position + QLatin1Char(')')}};
+        case ChangeKind::Changed:
+            break;
+        }
+        QList<Line> lines;
+        if (change.renamed)
+            lines.append({change.kind, QStringLiteral("field ") + name(change.before.name) + QStringLiteral(" renamed to ")
+                                           + name(field.name) + QStringLiteral(" (possibly: same position ")
+                                           + position + QStringLiteral(" and type)")});
+        if (change.moved)
+            lines.append({change.kind, QStringLiteral("field ") + name(field.name) + QStringLiteral(" moved from position ")
+                                           + QString::number(change.before.position) + QStringLiteral(" to ") + position});
+        for (const ValueChange &value : change.values)
+            lines.append({change.kind, QStringLiteral("field ") + name(field.name) + QStringLiteral(": ") + this->change(value)});
+        return lines;
+    }
+
+    QList<Line> tagLines(const TagChange &change) const
+    {
+        const platform::IndexModel &tag = change.tag;
+        const QString head = QStringLiteral("index tag ") + name(tag.name);
+        switch (change.kind) {
+        case ChangeKind::Added: {
+            QString line = head + QStringLiteral(" added: ") + m.code(oneLine(tag.expression));
+            if (!tag.filter.isEmpty())
+                line += QStringLiteral(" for ") + m.code(oneLine(tag.filter));
+            line += QStringLiteral(" (") + tagKindWord(tag.kind)
+                + (tag.descending ? QStringLiteral(", descending") : QString()) + QLatin1Char(')');
+            return {{change.kind, line}};
+        }
+        case ChangeKind::Removed:
+            return {{change.kind, head + QStringLiteral(" removed")}};
+        case ChangeKind::Changed:
+            break;
+        }
+        QList<Line> lines;
+        for (const ValueChange &value : change.values)
+            lines.append({change.kind, head + QStringLiteral(": ") + this->change(value)});
+        return lines;
+    }
+
+    static QString countOf(int count, const char *one, const char *many)
+    {
+        return QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? one : many);
+    }
+
+    Entry tableEntry(const TableChange &change) const
+    {
+        const QString head = QStringLiteral("Table ") + name(change.name);
+        switch (change.kind) {
+        case ChangeKind::Added:
+            return {{change.kind, head + QStringLiteral(" added (") + countOf(change.fieldCount, "field", "fields") + QLatin1Char(')')}, {}};
+        case ChangeKind::Removed:
+            return {{change.kind, head + QStringLiteral(" removed (") + countOf(change.fieldCount, "field", "fields") + QLatin1Char(')')}, {}};
+        case ChangeKind::Changed:
+            break;
+        }
+        Entry entry{{change.kind, head + QStringLiteral(" changed:")}, {}};
+        for (const ValueChange &value : change.values)
+            entry.details.append({ChangeKind::Changed, this->change(value)});
+        for (const FieldChange &field : change.fields)
+            entry.details += fieldLines(field);
+        if (change.tagsUnknownBefore || change.tagsUnknownAfter) {
+            const QString which = change.tagsUnknownBefore && change.tagsUnknownAfter ? QStringLiteral("either side")
+                : change.tagsUnknownBefore ? QStringLiteral("the old side") : QStringLiteral("the new side");
+            entry.details.append({ChangeKind::Changed, QStringLiteral("index tags not compared: the structural index of ")
+                                                            + which + QStringLiteral(" could not be read")});
+        }
+        for (const TagChange &tag : change.tags)
+            entry.details += tagLines(tag);
+        return entry;
+    }
+
+    Entry viewEntry(const ViewChange &change) const
+    {
+        const QString head = QStringLiteral("View ") + name(change.name);
+        if (change.kind != ChangeKind::Changed)
+            return {{change.kind, head + (change.kind == ChangeKind::Added ? QStringLiteral(" added") : QStringLiteral(" removed"))}, {}};
+        Entry entry{{change.kind, head + QStringLiteral(" changed:")}, {}};
+        for (const ValueChange &value : change.values)
+            entry.details.append({ChangeKind::Changed, this->change(value)});
+        return entry;
+    }
+
+    Entry relationEntry(const RelationChange &change) const
+    {
+        const platform::RelationModel &relation = change.relation;
+        QString head = QStringLiteral("Relation from ") + name(relation.parentTable) + QStringLiteral(" (tag ")
+            + name(relation.parentTag) + QStringLiteral(") to ") + name(relation.childTable) + QStringLiteral(" (tag ")
+            + name(relation.childTag) + QLatin1Char(')');
+        switch (change.kind) {
+        case ChangeKind::Added:
+            return {{change.kind, head + QStringLiteral(" added")}, {}};
+        case ChangeKind::Removed:
+            return {{change.kind, head + QStringLiteral(" removed")}, {}};
+        case ChangeKind::Changed:
+            break;
+        }
+        Entry entry{{change.kind, head + QStringLiteral(" changed:")}, {}};
+        for (const ValueChange &value : change.values)
+            entry.details.append({ChangeKind::Changed, this->change(value)});
+        return entry;
+    }
+
+    QList<Entry> entries(const StructureDiff &diff) const
+    {
+        QList<Entry> entries;
+        for (const TableChange &change : diff.tables)
+            entries.append(tableEntry(change));
+        for (const ViewChange &change : diff.views)
+            entries.append(viewEntry(change));
+        for (const RelationChange &change : diff.relations)
+            entries.append(relationEntry(change));
+        return entries;
+    }
+
+    QString sides(const StructureDiff &diff) const
+    {
+        return QStringLiteral("from ") + m.code(oneLine(diff.before)) + QStringLiteral(" to ") + m.code(oneLine(diff.after));
+    }
+
+private:
+    const Markup &m;
+};
+
+template <class Change>
+QString groupCounts(const char *group, const QList<Change> &changes)
+{
+    int counts[3] = {0, 0, 0};
+    for (const Change &change : changes)
+        ++counts[int(change.kind)];
+    QStringList parts;
+    const char *words[3] = {"added", "removed", "changed"};
+    for (int n = 0; n < 3; ++n) {
+        if (counts[n] > 0)
+            parts.append(QString::number(counts[n]) + QLatin1Char(' ') + QLatin1String(words[n]));
+    }
+    return parts.isEmpty() ? QString() : QLatin1String(group) + QLatin1Char(' ') + parts.join(QStringLiteral(", "));
+}
+
+// "In all: tables 1 added, 2 changed; views 1 removed."
+QString summary(const StructureDiff &diff)
+{
+    QStringList groups{groupCounts("tables", diff.tables), groupCounts("views", diff.views),
+                       groupCounts("relations", diff.relations)};
+    groups.removeAll(QString());
+    return QStringLiteral("In all: ") + groups.join(QStringLiteral("; ")) + QLatin1Char('.');
+}
+
+QString kindClass(ChangeKind kind)
+{
+    switch (kind) {
+    case ChangeKind::Added:
+        return QStringLiteral("added");
+    case ChangeKind::Removed:
+        return QStringLiteral("removed");
+    case ChangeKind::Changed:
+        break;
+    }
+    return QStringLiteral("changed");
+}
+
+const char *const htmlStyle = R"(
+body { font: 14px/1.45 system-ui, "Liberation Sans", sans-serif; color: #1d2530; background: #fff;
+       max-width: 76rem; margin: 0 auto; padding: 1.5rem; }
+h1 { font-size: 1.8rem; margin: 0 0 .4rem; }
+code { font-family: ui-monospace, "Liberation Mono", monospace; font-size: .95em; overflow-wrap: anywhere; }
+ul.changes > li { margin: .5rem 0; }
+ul ul { margin: .2rem 0; }
+li.added::marker { content: "+ "; color: #1d6b2f; font-weight: 700; }
+li.removed::marker { content: "− "; color: #a4201a; font-weight: 700; }
+li.changed::marker { content: "~ "; color: #7a5300; font-weight: 700; }
+p.none { color: #5b6773; font-style: italic; }
+)";
+
+} // namespace
+
+QByteArray diffText(const StructureDiff &diff)
+{
+    const Sentences sentences(textMarkup);
+    QString text = QStringLiteral("Structure changes ") + sentences.sides(diff) + QStringLiteral("\n\n");
+    if (diff.isEmpty())
+        return (text + QStringLiteral("No changes.\n")).toUtf8();
+    for (const Entry &entry : sentences.entries(diff)) {
+        text += entry.head.text + QLatin1Char('\n');
+        for (const Line &detail : entry.details)
+            text += QStringLiteral("  ") + detail.text + QLatin1Char('\n');
+    }
+    text += QLatin1Char('\n') + summary(diff) + QLatin1Char('\n');
+    return text.toUtf8();
+}
+
+QByteArray diffMarkdown(const StructureDiff &diff)
+{
+    const Sentences sentences(markdownMarkup);
+    QString text = QStringLiteral("# Structure changes\n\n") + QStringLiteral("Changes ") + sentences.sides(diff)
+        + QStringLiteral(".\n\n");
+    if (diff.isEmpty())
+        return (text + QStringLiteral("No changes.\n")).toUtf8();
+    for (const Entry &entry : sentences.entries(diff)) {
+        text += QStringLiteral("- ") + entry.head.text + QLatin1Char('\n');
+        for (const Line &detail : entry.details)
+            text += QStringLiteral("  - ") + detail.text + QLatin1Char('\n');
+    }
+    text += QLatin1Char('\n') + summary(diff) + QLatin1Char('\n');
+    return text.toUtf8();
+}
+
+QByteArray diffHtml(const StructureDiff &diff)
+{
+    const Sentences sentences(htmlMarkup);
+    QString page = QStringLiteral("<!DOCTYPE html>\n"
+                                  "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\" xml:lang=\"en\">\n"
+                                  "<head>\n"
+                                  "<meta charset=\"utf-8\" />\n"
+                                  "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\" />\n"
+                                  "<title>Structure changes</title>\n<style>");
+    page += QLatin1String(htmlStyle) + QStringLiteral("</style>\n</head>\n<body>\n<h1>Structure changes</h1>\n");
+    page += QStringLiteral("<p>Changes ") + sentences.sides(diff) + QStringLiteral(".</p>\n");
+    if (diff.isEmpty()) {
+        page += QStringLiteral("<p class=\"none\">No changes.</p>\n");
+    } else {
+        page += QStringLiteral("<ul class=\"changes\">\n");
+        for (const Entry &entry : sentences.entries(diff)) {
+            page += QStringLiteral("<li class=\"") + kindClass(entry.head.kind) + QStringLiteral("\">") + entry.head.text;
+            if (!entry.details.isEmpty()) {
+                page += QStringLiteral("\n<ul>\n");
+                for (const Line &detail : entry.details)
+                    page += QStringLiteral("<li class=\"") + kindClass(detail.kind) + QStringLiteral("\">") + detail.text
+                        + QStringLiteral("</li>\n");
+                page += QStringLiteral("</ul>\n");
+            }
+            page += QStringLiteral("</li>\n");
+        }
+        page += QStringLiteral("</ul>\n<p>") + summary(diff) + QStringLiteral("</p>\n");
+    }
+    page += QStringLiteral("</body>\n</html>\n");
+    return page.toUtf8();
+}
+
+} // namespace exporting

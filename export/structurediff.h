@@ -1,0 +1,104 @@
+#pragma once
+
+// What changed in the structure of a source between two readings of it: the
+// tables, fields, index tags, views and relations added, removed and changed.
+// Names are compared as FoxPro compares them, ignoring case. Only structure
+// counts: record counts, dates of last update, header sizes and the next
+// value of an autoincrement counter change with the data and are left out,
+// as are the findings about the files' health.
+
+#include "platform/sourcemodel.h"
+
+#include <QList>
+#include <QString>
+
+namespace exporting {
+
+enum class ChangeKind { Added, Removed, Changed };
+
+// One property that differs. `property` is the key the JSON dictionary gives
+// it ("width", "caption", "codePage", …). Values are texts: numbers in
+// decimal, yes/no properties as "true" and "false" (see ValueType).
+struct ValueChange {
+    enum class ValueType { Text, Number, Boolean };
+    QString property;
+    ValueType type = ValueType::Text;
+    QString before;
+    QString after;
+    bool operator==(const ValueChange &) const = default;
+};
+
+struct FieldChange {
+    ChangeKind kind = ChangeKind::Changed;
+    // The field as it is now; as it was for a removed one.
+    platform::FieldModel field;
+    // The field as it was, for a changed one (its name differs on a rename).
+    platform::FieldModel before;
+    // No field of the old name is left and this one took its position and
+    // type: possibly the same field renamed, possibly another one.
+    bool renamed = false;
+    // Its place among the fields it shares with the other side moved (not
+    // merely shifted by fields added or removed before it).
+    bool moved = false;
+    QList<ValueChange> values; // in the JSON dictionary's key order
+};
+
+struct TagChange {
+    ChangeKind kind = ChangeKind::Changed;
+    platform::IndexModel tag; // as it is now; as it was for a removed one
+    QList<ValueChange> values;
+};
+
+struct TableChange {
+    ChangeKind kind = ChangeKind::Changed;
+    QString name;        // as the new side spells it; the old side's for a removed table
+    int fieldCount = 0;  // as the table is now; as it was for a removed one
+    QList<ValueChange> values;
+    QList<FieldChange> fields; // in the new side's field order, removed ones where they were
+    QList<TagChange> tags;     // the new side's creation order, then the removed ones
+    // A side whose structural index could not be read: its tags were not compared.
+    bool tagsUnknownBefore = false;
+    bool tagsUnknownAfter = false;
+};
+
+struct ViewChange {
+    ChangeKind kind = ChangeKind::Changed;
+    QString name;
+    QList<ValueChange> values;
+};
+
+struct RelationChange {
+    ChangeKind kind = ChangeKind::Changed;
+    platform::RelationModel relation; // as it is now; as it was for a removed one
+    QList<ValueChange> values;
+};
+
+struct StructureDiff {
+    QString before; // the old source or dictionary, as given
+    QString after;
+    QList<TableChange> tables; // the new side's order, removed ones after
+    QList<ViewChange> views;
+    QList<RelationChange> relations;
+
+    bool isEmpty() const { return tables.isEmpty() && views.isEmpty() && relations.isEmpty(); }
+};
+
+StructureDiff compareStructures(const platform::SourceModel &before, const platform::SourceModel &after);
+
+// The model limited to the named tables and views (case-insensitively) and
+// the relations among those tables. Names neither side holds are the
+// caller's to report.
+platform::SourceModel selectedPart(const platform::SourceModel &model, const QStringList &names);
+
+// The structure difference in each format orvalle-report writes it. Text and
+// Markdown read as a change list; the JSON is described in docs/diff-json.md.
+// Every writer keeps text from the files from breaking its structure.
+inline constexpr const char *DiffFormatName = "orvalle-diff";
+inline constexpr int DiffFormatVersion = 1;
+
+QByteArray diffText(const StructureDiff &diff);
+QByteArray diffMarkdown(const StructureDiff &diff);
+QByteArray diffHtml(const StructureDiff &diff);
+QByteArray diffJson(const StructureDiff &diff);
+
+} // namespace exporting
