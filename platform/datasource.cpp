@@ -55,6 +55,15 @@ TableDescription describeView(const QString &name, const ContainerObject &view)
     return TableDescription(name, std::move(columns));
 }
 
+// Tables, memos, indexes, containers and the backups FoxPro leaves of them.
+bool isFoxProFile(const QString &fileName)
+{
+    static const QStringList extensions{"dbf", "fpt", "dbt", "cdx", "mdx", "idx", "ndx", "ntx",
+                                        "dbc", "dct", "dcx", "bak", "tbk"};
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot >= 0 && extensions.contains(fileName.sliced(dot + 1), Qt::CaseInsensitive);
+}
+
 // The files of a folder, listed once, with the ones that belong to a file:
 // those that share its name up to the extension (its memo, its indexes, the
 // backups FoxPro leaves beside it).
@@ -90,16 +99,18 @@ public:
         return files;
     }
 
-private:
-    // Tables, memos, indexes, containers and the backups FoxPro leaves of them.
-    static bool isFoxProFile(const QString &fileName)
+    // Those of foxProFiles that are, or may be, symbolic links.
+    QList<LocalPath> foxProLinks() const
     {
-        static const QStringList extensions{"dbf", "fpt", "dbt", "cdx", "mdx", "idx", "ndx", "ntx",
-                                            "dbc", "dct", "dcx", "bak", "tbk"};
-        const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-        return dot >= 0 && extensions.contains(fileName.sliced(dot + 1), Qt::CaseInsensitive);
+        QList<LocalPath> files;
+        for (const FolderEntry &entry : m_entries) {
+            if (entry.kind == FileKind::Regular && entry.maybeLink && isFoxProFile(entry.text))
+                files.append(m_folder.child(entry.name));
+        }
+        return files;
     }
 
+private:
     static QString baseOf(const QString &fileName)
     {
         const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
@@ -202,6 +213,8 @@ public:
         }
         return files;
     }
+
+    QList<LocalPath> linksRead(const QStringList &) override { return FolderListing(m_folder).foxProLinks(); }
 
 protected:
     TableDescription load(const QString &name) override
@@ -543,7 +556,12 @@ std::optional<QString> sourceFileMatching(const QString &sourcePath, const QStri
     } catch (const Failure &) {
         return std::nullopt; // nothing of it can be read, so nothing of it is at stake
     }
-    for (const LocalPath &file : source->filesRead(tables)) {
+    // Only through a symbolic link can a report read a file whose one name is
+    // not a FoxPro file's: the others need not be asked.
+    const std::optional<QString> soleName = soleEntryName(LocalPath::fromText(candidate));
+    const QList<LocalPath> files =
+        soleName && !isFoxProFile(*soleName) ? source->linksRead(tables) : source->filesRead(tables);
+    for (const LocalPath &file : files) {
         if (identityOf(file) == target)
             return QDir::toNativeSeparators(file.text());
     }

@@ -65,6 +65,12 @@ public:
     // indexes, backups), the container with its memo and index, and each
     // container these tables link back to.
     virtual QList<LocalPath> filesRead(const QStringList &tables) = 0;
+    // Those of filesRead that a file with one name only, not named like a
+    // FoxPro file, can be: the ones reached through a symbolic link (every
+    // other file read is a FoxPro file's own entry). A folder leaves out the
+    // containers its tables link back to, which only each table's header
+    // names: reading them all would double the cost of a report.
+    virtual QList<LocalPath> linksRead(const QStringList &tables) { return filesRead(tables); }
 
 protected:
     virtual TableDescription load(const QString &name) = 0;

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <climits>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -209,6 +210,7 @@ QList<FolderEntry> listFolder(const LocalPath &folder)
         } else if (entry->d_type == DT_DIR) {
             found.kind = FileKind::Folder;
         } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            found.maybeLink = true;
             struct stat status;
             found.kind = ::fstatat(::dirfd(dir), entry->d_name, &status, 0) == 0 ? kindOfMode(status.st_mode)
                                                                                  : kindOfError(errno);
@@ -292,6 +294,20 @@ std::optional<FileIdentity> identityOf(const LocalPath &path)
     return FileIdentity{quint64(status.st_dev), quint64(status.st_ino)};
 }
 
+std::optional<QString> soleEntryName(const LocalPath &path)
+{
+    struct stat status;
+    if (path.isEmpty() || ::stat(path.native().constData(), &status) != 0 || !S_ISREG(status.st_mode)
+        || status.st_nlink != 1)
+        return std::nullopt;
+    char *const resolved = ::realpath(path.native().constData(), nullptr);
+    if (!resolved)
+        return std::nullopt;
+    const QString name = LocalPath::fromNative(QByteArray(resolved)).fileName();
+    ::free(resolved);
+    return name;
+}
+
 #else
 
 FileKind kindOf(const LocalPath &path)
@@ -327,6 +343,7 @@ QList<FolderEntry> listFolder(const LocalPath &folder)
         FolderEntry found;
         found.name = name;
         found.text = name;
+        found.maybeLink = data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
         found.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder
             : (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)     ? kindOf(folder.child(name))
                                                                           : FileKind::Regular;
@@ -388,6 +405,11 @@ std::optional<FileIdentity> identityOf(const LocalPath &path)
     if (!known)
         return std::nullopt;
     return FileIdentity{info.dwVolumeSerialNumber, quint64(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+}
+
+std::optional<QString> soleEntryName(const LocalPath &)
+{
+    return std::nullopt; // every file is compared by its identity
 }
 
 #endif

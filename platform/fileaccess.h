@@ -60,6 +60,7 @@ struct FolderEntry {
     LocalPath::Native name; // as stored
     QString text;           // the name for lists and messages
     FileKind kind = FileKind::Other;
+    bool maybeLink = false; // a symbolic link, or an entry whose type the listing did not say
 };
 
 // The entries of a folder (hidden ones too, "." and ".." left out). Throws
@@ -90,6 +91,12 @@ size_t qHash(const FileIdentity &identity, size_t seed = 0) noexcept;
 // The identity of the file a path names, links followed; none when there is
 // no such file or it cannot be asked.
 std::optional<FileIdentity> identityOf(const LocalPath &path);
+
+// The name of the one folder entry that leads to the regular file at `path`,
+// symbolic links followed: none when the file has other hard links, is no
+// regular file or cannot be asked. Another path reaches that file only
+// through this entry or through symbolic links.
+std::optional<QString> soleEntryName(const LocalPath &path);
 
 // Whether every name along the symbolic links from `path` can be spelt in
 // the system encoding, so that a program that follows the links by their

@@ -166,6 +166,15 @@ QList<Case> cases()
              return QStringList{d + QStringLiteral("/src"), QStringLiteral("-o"), d + QStringLiteral("/link.txt")};
          },
          1, "", "orvalle-report: %D/src: " + QByteArray(Refusal).replace("%1", "%D/link.txt").replace("%2", "%D/src/customers.fpt") + "\n"},
+        {"report over the file a table's memo is a symbolic link to",
+         [](const QString &d) {
+             writeFolderOfTables(d + QStringLiteral("/src"));
+             QFile::remove(d + QStringLiteral("/src/customers.fpt"));
+             writeFile(d + QStringLiteral("/memo.txt"), QByteArray(512, '\0'));
+             symlinkAt(d + QStringLiteral("/memo.txt"), d + QStringLiteral("/src/customers.fpt"));
+             return QStringList{d + QStringLiteral("/src"), QStringLiteral("-o"), d + QStringLiteral("/memo.txt")};
+         },
+         1, "", "orvalle-report: %D/src: " + QByteArray(Refusal).replace("%1", "%D/memo.txt").replace("%2", "%D/src/customers.fpt") + "\n"},
         {"report over a table through a hard link",
          [](const QString &d) {
              writeFolderOfTables(d + QStringLiteral("/src"));
