@@ -25,16 +25,33 @@ QString key(const QString &name)
 }
 
 // Pairs items of two lists whose names are equal but for case, each item
-// used once, in order: the i-th of a name before with the i-th of it after.
-// Gives, for each item after, the index of its partner before, or -1.
+// used once: first those at the same index (the usual case, costing no
+// lookup), then the i-th left over of a name before with the i-th left over
+// after. Gives, for each item after, the index of its partner before, or -1.
 template <class Item, class Name>
 std::vector<qsizetype> pairByName(const QList<Item> &before, const QList<Item> &after, Name name)
 {
-    QHash<QString, QList<qsizetype>> unpaired;
-    for (qsizetype i = before.size() - 1; i >= 0; --i)
-        unpaired[key(name(before.at(i)))].append(i);
     std::vector<qsizetype> partner(size_t(after.size()), -1);
+    std::vector<bool> taken(size_t(before.size()), false);
+    bool allPaired = before.size() == after.size();
+    for (qsizetype n = 0; n < qMin(before.size(), after.size()); ++n) {
+        if (name(before.at(n)).compare(name(after.at(n)), Qt::CaseInsensitive) == 0) {
+            partner[size_t(n)] = n;
+            taken[size_t(n)] = true;
+        } else {
+            allPaired = false;
+        }
+    }
+    if (allPaired)
+        return partner;
+    QHash<QString, QList<qsizetype>> unpaired;
+    for (qsizetype i = before.size() - 1; i >= 0; --i) {
+        if (!taken[size_t(i)])
+            unpaired[key(name(before.at(i)))].append(i);
+    }
     for (qsizetype j = 0; j < after.size(); ++j) {
+        if (partner[size_t(j)] >= 0)
+            continue;
         const auto found = unpaired.find(key(name(after.at(j))));
         if (found != unpaired.end() && !found->isEmpty())
             partner[size_t(j)] = found->takeLast();
@@ -236,10 +253,11 @@ QList<FieldChange> fieldChanges(const QList<FieldModel> &before, const QList<Fie
             continue;
         }
         removedUpTo(qMax(nextRemoved, i));
-        FieldChange change{ChangeKind::Changed, after.at(j), before.at(i), renamed[size_t(j)], moved[pairNumber++],
-                           fieldValues(before.at(i), after.at(j))};
-        if (change.renamed || change.moved || !change.values.isEmpty())
-            changes.append(std::move(change));
+        QList<ValueChange> values = fieldValues(before.at(i), after.at(j));
+        const bool wasMoved = moved[pairNumber++];
+        if (renamed[size_t(j)] || wasMoved || !values.isEmpty())
+            changes.append({ChangeKind::Changed, after.at(j), before.at(i), renamed[size_t(j)], wasMoved,
+                            std::move(values)});
     }
     removedUpTo(before.size());
     return changes;

@@ -99,9 +99,41 @@ public:
         return m_tables[key] = folder.toStdString();
     }
 
+    // The same tables as tables(count) with 1% of their fields changed:
+    // three fields (a character field widened, a field retyped and one
+    // renamed) in every tenth table.
+    std::string alteredTables(int count)
+    {
+        auto found = m_altered.find(count);
+        if (found != m_altered.end())
+            return found->second;
+        const QString folder = m_root.filePath(QStringLiteral("altered%1").arg(count));
+        if (!QDir().mkdir(folder))
+            return std::string();
+        try {
+            for (int t = 0; t < count; ++t) {
+                xbasewriter::TableSpec layout;
+                for (int f = 0; f < fieldsPerTable; ++f)
+                    layout.fields.append(generatedField(t, f));
+                if (t % 10 == 0) {
+                    auto widened = std::find_if(layout.fields.begin(), layout.fields.end(),
+                                                [](const xbasewriter::FieldSpec &f) { return f.type == 'C'; });
+                    ++widened->width;
+                    layout.fields[1] = {layout.fields[1].name, 'N', 12, 3};
+                    layout.fields[2].name = "RENAMED";
+                }
+                xbasewriter::writeTable(QStringLiteral("%1/t%2.dbf").arg(folder).arg(t, 5, 10, QLatin1Char('0')), layout);
+            }
+        } catch (const std::exception &) {
+            return std::string();
+        }
+        return m_altered[count] = folder.toStdString();
+    }
+
 private:
     QTemporaryDir m_root;
     std::map<int, std::string> m_tables;
+    std::map<int, std::string> m_altered;
 };
 
 Workspace &workspace()
@@ -116,6 +148,7 @@ struct Run {
     double seconds = 0;    // wall, from the fork to the return of wait4
     double cpuSeconds = 0; // the child's user + system time
     double peakMiB = 0;    // the child's ru_maxrss
+    int exitCode = -1;     // when it exited rather than being killed
 };
 
 double seconds(const timeval &t)
@@ -206,6 +239,8 @@ Run runChild(const std::vector<std::string> &arguments)
         return run;
     }
     run.peakMiB = double(maxrss) / 1024.0; // KiB on Linux
+    if (exited)
+        run.exitCode = code;
     if (exited && code == 0)
         run.ok = true;
     else if (exited)
@@ -394,7 +429,68 @@ void BM_DictionaryOverReport(benchmark::State &state)
     state.counters["text_MiB"] = maximum(textRuns, &Run::peakMiB);
 }
 
+// The structure difference between a folder and its altered copy, against
+// the text report of one of them.
+void BM_DiffOverReport(benchmark::State &state)
+{
+    const int tables = int(state.range(0));
+    Workspace &space = workspace();
+    const std::string before = space.tables(tables);
+    const std::string after = space.alteredTables(tables);
+    if (before.empty() || after.empty()) {
+        state.SkipWithError("the folders of tables could not be made");
+        return;
+    }
+    const std::vector<std::string> diff = {orvalleReport, "--diff", before, after, "-o",
+                                           space.path(QStringLiteral("changes.txt"))};
+    const std::vector<std::string> text = {orvalleReport, before, "-o", space.path(QStringLiteral("report.txt"))};
+
+    std::vector<Run> diffRuns, textRuns;
+    // The difference exits 1 when there is one, which runChild counts as a
+    // failure: its status is checked here. Each goes first every other time.
+    bool diffFirst = true;
+    for (auto _ : state) {
+        Run a, b;
+        if (diffFirst) {
+            a = runChild(diff);
+            b = runChild(text);
+        } else {
+            b = runChild(text);
+            a = runChild(diff);
+        }
+        diffFirst = !diffFirst;
+        if (a.exitCode != 1 || !b.ok) {
+            static std::string failure;
+            failure = !b.ok ? b.failure : a.exitCode == 0 ? "no difference found" : a.failure;
+            state.SkipWithError(failure.c_str());
+            return;
+        }
+        state.SetIterationTime(a.seconds);
+        diffRuns.push_back(a);
+        textRuns.push_back(b);
+    }
+    // Every tenth table changed, and no other.
+    const std::string written = fileBytes(space.path(QStringLiteral("changes.txt")));
+    const std::string summary = "\nIn all: tables " + std::to_string((tables + 9) / 10) + " changed.\n";
+    if (written.size() < summary.size() || written.compare(written.size() - summary.size(), summary.size(), summary) != 0) {
+        static std::string failure;
+        failure = "the change list does not end \"" + summary.substr(1, summary.size() - 2) + "\"";
+        state.SkipWithError(failure.c_str());
+        return;
+    }
+    const double diffSeconds = median(diffRuns, &Run::seconds);
+    const double textSeconds = median(textRuns, &Run::seconds);
+    state.counters["tables"] = tables;
+    state.counters["diff_s"] = diffSeconds;
+    state.counters["text_s"] = textSeconds;
+    state.counters["ratio"] = textSeconds > 0 ? diffSeconds / textSeconds : 0;
+    state.counters["diff_MiB"] = maximum(diffRuns, &Run::peakMiB);
+    state.counters["text_MiB"] = maximum(textRuns, &Run::peakMiB);
+}
+
 } // namespace
+
+BENCHMARK(BM_DiffOverReport)->Arg(2000)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_DictionaryOverReport)->Arg(2000)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
