@@ -285,29 +285,29 @@ QList<TagChange> tagChanges(const QList<IndexModel> &before, const QList<IndexMo
     return changes;
 }
 
-// Whether the table's tags are unknown: its structural index was announced
-// but missing, or could not be read (the findings say "tags unknown"). A
+// The tables whose tags are unknown: their structural index was announced
+// but is missing, or could not be read (the findings say "tags unknown"). A
 // table with no structural index at all has no tags to know.
-bool tagsUnknown(const SourceModel &source, const TableModel &table)
+QSet<QString> tagsUnknown(const SourceModel &source)
 {
-    if (table.indexesKnown)
-        return false;
-    const QString name = key(table.name);
-    return std::any_of(source.findings.begin(), source.findings.end(), [&](const platform::Finding &finding) {
-        return key(finding.place) == name && finding.message.contains(QLatin1String("tags unknown"));
-    });
+    QSet<QString> tables;
+    for (const platform::Finding &finding : source.findings) {
+        if (finding.message.contains(QLatin1String("tags unknown")))
+            tables.insert(key(finding.place));
+    }
+    return tables;
 }
 
-TableChange tableChange(const SourceModel &beforeSource, const TableModel &before, const SourceModel &afterSource,
-                        const TableModel &after)
+TableChange tableChange(const TableModel &before, const QSet<QString> &unknownBefore, const TableModel &after,
+                        const QSet<QString> &unknownAfter)
 {
     TableChange change;
     change.name = after.name;
     change.fieldCount = int(after.fields.size());
     change.values = tableValues(before, after);
     change.fields = fieldChanges(before.fields, after.fields);
-    change.tagsUnknownBefore = tagsUnknown(beforeSource, before);
-    change.tagsUnknownAfter = tagsUnknown(afterSource, after);
+    change.tagsUnknownBefore = !before.indexesKnown && unknownBefore.contains(key(before.name));
+    change.tagsUnknownAfter = !after.indexesKnown && unknownAfter.contains(key(after.name));
     if (!change.tagsUnknownBefore && !change.tagsUnknownAfter)
         change.tags = tagChanges(before.indexes, after.indexes);
     return change;
@@ -335,6 +335,8 @@ StructureDiff compareStructures(const SourceModel &before, const SourceModel &af
 
     const std::vector<qsizetype> tablePartner = pairByName(before.tables, after.tables,
                                                            [](const TableModel &t) { return t.name; });
+    const QSet<QString> unknownBefore = tagsUnknown(before);
+    const QSet<QString> unknownAfter = tagsUnknown(after);
     for (qsizetype j = 0; j < after.tables.size(); ++j) {
         const TableModel &table = after.tables.at(j);
         const qsizetype i = tablePartner[size_t(j)];
@@ -342,7 +344,7 @@ StructureDiff compareStructures(const SourceModel &before, const SourceModel &af
             diff.tables.append({ChangeKind::Added, table.name, int(table.fields.size()), {}, {}, {}, false, false});
             continue;
         }
-        TableChange change = tableChange(before, before.tables.at(i), after, table);
+        TableChange change = tableChange(before.tables.at(i), unknownBefore, table, unknownAfter);
         if (differs(change))
             diff.tables.append(std::move(change));
     }

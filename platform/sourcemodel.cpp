@@ -453,7 +453,11 @@ private:
         table.version = header.version;
         table.dialect = header.dBase2 ? QStringLiteral("dBase II") : dialectName(header.version);
         table.codePageMark = header.codePage;
-        table.codePage = codePageName(header.codePage);
+        if (m_codePageNames.size() <= header.codePage)
+            m_codePageNames.resize(256);
+        if (m_codePageNames[header.codePage].isNull())
+            m_codePageNames[header.codePage] = codePageName(header.codePage);
+        table.codePage = m_codePageNames[header.codePage];
         table.recordCount = header.recordCount;
         table.lastUpdate = header.lastUpdate;
         table.headerLength = header.headerLength;
@@ -487,25 +491,25 @@ private:
                            .arg(visible));
             owner = nullptr;
         }
+        table.fields.reserve(visible);
         for (const FieldDescriptor &descriptor : header.fields) {
             if (descriptor.isSystem())
                 continue;
             FieldModel field;
             field.position = int(table.fields.size()) + 1;
-            field.name = lowerCase(descriptor.name); // shown as FoxPro shows names, and as the report does
-            if (owner) {
-                const ContainerField &known = owner->fields[table.fields.size()];
-                if (!known.name.isEmpty())
-                    field.name = known.name;
+            const ContainerField *known = owner ? &owner->fields[table.fields.size()] : nullptr;
+            // Shown as FoxPro shows names, and as the report does.
+            field.name = known && !known->name.isEmpty() ? known->name : lowerCase(descriptor.name);
+            if (known) {
                 if (field.name.compare(descriptor.name, Qt::CaseInsensitive) != 0)
                     field.shortName = lowerCase(descriptor.name);
-                field.defaultValue = known.defaultValue;
-                field.rule = known.rule;
-                field.ruleText = known.ruleText;
-                field.caption = known.caption;
-                field.format = known.format;
-                field.inputMask = known.inputMask;
-                field.comment = known.comment;
+                field.defaultValue = known->defaultValue;
+                field.rule = known->rule;
+                field.ruleText = known->ruleText;
+                field.caption = known->caption;
+                field.format = known->format;
+                field.inputMask = known->inputMask;
+                field.comment = known->comment;
             }
             field.type = descriptor.type;
             field.typeName = fieldTypeName(descriptor.type, header.version);
@@ -519,7 +523,7 @@ private:
                 field.nextValue = descriptor.nextValue;
                 field.step = descriptor.step;
             }
-            table.fields.append(field);
+            table.fields.append(std::move(field));
         }
     }
 
@@ -673,6 +677,7 @@ private:
 
     SourceModel &m_source;
     FolderFiles m_files;
+    QList<QString> m_codePageNames; // by mark, each made when first met
     QHash<LocalPath::Native, std::shared_ptr<LinkedContainer>> m_containers; // by the path the links lead to
 };
 
