@@ -7,8 +7,6 @@
 #include "platform/failure.h"
 #include "platform/fileaccess.h"
 
-#include <QFileInfo>
-#include <QSet>
 
 #include <memory>
 #include <optional>
@@ -28,77 +26,19 @@ bool writeLine(QIODevice &device, const QString &text)
 struct Side {
     QString path; // as given
     bool dictionary = false;
-    SourceModel model;
+    std::unique_ptr<TableStream> tables;
 };
 
-std::optional<Side> readSide(const QString &path, QIODevice &err)
+std::optional<Side> openSide(const QString &path, QIODevice &err)
 {
     Side side{path, looksLikeDictionaryFile(path), {}};
     try {
-        side.model = side.dictionary ? readDictionaryFile(path) : platform::readSourceModel(path);
+        side.tables = side.dictionary ? modelStream(readDictionaryFile(path)) : sourceStream(path);
     } catch (const Failure &failure) {
         writeLine(err, QStringLiteral("%1: %2 %3").arg(path).arg(failure.number()).arg(failure.description()));
         return std::nullopt;
     }
     return side;
-}
-
-QString folded(const QString &name)
-{
-    return name.toCaseFolded();
-}
-
-QSet<QString> describedNames(const SourceModel &model)
-{
-    QSet<QString> names;
-    for (const platform::TableModel &table : model.tables)
-        names.insert(folded(table.name));
-    for (const platform::ViewModel &view : model.views)
-        names.insert(folded(view.name));
-    return names;
-}
-
-// The tables the reader had to leave out (or had left out when the
-// dictionary was written): errors about a name that is neither a table or
-// view it describes nor the container itself.
-QList<platform::Finding> unreadableTables(const SourceModel &model)
-{
-    const QSet<QString> described = describedNames(model);
-    const QString container = model.kind == SourceModel::Kind::Container
-        ? folded(QFileInfo(model.path).fileName()) : QString();
-    QList<platform::Finding> unreadable;
-    for (const platform::Finding &finding : model.findings) {
-        const QString place = folded(finding.place);
-        if (finding.severity == platform::Severity::Error && !place.isEmpty() && !described.contains(place)
-            && place != container)
-            unreadable.append(finding);
-    }
-    return unreadable;
-}
-
-QStringList namesOf(const SourceModel &model)
-{
-    QStringList names;
-    for (const platform::TableModel &table : model.tables)
-        names.append(table.name);
-    for (const platform::ViewModel &view : model.views)
-        names.append(view.name);
-    return names;
-}
-
-// The model without the named tables and views.
-SourceModel without(const SourceModel &model, const QSet<QString> &left)
-{
-    if (left.isEmpty())
-        return model;
-    QStringList kept;
-    for (const QString &name : namesOf(model)) {
-        if (!left.contains(folded(name)))
-            kept.append(name);
-    }
-    SourceModel part = selectedPart(model, kept);
-    part.findings = model.findings;
-    return part;
 }
 
 // Where the output would replace one of a side's own files: the source's
@@ -112,10 +52,7 @@ std::optional<QString> sideFileAt(const Side &side, const QString &output)
             return side.path;
         return std::nullopt;
     }
-    QStringList tables;
-    for (const platform::TableModel &table : side.model.tables)
-        tables.append(table.name);
-    return platform::sourceFileMatching(side.path, tables, output);
+    return platform::sourceFileMatching(side.path, side.tables->tableNames(), output);
 }
 
 QByteArray document(DiffFormat format, const StructureDiff &diff)
@@ -161,36 +98,13 @@ bool writeOutput(const DiffRequest &request, const QByteArray &bytes, QIODevice 
 
 int runDiff(const DiffRequest &request, QIODevice &out, QIODevice &err)
 {
-    std::optional<Side> before = readSide(request.before, err);
-    std::optional<Side> after = readSide(request.after, err);
+    std::optional<Side> before = openSide(request.before, err);
+    std::optional<Side> after = openSide(request.after, err);
     if (!before || !after)
         return DiffTrouble;
 
-    const QList<platform::Finding> unreadableBefore = unreadableTables(before->model);
-    const QList<platform::Finding> unreadableAfter = unreadableTables(after->model);
-
-    if (!request.tables.isEmpty()) {
-        QSet<QString> known = describedNames(before->model) + describedNames(after->model);
-        for (const QList<platform::Finding> *unreadable : {&unreadableBefore, &unreadableAfter}) {
-            for (const platform::Finding &finding : *unreadable)
-                known.insert(folded(finding.place));
-        }
-        bool unknown = false;
-        for (const QString &table : request.tables) {
-            if (!known.contains(folded(table))) {
-                writeLine(err, QStringLiteral("%1: no such table or view in %2 or %3")
-                                   .arg(table, request.before, request.after));
-                unknown = true;
-            }
-        }
-        if (unknown)
-            return DiffTrouble;
-        before->model = selectedPart(before->model, request.tables);
-        after->model = selectedPart(after->model, request.tables);
-    }
-
-    for (const Side *side : {&*before, &*after}) {
-        if (!request.output.isEmpty()) {
+    if (!request.output.isEmpty()) {
+        for (const Side *side : {&*before, &*after}) {
             if (const std::optional<QString> file = sideFileAt(*side, request.output)) {
                 writeLine(err, QStringLiteral("%1: %2 that is %3's file %4, and a source is never written")
                                    .arg(request.output)
@@ -201,32 +115,25 @@ int runDiff(const DiffRequest &request, QIODevice &out, QIODevice &err)
         }
     }
 
-    // A table one side could not read is compared on neither: it is not
-    // known to have been added or removed.
-    QSet<QString> leftOut;
-    const QStringList selected = request.tables;
-    auto asked = [&](const QString &name) {
-        return selected.isEmpty()
-            || std::any_of(selected.begin(), selected.end(),
-                           [&](const QString &table) { return folded(table) == folded(name); });
-    };
-    for (const auto &[side, unreadable] : {std::pair{&*before, &unreadableBefore}, std::pair{&*after, &unreadableAfter}}) {
-        for (const platform::Finding &finding : *unreadable) {
-            if (!asked(finding.place))
-                continue;
-            leftOut.insert(folded(finding.place));
-            writeLine(err, QStringLiteral("%1: %2: %3").arg(side->path, finding.place, finding.message));
-        }
+    Comparison comparison = compareStreams(*before->tables, *after->tables, request.tables);
+    if (!comparison.unknownNames.isEmpty()) {
+        for (const QString &name : std::as_const(comparison.unknownNames))
+            writeLine(err, QStringLiteral("%1: no such table or view in %2 or %3")
+                               .arg(name, request.before, request.after));
+        return DiffTrouble;
     }
+    for (const platform::Finding &failure : std::as_const(comparison.failuresBefore))
+        writeLine(err, QStringLiteral("%1: %2: %3").arg(request.before, failure.place, failure.message));
+    for (const platform::Finding &failure : std::as_const(comparison.failuresAfter))
+        writeLine(err, QStringLiteral("%1: %2: %3").arg(request.after, failure.place, failure.message));
 
-    StructureDiff diff = compareStructures(without(before->model, leftOut), without(after->model, leftOut));
-    diff.before = request.before;
-    diff.after = request.after;
-    if (!writeOutput(request, document(request.format, diff), out, err))
+    comparison.diff.before = request.before;
+    comparison.diff.after = request.after;
+    if (!writeOutput(request, document(request.format, comparison.diff), out, err))
         return DiffTrouble;
-    if (!leftOut.isEmpty())
+    if (!comparison.failuresBefore.isEmpty() || !comparison.failuresAfter.isEmpty())
         return DiffTrouble;
-    return diff.isEmpty() ? NoDifference : Different;
+    return comparison.diff.isEmpty() ? NoDifference : Different;
 }
 
 } // namespace exporting

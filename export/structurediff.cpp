@@ -2,6 +2,7 @@
 
 #include "export/dictionarytext.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
@@ -285,29 +286,18 @@ QList<TagChange> tagChanges(const QList<IndexModel> &before, const QList<IndexMo
     return changes;
 }
 
-// The tables whose tags are unknown: their structural index was announced
-// but is missing, or could not be read (the findings say "tags unknown"). A
-// table with no structural index at all has no tags to know.
-QSet<QString> tagsUnknown(const SourceModel &source)
-{
-    QSet<QString> tables;
-    for (const platform::Finding &finding : source.findings) {
-        if (finding.message.contains(QLatin1String("tags unknown")))
-            tables.insert(key(finding.place));
-    }
-    return tables;
-}
-
-TableChange tableChange(const TableModel &before, const QSet<QString> &unknownBefore, const TableModel &after,
-                        const QSet<QString> &unknownAfter)
+// `tagsUnknown…`: that side's structural index was announced but is missing
+// or could not be read. A table with no structural index has no tags to know.
+TableChange tableChange(const TableModel &before, bool tagsUnknownBefore, const TableModel &after,
+                        bool tagsUnknownAfter)
 {
     TableChange change;
     change.name = after.name;
     change.fieldCount = int(after.fields.size());
     change.values = tableValues(before, after);
     change.fields = fieldChanges(before.fields, after.fields);
-    change.tagsUnknownBefore = !before.indexesKnown && unknownBefore.contains(key(before.name));
-    change.tagsUnknownAfter = !after.indexesKnown && unknownAfter.contains(key(after.name));
+    change.tagsUnknownBefore = tagsUnknownBefore;
+    change.tagsUnknownAfter = tagsUnknownAfter;
     if (!change.tagsUnknownBefore && !change.tagsUnknownAfter)
         change.tags = tagChanges(before.indexes, after.indexes);
     return change;
@@ -325,103 +315,247 @@ QString relationKey(const RelationModel &relation)
         + QChar(0) + key(relation.childTag);
 }
 
-} // namespace
-
-StructureDiff compareStructures(const SourceModel &before, const SourceModel &after)
+void compareViews(const QList<ViewModel> &before, const QList<ViewModel> &after, StructureDiff &diff)
 {
-    StructureDiff diff;
-    diff.before = before.path;
-    diff.after = after.path;
-
-    const std::vector<qsizetype> tablePartner = pairByName(before.tables, after.tables,
-                                                           [](const TableModel &t) { return t.name; });
-    const QSet<QString> unknownBefore = tagsUnknown(before);
-    const QSet<QString> unknownAfter = tagsUnknown(after);
-    for (qsizetype j = 0; j < after.tables.size(); ++j) {
-        const TableModel &table = after.tables.at(j);
-        const qsizetype i = tablePartner[size_t(j)];
-        if (i < 0) {
-            diff.tables.append({ChangeKind::Added, table.name, int(table.fields.size()), {}, {}, {}, false, false});
-            continue;
-        }
-        TableChange change = tableChange(before.tables.at(i), unknownBefore, table, unknownAfter);
-        if (differs(change))
-            diff.tables.append(std::move(change));
-    }
-    const std::vector<bool> tablePaired = pairedBefore(before.tables.size(), tablePartner);
-    for (qsizetype i = 0; i < before.tables.size(); ++i) {
-        const TableModel &table = before.tables.at(i);
-        if (!tablePaired[size_t(i)])
-            diff.tables.append({ChangeKind::Removed, table.name, int(table.fields.size()), {}, {}, {}, false, false});
-    }
-
-    const std::vector<qsizetype> viewPartner = pairByName(before.views, after.views,
-                                                          [](const ViewModel &v) { return v.name; });
-    for (qsizetype j = 0; j < after.views.size(); ++j) {
+    const std::vector<qsizetype> viewPartner = pairByName(before, after, [](const ViewModel &v) { return v.name; });
+    for (qsizetype j = 0; j < after.size(); ++j) {
         const qsizetype i = viewPartner[size_t(j)];
         if (i < 0) {
-            diff.views.append({ChangeKind::Added, after.views.at(j).name, {}});
+            diff.views.append({ChangeKind::Added, after.at(j).name, {}});
         } else {
-            QList<ValueChange> values = viewValues(before.views.at(i), after.views.at(j));
+            QList<ValueChange> values = viewValues(before.at(i), after.at(j));
             if (!values.isEmpty())
-                diff.views.append({ChangeKind::Changed, after.views.at(j).name, std::move(values)});
+                diff.views.append({ChangeKind::Changed, after.at(j).name, std::move(values)});
         }
     }
-    const std::vector<bool> viewPaired = pairedBefore(before.views.size(), viewPartner);
-    for (qsizetype i = 0; i < before.views.size(); ++i) {
+    const std::vector<bool> viewPaired = pairedBefore(before.size(), viewPartner);
+    for (qsizetype i = 0; i < before.size(); ++i) {
         if (!viewPaired[size_t(i)])
-            diff.views.append({ChangeKind::Removed, before.views.at(i).name, {}});
+            diff.views.append({ChangeKind::Removed, before.at(i).name, {}});
     }
-
-    const std::vector<qsizetype> relationPartner = pairByName(before.relations, after.relations, relationKey);
-    for (qsizetype j = 0; j < after.relations.size(); ++j) {
-        const qsizetype i = relationPartner[size_t(j)];
-        if (i < 0) {
-            diff.relations.append({ChangeKind::Added, after.relations.at(j), {}});
-        } else {
-            QList<ValueChange> values = relationValues(before.relations.at(i), after.relations.at(j));
-            if (!values.isEmpty())
-                diff.relations.append({ChangeKind::Changed, after.relations.at(j), std::move(values)});
-        }
-    }
-    const std::vector<bool> relationPaired = pairedBefore(before.relations.size(), relationPartner);
-    for (qsizetype i = 0; i < before.relations.size(); ++i) {
-        if (!relationPaired[size_t(i)])
-            diff.relations.append({ChangeKind::Removed, before.relations.at(i), {}});
-    }
-    return diff;
 }
 
-SourceModel selectedPart(const SourceModel &model, const QStringList &names)
+void compareRelations(const QList<RelationModel> &before, const QList<RelationModel> &after, StructureDiff &diff)
 {
-    QSet<QString> wanted;
-    for (const QString &name : names)
-        wanted.insert(key(name));
-    SourceModel part = model;
-    part.tables.clear();
-    part.views.clear();
-    part.relations.clear();
-    part.findings.clear();
-    QSet<QString> tables;
-    for (const TableModel &table : model.tables) {
-        if (wanted.contains(key(table.name))) {
-            part.tables.append(table);
-            tables.insert(key(table.name));
+    const std::vector<qsizetype> relationPartner = pairByName(before, after, relationKey);
+    for (qsizetype j = 0; j < after.size(); ++j) {
+        const qsizetype i = relationPartner[size_t(j)];
+        if (i < 0) {
+            diff.relations.append({ChangeKind::Added, after.at(j), {}});
+        } else {
+            QList<ValueChange> values = relationValues(before.at(i), after.at(j));
+            if (!values.isEmpty())
+                diff.relations.append({ChangeKind::Changed, after.at(j), std::move(values)});
         }
     }
-    for (const ViewModel &view : model.views) {
-        if (wanted.contains(key(view.name)))
-            part.views.append(view);
+    const std::vector<bool> relationPaired = pairedBefore(before.size(), relationPartner);
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        if (!relationPaired[size_t(i)])
+            diff.relations.append({ChangeKind::Removed, before.at(i), {}});
     }
-    for (const RelationModel &relation : model.relations) {
-        if (tables.contains(key(relation.parentTable)) && tables.contains(key(relation.childTable)))
-            part.relations.append(relation);
+}
+
+// A side held whole: a dictionary read back. The tables its findings say
+// could not be read when it was written are listed after the others, and
+// cannot be read now either.
+class ModelStream : public TableStream {
+public:
+    explicit ModelStream(SourceModel model) : m_model(std::move(model))
+    {
+        QSet<QString> described;
+        for (const TableModel &table : std::as_const(m_model.tables)) {
+            m_names.append(table.name);
+            described.insert(key(table.name));
+        }
+        for (const ViewModel &view : std::as_const(m_model.views))
+            described.insert(key(view.name));
+        const QString container = m_model.kind == SourceModel::Kind::Container
+            ? key(QFileInfo(m_model.path).fileName()) : QString();
+        for (const platform::Finding &finding : std::as_const(m_model.findings)) {
+            const QString place = key(finding.place);
+            if (finding.message.contains(QLatin1String("tags unknown")))
+                m_tagsUnknown.insert(place);
+            // An error about a name the document describes nothing of, but the container itself.
+            if (finding.severity == platform::Severity::Error && !place.isEmpty() && !described.contains(place)
+                && place != container) {
+                described.insert(place);
+                m_names.append(finding.place);
+                m_unreadable.append(finding.message);
+            }
+        }
     }
-    for (const platform::Finding &finding : model.findings) {
-        if (finding.place.isEmpty() || wanted.contains(key(finding.place)))
-            part.findings.append(finding);
+
+    const QStringList &tableNames() const override { return m_names; }
+    std::optional<TableModel> readTable(qsizetype index, QString &failure, bool &tagsUnknown) override
+    {
+        if (index >= m_model.tables.size()) {
+            failure = m_unreadable.at(index - m_model.tables.size());
+            return std::nullopt;
+        }
+        const TableModel &table = m_model.tables.at(index);
+        tagsUnknown = !table.indexesKnown && m_tagsUnknown.contains(key(table.name));
+        return table;
     }
-    return part;
+    SourceModel rest() override
+    {
+        SourceModel rest = std::move(m_model);
+        rest.tables.clear();
+        return rest;
+    }
+
+private:
+    SourceModel m_model;
+    QStringList m_names;
+    QStringList m_unreadable; // why each table after the model's could not be read
+    QSet<QString> m_tagsUnknown;
+};
+
+// A source read a table at a time.
+class ReaderStream : public TableStream {
+public:
+    explicit ReaderStream(const QString &path) : m_reader(path) {}
+
+    const QStringList &tableNames() const override { return m_reader.tableNames(); }
+    std::optional<TableModel> readTable(qsizetype index, QString &failure, bool &tagsUnknown) override
+    {
+        const qsizetype known = m_reader.findings().size();
+        std::optional<TableModel> table = m_reader.readTable(index);
+        const QList<platform::Finding> &findings = m_reader.findings();
+        for (qsizetype n = known; n < findings.size(); ++n) {
+            const platform::Finding &finding = findings.at(n);
+            if (!table && finding.severity == platform::Severity::Error && failure.isEmpty())
+                failure = finding.message;
+            if (table && !table->indexesKnown && finding.message.contains(QLatin1String("tags unknown")))
+                tagsUnknown = true;
+        }
+        return table;
+    }
+    SourceModel rest() override
+    {
+        QList<qsizetype> views;
+        for (qsizetype i = 0; i < m_reader.viewNames().size(); ++i)
+            views.append(i);
+        return m_reader.takeRest(views);
+    }
+
+private:
+    platform::SourceReader m_reader;
+};
+
+TableChange addedOrRemoved(ChangeKind kind, const TableModel &table)
+{
+    return {kind, table.name, int(table.fields.size()), {}, {}, {}, false, false};
+}
+
+template <class Item, class Name>
+QList<Item> wantedOnly(const QList<Item> &items, const QSet<QString> &wanted, Name name)
+{
+    if (wanted.isEmpty())
+        return items;
+    QList<Item> kept;
+    for (const Item &item : items) {
+        if (wanted.contains(key(name(item))))
+            kept.append(item);
+    }
+    return kept;
+}
+
+} // namespace
+
+std::unique_ptr<TableStream> modelStream(platform::SourceModel model)
+{
+    return std::make_unique<ModelStream>(std::move(model));
+}
+
+std::unique_ptr<TableStream> sourceStream(const QString &path)
+{
+    return std::make_unique<ReaderStream>(path);
+}
+
+Comparison compareStreams(TableStream &before, TableStream &after, const QStringList &selection)
+{
+    Comparison result;
+    QSet<QString> wanted;
+    for (const QString &name : selection)
+        wanted.insert(key(name));
+    auto isWanted = [&](const QString &name) { return wanted.isEmpty() || wanted.contains(key(name)); };
+    QSet<QString> leftOut; // a table one side could not read is compared on neither
+
+    const QStringList &beforeNames = before.tableNames();
+    const QStringList &afterNames = after.tableNames();
+    const std::vector<qsizetype> partner = pairByName(beforeNames, afterNames, [](const QString &name) { return name; });
+    for (qsizetype j = 0; j < afterNames.size(); ++j) {
+        if (!isWanted(afterNames.at(j)))
+            continue;
+        QString failure;
+        bool afterTagsUnknown = false;
+        const std::optional<TableModel> table = after.readTable(j, failure, afterTagsUnknown);
+        if (!table) {
+            result.failuresAfter.append({platform::Severity::Error, afterNames.at(j), failure});
+            leftOut.insert(key(afterNames.at(j)));
+            continue;
+        }
+        const qsizetype i = partner[size_t(j)];
+        if (i < 0) {
+            result.diff.tables.append(addedOrRemoved(ChangeKind::Added, *table));
+            continue;
+        }
+        bool beforeTagsUnknown = false;
+        const std::optional<TableModel> old = before.readTable(i, failure, beforeTagsUnknown);
+        if (!old) {
+            result.failuresBefore.append({platform::Severity::Error, beforeNames.at(i), failure});
+            leftOut.insert(key(afterNames.at(j)));
+            continue;
+        }
+        TableChange change = tableChange(*old, beforeTagsUnknown, *table, afterTagsUnknown);
+        if (differs(change))
+            result.diff.tables.append(std::move(change));
+    }
+    const std::vector<bool> paired = pairedBefore(beforeNames.size(), partner);
+    for (qsizetype i = 0; i < beforeNames.size(); ++i) {
+        if (paired[size_t(i)] || !isWanted(beforeNames.at(i)))
+            continue;
+        QString failure;
+        bool tagsUnknown = false;
+        const std::optional<TableModel> old = before.readTable(i, failure, tagsUnknown);
+        if (!old) {
+            result.failuresBefore.append({platform::Severity::Error, beforeNames.at(i), failure});
+            leftOut.insert(key(beforeNames.at(i)));
+            continue;
+        }
+        result.diff.tables.append(addedOrRemoved(ChangeKind::Removed, *old));
+    }
+
+    const SourceModel beforeRest = before.rest();
+    const SourceModel afterRest = after.rest();
+    auto viewName = [](const ViewModel &view) { return view.name; };
+    compareViews(wantedOnly(beforeRest.views, wanted, viewName), wantedOnly(afterRest.views, wanted, viewName),
+                 result.diff);
+    auto kept = [&](const QList<platform::RelationModel> &relations) {
+        QList<platform::RelationModel> kept;
+        for (const platform::RelationModel &relation : relations) {
+            if (isWanted(relation.parentTable) && isWanted(relation.childTable)
+                && !leftOut.contains(key(relation.parentTable)) && !leftOut.contains(key(relation.childTable)))
+                kept.append(relation);
+        }
+        return kept;
+    };
+    compareRelations(kept(beforeRest.relations), kept(afterRest.relations), result.diff);
+
+    QSet<QString> known;
+    for (const QStringList *names : {&beforeNames, &afterNames}) {
+        for (const QString &name : *names)
+            known.insert(key(name));
+    }
+    for (const SourceModel *rest : {&beforeRest, &afterRest}) {
+        for (const ViewModel &view : rest->views)
+            known.insert(key(view.name));
+    }
+    for (const QString &name : selection) {
+        if (!known.contains(key(name)))
+            result.unknownNames.append(name);
+    }
+    return result;
 }
 
 } // namespace exporting

@@ -11,6 +11,10 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
 
 namespace exporting {
 
@@ -83,12 +87,42 @@ struct StructureDiff {
     bool isEmpty() const { return tables.isEmpty() && views.isEmpty() && relations.isEmpty(); }
 };
 
-StructureDiff compareStructures(const platform::SourceModel &before, const platform::SourceModel &after);
+// One side of a comparison, read a table at a time so that a large source
+// is never held whole.
+class TableStream {
+public:
+    virtual ~TableStream() = default;
+    // Every table the side lists, those that cannot be read too.
+    virtual const QStringList &tableNames() const = 0;
+    // The table at `index` of tableNames, or none with `failure` saying why;
+    // `tagsUnknown` set when its structural index was announced but is
+    // missing or could not be read. Each table is asked for at most once.
+    virtual std::optional<platform::TableModel> readTable(qsizetype index, QString &failure, bool &tagsUnknown) = 0;
+    // The side without its tables (views, relations, findings), once the
+    // tables are done.
+    virtual platform::SourceModel rest() = 0;
+};
 
-// The model limited to the named tables and views (case-insensitively) and
-// the relations among those tables. Names neither side holds are the
-// caller's to report.
-platform::SourceModel selectedPart(const platform::SourceModel &model, const QStringList &names);
+// A side held whole (a dictionary read back): the tables its findings say
+// could not be read when it was written cannot be read now either.
+std::unique_ptr<TableStream> modelStream(platform::SourceModel model);
+// A folder or a container, read as readSourceModel reads it. Throws Failure
+// when the source itself cannot be opened.
+std::unique_ptr<TableStream> sourceStream(const QString &path);
+
+struct Comparison {
+    StructureDiff diff;
+    // The tables asked for that a side could not read: compared on neither
+    // side, so not reported as added or removed.
+    QList<platform::Finding> failuresBefore;
+    QList<platform::Finding> failuresAfter;
+    QStringList unknownNames; // names in the selection that neither side has
+};
+
+// The difference from `before` to `after`, limited to the tables and views
+// `selection` names (case-insensitively; none: all) and the relations among
+// those tables.
+Comparison compareStreams(TableStream &before, TableStream &after, const QStringList &selection);
 
 // The structure difference in each format orvalle-report writes it. Text and
 // Markdown read as a change list; the JSON is described in docs/diff-json.md.

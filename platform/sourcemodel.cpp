@@ -252,67 +252,68 @@ class ModelReader {
 public:
     explicit ModelReader(SourceModel &source) : m_source(source) {}
 
-    void readFolder(const LocalPath &folder, const QStringList &selection)
+    // A folder's tables, listed; nothing of them is read yet.
+    void openFolder(const LocalPath &folder)
     {
         const QList<FolderEntry> entries = listFolder(folder);
         m_files.add(folder, entries);
-        const QList<FolderTable> tables = folderTables(folder, entries);
-        reportCaseTwins(tables);
+        m_folder = folder;
+        m_folderTables = folderTables(folder, entries);
+        reportCaseTwins(m_folderTables);
+        for (const FolderTable &table : std::as_const(m_folderTables))
+            m_tableNames.append(table.name);
+    }
 
-        QStringList names;
-        for (const FolderTable &table : tables)
-            names.append(table.name);
-        for (const qsizetype i : selected(names, selection)) {
-            const FolderTable &table = tables[i];
+    // A container's tables and views, listed; no table is read yet.
+    void openContainer(const LocalPath &dbcPath)
+    {
+        m_container.emplace(platform::readContainer(dbcPath));
+        m_folder = dbcPath.folder();
+        const QString dbcName = displayName(dbcPath);
+        m_source.comment = m_container->comment;
+        m_source.codePageMark = m_container->codePage;
+        for (const QString &damage : std::as_const(m_container->damage))
+            addFinding(Severity::Error, dbcName, damage + QStringLiteral(" Its values are left empty."));
+        for (const ContainerObject &table : std::as_const(m_container->tables))
+            m_tableNames.append(table.name);
+        for (const ContainerObject &view : std::as_const(m_container->views))
+            m_viewNames.append(view.name);
+    }
+
+    const QStringList &tableNames() const { return m_tableNames; }
+    const QStringList &viewNames() const { return m_viewNames; }
+
+    std::optional<TableModel> table(qsizetype index)
+    {
+        if (!m_container) {
+            const FolderTable &table = m_folderTables[index];
             std::optional<TableHeader> header = readHeader(table.name, table.path);
             if (!header)
-                continue;
-            const ContainerObject *owner = linkedOwner(table.name, table.path, folder, *header);
-            m_source.tables.append(tableModel(table.name, table.path, folder, *std::move(header), owner));
+                return std::nullopt;
+            const ContainerObject *owner = linkedOwner(table.name, table.path, m_folder, *header);
+            return tableModel(table.name, table.path, m_folder, *std::move(header), owner);
         }
+        const ContainerObject &table = m_container->tables[index];
+        const LocalPath path = resolveCaseInsensitive(m_folder, table.path);
+        if (path.isEmpty()) {
+            addFinding(Severity::Error, table.name,
+                       QStringLiteral("Its file %1 is missing; the table is left out.").arg(quoted(table.path)));
+            return std::nullopt;
+        }
+        std::optional<TableHeader> header = readHeader(table.name, path);
+        if (!header)
+            return std::nullopt;
+        m_children.append(&table);
+        return tableModel(table.name, path, m_folder, *std::move(header), &table);
     }
 
-    void readContainer(const LocalPath &dbcPath, const QStringList &selection)
-    {
-        const ContainerModel container = platform::readContainer(dbcPath);
-        const LocalPath folder = dbcPath.folder();
-        const QString dbcName = displayName(dbcPath);
-        m_source.comment = container.comment;
-        m_source.codePageMark = container.codePage;
-        for (const QString &damage : container.damage)
-            addFinding(Severity::Error, dbcName, damage + QStringLiteral(" Its values are left empty."));
+    ViewModel view(qsizetype index) const { return viewModel(m_container->views[index]); }
 
-        QStringList names;
-        for (const ContainerObject &table : container.tables)
-            names.append(table.name);
-        for (const ContainerObject &view : container.views)
-            names.append(view.name);
-        QList<const ContainerObject *> children;
-        for (const qsizetype i : selected(names, selection)) {
-            if (i >= container.tables.size()) {
-                m_source.views.append(viewModel(container.views[i - container.tables.size()]));
-                continue;
-            }
-            const ContainerObject &table = container.tables[i];
-            const LocalPath path = resolveCaseInsensitive(folder, table.path);
-            if (path.isEmpty()) {
-                addFinding(Severity::Error, table.name,
-                           QStringLiteral("Its file %1 is missing; the table is left out.").arg(quoted(table.path)));
-                continue;
-            }
-            std::optional<TableHeader> header = readHeader(table.name, path);
-            if (!header)
-                continue;
-            m_source.tables.append(tableModel(table.name, path, folder, *std::move(header), &table));
-            children.append(&table);
-        }
-        addRelations(container, children);
-    }
-
-private:
-    void addFinding(Severity severity, const QString &place, const QString &message)
+    // The relations among the tables read, once they all are.
+    void addRelations()
     {
-        m_source.findings.append({severity, oneLine(place), oneLine(message)});
+        if (m_container)
+            addRelations(*m_container, m_children);
     }
 
     // The positions of the names a selection keeps, in the source's order: a
@@ -347,6 +348,12 @@ private:
                 kept.append(i);
         }
         return kept;
+    }
+
+private:
+    void addFinding(Severity severity, const QString &place, const QString &message)
+    {
+        m_source.findings.append({severity, oneLine(place), oneLine(message)});
     }
 
     void reportCaseTwins(const QList<FolderTable> &tables)
@@ -677,6 +684,12 @@ private:
 
     SourceModel &m_source;
     FolderFiles m_files;
+    LocalPath m_folder;
+    QList<FolderTable> m_folderTables;             // a folder's
+    std::optional<ContainerModel> m_container;     // a container's
+    QList<const ContainerObject *> m_children;     // the container's tables read
+    QStringList m_tableNames;
+    QStringList m_viewNames;
     QList<QString> m_codePageNames; // by mark, each made when first met
     QHash<LocalPath::Native, std::shared_ptr<LinkedContainer>> m_containers; // by the path the links lead to
 };
@@ -756,19 +769,79 @@ QString codePageName(quint8 mark)
 
 SourceModel readSourceModel(const QString &path, const QStringList &selection)
 {
+    SourceReader reader(path);
+    QStringList names = reader.tableNames();
+    names += reader.viewNames();
+    const QList<qsizetype> chosen = reader.selected(names, selection);
+    QList<TableModel> tables;
+    for (const qsizetype i : chosen) {
+        if (i >= reader.tableNames().size())
+            break;
+        if (std::optional<TableModel> table = reader.readTable(i))
+            tables.append(*std::move(table));
+    }
+    QList<qsizetype> views;
+    for (const qsizetype i : chosen) {
+        if (i >= reader.tableNames().size())
+            views.append(i - reader.tableNames().size());
+    }
+    SourceModel source = reader.takeRest(views);
+    source.tables = std::move(tables);
+    return source;
+}
+
+struct SourceReader::Reading {
+    SourceModel source;
+    ModelReader reader{source};
+};
+
+SourceReader::SourceReader(const QString &path) : m_reading(std::make_unique<Reading>())
+{
     const SourceKind kind = sourceKindOf(path);
     const LocalPath local = LocalPath::fromText(path);
-    SourceModel source;
-    source.path = path;
-    ModelReader reader(source);
+    m_reading->source.path = path;
     if (kind == SourceKind::Folder) {
-        source.kind = SourceModel::Kind::Folder;
-        reader.readFolder(local, selection);
+        m_reading->source.kind = SourceModel::Kind::Folder;
+        m_reading->reader.openFolder(local);
     } else {
-        source.kind = SourceModel::Kind::Container;
-        reader.readContainer(local, selection);
+        m_reading->source.kind = SourceModel::Kind::Container;
+        m_reading->reader.openContainer(local);
     }
-    return source;
+}
+
+SourceReader::~SourceReader() = default;
+
+const QStringList &SourceReader::tableNames() const
+{
+    return m_reading->reader.tableNames();
+}
+
+const QStringList &SourceReader::viewNames() const
+{
+    return m_reading->reader.viewNames();
+}
+
+std::optional<TableModel> SourceReader::readTable(qsizetype index)
+{
+    return m_reading->reader.table(index);
+}
+
+const QList<Finding> &SourceReader::findings() const
+{
+    return m_reading->source.findings;
+}
+
+QList<qsizetype> SourceReader::selected(const QStringList &names, const QStringList &selection)
+{
+    return m_reading->reader.selected(names, selection);
+}
+
+SourceModel SourceReader::takeRest(const QList<qsizetype> &views)
+{
+    for (const qsizetype i : views)
+        m_reading->source.views.append(m_reading->reader.view(i));
+    m_reading->reader.addRelations();
+    return std::move(m_reading->source);
 }
 
 } // namespace platform

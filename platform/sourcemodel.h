@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 namespace platform {
@@ -179,5 +180,36 @@ QString codePageName(quint8 mark);
 // - a relation whose parent the container does not hold (Warning, left out).
 // Relations are those whose parent and child are both among tables.
 SourceModel readSourceModel(const QString &path, const QStringList &selection = {});
+
+// The same reading in steps, so a caller can hold one table at a time: the
+// source is listed when the reader is made, each table is read when asked
+// for, and the rest (the source's facts, its views, the relations among the
+// tables read, every finding) is taken at the end.
+class SourceReader {
+public:
+    // Throws Failure as readSourceModel does.
+    explicit SourceReader(const QString &path);
+    ~SourceReader();
+    SourceReader(const SourceReader &) = delete;
+    SourceReader &operator=(const SourceReader &) = delete;
+
+    // In the source's order; a folder has no views.
+    const QStringList &tableNames() const;
+    const QStringList &viewNames() const;
+    // The table at `index` of tableNames; none when it cannot be read, with
+    // a finding (an Error) naming it.
+    std::optional<TableModel> readTable(qsizetype index);
+    const QList<Finding> &findings() const;
+    // The positions in `names` a selection keeps, as readSourceModel keeps
+    // them; a name matching none gives an Error finding.
+    QList<qsizetype> selected(const QStringList &names, const QStringList &selection);
+    // The model without tables: the views at `views` (positions in
+    // viewNames), the relations among the tables read, the findings. Once.
+    SourceModel takeRest(const QList<qsizetype> &views);
+
+private:
+    struct Reading;
+    std::unique_ptr<Reading> m_reading;
+};
 
 } // namespace platform
