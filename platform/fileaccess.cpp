@@ -228,31 +228,77 @@ QList<FolderEntry> listFolder(const LocalPath &folder)
     return entries;
 }
 
-void openRegularFile(QFile &file, const LocalPath &path)
+namespace {
+
+// The descriptor of the regular file at `path`, opened read-only; `size`
+// gets its size.
+int openRegularDescriptor(const LocalPath &path, qint64 &size)
 {
-    const QString name = displayName(path);
     // Non-blocking, so a FIFO or a terminal cannot hold the open; the type
     // is then checked on what was opened, not on the name.
     const int fd = ::open(path.native().constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        throw failureFor(kindOfError(errno), name);
+        throw failureFor(kindOfError(errno), displayName(path));
     struct stat status;
     if (::fstat(fd, &status) != 0) {
         const int error = errno;
         ::close(fd);
-        throw failureFor(kindOfError(error), name);
+        throw failureFor(kindOfError(error), displayName(path));
     }
     if (!S_ISREG(status.st_mode)) {
         ::close(fd);
-        throw notRegular(name, kindOfMode(status.st_mode));
+        throw notRegular(displayName(path), kindOfMode(status.st_mode));
     }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // O_NONBLOCK is the only flag set that F_SETFL changes: 0 clears it.
+    ::fcntl(fd, F_SETFL, 0);
+    size = qint64(status.st_size);
+    return fd;
+}
+
+} // namespace
+
+void openRegularFile(QFile &file, const LocalPath &path)
+{
+    qint64 size = 0;
+    const int fd = openRegularDescriptor(path, size);
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        throw accessDenied(name);
+        throw accessDenied(displayName(path));
     }
+}
+
+ReadOnlyFile::ReadOnlyFile(const LocalPath &path)
+{
+    m_fd = openRegularDescriptor(path, m_size);
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    ::close(m_fd);
+}
+
+void ReadOnlyFile::appendAt(qint64 offset, qint64 count, QByteArray &bytes, const QString &fileName) const
+{
+    count = qBound<qint64>(0, count, m_size - offset);
+    const qsizetype start = bytes.size();
+    bytes.resize(start + qsizetype(count));
+    qsizetype got = 0;
+    while (got < count) {
+        const ssize_t n = ::pread(m_fd, bytes.data() + start + got, size_t(count - got), off_t(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            bytes.truncate(start + got);
+            throw Failure(QStringLiteral("File '%1' cannot be read: %2")
+                              .arg(fileName, QString::fromLocal8Bit(std::strerror(error))),
+                          platform::AccessDenied);
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    bytes.truncate(start + got);
 }
 
 bool linksSpellable(const LocalPath &path)
@@ -378,6 +424,21 @@ void openRegularFile(QFile &file, const LocalPath &path)
         _close(fd);
         throw accessDenied(name);
     }
+}
+
+ReadOnlyFile::ReadOnlyFile(const LocalPath &path)
+{
+    openRegularFile(m_file, path);
+    m_size = m_file.size();
+}
+
+ReadOnlyFile::~ReadOnlyFile() = default;
+
+void ReadOnlyFile::appendAt(qint64 offset, qint64 count, QByteArray &bytes, const QString &fileName) const
+{
+    if (!m_file.seek(offset))
+        return;
+    bytes += readSome(m_file, count, fileName);
 }
 
 bool linksSpellable(const LocalPath &)

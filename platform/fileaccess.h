@@ -73,6 +73,33 @@ QList<FolderEntry> listFolder(const LocalPath &folder);
 // 202 it is no regular file or a link loop, 1705 it cannot be read.
 void openRegularFile(QFile &file, const LocalPath &path);
 
+// A regular file opened read-only as openRegularFile opens it and read with
+// plain system calls: a table's header takes one read, without the buffer
+// and the bookkeeping of a QFile. Closed when it goes.
+class ReadOnlyFile {
+public:
+    // Throws as openRegularFile does.
+    explicit ReadOnlyFile(const LocalPath &path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile &) = delete;
+    ReadOnlyFile &operator=(const ReadOnlyFile &) = delete;
+
+    // The size the file had when it was opened.
+    qint64 size() const { return m_size; }
+    // Appends to `bytes` up to `count` bytes read at `offset`, never past the
+    // size the file had when opened (fewer only when it has shrunk since);
+    // throws Failure 1705 naming `fileName` on a read error.
+    void appendAt(qint64 offset, qint64 count, QByteArray &bytes, const QString &fileName) const;
+
+private:
+#ifdef Q_OS_WIN
+    mutable QFile m_file;
+#else
+    int m_fd = -1;
+#endif
+    qint64 m_size = 0;
+};
+
 // Reads exactly `size` bytes at `offset` of the open file; throws Failure
 // 2091 naming `fileName` when the file ends first, 1705 on a read error.
 QByteArray readAt(QFile &file, qint64 offset, qint64 size, const QString &fileName);

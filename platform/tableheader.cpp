@@ -269,20 +269,37 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
 
 namespace {
 
-// The fixed part first, then exactly the rest of the header it announces
-// (at least a dBase II header's worth for a 0x02 table, whose bytes 8-9 are
-// no length). A read that stops short has reached the end of the file, so
-// what was read is all of the header the file holds.
+// How much of a header the fixed part announces: at least a dBase II
+// header's worth for a 0x02 table, whose bytes 8-9 are no length.
+qint64 announcedLength(QByteArrayView fixed)
+{
+    const qint64 headerLength = littleEndian16(fixed, 8);
+    return uchar(fixed[0]) == 0x02 ? qMax<qint64>(headerLength, DBase2HeaderLength) : headerLength;
+}
+
+// The fixed part first, then exactly the rest of the header it announces.
+// A read that stops short has reached the end of the file, so what was read
+// is all of the header the file holds.
 QByteArray readHeaderBytes(QFile &file, const QString &fileName)
 {
     QByteArray bytes = readSome(file, 32, fileName);
-    if (bytes.size() == 32) {
-        qint64 headerLength = littleEndian16(bytes, 8);
-        if (uchar(bytes[0]) == 0x02)
-            headerLength = qMax<qint64>(headerLength, DBase2HeaderLength);
-        if (headerLength > 32)
-            bytes += readSome(file, headerLength - 32, fileName);
-    }
+    if (bytes.size() == 32 && announcedLength(bytes) > 32)
+        bytes += readSome(file, announcedLength(bytes) - 32, fileName);
+    return bytes;
+}
+
+// Most headers (up to about a hundred fields) come whole with the first read.
+constexpr qint64 FirstRead = 4096;
+
+// The same bytes from a file opened by path: what the first read brings,
+// then the rest of the header it announces. Bytes past the header are no
+// part of it to the parser.
+QByteArray readHeaderBytes(const ReadOnlyFile &file, const QString &fileName)
+{
+    QByteArray bytes;
+    file.appendAt(0, FirstRead, bytes, fileName);
+    if (bytes.size() >= 32 && announcedLength(bytes) > bytes.size())
+        file.appendAt(bytes.size(), announcedLength(bytes) - bytes.size(), bytes, fileName);
     return bytes;
 }
 
@@ -296,8 +313,7 @@ TableHeader readTableHeader(QFile &file, const QString &fileName, RecordLengthCh
 
 Backlink readBacklink(const LocalPath &path)
 {
-    QFile file;
-    openRegularFile(file, path);
+    const ReadOnlyFile file(path);
     const QByteArray bytes = readHeaderBytes(file, displayName(path));
     if (bytes.size() < 32 || !isVisualFoxProVersion(uchar(bytes[0])))
         return {};
@@ -314,9 +330,10 @@ Backlink readBacklink(const LocalPath &path)
 
 TableHeader readTableHeader(const LocalPath &path, RecordLengthCheck check)
 {
-    QFile file;
-    openRegularFile(file, path);
-    return readTableHeader(file, displayName(path), check);
+    const ReadOnlyFile file(path);
+    const QString fileName = displayName(path);
+    const QByteArray bytes = readHeaderBytes(file, fileName);
+    return parseTableHeader(bytes, bytes.size(), fileName, check);
 }
 
 } // namespace platform
