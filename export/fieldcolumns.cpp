@@ -2,6 +2,9 @@
 
 #include "export/objectcheck.h"
 
+#include <charconv>
+#include <iterator>
+
 namespace exporting {
 
 QString typeNameOf(qint32 code)
@@ -44,10 +47,26 @@ QString typeNameOf(qint32 code)
 
 QString typeColumnText(qint32 code, int definedSize)
 {
+    QString text;
+    appendTypeColumnText(text, code, definedSize);
+    return text;
+}
+
+void appendTypeColumnText(QString &text, qint32 code, int definedSize)
+{
     const QString name = typeNameOf(code);
-    if (name == QLatin1String("Character"))
-        return name + QLatin1Char('[') + QString::number(definedSize) + QLatin1Char(']');
-    return name;
+    // As a view: appending the string itself to an empty one would share the
+    // name's static text, and the caller's reuse would then copy it.
+    text += QStringView(name);
+    if (name == QLatin1String("Character")) {
+        // The size's digits without a string of their own: this runs for
+        // every character field of a report.
+        char digits[16];
+        const auto written = std::to_chars(std::begin(digits), std::end(digits), definedSize);
+        text += QLatin1Char('[');
+        text += QLatin1StringView(digits, written.ptr - digits);
+        text += QLatin1Char(']');
+    }
 }
 
 namespace {
@@ -84,6 +103,30 @@ QString fieldDescription(QString tableName, QString fieldName, platform::Connect
         description = exporting::require(table.get())
                           ->columnProperty(fieldName, QStringLiteral("Description"));
     });
+    return description;
+}
+
+FieldDescriptions::FieldDescriptions(const QString &tableName, platform::Connection &connection,
+                                     app::ErrorSink &errors)
+    : m_tableName(tableName), m_connection(connection), m_errors(errors)
+{
+    try {
+        const std::unique_ptr<platform::Catalog> catalog = platform::factory().createCatalog();
+        exporting::require(catalog.get())->setActiveConnection(connection);
+        m_table = catalog->Tables(tableName);
+    } catch (const Failure &) {
+        m_table.reset(); // reported field by field, by fieldDescription
+    } catch (const std::exception &) {
+        m_table.reset();
+    }
+}
+
+QString FieldDescriptions::of(const QString &fieldName) const
+{
+    if (!m_table)
+        return fieldDescription(m_tableName, fieldName, m_connection, m_errors);
+    QString description;
+    lookupStep(m_errors, 104, [&] { description = m_table->columnProperty(fieldName, QStringLiteral("Description")); });
     return description;
 }
 

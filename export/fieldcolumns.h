@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <memory>
+
 namespace exporting {
 
 // The FoxPro-style name of an ADO data type code; a code no row names gives
@@ -16,10 +18,29 @@ QString typeNameOf(qint32 code);
 // The type column of a field line: the type name, with the defined size in
 // brackets only when that name is exactly "Character".
 QString typeColumnText(qint32 code, int definedSize);
+// The same text appended to `text`, for a caller that reuses one string.
+void appendTypeColumnText(QString &text, qint32 code, int definedSize);
 
 // The description the catalog keeps for a field; "" after a failure, which is
 // reported under "Foxpro1.fieldDescription" with the failing step's label.
 QString fieldDescription(QString tableName, QString fieldName, platform::Connection &connection,
                          app::ErrorSink &errors);
+
+// The descriptions of one table's fields: what fieldDescription gives for
+// each, through one catalog for the table instead of one per field. When
+// that catalog or the table cannot be had, each field is looked up by
+// fieldDescription, so every failure is reported as it would be there.
+class FieldDescriptions {
+public:
+    FieldDescriptions(const QString &tableName, platform::Connection &connection, app::ErrorSink &errors);
+
+    QString of(const QString &fieldName) const;
+
+private:
+    QString m_tableName;
+    platform::Connection &m_connection;
+    app::ErrorSink &m_errors;
+    std::shared_ptr<const platform::CatalogTable> m_table;
+};
 
 } // namespace exporting

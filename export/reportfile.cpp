@@ -30,12 +30,12 @@ bool needsCleaning(const QString &text)
 
 // Nearly every line is plain ASCII without control characters, the same
 // bytes in every code page: copied as they are in one pass. Returns nullptr,
-// having written nothing that counts, when the line needs the encoder.
-char *appendPlain(char *out, const QString &text)
+// having written nothing that counts, when the text needs the encoder.
+char *appendPlain(char *out, QStringView text)
 {
     for (const QChar character : text) {
         const char16_t c = character.unicode();
-        if (c < 0x20 || c >= 0x7F)
+        if (char16_t(c - 0x20) >= 0x5F)
             return nullptr;
         *out++ = char(c);
     }
@@ -178,8 +178,34 @@ void ReportFile::writeLine(const QString &text)
     *end++ = '\r';
     *end++ = '\n';
     m_buffer.truncate(end - m_buffer.constData());
-    if (m_buffer.size() >= flushThreshold)
-        flush();
+    flushWhenFull();
+}
+
+void ReportFile::writeLine(std::initializer_list<QStringView> parts)
+{
+    if (!m_output)
+        throw Failure(QStringLiteral("The report file is not open."));
+    qsizetype size = 2;
+    for (const QStringView part : parts)
+        size += part.size();
+    const qsizetype used = m_buffer.size();
+    m_buffer.resize(used + size);
+    char *end = m_buffer.data() + used;
+    for (const QStringView part : parts) {
+        end = appendPlain(end, part);
+        if (!end) {
+            m_buffer.truncate(used);
+            QString line;
+            line.reserve(size - 2);
+            for (const QStringView each : parts)
+                line += each;
+            writeLine(line);
+            return;
+        }
+    }
+    *end++ = '\r';
+    *end++ = '\n';
+    flushWhenFull();
 }
 
 void ReportFile::close()
@@ -202,6 +228,12 @@ void ReportFile::abandon() noexcept
         m_output->discard();
     m_output.reset();
     m_buffer.clear();
+}
+
+void ReportFile::flushWhenFull()
+{
+    if (m_buffer.size() >= flushThreshold)
+        flush();
 }
 
 void ReportFile::flush()

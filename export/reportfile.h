@@ -10,6 +10,7 @@
 #include <QStringEncoder>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 
 namespace exporting {
@@ -44,6 +45,8 @@ public:
     // Appends one line and its CR LF; throws Failure when the buffer cannot be
     // written out, so a full disk stops the report.
     void writeLine(const QString &text);
+    // Appends one line made of `parts`, as writeLine of their concatenation.
+    void writeLine(std::initializer_list<QStringView> parts);
     // Writes out what the buffer holds and puts the report in place. Throws
     // Failure, and then nothing of the report remains.
     void close();
@@ -51,6 +54,7 @@ public:
     void abandon() noexcept;
 
 private:
+    void flushWhenFull();
     void flush();
 
     std::unique_ptr<ReportOutput> m_output;

@@ -36,21 +36,11 @@ qsizetype descriptionColumn(const QString &name, const QString &typeText)
     return 1 + qMax<qsizetype>(name.size(), 22) + 1 + qMax<qsizetype>(typeText.size(), 12) + 1;
 }
 
-// A field whose name has fewer than 25 characters: name padded to 22, type
-// text padded to 12, each followed by one space, then the description. Built
-// in place: this runs for nearly every field of an export.
-QString fieldLine(const QString &name, const QString &typeText, QStringView description)
+// The spaces that fill `text` up to `width` and the one after it.
+QStringView paddingAfter(QStringView text, qsizetype width)
 {
-    const qsizetype nameWidth = qMax<qsizetype>(name.size(), 22);
-    const qsizetype typeWidth = qMax<qsizetype>(typeText.size(), 12);
-    QString line(1 + nameWidth + 1 + typeWidth + 1 + description.size(), QLatin1Char(' '));
-    QChar *out = line.data() + 1;
-    std::copy(name.cbegin(), name.cend(), out);
-    out += nameWidth + 1;
-    std::copy(typeText.cbegin(), typeText.cend(), out);
-    out += typeWidth + 1;
-    std::copy(description.cbegin(), description.cend(), out);
-    return line;
+    static const QString spaces(32, QLatin1Char(' '));
+    return QStringView(spaces).first(qMax<qsizetype>(width - text.size(), 0) + 1);
 }
 
 // The lines of a description taken from a file; CR LF ends one line.
@@ -92,7 +82,10 @@ private:
     bool openConnection();
     bool writeBlocks();
     bool writeBlock(const QString &table);
-    bool writeField(const QString &table, int index);
+    bool writeField(const QString &table, int index, const FieldDescriptions &descriptions);
+    // A field whose name has fewer than 25 characters: name padded to 22,
+    // type text padded to 12, each followed by one space, then the description.
+    bool writeFieldLine(const QString &name, const QString &typeText, QStringView description);
     bool write(int label, const QString &line);
     bool closeFile();
     void releaseObjects();
@@ -105,6 +98,7 @@ private:
     std::unique_ptr<platform::Recordset> m_records;
     std::unique_ptr<platform::Connection> m_connection;
     ReportFile m_file;
+    QString m_typeText; // one string for every field's type text
 };
 
 bool StructureWriter::run(const QString &reportPath)
@@ -219,15 +213,18 @@ bool StructureWriter::writeBlock(const QString &table)
                         + QString::number(fieldCount))
         || !write(168, QString()) || !write(170, columnHeads) || !write(172, underline))
         return false;
-    for (int k = 0; k < fieldCount; ++k) {
-        m_feedback.letEventsRun();
-        if (!writeField(table, k))
-            return false;
+    if (fieldCount > 0) {
+        const FieldDescriptions descriptions(table, *m_connection, m_errors);
+        for (int k = 0; k < fieldCount; ++k) {
+            m_feedback.letEventsRun();
+            if (!writeField(table, k, descriptions))
+                return false;
+        }
     }
     return write(200, QString()) && write(202, QString());
 }
 
-bool StructureWriter::writeField(const QString &table, int index)
+bool StructureWriter::writeField(const QString &table, int index, const FieldDescriptions &descriptions)
 {
     platform::Field field;
     // A field that cannot be read is reported and gets no line.
@@ -236,14 +233,16 @@ bool StructureWriter::writeField(const QString &table, int index)
     m_feedback.workingOn(table, field.name);
     if (field.name.size() >= 25)
         return write(196, field.name + QString::number(field.type));
-    const QString typeText = exporting::typeColumnText(field.type, field.definedSize);
-    const QString description = exporting::fieldDescription(table, field.name, *m_connection, m_errors);
+    QString &typeText = m_typeText;
+    typeText.truncate(0);
+    exporting::appendTypeColumnText(typeText, field.type, field.definedSize);
+    const QString description = descriptions.of(field.name);
     if (!std::any_of(description.cbegin(), description.cend(), isLineBreak))
-        return write(190, fieldLine(field.name, typeText, description));
+        return writeFieldLine(field.name, typeText, description);
     // A description of several lines goes on below itself, indented to its
     // column, so no text from a file can start a line of the report.
     const QList<QStringView> lines = linesOf(description);
-    if (!write(190, fieldLine(field.name, typeText, lines.first())))
+    if (!writeFieldLine(field.name, typeText, lines.first()))
         return false;
     const QString indent(descriptionColumn(field.name, typeText), QLatin1Char(' '));
     for (qsizetype i = 1; i < lines.size(); ++i) {
@@ -251,6 +250,13 @@ bool StructureWriter::writeField(const QString &table, int index)
             return false;
     }
     return true;
+}
+
+bool StructureWriter::writeFieldLine(const QString &name, const QString &typeText, QStringView description)
+{
+    return m_guard.step(190, [&] {
+        m_file.writeLine({u" ", name, paddingAfter(name, 22), typeText, paddingAfter(typeText, 12), description});
+    });
 }
 
 bool StructureWriter::write(int label, const QString &line)

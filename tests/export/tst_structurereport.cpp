@@ -152,6 +152,8 @@ private slots:
     void connectionCannotBeOpened();
     void missingTableIsWrittenWithNoFields();
     void failingDescriptionLeavesItEmpty();
+    void catalogFailureIsReportedForEachField_data();
+    void catalogFailureIsReportedForEachField();
     void recordsetCannotBeCreated();
     void eventsRunBeforeEachItemAndField();
     void textsTheCodePageCannotHold();
@@ -196,8 +198,10 @@ void StructureReportTest::layout()
              QStringList{"Provider=vfpoledb.1;Data Source=/data/Sales Folder/;Collating Sequence=general;"});
     QCOMPARE(m_source->connectionsOpen, 0);
     QCOMPARE(m_source->recordsetsOpen, 0);
-    // Names of 25 characters or more are not looked up.
-    QCOMPARE(m_source->catalogsCreated, 5 + 4);
+    // One catalog for each table with fields (customers, odd codes), not
+    // one per field; names of 25 characters or more are not looked up, or
+    // their missing descriptions would have been reported.
+    QCOMPARE(m_source->catalogsCreated, 2);
 }
 
 void StructureReportTest::containerSourceLine()
@@ -354,6 +358,39 @@ void StructureReportTest::failingDescriptionLeavesItEmpty()
     QCOMPARE(sink.where(), QStringList{"Foxpro1.GetFieldDesc_ADO 104"});
     QCOMPARE(feedback.messages, QStringList{"Done."});
     QVERIFY(readAll(reportPath()).contains(crlf("___________\n a                      9            \n b ")));
+}
+
+void StructureReportTest::catalogFailureIsReportedForEachField_data()
+{
+    QTest::addColumn<bool>("creationFails");
+    QTest::addColumn<bool>("connectionRefused");
+    QTest::addColumn<bool>("tableOutsideCatalog");
+    QTest::addColumn<QStringList>("perField");
+    const QString at = QStringLiteral("Foxpro1.GetFieldDesc_ADO %1");
+    QTest::newRow("no catalog") << true << false << false << QStringList{at.arg(100), at.arg(102), at.arg(104)};
+    QTest::newRow("catalog without connection")
+        << false << true << false << QStringList{at.arg(100), at.arg(102), at.arg(104)};
+    QTest::newRow("table outside the catalog") << false << false << true << QStringList{at.arg(102), at.arg(104)};
+}
+
+// Whatever keeps the table's catalog from being had is reported for each
+// field looked up, step by step, and the report goes on with empty descriptions.
+void StructureReportTest::catalogFailureIsReportedForEachField()
+{
+    QFETCH(bool, creationFails);
+    QFETCH(bool, connectionRefused);
+    QFETCH(bool, tableOutsideCatalog);
+    QFETCH(QStringList, perField);
+    m_source->failCatalogCreation = creationFails;
+    m_source->catalogRefusesConnection = connectionRefused;
+    m_source->tables[3].inCatalog = !tableOutsideCatalog;
+    ListSelection selection({"customers", "skipped", "empty table", "odd codes"}, {false, false, false, true});
+    RecordingFeedback feedback;
+    RecordingSink sink;
+    QVERIFY(writeStructureReport(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), feedback, sink));
+    QCOMPARE(sink.where(), perField + perField + perField + perField); // fields a, b, c and d
+    QCOMPARE(feedback.messages, QStringList{"Done."});
+    QVERIFY(readAll(reportPath()).contains(crlf(" a                      9            \n b ")));
 }
 
 void StructureReportTest::recordsetCannotBeCreated()
