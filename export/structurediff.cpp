@@ -212,6 +212,9 @@ std::vector<bool> movedPairs(const std::vector<qsizetype> &oldIndexInNewOrder)
 
 QList<FieldChange> fieldChanges(const QList<FieldModel> &before, const QList<FieldModel> &after)
 {
+    // Most tables of two sources are the same: one pass tells.
+    if (before == after)
+        return {};
     std::vector<qsizetype> partner = pairByName(before, after, [](const FieldModel &f) { return f.name; });
     std::vector<bool> paired = pairedBefore(before.size(), partner);
 
