@@ -76,13 +76,19 @@ QString decodeText(QByteArrayView bytes, quint8 mark)
 QString lowerCase(QString text)
 {
     // ASCII names are the rule: lower them without Unicode's tables, which
-    // costs a measurable share of describing a folder of tables.
-    for (QChar &c : text) {
-        const char16_t u = c.unicode();
+    // costs a measurable share of describing a folder of tables. A name in
+    // lower case already, as most are, is returned as it is, not copied.
+    const auto needsWork = [](QChar c) { return c.unicode() >= 0x80 || (c >= u'A' && c <= u'Z'); };
+    const qsizetype first = std::find_if(text.cbegin(), text.cend(), needsWork) - text.cbegin();
+    if (first == text.size())
+        return text;
+    QChar *const data = text.data();
+    for (qsizetype i = first; i < text.size(); ++i) {
+        const char16_t u = data[i].unicode();
         if (u >= 0x80)
             return text.toLower();
         if (u >= 'A' && u <= 'Z')
-            c = QChar(char16_t(u + ('a' - 'A')));
+            data[i] = QChar(char16_t(u + ('a' - 'A')));
     }
     return text;
 }

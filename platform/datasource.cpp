@@ -408,37 +408,47 @@ private:
 
 QList<FolderTable> folderTables(const LocalPath &folder, const QList<FolderEntry> &entries)
 {
+    // Kept small, as a folder may hold tens of thousands of tables: the
+    // entry's place, not copies of its names and path.
     struct Table {
-        QString base;
-        LocalPath path;
+        qsizetype entry = 0;
+        QString lowered; // the base name in lower case
         bool direct = false;
     };
     QList<Table> found;
     QHash<QString, int> perLowerName;
-    for (const FolderEntry &entry : entries) {
+    bool twins = false;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const FolderEntry &entry = entries[i];
         if (entry.kind != FileKind::Regular || entry.text.size() <= 4
             || !entry.text.endsWith(QLatin1String(".dbf"), Qt::CaseInsensitive))
             continue;
-        const QString base = entry.text.chopped(4);
         // A file spelt exactly as its name plus ".dbf" is the one that
         // name opens directly, so it gets the name before any twin.
         const bool direct = entry.text.endsWith(QLatin1String(".dbf"))
             && LocalPath::fromText(entry.text).native() == entry.name;
-        found.append({base, folder.child(entry.name), direct});
-        ++perLowerName[lowerCase(base)];
+        QString lowered = lowerCase(entry.text.chopped(4));
+        twins |= ++perLowerName[lowered] > 1;
+        found.append({i, std::move(lowered), direct});
     }
-    std::stable_sort(found.begin(), found.end(), [](const Table &a, const Table &b) {
-        return a.direct != b.direct ? a.direct : a.path.native() < b.path.native();
+    std::stable_sort(found.begin(), found.end(), [&entries](const Table &a, const Table &b) {
+        // Every path is the folder's and the entry's name: the names order them.
+        return a.direct != b.direct ? a.direct : entries[a.entry].name < entries[b.entry].name;
     });
     QList<FolderTable> tables;
+    tables.reserve(found.size());
+    // Without twins every lower-case name is a table's own and none is taken twice.
     QSet<QString> taken;
     for (Table &table : found) {
-        const QString lowered = lowerCase(table.base);
-        QString name = perLowerName.value(lowered) > 1 ? table.base : lowered;
-        for (int n = 2; taken.contains(name); ++n)
-            name = table.base + QStringLiteral(" (%1)").arg(n);
-        taken.insert(name);
-        tables.append({std::move(name), std::move(table.path), perLowerName.value(lowered) > 1});
+        const FolderEntry &entry = entries[table.entry];
+        const bool caseTwin = twins && perLowerName.value(table.lowered) > 1;
+        QString name = caseTwin ? entry.text.chopped(4) : std::move(table.lowered);
+        if (twins) {
+            for (int n = 2; taken.contains(name); ++n)
+                name = entry.text.chopped(4) + QStringLiteral(" (%1)").arg(n);
+            taken.insert(name);
+        }
+        tables.append({std::move(name), folder.child(entry.name), caseTwin});
     }
     std::sort(tables.begin(), tables.end(), [](const FolderTable &a, const FolderTable &b) { return a.name < b.name; });
     return tables;
