@@ -53,8 +53,8 @@ if [[ $registered != "complete -F _orvalle_report orvalle-report" ]]; then
     failures=$((failures + 1))
 fi
 
-check "long options" $'--format\n--help\n--list\n--output\n--version' --
-check "options after SOURCE" $'--format\n--help\n--list\n--output\n--version\n-f\n-h\n-o' "$samples" -
+check "long options" $'--diff\n--format\n--help\n--list\n--output\n--version' --
+check "options after SOURCE" $'--diff\n--format\n--help\n--list\n--output\n--version\n-f\n-h\n-o' "$samples" -
 check "one option" "--output" --ou
 check "every format" $'html\njson\nmarkdown\npostgres\nsqlite\ntext' --format ""
 check "a format" "markdown" --format m
@@ -75,6 +75,11 @@ check "nothing after --list SOURCE" "" --list "$samples" ""
 check "nothing after --help" "" --help ""
 check "nothing after --version" "" --version ""
 check "no tables of a missing SOURCE" "" missing ""
+check "file names for OLD" $'report.txt\nreports' --diff rep
+check "file names for NEW" $'shop\nshop.dbc' --diff "$samples" sh
+check "tables of NEW" $'orderlines\norders' --diff shop.dbc "$samples" or
+check "tables of NEW not yet named" $'orderlines' "$samples" --diff "$samples" orders or
+check "the formats of a difference" $'html\njson\nmarkdown\ntext' --diff --format ""
 
 if ((failures)); then
     printf '%d completion checks failed\n' "$failures"
