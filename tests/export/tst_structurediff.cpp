@@ -58,6 +58,7 @@ struct Sales {
     bool withView = true;
     bool withProducts = false;
     bool customerIndexBroken = false;
+    bool ordersIndexed = true;
 
     void write(const QDir &dir) const
     {
@@ -73,10 +74,11 @@ struct Sales {
 
         TableSpec orders;
         orders.backlink = "sales.dbc";
-        orders.tableFlags = 0x01;
+        orders.tableFlags = ordersIndexed ? 0x01 : 0x00;
         orders.fields = orderFields;
         writeTable(dir.filePath(QStringLiteral("orders.dbf")), orders);
-        writeFile(dir.filePath(QStringLiteral("orders.cdx")), compoundIndexBytes(orderTags));
+        if (ordersIndexed)
+            writeFile(dir.filePath(QStringLiteral("orders.cdx")), compoundIndexBytes(orderTags));
 
         ContainerSpec layout;
         ContainerTable customerTable{QStringLiteral("Customers"), QStringLiteral("customers.dbf"),
@@ -238,6 +240,7 @@ private slots:
 
     void oneChangeEach_data();
     void oneChangeEach();
+    void theSchemaIsStrict();
     void theSameStructureIsNoChange();
     void namesDifferingOnlyInCaseAreTheSame();
     void freeTablesAddedAndRemoved();
@@ -290,6 +293,9 @@ void StructureDiffTest::oneChangeEach_data()
         s.customerFields[2].name = "NATION";
         s.customerProperties[2].name = QStringLiteral("nation");
     }) << customers + QStringLiteral("  field country renamed to nation (possibly: same position 3 and type)\n") + oneTable;
+    QTest::newRow("field added at the front moves no other") << Change([](Sales &s) {
+        s.orderFields.prepend({"PLACED", 'D', 8});
+    }) << orders + QStringLiteral("  field placed added (Date, position 1)\n") + oneTable;
     QTest::newRow("field moved") << Change([](Sales &s) {
         s.orderFields.move(2, 0);
     }) << orders + QStringLiteral("  field total moved from position 3 to 1\n") + oneTable;
@@ -332,6 +338,9 @@ void StructureDiffTest::oneChangeEach_data()
                                << customers + QStringLiteral("  code page 1252 (Windows ANSI) -> 850 (International MS-DOS)\n") + oneTable;
     QTest::newRow("tag added") << Change([](Sales &s) { s.orderTags.append(tag("TOTAL", "total")); })
                                << orders + QStringLiteral("  index tag TOTAL added: total (regular)\n") + oneTable;
+    QTest::newRow("structural index dropped") << Change([](Sales &s) { s.ordersIndexed = false; })
+                                             << orders + QStringLiteral("  index tag ORDERID removed\n"
+                                                                        "  index tag CUSTOMERID removed\n") + oneTable;
     QTest::newRow("tag removed") << Change([](Sales &s) { s.orderTags.removeLast(); })
                                  << orders + QStringLiteral("  index tag CUSTOMERID removed\n") + oneTable;
     QTest::newRow("tag expression") << Change([](Sales &s) { s.customerTags[1].expression = "country"; })
@@ -373,6 +382,30 @@ void StructureDiffTest::oneChangeEach()
     QCOMPARE(outcome.err, QByteArray());
     QCOMPARE(outcome.out, expected(lines));
     QCOMPARE(outcome.status, int(exporting::Different));
+
+    const Outcome json = runDiff(oldPath(), newPath(), exporting::DiffFormat::Json);
+    QCOMPARE(json.status, int(exporting::Different));
+    QCOMPARE(schemaFailures(json.out), QString());
+}
+
+void StructureDiffTest::theSchemaIsStrict()
+{
+    writePair([](Sales &s) { s.customerFields[1].width = 60; });
+    const QByteArray document = runDiff(oldPath(), newPath(), exporting::DiffFormat::Json).out;
+    QCOMPARE(schemaFailures(document), QString());
+    const QList<QPair<QByteArray, QByteArray>> broken{
+        {"\"before\": 40", "\"before\": \"40\""},
+        {"\"property\": \"width\"", "\"property\": \"girth\""},
+        {"\"change\": \"changed\"", "\"change\": \"altered\""},
+        {"\"tagsCompared\": true", "\"tagsCompared\": true, \"extra\": 1"},
+        {"\"format\": \"orvalle-diff\"", "\"format\": \"orvalle-dictionary\""},
+    };
+    for (const auto &[from, to] : broken) {
+        QVERIFY2(document.contains(from), from.constData());
+        QByteArray changed = document;
+        changed.replace(from, to);
+        QVERIFY2(!schemaFailures(changed).isEmpty(), to.constData());
+    }
 }
 
 void StructureDiffTest::theSameStructureIsNoChange()
