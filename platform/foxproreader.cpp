@@ -67,18 +67,29 @@ public:
     ReaderRecordset() = default;
     explicit ReaderRecordset(QList<TableEntry> rows) : m_rows(std::move(rows)), m_open(true) {}
 
-    void Open(const QString &source, platform::Connection &activeConnection) override
+    // The table a command names; throws when it is no "select * from [table]".
+    static QString tableNamed(const QString &source)
     {
+        // The form the report writer sends for every table, matched without
+        // the expression: whatever lies between its "[" and the last "]".
+        static const QLatin1StringView plain("select * from [");
+        if (source.startsWith(plain) && source.endsWith(QLatin1Char(']')) && source.size() > plain.size())
+            return source.sliced(plain.size(), source.size() - plain.size() - 1);
         static const QRegularExpression command(QStringLiteral(R"(^\s*select\s+\*\s+from\s+\[(.*)\]\s*;?\s*$)"),
                                                 QRegularExpression::CaseInsensitiveOption
                                                     | QRegularExpression::DotMatchesEverythingOption);
-        if (m_open)
-            throw openFailure("record set");
         const QRegularExpressionMatch match = command.match(source);
         if (!match.hasMatch())
             throw Failure(QStringLiteral("Only \"select * from [table]\" can be opened, not \"%1\".").arg(source),
                           platform::UnsupportedCommand);
-        m_table = sourceOf(activeConnection)->describe(match.captured(1));
+        return match.captured(1);
+    }
+
+    void Open(const QString &source, platform::Connection &activeConnection) override
+    {
+        if (m_open)
+            throw openFailure("record set");
+        m_table = sourceOf(activeConnection)->describe(tableNamed(source));
         m_open = true;
     }
 

@@ -546,6 +546,43 @@ private slots:
         QCOMPARE(connection->State(), platform::adStateClosed);
     }
 
+    // The one command a record set opens, in any spacing and case; the name
+    // runs from its "[" to the last "]".
+    void commands_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("field"); // of the table opened; empty when none is
+        QTest::addColumn<int>("failure"); // -1: none
+        QTest::newRow("as the report writes it") << "select * from [t]" << "a" << -1;
+        QTest::newRow("spaced, in capitals, with a semicolon") << "  SELECT  *\tFROM  [t] ; " << "a" << -1;
+        QTest::newRow("a name holding a bracket") << "select * from [a]b]" << "b" << -1;
+        QTest::newRow("no name") << "select * from []" << "" << 1;
+        QTest::newRow("words after the name") << "select * from [t] where 1" << "" << 3001;
+        QTest::newRow("no brackets") << "select * from t" << "" << 3001;
+        QTest::newRow("no closing bracket") << "select * from [t" << "" << 3001;
+        QTest::newRow("fields named") << "select a from [t]" << "" << 3001;
+    }
+
+    void commands()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, field);
+        QFETCH(int, failure);
+        TableSpec t;
+        t.fields = {{"A", 'C', 1}};
+        writeTable(m_dir->filePath(QStringLiteral("t.dbf")), t);
+        TableSpec bracketed;
+        bracketed.fields = {{"B", 'C', 1}};
+        writeTable(m_dir->filePath(QStringLiteral("a]b.dbf")), bracketed);
+        const auto connection = openConnection(folderConnectionString(m_dir->path()));
+        QVERIFY(connection);
+        const auto records = platform::factory().createRecordset();
+        const Caught caught = failureOf([&] { records->Open(command, *connection); });
+        QCOMPARE(caught.number, failure);
+        if (failure < 0)
+            QCOMPARE(records->field(0).name, field);
+    }
+
     void recordsetErrors()
     {
         TableSpec layout;
