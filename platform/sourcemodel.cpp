@@ -437,9 +437,14 @@ private:
         return owner;
     }
 
-    static QString relativeText(const LocalPath &folder, const LocalPath &file)
+    QString relativeText(const LocalPath &folder, const LocalPath &file)
     {
-        const QString base = folder.text();
+        // Every file of a source is named from the same folder: its text is made once.
+        if (m_baseFolder != folder) {
+            m_baseFolder = folder;
+            m_baseText = folder.text();
+        }
+        const QString &base = m_baseText;
         const QString text = file.text();
         if (!base.isEmpty() && text.startsWith(base)) {
             const QString rest = text.sliced(base.size());
@@ -485,7 +490,8 @@ private:
         return table;
     }
 
-    void addFields(TableModel &table, const TableHeader &header, const ContainerObject *owner)
+    // Takes the names out of the header's fields, which need them no more.
+    void addFields(TableModel &table, TableHeader &header, const ContainerObject *owner)
     {
         const bool visualFoxPro = header.isVisualFoxPro();
         const qsizetype visible = std::count_if(header.fields.begin(), header.fields.end(),
@@ -499,17 +505,21 @@ private:
             owner = nullptr;
         }
         table.fields.reserve(visible);
-        for (const FieldDescriptor &descriptor : header.fields) {
+        for (FieldDescriptor &descriptor : header.fields) {
             if (descriptor.isSystem())
                 continue;
             FieldModel field;
             field.position = int(table.fields.size()) + 1;
             const ContainerField *known = owner ? &owner->fields[table.fields.size()] : nullptr;
             // Shown as FoxPro shows names, and as the report does.
-            field.name = known && !known->name.isEmpty() ? known->name : lowerCase(descriptor.name);
-            if (known) {
+            if (known && !known->name.isEmpty()) {
+                field.name = known->name;
                 if (field.name.compare(descriptor.name, Qt::CaseInsensitive) != 0)
-                    field.shortName = lowerCase(descriptor.name);
+                    field.shortName = lowerCase(std::move(descriptor.name));
+            } else {
+                field.name = lowerCase(std::move(descriptor.name));
+            }
+            if (known) {
                 field.defaultValue = known->defaultValue;
                 field.rule = known->rule;
                 field.ruleText = known->ruleText;
@@ -685,6 +695,8 @@ private:
     SourceModel &m_source;
     FolderFiles m_files;
     LocalPath m_folder;
+    LocalPath m_baseFolder; // the folder relativeText names files from, and its text
+    QString m_baseText;
     QList<FolderTable> m_folderTables;             // a folder's
     std::optional<ContainerModel> m_container;     // a container's
     QList<const ContainerObject *> m_children;     // the container's tables read
