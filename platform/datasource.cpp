@@ -183,19 +183,20 @@ public:
 
     QList<TableEntry> tables() override
     {
-        refreshListing();
+        refreshListing(FolderListing(m_folder));
         QList<TableEntry> entries;
-        for (const QString &name : std::as_const(m_names))
-            entries.append({name, false});
+        entries.reserve(m_tables.size());
+        for (const FolderTable &table : std::as_const(m_tables))
+            entries.append({table.name, false});
         return entries;
     }
 
     QList<LocalPath> filesRead(const QStringList &tables) override
     {
-        if (!m_listing)
-            refreshListing();
+        const FolderListing listing(m_folder);
+        refreshListing(listing);
         // Every table of the folder, not only the ones reported, is the source's.
-        QList<LocalPath> files = m_listing->foxProFiles();
+        QList<LocalPath> files = listing.foxProFiles();
         for (const QString &name : tables) {
             const LocalPath path = pathOf(name);
             if (path.isEmpty())
@@ -221,7 +222,7 @@ protected:
     {
         std::optional<TableHeader> header;
         LocalPath path = pathOf(name);
-        if (path.isEmpty() && !m_listing && isPlainFileName(name)) {
+        if (path.isEmpty() && !m_listed && isPlainFileName(name)) {
             // A report opens its own connection and asks for tables by the
             // names the listing gave, nearly always the file's own name in
             // lower case: tried first, without listing the folder.
@@ -234,7 +235,7 @@ protected:
         }
         if (!header) {
             if (path.isEmpty()) {
-                refreshListing();
+                refreshListing(FolderListing(m_folder));
                 path = pathOf(name);
             }
             if (path.isEmpty())
@@ -247,10 +248,9 @@ protected:
 
     QString keyOf(const QString &name) const override
     {
-        if (m_files.contains(name))
-            return name;
-        const QString listed = m_byLowerName.value(lowerCase(name));
-        return listed.isEmpty() ? name : listed;
+        if (const FolderTable *table = tableNamed(name))
+            return table->name;
+        return name;
     }
 
 private:
@@ -264,28 +264,40 @@ private:
             && !name.contains(QLatin1Char(':')) && !name.contains(QChar(0));
     }
 
-    LocalPath pathOf(const QString &name) const
+    // The listed table of that name; else the one it names in another case,
+    // when only one does. Null when none.
+    const FolderTable *tableNamed(const QString &name) const
     {
-        const auto exact = m_files.constFind(name);
-        if (exact != m_files.constEnd())
-            return exact.value();
-        return m_files.value(m_byLowerName.value(lowerCase(name)));
+        const auto byName = [](const FolderTable &table, const QString &key) { return table.name < key; };
+        const auto exact = std::lower_bound(m_tables.cbegin(), m_tables.cend(), name, byName);
+        if (exact != m_tables.cend() && exact->name == name)
+            return &*exact;
+        if (m_tables.isEmpty())
+            return nullptr;
+        // Only names in another case need this, so it is made when first asked.
+        if (m_byLowerName.isEmpty()) {
+            for (qsizetype i = 0; i < m_tables.size(); ++i) {
+                const QString lowered = lowerCase(m_tables[i].name);
+                m_byLowerName.insert(lowered, m_byLowerName.contains(lowered) ? -1 : i);
+            }
+        }
+        const qsizetype found = m_byLowerName.value(lowerCase(name), -1);
+        return found < 0 ? nullptr : &m_tables[found];
     }
 
-    void refreshListing()
+    LocalPath pathOf(const QString &name) const
     {
-        m_listing.emplace(m_folder);
-        m_files.clear();
+        const FolderTable *table = tableNamed(name);
+        return table ? table->path : LocalPath();
+    }
+
+    // The tables of a listing of the folder; the entries themselves are not
+    // kept, as a folder may hold tens of thousands of them.
+    void refreshListing(const FolderListing &listing)
+    {
+        m_tables = folderTables(m_folder, listing.entries());
         m_byLowerName.clear();
-        m_names.clear();
-        for (FolderTable &table : folderTables(m_folder, m_listing->entries())) {
-            m_files.insert(table.name, std::move(table.path));
-            m_names.append(std::move(table.name));
-        }
-        for (const QString &name : std::as_const(m_names)) {
-            const QString lowered = lowerCase(name);
-            m_byLowerName.insert(lowered, m_byLowerName.contains(lowered) ? QString() : name);
-        }
+        m_listed = true;
     }
 
     // The container a Visual FoxPro table links back to, when it is present
@@ -327,10 +339,9 @@ private:
     }
 
     LocalPath m_folder;
-    std::optional<FolderListing> m_listing;
-    QStringList m_names;
-    QHash<QString, LocalPath> m_files;     // listed name -> path
-    QHash<QString, QString> m_byLowerName; // lower-case name -> listed name; empty when two share it
+    bool m_listed = false;
+    QList<FolderTable> m_tables; // by name
+    mutable QHash<QString, qsizetype> m_byLowerName; // lower-case name -> its table; -1 when two share it
     QHash<QByteArray, std::shared_ptr<OpenedContainer>> m_containersByLink;
     QHash<QByteArray, LocalPath> m_linkedFiles;
     QSet<LocalPath::Native> m_linkedChecked;
