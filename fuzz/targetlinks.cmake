@@ -1,10 +1,11 @@
 # What a fuzz target links beyond the reader; the fuzz build and the replay
 # tests of the ordinary build both use it. fuzz_source runs orvalle-report's
 # own command over files the xbase writer of the tests makes;
-# fuzz_dictionary_json reads JSON dictionaries and writes them again.
+# fuzz_dictionary_json reads JSON dictionaries and writes them again;
+# fuzz_diff compares two and writes the difference.
 function(orvalle_fuzz_target_links target name)
   target_link_libraries(${target} PRIVATE orvalle_platform)
-  if(name STREQUAL "fuzz_dictionary_json")
+  if(name STREQUAL "fuzz_dictionary_json" OR name STREQUAL "fuzz_diff")
     target_link_libraries(${target} PRIVATE orvalle_dictionary)
   endif()
   if(name STREQUAL "fuzz_source")
