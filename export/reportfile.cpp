@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace exporting {
 
 namespace {
@@ -181,27 +183,31 @@ void ReportFile::writeLine(const QString &text)
     flushWhenFull();
 }
 
-void ReportFile::writeLine(std::initializer_list<QStringView> parts)
+void ReportFile::writeLine(std::initializer_list<Column> columns)
 {
     if (!m_output)
         throw Failure(QStringLiteral("The report file is not open."));
+    const auto padding = [](const Column &column) { return qMax<qsizetype>(column.width - column.text.size(), 0); };
     qsizetype size = 2;
-    for (const QStringView part : parts)
-        size += part.size();
+    for (const Column &column : columns)
+        size += column.text.size() + padding(column);
     const qsizetype used = m_buffer.size();
     m_buffer.resize(used + size);
     char *end = m_buffer.data() + used;
-    for (const QStringView part : parts) {
-        end = appendPlain(end, part);
+    for (const Column &column : columns) {
+        end = appendPlain(end, column.text);
         if (!end) {
             m_buffer.truncate(used);
             QString line;
             line.reserve(size - 2);
-            for (const QStringView each : parts)
-                line += each;
+            for (const Column &each : columns) {
+                line += each.text;
+                line += QString(padding(each), QLatin1Char(' '));
+            }
             writeLine(line);
             return;
         }
+        end = std::fill_n(end, padding(column), ' ');
     }
     *end++ = '\r';
     *end++ = '\n';

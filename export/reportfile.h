@@ -45,8 +45,14 @@ public:
     // Appends one line and its CR LF; throws Failure when the buffer cannot be
     // written out, so a full disk stops the report.
     void writeLine(const QString &text);
-    // Appends one line made of `parts`, as writeLine of their concatenation.
-    void writeLine(std::initializer_list<QStringView> parts);
+    // One column of a line: its text followed by the spaces that fill it to
+    // `width` characters (none when the text is as wide or wider).
+    struct Column {
+        QStringView text;
+        qsizetype width = 0;
+    };
+    // Appends one line made of `columns`, as writeLine of the text they make.
+    void writeLine(std::initializer_list<Column> columns);
     // Writes out what the buffer holds and puts the report in place. Throws
     // Failure, and then nothing of the report remains.
     void close();

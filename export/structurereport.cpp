@@ -36,13 +36,6 @@ qsizetype descriptionColumn(const QString &name, const QString &typeText)
     return 1 + qMax<qsizetype>(name.size(), 22) + 1 + qMax<qsizetype>(typeText.size(), 12) + 1;
 }
 
-// The spaces that fill `text` up to `width` and the one after it.
-QStringView paddingAfter(QStringView text, qsizetype width)
-{
-    static const QString spaces(32, QLatin1Char(' '));
-    return QStringView(spaces).first(qMax<qsizetype>(width - text.size(), 0) + 1);
-}
-
 // The lines of a description taken from a file; CR LF ends one line.
 QList<QStringView> linesOf(const QString &text)
 {
@@ -255,7 +248,7 @@ bool StructureWriter::writeField(const QString &table, int index, const FieldDes
 bool StructureWriter::writeFieldLine(const QString &name, const QString &typeText, QStringView description)
 {
     return m_guard.step(190, [&] {
-        m_file.writeLine({u" ", name, paddingAfter(name, 22), typeText, paddingAfter(typeText, 12), description});
+        m_file.writeLine({{u" "}, {name, 22}, {u" "}, {typeText, 12}, {u" "}, {description}});
     });
 }
 
