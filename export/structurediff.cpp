@@ -267,26 +267,39 @@ QList<FieldChange> fieldChanges(const QList<FieldModel> &before, const QList<Fie
     return changes;
 }
 
-QList<TagChange> tagChanges(const QList<IndexModel> &before, const QList<IndexModel> &after)
+// Items paired by name: the new side's in order, added or changed, then
+// the old side's left over, removed. `make` builds a change from its kind,
+// the item and the values that differ.
+template <class Change, class Item, class Name, class ValuesOf, class Make>
+QList<Change> listChanges(const QList<Item> &before, const QList<Item> &after, Name name, ValuesOf valuesOf,
+                          Make make)
 {
-    const std::vector<qsizetype> partner = pairByName(before, after, [](const IndexModel &t) { return t.name; });
-    QList<TagChange> changes;
+    const std::vector<qsizetype> partner = pairByName(before, after, name);
+    QList<Change> changes;
     for (qsizetype j = 0; j < after.size(); ++j) {
         const qsizetype i = partner[size_t(j)];
         if (i < 0) {
-            changes.append({ChangeKind::Added, after.at(j), {}});
+            changes.append(make(ChangeKind::Added, after.at(j), {}));
         } else {
-            QList<ValueChange> values = tagValues(before.at(i), after.at(j));
+            QList<ValueChange> values = valuesOf(before.at(i), after.at(j));
             if (!values.isEmpty())
-                changes.append({ChangeKind::Changed, after.at(j), std::move(values)});
+                changes.append(make(ChangeKind::Changed, after.at(j), std::move(values)));
         }
     }
     const std::vector<bool> paired = pairedBefore(before.size(), partner);
     for (qsizetype i = 0; i < before.size(); ++i) {
         if (!paired[size_t(i)])
-            changes.append({ChangeKind::Removed, before.at(i), {}});
+            changes.append(make(ChangeKind::Removed, before.at(i), {}));
     }
     return changes;
+}
+
+QList<TagChange> tagChanges(const QList<IndexModel> &before, const QList<IndexModel> &after)
+{
+    return listChanges<TagChange>(before, after, [](const IndexModel &tag) { return tag.name; }, tagValues,
+                                  [](ChangeKind kind, const IndexModel &tag, QList<ValueChange> values) {
+                                      return TagChange{kind, tag, std::move(values)};
+                                  });
 }
 
 // `tagsUnknown…`: that side's structural index was announced but is missing
@@ -318,44 +331,20 @@ QString relationKey(const RelationModel &relation)
         + QChar(0) + key(relation.childTag);
 }
 
-void compareViews(const QList<ViewModel> &before, const QList<ViewModel> &after, StructureDiff &diff)
+QList<ViewChange> viewChanges(const QList<ViewModel> &before, const QList<ViewModel> &after)
 {
-    const std::vector<qsizetype> viewPartner = pairByName(before, after, [](const ViewModel &v) { return v.name; });
-    for (qsizetype j = 0; j < after.size(); ++j) {
-        const qsizetype i = viewPartner[size_t(j)];
-        if (i < 0) {
-            diff.views.append({ChangeKind::Added, after.at(j).name, {}});
-        } else {
-            QList<ValueChange> values = viewValues(before.at(i), after.at(j));
-            if (!values.isEmpty())
-                diff.views.append({ChangeKind::Changed, after.at(j).name, std::move(values)});
-        }
-    }
-    const std::vector<bool> viewPaired = pairedBefore(before.size(), viewPartner);
-    for (qsizetype i = 0; i < before.size(); ++i) {
-        if (!viewPaired[size_t(i)])
-            diff.views.append({ChangeKind::Removed, before.at(i).name, {}});
-    }
+    return listChanges<ViewChange>(before, after, [](const ViewModel &view) { return view.name; }, viewValues,
+                                   [](ChangeKind kind, const ViewModel &view, QList<ValueChange> values) {
+                                       return ViewChange{kind, view.name, std::move(values)};
+                                   });
 }
 
-void compareRelations(const QList<RelationModel> &before, const QList<RelationModel> &after, StructureDiff &diff)
+QList<RelationChange> relationChanges(const QList<RelationModel> &before, const QList<RelationModel> &after)
 {
-    const std::vector<qsizetype> relationPartner = pairByName(before, after, relationKey);
-    for (qsizetype j = 0; j < after.size(); ++j) {
-        const qsizetype i = relationPartner[size_t(j)];
-        if (i < 0) {
-            diff.relations.append({ChangeKind::Added, after.at(j), {}});
-        } else {
-            QList<ValueChange> values = relationValues(before.at(i), after.at(j));
-            if (!values.isEmpty())
-                diff.relations.append({ChangeKind::Changed, after.at(j), std::move(values)});
-        }
-    }
-    const std::vector<bool> relationPaired = pairedBefore(before.size(), relationPartner);
-    for (qsizetype i = 0; i < before.size(); ++i) {
-        if (!relationPaired[size_t(i)])
-            diff.relations.append({ChangeKind::Removed, before.at(i), {}});
-    }
+    return listChanges<RelationChange>(before, after, relationKey, relationValues,
+                                       [](ChangeKind kind, const RelationModel &relation, QList<ValueChange> values) {
+                                           return RelationChange{kind, relation, std::move(values)};
+                                       });
 }
 
 // A side held whole: a dictionary read back. The tables its findings say
@@ -532,8 +521,8 @@ Comparison compareStreams(TableStream &before, TableStream &after, const QString
     const SourceModel beforeRest = before.rest();
     const SourceModel afterRest = after.rest();
     auto viewName = [](const ViewModel &view) { return view.name; };
-    compareViews(wantedOnly(beforeRest.views, wanted, viewName), wantedOnly(afterRest.views, wanted, viewName),
-                 result.diff);
+    result.diff.views = viewChanges(wantedOnly(beforeRest.views, wanted, viewName),
+                                    wantedOnly(afterRest.views, wanted, viewName));
     auto kept = [&](const QList<platform::RelationModel> &relations) {
         QList<platform::RelationModel> kept;
         for (const platform::RelationModel &relation : relations) {
@@ -543,7 +532,7 @@ Comparison compareStreams(TableStream &before, TableStream &after, const QString
         }
         return kept;
     };
-    compareRelations(kept(beforeRest.relations), kept(afterRest.relations), result.diff);
+    result.diff.relations = relationChanges(kept(beforeRest.relations), kept(afterRest.relations));
 
     QSet<QString> known;
     for (const QStringList *names : {&beforeNames, &afterNames}) {
