@@ -292,10 +292,11 @@ double median(std::vector<double> values)
 // Runs `measured` and `other` once per iteration, each first every other
 // time so neither always finds the other's traces in the caches; the
 // iteration's time is `measured`'s. False (the benchmark marked skipped)
-// when either fails.
+// when either fails, `measured` failing when it exits other than with
+// `measuredExit`.
 bool runAlternately(benchmark::State &state, const std::vector<std::string> &measured,
                     const std::vector<std::string> &other, std::vector<Run> &measuredRuns,
-                    std::vector<Run> &otherRuns)
+                    std::vector<Run> &otherRuns, int measuredExit = 0)
 {
     bool measuredFirst = true;
     for (auto _ : state) {
@@ -308,9 +309,10 @@ bool runAlternately(benchmark::State &state, const std::vector<std::string> &mea
             a = runChild(measured);
         }
         measuredFirst = !measuredFirst;
-        if (!a.ok || !b.ok) {
+        const bool measuredOk = a.exitCode == measuredExit;
+        if (!measuredOk || !b.ok) {
             static std::string failure;
-            failure = !a.ok ? a.failure : b.failure;
+            failure = !measuredOk ? (a.ok ? std::string("exit status 0") : a.failure) : b.failure;
             state.SkipWithError(failure.c_str());
             return false;
         }
@@ -446,29 +448,9 @@ void BM_DiffOverReport(benchmark::State &state)
     const std::vector<std::string> text = {orvalleReport, before, "-o", space.path(QStringLiteral("report.txt"))};
 
     std::vector<Run> diffRuns, textRuns;
-    // The difference exits 1 when there is one, which runChild counts as a
-    // failure: its status is checked here. Each goes first every other time.
-    bool diffFirst = true;
-    for (auto _ : state) {
-        Run a, b;
-        if (diffFirst) {
-            a = runChild(diff);
-            b = runChild(text);
-        } else {
-            b = runChild(text);
-            a = runChild(diff);
-        }
-        diffFirst = !diffFirst;
-        if (a.exitCode != 1 || !b.ok) {
-            static std::string failure;
-            failure = !b.ok ? b.failure : a.exitCode == 0 ? "no difference found" : a.failure;
-            state.SkipWithError(failure.c_str());
-            return;
-        }
-        state.SetIterationTime(a.seconds);
-        diffRuns.push_back(a);
-        textRuns.push_back(b);
-    }
+    // The difference exits 1: there is one.
+    if (!runAlternately(state, diff, text, diffRuns, textRuns, 1))
+        return;
     // Every tenth table changed, and no other.
     const std::string written = fileBytes(space.path(QStringLiteral("changes.txt")));
     const std::string summary = "\nIn all: tables " + std::to_string((tables + 9) / 10) + " changed.\n";

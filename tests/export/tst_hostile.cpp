@@ -2,6 +2,7 @@
 // by the test, and each asserts the exact outcome (exit status, what reaches
 // standard output and standard error) and that no byte of the source changed.
 
+#include "reporttool.h"
 #include "xbasewriter.h"
 
 #include <QCryptographicHash>
@@ -23,27 +24,12 @@ using namespace xbasewriter;
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Outcome = ToolOutcome;
 
 // `outputFile`, when given, takes standard output (e.g. /dev/full).
 Outcome runTool(const QStringList &arguments, const QString &outputFile = QString())
 {
-    QProcess process;
-    if (!outputFile.isEmpty())
-        process.setStandardOutputFile(outputFile);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
-    Outcome outcome;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return outcome;
-    outcome.exitCode = process.exitCode();
-    outcome.out = process.readAllStandardOutput();
-    outcome.err = process.readAllStandardError();
-    return outcome;
+    return runProgram(QStringLiteral(ORVALLE_REPORT_EXE), arguments, outputFile);
 }
 
 // Every regular file below `folder` with a digest of its bytes (of a sparse

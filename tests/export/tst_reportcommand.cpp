@@ -1,9 +1,9 @@
 #include "listselection.h"
 #include "recorders.h"
 #include "reportfiles.h"
+#include "reporttool.h"
 #include "export/structurereport.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -11,23 +11,11 @@ using namespace exporting;
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Outcome = ToolOutcome;
 
 Outcome runTool(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
-    Outcome outcome;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return outcome;
-    outcome.exitCode = process.exitCode();
-    outcome.out = process.readAllStandardOutput();
-    outcome.err = process.readAllStandardError();
-    return outcome;
+    return runProgram(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
 }
 
 QByteArray readAll(const QString &path)

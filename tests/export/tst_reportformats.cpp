@@ -1,13 +1,13 @@
 // orvalle-report's --format: every dictionary format from the command line,
 // with the text report's selection, refusal and failure rules.
 
+#include "reporttool.h"
 #include "xbasewriter.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,24 +15,11 @@ using namespace xbasewriter;
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Outcome = ToolOutcome;
 
 Outcome runTool(const QStringList &arguments)
 {
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
-    Outcome outcome;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return outcome;
-    outcome.exitCode = process.exitCode();
-    outcome.out = process.readAllStandardOutput();
-    outcome.err = process.readAllStandardError();
-    return outcome;
+    return runProgram(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
 }
 
 QByteArray readAll(const QString &path)

@@ -5,6 +5,7 @@
 
 #include "export/diffcommand.h"
 #include "export/structurediff.h"
+#include "reporttool.h"
 #include "xbasewriter.h"
 
 #include <QBuffer>
@@ -108,11 +109,7 @@ struct Sales {
     }
 };
 
-struct Outcome {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Outcome = ToolOutcome;
 
 Outcome runDiff(const QString &before, const QString &after, exporting::DiffFormat format = exporting::DiffFormat::Text,
                 const QStringList &tables = {}, const QString &output = {})
@@ -123,7 +120,7 @@ Outcome runDiff(const QString &before, const QString &after, exporting::DiffForm
     err.open(QIODevice::WriteOnly);
     exporting::DiffRequest request{before, after, tables, format, output};
     Outcome outcome;
-    outcome.status = exporting::runDiff(request, out, err);
+    outcome.exitCode = exporting::runDiff(request, out, err);
     outcome.out = out.data();
     outcome.err = err.data();
     return outcome;
@@ -131,16 +128,7 @@ Outcome runDiff(const QString &before, const QString &after, exporting::DiffForm
 
 Outcome runTool(const QStringList &arguments)
 {
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
-    Outcome outcome;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return outcome;
-    outcome.status = process.exitCode();
-    outcome.out = process.readAllStandardOutput();
-    outcome.err = process.readAllStandardError();
-    return outcome;
+    return runProgram(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
 }
 
 QByteArray readAll(const QString &path)
@@ -381,10 +369,10 @@ void StructureDiffTest::oneChangeEach()
     const Outcome outcome = runDiff(oldPath(), newPath());
     QCOMPARE(outcome.err, QByteArray());
     QCOMPARE(outcome.out, expected(lines));
-    QCOMPARE(outcome.status, int(exporting::Different));
+    QCOMPARE(outcome.exitCode, int(exporting::Different));
 
     const Outcome json = runDiff(oldPath(), newPath(), exporting::DiffFormat::Json);
-    QCOMPARE(json.status, int(exporting::Different));
+    QCOMPARE(json.exitCode, int(exporting::Different));
     QCOMPARE(schemaFailures(json.out), QString());
 }
 
@@ -418,7 +406,7 @@ void StructureDiffTest::theSameStructureIsNoChange()
     const Outcome outcome = runDiff(oldPath(), newPath());
     QCOMPARE(outcome.out, expected(QStringLiteral("No changes.\n")));
     QCOMPARE(outcome.err, QByteArray());
-    QCOMPARE(outcome.status, int(exporting::NoDifference));
+    QCOMPARE(outcome.exitCode, int(exporting::NoDifference));
 }
 
 void StructureDiffTest::namesDifferingOnlyInCaseAreTheSame()
@@ -431,7 +419,7 @@ void StructureDiffTest::namesDifferingOnlyInCaseAreTheSame()
     });
     const Outcome outcome = runDiff(oldPath(), newPath());
     QCOMPARE(outcome.out, expected(QStringLiteral("No changes.\n")));
-    QCOMPARE(outcome.status, int(exporting::NoDifference));
+    QCOMPARE(outcome.exitCode, int(exporting::NoDifference));
 }
 
 void StructureDiffTest::freeTablesAddedAndRemoved()
@@ -456,7 +444,7 @@ void StructureDiffTest::freeTablesAddedAndRemoved()
                                          "In all: tables 1 added, 1 removed, 1 changed.\n")
                               .arg(before, after)
                               .toUtf8());
-    QCOMPARE(outcome.status, int(exporting::Different));
+    QCOMPARE(outcome.exitCode, int(exporting::Different));
 }
 
 void StructureDiffTest::aFixtureContainerAgainstAnAlteredCopy()
@@ -499,7 +487,7 @@ void StructureDiffTest::aFixtureContainerAgainstAnAlteredCopy()
     // A table that cannot be read is not a removed one: trouble, named.
     QVERIFY2(outcome.err.startsWith("orvalle-report: " + after.toUtf8() + ": Orders: Its file"), outcome.err.constData());
     QCOMPARE(outcome.err.count('\n'), 1);
-    QCOMPARE(outcome.status, int(exporting::DiffTrouble));
+    QCOMPARE(outcome.exitCode, int(exporting::DiffTrouble));
 }
 
 void StructureDiffTest::sourcesAgainstTheirOwnDictionaries()
@@ -527,12 +515,12 @@ void StructureDiffTest::sourcesAgainstTheirOwnDictionaries()
         const QString json = m_dir->filePath(QStringLiteral("capture.json"));
         const Outcome written = runTool({QStringLiteral("--format"), QStringLiteral("json"), source,
                                          QStringLiteral("-o"), json});
-        if (written.status != 0)
+        if (written.exitCode != 0)
             continue; // a source the reader refuses, or with a table it cannot read
         const Outcome outcome = runDiff(source, json);
-        QVERIFY2(outcome.status == exporting::NoDifference, qPrintable(source + QLatin1Char('\n') + outcome.out + outcome.err));
+        QVERIFY2(outcome.exitCode == exporting::NoDifference, qPrintable(source + QLatin1Char('\n') + outcome.out + outcome.err));
         const Outcome back = runDiff(json, source);
-        QVERIFY2(back.status == exporting::NoDifference, qPrintable(source + QLatin1Char('\n') + back.out + back.err));
+        QVERIFY2(back.exitCode == exporting::NoDifference, qPrintable(source + QLatin1Char('\n') + back.out + back.err));
         ++compared;
     }
     QVERIFY2(compared > 20, qPrintable(QString::number(compared)));
@@ -549,7 +537,7 @@ void StructureDiffTest::tablesLimitTheComparison()
     QCOMPARE(outcome.out, expected(QStringLiteral("Table Orders changed:\n"
                                                   "  field total removed (Numeric(10,2), position 3)\n\n"
                                                   "In all: tables 1 changed.\n")));
-    QCOMPARE(outcome.status, int(exporting::Different));
+    QCOMPARE(outcome.exitCode, int(exporting::Different));
 
     // A view only one side has is named as it is; the relation needs both tables.
     outcome = runDiff(oldPath(), newPath(), exporting::DiffFormat::Text, {QStringLiteral("big_orders")});
@@ -559,7 +547,7 @@ void StructureDiffTest::tablesLimitTheComparison()
     QCOMPARE(outcome.out, QByteArray());
     QCOMPARE(outcome.err, QStringLiteral("orvalle-report: Nothing: no such table or view in %1 or %2\n")
                               .arg(oldPath(), newPath()).toUtf8());
-    QCOMPARE(outcome.status, int(exporting::DiffTrouble));
+    QCOMPARE(outcome.exitCode, int(exporting::DiffTrouble));
 }
 
 void StructureDiffTest::eachFormatSaysTheSame()
@@ -575,7 +563,7 @@ void StructureDiffTest::eachFormatSaysTheSame()
     });
 
     const Outcome markdown = runDiff(oldPath(), newPath(), exporting::DiffFormat::Markdown);
-    QCOMPARE(markdown.status, int(exporting::Different));
+    QCOMPARE(markdown.exitCode, int(exporting::Different));
     QCOMPARE(markdown.out,
              QStringLiteral("# Structure changes\n\n"
                             "Changes from %1 to %2.\n\n"
@@ -593,7 +581,7 @@ void StructureDiffTest::eachFormatSaysTheSame()
                  .toUtf8());
 
     const Outcome json = runDiff(oldPath(), newPath(), exporting::DiffFormat::Json);
-    QCOMPARE(json.status, int(exporting::Different));
+    QCOMPARE(json.exitCode, int(exporting::Different));
     QJsonParseError parsed;
     const QJsonObject document = QJsonDocument::fromJson(json.out, &parsed).object();
     QCOMPARE(parsed.error, QJsonParseError::NoError);
@@ -629,7 +617,7 @@ void StructureDiffTest::eachFormatSaysTheSame()
     QCOMPARE(schemaFailures(json.out), QString());
 
     const Outcome html = runDiff(oldPath(), newPath(), exporting::DiffFormat::Html);
-    QCOMPARE(html.status, int(exporting::Different));
+    QCOMPARE(html.exitCode, int(exporting::Different));
     QString error;
     const QStringList items = listItems(html.out, &error);
     QCOMPARE(error, QString());
@@ -684,19 +672,19 @@ void StructureDiffTest::unreadableTablesAreTroubleNotRemovals()
                                                   "In all: tables 1 changed.\n")));
     QVERIFY2(outcome.err.startsWith(("orvalle-report: " + oldPath() + ": Customers: ").toUtf8()), outcome.err.constData());
     QCOMPARE(outcome.err.count('\n'), 1);
-    QCOMPARE(outcome.status, int(exporting::DiffTrouble));
+    QCOMPARE(outcome.exitCode, int(exporting::DiffTrouble));
 
     // Not asked for: no trouble.
     const Outcome orders = runDiff(oldPath(), newPath(), exporting::DiffFormat::Text, {QStringLiteral("orders")});
     QCOMPARE(orders.err, QByteArray());
-    QCOMPARE(orders.status, int(exporting::Different));
+    QCOMPARE(orders.exitCode, int(exporting::Different));
 
     // A side that is no source at all.
     const Outcome missing = runDiff(m_dir->filePath(QStringLiteral("nowhere")), newPath());
     QCOMPARE(missing.out, QByteArray());
     QVERIFY2(missing.err.startsWith(("orvalle-report: " + m_dir->filePath(QStringLiteral("nowhere")) + ": 1 ").toUtf8()),
              missing.err.constData());
-    QCOMPARE(missing.status, int(exporting::DiffTrouble));
+    QCOMPARE(missing.exitCode, int(exporting::DiffTrouble));
 
     // A dictionary that is not one.
     const QString broken = m_dir->filePath(QStringLiteral("broken.json"));
@@ -705,7 +693,7 @@ void StructureDiffTest::unreadableTablesAreTroubleNotRemovals()
     QCOMPARE(notDictionary.out, QByteArray());
     QVERIFY2(notDictionary.err.startsWith(("orvalle-report: " + broken + ": ").toUtf8()), notDictionary.err.constData());
     QVERIFY2(notDictionary.err.contains("broken.json"), notDictionary.err.constData());
-    QCOMPARE(notDictionary.status, int(exporting::DiffTrouble));
+    QCOMPARE(notDictionary.exitCode, int(exporting::DiffTrouble));
 }
 
 void StructureDiffTest::commandLine()
@@ -716,18 +704,18 @@ void StructureDiffTest::commandLine()
                                                           "In all: tables 1 changed.\n"));
     Outcome outcome = runTool({QStringLiteral("--diff"), oldPath(), newPath()});
     QCOMPARE(outcome.out, changeList);
-    QCOMPARE(outcome.status, 1);
+    QCOMPARE(outcome.exitCode, 1);
     outcome = runTool({oldPath(), QStringLiteral("--diff"), oldPath()});
     QCOMPARE(outcome.out, QStringLiteral("Structure changes from %1 to %1\n\nNo changes.\n").arg(oldPath()).toUtf8());
-    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.exitCode, 0);
     outcome = runTool({QStringLiteral("--diff"), QStringLiteral("--format=markdown"), oldPath(), newPath(),
                        QStringLiteral("Customers")});
     QVERIFY(outcome.out.startsWith("# Structure changes\n"));
-    QCOMPARE(outcome.status, 1);
+    QCOMPARE(outcome.exitCode, 1);
 
     // A captured structure compared later: the JSON dictionary as OLD.
     const QString capture = m_dir->filePath(QStringLiteral("capture.JSON"));
-    QCOMPARE(runTool({QStringLiteral("-f"), QStringLiteral("json"), oldPath(), QStringLiteral("-o"), capture}).status, 0);
+    QCOMPARE(runTool({QStringLiteral("-f"), QStringLiteral("json"), oldPath(), QStringLiteral("-o"), capture}).exitCode, 0);
     outcome = runTool({QStringLiteral("--diff"), capture, newPath()});
     QCOMPARE(outcome.out, QStringLiteral("Structure changes from %1 to %2\n\n"
                                          "Table Customers changed:\n"
@@ -735,7 +723,7 @@ void StructureDiffTest::commandLine()
                                          "In all: tables 1 changed.\n")
                               .arg(capture, newPath())
                               .toUtf8());
-    QCOMPARE(outcome.status, 1);
+    QCOMPARE(outcome.exitCode, 1);
 
     for (const QStringList &wrong : {QStringList{QStringLiteral("--diff"), oldPath()},
                                      QStringList{QStringLiteral("--diff")},
@@ -743,7 +731,7 @@ void StructureDiffTest::commandLine()
                                      QStringList{QStringLiteral("--diff"), oldPath(), newPath(), QStringLiteral("-f"),
                                                  QStringLiteral("postgres")}}) {
         outcome = runTool(wrong);
-        QVERIFY2(outcome.status == 2, qPrintable(wrong.join(QLatin1Char(' '))));
+        QVERIFY2(outcome.exitCode == 2, qPrintable(wrong.join(QLatin1Char(' '))));
         QCOMPARE(outcome.out, QByteArray());
         QVERIFY(outcome.err.endsWith("Try 'orvalle-report --help'.\n"));
     }
@@ -756,18 +744,18 @@ void StructureDiffTest::outputIsWholeAndNeverASideFile()
     const QString report = m_dir->filePath(QStringLiteral("changes.md"));
     Outcome outcome = runDiff(oldPath(), newPath(), exporting::DiffFormat::Markdown, {}, report);
     QCOMPARE(outcome.out, QByteArray());
-    QCOMPARE(outcome.status, int(exporting::Different));
+    QCOMPARE(outcome.exitCode, int(exporting::Different));
     QVERIFY(readAll(report).startsWith("# Structure changes\n"));
 
     // Either side's files, and a dictionary being read, are never written.
     const QString capture = m_dir->filePath(QStringLiteral("capture.json"));
-    QCOMPARE(runTool({QStringLiteral("-f"), QStringLiteral("json"), oldPath(), QStringLiteral("-o"), capture}).status, 0);
+    QCOMPARE(runTool({QStringLiteral("-f"), QStringLiteral("json"), oldPath(), QStringLiteral("-o"), capture}).exitCode, 0);
     const QByteArray captured = readAll(capture);
     for (const QString &side : {m_dir->filePath(QStringLiteral("new/customers.cdx")), newPath(),
                                 m_dir->filePath(QStringLiteral("old/orders.dbf")), capture}) {
         const QByteArray before = readAll(side);
         outcome = runDiff(side == capture ? capture : oldPath(), newPath(), exporting::DiffFormat::Text, {}, side);
-        QVERIFY2(outcome.status == exporting::DiffTrouble, qPrintable(side));
+        QVERIFY2(outcome.exitCode == exporting::DiffTrouble, qPrintable(side));
         QVERIFY2(outcome.err.contains(": 3 that is "), outcome.err.constData());
         QCOMPARE(readAll(side), before);
     }
@@ -777,7 +765,7 @@ void StructureDiffTest::outputIsWholeAndNeverASideFile()
     const QString folder = m_dir->filePath(QStringLiteral("a folder"));
     QVERIFY(QDir().mkpath(folder));
     outcome = runDiff(oldPath(), newPath(), exporting::DiffFormat::Text, {}, folder);
-    QCOMPARE(outcome.status, int(exporting::DiffTrouble));
+    QCOMPARE(outcome.exitCode, int(exporting::DiffTrouble));
     QVERIFY(!outcome.err.isEmpty());
     QVERIFY(QFileInfo(folder).isDir());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),

@@ -1,0 +1,18 @@
+#pragma once
+
+// A program run to its end, as the tests of orvalle-report run it.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+struct ToolOutcome {
+    int exitCode = -1; // -1: it did not end normally within a minute
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs `program` with `arguments` and the null device as standard input;
+// standard output goes to `outputFile` instead when one is given (e.g.
+// /dev/full).
+ToolOutcome runProgram(const QString &program, const QStringList &arguments, const QString &outputFile = {});
