@@ -57,6 +57,7 @@ struct Sales {
         {QStringLiteral("customerid"), QStringLiteral("Customers"), QStringLiteral("customerid"), "CRI"}};
     QString viewSql = QStringLiteral("SELECT * FROM orders WHERE total > 100");
     bool withView = true;
+    bool withRemoteView = false;
     bool withProducts = false;
     bool customerIndexBroken = false;
     bool ordersIndexed = true;
@@ -104,6 +105,13 @@ struct Sales {
                                {{QStringLiteral("orderid"), {}, QStringLiteral("I")}}};
             view.properties = propertyEntry(42, viewSql.toLatin1()) + rawPropertyEntry(41, "\x01");
             layout.views = {view};
+        }
+        if (withRemoteView) {
+            ContainerView remote{QStringLiteral("Remote_Customers"),
+                                 {{QStringLiteral("cust_id"), {}, QStringLiteral("C(5)")}}};
+            remote.properties = propertyEntry(42, "SELECT * FROM customer") + rawPropertyEntry(41, "\x02")
+                                + propertyEntry(32, "pubs");
+            layout.views.append(remote);
         }
         writeContainer(dir.filePath(QStringLiteral("sales.dbc")), layout);
     }
@@ -353,6 +361,8 @@ void StructureDiffTest::oneChangeEach_data()
                                    << QStringLiteral("Relation from Customers (tag customerid) to Orders (tag customerid) changed:\n"
                                                      "  on delete restrict -> cascade\n\n"
                                                      "In all: relations 1 changed.\n");
+    QTest::newRow("view added") << Change([](Sales &s) { s.withRemoteView = true; })
+                                << QStringLiteral("View Remote_Customers added\n\nIn all: views 1 added.\n");
     QTest::newRow("view removed") << Change([](Sales &s) { s.withView = false; })
                                   << QStringLiteral("View big_orders removed\n\nIn all: views 1 removed.\n");
     QTest::newRow("view changed") << Change([](Sales &s) { s.viewSql = QStringLiteral("SELECT * FROM orders"); })
