@@ -39,7 +39,7 @@ TableDescription describeTable(const QString &name, TableHeader header, const Co
         } else {
             column.name = lowerCase(std::move(field.name));
         }
-        columns.append(column);
+        columns.append(std::move(column));
         ++position;
     }
     return TableDescription(name, std::move(columns));
@@ -94,17 +94,6 @@ public:
         QList<LocalPath> files;
         for (const FolderEntry &entry : m_entries) {
             if (entry.kind == FileKind::Regular && isFoxProFile(entry.text))
-                files.append(m_folder.child(entry.name));
-        }
-        return files;
-    }
-
-    // Those of foxProFiles that are, or may be, symbolic links.
-    QList<LocalPath> foxProLinks() const
-    {
-        QList<LocalPath> files;
-        for (const FolderEntry &entry : m_entries) {
-            if (entry.kind == FileKind::Regular && entry.maybeLink && isFoxProFile(entry.text))
                 files.append(m_folder.child(entry.name));
         }
         return files;
@@ -215,7 +204,15 @@ public:
         return files;
     }
 
-    QList<LocalPath> linksRead(const QStringList &) override { return FolderListing(m_folder).foxProLinks(); }
+    QList<LocalPath> linksRead(const QStringList &) override
+    {
+        QList<LocalPath> files;
+        for (const FolderEntry &entry : listFolder(m_folder, EntriesWanted::MaybeLinks)) {
+            if (entry.kind == FileKind::Regular && isFoxProFile(entry.text))
+                files.append(m_folder.child(entry.name));
+        }
+        return files;
+    }
 
 protected:
     TableDescription load(const QString &name) override

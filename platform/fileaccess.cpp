@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QHashFunctions>
 
+#include <algorithm>
+
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
@@ -115,12 +117,27 @@ LocalPath LocalPath::fromText(const QString &text)
 #endif
 }
 
+#ifndef Q_OS_WIN
+namespace {
+
+// A name as the system spells it, as text. ASCII, what table names nearly
+// always are, reads the same in every encoding: no converter for it.
+QString decodedName(const QByteArray &native)
+{
+    if (std::all_of(native.cbegin(), native.cend(), [](char c) { return uchar(c) < 0x80; }))
+        return QString::fromLatin1(native);
+    return QFile::decodeName(native);
+}
+
+} // namespace
+#endif
+
 QString LocalPath::text() const
 {
 #ifdef Q_OS_WIN
     return m_native;
 #else
-    return QFile::decodeName(m_native);
+    return decodedName(m_native);
 #endif
 }
 
@@ -182,7 +199,7 @@ FileKind kindOf(const LocalPath &path)
     return kindOfMode(status.st_mode);
 }
 
-QList<FolderEntry> listFolder(const LocalPath &folder)
+QList<FolderEntry> listFolder(const LocalPath &folder, EntriesWanted wanted)
 {
     DIR *dir = ::opendir(folder.native().constData());
     if (!dir) {
@@ -199,18 +216,19 @@ QList<FolderEntry> listFolder(const LocalPath &folder)
         const dirent *entry = ::readdir(dir);
         if (!entry)
             break;
+        if (wanted == EntriesWanted::MaybeLinks && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+            continue;
         const QByteArray name(entry->d_name);
         if (name == "." || name == "..")
             continue;
         FolderEntry found;
         found.name = name;
-        found.text = QFile::decodeName(name);
+        found.text = decodedName(name);
         if (entry->d_type == DT_REG) {
             found.kind = FileKind::Regular;
         } else if (entry->d_type == DT_DIR) {
             found.kind = FileKind::Folder;
         } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            found.maybeLink = true;
             struct stat status;
             found.kind = ::fstatat(::dirfd(dir), entry->d_name, &status, 0) == 0 ? kindOfMode(status.st_mode)
                                                                                  : kindOfError(errno);
@@ -369,7 +387,7 @@ FileKind kindOf(const LocalPath &path)
     return kind;
 }
 
-QList<FolderEntry> listFolder(const LocalPath &folder)
+QList<FolderEntry> listFolder(const LocalPath &folder, EntriesWanted wanted)
 {
     WIN32_FIND_DATAW data;
     const QString pattern = folder.child(QStringLiteral("*")).native();
@@ -386,10 +404,11 @@ QList<FolderEntry> listFolder(const LocalPath &folder)
         const QString name = QString::fromWCharArray(data.cFileName);
         if (name == QLatin1String(".") || name == QLatin1String(".."))
             continue;
+        if (wanted == EntriesWanted::MaybeLinks && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
         FolderEntry found;
         found.name = name;
         found.text = name;
-        found.maybeLink = data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
         found.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder
             : (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)     ? kindOf(folder.child(name))
                                                                           : FileKind::Regular;

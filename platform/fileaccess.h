@@ -60,12 +60,13 @@ struct FolderEntry {
     LocalPath::Native name; // as stored
     QString text;           // the name for lists and messages
     FileKind kind = FileKind::Other;
-    bool maybeLink = false; // a symbolic link, or an entry whose type the listing did not say
 };
 
-// The entries of a folder (hidden ones too, "." and ".." left out). Throws
-// Failure 1 when it does not exist, 1705 when it cannot be read.
-QList<FolderEntry> listFolder(const LocalPath &folder);
+// The entries of a folder (hidden ones too, "." and ".." left out), or only
+// those that are or may be symbolic links. Throws Failure 1 when it does not
+// exist, 1705 when it cannot be read.
+enum class EntriesWanted { All, MaybeLinks };
+QList<FolderEntry> listFolder(const LocalPath &folder, EntriesWanted wanted = EntriesWanted::All);
 
 // Opens a regular file read-only without ever blocking (a FIFO or a device
 // is refused before anything is read). The file is opened by its descriptor
