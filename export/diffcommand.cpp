@@ -122,16 +122,20 @@ int runDiff(const DiffRequest &request, QIODevice &out, QIODevice &err)
                                .arg(name, request.before, request.after));
         return DiffTrouble;
     }
-    for (const platform::Finding &failure : std::as_const(comparison.failuresBefore))
-        writeLine(err, QStringLiteral("%1: %2: %3").arg(request.before, failure.place, failure.message));
-    for (const platform::Finding &failure : std::as_const(comparison.failuresAfter))
-        writeLine(err, QStringLiteral("%1: %2: %3").arg(request.after, failure.place, failure.message));
+    // What could not be compared makes the outcome incomplete: trouble, as
+    // diff has it, named here and said in the document too.
+    for (const QList<NotCompared> *skipped : {&comparison.diff.notCompared, &comparison.diff.tagsNotCompared}) {
+        for (const NotCompared &table : *skipped)
+            writeLine(err, QStringLiteral("%1: %2: %3")
+                               .arg(table.side == NotCompared::Side::Before ? request.before : request.after, table.table,
+                                    table.reason));
+    }
 
     comparison.diff.before = request.before;
     comparison.diff.after = request.after;
     if (!writeOutput(request, document(request.format, comparison.diff), out, err))
         return DiffTrouble;
-    if (!comparison.failuresBefore.isEmpty() || !comparison.failuresAfter.isEmpty())
+    if (!comparison.diff.isComplete())
         return DiffTrouble;
     return comparison.diff.isEmpty() ? NoDifference : Different;
 }

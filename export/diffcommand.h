@@ -24,7 +24,8 @@ enum DiffExit { NoDifference = 0, Different = 1, DiffTrouble = 2 };
 
 // Writes the difference to the output (whole or not at all) and every
 // failure as one line to `err`. A table one side could not read is left out
-// of the comparison on both sides and makes the status DiffTrouble.
+// of the comparison on both sides; it, and a table whose index tags could not
+// be compared, make the status DiffTrouble, and the document says so.
 int runDiff(const DiffRequest &request, QIODevice &out, QIODevice &err);
 
 } // namespace exporting

@@ -105,6 +105,19 @@ void writeTable(JsonWriter &json, const TableChange &change)
     json.endObject();
 }
 
+void writeNotCompared(JsonWriter &json, const char *key, const QList<NotCompared> &tables)
+{
+    json.beginArray(key);
+    for (const NotCompared &table : tables) {
+        json.beginObject();
+        json.text("side", table.side == NotCompared::Side::Before ? QStringLiteral("before") : QStringLiteral("after"));
+        json.text("table", table.table);
+        json.text("reason", table.reason);
+        json.endObject();
+    }
+    json.endArray();
+}
+
 } // namespace
 
 QByteArray diffJson(const StructureDiff &diff)
@@ -141,6 +154,8 @@ QByteArray diffJson(const StructureDiff &diff)
         json.endObject();
     }
     json.endArray();
+    writeNotCompared(json, "notCompared", diff.notCompared);
+    writeNotCompared(json, "tagsNotCompared", diff.tagsNotCompared);
     json.endObject();
     return json.take();
 }

@@ -6,9 +6,9 @@
 
 // The text, Markdown and HTML forms of a structure difference say the same
 // sentences; only the way a name, a value or an expression is marked up
-// differs. Every piece of text from the files is first made one line (line
-// breaks and tabs become spaces), so it can neither start a line of its own
-// nor leave the item it belongs to.
+// differs. Every piece of text from the files is first made one line (every
+// control character, line and paragraph separators too, becomes a space), so
+// it can neither start a line of its own nor leave the item it belongs to.
 
 namespace exporting {
 
@@ -16,9 +16,13 @@ namespace {
 
 QString oneLine(QStringView text)
 {
-    QString line = textLines(showableText(text)).join(QLatin1Char(' '));
-    line.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    return line;
+    QString line = text.toString();
+    for (QChar &c : line) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u == 0x2028 || u == 0x2029)
+            c = QLatin1Char(' ');
+    }
+    return showableText(line);
 }
 
 // How each kind of piece is marked up, from text already made one line.
@@ -259,6 +263,16 @@ public:
         return entry;
     }
 
+    // "Table orders not compared (old/shop.dbc): Its file … is missing."
+    // "Index tags of table orders not compared (old/shop.dbc): …"
+    Entry notComparedEntry(const StructureDiff &diff, const NotCompared &table, const QString &what) const
+    {
+        const QString side = table.side == NotCompared::Side::Before ? diff.before : diff.after;
+        return {{ChangeKind::Changed, what + name(table.table) + QStringLiteral(" not compared (")
+                                          + m.code(oneLine(side)) + QStringLiteral("): ") + m.plain(oneLine(table.reason))},
+                {}};
+    }
+
     QList<Entry> entries(const StructureDiff &diff) const
     {
         QList<Entry> entries;
@@ -268,6 +282,10 @@ public:
             entries.append(viewEntry(change));
         for (const RelationChange &change : diff.relations)
             entries.append(relationEntry(change));
+        for (const NotCompared &table : diff.notCompared)
+            entries.append(notComparedEntry(diff, table, QStringLiteral("Table ")));
+        for (const NotCompared &table : diff.tagsNotCompared)
+            entries.append(notComparedEntry(diff, table, QStringLiteral("Index tags of table ")));
         return entries;
     }
 
@@ -295,11 +313,15 @@ QString groupCounts(const char *group, const QList<Change> &changes)
     return parts.isEmpty() ? QString() : QLatin1String(group) + QLatin1Char(' ') + parts.join(QStringLiteral(", "));
 }
 
-// "In all: tables 1 added, 2 changed; views 1 removed."
+// "In all: tables 1 added, 2 changed; views 1 removed; tables 1 not compared."
 QString summary(const StructureDiff &diff)
 {
     QStringList groups{groupCounts("tables", diff.tables), groupCounts("views", diff.views),
                        groupCounts("relations", diff.relations)};
+    if (!diff.notCompared.isEmpty())
+        groups.append(QStringLiteral("tables %1 not compared").arg(diff.notCompared.size()));
+    if (!diff.tagsNotCompared.isEmpty())
+        groups.append(QStringLiteral("index tags %1 not compared").arg(diff.tagsNotCompared.size()));
     groups.removeAll(QString());
     return QStringLiteral("In all: ") + groups.join(QStringLiteral("; ")) + QLatin1Char('.');
 }
@@ -336,7 +358,7 @@ QByteArray diffText(const StructureDiff &diff)
 {
     const Sentences sentences(textMarkup);
     QString text = QStringLiteral("Structure changes ") + sentences.sides(diff) + QStringLiteral("\n\n");
-    if (diff.isEmpty())
+    if (diff.isEmpty() && diff.isComplete())
         return (text + QStringLiteral("No changes.\n")).toUtf8();
     for (const Entry &entry : sentences.entries(diff)) {
         text += entry.head.text + QLatin1Char('\n');
@@ -352,7 +374,7 @@ QByteArray diffMarkdown(const StructureDiff &diff)
     const Sentences sentences(markdownMarkup);
     QString text = QStringLiteral("# Structure changes\n\n") + QStringLiteral("Changes ") + sentences.sides(diff)
         + QStringLiteral(".\n\n");
-    if (diff.isEmpty())
+    if (diff.isEmpty() && diff.isComplete())
         return (text + QStringLiteral("No changes.\n")).toUtf8();
     for (const Entry &entry : sentences.entries(diff)) {
         text += QStringLiteral("- ") + entry.head.text + QLatin1Char('\n');
@@ -374,7 +396,7 @@ QByteArray diffHtml(const StructureDiff &diff)
                                   "<title>Structure changes</title>\n<style>");
     page += QLatin1String(htmlStyle) + QStringLiteral("</style>\n</head>\n<body>\n<h1>Structure changes</h1>\n");
     page += QStringLiteral("<p>Changes ") + sentences.sides(diff) + QStringLiteral(".</p>\n");
-    if (diff.isEmpty()) {
+    if (diff.isEmpty() && diff.isComplete()) {
         page += QStringLiteral("<p class=\"none\">No changes.</p>\n");
     } else {
         page += QStringLiteral("<ul class=\"changes\">\n");

@@ -7,6 +7,8 @@
 #include <QSet>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace exporting {
@@ -25,10 +27,13 @@ QString key(const QString &name)
     return name.toCaseFolded();
 }
 
-// Pairs items of two lists whose names are equal but for case, each item
-// used once: first those at the same index (the usual case, costing no
-// lookup), then the i-th left over of a name before with the i-th left over
-// after. Gives, for each item after, the index of its partner before, or -1.
+// Pairs items of two lists by name, each item used once: first those
+// spelled the same at the same index (the usual case, costing no lookup),
+// then those spelled the same elsewhere (a folder may hold names equal but
+// for case, each a table of its own), then the ones left whose names are
+// equal but for case, as FoxPro compares names. Among several candidates the
+// i-th left over before goes with the i-th left over after. Gives, for each
+// item after, the index of its partner before, or -1.
 template <class Item, class Name>
 std::vector<qsizetype> pairByName(const QList<Item> &before, const QList<Item> &after, Name name)
 {
@@ -36,7 +41,7 @@ std::vector<qsizetype> pairByName(const QList<Item> &before, const QList<Item> &
     std::vector<bool> taken(size_t(before.size()), false);
     bool allPaired = before.size() == after.size();
     for (qsizetype n = 0; n < qMin(before.size(), after.size()); ++n) {
-        if (name(before.at(n)).compare(name(after.at(n)), Qt::CaseInsensitive) == 0) {
+        if (name(before.at(n)) == name(after.at(n))) {
             partner[size_t(n)] = n;
             taken[size_t(n)] = true;
         } else {
@@ -45,17 +50,22 @@ std::vector<qsizetype> pairByName(const QList<Item> &before, const QList<Item> &
     }
     if (allPaired)
         return partner;
-    QHash<QString, QList<qsizetype>> unpaired;
-    for (qsizetype i = before.size() - 1; i >= 0; --i) {
-        if (!taken[size_t(i)])
-            unpaired[key(name(before.at(i)))].append(i);
-    }
-    for (qsizetype j = 0; j < after.size(); ++j) {
-        if (partner[size_t(j)] >= 0)
-            continue;
-        const auto found = unpaired.find(key(name(after.at(j))));
-        if (found != unpaired.end() && !found->isEmpty())
-            partner[size_t(j)] = found->takeLast();
+    for (const auto &keyOf : {std::function<QString(const QString &)>([](const QString &n) { return n; }),
+                              std::function<QString(const QString &)>(key)}) {
+        QHash<QString, QList<qsizetype>> unpaired;
+        for (qsizetype i = before.size() - 1; i >= 0; --i) {
+            if (!taken[size_t(i)])
+                unpaired[keyOf(name(before.at(i)))].append(i);
+        }
+        for (qsizetype j = 0; j < after.size(); ++j) {
+            if (partner[size_t(j)] >= 0)
+                continue;
+            const auto found = unpaired.find(keyOf(name(after.at(j))));
+            if (found != unpaired.end() && !found->isEmpty()) {
+                partner[size_t(j)] = found->takeLast();
+                taken[size_t(partner[size_t(j)])] = true;
+            }
+        }
     }
     return partner;
 }
@@ -173,7 +183,7 @@ QList<ValueChange> viewValues(const ViewModel &before, const ViewModel &after)
     values.boolean("remote", before.remote, after.remote);
     values.text("connection", before.connection, after.connection);
     values.text("comment", before.comment, after.comment);
-    values.text("fields", viewFieldsText(before), viewFieldsText(after));
+    values.name("fields", viewFieldsText(before), viewFieldsText(after));
     return values.take();
 }
 
@@ -186,26 +196,45 @@ QList<ValueChange> relationValues(const RelationModel &before, const RelationMod
     return values.take();
 }
 
-// Of pairs listed in the new order, those outside a longest run whose old
-// order rises too: the fewest fields that must have moved for the rest to
-// keep their order.
-std::vector<bool> movedPairs(const std::vector<qsizetype> &oldIndexInNewOrder)
+// Of pairs listed in the new order (each with its old index and whether
+// its position number stayed), those outside a longest run whose old order
+// rises too: the fewest fields that must have moved for the rest to keep
+// their order. Among runs as long, the one keeping most fields at their
+// positions, so that a swap moves the two swapped and not a third.
+struct PairPlace {
+    qsizetype oldIndex;
+    bool samePosition;
+};
+
+std::vector<bool> movedPairs(const std::vector<PairPlace> &pairs, qsizetype oldCount)
 {
-    const size_t count = oldIndexInNewOrder.size();
-    std::vector<size_t> tails;            // positions ending the best run of each length
-    std::vector<qsizetype> previous(count, -1);
-    for (size_t n = 0; n < count; ++n) {
-        const auto place = std::lower_bound(tails.begin(), tails.end(), oldIndexInNewOrder[n],
-                                            [&](size_t at, qsizetype value) { return oldIndexInNewOrder[at] < value; });
-        if (place != tails.begin())
-            previous[n] = qsizetype(*(place - 1));
-        if (place == tails.end())
-            tails.push_back(n);
-        else
-            *place = n;
+    // Best run ending at each pair, as (length, kept in place); a Fenwick
+    // tree over old indices gives the best run ending below a given one.
+    using Score = std::pair<qsizetype, qsizetype>;
+    struct Best {
+        Score score{0, 0};
+        qsizetype pair = -1;
+    };
+    std::vector<Best> tree(size_t(oldCount) + 1);
+    std::vector<qsizetype> previous(pairs.size(), -1);
+    Best overall;
+    for (size_t n = 0; n < pairs.size(); ++n) {
+        Best below;
+        for (qsizetype i = pairs[n].oldIndex; i > 0; i -= i & -i) {
+            if (tree[size_t(i)].score > below.score)
+                below = tree[size_t(i)];
+        }
+        previous[n] = below.pair;
+        const Best here{{below.score.first + 1, below.score.second + (pairs[n].samePosition ? 1 : 0)}, qsizetype(n)};
+        for (qsizetype i = pairs[n].oldIndex + 1; i <= oldCount; i += i & -i) {
+            if (here.score > tree[size_t(i)].score)
+                tree[size_t(i)] = here;
+        }
+        if (here.score > overall.score)
+            overall = here;
     }
-    std::vector<bool> moved(count, true);
-    for (qsizetype n = tails.empty() ? -1 : qsizetype(tails.back()); n >= 0; n = previous[size_t(n)])
+    std::vector<bool> moved(pairs.size(), true);
+    for (qsizetype n = overall.pair; n >= 0; n = previous[size_t(n)])
         moved[size_t(n)] = false;
     return moved;
 }
@@ -219,27 +248,31 @@ QList<FieldChange> fieldChanges(const QList<FieldModel> &before, const QList<Fie
     std::vector<bool> paired = pairedBefore(before.size(), partner);
 
     // A field that lost its name and one that took its place and type.
+    QHash<std::pair<int, char>, qsizetype> unpairedAt;
+    for (qsizetype i = before.size() - 1; i >= 0; --i) {
+        if (!paired[size_t(i)])
+            unpairedAt.insert({before.at(i).position, before.at(i).type}, i);
+    }
     std::vector<bool> renamed(size_t(after.size()), false);
-    for (qsizetype j = 0; j < after.size(); ++j) {
+    for (qsizetype j = 0; j < after.size() && !unpairedAt.isEmpty(); ++j) {
         if (partner[size_t(j)] >= 0)
             continue;
-        for (qsizetype i = 0; i < before.size(); ++i) {
-            if (!paired[size_t(i)] && before.at(i).position == after.at(j).position
-                && before.at(i).type == after.at(j).type) {
-                partner[size_t(j)] = i;
-                paired[size_t(i)] = true;
-                renamed[size_t(j)] = true;
-                break;
-            }
-        }
+        const auto found = unpairedAt.constFind({after.at(j).position, after.at(j).type});
+        if (found == unpairedAt.cend())
+            continue;
+        const qsizetype i = *found;
+        unpairedAt.erase(found);
+        partner[size_t(j)] = i;
+        paired[size_t(i)] = true;
+        renamed[size_t(j)] = true;
     }
 
-    std::vector<qsizetype> oldOrder;
-    for (const qsizetype i : partner) {
-        if (i >= 0)
-            oldOrder.push_back(i);
+    std::vector<PairPlace> places;
+    for (qsizetype j = 0; j < after.size(); ++j) {
+        if (const qsizetype i = partner[size_t(j)]; i >= 0)
+            places.push_back({i, before.at(i).position == after.at(j).position});
     }
-    const std::vector<bool> moved = movedPairs(oldOrder);
+    const std::vector<bool> moved = movedPairs(places, before.size());
 
     QList<FieldChange> changes;
     qsizetype nextRemoved = 0;
@@ -321,8 +354,7 @@ TableChange tableChange(const TableModel &before, bool tagsUnknownBefore, const 
 
 bool differs(const TableChange &change)
 {
-    return !change.values.isEmpty() || !change.fields.isEmpty() || !change.tags.isEmpty()
-        || change.tagsUnknownBefore != change.tagsUnknownAfter;
+    return !change.values.isEmpty() || !change.fields.isEmpty() || !change.tags.isEmpty();
 }
 
 QString relationKey(const RelationModel &relation)
@@ -365,8 +397,8 @@ public:
             ? key(QFileInfo(m_model.path).fileName()) : QString();
         for (const platform::Finding &finding : std::as_const(m_model.findings)) {
             const QString place = key(finding.place);
-            if (finding.message.contains(QLatin1String("tags unknown")))
-                m_tagsUnknown.insert(place);
+            if (const platform::ModelGap gap = platform::gapOf(finding); gap != platform::ModelGap::None)
+                m_gaps.insert(finding.place, {gap, finding.message});
             // An error about a name the document describes nothing of, but the container itself.
             if (finding.severity == platform::Severity::Error && !place.isEmpty() && !described.contains(place)
                 && place != container) {
@@ -378,14 +410,20 @@ public:
     }
 
     const QStringList &tableNames() const override { return m_names; }
-    std::optional<TableModel> readTable(qsizetype index, QString &failure, bool &tagsUnknown) override
+    std::optional<TableModel> readTable(qsizetype index, QString &failure, QString &tagsUnknown) override
     {
         if (index >= m_model.tables.size()) {
             failure = m_unreadable.at(index - m_model.tables.size());
             return std::nullopt;
         }
         const TableModel &table = m_model.tables.at(index);
-        tagsUnknown = !table.indexesKnown && m_tagsUnknown.contains(key(table.name));
+        const auto gap = m_gaps.constFind(table.name);
+        if (gap != m_gaps.cend() && gap->first == platform::ModelGap::FieldProperties) {
+            failure = gap->second;
+            return std::nullopt;
+        }
+        if (gap != m_gaps.cend() && !table.indexesKnown)
+            tagsUnknown = gap->second;
         return table;
     }
     SourceModel rest() override
@@ -399,7 +437,7 @@ private:
     SourceModel m_model;
     QStringList m_names;
     QStringList m_unreadable; // why each table after the model's could not be read
-    QSet<QString> m_tagsUnknown;
+    QHash<QString, std::pair<platform::ModelGap, QString>> m_gaps; // by table name: what it lacks, and why
 };
 
 // A source read a table at a time.
@@ -408,18 +446,26 @@ public:
     explicit ReaderStream(const QString &path) : m_reader(path) {}
 
     const QStringList &tableNames() const override { return m_reader.tableNames(); }
-    std::optional<TableModel> readTable(qsizetype index, QString &failure, bool &tagsUnknown) override
+    std::optional<TableModel> readTable(qsizetype index, QString &failure, QString &tagsUnknown) override
     {
         const qsizetype known = m_reader.findings().size();
         std::optional<TableModel> table = m_reader.readTable(index);
         const QList<platform::Finding> &findings = m_reader.findings();
         for (qsizetype n = known; n < findings.size(); ++n) {
             const platform::Finding &finding = findings.at(n);
-            if (!table && finding.severity == platform::Severity::Error && failure.isEmpty())
-                failure = finding.message;
-            if (table && !table->indexesKnown && finding.message.contains(QLatin1String("tags unknown")))
-                tagsUnknown = true;
+            const platform::ModelGap gap = platform::gapOf(finding);
+            if ((!table && finding.severity == platform::Severity::Error)
+                || gap == platform::ModelGap::FieldProperties) {
+                if (failure.isEmpty())
+                    failure = finding.message;
+            } else if (gap == platform::ModelGap::Tags) {
+                tagsUnknown = finding.message;
+            }
         }
+        // Fields without their container's names and properties would show
+        // changes that are none.
+        if (!failure.isEmpty())
+            return std::nullopt;
         return table;
     }
     SourceModel rest() override
@@ -480,10 +526,10 @@ Comparison compareStreams(TableStream &before, TableStream &after, const QString
         if (!isWanted(afterNames.at(j)))
             continue;
         QString failure;
-        bool afterTagsUnknown = false;
+        QString afterTagsUnknown;
         const std::optional<TableModel> table = after.readTable(j, failure, afterTagsUnknown);
         if (!table) {
-            result.failuresAfter.append({platform::Severity::Error, afterNames.at(j), failure});
+            result.diff.notCompared.append({NotCompared::Side::After, afterNames.at(j), failure});
             leftOut.insert(key(afterNames.at(j)));
             continue;
         }
@@ -492,14 +538,18 @@ Comparison compareStreams(TableStream &before, TableStream &after, const QString
             result.diff.tables.append(addedOrRemoved(ChangeKind::Added, *table));
             continue;
         }
-        bool beforeTagsUnknown = false;
+        QString beforeTagsUnknown;
         const std::optional<TableModel> old = before.readTable(i, failure, beforeTagsUnknown);
         if (!old) {
-            result.failuresBefore.append({platform::Severity::Error, beforeNames.at(i), failure});
+            result.diff.notCompared.append({NotCompared::Side::Before, beforeNames.at(i), failure});
             leftOut.insert(key(afterNames.at(j)));
             continue;
         }
-        TableChange change = tableChange(*old, beforeTagsUnknown, *table, afterTagsUnknown);
+        if (!beforeTagsUnknown.isEmpty())
+            result.diff.tagsNotCompared.append({NotCompared::Side::Before, beforeNames.at(i), beforeTagsUnknown});
+        if (!afterTagsUnknown.isEmpty())
+            result.diff.tagsNotCompared.append({NotCompared::Side::After, afterNames.at(j), afterTagsUnknown});
+        TableChange change = tableChange(*old, !beforeTagsUnknown.isEmpty(), *table, !afterTagsUnknown.isEmpty());
         if (differs(change))
             result.diff.tables.append(std::move(change));
     }
@@ -508,10 +558,10 @@ Comparison compareStreams(TableStream &before, TableStream &after, const QString
         if (paired[size_t(i)] || !isWanted(beforeNames.at(i)))
             continue;
         QString failure;
-        bool tagsUnknown = false;
+        QString tagsUnknown;
         const std::optional<TableModel> old = before.readTable(i, failure, tagsUnknown);
         if (!old) {
-            result.failuresBefore.append({platform::Severity::Error, beforeNames.at(i), failure});
+            result.diff.notCompared.append({NotCompared::Side::Before, beforeNames.at(i), failure});
             leftOut.insert(key(beforeNames.at(i)));
             continue;
         }

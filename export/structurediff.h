@@ -77,14 +77,30 @@ struct RelationChange {
     QList<ValueChange> values;
 };
 
+// A table that one side could not read, or read without its container's
+// field names and properties: compared on neither side, so never reported
+// as added or removed.
+struct NotCompared {
+    enum class Side { Before, After };
+    Side side = Side::Before;
+    QString table;
+    QString reason; // what the reader found
+};
+
 struct StructureDiff {
     QString before; // the old source or dictionary, as given
     QString after;
     QList<TableChange> tables; // the new side's order, removed ones after
     QList<ViewChange> views;
     QList<RelationChange> relations;
+    QList<NotCompared> notCompared;
+    // Tables compared without their index tags, and why: their structural
+    // index is announced but missing or unreadable on that side.
+    QList<NotCompared> tagsNotCompared;
 
+    // No change found (what was not compared aside).
     bool isEmpty() const { return tables.isEmpty() && views.isEmpty() && relations.isEmpty(); }
+    bool isComplete() const { return notCompared.isEmpty() && tagsNotCompared.isEmpty(); }
 };
 
 // One side of a comparison, read a table at a time so that a large source
@@ -94,10 +110,12 @@ public:
     virtual ~TableStream() = default;
     // Every table the side lists, those that cannot be read too.
     virtual const QStringList &tableNames() const = 0;
-    // The table at `index` of tableNames, or none with `failure` saying why;
-    // `tagsUnknown` set when its structural index was announced but is
-    // missing or could not be read. Each table is asked for at most once.
-    virtual std::optional<platform::TableModel> readTable(qsizetype index, QString &failure, bool &tagsUnknown) = 0;
+    // The table at `index` of tableNames, or none with `failure` saying why
+    // (it cannot be read, or its fields lack the container's names and
+    // properties); `tagsUnknown` says why its tags are not known when its
+    // structural index is announced but missing or unreadable. Each table is
+    // asked for at most once.
+    virtual std::optional<platform::TableModel> readTable(qsizetype index, QString &failure, QString &tagsUnknown) = 0;
     // The side without its tables (views, relations, findings), once the
     // tables are done.
     virtual platform::SourceModel rest() = 0;
@@ -112,10 +130,6 @@ std::unique_ptr<TableStream> sourceStream(const QString &path);
 
 struct Comparison {
     StructureDiff diff;
-    // The tables asked for that a side could not read: compared on neither
-    // side, so not reported as added or removed.
-    QList<platform::Finding> failuresBefore;
-    QList<platform::Finding> failuresAfter;
     QStringList unknownNames; // names in the selection that neither side has
 };
 

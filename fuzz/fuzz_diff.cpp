@@ -33,8 +33,12 @@ exporting::Comparison compare(const platform::SourceModel &before, const platfor
     return exporting::compareStreams(*old, *now, {});
 }
 
+// Every line starts as one of `starts`, and none holds a control character
+// or a line or paragraph separator (U+2028, U+2029), which editors break at.
 bool linesStartWith(const QByteArray &document, std::initializer_list<const char *> starts)
 {
+    if (document.contains("\xE2\x80\xA8") || document.contains("\xE2\x80\xA9"))
+        return false;
     for (const QByteArray &line : document.split('\n')) {
         for (const char c : line) {
             if (uchar(c) < 0x20)
@@ -70,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     diff.after = QStringLiteral("new.json");
     // The blank line, the summary and "No changes." start with nothing from a file.
     if (!linesStartWith(exporting::diffText(diff),
-                        {"Structure changes from old.json to new.json", "Table ", "View ", "Relation ", "  ",
-                         "In all: ", "No changes.", ""})
+                        {"Structure changes from old.json to new.json", "Table ", "Index tags of table ", "View ",
+                         "Relation ", "  ", "In all: ", "No changes.", ""})
         || exporting::diffText(diff).split('\n').count(QByteArray()) > 3)
         __builtin_trap();
     if (!linesStartWith(exporting::diffMarkdown(diff),

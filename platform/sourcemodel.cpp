@@ -21,6 +21,10 @@ namespace platform {
 
 namespace {
 
+// The endings of the findings that say what a table's model lacks (gapOf).
+const char tagsUnknownEnding[] = ": tags unknown.";
+const char propertiesUnknownEnding[] = ", without the container's names and properties.";
+
 QString hexByte(quint8 value)
 {
     return QStringLiteral("0x%1").arg(QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0')));
@@ -499,9 +503,10 @@ private:
         if (owner && owner->fields.size() != visible) {
             addFinding(Severity::Error, table.name,
                        QStringLiteral("The container lists %1 fields for it, its header %2; the fields are the "
-                                      "table's own, without the container's names and properties.")
-                           .arg(owner->fields.size())
-                           .arg(visible));
+                                      "table's own")
+                               .arg(owner->fields.size())
+                               .arg(visible)
+                           + QLatin1String(propertiesUnknownEnding));
             owner = nullptr;
         }
         table.fields.reserve(visible);
@@ -614,8 +619,9 @@ private:
         if (indexPath.isEmpty()) {
             if ((header.flags & 0x01) && !header.dBase2)
                 addFinding(Severity::Warning, table.name,
-                           QStringLiteral("Its header announces a structural index, but there is no %1: tags unknown.")
-                               .arg(quoted(wanted)));
+                           QStringLiteral("Its header announces a structural index, but there is no %1")
+                                   .arg(quoted(wanted))
+                               + QLatin1String(tagsUnknownEnding));
             return;
         }
         QList<IndexTag> tags;
@@ -623,7 +629,8 @@ private:
             tags = readCompoundIndex(indexPath, header.codePage);
         } catch (const Failure &failure) {
             addFinding(Severity::Error, table.name,
-                       failure.description() + QStringLiteral(" Its index file cannot be read: tags unknown."));
+                       failure.description() + QStringLiteral(" Its index file cannot be read")
+                           + QLatin1String(tagsUnknownEnding));
             return;
         }
         for (const IndexTag &tag : std::as_const(tags)) {
@@ -854,6 +861,15 @@ SourceModel SourceReader::takeRest(const QList<qsizetype> &views)
         m_reading->source.views.append(m_reading->reader.view(i));
     m_reading->reader.addRelations();
     return std::move(m_reading->source);
+}
+
+ModelGap gapOf(const Finding &finding)
+{
+    if (finding.message.endsWith(QLatin1String(tagsUnknownEnding)))
+        return ModelGap::Tags;
+    if (finding.message.endsWith(QLatin1String(propertiesUnknownEnding)))
+        return ModelGap::FieldProperties;
+    return ModelGap::None;
 }
 
 } // namespace platform

@@ -181,6 +181,13 @@ QString codePageName(quint8 mark);
 // Relations are those whose parent and child are both among tables.
 SourceModel readSourceModel(const QString &path, const QStringList &selection = {});
 
+// What a finding about a table that was read says its model lacks: its index
+// tags (the structural index it announces is missing or cannot be read), or
+// its fields' names and properties from the container (the container lists
+// another number of fields). Findings in a dictionary read back say the same.
+enum class ModelGap { None, Tags, FieldProperties };
+ModelGap gapOf(const Finding &finding);
+
 // The same reading in steps, so a caller can hold one table at a time: the
 // source is listed when the reader is made, each table is read when asked
 // for, and the rest (the source's facts, its views, the relations among the
