@@ -35,8 +35,9 @@ const char helpText[] =
     "         file (a name ending in .dbc). The report's first line names it\n"
     "         as given here.\n"
     "TABLE    a table to report, named as --list names it (the names are\n"
-    "         compared exactly). Tables are written in the order of the list,\n"
-    "         whatever the order given here. No TABLE: every table.\n"
+    "         compared exactly; with --diff, ignoring case). Tables are written\n"
+    "         in the order of the list, whatever the order given here. No\n"
+    "         TABLE: every table.\n"
     "\n"
     "With --diff: what changed in the structure from OLD to NEW, each a SOURCE\n"
     "or a JSON dictionary written earlier (a file whose name ends in .json):\n"
@@ -45,7 +46,11 @@ const char helpText[] =
     "properties), its index tags and its code page. Names are compared\n"
     "ignoring case, as FoxPro compares them. TABLE limits the comparison to\n"
     "those tables and views. FORMAT is text (a change list, the default),\n"
-    "markdown, html or json (described in docs/diff-json.md).\n"
+    "markdown, html or json (described in docs/diff-json.md), all UTF-8 with\n"
+    "LF line ends. A table that a side cannot read, or whose index tags it\n"
+    "cannot read, is named on standard error and in the difference, and is\n"
+    "never reported as added or removed. A dictionary written for some\n"
+    "tables holds only those: compare it with the same TABLE list.\n"
     "\n"
     "Options:\n"
     "  -f, --format FORMAT  text (the default): the structure report;\n"
@@ -74,8 +79,8 @@ const char helpText[] =
     "line says what), a TABLE is not in the list or standard output cannot\n"
     "be written; 2 the command line is wrong.\n"
     "With --diff, as diff(1) has it: 0 no difference, 1 a difference, 2 trouble\n"
-    "(the command line is wrong, a side or a table cannot be read, or the\n"
-    "output cannot be written).\n";
+    "(the command line is wrong, a side, a table or its index tags cannot be\n"
+    "read, or the output cannot be written).\n";
 
 // The difference is written in the dictionary's readable formats, not as SQL.
 std::optional<DiffFormat> diffFormatOf(DictionaryFormat format)
