@@ -1,3 +1,4 @@
+#include "modelparts.h"
 #include "export/dictionary.h"
 
 #include <QFileInfo>
@@ -31,31 +32,8 @@ const QString schemaFile = QStringLiteral(ORVALLE_DICTIONARY_SCHEMA);
 const QString python = QStringLiteral("/usr/bin/python3");
 const QChar replacement(QChar::ReplacementCharacter);
 
-FieldModel field(int position, const QString &name, char type, const QString &typeName, int width,
-                 int decimals = 0)
-{
-    FieldModel f;
-    f.position = position;
-    f.name = name;
-    f.type = type;
-    f.typeName = typeName;
-    f.width = width;
-    f.decimals = decimals;
-    return f;
-}
-
-IndexModel tag(const QString &name, TagKind kind, const QString &expression, const QString &filter = {},
-                 bool descending = false, const QString &collation = QStringLiteral("MACHINE"))
-{
-    IndexModel i;
-    i.name = name;
-    i.kind = kind;
-    i.expression = expression;
-    i.filter = filter;
-    i.descending = descending;
-    i.collation = collation;
-    return i;
-}
+using modelparts::field;
+using modelparts::tag;
 
 TableModel table(const QString &name, const QString &file)
 {

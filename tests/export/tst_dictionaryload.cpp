@@ -1,3 +1,4 @@
+#include "modelparts.h"
 #include "export/dictionary.h"
 #include "export/dictionaryload.h"
 
@@ -29,30 +30,8 @@ Q_DECLARE_METATYPE(platform::SourceModel)
 
 namespace {
 
-FieldModel field(int position, const QString &name, char type, const QString &typeName, int width, int decimals = 0)
-{
-    FieldModel f;
-    f.position = position;
-    f.name = name;
-    f.type = type;
-    f.typeName = typeName;
-    f.width = width;
-    f.decimals = decimals;
-    return f;
-}
-
-IndexModel tag(const QString &name, TagKind kind, const QString &expression, const QString &filter = {},
-               bool descending = false, const QString &collation = QStringLiteral("MACHINE"))
-{
-    IndexModel i;
-    i.name = name;
-    i.kind = kind;
-    i.expression = expression;
-    i.filter = filter;
-    i.descending = descending;
-    i.collation = collation;
-    return i;
-}
+using modelparts::field;
+using modelparts::tag;
 
 // Text that means something to JSON and to a reader of lines: breaks of every
 // kind, quotes, backslashes, every C0 control, DEL and C1 controls, a byte
