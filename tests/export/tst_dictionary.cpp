@@ -1,8 +1,8 @@
+#include "fixturesources.h"
 #include "modelparts.h"
 #include "export/dictionary.h"
 
 #include <QFileInfo>
-#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -1451,18 +1451,7 @@ void DictionaryTest::realSources_data()
     QTest::newRow("code pages") << fixtures + QStringLiteral("/yortus__DBFFile/test/fixtures");
 
     // Then every other container and every folder holding tables among the fixtures.
-    QStringList sources;
-    QSet<QString> folders;
-    QDirIterator files(fixtures, QDir::Files, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        const QFileInfo file(files.next());
-        if (file.suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0)
-            sources << file.filePath();
-        else if (file.suffix().compare(QLatin1String("dbf"), Qt::CaseInsensitive) == 0)
-            folders.insert(file.path());
-    }
-    sources += QStringList(folders.cbegin(), folders.cend());
-    std::sort(sources.begin(), sources.end());
+    const QStringList sources = fixtureSources(fixtures);
     const QDir root(fixtures);
     for (const QString &path : std::as_const(sources))
         QTest::newRow(qPrintable(root.relativeFilePath(path))) << path;

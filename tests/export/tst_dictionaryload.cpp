@@ -1,14 +1,13 @@
+#include "fixturesources.h"
 #include "modelparts.h"
 #include "export/dictionary.h"
 #include "export/dictionaryload.h"
 
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -369,18 +368,7 @@ void DictionaryLoadTest::roundTripOfRealSources_data()
     QTest::newRow("samples") << QStringLiteral(ORVALLE_SAMPLES_DIR);
     // Every container and every folder holding tables among the fixtures.
     const QString fixtures = QStringLiteral(ORVALLE_FIXTURES_DIR);
-    QStringList sources;
-    QSet<QString> folders;
-    QDirIterator files(fixtures, QDir::Files, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        const QFileInfo file(files.next());
-        if (file.suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0)
-            sources << file.filePath();
-        else if (file.suffix().compare(QLatin1String("dbf"), Qt::CaseInsensitive) == 0)
-            folders.insert(file.path());
-    }
-    sources += QStringList(folders.cbegin(), folders.cend());
-    std::sort(sources.begin(), sources.end());
+    const QStringList sources = fixtureSources(fixtures);
     const QDir root(fixtures);
     for (const QString &path : std::as_const(sources))
         QTest::newRow(qPrintable(root.relativeFilePath(path))) << path;

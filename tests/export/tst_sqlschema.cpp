@@ -3,12 +3,11 @@
 // PostgreSQL server the test runs itself and to SQLite, their catalogs
 // compared with the model.
 
+#include "fixturesources.h"
 #include "export/dictionary.h"
 #include "platform/failure.h"
 
 #include <QDir>
-#include <QDirIterator>
-#include <QSet>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -1871,19 +1870,7 @@ void SqlSchemaTest::fixtureRows()
     const QDir fixtures(QStringLiteral(ORVALLE_FIXTURES_DIR));
     if (!fixtures.exists())
         QSKIP("The fixtures folder is absent");
-    QStringList containers;
-    QSet<QString> folders;
-    QDirIterator files(fixtures.path(), QDir::Files, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        const QFileInfo file(files.next());
-        if (file.suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0)
-            containers << file.filePath();
-        else if (file.suffix().compare(QLatin1String("dbf"), Qt::CaseInsensitive) == 0)
-            folders.insert(file.path());
-    }
-    QStringList sources = containers + QStringList(folders.cbegin(), folders.cend());
-    std::sort(sources.begin(), sources.end());
-    for (const QString &path : std::as_const(sources))
+    for (const QString &path : fixtureSources(fixtures.path()))
         QTest::newRow(qPrintable(fixtures.relativeFilePath(path))) << path;
 }
 

@@ -3,6 +3,7 @@
 // container against a copy the test alters; sources against their own JSON
 // dictionaries; and the command line's formats, statuses and refusals.
 
+#include "fixturesources.h"
 #include "export/diffcommand.h"
 #include "export/structurediff.h"
 #include "reporttool.h"
@@ -10,7 +11,6 @@
 
 #include <QBuffer>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -512,18 +512,7 @@ void StructureDiffTest::aFixtureContainerAgainstAnAlteredCopy()
 
 void StructureDiffTest::sourcesAgainstTheirOwnDictionaries()
 {
-    QStringList sources;
-    QDirIterator containers(QStringLiteral(ORVALLE_FIXTURES_DIR), {QStringLiteral("*.dbc"), QStringLiteral("*.DBC")},
-                            QDir::Files, QDirIterator::Subdirectories);
-    while (containers.hasNext())
-        sources.append(containers.next());
-    QDirIterator tables(QStringLiteral(ORVALLE_FIXTURES_DIR), {QStringLiteral("*.dbf"), QStringLiteral("*.DBF")},
-                        QDir::Files, QDirIterator::Subdirectories);
-    while (tables.hasNext()) {
-        const QString folder = QFileInfo(tables.next()).path();
-        if (!sources.contains(folder))
-            sources.append(folder);
-    }
+    QStringList sources = fixtureSources(QStringLiteral(ORVALLE_FIXTURES_DIR));
     if (sources.isEmpty())
         QSKIP("the fixtures are not here");
     Sales sales;
