@@ -35,14 +35,7 @@ DictionaryResult writeDictionaryFile(const QString &reportPath, DictionaryFormat
 {
     refuseSourceFile(reportPath, source, tables);
     DictionaryResult result = dictionaryOf(format, source, tables);
-    const std::unique_ptr<ReportOutput> output = openReportOutput(reportPath);
-    try {
-        output->write(result.document);
-        output->commit();
-    } catch (...) {
-        output->discard();
-        throw;
-    }
+    writeWholeFile(reportPath, result.document);
     return result;
 }
 

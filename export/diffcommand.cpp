@@ -79,14 +79,7 @@ bool writeOutput(const DiffRequest &request, const QByteArray &bytes, QIODevice 
         return false;
     }
     try {
-        const std::unique_ptr<ReportOutput> output = openReportOutput(request.output);
-        try {
-            output->write(bytes);
-            output->commit();
-        } catch (...) {
-            output->discard();
-            throw;
-        }
+        writeWholeFile(request.output, bytes);
     } catch (const Failure &failure) {
         writeLine(err, QStringLiteral("%1: %2").arg(request.output, failure.description()));
         return false;

@@ -122,6 +122,18 @@ std::unique_ptr<ReportOutput> openReportOutput(const QString &path)
     return std::make_unique<SaveFileOutput>(path);
 }
 
+void writeWholeFile(const QString &path, QByteArrayView bytes)
+{
+    const std::unique_ptr<ReportOutput> output = openReportOutput(path);
+    try {
+        output->write(bytes);
+        output->commit();
+    } catch (...) {
+        output->discard();
+        throw;
+    }
+}
+
 void setReportOutputOpener(ReportOutputOpener replacement)
 {
     opener() = std::move(replacement);

@@ -32,6 +32,9 @@ using ReportOutputOpener = std::function<std::unique_ptr<ReportOutput>(const QSt
 // Throws Failure when it cannot be created, or when `path` is an existing
 // file the user may not write.
 std::unique_ptr<ReportOutput> openReportOutput(const QString &path);
+// Puts `bytes` in place of the file at `path` through openReportOutput:
+// whole, or (when anything fails, with a Failure) not at all.
+void writeWholeFile(const QString &path, QByteArrayView bytes);
 // Installs how report files are opened (tests inject failing ones); an empty
 // function restores openReportOutput.
 void setReportOutputOpener(ReportOutputOpener opener);
