@@ -7,7 +7,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <functional>
 #include <utility>
 #include <vector>
 
@@ -50,8 +49,7 @@ std::vector<qsizetype> pairByName(const QList<Item> &before, const QList<Item> &
     }
     if (allPaired)
         return partner;
-    for (const auto &keyOf : {std::function<QString(const QString &)>([](const QString &n) { return n; }),
-                              std::function<QString(const QString &)>(key)}) {
+    const auto pairLeftOver = [&](auto keyOf) {
         QHash<QString, QList<qsizetype>> unpaired;
         for (qsizetype i = before.size() - 1; i >= 0; --i) {
             if (!taken[size_t(i)])
@@ -66,7 +64,9 @@ std::vector<qsizetype> pairByName(const QList<Item> &before, const QList<Item> &
                 taken[size_t(partner[size_t(j)])] = true;
             }
         }
-    }
+    };
+    pairLeftOver([](const QString &spelling) { return spelling; });
+    pairLeftOver(key);
     return partner;
 }
 
