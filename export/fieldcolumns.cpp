@@ -7,66 +7,84 @@
 
 namespace exporting {
 
-QString typeNameOf(qint32 code)
+namespace {
+
+// The name of a type code, null for a code no row names.
+QLatin1StringView knownTypeName(qint32 code)
 {
     switch (code) {
     case 2: case 3: case 16: case 17: case 18: case 19: case 20: case 21:
-        return QStringLiteral("Integer");
+        return QLatin1StringView("Integer");
     case 4:
-        return QStringLiteral("Float");
+        return QLatin1StringView("Float");
     case 5:
-        return QStringLiteral("Double");
+        return QLatin1StringView("Double");
     case 6:
-        return QStringLiteral("Currency");
+        return QLatin1StringView("Currency");
     case 7: case 133: case 134: case 135:
-        return QStringLiteral("DateTime");
+        return QLatin1StringView("DateTime");
     case 8:
-        return QStringLiteral("BSTR");
+        return QLatin1StringView("BSTR");
     case 11:
-        return QStringLiteral("Logical");
+        return QLatin1StringView("Logical");
     case 12:
-        return QStringLiteral("Variant");
+        return QLatin1StringView("Variant");
     case 14: case 131:
-        return QStringLiteral("Numeric");
+        return QLatin1StringView("Numeric");
     case 72:
-        return QStringLiteral("GUID");
+        return QLatin1StringView("GUID");
     case 128: case 204:
-        return QStringLiteral("Character (Binary)");
+        return QLatin1StringView("Character (Binary)");
     case 129: case 130: case 200: case 201: case 202:
-        return QStringLiteral("Character");
+        return QLatin1StringView("Character");
     case 132:
-        return QStringLiteral("UserDefined");
+        return QLatin1StringView("UserDefined");
     case 203:
-        return QStringLiteral("Memo");
+        return QLatin1StringView("Memo");
     case 205:
-        return QStringLiteral("Memo (Binary)");
+        return QLatin1StringView("Memo (Binary)");
     default:
-        return QString::number(code);
+        return QLatin1StringView();
     }
+}
+
+} // namespace
+
+QString typeNameOf(qint32 code)
+{
+    const QLatin1StringView name = knownTypeName(code);
+    return name.isNull() ? QString::number(code) : QString(name);
 }
 
 QString typeColumnText(qint32 code, int definedSize)
 {
-    QString text;
-    appendTypeColumnText(text, code, definedSize);
-    return text;
+    return TypeColumnText(code, definedSize).view().toString();
 }
 
-void appendTypeColumnText(QString &text, qint32 code, int definedSize)
+TypeColumnText::TypeColumnText(qint32 code, int definedSize)
 {
-    const QString name = typeNameOf(code);
-    // As a view: appending the string itself to an empty one would share the
-    // name's static text, and the caller's reuse would then copy it.
-    text += QStringView(name);
-    if (name == QLatin1String("Character")) {
-        // The size's digits without a string of their own: this runs for
-        // every character field of a report.
-        char digits[16];
-        const auto written = std::to_chars(std::begin(digits), std::end(digits), definedSize);
-        text += QLatin1Char('[');
-        text += QLatin1StringView(digits, written.ptr - digits);
-        text += QLatin1Char(']');
+    // Digits without a string of their own: this runs for every field of a report.
+    char digits[16];
+    QLatin1StringView name = knownTypeName(code);
+    if (name.isNull()) {
+        const auto written = std::to_chars(std::begin(digits), std::end(digits), code);
+        name = QLatin1StringView(digits, written.ptr - digits);
     }
+    append(name);
+    if (name == QLatin1StringView("Character")) {
+        const auto written = std::to_chars(std::begin(digits), std::end(digits), definedSize);
+        append(QLatin1StringView("["));
+        append(QLatin1StringView(digits, written.ptr - digits));
+        append(QLatin1StringView("]"));
+    }
+}
+
+void TypeColumnText::append(QLatin1StringView text)
+{
+    // The longest text, "Character (Binary)" or a code's or size's digits in
+    // brackets, is far within the storage.
+    for (const char c : text)
+        m_text[m_size++] = char16_t(uchar(c));
 }
 
 namespace {

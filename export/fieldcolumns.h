@@ -18,8 +18,20 @@ QString typeNameOf(qint32 code);
 // The type column of a field line: the type name, with the defined size in
 // brackets only when that name is exactly "Character".
 QString typeColumnText(qint32 code, int definedSize);
-// The same text appended to `text`, for a caller that reuses one string.
-void appendTypeColumnText(QString &text, qint32 code, int definedSize);
+
+// The same text in storage of its own, for a caller that writes one per
+// field and wants no string for it.
+class TypeColumnText {
+public:
+    TypeColumnText(qint32 code, int definedSize);
+    QStringView view() const { return QStringView(m_text, m_size); }
+
+private:
+    void append(QLatin1StringView text);
+
+    char16_t m_text[48];
+    qsizetype m_size = 0;
+};
 
 // The description the catalog keeps for a field; "" after a failure, which is
 // reported under "Foxpro1.fieldDescription" with the failing step's label.

@@ -31,7 +31,7 @@ const QString underline = QStringLiteral(
     "__________                ________     ___________");
 
 // Where the description starts in a field line.
-qsizetype descriptionColumn(const QString &name, const QString &typeText)
+qsizetype descriptionColumn(const QString &name, QStringView typeText)
 {
     return 1 + qMax<qsizetype>(name.size(), 22) + 1 + qMax<qsizetype>(typeText.size(), 12) + 1;
 }
@@ -78,7 +78,7 @@ private:
     bool writeField(const QString &table, int index, const FieldDescriptions &descriptions);
     // A field whose name has fewer than 25 characters: name padded to 22,
     // type text padded to 12, each followed by one space, then the description.
-    bool writeFieldLine(const QString &name, const QString &typeText, QStringView description);
+    bool writeFieldLine(const QString &name, QStringView typeText, QStringView description);
     bool write(int label, const QString &line);
     bool closeFile();
     void releaseObjects();
@@ -91,7 +91,6 @@ private:
     std::unique_ptr<platform::Recordset> m_records;
     std::unique_ptr<platform::Connection> m_connection;
     ReportFile m_file;
-    QString m_typeText; // one string for every field's type text
 };
 
 bool StructureWriter::run(const QString &reportPath)
@@ -226,9 +225,8 @@ bool StructureWriter::writeField(const QString &table, int index, const FieldDes
     m_feedback.workingOn(table, field.name);
     if (field.name.size() >= 25)
         return write(196, field.name + QString::number(field.type));
-    QString &typeText = m_typeText;
-    typeText.truncate(0);
-    exporting::appendTypeColumnText(typeText, field.type, field.definedSize);
+    const TypeColumnText type(field.type, field.definedSize);
+    const QStringView typeText = type.view();
     const QString description = descriptions.of(field.name);
     if (!std::any_of(description.cbegin(), description.cend(), isLineBreak))
         return writeFieldLine(field.name, typeText, description);
@@ -245,7 +243,7 @@ bool StructureWriter::writeField(const QString &table, int index, const FieldDes
     return true;
 }
 
-bool StructureWriter::writeFieldLine(const QString &name, const QString &typeText, QStringView description)
+bool StructureWriter::writeFieldLine(const QString &name, QStringView typeText, QStringView description)
 {
     return m_guard.step(190, [&] {
         m_file.writeLine({{u" "}, {name, 22}, {u" "}, {typeText, 12}, {u" "}, {description}});

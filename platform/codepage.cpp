@@ -93,4 +93,16 @@ QString lowerCase(QString text)
     return text;
 }
 
+void assignLowerCaseText(QString &text, QByteArrayView bytes, quint8 mark)
+{
+    if (!std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; })) {
+        text = lowerCase(decodeText(bytes, mark));
+        return;
+    }
+    text.resize(bytes.size()); // allocates only when the storage is shared or too small
+    QChar *out = text.data();
+    for (const char c : bytes)
+        *out++ = QChar(char16_t(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c));
+}
+
 } // namespace platform

@@ -15,5 +15,8 @@ QString decodeText(QByteArrayView bytes, quint8 mark);
 
 // Names are shown in lower case.
 QString lowerCase(QString text);
+// Sets `text` to lowerCase(decodeText(bytes, mark)): for ASCII in one pass
+// and in the string's own storage when it has room.
+void assignLowerCaseText(QString &text, QByteArrayView bytes, quint8 mark);
 
 } // namespace platform

@@ -20,28 +20,34 @@ namespace {
 
 // Names and types from the header; long names and comments from the
 // container's Field records, matched by position among the visible fields.
-TableDescription describeTable(const QString &name, TableHeader header, const ContainerObject *owner)
+// `columns` may hold a table described before: their storage and their
+// strings are written over, so a folder of tables alike costs no allocation
+// per field.
+TableDescription describeTable(const QString &name, const StoredHeader &stored, const ContainerObject *owner,
+                               QList<ColumnDescription> columns = {})
 {
-    // The header is the description's own: its names are lowered in place.
-    QList<ColumnDescription> columns;
-    columns.reserve(header.fields.size());
-    qsizetype position = 0;
-    for (FieldDescriptor &field : header.fields) {
+    const TableHeader &header = stored.header;
+    columns.reserve(stored.fields.size());
+    qsizetype count = 0;
+    for (const StoredField &field : stored.fields) {
         if (field.isSystem())
             continue;
+        if (count == columns.size())
+            columns.emplace_back();
+        ColumnDescription &column = columns[count];
         const ColumnType type = columnTypeOf(field, header.isVisualFoxPro());
-        ColumnDescription column;
         column.type = type.type;
         column.size = type.size;
-        if (owner && position < owner->fields.size()) {
-            column.name = lowerCase(owner->fields[position].name);
-            column.description = owner->fields[position].comment;
+        if (owner && count < owner->fields.size()) {
+            column.name = lowerCase(owner->fields[count].name);
+            column.description = owner->fields[count].comment;
         } else {
-            column.name = lowerCase(std::move(field.name));
+            assignLowerCaseText(column.name, field.name, header.codePage);
+            column.description = QString();
         }
-        columns.append(std::move(column));
-        ++position;
+        ++count;
     }
+    columns.resize(count);
     return TableDescription(name, std::move(columns));
 }
 
@@ -217,7 +223,7 @@ public:
 protected:
     TableDescription load(const QString &name) override
     {
-        std::optional<TableHeader> header;
+        std::optional<StoredHeader> stored;
         LocalPath path = pathOf(name);
         if (path.isEmpty() && !m_listed && isPlainFileName(name)) {
             // A report opens its own connection and asks for tables by the
@@ -225,22 +231,23 @@ protected:
             // lower case: tried first, without listing the folder.
             path = m_folder.child(LocalPath::fromText(name + QStringLiteral(".dbf")).native());
             try {
-                header = readTableHeader(path);
+                stored = readStoredHeader(path, m_headerBytes);
             } catch (const Failure &) {
                 path = LocalPath();
             }
         }
-        if (!header) {
+        if (!stored) {
             if (path.isEmpty()) {
                 refreshListing(FolderListing(m_folder));
                 path = pathOf(name);
             }
             if (path.isEmpty())
                 throw fileDoesNotExist(name + QStringLiteral(".dbf"));
-            header = readTableHeader(path);
+            stored = readStoredHeader(path, m_headerBytes);
         }
-        const std::shared_ptr<OpenedContainer> owner = containerOf(header->backlink, header->codePage);
-        return describeTable(name, *std::move(header), owner ? owner->ownerOf(path) : nullptr);
+        const TableHeader &header = stored->header;
+        const std::shared_ptr<OpenedContainer> owner = containerOf(header.backlink, header.codePage);
+        return describeTable(name, *stored, owner ? owner->ownerOf(path) : nullptr, takeSpareColumns());
     }
 
     QString keyOf(const QString &name) const override
@@ -336,6 +343,7 @@ private:
     }
 
     LocalPath m_folder;
+    QByteArray m_headerBytes; // one buffer for every table's header
     bool m_listed = false;
     QList<FolderTable> m_tables; // by name
     mutable QHash<QString, qsizetype> m_byLowerName; // lower-case name -> its table; -1 when two share it
@@ -400,7 +408,7 @@ protected:
             const LocalPath path = m_container.fileOf(*table);
             if (path.isEmpty())
                 throw fileDoesNotExist(table->path);
-            return describeTable(name, readTableHeader(path), table);
+            return describeTable(name, readStoredHeader(path, m_headerBytes), table);
         }
         if (const ContainerObject *view = m_container.model.findView(name))
             return describeView(name, *view);
@@ -410,6 +418,7 @@ protected:
 
 private:
     OpenedContainer m_container;
+    QByteArray m_headerBytes; // one buffer for every table's header
 };
 
 } // namespace
@@ -495,8 +504,8 @@ QString TableDescription::columnProperty(const QString &column, const QString &p
         throw Failure(QStringLiteral("Column '%1' does not exist in table '%2'.").arg(column, m_name),
                       platform::ItemNotFound);
     // The exact spelling first: a case-blind comparison costs more than the lookup.
-    if (property != QLatin1String("Description")
-        && property.compare(QLatin1String("Description"), Qt::CaseInsensitive) != 0)
+    static constexpr QStringView description = u"Description";
+    if (QStringView(property) != description && property.compare(description, Qt::CaseInsensitive) != 0)
         throw Failure(QStringLiteral("Column '%1' of table '%2' has no property '%3'.")
                           .arg(column, m_name, property),
                       platform::ItemNotFound);
@@ -512,12 +521,15 @@ std::shared_ptr<const TableDescription> DataSource::describe(const QString &name
     // Other spellings of a name find the same table: the key is the table's.
     const QString key = keyOf(name);
     if (!m_last || key != m_lastKey) {
+        // A description nobody else holds any more lends its storage to the next.
+        if (m_last && m_last.use_count() == 1 && !keepsDescriptions())
+            m_spareColumns = std::move(*m_last).takeColumns();
         m_last.reset();
         const auto kept = m_kept.constFind(key);
         if (kept != m_kept.constEnd()) {
             m_last = kept.value();
         } else {
-            m_last = std::make_shared<const TableDescription>(load(name));
+            m_last = std::make_shared<TableDescription>(load(name));
             if (keepsDescriptions())
                 m_kept.insert(key, m_last);
         }
@@ -525,6 +537,11 @@ std::shared_ptr<const TableDescription> DataSource::describe(const QString &name
     }
     m_lastName = name;
     return m_last;
+}
+
+QList<ColumnDescription> DataSource::takeSpareColumns()
+{
+    return std::exchange(m_spareColumns, {});
 }
 
 SourceKind sourceKindOf(const QString &path)

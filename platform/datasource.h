@@ -26,6 +26,8 @@ public:
     TableDescription(QString name, QList<ColumnDescription> columns);
 
     const QList<ColumnDescription> &columns() const { return m_columns; }
+    // The columns, taken out for their storage to be reused.
+    QList<ColumnDescription> takeColumns() && { return std::move(m_columns); }
     // Case-insensitive; the first of that name, nullptr when there is none.
     const ColumnDescription *findColumn(const QString &name) const;
 
@@ -79,12 +81,16 @@ protected:
     // Whether every description is kept, or only the one in hand (a folder's
     // tables are many, and a report describes each once).
     virtual bool keepsDescriptions() const { return false; }
+    // The columns of the last description when nobody held it any more:
+    // storage for load to describe the next table in.
+    QList<ColumnDescription> takeSpareColumns();
 
 private:
-    QHash<QString, std::shared_ptr<const TableDescription>> m_kept;
+    QHash<QString, std::shared_ptr<TableDescription>> m_kept;
     QString m_lastKey;
     QString m_lastName; // shares its text with the caller's, so a repeat is one pointer test
-    std::shared_ptr<const TableDescription> m_last;
+    std::shared_ptr<TableDescription> m_last;
+    QList<ColumnDescription> m_spareColumns;
 };
 
 // A table of a folder and the name it is listed by.

@@ -41,7 +41,7 @@ ColumnType columnTypeOf(char letter, int width, bool binary, bool visualFoxPro)
     }
 }
 
-ColumnType columnTypeOf(const FieldDescriptor &field, bool visualFoxPro)
+ColumnType columnTypeOf(const FieldLayout &field, bool visualFoxPro)
 {
     return columnTypeOf(field.type, field.width, visualFoxPro && field.isBinary(), visualFoxPro);
 }

@@ -13,7 +13,7 @@ struct ColumnType {
 };
 
 ColumnType columnTypeOf(char letter, int width, bool binary, bool visualFoxPro);
-ColumnType columnTypeOf(const FieldDescriptor &field, bool visualFoxPro);
+ColumnType columnTypeOf(const FieldLayout &field, bool visualFoxPro);
 
 // A view field's DataType property: a letter, an optional "(width[,decimals])"
 // and optional words such as "NOCPTRANS", e.g. "C(40)", "N(10,2)", "I", "M NOCPTRANS".

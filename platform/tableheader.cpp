@@ -50,11 +50,11 @@ Failure corrupted(const QString &fileName, const QString &what)
     return Failure(QStringLiteral("'%1' is corrupted: %2").arg(fileName, what), platform::TableCorrupted);
 }
 
-FieldDescriptor parseDescriptor(QByteArrayView slot, bool level7, bool visualFoxPro, quint8 codePage)
+StoredField parseDescriptor(QByteArrayView slot, bool level7, bool visualFoxPro)
 {
-    FieldDescriptor field;
+    StoredField field;
     if (level7) {
-        field.name = decodeText(upToNul(slot.first(32)), codePage);
+        field.name = upToNul(slot.first(32));
         field.type = slot[32];
         field.width = uchar(slot[33]);
         field.decimals = uchar(slot[34]);
@@ -63,7 +63,7 @@ FieldDescriptor parseDescriptor(QByteArrayView slot, bool level7, bool visualFox
             field.step = 1; // dBase 7 counts by one and stores no step
         }
     } else {
-        field.name = decodeText(upToNul(slot.first(11)), codePage);
+        field.name = upToNul(slot.first(11));
         field.type = slot[11];
         field.width = uchar(slot[16]);
         field.decimals = uchar(slot[17]);
@@ -76,10 +76,12 @@ FieldDescriptor parseDescriptor(QByteArrayView slot, bool level7, bool visualFox
     return field;
 }
 
-int totalWidth(const QList<FieldDescriptor> &fields)
+using StoredFields = QVarLengthArray<StoredField, 64>;
+
+int totalWidth(const StoredFields &fields)
 {
     int total = 1; // the deletion flag
-    for (const FieldDescriptor &field : fields)
+    for (const StoredField &field : fields)
         total += field.width;
     return total;
 }
@@ -87,14 +89,14 @@ int totalWidth(const QList<FieldDescriptor> &fields)
 // Clipper, FoxPro 2.x, Excel and some Visual FoxPro-version writers store a character width above 255 with its
 // high byte in the decimals byte; accept that reading when it alone makes
 // the widths add up.
-bool widenCharacterFields(QList<FieldDescriptor> &fields, int recordLength)
+bool widenCharacterFields(StoredFields &fields, int recordLength)
 {
     int total = 1;
-    for (const FieldDescriptor &field : fields)
+    for (const StoredField &field : fields)
         total += field.type == 'C' ? field.width + 256 * field.decimals : field.width;
     if (total != recordLength)
         return false;
-    for (FieldDescriptor &field : fields) {
+    for (StoredField &field : fields) {
         if (field.type == 'C') {
             field.width += 256 * field.decimals;
             field.decimals = 0;
@@ -119,9 +121,10 @@ bool isPlainName(QByteArrayView name)
         && std::all_of(name.begin(), name.end(), [](char c) { return uchar(c) > 0x20 && uchar(c) < 0x7F; });
 }
 
-std::optional<TableHeader> parseDBase2(QByteArrayView bytes, quint8 codePage)
+std::optional<StoredHeader> parseDBase2(QByteArrayView bytes, quint8 codePage)
 {
-    TableHeader header;
+    StoredHeader stored;
+    TableHeader &header = stored.header;
     header.version = 0x02;
     header.dBase2 = true;
     header.recordCount = littleEndian16(bytes, 1);
@@ -136,44 +139,43 @@ std::optional<TableHeader> parseDBase2(QByteArrayView bytes, quint8 codePage)
             if (i == 0 || total != header.recordLength)
                 return std::nullopt;
             header.headerLength = int(at + 1);
-            return header;
+            return stored;
         }
         if (at + DBase2SlotSize > bytes.size())
             return std::nullopt;
         const QByteArrayView slot = bytes.sliced(at, DBase2SlotSize);
-        const QByteArrayView name = upToNul(slot.first(11));
-        const char type = slot[11];
-        if (!isPlainName(name) || !(type == 'C' || type == 'N' || type == 'L') || uchar(slot[12]) == 0)
+        StoredField field;
+        field.name = upToNul(slot.first(11));
+        field.type = slot[11];
+        if (!isPlainName(field.name) || !(field.type == 'C' || field.type == 'N' || field.type == 'L')
+            || uchar(slot[12]) == 0)
             return std::nullopt;
-        FieldDescriptor field;
-        field.name = decodeText(name, codePage);
-        field.type = type;
         field.width = uchar(slot[12]);
         field.decimals = uchar(slot[15]);
         total += field.width;
-        header.fields.append(field);
+        stored.fields.append(field);
     }
     return std::nullopt;
 }
 
 } // namespace
 
-bool FieldDescriptor::isSystem() const
+bool FieldLayout::isSystem() const
 {
     return type == '0' || (flags & 0x01);
 }
 
-bool FieldDescriptor::isBinary() const
+bool FieldLayout::isBinary() const
 {
     return flags & 0x04;
 }
 
-bool FieldDescriptor::isNullable() const
+bool FieldLayout::isNullable() const
 {
     return flags & 0x02;
 }
 
-bool FieldDescriptor::isAutoIncrement() const
+bool FieldLayout::isAutoIncrement() const
 {
     return (type == 'I' && (flags & 0x08)) || type == '+';
 }
@@ -200,20 +202,21 @@ bool TableHeader::isLevel7() const
     return version == 0x04 || version == 0x8C;
 }
 
-TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
+StoredHeader scanTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
                              RecordLengthCheck check)
 {
     const qint64 available = qMin<qint64>(bytes.size(), fileSize);
     if (available < 32)
         throw notATable(fileName, QStringLiteral("the file is %1 bytes long, shorter than a header.").arg(available));
 
-    TableHeader header;
+    StoredHeader stored;
+    TableHeader &header = stored.header;
     header.version = uchar(bytes[0]);
     if (!isKnownVersion(header.version))
         throw notATable(fileName, QStringLiteral("its first byte 0x%1 is no known table version.")
                                       .arg(QString::number(header.version, 16).toUpper().rightJustified(2, QLatin1Char('0'))));
     if (header.version == 0x02) {
-        if (std::optional<TableHeader> dBase2 = parseDBase2(bytes.first(available), 0))
+        if (std::optional<StoredHeader> dBase2 = parseDBase2(bytes.first(available), 0))
             return *std::move(dBase2);
     }
     header.recordCount = littleEndian32(bytes, 4);
@@ -236,7 +239,8 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
         throw corrupted(fileName, QStringLiteral("the record length is 0."));
 
     const QByteArrayView area = bytes.first(header.headerLength);
-    header.fields.reserve((header.headerLength - prefix) / slotSize);
+    StoredFields &fields = stored.fields;
+    fields.reserve((header.headerLength - prefix) / slotSize);
     qsizetype at = prefix;
     bool terminated = false;
     while (at < area.size()) {
@@ -247,16 +251,16 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
         if (at + slotSize > area.size())
             throw corrupted(fileName, QStringLiteral("the field descriptors have no terminator within the header length %1.")
                                           .arg(header.headerLength));
-        header.fields.append(parseDescriptor(area.sliced(at, slotSize), level7, visualFoxPro, header.codePage));
+        fields.append(parseDescriptor(area.sliced(at, slotSize), level7, visualFoxPro));
         at += slotSize;
     }
     // Without a terminator the descriptors must fill the header exactly (a
     // writer that left the byte out), which the loop above ensures.
 
-    if (totalWidth(header.fields) != header.recordLength
-        && !widenCharacterFields(header.fields, header.recordLength) && check == RecordLengthCheck::Strict)
+    if (totalWidth(fields) != header.recordLength
+        && !widenCharacterFields(fields, header.recordLength) && check == RecordLengthCheck::Strict)
         throw corrupted(fileName, QStringLiteral("the record length %1 disagrees with the field widths (%2 in all).")
-                                      .arg(header.recordLength).arg(totalWidth(header.fields)));
+                                      .arg(header.recordLength).arg(totalWidth(fields)));
 
     if (visualFoxPro && terminated) {
         const qsizetype start = at + 1;
@@ -264,7 +268,22 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
         if (size > 0)
             header.backlink = upToNul(area.sliced(start, size)).toByteArray();
     }
-    return header;
+    return stored;
+}
+
+TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
+                             RecordLengthCheck check)
+{
+    StoredHeader stored = scanTableHeader(bytes, fileSize, fileName, check);
+    TableHeader &header = stored.header;
+    header.fields.reserve(stored.fields.size());
+    for (const StoredField &field : std::as_const(stored.fields)) {
+        FieldDescriptor decoded;
+        static_cast<FieldLayout &>(decoded) = field;
+        decoded.name = decodeText(field.name, header.codePage);
+        header.fields.append(std::move(decoded));
+    }
+    return std::move(header);
 }
 
 namespace {
@@ -291,16 +310,15 @@ QByteArray readHeaderBytes(QFile &file, const QString &fileName)
 // Most headers (up to about a hundred fields) come whole with the first read.
 constexpr qint64 FirstRead = 4096;
 
-// The same bytes from a file opened by path: what the first read brings,
-// then the rest of the header it announces. Bytes past the header are no
-// part of it to the parser.
-QByteArray readHeaderBytes(const ReadOnlyFile &file, const QString &fileName)
+// The same bytes from a file opened by path, in place of what `bytes` held:
+// what the first read brings, then the rest of the header it announces.
+// Bytes past the header are no part of it to the parser.
+void readHeaderBytes(const ReadOnlyFile &file, const QString &fileName, QByteArray &bytes)
 {
-    QByteArray bytes;
+    bytes.truncate(0); // keeps the storage for the next table
     file.appendAt(0, FirstRead, bytes, fileName);
     if (bytes.size() >= 32 && announcedLength(bytes) > bytes.size())
         file.appendAt(bytes.size(), announcedLength(bytes) - bytes.size(), bytes, fileName);
-    return bytes;
 }
 
 } // namespace
@@ -314,7 +332,8 @@ TableHeader readTableHeader(QFile &file, const QString &fileName, RecordLengthCh
 Backlink readBacklink(const LocalPath &path)
 {
     const ReadOnlyFile file(path);
-    const QByteArray bytes = readHeaderBytes(file, displayName(path));
+    QByteArray bytes;
+    readHeaderBytes(file, displayName(path), bytes);
     if (bytes.size() < 32 || !isVisualFoxProVersion(uchar(bytes[0])))
         return {};
     // The same walk as the full parse, without decoding a single name.
@@ -332,8 +351,17 @@ TableHeader readTableHeader(const LocalPath &path, RecordLengthCheck check)
 {
     const ReadOnlyFile file(path);
     const QString fileName = displayName(path);
-    const QByteArray bytes = readHeaderBytes(file, fileName);
+    QByteArray bytes;
+    readHeaderBytes(file, fileName, bytes);
     return parseTableHeader(bytes, bytes.size(), fileName, check);
+}
+
+StoredHeader readStoredHeader(const LocalPath &path, QByteArray &bytes, RecordLengthCheck check)
+{
+    const ReadOnlyFile file(path);
+    const QString fileName = displayName(path);
+    readHeaderBytes(file, fileName, bytes);
+    return scanTableHeader(bytes, bytes.size(), fileName, check);
 }
 
 } // namespace platform

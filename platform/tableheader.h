@@ -7,13 +7,14 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QVarLengthArray>
 
 #include <optional>
 
 namespace platform {
 
-struct FieldDescriptor {
-    QString name; // as stored up to its NUL, decoded in the table's code page
+// What a field descriptor says besides the field's name.
+struct FieldLayout {
     char type = 0;
     int width = 0;
     int decimals = 0;
@@ -27,6 +28,16 @@ struct FieldDescriptor {
     bool isBinary() const; // NOCPTRANS
     bool isNullable() const;
     bool isAutoIncrement() const; // Visual FoxPro's flagged Integer, dBase 7's "+"
+};
+
+struct FieldDescriptor : FieldLayout {
+    QString name; // as stored up to its NUL, decoded in the table's code page
+};
+
+// A descriptor whose name is still the file's bytes (up to its NUL), viewed
+// where they were read.
+struct StoredField : FieldLayout {
+    QByteArrayView name;
 };
 
 struct TableHeader {
@@ -56,6 +67,24 @@ enum class RecordLengthCheck { Strict, Lenient };
 // Throws Failure (15 not a table, 2091 corrupted).
 TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
                              RecordLengthCheck check = RecordLengthCheck::Strict);
+
+// A header whose field names are not decoded yet: `header` holds all but its
+// fields, which `fields` gives as stored. Describing a table needs no string
+// per name but the one it keeps.
+struct StoredHeader {
+    TableHeader header;
+    QVarLengthArray<StoredField, 64> fields; // they view the bytes the header was scanned from
+};
+
+// The same checks and the same failures as parseTableHeader.
+StoredHeader scanTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
+                             RecordLengthCheck check = RecordLengthCheck::Strict);
+
+// Opens the file read-only, reads its header into `bytes` (whatever they
+// held is replaced; their storage is reused, so a caller reading many tables
+// keeps one buffer) and scans it; the fields view `bytes`.
+StoredHeader readStoredHeader(const LocalPath &path, QByteArray &bytes,
+                              RecordLengthCheck check = RecordLengthCheck::Strict);
 
 // Reads the header only from the start of an open file.
 TableHeader readTableHeader(QFile &file, const QString &fileName,

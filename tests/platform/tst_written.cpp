@@ -454,6 +454,67 @@ private slots:
         QCOMPARE(fieldNames(*openTable(*connection, QStringLiteral("big"))), (QStringList{"name", "amount"}));
     }
 
+    // One connection describes table after table in the same storage: what
+    // a caller still holds of a table described before keeps that table's
+    // names, whatever comes next, longer or shorter, ASCII or not.
+    void describedTablesStayAsTheyWere()
+    {
+        TableSpec wide;
+        wide.fields = {{"ALPHA", 'C', 4}, {"BETA", 'N', 6, 2}, {"GAMMA", 'L', 1}, {"DELTA", 'D', 8}, {"EPSILON", 'M', 4}};
+        writeTable(m_dir->filePath(QStringLiteral("wide.dbf")), wide);
+        TableSpec narrow;
+        narrow.codePage = 0x03;
+        narrow.fields = {{"CAF\xC9", 'C', 2}, {"X", 'C', 1}};
+        writeTable(m_dir->filePath(QStringLiteral("narrow.dbf")), narrow);
+        TableSpec other;
+        other.fields = {{"ONE", 'I', 4, 0, 0x04}, {"TWO", 'C', 9}, {"THREE", 'C', 3}};
+        writeTable(m_dir->filePath(QStringLiteral("other.dbf")), other);
+        const QStringList wideNames{"alpha", "beta", "gamma", "delta", "epsilon"};
+        const QStringList narrowNames{QString::fromUtf8("café"), "x"};
+        const QStringList otherNames{"one", "two", "three"};
+
+        const auto connection = openConnection(folderConnectionString(m_dir->path()));
+        QVERIFY(connection);
+        // A record set still open keeps its table while another is described.
+        const auto first = openTable(*connection, QStringLiteral("wide"));
+        QCOMPARE(fieldNames(*openTable(*connection, QStringLiteral("narrow"))), narrowNames);
+        QCOMPARE(fieldNames(*first), wideNames);
+        first->Close();
+
+        // Fields taken from a closed record set keep their names.
+        auto records = openTable(*connection, QStringLiteral("wide"));
+        const platform::Field kept = records->field(4);
+        records->Close();
+        records->Open(QStringLiteral("select * from [other]"), *connection);
+        QCOMPARE(fieldNames(*records), otherNames);
+        QCOMPARE(kept.name, QStringLiteral("epsilon"));
+        QCOMPARE(kept.type, int(platform::adLongVarWChar));
+
+        // So does a catalog's table.
+        const auto catalog = platform::factory().createCatalog();
+        catalog->setActiveConnection(*connection);
+        const auto held = catalog->Tables(QStringLiteral("other"));
+        records->Close();
+        records->Open(QStringLiteral("select * from [narrow]"), *connection);
+        QCOMPARE(fieldNames(*records), narrowNames);
+        QCOMPARE(held->columnProperty(QStringLiteral("three"), QStringLiteral("Description")), QString());
+        QCOMPARE(failureOf([&] { held->columnProperty(QStringLiteral("x"), QStringLiteral("Description")); }).number,
+                 int(platform::ItemNotFound));
+
+        // A longer table after a shorter one, and back: every name and type its own.
+        for (const QString &table : {QStringLiteral("wide"), QStringLiteral("narrow"), QStringLiteral("other"),
+                                     QStringLiteral("wide")}) {
+            records->Close();
+            records->Open(QStringLiteral("select * from [") + table + QLatin1Char(']'), *connection);
+            const QStringList expected = table == QLatin1String("wide") ? wideNames
+                : table == QLatin1String("narrow")                     ? narrowNames
+                                                                       : otherNames;
+            QCOMPARE(fieldNames(*records), expected);
+        }
+        QCOMPARE(records->field(1).type, int(platform::adNumeric));
+        QCOMPARE(records->field(0).definedSize, 4);
+    }
+
     void dataSourceOfConnectionString_data()
     {
         QTest::addColumn<QString>("connectionString");
