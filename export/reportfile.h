@@ -63,13 +63,16 @@ public:
     void abandon() noexcept;
 
 private:
+    // Room for `size` more bytes after the ones in use; throws when no report is open.
+    char *room(qsizetype size);
     void flushWhenFull();
     void flush();
 
     std::unique_ptr<ReportOutput> m_output;
     QString m_path;
     QStringEncoder m_encoder;
-    QByteArray m_buffer;
+    QByteArray m_buffer; // its first m_used bytes are the report's, not yet written out
+    qsizetype m_used = 0;
 };
 
 // What a line of the report may hold: every control character (tabs and line

@@ -131,6 +131,12 @@ std::optional<QString> soleEntryName(const LocalPath &path);
 // text (as Qt does) reaches the file they lead to and no other.
 bool linksSpellable(const LocalPath &path);
 
+// Starts writing to the disk the `length` bytes just written at `offset` of
+// the open file `fd`, without waiting for them: the sync that commits a
+// large file then finds little left to do. Nothing where the system has no
+// such request.
+void startWriteBack(int fd, qint64 offset, qint64 length);
+
 // Whether standard stream `fd` (0, 1 or 2) is open. A closed one gets the
 // null device in its place, so no file opened later takes its number and
 // writes meant for the stream cannot land in it.
