@@ -7,6 +7,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cstring>
 
 namespace exporting {
 
@@ -209,13 +210,22 @@ void ReportFile::writeLine(const QString &text)
 
 void ReportFile::writeLine(std::initializer_list<Column> columns)
 {
+    // A column's padding is stored first as a block of spaces at least as
+    // wide as the column, its text then written over it: a few fixed-size
+    // stores instead of a fill of every column's own length.
+    static constexpr char spaces[] = "                                ";
+    constexpr qsizetype block = sizeof spaces - 1;
     qsizetype size = 2;
     for (const Column &column : columns)
         size += qMax(column.text.size(), column.width);
-    char *end = room(size);
+    char *const start = room(size + block);
+    char *end = start;
     for (const Column &column : columns) {
-        end = appendPlain(end, column.text);
-        if (!end) {
+        if (column.width <= block)
+            std::memcpy(end, spaces, block);
+        else
+            std::memset(end, ' ', column.width);
+        if (!appendPlain(end, column.text)) {
             QString line;
             line.reserve(size - 2);
             for (const Column &each : columns) {
@@ -225,8 +235,7 @@ void ReportFile::writeLine(std::initializer_list<Column> columns)
             writeLine(line);
             return;
         }
-        if (column.text.size() < column.width)
-            end = std::fill_n(end, column.width - column.text.size(), ' ');
+        end += qMax(column.text.size(), column.width);
     }
     *end++ = '\r';
     *end++ = '\n';

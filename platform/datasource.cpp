@@ -433,38 +433,47 @@ QList<FolderTable> folderTables(const LocalPath &folder, const QList<FolderEntry
         bool direct = false;
     };
     QList<Table> found;
-    QHash<QString, int> perLowerName;
-    bool twins = false;
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const FolderEntry &entry = entries[i];
         if (entry.kind != FileKind::Regular || entry.text.size() <= 4
             || !entry.text.endsWith(QLatin1String(".dbf"), Qt::CaseInsensitive))
             continue;
+        found.append({i, lowerCase(entry.text.chopped(4)), false});
+    }
+    // In lower-case order, twins are neighbours; nearly every folder has
+    // none, and then that order and those names are the list.
+    std::sort(found.begin(), found.end(), [](const Table &a, const Table &b) { return a.lowered < b.lowered; });
+    const auto twin = std::adjacent_find(found.cbegin(), found.cend(),
+                                         [](const Table &a, const Table &b) { return a.lowered == b.lowered; });
+    QList<FolderTable> tables;
+    tables.reserve(found.size());
+    if (twin == found.cend()) {
+        for (Table &table : found)
+            tables.append({std::move(table.lowered), folder.child(entries[table.entry].name), false});
+        return tables;
+    }
+
+    QHash<QString, int> perLowerName;
+    for (Table &table : found) {
+        const FolderEntry &entry = entries[table.entry];
+        ++perLowerName[table.lowered];
         // A file spelt exactly as its name plus ".dbf" is the one that
         // name opens directly, so it gets the name before any twin.
-        const bool direct = entry.text.endsWith(QLatin1String(".dbf"))
+        table.direct = entry.text.endsWith(QLatin1String(".dbf"))
             && LocalPath::fromText(entry.text).native() == entry.name;
-        QString lowered = lowerCase(entry.text.chopped(4));
-        twins |= ++perLowerName[lowered] > 1;
-        found.append({i, std::move(lowered), direct});
     }
     std::stable_sort(found.begin(), found.end(), [&entries](const Table &a, const Table &b) {
         // Every path is the folder's and the entry's name: the names order them.
         return a.direct != b.direct ? a.direct : entries[a.entry].name < entries[b.entry].name;
     });
-    QList<FolderTable> tables;
-    tables.reserve(found.size());
-    // Without twins every lower-case name is a table's own and none is taken twice.
     QSet<QString> taken;
     for (Table &table : found) {
         const FolderEntry &entry = entries[table.entry];
-        const bool caseTwin = twins && perLowerName.value(table.lowered) > 1;
+        const bool caseTwin = perLowerName.value(table.lowered) > 1;
         QString name = caseTwin ? entry.text.chopped(4) : std::move(table.lowered);
-        if (twins) {
-            for (int n = 2; taken.contains(name); ++n)
-                name = entry.text.chopped(4) + QStringLiteral(" (%1)").arg(n);
-            taken.insert(name);
-        }
+        for (int n = 2; taken.contains(name); ++n)
+            name = entry.text.chopped(4) + QStringLiteral(" (%1)").arg(n);
+        taken.insert(name);
         tables.append({std::move(name), folder.child(entry.name), caseTwin});
     }
     std::sort(tables.begin(), tables.end(), [](const FolderTable &a, const FolderTable &b) { return a.name < b.name; });
@@ -485,7 +494,9 @@ const ColumnDescription *TableDescription::findColumn(const QString &name) const
         const qsizetype count = m_columns.size();
         for (qsizetype step = 0; step < count; ++step) {
             const qsizetype i = (m_searchFrom + step) % count;
-            if (m_columns[i].name == key) {
+            // A name the record set gave shares the column's own text.
+            const QString &name = m_columns[i].name;
+            if ((name.constData() == key.constData() && name.size() == key.size()) || name == key) {
                 m_searchFrom = i + 1;
                 return &m_columns[i];
             }

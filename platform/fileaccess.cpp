@@ -113,6 +113,9 @@ LocalPath LocalPath::fromText(const QString &text)
 #ifdef Q_OS_WIN
     return fromNative(QDir::toNativeSeparators(text));
 #else
+    // ASCII is spelt with the same bytes in every encoding: no converter for it.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return fromNative(QStringView(text).toLatin1());
     return fromNative(QFile::encodeName(text));
 #endif
 }
@@ -167,11 +170,13 @@ LocalPath LocalPath::child(const Native &name) const
 {
     if (m_native.isEmpty())
         return fromNative(name);
-    Native joined = m_native;
+    Native joined;
+    joined.reserve(m_native.size() + 1 + name.size());
+    joined += m_native;
     if (!isSeparator(joined.back()))
         joined += Separator;
     joined += name;
-    return fromNative(joined);
+    return fromNative(std::move(joined));
 }
 
 QString displayName(const QString &path)
@@ -296,7 +301,7 @@ void openRegularFile(QFile &file, const LocalPath &path)
     }
 }
 
-ReadOnlyFile::ReadOnlyFile(const LocalPath &path)
+ReadOnlyFile::ReadOnlyFile(const LocalPath &path) : m_path(path)
 {
     // Local file systems ignore O_NONBLOCK on a regular file, so the flag
     // is cleared only when a read says EAGAIN: one system call less per table.
@@ -308,7 +313,7 @@ ReadOnlyFile::~ReadOnlyFile()
     ::close(m_fd);
 }
 
-void ReadOnlyFile::appendAt(qint64 offset, qint64 count, QByteArray &bytes, const QString &fileName) const
+void ReadOnlyFile::appendAt(qint64 offset, qint64 count, QByteArray &bytes) const
 {
     count = qBound<qint64>(0, count, m_size - offset);
     const qsizetype start = bytes.size();
@@ -322,7 +327,7 @@ void ReadOnlyFile::appendAt(qint64 offset, qint64 count, QByteArray &bytes, cons
                 continue;
             bytes.truncate(start + got);
             throw Failure(QStringLiteral("File '%1' cannot be read: %2")
-                              .arg(fileName, QString::fromLocal8Bit(std::strerror(error))),
+                              .arg(displayName(m_path), QString::fromLocal8Bit(std::strerror(error))),
                           platform::AccessDenied);
         }
         if (n == 0)
@@ -470,7 +475,7 @@ void openRegularFile(QFile &file, const LocalPath &path)
     }
 }
 
-ReadOnlyFile::ReadOnlyFile(const LocalPath &path)
+ReadOnlyFile::ReadOnlyFile(const LocalPath &path) : m_path(path)
 {
     openRegularFile(m_file, path);
     m_size = m_file.size();
@@ -478,11 +483,11 @@ ReadOnlyFile::ReadOnlyFile(const LocalPath &path)
 
 ReadOnlyFile::~ReadOnlyFile() = default;
 
-void ReadOnlyFile::appendAt(qint64 offset, qint64 count, QByteArray &bytes, const QString &fileName) const
+void ReadOnlyFile::appendAt(qint64 offset, qint64 count, QByteArray &bytes) const
 {
     if (!m_file.seek(offset))
         return;
-    bytes += readSome(m_file, count, fileName);
+    bytes += readSome(m_file, count, displayName(m_path));
 }
 
 bool linksSpellable(const LocalPath &)

@@ -89,10 +89,11 @@ public:
     qint64 size() const { return m_size; }
     // Appends to `bytes` up to `count` bytes read at `offset`, never past the
     // size the file had when opened (fewer only when it has shrunk since);
-    // throws Failure 1705 naming `fileName` on a read error.
-    void appendAt(qint64 offset, qint64 count, QByteArray &bytes, const QString &fileName) const;
+    // throws Failure 1705 naming the file on a read error.
+    void appendAt(qint64 offset, qint64 count, QByteArray &bytes) const;
 
 private:
+    LocalPath m_path; // named in failures only
 #ifdef Q_OS_WIN
     mutable QFile m_file;
 #else

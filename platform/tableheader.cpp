@@ -202,18 +202,22 @@ bool TableHeader::isLevel7() const
     return version == 0x04 || version == 0x8C;
 }
 
-StoredHeader scanTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
-                             RecordLengthCheck check)
+namespace {
+
+// The parse itself; `nameOf` gives the file's name for a failure, and is
+// called only when one is thrown.
+template <class NameOf>
+StoredHeader scan(QByteArrayView bytes, qint64 fileSize, const NameOf &nameOf, RecordLengthCheck check)
 {
     const qint64 available = qMin<qint64>(bytes.size(), fileSize);
     if (available < 32)
-        throw notATable(fileName, QStringLiteral("the file is %1 bytes long, shorter than a header.").arg(available));
+        throw notATable(nameOf(), QStringLiteral("the file is %1 bytes long, shorter than a header.").arg(available));
 
     StoredHeader stored;
     TableHeader &header = stored.header;
     header.version = uchar(bytes[0]);
     if (!isKnownVersion(header.version))
-        throw notATable(fileName, QStringLiteral("its first byte 0x%1 is no known table version.")
+        throw notATable(nameOf(), QStringLiteral("its first byte 0x%1 is no known table version.")
                                       .arg(QString::number(header.version, 16).toUpper().rightJustified(2, QLatin1Char('0'))));
     if (header.version == 0x02) {
         if (std::optional<StoredHeader> dBase2 = parseDBase2(bytes.first(available), 0))
@@ -231,12 +235,12 @@ StoredHeader scanTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
     const int prefix = level7 ? 68 : 32;
     const int slotSize = level7 ? 48 : 32;
     if (header.headerLength <= prefix)
-        throw notATable(fileName, QStringLiteral("the header length %1 is shorter than a header.").arg(header.headerLength));
+        throw notATable(nameOf(), QStringLiteral("the header length %1 is shorter than a header.").arg(header.headerLength));
     if (header.headerLength > available)
-        throw corrupted(fileName, QStringLiteral("the header length %1 runs past the end of the file (%2 bytes).")
+        throw corrupted(nameOf(), QStringLiteral("the header length %1 runs past the end of the file (%2 bytes).")
                                       .arg(header.headerLength).arg(fileSize));
     if (header.recordLength == 0)
-        throw corrupted(fileName, QStringLiteral("the record length is 0."));
+        throw corrupted(nameOf(), QStringLiteral("the record length is 0."));
 
     const QByteArrayView area = bytes.first(header.headerLength);
     StoredFields &fields = stored.fields;
@@ -249,7 +253,7 @@ StoredHeader scanTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
             break;
         }
         if (at + slotSize > area.size())
-            throw corrupted(fileName, QStringLiteral("the field descriptors have no terminator within the header length %1.")
+            throw corrupted(nameOf(), QStringLiteral("the field descriptors have no terminator within the header length %1.")
                                           .arg(header.headerLength));
         fields.append(parseDescriptor(area.sliced(at, slotSize), level7, visualFoxPro));
         at += slotSize;
@@ -259,7 +263,7 @@ StoredHeader scanTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
 
     if (totalWidth(fields) != header.recordLength
         && !widenCharacterFields(fields, header.recordLength) && check == RecordLengthCheck::Strict)
-        throw corrupted(fileName, QStringLiteral("the record length %1 disagrees with the field widths (%2 in all).")
+        throw corrupted(nameOf(), QStringLiteral("the record length %1 disagrees with the field widths (%2 in all).")
                                       .arg(header.recordLength).arg(totalWidth(fields)));
 
     if (visualFoxPro && terminated) {
@@ -269,6 +273,14 @@ StoredHeader scanTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
             header.backlink = upToNul(area.sliced(start, size)).toByteArray();
     }
     return stored;
+}
+
+} // namespace
+
+StoredHeader scanTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
+                             RecordLengthCheck check)
+{
+    return scan(bytes, fileSize, [&] { return fileName; }, check);
 }
 
 TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
@@ -313,12 +325,12 @@ constexpr qint64 FirstRead = 4096;
 // The same bytes from a file opened by path, in place of what `bytes` held:
 // what the first read brings, then the rest of the header it announces.
 // Bytes past the header are no part of it to the parser.
-void readHeaderBytes(const ReadOnlyFile &file, const QString &fileName, QByteArray &bytes)
+void readHeaderBytes(const ReadOnlyFile &file, QByteArray &bytes)
 {
     bytes.truncate(0); // keeps the storage for the next table
-    file.appendAt(0, FirstRead, bytes, fileName);
+    file.appendAt(0, FirstRead, bytes);
     if (bytes.size() >= 32 && announcedLength(bytes) > bytes.size())
-        file.appendAt(bytes.size(), announcedLength(bytes) - bytes.size(), bytes, fileName);
+        file.appendAt(bytes.size(), announcedLength(bytes) - bytes.size(), bytes);
 }
 
 } // namespace
@@ -333,7 +345,7 @@ Backlink readBacklink(const LocalPath &path)
 {
     const ReadOnlyFile file(path);
     QByteArray bytes;
-    readHeaderBytes(file, displayName(path), bytes);
+    readHeaderBytes(file, bytes);
     if (bytes.size() < 32 || !isVisualFoxProVersion(uchar(bytes[0])))
         return {};
     // The same walk as the full parse, without decoding a single name.
@@ -350,18 +362,16 @@ Backlink readBacklink(const LocalPath &path)
 TableHeader readTableHeader(const LocalPath &path, RecordLengthCheck check)
 {
     const ReadOnlyFile file(path);
-    const QString fileName = displayName(path);
     QByteArray bytes;
-    readHeaderBytes(file, fileName, bytes);
-    return parseTableHeader(bytes, bytes.size(), fileName, check);
+    readHeaderBytes(file, bytes);
+    return parseTableHeader(bytes, bytes.size(), displayName(path), check);
 }
 
 StoredHeader readStoredHeader(const LocalPath &path, QByteArray &bytes, RecordLengthCheck check)
 {
     const ReadOnlyFile file(path);
-    const QString fileName = displayName(path);
-    readHeaderBytes(file, fileName, bytes);
-    return scanTableHeader(bytes, bytes.size(), fileName, check);
+    readHeaderBytes(file, bytes);
+    return scan(bytes, bytes.size(), [&] { return displayName(path); }, check);
 }
 
 } // namespace platform
