@@ -10,41 +10,41 @@ namespace exporting {
 namespace {
 
 // The name of a type code, null for a code no row names.
-QLatin1StringView knownTypeName(qint32 code)
+QStringView knownTypeName(qint32 code)
 {
     switch (code) {
     case 2: case 3: case 16: case 17: case 18: case 19: case 20: case 21:
-        return QLatin1StringView("Integer");
+        return u"Integer";
     case 4:
-        return QLatin1StringView("Float");
+        return u"Float";
     case 5:
-        return QLatin1StringView("Double");
+        return u"Double";
     case 6:
-        return QLatin1StringView("Currency");
+        return u"Currency";
     case 7: case 133: case 134: case 135:
-        return QLatin1StringView("DateTime");
+        return u"DateTime";
     case 8:
-        return QLatin1StringView("BSTR");
+        return u"BSTR";
     case 11:
-        return QLatin1StringView("Logical");
+        return u"Logical";
     case 12:
-        return QLatin1StringView("Variant");
+        return u"Variant";
     case 14: case 131:
-        return QLatin1StringView("Numeric");
+        return u"Numeric";
     case 72:
-        return QLatin1StringView("GUID");
+        return u"GUID";
     case 128: case 204:
-        return QLatin1StringView("Character (Binary)");
+        return u"Character (Binary)";
     case 129: case 130: case 200: case 201: case 202:
-        return QLatin1StringView("Character");
+        return u"Character";
     case 132:
-        return QLatin1StringView("UserDefined");
+        return u"UserDefined";
     case 203:
-        return QLatin1StringView("Memo");
+        return u"Memo";
     case 205:
-        return QLatin1StringView("Memo (Binary)");
+        return u"Memo (Binary)";
     default:
-        return QLatin1StringView();
+        return QStringView();
     }
 }
 
@@ -52,8 +52,8 @@ QLatin1StringView knownTypeName(qint32 code)
 
 QString typeNameOf(qint32 code)
 {
-    const QLatin1StringView name = knownTypeName(code);
-    return name.isNull() ? QString::number(code) : QString(name);
+    const QStringView name = knownTypeName(code);
+    return name.isNull() ? QString::number(code) : name.toString();
 }
 
 QString typeColumnText(qint32 code, int definedSize)
@@ -63,28 +63,34 @@ QString typeColumnText(qint32 code, int definedSize)
 
 TypeColumnText::TypeColumnText(qint32 code, int definedSize)
 {
-    // Digits without a string of their own: this runs for every field of a report.
-    char digits[16];
-    QLatin1StringView name = knownTypeName(code);
+    const QStringView name = knownTypeName(code);
     if (name.isNull()) {
-        const auto written = std::to_chars(std::begin(digits), std::end(digits), code);
-        name = QLatin1StringView(digits, written.ptr - digits);
+        appendNumber(code);
+        return;
     }
     append(name);
-    if (name == QLatin1StringView("Character")) {
-        const auto written = std::to_chars(std::begin(digits), std::end(digits), definedSize);
-        append(QLatin1StringView("["));
-        append(QLatin1StringView(digits, written.ptr - digits));
-        append(QLatin1StringView("]"));
+    if (name == u"Character") {
+        m_text[m_size++] = u'[';
+        appendNumber(definedSize);
+        m_text[m_size++] = u']';
     }
 }
 
-void TypeColumnText::append(QLatin1StringView text)
+void TypeColumnText::append(QStringView text)
 {
     // The longest text, "Character (Binary)" or a code's or size's digits in
     // brackets, is far within the storage.
-    for (const char c : text)
-        m_text[m_size++] = char16_t(uchar(c));
+    std::copy(text.utf16(), text.utf16() + text.size(), m_text + m_size);
+    m_size += text.size();
+}
+
+void TypeColumnText::appendNumber(qint32 number)
+{
+    // Digits without a string of their own: this runs for every field of a report.
+    char digits[16];
+    const auto written = std::to_chars(std::begin(digits), std::end(digits), number);
+    for (const char *c = digits; c != written.ptr; ++c)
+        m_text[m_size++] = char16_t(*c);
 }
 
 namespace {

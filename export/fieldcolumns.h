@@ -27,7 +27,8 @@ public:
     QStringView view() const { return QStringView(m_text, m_size); }
 
 private:
-    void append(QLatin1StringView text);
+    void append(QStringView text);
+    void appendNumber(qint32 number);
 
     char16_t m_text[48];
     qsizetype m_size = 0;

@@ -256,7 +256,9 @@ public:
     }
     void workingOn(const QString &table, const QString &field) override
     {
-        m_table = table;
+        // The table stays the same for all its fields: no copy each time.
+        if (table.constData() != m_table.constData() || table.size() != m_table.size())
+            m_table = table;
         m_field = field;
     }
     void report(const QString &location, int label, const QString &description) override

@@ -32,16 +32,15 @@ bool needsCleaning(const QString &text)
 }
 
 // Nearly every line is plain ASCII without control characters, the same
-// bytes in every code page: copied as they are in one pass, which the
-// compiler can run many characters at a time. Returns nullptr, having written
-// nothing that counts, when the text needs the encoder.
-char *appendPlain(char *out, QStringView text)
+// bytes in every code page: copied as they are in one pass. Returns nullptr,
+// having written nothing that counts, when the text needs the encoder.
+inline char *appendPlain(char *out, QStringView text)
 {
     const char16_t *in = text.utf16();
     const qsizetype size = text.size();
-    unsigned outside = 0; // an integer, not a bool, keeps the loop free of branches
+    bool outside = false;
     for (qsizetype i = 0; i < size; ++i) {
-        outside |= unsigned(char16_t(in[i] - 0x20) >= 0x5F);
+        outside |= char16_t(in[i] - 0x20) >= 0x5F;
         out[i] = char(in[i]);
     }
     return outside ? nullptr : out + size;
@@ -210,32 +209,33 @@ void ReportFile::writeLine(const QString &text)
 
 void ReportFile::writeLine(std::initializer_list<Column> columns)
 {
-    // A column's padding is stored first as a block of spaces at least as
-    // wide as the column, its text then written over it: a few fixed-size
+    // A column's spaces are stored first, as one block at least as wide as
+    // the column, and its text is then written over them: a few fixed-size
     // stores instead of a fill of every column's own length.
     static constexpr char spaces[] = "                                ";
     constexpr qsizetype block = sizeof spaces - 1;
+    const auto widthOf = [](const Column &column) { return column.lead + qMax(column.text.size(), column.width); };
     qsizetype size = 2;
     for (const Column &column : columns)
-        size += qMax(column.text.size(), column.width);
-    char *const start = room(size + block);
-    char *end = start;
+        size += widthOf(column);
+    char *end = room(size + block);
     for (const Column &column : columns) {
-        if (column.width <= block)
+        if (column.lead + column.width <= block)
             std::memcpy(end, spaces, block);
         else
-            std::memset(end, ' ', column.width);
-        if (!appendPlain(end, column.text)) {
+            std::memset(end, ' ', column.lead + column.width);
+        if (!appendPlain(end + column.lead, column.text)) {
             QString line;
             line.reserve(size - 2);
             for (const Column &each : columns) {
+                line += QString(each.lead, QLatin1Char(' '));
                 line += each.text;
                 line += QString(qMax<qsizetype>(each.width - each.text.size(), 0), QLatin1Char(' '));
             }
             writeLine(line);
             return;
         }
-        end += qMax(column.text.size(), column.width);
+        end += widthOf(column);
     }
     *end++ = '\r';
     *end++ = '\n';

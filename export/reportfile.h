@@ -48,11 +48,12 @@ public:
     // Appends one line and its CR LF; throws Failure when the buffer cannot be
     // written out, so a full disk stops the report.
     void writeLine(const QString &text);
-    // One column of a line: its text followed by the spaces that fill it to
-    // `width` characters (none when the text is as wide or wider).
+    // One column of a line: `lead` spaces, its text, then the spaces that
+    // fill the text to `width` characters (none when it is as wide or wider).
     struct Column {
         QStringView text;
         qsizetype width = 0;
+        qsizetype lead = 0;
     };
     // Appends one line made of `columns`, as writeLine of the text they make.
     void writeLine(std::initializer_list<Column> columns);

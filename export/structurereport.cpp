@@ -246,7 +246,7 @@ bool StructureWriter::writeField(const QString &table, int index, const FieldDes
 bool StructureWriter::writeFieldLine(const QString &name, QStringView typeText, QStringView description)
 {
     return m_guard.step(190, [&] {
-        m_file.writeLine({{u" "}, {name, 22}, {u" "}, {typeText, 12}, {u" "}, {description}});
+        m_file.writeLine({{name, 22, 1}, {typeText, 12, 1}, {description, 0, 1}});
     });
 }
 

@@ -99,8 +99,9 @@ void assignLowerCaseText(QString &text, QByteArrayView bytes, quint8 mark)
         text = lowerCase(decodeText(bytes, mark));
         return;
     }
-    text.resize(bytes.size()); // allocates only when the storage is shared or too small
-    QChar *out = text.data();
+    if (text.size() != bytes.size())
+        text.resize(bytes.size()); // allocates only when the storage is shared or too small
+    QChar *out = text.data(); // and this only when it is shared
     for (const char c : bytes)
         *out++ = QChar(char16_t(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c));
 }

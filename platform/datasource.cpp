@@ -492,8 +492,8 @@ const ColumnDescription *TableDescription::findColumn(const QString &name) const
     // them at once without lowering anything.
     const auto find = [this](const QString &key) -> const ColumnDescription * {
         const qsizetype count = m_columns.size();
-        for (qsizetype step = 0; step < count; ++step) {
-            const qsizetype i = (m_searchFrom + step) % count;
+        qsizetype i = m_searchFrom < count ? m_searchFrom : 0;
+        for (qsizetype step = 0; step < count; ++step, i = i + 1 < count ? i + 1 : 0) {
             // A name the record set gave shares the column's own text.
             const QString &name = m_columns[i].name;
             if ((name.constData() == key.constData() && name.size() == key.size()) || name == key) {
