@@ -138,6 +138,7 @@ FieldDescriptions::FieldDescriptions(const QString &tableName, platform::Connect
         const std::unique_ptr<platform::Catalog> catalog = platform::factory().createCatalog();
         exporting::require(catalog.get())->setActiveConnection(connection);
         m_table = catalog->Tables(tableName);
+        m_allEmpty = m_table && m_table->allDescriptionsEmpty();
     } catch (const Failure &) {
         m_table.reset(); // reported field by field, by fieldDescription
     } catch (const std::exception &) {
@@ -149,6 +150,9 @@ QString FieldDescriptions::of(const QString &fieldName) const
 {
     if (!m_table)
         return fieldDescription(m_tableName, fieldName, m_connection, m_errors);
+    // The fields asked for are the table's own, so none is unknown to it.
+    if (m_allEmpty)
+        return QString();
     QString description;
     lookupStep(m_errors, 104, [&] { description = m_table->columnProperty(fieldName, QStringLiteral("Description")); });
     return description;

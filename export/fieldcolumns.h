@@ -39,10 +39,11 @@ private:
 QString fieldDescription(QString tableName, QString fieldName, platform::Connection &connection,
                          app::ErrorSink &errors);
 
-// The descriptions of one table's fields: what fieldDescription gives for
-// each, through one catalog for the table instead of one per field. When
-// that catalog or the table cannot be had, each field is looked up by
-// fieldDescription, so every failure is reported as it would be there.
+// The descriptions of one table's fields (asked for by the names its record
+// set gives): what fieldDescription gives for each, through one catalog for
+// the table instead of one per field. When that catalog or the table cannot
+// be had, each field is looked up by fieldDescription, so every failure is
+// reported as it would be there.
 class FieldDescriptions {
 public:
     FieldDescriptions(const QString &tableName, platform::Connection &connection, app::ErrorSink &errors);
@@ -54,6 +55,7 @@ private:
     platform::Connection &m_connection;
     app::ErrorSink &m_errors;
     std::shared_ptr<const platform::CatalogTable> m_table;
+    bool m_allEmpty = false;
 };
 
 } // namespace exporting

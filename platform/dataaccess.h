@@ -95,6 +95,10 @@ public:
     // Columns(column).Properties(property).Value; throws when the column or the
     // property is unknown. "Description" is the only property every column has.
     virtual QString columnProperty(const QString &column, const QString &property) const = 0;
+    // Whether every column's "Description" is known to be empty: a caller
+    // asking only for the table's own columns may then take "" for each
+    // without asking. False when that is not known.
+    virtual bool allDescriptionsEmpty() const { return false; }
 };
 
 class Catalog {

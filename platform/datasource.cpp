@@ -481,7 +481,9 @@ QList<FolderTable> folderTables(const LocalPath &folder, const QList<FolderEntry
 }
 
 TableDescription::TableDescription(QString name, QList<ColumnDescription> columns)
-    : m_name(std::move(name)), m_columns(std::move(columns))
+    : m_name(std::move(name)), m_columns(std::move(columns)),
+      m_allDescriptionsEmpty(std::all_of(m_columns.cbegin(), m_columns.cend(),
+                                         [](const ColumnDescription &column) { return column.description.isEmpty(); }))
 {
 }
 

@@ -32,10 +32,12 @@ public:
     const ColumnDescription *findColumn(const QString &name) const;
 
     QString columnProperty(const QString &column, const QString &property) const override;
+    bool allDescriptionsEmpty() const override { return m_allDescriptionsEmpty; }
 
 private:
     QString m_name;
     QList<ColumnDescription> m_columns;
+    bool m_allDescriptionsEmpty = true;
     // Where the last search ended: a report asks for the fields in order, so the
     // next search starts just after it. Only the one user-interface thread reads.
     mutable qsizetype m_searchFrom = 0;

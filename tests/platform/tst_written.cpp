@@ -287,6 +287,11 @@ private slots:
         QCOMPARE(table->columnProperty(QStringLiteral("QUANTITY_ORDERED"), QStringLiteral("description")), QString());
         QCOMPARE(catalog->Tables(QStringLiteral("zeta view"))->columnProperty(QStringLiteral("name"), QStringLiteral("Description")),
                  QStringLiteral("Shown name"));
+        // One comment is enough for a table's descriptions to be asked for; none, and they need not be.
+        QVERIFY(!table->allDescriptionsEmpty());
+        QVERIFY(!catalog->Tables(QStringLiteral("zeta view"))->allDescriptionsEmpty());
+        QVERIFY(catalog->Tables(QStringLiteral("Beta"))->allDescriptionsEmpty());
+        QVERIFY(catalog->Tables(QStringLiteral("Alpha"))->allDescriptionsEmpty());
 
         const Caught removed = failureOf([&] { catalog->Tables(QStringLiteral("removed")); });
         QCOMPARE(removed.number, 1);
@@ -309,6 +314,8 @@ private slots:
                  QStringLiteral("Which order"));
         QCOMPARE(folderCatalog->Tables(QStringLiteral("alpha"))->columnProperty(QStringLiteral("a"), QStringLiteral("Description")),
                  QString());
+        QVERIFY(folderCatalog->Tables(QStringLiteral("alpha"))->allDescriptionsEmpty());
+        QVERIFY(!folderCatalog->Tables(QStringLiteral("ordlines"))->allDescriptionsEmpty());
     }
 
     // User-defined properties have ids from 256 on, stored in 2 bytes (id length 2, little-endian).
