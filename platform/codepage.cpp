@@ -95,15 +95,17 @@ QString lowerCase(QString text)
 
 void assignLowerCaseText(QString &text, QByteArrayView bytes, quint8 mark)
 {
-    if (!std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; })) {
-        text = lowerCase(decodeText(bytes, mark));
-        return;
-    }
     if (text.size() != bytes.size())
         text.resize(bytes.size()); // allocates only when the storage is shared or too small
-    QChar *out = text.data(); // and this only when it is shared
-    for (const char c : bytes)
-        *out++ = QChar(char16_t(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c));
+    QChar *out = text.data();      // and this only when it is shared
+    // ASCII in one pass; a byte above it sends the whole name to the converter.
+    uchar high = 0;
+    for (const char c : bytes) {
+        high |= uchar(c);
+        *out++ = QChar(char16_t(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : uchar(c)));
+    }
+    if (high >= 0x80)
+        text = lowerCase(decodeText(bytes, mark));
 }
 
 } // namespace platform
