@@ -231,7 +231,7 @@ protected:
             // lower case: tried first, without listing the folder.
             path = m_folder.child(LocalPath::fromText(name + QStringLiteral(".dbf")).native());
             try {
-                stored = readStoredHeader(path, m_headerBytes);
+                stored = readStoredHeader(ReadOnlyFile(heldFolder(), path), m_headerBytes);
             } catch (const Failure &) {
                 path = LocalPath();
             }
@@ -243,7 +243,7 @@ protected:
             }
             if (path.isEmpty())
                 throw fileDoesNotExist(name + QStringLiteral(".dbf"));
-            stored = readStoredHeader(path, m_headerBytes);
+            stored = readStoredHeader(ReadOnlyFile(heldFolder(), path), m_headerBytes);
         }
         const TableHeader &header = stored->header;
         const std::shared_ptr<OpenedContainer> owner = containerOf(header.backlink, header.codePage);
@@ -295,6 +295,14 @@ private:
         return table ? table->path : LocalPath();
     }
 
+    // The folder, held open once its first table is read.
+    const HeldFolder &heldFolder()
+    {
+        if (!m_held)
+            m_held = std::make_unique<HeldFolder>(m_folder);
+        return *m_held;
+    }
+
     // The tables of a listing of the folder; the entries themselves are not
     // kept, as a folder may hold tens of thousands of them.
     void refreshListing(const FolderListing &listing)
@@ -343,6 +351,7 @@ private:
     }
 
     LocalPath m_folder;
+    std::unique_ptr<HeldFolder> m_held;
     QByteArray m_headerBytes; // one buffer for every table's header
     bool m_listed = false;
     QList<FolderTable> m_tables; // by name
@@ -408,7 +417,7 @@ protected:
             const LocalPath path = m_container.fileOf(*table);
             if (path.isEmpty())
                 throw fileDoesNotExist(table->path);
-            return describeTable(name, readStoredHeader(path, m_headerBytes), table);
+            return describeTable(name, readStoredHeader(ReadOnlyFile(path), m_headerBytes), table);
         }
         if (const ContainerObject *view = m_container.model.findView(name))
             return describeView(name, *view);

@@ -264,13 +264,14 @@ bool clearNonBlocking(int fd)
     return flags >= 0 && (flags & O_NONBLOCK) && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
-// The descriptor of the regular file at `path`, opened read-only; `size`
-// gets its size.
-int openRegularDescriptor(const LocalPath &path, qint64 &size, NonBlocking nonBlocking)
+// The descriptor of the regular file `name` names from the folder `folder`
+// (AT_FDCWD: the current one), opened read-only; `path` names it in failures
+// and `size` gets its size.
+int openRegularDescriptor(int folder, const char *name, const LocalPath &path, qint64 &size, NonBlocking nonBlocking)
 {
     // Non-blocking, so a FIFO or a terminal cannot hold the open; the type
     // is then checked on what was opened, not on the name.
-    const int fd = ::open(path.native().constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         throw failureFor(kindOfError(errno), displayName(path));
     struct stat status;
@@ -294,18 +295,48 @@ int openRegularDescriptor(const LocalPath &path, qint64 &size, NonBlocking nonBl
 void openRegularFile(QFile &file, const LocalPath &path)
 {
     qint64 size = 0;
-    const int fd = openRegularDescriptor(path, size, NonBlocking::Clear);
+    const int fd = openRegularDescriptor(AT_FDCWD, path.native().constData(), path, size, NonBlocking::Clear);
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         throw accessDenied(displayName(path));
     }
 }
 
+HeldFolder::HeldFolder(const LocalPath &folder) : m_path(folder)
+{
+    // O_PATH needs only the right to search the folder, as opening by path does.
+#ifdef O_PATH
+    m_fd = ::open(folder.native().constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+    m_fd = ::open(folder.native().constData(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+#endif
+}
+
+HeldFolder::~HeldFolder()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
 ReadOnlyFile::ReadOnlyFile(const LocalPath &path) : m_path(path)
 {
     // Local file systems ignore O_NONBLOCK on a regular file, so the flag
     // is cleared only when a read says EAGAIN: one system call less per table.
-    m_fd = openRegularDescriptor(path, m_size, NonBlocking::Keep);
+    m_fd = openRegularDescriptor(AT_FDCWD, path.native().constData(), path, m_size, NonBlocking::Keep);
+}
+
+ReadOnlyFile::ReadOnlyFile(const HeldFolder &folder, const LocalPath &path) : m_path(path)
+{
+    const QByteArray &whole = path.native();
+    const QByteArray &parent = folder.m_path.native();
+    // The name after the folder and one separator, when that is all the rest is.
+    qsizetype start = parent.size();
+    if (start > 0 && parent.back() != Separator)
+        ++start;
+    const bool child = folder.m_fd >= 0 && start > 0 && whole.size() > start && whole.startsWith(parent)
+        && whole.at(start - 1) == Separator && whole.indexOf(Separator, start) < 0;
+    m_fd = child ? openRegularDescriptor(folder.m_fd, whole.constData() + start, path, m_size, NonBlocking::Keep)
+                 : openRegularDescriptor(AT_FDCWD, whole.constData(), path, m_size, NonBlocking::Keep);
 }
 
 ReadOnlyFile::~ReadOnlyFile()
@@ -475,11 +506,17 @@ void openRegularFile(QFile &file, const LocalPath &path)
     }
 }
 
+HeldFolder::HeldFolder(const LocalPath &folder) : m_path(folder) {}
+
+HeldFolder::~HeldFolder() = default;
+
 ReadOnlyFile::ReadOnlyFile(const LocalPath &path) : m_path(path)
 {
     openRegularFile(m_file, path);
     m_size = m_file.size();
 }
+
+ReadOnlyFile::ReadOnlyFile(const HeldFolder &, const LocalPath &path) : ReadOnlyFile(path) {}
 
 ReadOnlyFile::~ReadOnlyFile() = default;
 

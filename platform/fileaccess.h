@@ -74,6 +74,26 @@ QList<FolderEntry> listFolder(const LocalPath &folder, EntriesWanted wanted = En
 // 202 it is no regular file or a link loop, 1705 it cannot be read.
 void openRegularFile(QFile &file, const LocalPath &path);
 
+// A folder held open while many of its files are opened: each is then found
+// by its own name in the folder, not by its whole path again. A folder that
+// cannot be held so still has its files opened, by path.
+class HeldFolder {
+public:
+    explicit HeldFolder(const LocalPath &folder);
+    ~HeldFolder();
+    HeldFolder(const HeldFolder &) = delete;
+    HeldFolder &operator=(const HeldFolder &) = delete;
+
+    const LocalPath &path() const { return m_path; }
+
+private:
+    friend class ReadOnlyFile;
+    LocalPath m_path;
+#ifndef Q_OS_WIN
+    int m_fd = -1;
+#endif
+};
+
 // A regular file opened read-only as openRegularFile opens it and read with
 // plain system calls: a table's header takes one read, without the buffer
 // and the bookkeeping of a QFile. Closed when it goes.
@@ -81,10 +101,14 @@ class ReadOnlyFile {
 public:
     // Throws as openRegularFile does.
     explicit ReadOnlyFile(const LocalPath &path);
+    // The same for a file of a held folder: one whose path is the folder's
+    // child (any other path is opened by itself).
+    ReadOnlyFile(const HeldFolder &folder, const LocalPath &path);
     ~ReadOnlyFile();
     ReadOnlyFile(const ReadOnlyFile &) = delete;
     ReadOnlyFile &operator=(const ReadOnlyFile &) = delete;
 
+    const LocalPath &path() const { return m_path; }
     // The size the file had when it was opened.
     qint64 size() const { return m_size; }
     // Appends to `bytes` up to `count` bytes read at `offset`, never past the

@@ -370,11 +370,10 @@ TableHeader readTableHeader(const LocalPath &path, RecordLengthCheck check)
     return parseTableHeader(bytes, bytes.size(), displayName(path), check);
 }
 
-StoredHeader readStoredHeader(const LocalPath &path, QByteArray &bytes, RecordLengthCheck check)
+StoredHeader readStoredHeader(const ReadOnlyFile &file, QByteArray &bytes, RecordLengthCheck check)
 {
-    const ReadOnlyFile file(path);
     readHeaderBytes(file, bytes);
-    return scan(bytes, bytes.size(), [&] { return displayName(path); }, check);
+    return scan(bytes, bytes.size(), [&] { return displayName(file.path()); }, check);
 }
 
 } // namespace platform

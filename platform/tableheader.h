@@ -80,10 +80,10 @@ struct StoredHeader {
 StoredHeader scanTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
                              RecordLengthCheck check = RecordLengthCheck::Strict);
 
-// Opens the file read-only, reads its header into `bytes` (whatever they
-// held is replaced; their storage is reused, so a caller reading many tables
-// keeps one buffer) and scans it; the fields view `bytes`.
-StoredHeader readStoredHeader(const LocalPath &path, QByteArray &bytes,
+// Reads the header of the open file into `bytes` (whatever they held is
+// replaced; their storage is reused, so a caller reading many tables keeps
+// one buffer) and scans it; the fields view `bytes`.
+StoredHeader readStoredHeader(const ReadOnlyFile &file, QByteArray &bytes,
                               RecordLengthCheck check = RecordLengthCheck::Strict);
 
 // Reads the header only from the start of an open file.

@@ -4,12 +4,17 @@
 #include "testsupport.h"
 
 #include "platform/dataaccess.h"
+#include "platform/fileaccess.h"
 #include "xbasewriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 using namespace xbasewriter;
 
@@ -398,6 +403,49 @@ private slots:
         records->Open(QStringLiteral("select * from [orders]"), *connection);
         QCOMPARE(records->field(0).name, QStringLiteral("name"));
     }
+
+#ifndef Q_OS_WIN
+    // A held folder opens its own files by name, with the same refusals as
+    // opening by path; any other path is opened by itself.
+    void heldFolderOpensItsFilesAsPathsDo()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString folder = dir.filePath(QStringLiteral("tables"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+        writeFile(folder + QStringLiteral("/a.dbf"), QByteArray(40, 'a'));
+        writeFile(folder + QStringLiteral("/sub/b.dbf"), QByteArray(7, 'b'));
+        writeFile(dir.filePath(QStringLiteral("outside.dbf")), QByteArray(3, 'o'));
+        QVERIFY(QFile::link(folder + QStringLiteral("/a.dbf"), folder + QStringLiteral("/link.dbf")));
+        QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/pipe.dbf")).constData(), 0600), 0);
+        QVERIFY(QDir().mkdir(folder + QStringLiteral("/dir.dbf")));
+
+        const auto path = [](const QString &text) { return platform::LocalPath::fromText(text); };
+        const platform::HeldFolder held(path(folder));
+        const auto sizeOf = [&](const QString &file) { return platform::ReadOnlyFile(held, path(file)).size(); };
+        QCOMPARE(sizeOf(folder + QStringLiteral("/a.dbf")), 40);
+        QCOMPARE(sizeOf(folder + QStringLiteral("/link.dbf")), 40);
+        QCOMPARE(sizeOf(folder + QStringLiteral("/sub/b.dbf")), 7);
+        QCOMPARE(sizeOf(dir.filePath(QStringLiteral("outside.dbf"))), 3);
+        const Caught pipe = failureOf([&] { sizeOf(folder + QStringLiteral("/pipe.dbf")); });
+        QCOMPARE(pipe.number, 202);
+        QVERIFY2(pipe.description.contains(QStringLiteral("pipe.dbf")), qPrintable(pipe.description));
+        QCOMPARE(failureOf([&] { sizeOf(folder + QStringLiteral("/dir.dbf")); }).number, 202);
+        const Caught missing = failureOf([&] { sizeOf(folder + QStringLiteral("/none.dbf")); });
+        QCOMPARE(missing.number, 1);
+        QVERIFY2(missing.description.contains(QStringLiteral("none.dbf")), qPrintable(missing.description));
+
+        // What was held is read: the folder's files are found in it even
+        // after it has moved away from its path.
+        QVERIFY(QDir().rename(folder, dir.filePath(QStringLiteral("moved"))));
+        QCOMPARE(sizeOf(folder + QStringLiteral("/a.dbf")), 40);
+        QCOMPARE(failureOf([&] { platform::ReadOnlyFile(path(folder + QStringLiteral("/a.dbf"))); }).number, 1);
+
+        // A folder that cannot be held still has its files opened, by path.
+        const platform::HeldFolder none(path(dir.filePath(QStringLiteral("no such folder"))));
+        QCOMPARE(platform::ReadOnlyFile(none, path(dir.filePath(QStringLiteral("moved/a.dbf")))).size(), 40);
+    }
+#endif
 };
 
 QTEST_MAIN(BrokenTest)
