@@ -170,12 +170,13 @@ LocalPath LocalPath::child(const Native &name) const
 {
     if (m_native.isEmpty())
         return fromNative(name);
-    Native joined;
-    joined.reserve(m_native.size() + 1 + name.size());
-    joined += m_native;
-    if (!isSeparator(joined.back()))
-        joined += Separator;
-    joined += name;
+    // Sized once and copied in: a folder's every table is joined so.
+    const bool separated = isSeparator(m_native.back());
+    Native joined(m_native.size() + (separated ? 0 : 1) + name.size(), Qt::Uninitialized);
+    auto *out = std::copy(m_native.cbegin(), m_native.cend(), joined.begin());
+    if (!separated)
+        *out++ = Separator;
+    std::copy(name.cbegin(), name.cend(), out);
     return fromNative(std::move(joined));
 }
 

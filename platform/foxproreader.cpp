@@ -124,7 +124,8 @@ public:
             throw Failure(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."),
                           platform::ItemNotFound);
         const TableEntry &row = m_rows[m_position];
-        if (column.compare(QLatin1String("TABLE_NAME"), Qt::CaseInsensitive) == 0)
+        // Asked for by this spelling once a row: the exact comparison first.
+        if (column == QLatin1String("TABLE_NAME") || column.compare(QLatin1String("TABLE_NAME"), Qt::CaseInsensitive) == 0)
             return row.name;
         if (column.compare(QLatin1String("TABLE_TYPE"), Qt::CaseInsensitive) == 0)
             return row.isView ? QStringLiteral("VIEW") : QStringLiteral("TABLE");
