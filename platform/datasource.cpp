@@ -231,7 +231,7 @@ protected:
             // lower case: tried first, without listing the folder.
             path = m_folder.child(LocalPath::fromText(name + QStringLiteral(".dbf")).native());
             try {
-                stored = readStoredHeader(ReadOnlyFile(heldFolder(), path), m_headerBytes);
+                stored = readStoredHeader(openTable(path), m_headerBytes);
             } catch (const Failure &) {
                 path = LocalPath();
             }
@@ -243,7 +243,7 @@ protected:
             }
             if (path.isEmpty())
                 throw fileDoesNotExist(name + QStringLiteral(".dbf"));
-            stored = readStoredHeader(ReadOnlyFile(heldFolder(), path), m_headerBytes);
+            stored = readStoredHeader(openTable(path), m_headerBytes);
         }
         const TableHeader &header = stored->header;
         const std::shared_ptr<OpenedContainer> owner = containerOf(header.backlink, header.codePage);
@@ -295,12 +295,17 @@ private:
         return table ? table->path : LocalPath();
     }
 
-    // The folder, held open once its first table is read.
-    const HeldFolder &heldFolder()
+    // A table of the folder, opened through the folder held open from the
+    // second table on: one table read costs no more than opening it by path.
+    ReadOnlyFile openTable(const LocalPath &path)
     {
+        if (!m_held && !m_readOne) {
+            m_readOne = true;
+            return ReadOnlyFile(path);
+        }
         if (!m_held)
             m_held = std::make_unique<HeldFolder>(m_folder);
-        return *m_held;
+        return ReadOnlyFile(*m_held, path);
     }
 
     // The tables of a listing of the folder; the entries themselves are not
@@ -352,6 +357,7 @@ private:
 
     LocalPath m_folder;
     std::unique_ptr<HeldFolder> m_held;
+    bool m_readOne = false; // a table was read before the folder was held
     QByteArray m_headerBytes; // one buffer for every table's header
     bool m_listed = false;
     QList<FolderTable> m_tables; // by name
