@@ -280,16 +280,10 @@ StoredHeader scan(QByteArrayView bytes, qint64 fileSize, const NameOf &nameOf, R
 
 } // namespace
 
-StoredHeader scanTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
-                             RecordLengthCheck check)
-{
-    return scan(bytes, fileSize, [&] { return fileName; }, check);
-}
-
 TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
                              RecordLengthCheck check)
 {
-    StoredHeader stored = scanTableHeader(bytes, fileSize, fileName, check);
+    StoredHeader stored = scan(bytes, fileSize, [&] { return fileName; }, check);
     TableHeader &header = stored.header;
     header.fields.reserve(stored.fields.size());
     for (const StoredField &field : std::as_const(stored.fields)) {

@@ -76,13 +76,10 @@ struct StoredHeader {
     QVarLengthArray<StoredField, 64> fields; // they view the bytes the header was scanned from
 };
 
-// The same checks and the same failures as parseTableHeader.
-StoredHeader scanTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
-                             RecordLengthCheck check = RecordLengthCheck::Strict);
-
 // Reads the header of the open file into `bytes` (whatever they held is
 // replaced; their storage is reused, so a caller reading many tables keeps
-// one buffer) and scans it; the fields view `bytes`.
+// one buffer) and parses it with parseTableHeader's checks and failures,
+// leaving the names undecoded; the fields view `bytes`.
 StoredHeader readStoredHeader(const ReadOnlyFile &file, QByteArray &bytes,
                               RecordLengthCheck check = RecordLengthCheck::Strict);
 
