@@ -61,17 +61,25 @@ QString typeColumnText(qint32 code, int definedSize)
     return TypeColumnText(code, definedSize).view().toString();
 }
 
+DecimalText::DecimalText(qint64 number)
+{
+    char digits[24];
+    const auto written = std::to_chars(std::begin(digits), std::end(digits), number);
+    for (const char *c = digits; c != written.ptr; ++c)
+        m_text[m_size++] = char16_t(*c);
+}
+
 TypeColumnText::TypeColumnText(qint32 code, int definedSize)
 {
     const QStringView name = knownTypeName(code);
     if (name.isNull()) {
-        appendNumber(code);
+        append(DecimalText(code).view());
         return;
     }
     append(name);
     if (name == u"Character") {
         m_text[m_size++] = u'[';
-        appendNumber(definedSize);
+        append(DecimalText(definedSize).view());
         m_text[m_size++] = u']';
     }
 }
@@ -82,15 +90,6 @@ void TypeColumnText::append(QStringView text)
     // brackets, is far within the storage.
     std::copy(text.utf16(), text.utf16() + text.size(), m_text + m_size);
     m_size += text.size();
-}
-
-void TypeColumnText::appendNumber(qint32 number)
-{
-    // Digits without a string of their own: this runs for every field of a report.
-    char digits[16];
-    const auto written = std::to_chars(std::begin(digits), std::end(digits), number);
-    for (const char *c = digits; c != written.ptr; ++c)
-        m_text[m_size++] = char16_t(*c);
 }
 
 namespace {

@@ -19,6 +19,18 @@ QString typeNameOf(qint32 code);
 // brackets only when that name is exactly "Character".
 QString typeColumnText(qint32 code, int definedSize);
 
+// A number's decimal digits in storage of their own, for a line made of
+// columns without a string for each number.
+class DecimalText {
+public:
+    explicit DecimalText(qint64 number);
+    QStringView view() const { return QStringView(m_text, m_size); }
+
+private:
+    char16_t m_text[24];
+    qsizetype m_size = 0;
+};
+
 // The same text in storage of its own, for a caller that writes one per
 // field and wants no string for it.
 class TypeColumnText {
@@ -28,7 +40,6 @@ public:
 
 private:
     void append(QStringView text);
-    void appendNumber(qint32 number);
 
     char16_t m_text[48];
     qsizetype m_size = 0;

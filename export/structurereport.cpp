@@ -80,6 +80,7 @@ private:
     // type text padded to 12, each followed by one space, then the description.
     bool writeFieldLine(const QString &name, QStringView typeText, QStringView description);
     bool write(int label, const QString &line);
+    bool write(int label, std::initializer_list<ReportFile::Column> columns);
     bool closeFile();
     void releaseObjects();
 
@@ -158,7 +159,7 @@ bool StructureWriter::writeHead(const QString &reportPath)
         if (!m_selection.isSelected(i))
             continue;
         ++number;
-        if (!write(134, QString::number(number) + QStringLiteral(") ") + m_selection.text(i)))
+        if (!write(134, {{DecimalText(number).view()}, {u") "}, {m_selection.text(i)}}))
             return false;
     }
     return write(138, QString()) && write(140, QString());
@@ -201,8 +202,7 @@ bool StructureWriter::writeBlock(const QString &table)
     if (opened)
         m_guard.step(160, [&] { fieldCount = m_records->fieldCount(); });
 
-    if (!write(166, QStringLiteral("Table Name : ") + table + QStringLiteral("    Total Fields : ")
-                        + QString::number(fieldCount))
+    if (!write(166, {{u"Table Name : "}, {table}, {u"    Total Fields : "}, {DecimalText(fieldCount).view()}})
         || !write(168, QString()) || !write(170, columnHeads) || !write(172, underline))
         return false;
     if (fieldCount > 0) {
@@ -253,6 +253,11 @@ bool StructureWriter::writeFieldLine(const QString &name, QStringView typeText, 
 bool StructureWriter::write(int label, const QString &line)
 {
     return m_guard.step(label, [&] { m_file.writeLine(line); });
+}
+
+bool StructureWriter::write(int label, std::initializer_list<ReportFile::Column> columns)
+{
+    return m_guard.step(label, [&] { m_file.writeLine(columns); });
 }
 
 bool StructureWriter::closeFile()
