@@ -263,9 +263,9 @@ private:
     // names a drive or a stream).
     static bool isPlainFileName(const QString &name)
     {
+        const auto special = [](QChar c) { return c == u'/' || c == u'\\' || c == u':' || c == u'\0'; };
         return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-            && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
-            && !name.contains(QLatin1Char(':')) && !name.contains(QChar(0));
+            && std::none_of(name.cbegin(), name.cend(), special);
     }
 
     // The listed table of that name; else the one it names in another case,

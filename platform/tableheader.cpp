@@ -163,46 +163,11 @@ std::optional<StoredHeader> parseDBase2(QByteArrayView bytes, quint8 codePage)
 
 } // namespace
 
-bool FieldLayout::isSystem() const
-{
-    return type == '0' || (flags & 0x01);
-}
-
-bool FieldLayout::isBinary() const
-{
-    return flags & 0x04;
-}
-
-bool FieldLayout::isNullable() const
-{
-    return flags & 0x02;
-}
-
-bool FieldLayout::isAutoIncrement() const
-{
-    return (type == 'I' && (flags & 0x08)) || type == '+';
-}
-
 std::optional<QDate> updateDate(quint8 year, quint8 month, quint8 day)
 {
     const int fullYear = year >= 100 ? 1900 + year : year < 80 ? 2000 + year : 1900 + year;
     const QDate date(fullYear, month, day);
     return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
-}
-
-bool isVisualFoxProVersion(quint8 version)
-{
-    return version == 0x30 || version == 0x31 || version == 0x32;
-}
-
-bool TableHeader::isVisualFoxPro() const
-{
-    return isVisualFoxProVersion(version);
-}
-
-bool TableHeader::isLevel7() const
-{
-    return version == 0x04 || version == 0x8C;
 }
 
 namespace {

@@ -24,10 +24,11 @@ struct FieldLayout {
     quint32 nextValue = 0;
     quint8 step = 0;
 
-    bool isSystem() const; // _NullFlags and other hidden columns
-    bool isBinary() const; // NOCPTRANS
-    bool isNullable() const;
-    bool isAutoIncrement() const; // Visual FoxPro's flagged Integer, dBase 7's "+"
+    bool isSystem() const { return type == '0' || (flags & 0x01); } // _NullFlags and other hidden columns
+    bool isBinary() const { return flags & 0x04; }                    // NOCPTRANS
+    bool isNullable() const { return flags & 0x02; }
+    // Visual FoxPro's flagged Integer, dBase 7's "+".
+    bool isAutoIncrement() const { return (type == 'I' && (flags & 0x08)) || type == '+'; }
 };
 
 struct FieldDescriptor : FieldLayout {
@@ -39,6 +40,11 @@ struct FieldDescriptor : FieldLayout {
 struct StoredField : FieldLayout {
     QByteArrayView name;
 };
+
+constexpr bool isVisualFoxProVersion(quint8 version)
+{
+    return version == 0x30 || version == 0x31 || version == 0x32;
+}
 
 struct TableHeader {
     quint8 version = 0;
@@ -52,11 +58,10 @@ struct TableHeader {
     QList<FieldDescriptor> fields; // every field, system fields included
     QByteArray backlink;           // Visual FoxPro: the owning container, relative to the table
 
-    bool isVisualFoxPro() const;
-    bool isLevel7() const; // dBase 7: 48-byte descriptors
+    bool isVisualFoxPro() const { return isVisualFoxProVersion(version); }
+    bool isLevel7() const { return version == 0x04 || version == 0x8C; } // dBase 7: 48-byte descriptors
 };
 
-bool isVisualFoxProVersion(quint8 version);
 
 // Whether a record length that disagrees with the field widths is refused
 // (the reader's rule) or kept as stored, so the caller can report it.
