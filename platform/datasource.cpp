@@ -447,11 +447,17 @@ QList<FolderTable> folderTables(const LocalPath &folder, const QList<FolderEntry
         QString lowered; // the base name in lower case
         bool direct = false;
     };
+    // ".dbf" in any case, without a case-blind comparison's cost for each entry.
+    const auto dbfExtension = [](const QString &text) {
+        const QStringView end = QStringView(text).last(4);
+        const auto is = [](QChar c, char16_t lower) { return (c.unicode() | 0x20) == lower; };
+        return end[0] == u'.' && is(end[1], u'd') && is(end[2], u'b') && is(end[3], u'f');
+    };
     QList<Table> found;
+    found.reserve(entries.size());
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const FolderEntry &entry = entries[i];
-        if (entry.kind != FileKind::Regular || entry.text.size() <= 4
-            || !entry.text.endsWith(QLatin1String(".dbf"), Qt::CaseInsensitive))
+        if (entry.kind != FileKind::Regular || entry.text.size() <= 4 || !dbfExtension(entry.text))
             continue;
         found.append({i, lowerCase(entry.text.chopped(4)), false});
     }
