@@ -72,16 +72,19 @@ DecimalText::DecimalText(qint64 number)
 TypeColumnText::TypeColumnText(qint32 code, int definedSize)
 {
     const QStringView name = knownTypeName(code);
-    if (name.isNull()) {
-        append(DecimalText(code).view());
+    if (!name.isNull() && name != u"Character") {
+        m_view = name; // static text: nothing to copy
         return;
     }
-    append(name);
-    if (name == u"Character") {
+    if (name.isNull()) {
+        append(DecimalText(code).view());
+    } else {
+        append(name);
         m_text[m_size++] = u'[';
         append(DecimalText(definedSize).view());
         m_text[m_size++] = u']';
     }
+    m_view = QStringView(m_text, m_size);
 }
 
 void TypeColumnText::append(QStringView text)

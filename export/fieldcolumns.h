@@ -36,11 +36,14 @@ private:
 class TypeColumnText {
 public:
     TypeColumnText(qint32 code, int definedSize);
-    QStringView view() const { return QStringView(m_text, m_size); }
+    TypeColumnText(const TypeColumnText &) = delete;
+    TypeColumnText &operator=(const TypeColumnText &) = delete;
+    QStringView view() const { return m_view; }
 
 private:
     void append(QStringView text);
 
+    QStringView m_view; // a name's own fixed text, or m_text when it needs digits
     char16_t m_text[48];
     qsizetype m_size = 0;
 };
