@@ -18,6 +18,10 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
 using namespace app;
 using namespace connection;
 using namespace exporting;
@@ -106,10 +110,76 @@ void BM_TableWindow(benchmark::State &state)
         state.SkipWithError("the window and the core wrote different reports");
 }
 
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The window and the core in turn on the same tables, the order swapped every
+// time: their medians and ratio, which a shared machine's drift moves far
+// less than it moves two benchmarks run one after the other.
+void BM_WindowOverCore(benchmark::State &state)
+{
+    SilentPrompts prompts;
+    setPrompts(&prompts);
+    StartWindow start;
+    TableWindow window(start, start);
+    start.setTableStep(&window);
+    widget<QLineEdit>(start, "Text2")->setText(tables().path());
+    window.load();
+    widget<QPushButton>(window, "PushButton8")->click();
+    const QString windowReport = tables().filePath(QStringLiteral("alternate-window.txt"));
+
+    QStringList names;
+    for (int t = 0; t < tableCount; ++t)
+        names << QStringLiteral("table%1").arg(t, 4, 10, QLatin1Char('0'));
+    const ListSelection selection(names);
+    QuietFeedback feedback;
+    FailOnReport sink;
+    const QString coreReport = tables().filePath(QStringLiteral("alternate-core.txt"));
+
+    using Clock = std::chrono::steady_clock;
+    const auto timed = [](auto &&work) {
+        const auto begin = Clock::now();
+        work();
+        return std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+    };
+    const auto core = [&] {
+        writeStructureReport(coreReport, selection, ReportSource::folder(tables().path()), feedback, sink);
+    };
+    const auto throughWindow = [&] { window.writeReport(windowReport); };
+    std::vector<double> coreTimes, windowTimes;
+    for (auto _ : state) {
+        const bool windowFirst = windowTimes.size() % 2 == 1;
+        if (windowFirst)
+            windowTimes.push_back(timed(throughWindow));
+        coreTimes.push_back(timed(core));
+        if (!windowFirst)
+            windowTimes.push_back(timed(throughWindow));
+        state.SetIterationTime((coreTimes.back() + windowTimes.back()) / 1000);
+    }
+    setPrompts(nullptr);
+    if (contents(windowReport).isEmpty() || contents(windowReport) != contents(coreReport)) {
+        state.SkipWithError("the window and the core wrote different reports");
+        return;
+    }
+    state.counters["core_ms"] = median(coreTimes);
+    state.counters["window_ms"] = median(windowTimes);
+    state.counters["ratio"] = median(windowTimes) / median(coreTimes);
+}
+
 } // namespace
 
 BENCHMARK(BM_Core)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TableWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowOverCore)->UseManualTime()->Iterations(31)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
