@@ -197,7 +197,10 @@ bool StructureWriter::writeBlock(const QString &table)
     // contents list and the blocks stay alike.
     int fieldCount = 0;
     const bool opened = m_guard.step(158, [&] {
-        m_records->Open(QStringLiteral("select * from [") + table + QLatin1Char(']'), *m_connection);
+        QString command;
+        command.reserve(16 + table.size()); // one allocation for every table's command
+        command.append(u"select * from [").append(table).append(u']');
+        m_records->Open(command, *m_connection);
     });
     if (opened)
         m_guard.step(160, [&] { fieldCount = m_records->fieldCount(); });

@@ -229,7 +229,7 @@ protected:
             // A report opens its own connection and asks for tables by the
             // names the listing gave, nearly always the file's own name in
             // lower case: tried first, without listing the folder.
-            path = m_folder.child(LocalPath::fromText(name + QStringLiteral(".dbf")).native());
+            path = m_folder.child(name, QLatin1StringView(".dbf"));
             try {
                 stored = readStoredHeader(openTable(path), m_headerBytes);
             } catch (const Failure &) {

@@ -180,6 +180,24 @@ LocalPath LocalPath::child(const Native &name) const
     return fromNative(std::move(joined));
 }
 
+LocalPath LocalPath::child(const QString &name, QLatin1StringView extension) const
+{
+#ifndef Q_OS_WIN
+    // An ASCII name is its own bytes: the path is made in one allocation.
+    if (!m_native.isEmpty() && std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; })) {
+        const bool separated = isSeparator(m_native.back());
+        Native joined(m_native.size() + (separated ? 0 : 1) + name.size() + extension.size(), Qt::Uninitialized);
+        char *out = std::copy(m_native.cbegin(), m_native.cend(), joined.begin());
+        if (!separated)
+            *out++ = Separator;
+        out = std::transform(name.cbegin(), name.cend(), out, [](QChar c) { return char(c.unicode()); });
+        std::copy(extension.begin(), extension.end(), out);
+        return fromNative(std::move(joined));
+    }
+#endif
+    return child(fromText(name + extension).native());
+}
+
 QString displayName(const QString &path)
 {
     return LocalPath::fromText(path).fileName();

@@ -37,6 +37,8 @@ public:
     QString fileName() const;
     LocalPath folder() const;
     LocalPath child(const Native &name) const;
+    // The child named by the text `name` followed by `extension` (ASCII).
+    LocalPath child(const QString &name, QLatin1StringView extension) const;
 
     bool operator==(const LocalPath &other) const = default;
 

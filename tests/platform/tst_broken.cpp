@@ -404,6 +404,20 @@ private slots:
         QCOMPARE(records->field(0).name, QStringLiteral("name"));
     }
 
+    // A table's path made from its name and extension is the path its whole
+    // text names, ASCII or not, under a folder with or without a final separator.
+    void childPathsAreTheWholeTextsPaths()
+    {
+        using platform::LocalPath;
+        for (const QString &folder : {QStringLiteral("/data/tables"), QStringLiteral("/data/tables/")}) {
+            const LocalPath base = LocalPath::fromText(folder);
+            for (const QString &name : {QStringLiteral("orders"), QStringLiteral("caf\u00e9 no\u00ebl"), QStringLiteral("Mixed Case")}) {
+                const LocalPath whole = LocalPath::fromText(QStringLiteral("/data/tables/") + name + QStringLiteral(".dbf"));
+                QCOMPARE(base.child(name, QLatin1StringView(".dbf")), whole);
+            }
+        }
+    }
+
 #ifndef Q_OS_WIN
     // A held folder opens its own files by name, with the same refusals as
     // opening by path; any other path is opened by itself.
