@@ -9,6 +9,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace exporting {
 
 namespace {
@@ -38,8 +42,20 @@ inline char *appendPlain(char *out, QStringView text)
 {
     const char16_t *in = text.utf16();
     const qsizetype size = text.size();
+    qsizetype i = 0;
     bool outside = false;
-    for (qsizetype i = 0; i < size; ++i) {
+#ifdef __SSE2__
+    // Eight characters at a time: each less 0x20 must not exceed 0x5E.
+    __m128i over = _mm_setzero_si128();
+    for (; i + 8 <= size; i += 8) {
+        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        const __m128i above = _mm_subs_epu16(_mm_sub_epi16(chars, _mm_set1_epi16(0x20)), _mm_set1_epi16(0x5E));
+        over = _mm_or_si128(over, above);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(chars, chars));
+    }
+    outside = _mm_movemask_epi8(_mm_cmpeq_epi16(over, _mm_setzero_si128())) != 0xFFFF;
+#endif
+    for (; i < size; ++i) {
         outside |= char16_t(in[i] - 0x20) >= 0x5F;
         out[i] = char(in[i]);
     }

@@ -4,8 +4,10 @@
 #include "reportfiles.h"
 #include "export/structurereport.h"
 #include "export/tablelist.h"
+#include "export/reportfile.h"
 
 #include <QDir>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -46,7 +48,50 @@ private slots:
     void folderOfFreeTables();
     void container();
     void fixtureContainer();
+    void oneCharacterOutOfPlaceAnywhere();
 };
+
+// Lines of every length up to 20 with one character that is not plain ASCII
+// at every place, written as a whole line and as padded columns: a control
+// character becomes a space, "é" its bytes in the system's code page, and
+// the rest of the line is untouched. Plain lines are copied many characters
+// at a time, so each place in and after such a run is tried.
+void ReportFilesTest::oneCharacterOutOfPlaceAnywhere()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("lines.txt"));
+    ReportFile file;
+    file.open(path);
+    QByteArray expected;
+    const QList<QPair<QChar, QByteArray>> odd = {
+        {QChar(0x00), " "}, {QChar(0x09), " "}, {QChar(0x1F), " "}, {QChar(0x7F), " "},
+        {QChar(0x85), " "}, {QChar(0x2028), " "}, {QChar(0xE9), QStringEncoder(QStringConverter::System).encode(u"\u00e9")}};
+    for (int length = 1; length <= 20; ++length) {
+        for (int at = 0; at < length; ++at) {
+            for (const auto &[character, bytes] : odd) {
+                QString text;
+                QByteArray written;
+                for (int i = 0; i < length; ++i) {
+                    text += i == at ? character : QChar(u'a' + i % 26);
+                    written += i == at ? bytes : QByteArray(1, char('a' + i % 26));
+                }
+                file.writeLine(text);
+                expected += written + "\r\n";
+                file.writeLine({{text, 24, 1}, {u"x", 3, 0}});
+                expected += ' ' + written + QByteArray(qMax(0, 24 - length), ' ') + "x  \r\n";
+            }
+        }
+        // And the same line with nothing out of place.
+        QString plain;
+        for (int i = 0; i < length; ++i)
+            plain += QChar(u'A' + i % 26);
+        file.writeLine({{plain, 0, 2}, {plain, 0, 0}});
+        expected += "  " + plain.toLatin1() + plain.toLatin1() + "\r\n";
+    }
+    file.close();
+    QCOMPARE(readAll(path), expected);
+}
 
 void ReportFilesTest::folderOfFreeTables()
 {
