@@ -78,34 +78,68 @@ public:
     }
 };
 
+// The writer core on every table, as the window would ask for them.
+class CoreReport {
+public:
+    void write(const QString &report)
+    {
+        writeStructureReport(report, m_selection, ReportSource::folder(tables().path()), m_feedback, m_sink);
+    }
+
+private:
+    static QStringList tableNames()
+    {
+        QStringList names;
+        for (int t = 0; t < tableCount; ++t)
+            names << QStringLiteral("table%1").arg(t, 4, 10, QLatin1Char('0'));
+        return names;
+    }
+
+    const ListSelection m_selection{tableNames()};
+    QuietFeedback m_feedback;
+    FailOnReport m_sink;
+};
+
+// The table window on the folder of tables, every table selected; messages
+// answered without a window while it lives.
+class WindowReport {
+public:
+    WindowReport() : m_window(m_start, m_start)
+    {
+        m_start.setTableStep(&m_window);
+        widget<QLineEdit>(m_start, "Text2")->setText(tables().path());
+        m_window.load();
+        widget<QPushButton>(m_window, "PushButton8")->click();
+    }
+    void write(const QString &report) { m_window.writeReport(report); }
+
+private:
+    // Installed before the windows are made, removed after they are gone.
+    struct Installed {
+        SilentPrompts prompts;
+        Installed() { setPrompts(&prompts); }
+        ~Installed() { setPrompts(nullptr); }
+    } m_prompts;
+    StartWindow m_start;
+    TableWindow m_window;
+};
+
 void BM_Core(benchmark::State &state)
 {
-    const QString folder = tables().path();
-    QStringList names;
-    for (int t = 0; t < tableCount; ++t)
-        names << QStringLiteral("table%1").arg(t, 4, 10, QLatin1Char('0'));
-    const ListSelection selection(names);
-    QuietFeedback feedback;
-    FailOnReport sink;
+    CoreReport core;
     const QString report = tables().filePath(QStringLiteral("core.txt"));
     for (auto _ : state)
-        writeStructureReport(report, selection, ReportSource::folder(folder), feedback, sink);
+        core.write(report);
 }
 
 void BM_TableWindow(benchmark::State &state)
 {
-    SilentPrompts prompts;
-    setPrompts(&prompts);
-    StartWindow start;
-    TableWindow window(start, start);
-    start.setTableStep(&window);
-    widget<QLineEdit>(start, "Text2")->setText(tables().path());
-    window.load();
-    widget<QPushButton>(window, "PushButton8")->click();
     const QString report = tables().filePath(QStringLiteral("window.txt"));
-    for (auto _ : state)
-        window.writeReport(report);
-    setPrompts(nullptr);
+    {
+        WindowReport window;
+        for (auto _ : state)
+            window.write(report);
+    }
     if (QFile(report).size() != QFile(tables().filePath(QStringLiteral("core.txt"))).size())
         state.SkipWithError("the window and the core wrote different reports");
 }
@@ -127,45 +161,30 @@ QByteArray contents(const QString &path)
 // less than it moves two benchmarks run one after the other.
 void BM_WindowOverCore(benchmark::State &state)
 {
-    SilentPrompts prompts;
-    setPrompts(&prompts);
-    StartWindow start;
-    TableWindow window(start, start);
-    start.setTableStep(&window);
-    widget<QLineEdit>(start, "Text2")->setText(tables().path());
-    window.load();
-    widget<QPushButton>(window, "PushButton8")->click();
     const QString windowReport = tables().filePath(QStringLiteral("alternate-window.txt"));
-
-    QStringList names;
-    for (int t = 0; t < tableCount; ++t)
-        names << QStringLiteral("table%1").arg(t, 4, 10, QLatin1Char('0'));
-    const ListSelection selection(names);
-    QuietFeedback feedback;
-    FailOnReport sink;
     const QString coreReport = tables().filePath(QStringLiteral("alternate-core.txt"));
-
-    using Clock = std::chrono::steady_clock;
-    const auto timed = [](auto &&work) {
-        const auto begin = Clock::now();
-        work();
-        return std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
-    };
-    const auto core = [&] {
-        writeStructureReport(coreReport, selection, ReportSource::folder(tables().path()), feedback, sink);
-    };
-    const auto throughWindow = [&] { window.writeReport(windowReport); };
     std::vector<double> coreTimes, windowTimes;
-    for (auto _ : state) {
-        const bool windowFirst = windowTimes.size() % 2 == 1;
-        if (windowFirst)
-            windowTimes.push_back(timed(throughWindow));
-        coreTimes.push_back(timed(core));
-        if (!windowFirst)
-            windowTimes.push_back(timed(throughWindow));
-        state.SetIterationTime((coreTimes.back() + windowTimes.back()) / 1000);
+    {
+        WindowReport window;
+        CoreReport core;
+        using Clock = std::chrono::steady_clock;
+        const auto timed = [](auto &&work) {
+            const auto begin = Clock::now();
+            work();
+            return std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+        };
+        const auto throughCore = [&] { core.write(coreReport); };
+        const auto throughWindow = [&] { window.write(windowReport); };
+        for (auto _ : state) {
+            const bool windowFirst = windowTimes.size() % 2 == 1;
+            if (windowFirst)
+                windowTimes.push_back(timed(throughWindow));
+            coreTimes.push_back(timed(throughCore));
+            if (!windowFirst)
+                windowTimes.push_back(timed(throughWindow));
+            state.SetIterationTime((coreTimes.back() + windowTimes.back()) / 1000);
+        }
     }
-    setPrompts(nullptr);
     if (contents(windowReport).isEmpty() || contents(windowReport) != contents(coreReport)) {
         state.SkipWithError("the window and the core wrote different reports");
         return;
