@@ -18,6 +18,7 @@ namespace exporting {
 namespace {
 
 constexpr qsizetype flushThreshold = 64 * 1024;
+constexpr qint64 writeBackStep = 1024 * 1024;
 
 bool isControl(char16_t c)
 {
@@ -106,9 +107,14 @@ public:
             done += written;
         }
         // The disk takes the bytes while the report goes on, so the sync on
-        // commit does not wait for all of them at once.
-        platform::startWriteBack(m_file.handle(), m_size, bytes.size());
+        // commit does not wait for all of them at once. Each request costs a
+        // round trip to the device's queue, so it is made a megabyte at a
+        // time rather than for every buffer.
         m_size += bytes.size();
+        if (m_size - m_handedToDisk >= writeBackStep) {
+            platform::startWriteBack(m_file.handle(), m_handedToDisk, m_size - m_handedToDisk);
+            m_handedToDisk = m_size;
+        }
     }
 
     void commit() override
@@ -129,7 +135,8 @@ public:
 
 private:
     QSaveFile m_file;
-    qint64 m_size = 0; // written so far
+    qint64 m_size = 0;         // written so far
+    qint64 m_handedToDisk = 0; // of those, asked to be written back
 };
 
 ReportOutputOpener &opener()
