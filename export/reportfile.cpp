@@ -43,20 +43,45 @@ inline char *appendPlain(char *out, QStringView text)
 {
     const char16_t *in = text.utf16();
     const qsizetype size = text.size();
-    qsizetype i = 0;
-    bool outside = false;
 #ifdef __SSE2__
-    // Eight characters at a time: each less 0x20 must not exceed 0x5E.
-    __m128i over = _mm_setzero_si128();
-    for (; i + 8 <= size; i += 8) {
-        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
-        const __m128i above = _mm_subs_epu16(_mm_sub_epi16(chars, _mm_set1_epi16(0x20)), _mm_set1_epi16(0x5E));
-        over = _mm_or_si128(over, above);
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(chars, chars));
+    // Eight characters at a time, or four, each less 0x20 not exceeding 0x5E.
+    // The last step of a text that is no multiple of the step overlaps the one
+    // before, so no character is copied one by one unless the text has fewer
+    // than four.
+    if (size >= 4) {
+        const __m128i low = _mm_set1_epi16(0x20);
+        const __m128i span = _mm_set1_epi16(0x5E);
+        __m128i over = _mm_setzero_si128();
+        const auto step = [&](qsizetype at, auto load, auto store) {
+            const __m128i chars = load(in + at);
+            over = _mm_or_si128(over, _mm_subs_epu16(_mm_sub_epi16(chars, low), span));
+            store(out + at, _mm_packus_epi16(chars, chars));
+        };
+        if (size >= 8) {
+            const auto load = [](const char16_t *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); };
+            const auto store = [](char *p, __m128i bytes) { _mm_storel_epi64(reinterpret_cast<__m128i *>(p), bytes); };
+            for (qsizetype i = 0; i + 8 <= size; i += 8)
+                step(i, load, store);
+            if (size % 8)
+                step(size - 8, load, store);
+        } else {
+            // Four characters, twice over, so every lane holds one of them.
+            const auto load = [](const char16_t *p) {
+                const __m128i four = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p));
+                return _mm_unpacklo_epi64(four, four);
+            };
+            const auto store = [](char *p, __m128i bytes) {
+                const int four = _mm_cvtsi128_si32(bytes);
+                std::memcpy(p, &four, 4);
+            };
+            step(0, load, store);
+            step(size - 4, load, store);
+        }
+        return _mm_movemask_epi8(_mm_cmpeq_epi16(over, _mm_setzero_si128())) == 0xFFFF ? out + size : nullptr;
     }
-    outside = _mm_movemask_epi8(_mm_cmpeq_epi16(over, _mm_setzero_si128())) != 0xFFFF;
 #endif
-    for (; i < size; ++i) {
+    bool outside = false;
+    for (qsizetype i = 0; i < size; ++i) {
         outside |= char16_t(in[i] - 0x20) >= 0x5F;
         out[i] = char(in[i]);
     }
