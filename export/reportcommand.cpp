@@ -6,6 +6,7 @@
 #include "export/reportfile.h"
 #include "export/structurereport.h"
 #include "export/tablelist.h"
+#include "platform/datasource.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -368,6 +369,9 @@ int writeDictionaryReport(const Options &options, DictionaryFormat format, const
 int writeReport(const Options &options, const ReportSource &source, QIODevice &out,
                 QIODevice &err)
 {
+    // The source is read once, as it is now: for its names, for the check that
+    // the report is none of its files, and for the report itself.
+    const platform::SourceSnapshot snapshot;
     const std::optional<QStringList> listed = tableNamesOrFailure(source, err);
     if (!listed)
         return Failed;

@@ -172,13 +172,27 @@ struct OpenedContainer {
     QList<LocalPath> ownFiles() const { return filesOfContainer(path); }
 };
 
+// The files among a folder's entries that a link may lead a report to: the
+// FoxPro files that are, or may be, symbolic links.
+QList<LocalPath> linkedFoxProFiles(const LocalPath &folder, const QList<FolderEntry> &entries)
+{
+    QList<LocalPath> files;
+    for (const FolderEntry &entry : entries) {
+        if (entry.maybeLink && entry.kind == FileKind::Regular && isFoxProFile(entry.text))
+            files.append(folder.child(entry.name));
+    }
+    return files;
+}
+
 class FolderSource : public DataSource {
 public:
-    explicit FolderSource(const LocalPath &folder) : m_folder(folder) {}
+    // `snapshot`: the folder is listed once, and read as that listing found it.
+    FolderSource(const LocalPath &folder, bool snapshot) : m_folder(folder), m_snapshot(snapshot) {}
 
     QList<TableEntry> tables() override
     {
-        refreshListing(FolderListing(m_folder));
+        if (!m_snapshot || !m_listed)
+            refreshListing(FolderListing(m_folder));
         QList<TableEntry> entries;
         entries.reserve(m_tables.size());
         for (const FolderTable &table : std::as_const(m_tables))
@@ -189,7 +203,8 @@ public:
     QList<LocalPath> filesRead(const QStringList &tables) override
     {
         const FolderListing listing(m_folder);
-        refreshListing(listing);
+        if (!m_snapshot || !m_listed)
+            refreshListing(listing);
         // Every table of the folder, not only the ones reported, is the source's.
         QList<LocalPath> files = listing.foxProFiles();
         for (const QString &name : tables) {
@@ -212,12 +227,9 @@ public:
 
     QList<LocalPath> linksRead(const QStringList &) override
     {
-        QList<LocalPath> files;
-        for (const FolderEntry &entry : listFolder(m_folder, EntriesWanted::MaybeLinks)) {
-            if (entry.kind == FileKind::Regular && isFoxProFile(entry.text))
-                files.append(m_folder.child(entry.name));
-        }
-        return files;
+        if (m_snapshot && m_listed)
+            return m_links;
+        return linkedFoxProFiles(m_folder, listFolder(m_folder, EntriesWanted::MaybeLinks));
     }
 
 protected:
@@ -272,10 +284,24 @@ private:
     // when only one does. Null when none.
     const FolderTable *tableNamed(const QString &name) const
     {
+        // A report asks for the tables in the order they are listed, by the
+        // names the listing gave, often as the very same text: the last one
+        // found again, or the one after it, is nearly always it.
+        for (const qsizetype i : {m_lastFound, m_lastFound + 1}) {
+            if (i < m_tables.size()) {
+                const QString &listed = m_tables[i].name;
+                if ((listed.constData() == name.constData() && listed.size() == name.size()) || listed == name) {
+                    m_lastFound = i;
+                    return &m_tables[i];
+                }
+            }
+        }
         const auto byName = [](const FolderTable &table, const QString &key) { return table.name < key; };
         const auto exact = std::lower_bound(m_tables.cbegin(), m_tables.cend(), name, byName);
-        if (exact != m_tables.cend() && exact->name == name)
+        if (exact != m_tables.cend() && exact->name == name) {
+            m_lastFound = exact - m_tables.cbegin();
             return &*exact;
+        }
         if (m_tables.isEmpty())
             return nullptr;
         // Only names in another case need this, so it is made when first asked.
@@ -315,6 +341,8 @@ private:
         m_tables = folderTables(m_folder, listing.entries());
         m_byLowerName.clear();
         m_listed = true;
+        if (m_snapshot)
+            m_links = linkedFoxProFiles(m_folder, listing.entries());
     }
 
     // The container a Visual FoxPro table links back to, when it is present
@@ -356,12 +384,15 @@ private:
     }
 
     LocalPath m_folder;
+    bool m_snapshot = false;
+    QList<LocalPath> m_links; // in a snapshot, the listing's linkedFoxProFiles
     std::unique_ptr<HeldFolder> m_held;
     bool m_readOne = false; // a table was read before the folder was held
     QByteArray m_headerBytes; // one buffer for every table's header
     bool m_listed = false;
     QList<FolderTable> m_tables; // by name
     mutable QHash<QString, qsizetype> m_byLowerName; // lower-case name -> its table; -1 when two share it
+    mutable qsizetype m_lastFound = 0; // where tableNamed last found a name in m_tables
     QHash<QByteArray, std::shared_ptr<OpenedContainer>> m_containersByLink;
     QHash<QByteArray, LocalPath> m_linkedFiles;
     QSet<LocalPath::Native> m_linkedChecked;
@@ -603,12 +634,38 @@ SourceKind sourceKindOf(const QString &path)
     return SourceKind::Container;
 }
 
+namespace {
+
+thread_local SourceSnapshot *currentSnapshot = nullptr;
+
+} // namespace
+
+SourceSnapshot::SourceSnapshot() : m_outer(currentSnapshot)
+{
+    currentSnapshot = this;
+}
+
+SourceSnapshot::~SourceSnapshot()
+{
+    currentSnapshot = m_outer;
+}
+
 std::shared_ptr<DataSource> DataSource::open(const QString &path)
 {
+    SourceSnapshot *const snapshot = currentSnapshot;
+    if (snapshot) {
+        if (std::shared_ptr<DataSource> opened = snapshot->m_sources.value(path))
+            return opened;
+    }
     const LocalPath local = LocalPath::fromText(path);
+    std::shared_ptr<DataSource> source;
     if (sourceKindOf(path) == SourceKind::Folder)
-        return std::make_shared<FolderSource>(local);
-    return std::make_shared<ContainerSource>(local);
+        source = std::make_shared<FolderSource>(local, snapshot != nullptr);
+    else
+        source = std::make_shared<ContainerSource>(local);
+    if (snapshot)
+        snapshot->m_sources.insert(path, source);
+    return source;
 }
 
 std::optional<QString> sourceFileMatching(const QString &sourcePath, const QStringList &tables,

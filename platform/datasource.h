@@ -55,8 +55,9 @@ class DataSource {
 public:
     virtual ~DataSource() = default;
 
-    // Opens the data source a connection string names. Throws Failure: 202 for
-    // an empty path, 1 for a missing one, and the container's own errors.
+    // Opens the data source a connection string names; within a
+    // SourceSnapshot, the one already open for that path. Throws Failure: 202
+    // for an empty path, 1 for a missing one, and the container's own errors.
     static std::shared_ptr<DataSource> open(const QString &path);
 
     // The tables in the order they are listed; views follow the tables.
@@ -93,6 +94,25 @@ private:
     QString m_lastName; // shares its text with the caller's, so a repeat is one pointer test
     std::shared_ptr<TableDescription> m_last;
     QList<ColumnDescription> m_spareColumns;
+};
+
+// While one lives, on its thread, the sources opened for one path are one
+// source, read as it was when first read: a folder is listed once and a
+// container parsed once, however many connections and checks ask for it. A
+// command holds one for its run, which reads the source for its names, checks
+// that the report is none of its files and then reports it. Without one, as
+// in the windows, each source is read afresh whenever it is asked.
+class SourceSnapshot {
+public:
+    SourceSnapshot();
+    ~SourceSnapshot();
+    SourceSnapshot(const SourceSnapshot &) = delete;
+    SourceSnapshot &operator=(const SourceSnapshot &) = delete;
+
+private:
+    friend class DataSource;
+    SourceSnapshot *m_outer;
+    QHash<QString, std::shared_ptr<DataSource>> m_sources; // by path as given
 };
 
 // A table of a folder and the name it is listed by.

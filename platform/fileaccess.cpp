@@ -253,6 +253,7 @@ QList<FolderEntry> listFolder(const LocalPath &folder, EntriesWanted wanted)
         } else if (entry->d_type == DT_DIR) {
             found.kind = FileKind::Folder;
         } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            found.maybeLink = true;
             struct stat status;
             found.kind = ::fstatat(::dirfd(dir), entry->d_name, &status, 0) == 0 ? kindOfMode(status.st_mode)
                                                                                  : kindOfError(errno);
@@ -489,6 +490,7 @@ QList<FolderEntry> listFolder(const LocalPath &folder, EntriesWanted wanted)
         FolderEntry found;
         found.name = name;
         found.text = name;
+        found.maybeLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         found.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder
             : (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)     ? kindOf(folder.child(name))
                                                                           : FileKind::Regular;

@@ -61,7 +61,8 @@ FileKind kindOf(const LocalPath &path);
 struct FolderEntry {
     LocalPath::Native name; // as stored
     QString text;           // the name for lists and messages
-    FileKind kind = FileKind::Other;
+    FileKind kind = FileKind::Other; // links followed
+    bool maybeLink = false; // a symbolic link, or an entry the listing did not say the kind of
 };
 
 // The entries of a folder (hidden ones too, "." and ".." left out), or only

@@ -4,6 +4,7 @@
 
 #include "platform/container.h"
 #include "platform/dataaccess.h"
+#include "platform/datasource.h"
 #include "platform/datasourcestring.h"
 #include "xbasewriter.h"
 
@@ -520,6 +521,61 @@ private slots:
         }
         QCOMPARE(records->field(1).type, int(platform::adNumeric));
         QCOMPARE(records->field(0).definedSize, 4);
+    }
+
+    // Within a snapshot every connection to a source reads it as it was when
+    // first read, and the check for a report's file asks that same listing;
+    // once the snapshot ends, the source is read afresh.
+    void snapshotReadsTheSourceOnce()
+    {
+        TableSpec layout;
+        layout.fields = {{"A", 'C', 1}};
+        const QString folder = m_dir->filePath(QStringLiteral("src"));
+        QVERIFY(QDir().mkdir(folder));
+        writeTable(folder + QStringLiteral("/alpha.dbf"), layout);
+        writeTable(folder + QStringLiteral("/beta.dbf"), layout);
+        const QString memo = m_dir->filePath(QStringLiteral("memo.txt"));
+        const QString later = m_dir->filePath(QStringLiteral("later.txt"));
+        writeFile(memo, QByteArray(512, '\0'));
+        writeFile(later, QByteArray(512, '\0'));
+        QVERIFY(QFile::link(memo, folder + QStringLiteral("/beta.fpt")));
+        ContainerSpec container;
+        container.tables = {{QStringLiteral("alpha"), QStringLiteral("src/alpha.dbf"), {{QStringLiteral("a"), {}, {}}}, {}}};
+        const QString dbc = m_dir->filePath(QStringLiteral("shop.dbc"));
+        writeContainer(dbc, container);
+        const QStringList tables{QStringLiteral("alpha"), QStringLiteral("beta")};
+        const QString linked = QDir::toNativeSeparators(folder + QStringLiteral("/beta.fpt"));
+        {
+            const platform::SourceSnapshot snapshot;
+            const auto first = openConnection(folderConnectionString(folder));
+            QVERIFY(first);
+            QCOMPARE(listTables(*first), tables);
+            QCOMPARE(listTables(*openConnection(containerConnectionString(dbc))), QStringList{"alpha"});
+
+            writeTable(folder + QStringLiteral("/gamma.dbf"), layout);
+            QVERIFY(QFile::remove(folder + QStringLiteral("/alpha.dbf")));
+            QVERIFY(QFile::link(later, folder + QStringLiteral("/alpha.fpt")));
+            container.tables.append({QStringLiteral("gamma"), QStringLiteral("src/gamma.dbf"), {{QStringLiteral("a"), {}, {}}}, {}});
+            writeContainer(dbc, container);
+
+            const auto second = openConnection(folderConnectionString(folder));
+            QVERIFY(second);
+            QCOMPARE(listTables(*second), tables);
+            QCOMPARE(listTables(*openConnection(containerConnectionString(dbc))), QStringList{"alpha"});
+            // The link the listing found is found; the one made since is not.
+            QCOMPARE(platform::sourceFileMatching(folder, tables, memo), std::optional<QString>(linked));
+            QCOMPARE(platform::sourceFileMatching(folder, tables, later), std::nullopt);
+            // A table gone since is gone when read, and says so.
+            QCOMPARE(failureOf([&] { openTable(*second, QStringLiteral("alpha")); }).number,
+                     int(platform::FileDoesNotExist));
+            QCOMPARE(openTable(*second, QStringLiteral("beta"))->fieldCount(), 1);
+        }
+        const auto after = openConnection(folderConnectionString(folder));
+        QVERIFY(after);
+        QCOMPARE(listTables(*after), (QStringList{"beta", "gamma"}));
+        QCOMPARE(listTables(*openConnection(containerConnectionString(dbc))), (QStringList{"alpha", "gamma"}));
+        QCOMPARE(platform::sourceFileMatching(folder, tables, later),
+                 std::optional<QString>(QDir::toNativeSeparators(folder + QStringLiteral("/alpha.fpt"))));
     }
 
     void dataSourceOfConnectionString_data()
