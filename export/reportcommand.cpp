@@ -255,7 +255,7 @@ public:
         if (text != QLatin1String("Done."))
             writeLine(m_err, QStringLiteral("orvalle-report: ") + text);
     }
-    void workingOn(const QString &table, const QString &field) override
+    void workingOn(const QString &table, QStringView field) override
     {
         // The table stays the same for all its fields: no copy each time.
         if (table.constData() != m_table.constData() || table.size() != m_table.size())
@@ -267,7 +267,7 @@ public:
         ++m_failures;
         QString subject = m_table.isEmpty() ? m_source : m_table;
         if (!m_field.isEmpty())
-            subject += QLatin1Char('.') + m_field;
+            subject += QLatin1Char('.') + m_field.toString();
         writeLine(m_err, QStringLiteral("orvalle-report: %1: %2 (%3at line %4)")
                              .arg(oneLine(subject), oneLine(description), location)
                              .arg(label));
@@ -278,7 +278,7 @@ private:
     QIODevice &m_err;
     QString m_source;
     QString m_table;
-    QString m_field;
+    QStringView m_field; // valid until the writer's next workingOn
     int m_failures = 0;
 };
 

@@ -167,7 +167,7 @@ bool StructureWriter::writeHead(const QString &reportPath)
 
 bool StructureWriter::openConnection()
 {
-    m_feedback.workingOn(QString(), QString());
+    m_feedback.workingOn(QString(), QStringView());
     return m_guard.step(m_source.container ? 144 : 146,
                         [&] { m_connection->Open(m_source.connectionString); });
 }
@@ -182,13 +182,13 @@ bool StructureWriter::writeBlocks()
         if (!writeBlock(m_selection.text(j)))
             return false;
     }
-    m_feedback.workingOn(QString(), QString());
+    m_feedback.workingOn(QString(), QStringView());
     return true;
 }
 
 bool StructureWriter::writeBlock(const QString &table)
 {
-    m_feedback.workingOn(table, QString());
+    m_feedback.workingOn(table, QStringView());
     m_guard.step(156, [&] {
         if (m_records->State() == platform::adStateOpen)
             m_records->Close();
@@ -212,7 +212,9 @@ bool StructureWriter::writeBlock(const QString &table)
         const FieldDescriptions descriptions(table, *m_connection, m_errors);
         for (int k = 0; k < fieldCount; ++k) {
             m_feedback.letEventsRun();
-            if (!writeField(table, k, descriptions))
+            const bool written = writeField(table, k, descriptions);
+            m_feedback.workingOn(table, QStringView());
+            if (!written)
                 return false;
         }
     }

@@ -33,8 +33,11 @@ public:
     // A plain message: "Select The Table To Print The Structure" or "Done.".
     virtual void message(const QString &text) = 0;
     // Which table (and field, empty between fields) the writer is working on,
-    // so that a caller can name it next to a failure. The window needs nothing.
-    virtual void workingOn(const QString &table, const QString &field)
+    // so that a caller can name it next to a failure. The field's text stays
+    // valid until the next call, which comes when the writer is done with the
+    // field: a caller that keeps it keeps no copy per field. The window needs
+    // nothing.
+    virtual void workingOn(const QString &table, QStringView field)
     {
         Q_UNUSED(table);
         Q_UNUSED(field);

@@ -152,6 +152,7 @@ private slots:
     void connectionCannotBeOpened();
     void missingTableIsWrittenWithNoFields();
     void failingDescriptionLeavesItEmpty();
+    void failuresNameWhatIsBeingWritten();
     void catalogFailureIsReportedForEachField_data();
     void catalogFailureIsReportedForEachField();
     void recordsetCannotBeCreated();
@@ -358,6 +359,50 @@ void StructureReportTest::failingDescriptionLeavesItEmpty()
     QCOMPARE(sink.where(), QStringList{"Foxpro1.GetFieldDesc_ADO 104"});
     QCOMPARE(feedback.messages, QStringList{"Done."});
     QVERIFY(readAll(reportPath()).contains(crlf("___________\n a                      9            \n b ")));
+}
+
+namespace {
+
+// Names each failure the way the command does: by the table and the field the
+// writer last said it was working on, the field kept only as a view.
+class NamingRecorder : public ReportFeedback, public app::ErrorSink {
+public:
+    QStringList said;  // each workingOn call, "table.field"
+    QStringList named; // each failure, "table.field label"
+    void setBusy(bool) override {}
+    void letEventsRun() override {}
+    void message(const QString &) override {}
+    void workingOn(const QString &table, QStringView field) override
+    {
+        m_table = table;
+        m_field = field;
+        said.append(table + QLatin1Char('.') + field.toString());
+    }
+    void report(const QString &, int label, const QString &) override
+    {
+        named.append(m_table + (m_field.isEmpty() ? QString() : QLatin1Char('.') + m_field.toString())
+                     + QLatin1Char(' ') + QString::number(label));
+    }
+
+private:
+    QString m_table;
+    QStringView m_field;
+};
+
+} // namespace
+
+// A failure names the table, and the field only while that field is being
+// written: the field's text is given back empty as soon as it is done.
+void StructureReportTest::failuresNameWhatIsBeingWritten()
+{
+    m_source->tables[0].opens = false;
+    m_source->tables[3].fields[1].hasDescription = false;
+    ListSelection selection({"customers", "skipped", "empty table", "odd codes"}, {true, false, false, true});
+    NamingRecorder recorder;
+    QVERIFY(writeStructureReport(reportPath(), selection, ReportSource::folder(QStringLiteral("d")), recorder, recorder));
+    QCOMPARE(recorder.named, (QStringList{"customers 158", "odd codes.b 104"}));
+    QCOMPARE(recorder.said, (QStringList{".", "customers.", "odd codes.", "odd codes.a", "odd codes.", "odd codes.b",
+                                         "odd codes.", "odd codes.c", "odd codes.", "odd codes.d", "odd codes.", "."}));
 }
 
 void StructureReportTest::catalogFailureIsReportedForEachField_data()
