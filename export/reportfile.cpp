@@ -232,7 +232,7 @@ void ReportFile::open(const QString &path)
     m_used = 0;
 }
 
-char *ReportFile::room(qsizetype size)
+char *ReportFile::grow(qsizetype size)
 {
     if (!m_output)
         throw Failure(QStringLiteral("The report file is not open."));

@@ -65,7 +65,14 @@ public:
 
 private:
     // Room for `size` more bytes after the ones in use; throws when no report is open.
-    char *room(qsizetype size);
+    char *room(qsizetype size)
+    {
+        if (m_output && m_used + size <= m_buffer.size()) [[likely]]
+            return m_buffer.data() + m_used;
+        return grow(size);
+    }
+    // room's way when the buffer must grow, or when no report is open.
+    char *grow(qsizetype size);
     void flushWhenFull();
     void flush();
 
