@@ -207,6 +207,7 @@ public:
             refreshListing(listing);
         // Every table of the folder, not only the ones reported, is the source's.
         QList<LocalPath> files = listing.foxProFiles();
+        QSet<LocalPath::Native> linkedChecked; // each linked container's files once
         for (const QString &name : tables) {
             const LocalPath path = pathOf(name);
             if (path.isEmpty())
@@ -214,8 +215,8 @@ public:
             try {
                 const Backlink link = readBacklink(path);
                 const LocalPath container = link.name.isEmpty() ? LocalPath() : linkedFile(link.name, link.codePage);
-                if (!container.isEmpty() && !m_linkedChecked.contains(container.native())) {
-                    m_linkedChecked.insert(container.native());
+                if (!container.isEmpty() && !linkedChecked.contains(container.native())) {
+                    linkedChecked.insert(container.native());
                     files += filesOfContainer(container);
                 }
             } catch (const Failure &) {
@@ -395,7 +396,6 @@ private:
     mutable qsizetype m_lastFound = 0; // where tableNamed last found a name in m_tables
     QHash<QByteArray, std::shared_ptr<OpenedContainer>> m_containersByLink;
     QHash<QByteArray, LocalPath> m_linkedFiles;
-    QSet<LocalPath::Native> m_linkedChecked;
     QHash<FileIdentity, std::shared_ptr<OpenedContainer>> m_containersByFile;
 };
 

@@ -97,11 +97,13 @@ private:
 };
 
 // While one lives, on its thread, the sources opened for one path are one
-// source, read as it was when first read: a folder is listed once and a
-// container parsed once, however many connections and checks ask for it. A
-// command holds one for its run, which reads the source for its names, checks
-// that the report is none of its files and then reports it. Without one, as
-// in the windows, each source is read afresh whenever it is asked.
+// source, read as it was when first read: a folder's tables and links are
+// listed once and a container parsed once, however many connections ask for
+// them (only filesRead, the full check of a target named like a FoxPro file,
+// lists the folder again). A command holds one for its run, which reads the
+// source for its names, checks that the report is none of its files and then
+// reports it. Without one, as in the windows, each source is read afresh
+// whenever it is asked.
 class SourceSnapshot {
 public:
     SourceSnapshot();

@@ -45,6 +45,7 @@ private slots:
     void allTablesToStandardOutput();
     void chosenTablesToFile();
     void containerWithMissingTable();
+    void writeFailureNamesTheField();
     void listsTables();
     void unknownTable();
     void usage_data();
@@ -94,6 +95,36 @@ void ReportCommandTest::containerWithMissingTable()
     QCOMPARE(lines.size(), 2); // one line, then the end
     QVERIFY2(lines.first().startsWith("orvalle-report: Missing: "), lines.first().constData());
     QVERIFY(lines.first().contains("Form2.generateStructure at line 158"));
+}
+
+// A report the disk cannot take is named by the table and the field whose
+// line found it full, and nothing of it is left.
+void ReportCommandTest::writeFailureNamesTheField()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("The file size limit is set the Unix way.");
+#endif
+    const QString folder = m_temporary.filePath(QStringLiteral("notes"));
+    QVERIFY(QDir().mkpath(folder));
+    xbasewriter::TableSpec notes;
+    notes.fields = {xbasewriter::FieldSpec{"A", 'C', 10}, xbasewriter::FieldSpec{"B", 'C', 10}};
+    notes.backlink = "notes.dbc";
+    xbasewriter::writeTable(folder + QStringLiteral("/notes.dbf"), notes);
+    // The first field's line alone is longer than the report's buffer, so
+    // the buffer goes out, and fails, as that line is written.
+    const QByteArray longComment(70000, 'x');
+    xbasewriter::ContainerSpec container;
+    container.tables = {reportfiles::containerTable("notes", "notes.dbf", {{"a", longComment.constData()}, {"b", ""}})};
+    xbasewriter::writeContainer(folder + QStringLiteral("/notes.dbc"), container);
+    const QString path = m_temporary.filePath(QStringLiteral("full.txt"));
+
+    const Outcome outcome = runProgram(QStringLiteral(ORVALLE_REPORT_EXE),
+                                       {folder + QStringLiteral("/notes.dbc"), QStringLiteral("-o"), path}, {}, 4096);
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.out, QByteArray());
+    QCOMPARE(outcome.err, "orvalle-report: notes.a: Cannot write the report file '" + path.toUtf8()
+                              + "': File too large (in Orvallix2021/08/31.Form2.generateStructure at line 190)\n");
+    QVERIFY(!QFile::exists(path));
 }
 
 void ReportCommandTest::listsTables()

@@ -533,7 +533,9 @@ private slots:
         const QString folder = m_dir->filePath(QStringLiteral("src"));
         QVERIFY(QDir().mkdir(folder));
         writeTable(folder + QStringLiteral("/alpha.dbf"), layout);
-        writeTable(folder + QStringLiteral("/beta.dbf"), layout);
+        TableSpec linkedBack = layout;
+        linkedBack.backlink = "../shop.dbc";
+        writeTable(folder + QStringLiteral("/beta.dbf"), linkedBack);
         const QString memo = m_dir->filePath(QStringLiteral("memo.txt"));
         const QString later = m_dir->filePath(QStringLiteral("later.txt"));
         writeFile(memo, QByteArray(512, '\0'));
@@ -562,9 +564,12 @@ private slots:
             QVERIFY(second);
             QCOMPARE(listTables(*second), tables);
             QCOMPARE(listTables(*openConnection(containerConnectionString(dbc))), QStringList{"alpha"});
-            // The link the listing found is found; the one made since is not.
+            // The link the listing found is found, and a container a table
+            // links back to is the source's file at every check.
             QCOMPARE(platform::sourceFileMatching(folder, tables, memo), std::optional<QString>(linked));
-            QCOMPARE(platform::sourceFileMatching(folder, tables, later), std::nullopt);
+            const std::optional<QString> backlinked(QDir::toNativeSeparators(folder + QStringLiteral("/../shop.dct")));
+            QCOMPARE(platform::sourceFileMatching(folder, tables, m_dir->filePath(QStringLiteral("shop.dct"))), backlinked);
+            QCOMPARE(platform::sourceFileMatching(folder, tables, m_dir->filePath(QStringLiteral("shop.dct"))), backlinked);
             // A table gone since is gone when read, and says so.
             QCOMPARE(failureOf([&] { openTable(*second, QStringLiteral("alpha")); }).number,
                      int(platform::FileDoesNotExist));

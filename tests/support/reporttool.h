@@ -14,5 +14,7 @@ struct ToolOutcome {
 
 // Runs `program` with `arguments` and the null device as standard input;
 // standard output goes to `outputFile` instead when one is given (e.g.
-// /dev/full).
-ToolOutcome runProgram(const QString &program, const QStringList &arguments, const QString &outputFile = {});
+// /dev/full). With `fileSizeLimit` (Unix only), no file the program writes may
+// grow past that many bytes: a write beyond it fails as on a full disk.
+ToolOutcome runProgram(const QString &program, const QStringList &arguments, const QString &outputFile = {},
+                       qint64 fileSizeLimit = -1);
