@@ -18,6 +18,13 @@ namespace platform {
 
 namespace {
 
+// Whether two strings share one text (a name handed on from where it was
+// listed or described): then they are equal without comparing a character.
+bool sharesText(const QString &a, const QString &b)
+{
+    return a.constData() == b.constData() && a.size() == b.size();
+}
+
 // Names and types from the header; long names and comments from the
 // container's Field records, matched by position among the visible fields.
 // `columns` may hold a table described before: their storage and their
@@ -291,7 +298,7 @@ private:
         for (const qsizetype i : {m_lastFound, m_lastFound + 1}) {
             if (i < m_tables.size()) {
                 const QString &listed = m_tables[i].name;
-                if ((listed.constData() == name.constData() && listed.size() == name.size()) || listed == name) {
+                if (sharesText(listed, name) || listed == name) {
                     m_lastFound = i;
                     return &m_tables[i];
                 }
@@ -550,7 +557,7 @@ const ColumnDescription *TableDescription::findColumn(const QString &name) const
         for (qsizetype step = 0; step < count; ++step, i = i + 1 < count ? i + 1 : 0) {
             // A name the record set gave shares the column's own text.
             const QString &name = m_columns[i].name;
-            if ((name.constData() == key.constData() && name.size() == key.size()) || name == key) {
+            if (sharesText(name, key) || name == key) {
                 m_searchFrom = i + 1;
                 return &m_columns[i];
             }
@@ -581,7 +588,7 @@ std::shared_ptr<const TableDescription> DataSource::describe(const QString &name
 {
     // A report asks for one table's fields one after the other, under the
     // very same name: a repeat is one pointer test.
-    if (m_last && name.constData() == m_lastName.constData() && name.size() == m_lastName.size())
+    if (m_last && sharesText(name, m_lastName))
         return m_last;
     // Other spellings of a name find the same table: the key is the table's.
     const QString key = keyOf(name);

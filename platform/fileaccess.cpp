@@ -32,7 +32,28 @@ bool isSeparator(QChar c) { return c == QLatin1Char('\\') || c == QLatin1Char('/
 #else
 constexpr char Separator = '/';
 bool isSeparator(char c) { return c == '/'; }
+
+// ASCII is spelt with the same bytes in every encoding: no converter for it.
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+}
 #endif
+
+// `folder`, a separator unless it ends in one, then `size` more units that
+// `writeName` puts in from where it is given: sized once, as a folder's every
+// table is joined so.
+template <class WriteName>
+LocalPath::Native joinedPath(const LocalPath::Native &folder, qsizetype size, WriteName writeName)
+{
+    const bool separated = isSeparator(folder.back());
+    LocalPath::Native joined(folder.size() + (separated ? 0 : 1) + size, Qt::Uninitialized);
+    auto *out = std::copy(folder.cbegin(), folder.cend(), joined.begin());
+    if (!separated)
+        *out++ = Separator;
+    writeName(out);
+    return joined;
+}
 
 Failure accessDenied(const QString &name)
 {
@@ -113,8 +134,7 @@ LocalPath LocalPath::fromText(const QString &text)
 #ifdef Q_OS_WIN
     return fromNative(QDir::toNativeSeparators(text));
 #else
-    // ASCII is spelt with the same bytes in every encoding: no converter for it.
-    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+    if (isAscii(text))
         return fromNative(QStringView(text).toLatin1());
     return fromNative(QFile::encodeName(text));
 #endif
@@ -170,29 +190,18 @@ LocalPath LocalPath::child(const Native &name) const
 {
     if (m_native.isEmpty())
         return fromNative(name);
-    // Sized once and copied in: a folder's every table is joined so.
-    const bool separated = isSeparator(m_native.back());
-    Native joined(m_native.size() + (separated ? 0 : 1) + name.size(), Qt::Uninitialized);
-    auto *out = std::copy(m_native.cbegin(), m_native.cend(), joined.begin());
-    if (!separated)
-        *out++ = Separator;
-    std::copy(name.cbegin(), name.cend(), out);
-    return fromNative(std::move(joined));
+    return fromNative(joinedPath(m_native, name.size(), [&](auto *out) { std::copy(name.cbegin(), name.cend(), out); }));
 }
 
 LocalPath LocalPath::child(const QString &name, QLatin1StringView extension) const
 {
 #ifndef Q_OS_WIN
     // An ASCII name is its own bytes: the path is made in one allocation.
-    if (!m_native.isEmpty() && std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; })) {
-        const bool separated = isSeparator(m_native.back());
-        Native joined(m_native.size() + (separated ? 0 : 1) + name.size() + extension.size(), Qt::Uninitialized);
-        char *out = std::copy(m_native.cbegin(), m_native.cend(), joined.begin());
-        if (!separated)
-            *out++ = Separator;
-        out = std::transform(name.cbegin(), name.cend(), out, [](QChar c) { return char(c.unicode()); });
-        std::copy(extension.begin(), extension.end(), out);
-        return fromNative(std::move(joined));
+    if (!m_native.isEmpty() && isAscii(name)) {
+        return fromNative(joinedPath(m_native, name.size() + extension.size(), [&](char *out) {
+            out = std::transform(name.cbegin(), name.cend(), out, [](QChar c) { return char(c.unicode()); });
+            std::copy(extension.begin(), extension.end(), out);
+        }));
     }
 #endif
     return child(fromText(name + extension).native());

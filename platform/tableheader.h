@@ -62,7 +62,6 @@ struct TableHeader {
     bool isLevel7() const { return version == 0x04 || version == 0x8C; } // dBase 7: 48-byte descriptors
 };
 
-
 // Whether a record length that disagrees with the field widths is refused
 // (the reader's rule) or kept as stored, so the caller can report it.
 enum class RecordLengthCheck { Strict, Lenient };
