@@ -144,6 +144,12 @@ public:
 
     void commit() override
     {
+        // QSaveFile syncs before it renames, but takes no notice when the
+        // sync fails: a report the disk did not keep must not take the
+        // target's place as if it had.
+        const QString lost = platform::syncToDisk(m_file.handle());
+        if (!lost.isEmpty())
+            throw Failure(QStringLiteral("Cannot write the report file '%1': %2").arg(m_file.fileName(), lost));
         if (!m_file.commit())
             throw Failure(QStringLiteral("Cannot write the report file '%1': %2")
                               .arg(m_file.fileName(), m_file.errorString()));

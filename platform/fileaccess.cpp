@@ -409,6 +409,19 @@ void startWriteBack(int fd, qint64 offset, qint64 length)
 #endif
 }
 
+QString syncToDisk(int fd)
+{
+    while (::fdatasync(fd) != 0) {
+        const int error = errno;
+        if (error == EINTR)
+            continue;
+        if (error == EINVAL || error == EROFS)
+            return QString(); // a file the system keeps no disk copy of
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+    return QString();
+}
+
 bool linksSpellable(const LocalPath &path)
 {
     LocalPath current = path;
@@ -565,6 +578,16 @@ bool linksSpellable(const LocalPath &)
 void startWriteBack(int, qint64, qint64)
 {
     // FlushFileBuffers, when the file is committed, is the only request.
+}
+
+QString syncToDisk(int fd)
+{
+    if (fd < 0)
+        return QString();
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE || FlushFileBuffers(handle))
+        return QString();
+    return QStringLiteral("the disk did not take it (error %1)").arg(GetLastError());
 }
 
 bool holdStandardStream(int fd)

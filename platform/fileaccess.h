@@ -164,6 +164,10 @@ bool linksSpellable(const LocalPath &path);
 // large file then finds little left to do. Nothing where the system has no
 // such request.
 void startWriteBack(int fd, qint64 offset, qint64 length);
+// Waits until what was written to the open file `fd` is on the disk. Gives
+// the system's reason when it cannot be put there, and nothing when it is (or
+// when the file is of a kind the system does not sync).
+QString syncToDisk(int fd);
 
 // Whether standard stream `fd` (0, 1 or 2) is open. A closed one gets the
 // null device in its place, so no file opened later takes its number and

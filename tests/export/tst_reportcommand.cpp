@@ -46,6 +46,7 @@ private slots:
     void chosenTablesToFile();
     void containerWithMissingTable();
     void writeFailureNamesTheField();
+    void reportTheDiskDidNotKeepIsNoReport();
     void listsTables();
     void unknownTable();
     void usage_data();
@@ -125,6 +126,35 @@ void ReportCommandTest::writeFailureNamesTheField()
     QCOMPARE(outcome.err, "orvalle-report: notes.a: Cannot write the report file '" + path.toUtf8()
                               + "': File too large (in Orvallix2021/08/31.Form2.generateStructure at line 190)\n");
     QVERIFY(!QFile::exists(path));
+}
+
+// A report whose sync fails was not kept by the disk: it fails, and neither
+// it nor its temporary file is left, the earlier file in its place untouched.
+void ReportCommandTest::reportTheDiskDidNotKeepIsNoReport()
+{
+#ifndef ORVALLE_FAILING_SYNC
+    QSKIP("Syncs are made to fail by preloading a library, which only Linux does here.");
+#else
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("kept.txt"));
+    {
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        QCOMPARE(earlier.write("earlier"), 7);
+    }
+    // An AddressSanitizer build wants its own library loaded first.
+    const QStringList environment{QStringLiteral("LD_PRELOAD=" ORVALLE_FAILING_SYNC),
+                                  QStringLiteral("ASAN_OPTIONS=verify_asan_link_order=0")};
+    const Outcome outcome = runProgram(QStringLiteral(ORVALLE_REPORT_EXE), {m_folder, QStringLiteral("-o"), path}, {}, -1,
+                                       environment);
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.out, QByteArray());
+    QCOMPARE(outcome.err, "orvalle-report: " + m_folder.toUtf8() + ": Cannot write the report file '" + path.toUtf8()
+                              + "': Input/output error (in Orvallix2021/08/31.Form2.generateStructure at line 208)\n");
+    QCOMPARE(readAll(path), QByteArray("earlier"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.txt"});
+#endif
 }
 
 void ReportCommandTest::listsTables()

@@ -8,9 +8,11 @@
 #endif
 
 ToolOutcome runProgram(const QString &program, const QStringList &arguments, const QString &outputFile,
-                       qint64 fileSizeLimit)
+                       qint64 fileSizeLimit, const QStringList &environment)
 {
     QProcess process;
+    if (!environment.isEmpty())
+        process.setEnvironment(QProcess::systemEnvironment() + environment);
 #ifdef Q_OS_UNIX
     if (fileSizeLimit >= 0) {
         process.setChildProcessModifier([fileSizeLimit] {

@@ -16,5 +16,6 @@ struct ToolOutcome {
 // standard output goes to `outputFile` instead when one is given (e.g.
 // /dev/full). With `fileSizeLimit` (Unix only), no file the program writes may
 // grow past that many bytes: a write beyond it fails as on a full disk.
+// `environment` ("NAME=value" each) is added to what the program inherits.
 ToolOutcome runProgram(const QString &program, const QStringList &arguments, const QString &outputFile = {},
-                       qint64 fileSizeLimit = -1);
+                       qint64 fileSizeLimit = -1, const QStringList &environment = {});
