@@ -116,8 +116,12 @@ std::optional<SqlType> sqlType(const FieldModel &field, quint8 version, Dialect 
     case 'Q':
         return bytesType(dialect, field.width);
     case 'N':
-    case 'F':
         return decimalType(field.width, field.decimals);
+    case 'F':
+        // dBase IV and shapefile writers store a Float in exponent notation,
+        // with more digits than its decimals (1.3945052E+02 in an F(13,3)):
+        // only an unbounded numeric keeps every value the field can hold.
+        return makeType("numeric", ValueKind::Decimal);
     case 'Y':
         return decimalType(19, 4);
     case 'I':

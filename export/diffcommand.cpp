@@ -35,7 +35,13 @@ std::optional<Side> openSide(const QString &path, QIODevice &err)
     try {
         side.tables = side.dictionary ? modelStream(readDictionaryFile(path)) : sourceStream(path);
     } catch (const Failure &failure) {
-        writeLine(err, QStringLiteral("%1: %2 %3").arg(path).arg(failure.number()).arg(failure.description()));
+        // The loader's own failures name the document by its file name and
+        // carry no number: the path as given takes that name's place.
+        const QString named = platform::displayName(platform::LocalPath::fromText(path)) + QStringLiteral(": ");
+        if (failure.number() == 0 && failure.description().startsWith(named))
+            writeLine(err, path + QStringLiteral(": ") + failure.description().sliced(named.size()));
+        else
+            writeLine(err, QStringLiteral("%1: %2 %3").arg(path).arg(failure.number()).arg(failure.description()));
         return std::nullopt;
     }
     return side;

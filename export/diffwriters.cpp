@@ -25,6 +25,28 @@ QString oneLine(QStringView text)
     return showableText(line);
 }
 
+// Strong emphasis in Markdown: a delimiter run next to white space opens or
+// closes nothing, so white space at either end of the name is written as a
+// character reference.
+QString markdownStrong(const QString &s)
+{
+    QString text = markdownText(s);
+    qsizetype first = 0;
+    while (first < text.size() && text.at(first).isSpace())
+        ++first;
+    qsizetype last = text.size();
+    while (last > first && text.at(last - 1).isSpace())
+        --last;
+    const auto references = [](QStringView spaces) {
+        QString written;
+        for (const QChar c : spaces)
+            written += QStringLiteral("&#x%1;").arg(uint(c.unicode()), 0, 16);
+        return written;
+    };
+    return QStringLiteral("**") + references(QStringView(text).first(first)) + text.sliced(first, last - first)
+        + references(QStringView(text).sliced(last)) + QStringLiteral("**");
+}
+
 // How each kind of piece is marked up, from text already made one line.
 struct Markup {
     QString (*name)(const QString &);
@@ -43,7 +65,7 @@ const Markup textMarkup{
 };
 
 const Markup markdownMarkup{
-    [](const QString &s) { return QStringLiteral("**") + markdownText(s) + QStringLiteral("**"); },
+    markdownStrong,
     [](const QString &s) { return QLatin1Char('"') + markdownText(s) + QLatin1Char('"'); },
     [](const QString &s) { return markdownText(s); },
     [](const QString &s) { return markdownText(s); },
@@ -347,7 +369,7 @@ code { font-family: ui-monospace, "Liberation Mono", monospace; font-size: .95em
 ul.changes > li { margin: .5rem 0; }
 ul ul { margin: .2rem 0; }
 li.added::marker { content: "+ "; color: #1d6b2f; font-weight: 700; }
-li.removed::marker { content: "− "; color: #a4201a; font-weight: 700; }
+li.removed::marker { content: "\2212  "; color: #a4201a; font-weight: 700; }
 li.changed::marker { content: "~ "; color: #7a5300; font-weight: 700; }
 p.none { color: #5b6773; font-style: italic; }
 )";

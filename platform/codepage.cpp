@@ -67,9 +67,11 @@ QString decodeText(QByteArrayView bytes, quint8 mark)
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
         return QString::fromLatin1(bytes);
     const char *name = encodingForCodePageMark(mark);
-    QStringDecoder decoder(name ? name : "windows-1252");
+    // Stateless: a sequence cut short at the end is shown as U+FFFD, not kept
+    // back for input that never comes.
+    QStringDecoder decoder(name ? name : "windows-1252", QStringConverter::Flag::Stateless);
     if (!decoder.isValid())
-        decoder = QStringDecoder("windows-1252");
+        decoder = QStringDecoder("windows-1252", QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
 }
 

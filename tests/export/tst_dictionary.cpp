@@ -1,3 +1,4 @@
+#include "controlcharacters.h"
 #include "fixturesources.h"
 #include "modelparts.h"
 #include "export/dictionary.h"
@@ -349,7 +350,8 @@ Node parsePage(const QByteArray &page, QString *error)
         if (xml.isStartElement())
             root = readElement(xml);
     }
-    *error = xml.hasError() ? QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString()) : QString();
+    *error = xml.hasError() ? QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString())
+                            : firstControlCharacter(page);
     return root;
 }
 

@@ -243,7 +243,7 @@ CREATE TABLE "order ""items""" (
   "cust_id" varchar(6) NOT NULL,
   "qty" numeric(5,0) NOT NULL DEFAULT 1,
   "price" numeric(10,2) NOT NULL DEFAULT 9.99,
-  "weight" numeric(8,3),
+  "weight" numeric,
   "ratio" double precision NOT NULL DEFAULT 0.5,
   "stamp" timestamp,
   "code" bytea NOT NULL CHECK (octet_length("code") <= 8),
@@ -310,7 +310,7 @@ CREATE TABLE "order ""items""" (
   "cust_id" varchar(6) NOT NULL,
   "qty" numeric(5,0) NOT NULL DEFAULT 1,
   "price" numeric(10,2) NOT NULL DEFAULT 9.99,
-  "weight" numeric(8,3),
+  "weight" numeric,
   "ratio" double precision NOT NULL DEFAULT 0.5,
   "stamp" timestamp,
   "code" blob NOT NULL CHECK (length("code") <= 8),
@@ -808,8 +808,9 @@ ExpectedType expectedType(const FieldModel &f, quint8 version)
     case 'V':
         return !isVisualFoxPro(version) || f.binary ? bytes : text();
     case 'N':
-    case 'F':
         return decimal(f.width, f.decimals);
+    case 'F':
+        return decimal(0, 0);
     case 'Y':
         return decimal(19, 4);
     case 'I':
@@ -969,6 +970,8 @@ private slots:
     void shopOnSqlite();
     void typesAndDefaultsOnPostgres();
     void typesAndDefaultsOnSqlite();
+    void floatInExponentOnPostgres();
+    void floatInExponentOnSqlite();
     void namesAndRelationsOnPostgres();
     void namesAndRelationsOnSqlite();
     void fixturesOnPostgres_data();
@@ -1109,10 +1112,10 @@ QList<TypeCase> typeCases()
                   "f | numeric | 1"});
     cases.append({"F", vfp,
                   field(QStringLiteral("f"), 'F', 10, 4),
-                  R"(  "f" numeric(10,4) NOT NULL)",
-                  R"(  "f" numeric(10,4) NOT NULL)",
-                  "f | numeric |  | 10 | 4 | NO",
-                  "f | numeric(10,4) | 1"});
+                  R"(  "f" numeric NOT NULL)",
+                  R"(  "f" numeric NOT NULL)",
+                  "f | numeric |  |  |  | NO",
+                  "f | numeric | 1"});
     cases.append({"Y", vfp,
                   field(QStringLiteral("f"), 'Y', 8, 4),
                   R"(  "f" numeric(19,4) NOT NULL)",
@@ -1327,7 +1330,7 @@ QList<DefaultCase> defaultCases()
         both(R"(  "f" numeric(5,2) NOT NULL DEFAULT 123.45)"), "123.45", "123.45");
     row("negative number", with('N', 5, 2, "-0.50"), both(R"(  "f" numeric(5,2) NOT NULL DEFAULT -0.50)"), "-0.50",
         "-0.5");
-    row("number without integer digits", with('F', 4, 2, ".25"), both(R"(  "f" numeric(4,2) NOT NULL DEFAULT .25)"),
+    row("number without integer digits", with('N', 4, 2, ".25"), both(R"(  "f" numeric(4,2) NOT NULL DEFAULT .25)"),
         "0.25", "0.25");
     row("number too large", with('N', 5, 2, "1234"),
         both("  -- FoxPro default 1234 left out: it does not fit numeric(5,2)\n  \"f\" numeric(5,2) NOT NULL"), "", "");
@@ -1528,7 +1531,7 @@ void SqlSchemaTest::shopOnPostgres()
         "order \"items\" | cust_id | character varying | 6 |  |  | NO |  | NO |  |  | ",
         "order \"items\" | qty | numeric |  | 5 | 0 | NO | 1 | NO |  |  | ",
         "order \"items\" | price | numeric |  | 10 | 2 | NO | 9.99 | NO |  |  | ",
-        "order \"items\" | weight | numeric |  | 8 | 3 | YES |  | NO |  |  | ",
+        "order \"items\" | weight | numeric |  |  |  | YES |  | NO |  |  | ",
         "order \"items\" | ratio | double precision |  | 53 |  | NO | 0.5 | NO |  |  | ",
         "order \"items\" | stamp | timestamp without time zone |  |  |  | YES |  | NO |  |  | ",
         "order \"items\" | code | bytea |  |  |  | NO |  | NO |  |  | ",
@@ -1611,7 +1614,7 @@ void SqlSchemaTest::shopOnSqlite()
         "cust_id | varchar(6) | 1 |  | 0",
         "qty | numeric(5,0) | 1 | 1 | 0",
         "price | numeric(10,2) | 1 | 9.99 | 0",
-        "weight | numeric(8,3) | 0 |  | 0",
+        "weight | numeric | 0 |  | 0",
         "ratio | double precision | 1 | 0.5 | 0",
         "stamp | timestamp | 0 |  | 0",
         "code | BLOB | 1 |  | 0",
@@ -1754,6 +1757,47 @@ void SqlSchemaTest::typesAndDefaultsOnSqlite()
         QVERIFY2(value.ok, qPrintable(value.error));
         QCOMPARE(rowsOf(value.out), QStringList{QLatin1String(c.name) + QStringLiteral(" | ") + c.sqliteValue});
     }
+}
+
+namespace {
+
+// A dBase IV table whose Float fields hold values as its writers store them:
+// in exponent notation, with more digits than the decimals declared.
+SourceModel exponentFloats()
+{
+    return folder({table(QStringLiteral("t"), 0x8B,
+                         {nullable(field(QStringLiteral("f"), 'F', 13, 3)),
+                          nullable(field(QStringLiteral("g"), 'F', 20, 3))})});
+}
+
+const char exponentInsert[] = "INSERT INTO t (f, g) VALUES ('1.3945052E+02', '-2.5E+30');";
+
+} // namespace
+
+void SqlSchemaTest::floatInExponentOnPostgres()
+{
+    NEED_POSTGRES();
+    const QString database = freshDatabase();
+    QVERIFY(!database.isEmpty());
+    const Outcome schema = m_postgres->script(database, postgresSchema(exponentFloats()));
+    QVERIFY2(schema.ok, qPrintable(schema.error));
+    const Outcome values = m_postgres->query(
+        database, QByteArray(exponentInsert) + "SELECT f::text, g::text FROM t;");
+    QVERIFY2(values.ok, qPrintable(values.error));
+    QCOMPARE(rowsOf(values.out),
+             QStringList{QStringLiteral("139.45052 | -25") + QString(29, QLatin1Char('0'))});
+}
+
+void SqlSchemaTest::floatInExponentOnSqlite()
+{
+    NEED_SQLITE();
+    const SqliteDatabase database(sqliteFolder(), QStringLiteral("exponent"));
+    const Outcome schema = database.script(sqliteSchema(exponentFloats()));
+    QVERIFY2(schema.ok, qPrintable(schema.error));
+    const Outcome values = database.query(QLatin1String(exponentInsert)
+                                          + QStringLiteral("SELECT f, typeof(f), g, typeof(g) FROM t;"));
+    QVERIFY2(values.ok, qPrintable(values.error));
+    QCOMPARE(rowsOf(values.out), QStringList{QStringLiteral("139.45052 | real | -2.5e+30 | real")});
 }
 
 void SqlSchemaTest::namesAndRelationsOnPostgres()

@@ -179,6 +179,9 @@ private slots:
         // Not a FoxPro mark, but written by some tools for UTF-8: "€" is E2 82 AC, "É" C3 89.
         QTest::newRow("0xF0: UTF-8") << 0xF0 << QByteArray("\xE2\x82\xAC" "CAF\xC3\x89") << QString::fromUtf8("€café")
                                      << QString::fromUtf8("Größe – 5 €, 東京");
+        // A sequence cut short by the end of the name is shown, not dropped.
+        QTest::newRow("0xF0: UTF-8 cut short") << 0xF0 << QByteArray("CAF\xC3") << QString::fromUtf8("caf\uFFFD")
+                                               << QStringLiteral("Cut");
         QTest::newRow("windows-1251") << 0xC9 << QByteArray("\xC8\xCC\xDF") << QString::fromUtf8("имя")
                                       << QString::fromUtf8("Клиент");
         QTest::newRow("windows-1250") << 0xC8 << QByteArray("\x8A\xC8") << QString::fromUtf8("šč")
