@@ -11,8 +11,10 @@ DictionaryResult dictionaryOf(DictionaryFormat format, const ReportSource &sourc
 {
     const platform::SourceModel model = platform::readSourceModel(source.path, tables);
     DictionaryResult result;
-    // A failure is a table asked for that the reader had to leave out; the
-    // other findings describe the source's health and are in the document.
+    // A failure is a table asked for that the reader had to leave out, or
+    // one whose index tags or container properties it could not read (the
+    // document lacks them); the other findings describe the source's health
+    // and are in the document.
     QSet<QString> asked;
     for (const QString &table : tables)
         asked.insert(table.toLower());
@@ -22,8 +24,11 @@ DictionaryResult dictionaryOf(DictionaryFormat format, const ReportSource &sourc
     for (const platform::ViewModel &view : model.views)
         described.insert(view.name.toLower());
     for (const platform::Finding &finding : model.findings) {
-        if (finding.severity == platform::Severity::Error && asked.contains(finding.place.toLower())
-            && !described.contains(finding.place.toLower()))
+        if (!asked.contains(finding.place.toLower()))
+            continue;
+        const bool leftOut =
+            finding.severity == platform::Severity::Error && !described.contains(finding.place.toLower());
+        if (leftOut || platform::gapOf(finding) != platform::ModelGap::None)
             result.failures.append(finding);
     }
     result.document = writeDictionary(format, model);

@@ -355,9 +355,11 @@ public:
     }
 
 private:
+    // The place is the table's name exactly, so that the finding can be
+    // matched with the table; every writer makes it safe to show.
     void addFinding(Severity severity, const QString &place, const QString &message)
     {
-        m_source.findings.append({severity, oneLine(place), oneLine(message)});
+        m_source.findings.append({severity, place, oneLine(message)});
     }
 
     void reportCaseTwins(const QList<FolderTable> &tables)

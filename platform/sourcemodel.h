@@ -123,7 +123,7 @@ enum class Severity { Warning, Error };
 
 struct Finding {
     Severity severity = Severity::Warning;
-    QString place;   // the table (or file) the finding is about; empty for the whole source
+    QString place;   // the table (or file) the finding is about, named exactly; empty for the whole source
     QString message; // one line
 
     bool operator==(const Finding &) const = default;

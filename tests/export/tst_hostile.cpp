@@ -310,6 +310,91 @@ QList<Case> cases()
     };
 }
 
+// A container whose first table has a tab in its name; `withFile`: its file
+// is there (with a memo field and no memo file), else it is missing.
+QString writeTabbedContainer(const QString &d, bool withFile)
+{
+    ContainerSpec layout;
+    layout.tables = {{QStringLiteral("a\tb"), QStringLiteral("ab.dbf"), {{QStringLiteral("notes"), {}, {}}}, {}},
+                     {QStringLiteral("kept"), QStringLiteral("kept.dbf"), {{QStringLiteral("id"), {}, {}}}, {}}};
+    const QString dbc = d + QStringLiteral("/db.dbc");
+    writeContainer(dbc, layout);
+    TableSpec kept;
+    kept.fields = {{"ID", 'I', 4}};
+    kept.backlink = "db.dbc";
+    writeTable(d + QStringLiteral("/kept.dbf"), kept);
+    if (withFile) {
+        TableSpec tabbed;
+        tabbed.fields = {{"NOTES", 'M', 4}};
+        tabbed.backlink = "db.dbc";
+        writeTable(d + QStringLiteral("/ab.dbf"), tabbed);
+    }
+    return dbc;
+}
+
+// A free table whose structural index comes back to its first page.
+void writeLoopingIndex(const QString &d)
+{
+    TableSpec layout;
+    layout.fields = {{"ID", 'I', 4}};
+    layout.tableFlags = 0x01;
+    writeTable(d + QStringLiteral("/t.dbf"), layout);
+    IndexTagSpec tag;
+    tag.name = "ID";
+    tag.expression = "id";
+    QByteArray index = compoundIndexBytes({tag});
+    index[0x400 + 8] = 0x00;
+    index[0x400 + 9] = 0x04;
+    index[0x400 + 10] = 0x00;
+    index[0x400 + 11] = 0x00;
+    writeFile(d + QStringLiteral("/t.cdx"), index);
+}
+
+// What a dictionary format cannot show because a file could not be read is
+// a failure: one line each, exit 1, and the rest written.
+QList<Case> dictionaryCases()
+{
+    QList<Case> all;
+    const QByteArray looping = "orvalle-report: t: 't.cdx' is corrupted: the tag directory comes back to the page at "
+                               "0x400. Its index file cannot be read: tags unknown.\n";
+    for (const char *format : {"json", "markdown", "html", "postgres", "sqlite"}) {
+        all.append({"a table with a tab in its name and no file",
+                    [format](const QString &d) {
+                        return QStringList{QStringLiteral("--format"), QLatin1String(format),
+                                           writeTabbedContainer(d, false)};
+                    },
+                    1, "~kept", "orvalle-report: a b: Its file 'ab.dbf' is missing; the table is left out.\n"});
+        all.append({"an index whose tag directory loops",
+                    [format](const QString &d) {
+                        writeLoopingIndex(d);
+                        return QStringList{QStringLiteral("--format"), QLatin1String(format), d};
+                    },
+                    1, "~t", looping});
+    }
+    // A name with a control character is matched with its own findings.
+    all.append({"a source with a tab in a table's name against its own dictionary",
+                [](const QString &d) {
+                    const QString dbc = writeTabbedContainer(d, true);
+                    const QString json = d + QStringLiteral("/tabbed.json");
+                    if (runTool({QStringLiteral("--format"), QStringLiteral("json"), dbc, QStringLiteral("-o"), json})
+                            .exitCode != 0)
+                        return QStringList();
+                    return QStringList{QStringLiteral("--diff"), json, dbc};
+                },
+                0, "~No changes.", ""});
+    all.append({"a dictionary with a tab in a table's name against itself",
+                [](const QString &d) {
+                    const QString json = d + QStringLiteral("/tabbed.json");
+                    if (runTool({QStringLiteral("--format"), QStringLiteral("json"), writeTabbedContainer(d, true),
+                                 QStringLiteral("-o"), json})
+                            .exitCode != 0)
+                        return QStringList();
+                    return QStringList{QStringLiteral("--diff"), json, json};
+                },
+                0, "~No changes.", ""});
+    return all;
+}
+
 QByteArray expand(QByteArray text, const QString &dir)
 {
     text.replace("%D", QFile::encodeName(dir));
@@ -330,10 +415,30 @@ private slots:
             QTest::newRow(all[i].name) << i;
     }
 
+    void dictionarySources_data()
+    {
+        QTest::addColumn<int>("index");
+        const QList<Case> all = dictionaryCases();
+        for (int i = 0; i < all.size(); ++i) {
+            QTest::addRow("%s (%d)", all[i].name, i) << i;
+        }
+    }
+
+    void dictionarySources()
+    {
+        QFETCH(int, index);
+        runCase(dictionaryCases().at(index));
+    }
+
     void hostileSources()
     {
         QFETCH(int, index);
-        const Case item = cases().at(index);
+        runCase(cases().at(index));
+    }
+
+private:
+    static void runCase(const Case &item)
+    {
         QTemporaryDir temporary;
         QVERIFY(temporary.isValid());
         const QString dir = temporary.path();
@@ -354,6 +459,8 @@ private slots:
             QVERIFY(after.remove(dir + QLatin1Char('/') + item.created) == 1);
         QCOMPARE(after, before);
     }
+
+private slots:
 
     // A folder the user may not read is an access-denied error, never an
     // empty list. Root reads every folder, so as root the tool runs as nobody.
