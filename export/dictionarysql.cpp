@@ -7,6 +7,7 @@
 #include "export/dictionarytext.h"
 
 #include <QDate>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
@@ -244,7 +245,11 @@ public:
         if (m_dialect == Dialect::Sqlite && m_schemaObjects
             && base.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
             base.prepend(QLatin1Char('_'));
-        for (int number = 1;; ++number) {
+        // A name is never given back, so the numbers tried for this base
+        // before stay taken: the next claim starts after them, and many
+        // tags of one name cost no more than as many of distinct names.
+        int &next = m_nextNumber[base + QChar(0) + suffix];
+        for (int number = qMax(next, 1);; ++number) {
             const QString tail = (number == 1 ? QString() : QLatin1Char('_') + QString::number(number)) + suffix;
             QString candidate = base + tail;
             if (m_dialect == Dialect::Postgres && utf8Length(candidate) > longestPostgresName)
@@ -253,6 +258,7 @@ public:
             if (m_taken.contains(folded) || m_exact.contains(candidate))
                 continue;
             m_taken.insert(folded);
+            next = number + 1;
             return candidate;
         }
     }
@@ -263,6 +269,7 @@ private:
     bool m_schemaObjects;
     QSet<QString> m_taken;
     QSet<QString> m_exact;
+    QHash<QString, int> m_nextNumber; // by base and suffix: the first number not yet tried
 };
 
 // --- FoxPro expressions that have an SQL form ---------------------------
