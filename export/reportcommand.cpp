@@ -285,10 +285,14 @@ private:
 // The source itself cannot be read: one line naming it, the number and what is wrong.
 void writeSourceFailure(QIODevice &err, const ReportSource &source, const Failure &failure)
 {
-    writeLine(err, QStringLiteral("orvalle-report: %1: %2 %3")
-                       .arg(oneLine(source.path))
-                       .arg(failure.number())
-                       .arg(oneLine(failure.description())));
+    // A failure of our own (writing the report) has no number to give.
+    if (failure.number() == 0)
+        writeLine(err, QStringLiteral("orvalle-report: %1: %2").arg(oneLine(source.path), oneLine(failure.description())));
+    else
+        writeLine(err, QStringLiteral("orvalle-report: %1: %2 %3")
+                           .arg(oneLine(source.path))
+                           .arg(failure.number())
+                           .arg(oneLine(failure.description())));
 }
 
 // The list, or none after a line saying why the source cannot be read.

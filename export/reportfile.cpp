@@ -88,6 +88,20 @@ inline char *appendPlain(char *out, QStringView text)
     return outside ? nullptr : out + size;
 }
 
+// Writes every byte, however many calls the system takes; throws Failure
+// when one fails.
+void writeAll(QFileDevice &file, QByteArrayView bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const qint64 written = file.write(bytes.data() + done, bytes.size() - done);
+        if (written <= 0)
+            throw Failure(
+                QStringLiteral("Cannot write the report file '%1': %2").arg(file.fileName(), file.errorString()));
+        done += written;
+    }
+}
+
 // A report takes a file's place by renaming; a device, a pipe or a socket
 // must never be renamed over (as root that would replace /dev/null itself),
 // and links are followed by their text, which must lead where they do.
@@ -123,14 +137,7 @@ public:
 
     void write(QByteArrayView bytes) override
     {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const qint64 written = m_file.write(bytes.data() + done, bytes.size() - done);
-            if (written <= 0)
-                throw Failure(QStringLiteral("Cannot write the report file '%1': %2")
-                                  .arg(m_file.fileName(), m_file.errorString()));
-            done += written;
-        }
+        writeAll(m_file, bytes);
         // The disk takes the bytes while the report goes on, so the sync on
         // commit does not wait for all of them at once. Each request costs a
         // round trip to the device's queue, so it is made a megabyte at a
@@ -170,6 +177,30 @@ private:
     qint64 m_handedToDisk = 0; // of those, asked to be written back
 };
 
+// A character device or a pipe the user named (/dev/null, /dev/stdout, a
+// FIFO): written as it is, since it cannot be replaced and renaming over it
+// would replace the device itself. A failed write still fails the report.
+class DirectOutput final : public ReportOutput {
+public:
+    explicit DirectOutput(const QString &path) : m_file(path)
+    {
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            throw Failure(QStringLiteral("Cannot create the report file '%1': %2").arg(path, m_file.errorString()),
+                          platform::AccessDenied);
+    }
+
+    void write(QByteArrayView bytes) override
+    {
+        writeAll(m_file, bytes);
+    }
+
+    void commit() override { m_file.close(); }
+    void discard() noexcept override { m_file.close(); }
+
+private:
+    QFile m_file;
+};
+
 ReportOutputOpener &opener()
 {
     static ReportOutputOpener installed;
@@ -180,6 +211,8 @@ ReportOutputOpener &opener()
 
 std::unique_ptr<ReportOutput> openReportOutput(const QString &path)
 {
+    if (platform::isStreamDevice(platform::LocalPath::fromText(path)))
+        return std::make_unique<DirectOutput>(path);
     return std::make_unique<SaveFileOutput>(path);
 }
 

@@ -453,6 +453,13 @@ bool holdStandardStream(int fd)
     return false;
 }
 
+bool isStreamDevice(const LocalPath &path)
+{
+    struct stat status;
+    return !path.isEmpty() && ::stat(path.native().constData(), &status) == 0
+        && (S_ISCHR(status.st_mode) || S_ISFIFO(status.st_mode));
+}
+
 std::optional<FileIdentity> identityOf(const LocalPath &path)
 {
     struct stat status;
@@ -595,6 +602,18 @@ bool holdStandardStream(int fd)
     // A program started without a stream has no handle for it; the C runtime
     // then gives the descriptor -2 and never hands its number to a file.
     return _get_osfhandle(fd) >= 0;
+}
+
+bool isStreamDevice(const LocalPath &path)
+{
+    if (path.isEmpty())
+        return false;
+    const HANDLE handle = openHandle(path.native(), 0, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const DWORD type = GetFileType(handle);
+    CloseHandle(handle);
+    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
 }
 
 std::optional<FileIdentity> identityOf(const LocalPath &path)

@@ -144,6 +144,11 @@ struct FileIdentity {
 };
 size_t qHash(const FileIdentity &identity, size_t seed = 0) noexcept;
 
+// Whether the path names a character device or a pipe, links followed
+// (/dev/null, /dev/stdout, a FIFO; NUL or CON on Windows): a target the user
+// names to be written as it is, never to be replaced. Never opens it.
+bool isStreamDevice(const LocalPath &path);
+
 // The identity of the file a path names, links followed; none when there is
 // no such file or it cannot be asked.
 std::optional<FileIdentity> identityOf(const LocalPath &path);

@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -371,6 +372,38 @@ QList<Case> dictionaryCases()
                     },
                     1, "~t", looping});
     }
+    // A device the user names is written as it is: the null device takes the
+    // report whole, a full one fails it; nothing is made anywhere else.
+    for (const char *format : {"text", "json", "markdown", "html", "postgres", "sqlite"}) {
+        all.append({"the null device as the report",
+                    [format](const QString &d) {
+                        writeFolderOfTables(d);
+                        return QStringList{QStringLiteral("--format"), QLatin1String(format), d, QStringLiteral("-o"),
+                                           QStringLiteral("/dev/null")};
+                    },
+                    0, "", ""});
+    }
+    all.append({"a full device as the report",
+                [](const QString &d) {
+                    writeFolderOfTables(d);
+                    return QStringList{d, QStringLiteral("-o"), QStringLiteral("/dev/full")};
+                },
+                1, "",
+                "orvalle-report: %D: Cannot write the report file '/dev/full': No space left on device (in "
+                "Orvallix2021/08/31.Form2.generateStructure at line 208)\n"});
+    all.append({"a full device as the dictionary",
+                [](const QString &d) {
+                    writeFolderOfTables(d);
+                    return QStringList{QStringLiteral("--format"), QStringLiteral("json"), d, QStringLiteral("-o"),
+                                       QStringLiteral("/dev/full")};
+                },
+                1, "", "orvalle-report: %D: Cannot write the report file '/dev/full': No space left on device\n"});
+    all.append({"the null device as the difference",
+                [](const QString &d) {
+                    writeFolderOfTables(d);
+                    return QStringList{QStringLiteral("--diff"), d, d, QStringLiteral("-o"), QStringLiteral("/dev/null")};
+                },
+                0, "", ""});
     // A name with a control character is matched with its own findings.
     all.append({"a source with a tab in a table's name against its own dictionary",
                 [](const QString &d) {
@@ -461,6 +494,27 @@ private:
     }
 
 private slots:
+
+    // A pipe the user names as the report is written to, not replaced.
+    void pipeNamedAsTheReport()
+    {
+        QTemporaryDir temporary;
+        QVERIFY(temporary.isValid());
+        writeFolderOfTables(temporary.filePath(QStringLiteral("src")));
+        const QString pipe = temporary.filePath(QStringLiteral("report.pipe"));
+        mkfifoAt(pipe);
+        QProcess reader;
+        reader.start(QStringLiteral("cat"), {pipe});
+        QVERIFY(reader.waitForStarted());
+        const Outcome outcome = runTool({temporary.filePath(QStringLiteral("src")), QStringLiteral("orders"),
+                                         QStringLiteral("-o"), pipe});
+        QVERIFY(reader.waitForFinished(30000));
+        QCOMPARE(outcome.err, QByteArray());
+        QCOMPARE(outcome.exitCode, 0);
+        QVERIFY2(reader.readAllStandardOutput().contains("Table Name : orders    Total Fields : 1\r\n"),
+                 "the report did not come through the pipe");
+        QVERIFY(!QFileInfo(pipe).isFile());
+    }
 
     // A folder the user may not read is an access-denied error, never an
     // empty list. Root reads every folder, so as root the tool runs as nobody.
