@@ -71,10 +71,17 @@ TableDescription describeView(const QString &name, const ContainerObject &view)
 // Tables, memos, indexes, containers and the backups FoxPro leaves of them.
 bool isFoxProFile(const QString &fileName)
 {
-    static const QStringList extensions{"dbf", "fpt", "dbt", "cdx", "mdx", "idx", "ndx", "ntx",
+    static const QStringList extensions{"dbf", "fpt", "dbt", "smt", "cdx", "mdx", "idx", "ndx", "ntx",
                                         "dbc", "dct", "dcx", "bak", "tbk"};
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     return dot >= 0 && extensions.contains(fileName.sliced(dot + 1), Qt::CaseInsensitive);
+}
+
+// The name up to its extension.
+QString baseOf(const QString &fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot <= 0 ? fileName : fileName.first(dot);
 }
 
 // The files of a folder, listed once, with the ones that belong to a file:
@@ -113,12 +120,6 @@ public:
     }
 
 private:
-    static QString baseOf(const QString &fileName)
-    {
-        const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-        return dot <= 0 ? fileName : fileName.first(dot);
-    }
-
     // Only a check of the report's file needs this, so it is made when asked.
     void groupByName() const
     {
@@ -142,6 +143,21 @@ QList<LocalPath> filesOfContainer(const LocalPath &dbcPath)
     } catch (const Failure &) {
         return {dbcPath};
     }
+}
+
+// Where the file `relative` (text from a file, "\\" a separator too) would be
+// under `base`: its folder found as resolveCaseInsensitive finds it, its own
+// name as given. Empty when the folder is not there either.
+LocalPath lackingFile(const LocalPath &base, const QString &relative)
+{
+    QString path = relative;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString name = path.sliced(slash + 1);
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return LocalPath();
+    const LocalPath folder = slash < 0 ? base : resolveCaseInsensitive(base, path.first(slash));
+    return folder.isEmpty() ? LocalPath() : folder.child(LocalPath::fromText(name).native());
 }
 
 // A parsed container and where each of its tables' files is.
@@ -228,6 +244,27 @@ public:
                 }
             } catch (const Failure &) {
                 // A table that cannot be read gives no container to read either.
+            }
+        }
+        return files;
+    }
+
+    QList<LocalPath> filesLacking(const QStringList &tables) override
+    {
+        QList<LocalPath> files;
+        for (const QString &name : tables) {
+            const LocalPath path = pathOf(name);
+            if (path.isEmpty())
+                continue;
+            try {
+                const Backlink link = readBacklink(path);
+                if (!link.name.isEmpty() && linkedFile(link.name, link.codePage).isEmpty()) {
+                    const LocalPath lacking = lackingFile(m_folder, decodeText(link.name, link.codePage));
+                    if (!lacking.isEmpty())
+                        files.append(lacking);
+                }
+            } catch (const Failure &) {
+                // A table that cannot be read names no container either.
             }
         }
         return files;
@@ -437,6 +474,19 @@ public:
             } catch (const Failure &) {
                 files.append(path);
             }
+        }
+        return files;
+    }
+
+    QList<LocalPath> filesLacking(const QStringList &) override
+    {
+        QList<LocalPath> files;
+        for (const ContainerObject &table : std::as_const(m_container.model.tables)) {
+            if (!m_container.fileOf(table).isEmpty())
+                continue;
+            const LocalPath lacking = lackingFile(m_container.folder, table.path);
+            if (!lacking.isEmpty())
+                files.append(lacking);
         }
         return files;
     }
@@ -675,12 +725,50 @@ std::shared_ptr<DataSource> DataSource::open(const QString &path)
     return source;
 }
 
+namespace {
+
+// The source's file that a FoxPro file made at `candidate`, which does not
+// exist yet, would belong to: one of its folder whose name it shares up to
+// the extension, among the files the source reads or lacks.
+std::optional<QString> companionMatching(const QString &sourcePath, const QStringList &tables,
+                                         const QString &candidate)
+{
+    const LocalPath path = LocalPath::fromText(candidate);
+    const QString name = path.fileName();
+    if (!isFoxProFile(name))
+        return std::nullopt;
+    const std::optional<FileIdentity> folder = identityOf(path.folder());
+    if (!folder)
+        return std::nullopt;
+    std::shared_ptr<DataSource> source;
+    try {
+        source = DataSource::open(sourcePath);
+    } catch (const Failure &) {
+        return std::nullopt;
+    }
+    const QString base = lowerCase(baseOf(name));
+    QHash<LocalPath::Native, bool> sameFolder; // by folder: whether it is the candidate's
+    for (const LocalPath &file : source->filesRead(tables) + source->filesLacking(tables)) {
+        if (lowerCase(baseOf(file.fileName())) != base)
+            continue;
+        const LocalPath fileFolder = file.folder();
+        auto known = sameFolder.constFind(fileFolder.native());
+        if (known == sameFolder.constEnd())
+            known = sameFolder.insert(fileFolder.native(), identityOf(fileFolder) == folder);
+        if (known.value())
+            return QDir::toNativeSeparators(candidate);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<QString> sourceFileMatching(const QString &sourcePath, const QStringList &tables,
                                           const QString &candidate)
 {
     const std::optional<FileIdentity> target = identityOf(LocalPath::fromText(candidate));
     if (!target)
-        return std::nullopt; // a file that does not exist yet is no source's file
+        return companionMatching(sourcePath, tables, candidate);
     if (identityOf(LocalPath::fromText(sourcePath)) == target)
         return QDir::toNativeSeparators(sourcePath);
     std::shared_ptr<DataSource> source;

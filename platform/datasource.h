@@ -76,6 +76,10 @@ public:
     // containers its tables link back to, which only each table's header
     // names: reading them all would double the cost of a report.
     virtual QList<LocalPath> linksRead(const QStringList &tables) { return filesRead(tables); }
+    // The files the source names but lacks, where they would be: a container
+    // table's file, the container a free table of these links back to. A
+    // file made there would be taken as the source's.
+    virtual QList<LocalPath> filesLacking(const QStringList &tables) = 0;
 
 protected:
     virtual TableDescription load(const QString &name) = 0;
@@ -140,6 +144,10 @@ SourceKind sourceKindOf(const QString &path);
 // The file of the source at `sourcePath` (a folder or a container), as a
 // report of `tables` reads it, that `candidate` is, links followed and however
 // spelled; none when it is none of them. A report must never be written there.
+// A candidate that does not exist yet is the source's when its name is a
+// FoxPro file's and it would share its folder and its name up to the
+// extension with a file of the source, or one the source names but lacks: a
+// memo or an index made there would be taken as the table's own.
 std::optional<QString> sourceFileMatching(const QString &sourcePath, const QStringList &tables,
                                           const QString &candidate);
 

@@ -404,6 +404,49 @@ QList<Case> dictionaryCases()
                     return QStringList{QStringLiteral("--diff"), d, d, QStringLiteral("-o"), QStringLiteral("/dev/null")};
                 },
                 0, "", ""});
+    // A file the source names but lacks is the source's too: made there, a
+    // report would be read as the table's memo, index or file.
+    // The text report names where it stopped; a dictionary gives the number.
+    const auto lacking = [](const char *format, const char *file) {
+        QByteArray refusal = QByteArray(Refusal).replace("%1", "%D/" + QByteArray(file)).replace("%2", "%D/" + QByteArray(file));
+        if (QByteArrayView(format) != "text")
+            refusal = "3 " + refusal.first(refusal.indexOf(" (in "));
+        return "orvalle-report: %D: " + refusal + "\n";
+    };
+    for (const char *format : {"text", "json", "postgres"}) {
+        all.append({"a report as the memo file a table lacks",
+                    [format](const QString &d) {
+                        writeTable(d + QStringLiteral("/notes.dbf"), customers());
+                        return QStringList{QStringLiteral("--format"), QLatin1String(format), d, QStringLiteral("-o"),
+                                           d + QStringLiteral("/NOTES.FPT")};
+                    },
+                    1, "", lacking(format, "NOTES.FPT")});
+        all.append({"a report as the structural index a header announces",
+                    [format](const QString &d) {
+                        TableSpec keyed;
+                        keyed.fields = {{"ID", 'I', 4}};
+                        keyed.tableFlags = 0x01;
+                        writeTable(d + QStringLiteral("/keyed.dbf"), keyed);
+                        return QStringList{QStringLiteral("--format"), QLatin1String(format), d, QStringLiteral("-o"),
+                                           d + QStringLiteral("/keyed.cdx")};
+                    },
+                    1, "", lacking(format, "keyed.cdx")});
+    }
+    all.append({"a report as the file a container's table lacks",
+                [](const QString &d) {
+                    return QStringList{writeTabbedContainer(d, false), QStringLiteral("kept"), QStringLiteral("-o"),
+                                       d + QStringLiteral("/ab.dbf")};
+                },
+                1, "",
+                "orvalle-report: %D/db.dbc: " + QByteArray(Refusal).replace("%1", "%D/ab.dbf").replace("%2", "%D/ab.dbf")
+                    + "\n"});
+    all.append({"a report as the container a free table links to",
+                [](const QString &d) {
+                    writeTable(d + QStringLiteral("/orphan.dbf"), customers("shop.dbc"));
+                    writeFile(d + QStringLiteral("/orphan.fpt"), QByteArray(512, '\0'));
+                    return QStringList{d, QStringLiteral("-o"), d + QStringLiteral("/Shop.dbc")};
+                },
+                1, "", lacking("text", "Shop.dbc")});
     // A name with a control character is matched with its own findings.
     all.append({"a source with a tab in a table's name against its own dictionary",
                 [](const QString &d) {
