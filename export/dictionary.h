@@ -24,7 +24,12 @@ QString dictionaryFormatName(DictionaryFormat format);
 inline constexpr const char *JsonFormatName = "orvalle-dictionary";
 inline constexpr int JsonFormatVersion = 1;
 
-QByteArray jsonDictionary(const platform::SourceModel &source);
+// The largest part of a JSON dictionary: a table, or a member of the top
+// other than the table list. The loader reads no larger part, so the writer
+// writes none: a table that would take more is a Failure.
+inline constexpr qint64 MaxDictionaryPartSize = qint64(512) << 20;
+
+QByteArray jsonDictionary(const platform::SourceModel &source, qint64 largestPart = MaxDictionaryPartSize);
 QByteArray markdownDictionary(const platform::SourceModel &source);
 QByteArray htmlDictionary(const platform::SourceModel &source);
 QByteArray postgresSchema(const platform::SourceModel &source);

@@ -1,6 +1,7 @@
 #include "export/dictionary.h"
 #include "export/dictionarytext.h"
 #include "export/jsonwriter.h"
+#include "platform/failure.h"
 
 // Every key of the model is always written. Text the files may leave out is
 // an empty string; a value that may not exist at all (a date that is not a
@@ -145,40 +146,57 @@ void writeRelation(JsonWriter &json, const platform::RelationModel &relation)
 
 } // namespace
 
-QByteArray jsonDictionary(const platform::SourceModel &source)
+QByteArray jsonDictionary(const platform::SourceModel &source, qint64 largestPart)
 {
     JsonWriter json;
+    // Each part, with the separator before it, no larger than the loader reads.
+    const auto part = [&](const QString &what, auto write) {
+        const qint64 before = json.size();
+        write();
+        if (json.size() - before > largestPart)
+            throw Failure(QStringLiteral("The dictionary cannot be written: %1 would take %2 bytes, more than the %3 a "
+                                         "part of a data dictionary may have.")
+                              .arg(what, QString::number(json.size() - before), QString::number(largestPart)));
+    };
     json.beginObject();
     json.text("format", QString::fromLatin1(JsonFormatName));
     json.number("version", JsonFormatVersion);
-    json.beginObject("source");
-    json.text("kind", source.kind == platform::SourceModel::Kind::Container ? QStringLiteral("container")
-                                                                           : QStringLiteral("folder"));
-    json.text("path", source.path);
-    json.text("comment", source.comment);
-    json.number("codePageMark", source.codePageMark);
-    json.endObject();
+    part(QStringLiteral("the source"), [&] {
+        json.beginObject("source");
+        json.text("kind", source.kind == platform::SourceModel::Kind::Container ? QStringLiteral("container")
+                                                                               : QStringLiteral("folder"));
+        json.text("path", source.path);
+        json.text("comment", source.comment);
+        json.number("codePageMark", source.codePageMark);
+        json.endObject();
+    });
     json.beginArray("tables");
     for (const platform::TableModel &table : source.tables)
-        writeTable(json, table);
+        part(QStringLiteral("the table '%1'").arg(table.name), [&] { writeTable(json, table); });
     json.endArray();
-    json.beginArray("views");
-    for (const platform::ViewModel &view : source.views)
-        writeView(json, view);
-    json.endArray();
-    json.beginArray("relations");
-    for (const platform::RelationModel &relation : source.relations)
-        writeRelation(json, relation);
-    json.endArray();
-    json.beginArray("findings");
-    for (const platform::Finding &finding : source.findings) {
-        json.beginObject();
-        json.text("severity", severityWord(finding.severity));
-        json.text("place", finding.place);
-        json.text("message", finding.message);
-        json.endObject();
-    }
-    json.endArray();
+    part(QStringLiteral("the views"), [&] {
+        json.beginArray("views");
+        for (const platform::ViewModel &view : source.views)
+            writeView(json, view);
+        json.endArray();
+    });
+    part(QStringLiteral("the relations"), [&] {
+        json.beginArray("relations");
+        for (const platform::RelationModel &relation : source.relations)
+            writeRelation(json, relation);
+        json.endArray();
+    });
+    part(QStringLiteral("the findings"), [&] {
+        json.beginArray("findings");
+        for (const platform::Finding &finding : source.findings) {
+            json.beginObject();
+            json.text("severity", severityWord(finding.severity));
+            json.text("place", finding.place);
+            json.text("message", finding.message);
+            json.endObject();
+        }
+        json.endArray();
+    });
     json.endObject();
     return json.take();
 }

@@ -2,11 +2,9 @@
 #include "export/dictionary.h"
 #include "export/dictionarytext.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonParseError>
-#include <QJsonValue>
+#include "export/jsonreader.h"
+
+#include <QHash>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -46,19 +44,21 @@ QString shownKey(const QString &key)
 }
 
 // The integer a JSON number holds exactly, if it is one within qint64.
-// QJsonDocument keeps integers of up to 64 bits exactly.
 enum class Number { Integer, NotInteger, TooLarge };
-Number integerOf(const QJsonValue &value, qint64 &out)
+Number integerOf(const JsonValue &value, qint64 &out)
 {
-    if (!value.isDouble())
+    if (value.type != JsonValue::Type::Number)
         return Number::NotInteger;
-    const qint64 zero = value.toInteger(0);
-    if (zero != 0 || value.toInteger(1) == 0) {
-        out = zero;
+    switch (value.integral) {
+    case JsonValue::Integral::Exact:
+        out = value.integer;
         return Number::Integer;
+    case JsonValue::Integral::TooLarge:
+        return Number::TooLarge;
+    case JsonValue::Integral::No:
+        break;
     }
-    const double real = value.toDouble();
-    return std::isfinite(real) && std::trunc(real) == real ? Number::TooLarge : Number::NotInteger;
+    return Number::NotInteger;
 }
 
 // Text as the document holds it but for an unpaired surrogate, which only an
@@ -77,19 +77,19 @@ QString textOf(const QString &text)
 // names for it, then its values read by key, each checked as it is read.
 class Object {
 public:
-    Object(const QString &name, const QString &where, const QJsonObject &object,
+    Object(const QString &name, const QString &where, const JsonValue &object,
            std::initializer_list<const char *> keys)
         : m_name(name), m_where(where), m_object(object)
     {
-        for (auto it = object.begin(); it != object.end(); ++it) {
+        for (const auto &[key, value] : object.members) {
             bool known = false;
-            for (const char *key : keys)
-                known = known || it.key() == QLatin1String(key);
+            for (const char *wanted : keys)
+                known = known || key == QLatin1String(wanted);
             if (!known)
-                failHere(QStringLiteral("unknown key ") + shownKey(it.key()));
+                failHere(QStringLiteral("unknown key ") + shownKey(key));
         }
         for (const char *key : keys) {
-            if (!object.contains(QLatin1String(key)))
+            if (value(key).isUndefined())
                 fail(key, QStringLiteral("missing"));
         }
     }
@@ -110,22 +110,22 @@ public:
         return m_where.isEmpty() ? QString::fromLatin1(key) : m_where + QLatin1Char('.') + QLatin1String(key);
     }
     const QString &name() const { return m_name; }
-    QJsonValue value(const char *key) const { return m_object.value(QLatin1String(key)); }
+    const JsonValue &value(const char *key) const { return m_object.member(QLatin1StringView(key)); }
     bool isNull(const char *key) const { return value(key).isNull(); }
 
     QString text(const char *key) const
     {
-        const QJsonValue v = value(key);
+        const JsonValue &v = value(key);
         if (!v.isString())
             fail(key, QStringLiteral("not a string"));
-        return textOf(v.toString());
+        return textOf(v.string);
     }
     bool boolean(const char *key) const
     {
-        const QJsonValue v = value(key);
-        if (!v.isBool())
+        const JsonValue &v = value(key);
+        if (v.type != JsonValue::Type::Boolean)
             fail(key, QStringLiteral("not a boolean"));
-        return v.toBool();
+        return v.boolean;
     }
     qint64 integer(const char *key, qint64 min, qint64 max) const
     {
@@ -145,10 +145,10 @@ public:
     // One of `words`, its index among them.
     int word(const char *key, std::initializer_list<const char *> words) const
     {
-        const QJsonValue v = value(key);
+        const JsonValue &v = value(key);
         if (!v.isString())
             fail(key, QStringLiteral("not a string"));
-        const QString given = v.toString();
+        const QString &given = v.string;
         QStringList listed;
         int index = 0;
         for (const char *word : words) {
@@ -159,32 +159,32 @@ public:
         }
         fail(key, QStringLiteral("not one of ") + listed.join(QStringLiteral(", ")));
     }
-    QJsonArray array(const char *key) const
+    const QList<JsonValue> &array(const char *key) const
     {
-        const QJsonValue v = value(key);
+        const JsonValue &v = value(key);
         if (!v.isArray())
             fail(key, QStringLiteral("not an array"));
-        return v.toArray();
+        return v.items;
     }
 
 private:
     QString m_name;
     QString m_where;
-    QJsonObject m_object;
+    const JsonValue &m_object;
 };
 
 // The objects of the array at `key`, each read by `read` with its place.
 template <class Read>
 auto objects(const Object &owner, const char *key, Read read)
 {
-    QList<decltype(read(QString(), QJsonObject()))> items;
-    const QJsonArray array = owner.array(key);
+    QList<decltype(read(QString(), JsonValue()))> items;
+    const QList<JsonValue> &array = owner.array(key);
     items.reserve(array.size());
     for (qsizetype i = 0; i < array.size(); ++i) {
         const QString where = owner.place(key) + QStringLiteral("[%1]").arg(i);
         if (!array.at(i).isObject())
             throw Failure(QStringLiteral("%1: %2: not an object").arg(owner.name(), where));
-        items.append(read(where, array.at(i).toObject()));
+        items.append(read(where, array.at(i)));
     }
     return items;
 }
@@ -219,7 +219,7 @@ char typeOf(const Object &field)
     return char(static_cast<uchar>(type[0].unicode()));
 }
 
-platform::FieldModel readField(const QString &name, const QString &where, const QJsonObject &object)
+platform::FieldModel readField(const QString &name, const QString &where, const JsonValue &object)
 {
     const Object field(name, where, object,
                        {"position", "name", "shortName", "type", "typeName", "width", "decimals", "nullable",
@@ -255,7 +255,7 @@ platform::FieldModel readField(const QString &name, const QString &where, const 
     return model;
 }
 
-platform::IndexModel readIndex(const QString &name, const QString &where, const QJsonObject &object)
+platform::IndexModel readIndex(const QString &name, const QString &where, const JsonValue &object)
 {
     const Object index(name, where, object, {"name", "kind", "expression", "filter", "descending", "collation"});
     platform::IndexModel model;
@@ -272,7 +272,7 @@ platform::IndexModel readIndex(const QString &name, const QString &where, const 
     return model;
 }
 
-platform::TableModel readTable(const QString &name, const QString &where, const QJsonObject &object)
+platform::TableModel readTable(const QString &name, const QString &where, const JsonValue &object)
 {
     const Object table(name, where, object,
                        {"name", "file", "dialect", "version", "codePageMark", "codePage", "recordCount",
@@ -290,9 +290,9 @@ platform::TableModel readTable(const QString &name, const QString &where, const 
     model.lastUpdate = lastUpdateOf(table);
     model.headerLength = int(table.integer("headerLength", 0, 65535));
     model.recordLength = int(table.integer("recordLength", 0, 65535));
-    const QJsonValue memo = table.value("memo");
+    const JsonValue &memo = table.value("memo");
     if (memo.isObject()) {
-        const Object file(name, table.place("memo"), memo.toObject(), {"file", "blockSize", "present"});
+        const Object file(name, table.place("memo"), memo, {"file", "blockSize", "present"});
         model.memo = platform::MemoModel{file.text("file"), int(file.integer("blockSize", 0, IntMax)),
                                          file.boolean("present")};
     } else if (!memo.isNull()) {
@@ -305,17 +305,17 @@ platform::TableModel readTable(const QString &name, const QString &where, const 
     model.updateTrigger = table.text("updateTrigger");
     model.deleteTrigger = table.text("deleteTrigger");
     model.primaryKey = table.text("primaryKey");
-    model.fields = objects(table, "fields", [&](const QString &place, const QJsonObject &item) {
+    model.fields = objects(table, "fields", [&](const QString &place, const JsonValue &item) {
         return readField(name, place, item);
     });
-    model.indexes = objects(table, "indexes", [&](const QString &place, const QJsonObject &item) {
+    model.indexes = objects(table, "indexes", [&](const QString &place, const JsonValue &item) {
         return readIndex(name, place, item);
     });
     model.indexesKnown = table.boolean("indexesKnown");
     return model;
 }
 
-platform::ViewModel readView(const QString &name, const QString &where, const QJsonObject &object)
+platform::ViewModel readView(const QString &name, const QString &where, const JsonValue &object)
 {
     const Object view(name, where, object, {"name", "sql", "remote", "connection", "comment", "fields"});
     platform::ViewModel model;
@@ -324,7 +324,7 @@ platform::ViewModel readView(const QString &name, const QString &where, const QJ
     model.remote = view.boolean("remote");
     model.connection = view.text("connection");
     model.comment = view.text("comment");
-    model.fields = objects(view, "fields", [&](const QString &place, const QJsonObject &item) {
+    model.fields = objects(view, "fields", [&](const QString &place, const JsonValue &item) {
         const Object field(name, place, item, {"name", "dataType", "comment"});
         return platform::ViewFieldModel{field.text("name"), field.text("dataType"), field.text("comment")};
     });
@@ -342,7 +342,7 @@ QString ruleOf(const Object &relation, const char *key)
     return relation.text(key);
 }
 
-platform::RelationModel readRelation(const QString &name, const QString &where, const QJsonObject &object)
+platform::RelationModel readRelation(const QString &name, const QString &where, const JsonValue &object)
 {
     const Object relation(name, where, object,
                           {"parentTable", "parentTag", "childTable", "childTag", "onUpdate", "onDelete", "onInsert"});
@@ -357,7 +357,7 @@ platform::RelationModel readRelation(const QString &name, const QString &where, 
     return model;
 }
 
-platform::Finding readFinding(const QString &name, const QString &where, const QJsonObject &object)
+platform::Finding readFinding(const QString &name, const QString &where, const JsonValue &object)
 {
     const Object finding(name, where, object, {"severity", "place", "message"});
     platform::Finding model;
@@ -368,22 +368,65 @@ platform::Finding readFinding(const QString &name, const QString &where, const Q
     return model;
 }
 
+// The value of one part of the document (a member of its top, or a table),
+// refused unread when larger than a part may be.
+JsonValue partOf(const JsonBytes &bytes, JsonRange range, const QString &name, const QString &where,
+                 qint64 largestPart)
+{
+    if (range.size() > largestPart)
+        throw Failure(QStringLiteral("%1: %2: %3 bytes, more than the %4 a part of a data dictionary may have")
+                          .arg(name, where, QString::number(range.size()), QString::number(largestPart)));
+    std::variant<JsonValue, JsonFault> value = readJsonValue(bytes, range);
+    if (const JsonFault *fault = std::get_if<JsonFault>(&value))
+        throw Failure(QStringLiteral("%1: changed while it was read: %2 at byte %3")
+                          .arg(name, fault->what, QString::number(fault->offset)));
+    return std::get<JsonValue>(std::move(value));
+}
+
 } // namespace
 
-platform::SourceModel dictionaryFromJson(const QByteArray &document, const QString &name)
+struct DictionaryFile::Parts {
+    std::unique_ptr<JsonBytes> bytes;
+    QString name;
+    qint64 largestPart = 0;
+    QList<JsonRange> tables;
+};
+
+DictionaryFile::DictionaryFile(std::unique_ptr<JsonBytes> bytes, const QString &name, qint64 largestPart)
+    : m_parts(std::make_unique<Parts>())
 {
-    if (document.isEmpty())
+    m_parts->bytes = std::move(bytes);
+    m_parts->name = name;
+    m_parts->largestPart = largestPart;
+    const JsonBytes &document = *m_parts->bytes;
+    if (document.size() == 0)
         throw Failure(QStringLiteral("%1: empty, not JSON").arg(name));
-    QJsonParseError error;
-    const QJsonDocument json = QJsonDocument::fromJson(document, &error);
-    if (error.error != QJsonParseError::NoError)
-        throw Failure(QStringLiteral("%1: not JSON: %2 at byte %3")
-                          .arg(name, error.errorString(), QString::number(error.offset)));
-    const QJsonObject top = json.object();
-    if (!json.isObject() || top.value(QLatin1String("format")) != QJsonValue(QLatin1String(JsonFormatName)))
+    std::variant<JsonLayout, JsonFault> laidOut = layOutJson(document, QLatin1StringView("tables"));
+    if (const JsonFault *fault = std::get_if<JsonFault>(&laidOut))
+        throw Failure(QStringLiteral("%1: not JSON: %2 at byte %3").arg(name, fault->what, QString::number(fault->offset)));
+    const JsonLayout &layout = std::get<JsonLayout>(laidOut);
+
+    // The top's members, each read when it is checked; "tables" only stands in.
+    JsonValue top;
+    top.type = JsonValue::Type::Object;
+    QHash<QString, JsonRange> ranges; // the last of each key
+    for (const JsonLayout::Member &member : layout.members) {
+        JsonValue standIn;
+        standIn.type = JsonValue::Type::Null;
+        top.members.append({member.keyCut ? member.key + QStringLiteral("…") : member.key, standIn});
+        ranges.insert(member.key, member.value);
+    }
+    const auto part = [&](const char *key) {
+        const auto found = ranges.constFind(QLatin1String(key));
+        return found == ranges.constEnd() ? JsonValue()
+                                          : partOf(document, *found, name, QLatin1String(key), largestPart);
+    };
+
+    const JsonValue format = layout.topIsObject ? part("format") : JsonValue();
+    if (!format.isString() || format.string != QLatin1String(JsonFormatName))
         throw Failure(QStringLiteral("%1: not an %2 document").arg(name, QLatin1String(JsonFormatName)));
     // A later version may hold other keys: its number is the one thing to say.
-    const QJsonValue versionValue = top.value(QLatin1String("version"));
+    const JsonValue versionValue = part("version");
     if (versionValue.isUndefined())
         throw Failure(QStringLiteral("%1: version: missing").arg(name));
     qint64 version = 0;
@@ -399,42 +442,88 @@ platform::SourceModel dictionaryFromJson(const QByteArray &document, const QStri
                                QString::number(JsonFormatVersion)));
 
     const Object root(name, QString(), top, {"format", "version", "source", "tables", "views", "relations", "findings"});
-    platform::SourceModel model;
-    const QJsonValue sourceValue = root.value("source");
+    platform::SourceModel &model = m_rest;
+    const JsonValue sourceValue = part("source");
     if (!sourceValue.isObject())
         root.fail("source", QStringLiteral("not an object"));
-    const Object source(name, QStringLiteral("source"), sourceValue.toObject(), {"kind", "path", "comment", "codePageMark"});
+    const Object source(name, QStringLiteral("source"), sourceValue, {"kind", "path", "comment", "codePageMark"});
     model.kind = source.word("kind", {"folder", "container"}) == 1 ? platform::SourceModel::Kind::Container
                                                                    : platform::SourceModel::Kind::Folder;
     model.path = source.text("path");
     model.comment = source.text("comment");
     model.codePageMark = quint8(source.integer("codePageMark", 0, 255));
-    model.tables = objects(root, "tables", [&](const QString &where, const QJsonObject &item) {
-        return readTable(name, where, item);
-    });
-    model.views = objects(root, "views", [&](const QString &where, const QJsonObject &item) {
-        return readView(name, where, item);
-    });
-    model.relations = objects(root, "relations", [&](const QString &where, const QJsonObject &item) {
-        return readRelation(name, where, item);
-    });
-    model.findings = objects(root, "findings", [&](const QString &where, const QJsonObject &item) {
-        return readFinding(name, where, item);
-    });
+
+    // Each table is checked now, and read again when asked for.
+    if (!layout.listIsArray)
+        root.fail("tables", QStringLiteral("not an array"));
+    m_parts->tables = layout.listItems;
+    for (qsizetype i = 0; i < m_parts->tables.size(); ++i)
+        m_tableNames.append(table(i).name);
+
+    const auto listed = [&](const char *key) {
+        JsonValue holder;
+        holder.type = JsonValue::Type::Object;
+        holder.members.append({QString::fromLatin1(key), part(key)});
+        return holder;
+    };
+    const JsonValue views = listed("views");
+    model.views = objects(Object(name, QString(), views, {"views"}), "views",
+                          [&](const QString &where, const JsonValue &item) { return readView(name, where, item); });
+    const JsonValue relations = listed("relations");
+    model.relations = objects(Object(name, QString(), relations, {"relations"}), "relations",
+                              [&](const QString &where, const JsonValue &item) {
+                                  return readRelation(name, where, item);
+                              });
+    const JsonValue findings = listed("findings");
+    model.findings = objects(Object(name, QString(), findings, {"findings"}), "findings",
+                             [&](const QString &where, const JsonValue &item) {
+                                 return readFinding(name, where, item);
+                             });
+}
+
+DictionaryFile::~DictionaryFile() = default;
+
+platform::TableModel DictionaryFile::table(qsizetype index) const
+{
+    const QString where = QStringLiteral("tables[%1]").arg(index);
+    const JsonValue item = partOf(*m_parts->bytes, m_parts->tables.at(index), m_parts->name, where,
+                                  m_parts->largestPart);
+    if (!item.isObject())
+        throw Failure(QStringLiteral("%1: %2: not an object").arg(m_parts->name, where));
+    return readTable(m_parts->name, where, item);
+}
+
+platform::SourceModel DictionaryFile::takeRest()
+{
+    return std::move(m_rest);
+}
+
+platform::SourceModel dictionaryFromJson(const QByteArray &document, const QString &name)
+{
+    DictionaryFile file(JsonBytes::inMemory(document), name);
+    QList<platform::TableModel> tables;
+    for (qsizetype i = 0; i < file.tableNames().size(); ++i)
+        tables.append(file.table(i));
+    platform::SourceModel model = file.takeRest();
+    model.tables = std::move(tables);
     return model;
+}
+
+std::unique_ptr<DictionaryFile> openDictionaryFile(const QString &path)
+{
+    const platform::LocalPath local = platform::LocalPath::fromText(path);
+    return std::make_unique<DictionaryFile>(JsonBytes::inFile(local), platform::displayName(local));
 }
 
 platform::SourceModel readDictionaryFile(const QString &path)
 {
-    const platform::LocalPath local = platform::LocalPath::fromText(path);
-    const QString name = platform::displayName(local);
-    QFile file;
-    platform::openRegularFile(file, local);
-    const qint64 size = file.size();
-    if (size > MaxDictionaryFileSize)
-        throw Failure(QStringLiteral("%1: %2 bytes, more than the %3 a data dictionary may have")
-                          .arg(name, QString::number(size), QString::number(MaxDictionaryFileSize)));
-    return dictionaryFromJson(platform::readAt(file, 0, size, name), name);
+    const std::unique_ptr<DictionaryFile> file = openDictionaryFile(path);
+    QList<platform::TableModel> tables;
+    for (qsizetype i = 0; i < file->tableNames().size(); ++i)
+        tables.append(file->table(i));
+    platform::SourceModel model = file->takeRest();
+    model.tables = std::move(tables);
+    return model;
 }
 
 bool looksLikeDictionaryFile(const QString &path)

@@ -26,24 +26,61 @@
 //   null: read as none.
 // A model beyond the schema (a position of 0, a negative width) is written
 // but refused when read. A key written twice counts once, its last value.
+// Beyond the schema, JSON itself is read strictly (RFC 8259): a control
+// character must be escaped in a string, and nesting ends at 1024 levels.
 
+#include "export/dictionary.h"
 #include "platform/sourcemodel.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+#include <memory>
 
 namespace exporting {
+
+class JsonBytes;
+
+// A document may be of any size: it is checked whole a piece at a time and
+// read a part at a time (MaxDictionaryPartSize), so memory follows its
+// largest table, not its size.
+//
+// A dictionary read a table at a time: the whole document is checked when it
+// is opened (every failure said then, as above), and each table is read
+// again from it when asked for.
+class DictionaryFile {
+public:
+    // `name` names the document in failures. Throws Failure.
+    DictionaryFile(std::unique_ptr<JsonBytes> bytes, const QString &name,
+                   qint64 largestPart = MaxDictionaryPartSize);
+    ~DictionaryFile();
+    DictionaryFile(const DictionaryFile &) = delete;
+    DictionaryFile &operator=(const DictionaryFile &) = delete;
+
+    // In the document's order.
+    const QStringList &tableNames() const { return m_tableNames; }
+    // Throws Failure when the file no longer holds what it held when opened.
+    platform::TableModel table(qsizetype index) const;
+    // The model without its tables: the source's facts, views, relations
+    // and findings. Once.
+    platform::SourceModel takeRest();
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> m_parts;
+    QStringList m_tableNames;
+    platform::SourceModel m_rest;
+};
 
 // The model `document` holds; `name` names it in failures.
 platform::SourceModel dictionaryFromJson(const QByteArray &document, const QString &name);
 
-// Larger documents are refused unread: the dictionary of thousands of tables
-// takes a few megabytes.
-inline constexpr qint64 MaxDictionaryFileSize = qint64(512) << 20;
-
 // The dictionary in the file at `path`, opened as platform/fileaccess.h opens
 // every file (regular files only, never blocking) and named by its file name
 // in failures; a failure to open or read it passes through.
+std::unique_ptr<DictionaryFile> openDictionaryFile(const QString &path);
+// The same, read whole.
 platform::SourceModel readDictionaryFile(const QString &path);
 
 // Whether `path` names a JSON dictionary rather than a source: a regular file

@@ -33,7 +33,7 @@ std::optional<Side> openSide(const QString &path, QIODevice &err)
 {
     Side side{path, looksLikeDictionaryFile(path), {}};
     try {
-        side.tables = side.dictionary ? modelStream(readDictionaryFile(path)) : sourceStream(path);
+        side.tables = side.dictionary ? dictionaryStream(path) : sourceStream(path);
     } catch (const Failure &failure) {
         // The loader's own failures name the document by its file name and
         // carry no number: the path as given takes that name's place.

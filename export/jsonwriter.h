@@ -18,6 +18,8 @@ namespace exporting {
 class JsonWriter {
 public:
     QByteArray take() const { return QByteArray(m_out.data(), qsizetype(m_out.size())); }
+    // The bytes written so far.
+    qint64 size() const { return qint64(m_out.size()); }
 
     void beginObject(const char *key = nullptr) { open(key, '{'); }
     void endObject() { close('}'); }

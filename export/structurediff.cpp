@@ -1,12 +1,16 @@
 #include "export/structurediff.h"
 
+#include "export/dictionaryload.h"
 #include "export/dictionarytext.h"
+#include "platform/failure.h"
 
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -379,23 +383,26 @@ QList<RelationChange> relationChanges(const QList<RelationModel> &before, const 
                                        });
 }
 
-// A side held whole: a dictionary read back. The tables its findings say
-// could not be read when it was written are listed after the others, and
-// cannot be read now either.
+// A side read from a dictionary, a table at a time. The tables its findings
+// say could not be read when it was written are listed after the others,
+// and cannot be read now either.
 class ModelStream : public TableStream {
 public:
-    explicit ModelStream(SourceModel model) : m_model(std::move(model))
+    using TableAt = std::function<TableModel(qsizetype)>;
+
+    // `rest`: the dictionary without its tables; `names`: its tables'.
+    ModelStream(SourceModel rest, QStringList names, TableAt tableAt)
+        : m_rest(std::move(rest)), m_names(std::move(names)), m_tableCount(m_names.size()),
+          m_tableAt(std::move(tableAt))
     {
         QSet<QString> described;
-        for (const TableModel &table : std::as_const(m_model.tables)) {
-            m_names.append(table.name);
-            described.insert(key(table.name));
-        }
-        for (const ViewModel &view : std::as_const(m_model.views))
+        for (const QString &name : std::as_const(m_names))
+            described.insert(key(name));
+        for (const ViewModel &view : std::as_const(m_rest.views))
             described.insert(key(view.name));
-        const QString container = m_model.kind == SourceModel::Kind::Container
-            ? key(QFileInfo(m_model.path).fileName()) : QString();
-        for (const platform::Finding &finding : std::as_const(m_model.findings)) {
+        const QString container = m_rest.kind == SourceModel::Kind::Container
+            ? key(QFileInfo(m_rest.path).fileName()) : QString();
+        for (const platform::Finding &finding : std::as_const(m_rest.findings)) {
             const QString place = key(finding.place);
             if (const platform::ModelGap gap = platform::gapOf(finding); gap != platform::ModelGap::None)
                 m_gaps.insert(finding.place, {gap, finding.message});
@@ -412,31 +419,34 @@ public:
     const QStringList &tableNames() const override { return m_names; }
     std::optional<TableModel> readTable(qsizetype index, QString &failure, QString &tagsUnknown) override
     {
-        if (index >= m_model.tables.size()) {
-            failure = m_unreadable.at(index - m_model.tables.size());
+        if (index >= m_tableCount) {
+            failure = m_unreadable.at(index - m_tableCount);
             return std::nullopt;
         }
-        const TableModel &table = m_model.tables.at(index);
-        const auto gap = m_gaps.constFind(table.name);
+        std::optional<TableModel> table;
+        try {
+            table = m_tableAt(index);
+        } catch (const Failure &read) {
+            failure = read.description();
+            return std::nullopt;
+        }
+        const auto gap = m_gaps.constFind(table->name);
         if (gap != m_gaps.cend() && gap->first == platform::ModelGap::FieldProperties) {
             failure = gap->second;
             return std::nullopt;
         }
-        if (gap != m_gaps.cend() && !table.indexesKnown)
+        if (gap != m_gaps.cend() && !table->indexesKnown)
             tagsUnknown = gap->second;
         return table;
     }
-    SourceModel rest() override
-    {
-        SourceModel rest = std::move(m_model);
-        rest.tables.clear();
-        return rest;
-    }
+    SourceModel rest() override { return std::move(m_rest); }
 
 private:
-    SourceModel m_model;
+    SourceModel m_rest;
     QStringList m_names;
-    QStringList m_unreadable; // why each table after the model's could not be read
+    qsizetype m_tableCount; // of m_names, those the dictionary describes
+    TableAt m_tableAt;
+    QStringList m_unreadable; // why each table after the described ones could not be read
     QHash<QString, std::pair<platform::ModelGap, QString>> m_gaps; // by table name: what it lacks, and why
 };
 
@@ -502,7 +512,21 @@ QList<Item> wantedOnly(const QList<Item> &items, const QSet<QString> &wanted, Na
 
 std::unique_ptr<TableStream> modelStream(platform::SourceModel model)
 {
-    return std::make_unique<ModelStream>(std::move(model));
+    auto tables = std::make_shared<QList<TableModel>>(std::move(model.tables));
+    model.tables.clear();
+    QStringList names;
+    for (const TableModel &table : std::as_const(*tables))
+        names.append(table.name);
+    return std::make_unique<ModelStream>(std::move(model), std::move(names),
+                                         [tables](qsizetype index) { return tables->at(index); });
+}
+
+std::unique_ptr<TableStream> dictionaryStream(const QString &path)
+{
+    std::shared_ptr<DictionaryFile> file = openDictionaryFile(path);
+    QStringList names = file->tableNames();
+    return std::make_unique<ModelStream>(file->takeRest(), std::move(names),
+                                         [file](qsizetype index) { return file->table(index); });
 }
 
 std::unique_ptr<TableStream> sourceStream(const QString &path)

@@ -124,6 +124,9 @@ public:
 // A side held whole (a dictionary read back): the tables its findings say
 // could not be read when it was written cannot be read now either.
 std::unique_ptr<TableStream> modelStream(platform::SourceModel model);
+// The same for a JSON dictionary file, read a table at a time. Throws
+// Failure as openDictionaryFile does.
+std::unique_ptr<TableStream> dictionaryStream(const QString &path);
 // A folder or a container, read as readSourceModel reads it. Throws Failure
 // when the source itself cannot be opened.
 std::unique_ptr<TableStream> sourceStream(const QString &path);

@@ -2,6 +2,7 @@
 #include "modelparts.h"
 #include "export/dictionary.h"
 #include "export/dictionaryload.h"
+#include "export/jsonreader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -340,7 +341,7 @@ private slots:
     void brokenDocuments();
     void namesKeepTheirPercentSigns();
     void files();
-    void fileLargerThanTheCapIsRefusedUnread();
+    void partsLargerThanTheCap();
     void looksLikeDictionaryFile_data();
     void looksLikeDictionaryFile();
 };
@@ -507,6 +508,14 @@ void DictionaryLoadTest::brokenDocuments_data()
     QTest::newRow("truncated writer's document")
         << cut << QStringLiteral("shop.json: not JSON: unterminated object at byte %1").arg(cut.size());
     QTest::newRow("array") << QByteArray("[]") << "shop.json: not an orvalle-dictionary document";
+    // RFC 8259 wants every control character in a string escaped.
+    QTest::newRow("raw tab in a string") << QByteArray("{\"format\": \"orvalle-dictionary\t\"}")
+                                         << "shop.json: not JSON: a control character (0x09) not escaped in a string at byte 31";
+    QTest::newRow("raw NUL in a string") << QByteArray("{\"format\": \"orvalle-dictionary\0\"}", 33)
+                                         << "shop.json: not JSON: a control character (0x00) not escaped in a string at byte 31";
+    QTest::newRow("nested past 1024") << QByteArray("{\"a\": ") + QByteArray(1024, '[') + QByteArray(1024, ']') + "}"
+                                      << "shop.json: not JSON: too deeply nested document at byte 1030";
+    QTest::newRow("garbage after the document") << QByteArray("{} x") << "shop.json: not JSON: garbage at the end of the document at byte 3";
     QTest::newRow("another format") << documentWith("format", QStringLiteral("orvalle-report"))
                                     << "shop.json: not an orvalle-dictionary document";
     QTest::newRow("no format") << documentWith("format", removed) << "shop.json: not an orvalle-dictionary document";
@@ -727,19 +736,40 @@ void DictionaryLoadTest::files()
              QStringLiteral("broken.json: tables[0].indexes[3].kind: not one of primary, candidate, unique, regular"));
 }
 
-void DictionaryLoadTest::fileLargerThanTheCapIsRefusedUnread()
+// What the writer writes, the loader reads: a document of any size, each of
+// its tables no larger than a part may be. A larger table the writer refuses
+// to write, and the loader to read.
+void DictionaryLoadTest::partsLargerThanTheCap()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    // A sparse file: its size is all there is to it, and reading it would take 512 MiB.
-    const QString big = dir.filePath(QStringLiteral("big.json"));
-    QFile file(big);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QVERIFY(file.resize(MaxDictionaryFileSize + 1));
-    file.close();
-    QCOMPARE(MaxDictionaryFileSize, qint64(536870912));
-    QCOMPARE(failureOf([&] { readDictionaryFile(big); }),
-             QStringLiteral("big.json: 536870913 bytes, more than the 536870912 a data dictionary may have"));
+    QCOMPARE(MaxDictionaryPartSize, qint64(536870912));
+    SourceModel model = everyFieldSet();
+    const platform::TableModel first = model.tables.first();
+    for (const char *name : {"second", "third", "fourth"}) {
+        platform::TableModel copy = first;
+        copy.name = QLatin1String(name);
+        model.tables.append(copy);
+    }
+    const qint64 cap = jsonDictionary(model).size() / 3;
+    const QByteArray document = jsonDictionary(model, cap);
+    QVERIFY(document.size() > cap);
+    DictionaryFile file(JsonBytes::inMemory(document), documentName, cap);
+    QStringList names;
+    for (const platform::TableModel &table : std::as_const(model.tables))
+        names.append(table.name);
+    QCOMPARE(file.tableNames(), names);
+    QVERIFY(file.table(3) == model.tables.at(3));
+
+    const qsizetype second = names.indexOf(QStringLiteral("second"));
+    model.tables[second].comment = QString(cap, QLatin1Char('x'));
+    const QString refused = failureOf([&] { jsonDictionary(model, cap); });
+    QVERIFY2(refused.startsWith(QStringLiteral("The dictionary cannot be written: the table 'second' would take ")),
+             qPrintable(refused));
+    QVERIFY2(refused.endsWith(QStringLiteral(" bytes, more than the %1 a part of a data dictionary may have.").arg(cap)),
+             qPrintable(refused));
+    const QString unread = failureOf([&] { DictionaryFile(JsonBytes::inMemory(jsonDictionary(model)), documentName, cap); });
+    QVERIFY2(unread.startsWith(documentName + QStringLiteral(": tables[%1]: ").arg(second)), qPrintable(unread));
+    QVERIFY2(unread.endsWith(QStringLiteral(" bytes, more than the %1 a part of a data dictionary may have").arg(cap)),
+             qPrintable(unread));
 }
 
 void DictionaryLoadTest::looksLikeDictionaryFile_data()
