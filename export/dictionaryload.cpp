@@ -8,9 +8,11 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <cstring>
 #include <initializer_list>
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace exporting {
 
@@ -79,18 +81,26 @@ class Object {
 public:
     Object(const QString &name, const QString &where, const JsonValue &object,
            std::initializer_list<const char *> keys)
-        : m_name(name), m_where(where), m_object(object)
+        : m_name(name), m_where(where), m_keys(keys), m_values(keys.size(), &undefined())
     {
+        // Each member's value by the index of its key; the writer's order is
+        // tried first, so a document it wrote takes one comparison a key.
+        size_t expected = 0;
         for (const auto &[key, value] : object.members) {
-            bool known = false;
-            for (const char *wanted : keys)
-                known = known || key == QLatin1String(wanted);
-            if (!known)
+            size_t found = m_keys.size();
+            for (size_t n = 0; n < m_keys.size() && found == m_keys.size(); ++n) {
+                const size_t at = (expected + n) % m_keys.size();
+                if (key == QLatin1StringView(m_keys[at]))
+                    found = at;
+            }
+            if (found == m_keys.size())
                 failHere(QStringLiteral("unknown key ") + shownKey(key));
+            m_values[found] = &value; // a key written twice counts as its last value
+            expected = found + 1;
         }
-        for (const char *key : keys) {
-            if (value(key).isUndefined())
-                fail(key, QStringLiteral("missing"));
+        for (size_t n = 0; n < m_keys.size(); ++n) {
+            if (m_values[n]->isUndefined())
+                fail(m_keys[n], QStringLiteral("missing"));
         }
     }
 
@@ -110,7 +120,14 @@ public:
         return m_where.isEmpty() ? QString::fromLatin1(key) : m_where + QLatin1Char('.') + QLatin1String(key);
     }
     const QString &name() const { return m_name; }
-    const JsonValue &value(const char *key) const { return m_object.member(QLatin1StringView(key)); }
+    const JsonValue &value(const char *key) const
+    {
+        for (size_t n = 0; n < m_keys.size(); ++n) {
+            if (std::strcmp(m_keys[n], key) == 0)
+                return *m_values[n];
+        }
+        return undefined();
+    }
     bool isNull(const char *key) const { return value(key).isNull(); }
 
     QString text(const char *key) const
@@ -168,9 +185,16 @@ public:
     }
 
 private:
+    static const JsonValue &undefined()
+    {
+        static const JsonValue none;
+        return none;
+    }
+
     QString m_name;
     QString m_where;
-    const JsonValue &m_object;
+    std::vector<const char *> m_keys;
+    std::vector<const JsonValue *> m_values; // by the index of their key in m_keys
 };
 
 // The objects of the array at `key`, each read by `read` with its place.

@@ -8,6 +8,9 @@
 #include "platform/fileaccess.h"
 
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <memory>
 #include <optional>
 
@@ -61,31 +64,76 @@ std::optional<QString> sideFileAt(const Side &side, const QString &output)
     return platform::sourceFileMatching(side.path, side.tables->tableNames(), output);
 }
 
-QByteArray document(DiffFormat format, const StructureDiff &diff)
+void writeDocument(DiffFormat format, const StructureDiff &diff, const DiffSink &sink)
 {
     switch (format) {
     case DiffFormat::Json:
-        return diffJson(diff);
+        return writeDiffJson(diff, sink);
     case DiffFormat::Markdown:
-        return diffMarkdown(diff);
+        return writeDiffMarkdown(diff, sink);
     case DiffFormat::Html:
-        return diffHtml(diff);
+        return writeDiffHtml(diff, sink);
     case DiffFormat::Text:
         break;
     }
-    return diffText(diff);
+    writeDiffText(diff, sink);
 }
 
-bool writeOutput(const DiffRequest &request, const QByteArray &bytes, QIODevice &out, QIODevice &err)
+// Writes the document to `path` as it is made: the file takes the target's
+// place whole, or nothing of it is left.
+void writeFile(const QString &path, DiffFormat format, const StructureDiff &diff)
 {
-    if (request.output.isEmpty()) {
-        if (out.write(bytes) == bytes.size())
-            return true;
-        writeLine(err, QStringLiteral("cannot write to standard output: %1").arg(out.errorString()));
+    const std::unique_ptr<ReportOutput> output = openReportOutput(path);
+    try {
+        writeDocument(format, diff, [&](QByteArrayView bytes) { output->write(bytes); });
+        output->commit();
+    } catch (...) {
+        output->discard();
+        throw;
+    }
+}
+
+// Standard output gets the document only once it is whole: it is made in a
+// temporary file first, then copied.
+bool writeToStandardOutput(DiffFormat format, const StructureDiff &diff, QIODevice &out, QIODevice &err)
+{
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        writeLine(err, QStringLiteral("cannot make a temporary folder: %1").arg(folder.errorString()));
         return false;
     }
+    const QString path = folder.filePath(QStringLiteral("difference"));
     try {
-        writeWholeFile(request.output, bytes);
+        writeFile(path, format, diff);
+    } catch (const Failure &failure) {
+        writeLine(err, failure.description());
+        return false;
+    }
+    QFile document(path);
+    if (!document.open(QIODevice::ReadOnly)) {
+        writeLine(err, QStringLiteral("cannot read back the difference: %1").arg(document.errorString()));
+        return false;
+    }
+    while (!document.atEnd()) {
+        const QByteArray block = document.read(64 * 1024);
+        if (block.isEmpty()) {
+            writeLine(err, QStringLiteral("cannot read back the difference: %1").arg(document.errorString()));
+            return false;
+        }
+        if (out.write(block) != block.size()) {
+            writeLine(err, QStringLiteral("cannot write to standard output: %1").arg(out.errorString()));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool writeOutput(const DiffRequest &request, const StructureDiff &diff, QIODevice &out, QIODevice &err)
+{
+    if (request.output.isEmpty())
+        return writeToStandardOutput(request.format, diff, out, err);
+    try {
+        writeFile(request.output, request.format, diff);
     } catch (const Failure &failure) {
         writeLine(err, QStringLiteral("%1: %2").arg(request.output, failure.description()));
         return false;
@@ -132,7 +180,7 @@ int runDiff(const DiffRequest &request, QIODevice &out, QIODevice &err)
 
     comparison.diff.before = request.before;
     comparison.diff.after = request.after;
-    if (!writeOutput(request, document(request.format, comparison.diff), out, err))
+    if (!writeOutput(request, comparison.diff, out, err))
         return DiffTrouble;
     if (!comparison.diff.isComplete())
         return DiffTrouble;

@@ -120,9 +120,9 @@ void writeNotCompared(JsonWriter &json, const char *key, const QList<NotCompared
 
 } // namespace
 
-QByteArray diffJson(const StructureDiff &diff)
+void writeDiffJson(const StructureDiff &diff, const DiffSink &sink)
 {
-    JsonWriter json;
+    JsonWriter json(sink);
     json.beginObject();
     json.text("format", QString::fromLatin1(DiffFormatName));
     json.number("version", DiffFormatVersion);
@@ -157,7 +157,7 @@ QByteArray diffJson(const StructureDiff &diff)
     writeNotCompared(json, "notCompared", diff.notCompared);
     writeNotCompared(json, "tagsNotCompared", diff.tagsNotCompared);
     json.endObject();
-    return json.take();
+    json.finish();
 }
 
 } // namespace exporting

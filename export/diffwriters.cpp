@@ -47,47 +47,144 @@ QString markdownStrong(const QString &s)
         + references(QStringView(text).sliced(last)) + QStringLiteral("**");
 }
 
-// How each kind of piece is marked up, from text already made one line.
+// How each kind of piece is marked up, from text already made one line: a
+// name; other text escaped, then written plain, quoted or as code.
 struct Markup {
+    struct Wrap {
+        const char *before;
+        const char *after;
+    };
     QString (*name)(const QString &);
-    QString (*quoted)(const QString &);
-    QString (*code)(const QString &);
-    QString (*plain)(const QString &);
+    QString (*escape)(QStringView);
+    Wrap quotes;
+    Wrap codes;
     const char *arrow;
+
+    QString plain(const QString &s) const { return escape(s); }
+    QString quoted(const QString &s) const { return wrapped(quotes, s); }
+    QString code(const QString &s) const { return wrapped(codes, s); }
+    QString wrapped(Wrap wrap, const QString &s) const
+    {
+        return QLatin1String(wrap.before) + escape(s) + QLatin1String(wrap.after);
+    }
 };
 
 const Markup textMarkup{
     [](const QString &s) { return s; },
-    [](const QString &s) { return QLatin1Char('"') + s + QLatin1Char('"'); },
-    [](const QString &s) { return s; },
-    [](const QString &s) { return s; },
+    [](QStringView s) { return s.toString(); },
+    {"\"", "\""},
+    {"", ""},
     " -> ",
 };
 
 const Markup markdownMarkup{
     markdownStrong,
-    [](const QString &s) { return QLatin1Char('"') + markdownText(s) + QLatin1Char('"'); },
-    [](const QString &s) { return markdownText(s); },
-    [](const QString &s) { return markdownText(s); },
+    markdownText,
+    {"\"", "\""},
+    {"", ""},
     " → ",
 };
 
 const Markup htmlMarkup{
     [](const QString &s) { return QStringLiteral("<strong>") + htmlText(s) + QStringLiteral("</strong>"); },
-    [](const QString &s) { return QLatin1Char('"') + htmlText(s) + QLatin1Char('"'); },
-    [](const QString &s) { return QStringLiteral("<code>") + htmlText(s) + QStringLiteral("</code>"); },
-    [](const QString &s) { return htmlText(s); },
+    htmlText,
+    {"\"", "\""},
+    {"<code>", "</code>"},
     " → ",
+};
+
+// A sentence in pieces: text already marked up, and values taken from the
+// files, marked up only as they are written, a part at a time, since one
+// value (a comment, a rule) may be larger than all the rest together.
+class Sentence {
+public:
+    struct Piece {
+        QString text;           // marked up; or, with a wrap, the value as it is
+        const Markup::Wrap *wrap = nullptr;
+    };
+
+    Sentence() = default;
+    Sentence(const QString &text) { m_pieces.append({text, nullptr}); }
+    static Sentence value(const QString &text, const Markup::Wrap &wrap)
+    {
+        Sentence sentence;
+        sentence.m_pieces.append({text, &wrap});
+        return sentence;
+    }
+
+    Sentence &operator+=(const Sentence &other)
+    {
+        m_pieces += other.m_pieces;
+        return *this;
+    }
+    friend Sentence operator+(Sentence a, const Sentence &b) { return a += b; }
+    friend Sentence operator+(Sentence a, const QString &b) { return a += Sentence(b); }
+    friend Sentence operator+(const QString &a, const Sentence &b) { return Sentence(a) += b; }
+
+    const QList<Piece> &pieces() const { return m_pieces; }
+
+private:
+    QList<Piece> m_pieces;
 };
 
 struct Line {
     ChangeKind kind;
-    QString text;
+    Sentence text;
 };
 
 struct Entry {
     Line head;
     QList<Line> details;
+};
+
+// The document's bytes as they are made, handed on a block at a time.
+class Output {
+public:
+    explicit Output(const DiffSink &sink) : m_sink(sink) {}
+    ~Output() = default;
+    Output(const Output &) = delete;
+    Output &operator=(const Output &) = delete;
+
+    void text(QStringView text)
+    {
+        m_block += text.toUtf8();
+        if (m_block.size() >= blockSize)
+            flush();
+    }
+    void text(QLatin1StringView text) { this->text(QString(text)); }
+    // A sentence; its values made one line and escaped a part at a time.
+    void sentence(const Sentence &sentence, const Markup &markup)
+    {
+        for (const Sentence::Piece &piece : sentence.pieces()) {
+            if (!piece.wrap) {
+                text(piece.text);
+                continue;
+            }
+            text(QLatin1String(piece.wrap->before));
+            const QStringView value(piece.text);
+            for (qsizetype at = 0; at < value.size();) {
+                qsizetype end = qMin(at + partSize, value.size());
+                // A surrogate pair stays in one part.
+                if (end < value.size() && value.at(end - 1).isHighSurrogate())
+                    --end;
+                text(markup.escape(oneLine(value.sliced(at, end - at))));
+                at = end;
+            }
+            text(QLatin1String(piece.wrap->after));
+        }
+    }
+    void flush()
+    {
+        if (!m_block.isEmpty())
+            m_sink(m_block);
+        m_block.clear();
+    }
+
+private:
+    static constexpr qsizetype blockSize = 64 * 1024;
+    static constexpr qsizetype partSize = 16 * 1024;
+    const DiffSink &m_sink;
+    QByteArray m_block;
 };
 
 struct Labels {
@@ -134,7 +231,7 @@ public:
         return name.isEmpty() ? m.plain(QStringLiteral("(no name)")) : m.name(oneLine(name));
     }
 
-    QString value(const ValueChange &change, const QString &value) const
+    Sentence value(const ValueChange &change, const QString &value) const
     {
         switch (change.type) {
         case ValueChange::ValueType::Boolean:
@@ -146,15 +243,16 @@ public:
         }
         if (value.isEmpty())
             return m.plain(QStringLiteral("(none)"));
+        static constexpr Markup::Wrap bare{"", ""};
         if (change.property == QLatin1String("expression") || change.property == QLatin1String("filter"))
-            return m.code(oneLine(value));
-        return isWord(change.property) ? m.plain(oneLine(value)) : m.quoted(oneLine(value));
+            return Sentence::value(value, m.codes);
+        return Sentence::value(value, isWord(change.property) ? bare : m.quotes);
     }
 
     // "width 10 -> 12"
-    QString change(const ValueChange &change) const
+    Sentence change(const ValueChange &change) const
     {
-        return m.plain(labelOf(change.property)) + QLatin1Char(' ') + value(change, change.before)
+        return m.plain(labelOf(change.property)) + QStringLiteral(" ") + value(change, change.before)
             + QString::fromUtf8(m.arrow) + value(change, change.after);
     }
 
@@ -376,67 +474,104 @@ p.none { color: #5b6773; font-style: italic; }
 
 } // namespace
 
-QByteArray diffText(const StructureDiff &diff)
+void writeDiffText(const StructureDiff &diff, const DiffSink &sink)
 {
     const Sentences sentences(textMarkup);
-    QString text = QStringLiteral("Structure changes ") + sentences.sides(diff) + QStringLiteral("\n\n");
-    if (diff.isEmpty() && diff.isComplete())
-        return (text + QStringLiteral("No changes.\n")).toUtf8();
-    for (const Entry &entry : sentences.entries(diff)) {
-        text += entry.head.text + QLatin1Char('\n');
-        for (const Line &detail : entry.details)
-            text += QStringLiteral("  ") + detail.text + QLatin1Char('\n');
+    Output out(sink);
+    out.sentence(QStringLiteral("Structure changes ") + sentences.sides(diff) + QStringLiteral("\n\n"), textMarkup);
+    if (diff.isEmpty() && diff.isComplete()) {
+        out.text(u"No changes.\n");
+    } else {
+        for (const Entry &entry : sentences.entries(diff)) {
+            out.sentence(entry.head.text + QStringLiteral("\n"), textMarkup);
+            for (const Line &detail : entry.details)
+                out.sentence(QStringLiteral("  ") + detail.text + QStringLiteral("\n"), textMarkup);
+        }
+        out.text(QLatin1Char('\n') + summary(diff) + QLatin1Char('\n'));
     }
-    text += QLatin1Char('\n') + summary(diff) + QLatin1Char('\n');
-    return text.toUtf8();
+    out.flush();
+}
+
+void writeDiffMarkdown(const StructureDiff &diff, const DiffSink &sink)
+{
+    const Sentences sentences(markdownMarkup);
+    Output out(sink);
+    out.text(QStringLiteral("# Structure changes\n\nChanges ") + sentences.sides(diff) + QStringLiteral(".\n\n"));
+    if (diff.isEmpty() && diff.isComplete()) {
+        out.text(u"No changes.\n");
+    } else {
+        for (const Entry &entry : sentences.entries(diff)) {
+            out.sentence(QStringLiteral("- ") + entry.head.text + QStringLiteral("\n"), markdownMarkup);
+            for (const Line &detail : entry.details)
+                out.sentence(QStringLiteral("  - ") + detail.text + QStringLiteral("\n"), markdownMarkup);
+        }
+        out.text(QLatin1Char('\n') + summary(diff) + QLatin1Char('\n'));
+    }
+    out.flush();
+}
+
+void writeDiffHtml(const StructureDiff &diff, const DiffSink &sink)
+{
+    const Sentences sentences(htmlMarkup);
+    Output out(sink);
+    out.text(u"<!DOCTYPE html>\n"
+             "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\" xml:lang=\"en\">\n"
+             "<head>\n"
+             "<meta charset=\"utf-8\" />\n"
+             "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\" />\n"
+             "<title>Structure changes</title>\n<style>");
+    out.text(QLatin1String(htmlStyle));
+    out.text(u"</style>\n</head>\n<body>\n<h1>Structure changes</h1>\n");
+    out.text(QStringLiteral("<p>Changes ") + sentences.sides(diff) + QStringLiteral(".</p>\n"));
+    if (diff.isEmpty() && diff.isComplete()) {
+        out.text(u"<p class=\"none\">No changes.</p>\n");
+    } else {
+        out.text(u"<ul class=\"changes\">\n");
+        for (const Entry &entry : sentences.entries(diff)) {
+            out.sentence(QStringLiteral("<li class=\"") + kindClass(entry.head.kind) + QStringLiteral("\">")
+                             + entry.head.text,
+                         htmlMarkup);
+            if (!entry.details.isEmpty()) {
+                out.text(u"\n<ul>\n");
+                for (const Line &detail : entry.details)
+                    out.sentence(QStringLiteral("<li class=\"") + kindClass(detail.kind) + QStringLiteral("\">")
+                                     + detail.text + QStringLiteral("</li>\n"),
+                                 htmlMarkup);
+                out.text(u"</ul>\n");
+            }
+            out.text(u"</li>\n");
+        }
+        out.text(QStringLiteral("</ul>\n<p>") + summary(diff) + QStringLiteral("</p>\n"));
+    }
+    out.text(u"</body>\n</html>\n");
+    out.flush();
+}
+
+QByteArray collected(void (*write)(const StructureDiff &, const DiffSink &), const StructureDiff &diff)
+{
+    QByteArray document;
+    write(diff, [&](QByteArrayView bytes) { document.append(bytes); });
+    return document;
+}
+
+QByteArray diffText(const StructureDiff &diff)
+{
+    return collected(writeDiffText, diff);
 }
 
 QByteArray diffMarkdown(const StructureDiff &diff)
 {
-    const Sentences sentences(markdownMarkup);
-    QString text = QStringLiteral("# Structure changes\n\n") + QStringLiteral("Changes ") + sentences.sides(diff)
-        + QStringLiteral(".\n\n");
-    if (diff.isEmpty() && diff.isComplete())
-        return (text + QStringLiteral("No changes.\n")).toUtf8();
-    for (const Entry &entry : sentences.entries(diff)) {
-        text += QStringLiteral("- ") + entry.head.text + QLatin1Char('\n');
-        for (const Line &detail : entry.details)
-            text += QStringLiteral("  - ") + detail.text + QLatin1Char('\n');
-    }
-    text += QLatin1Char('\n') + summary(diff) + QLatin1Char('\n');
-    return text.toUtf8();
+    return collected(writeDiffMarkdown, diff);
 }
 
 QByteArray diffHtml(const StructureDiff &diff)
 {
-    const Sentences sentences(htmlMarkup);
-    QString page = QStringLiteral("<!DOCTYPE html>\n"
-                                  "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\" xml:lang=\"en\">\n"
-                                  "<head>\n"
-                                  "<meta charset=\"utf-8\" />\n"
-                                  "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\" />\n"
-                                  "<title>Structure changes</title>\n<style>");
-    page += QLatin1String(htmlStyle) + QStringLiteral("</style>\n</head>\n<body>\n<h1>Structure changes</h1>\n");
-    page += QStringLiteral("<p>Changes ") + sentences.sides(diff) + QStringLiteral(".</p>\n");
-    if (diff.isEmpty() && diff.isComplete()) {
-        page += QStringLiteral("<p class=\"none\">No changes.</p>\n");
-    } else {
-        page += QStringLiteral("<ul class=\"changes\">\n");
-        for (const Entry &entry : sentences.entries(diff)) {
-            page += QStringLiteral("<li class=\"") + kindClass(entry.head.kind) + QStringLiteral("\">") + entry.head.text;
-            if (!entry.details.isEmpty()) {
-                page += QStringLiteral("\n<ul>\n");
-                for (const Line &detail : entry.details)
-                    page += QStringLiteral("<li class=\"") + kindClass(detail.kind) + QStringLiteral("\">") + detail.text
-                        + QStringLiteral("</li>\n");
-                page += QStringLiteral("</ul>\n");
-            }
-            page += QStringLiteral("</li>\n");
-        }
-        page += QStringLiteral("</ul>\n<p>") + summary(diff) + QStringLiteral("</p>\n");
-    }
-    page += QStringLiteral("</body>\n</html>\n");
-    return page.toUtf8();
+    return collected(writeDiffHtml, diff);
+}
+
+QByteArray diffJson(const StructureDiff &diff)
+{
+    return collected(writeDiffJson, diff);
 }
 
 } // namespace exporting

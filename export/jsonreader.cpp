@@ -188,12 +188,14 @@ public:
         for (;;) {
             if (m_in.atEnd())
                 m_in.failAtEnd(QJsonParseError::UnterminatedString);
+            // Plain characters a run at a time, up to the end of the piece in hand.
             const QByteArrayView plain =
                 m_in.takeWhile([](uchar c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; });
-            if (text && !plain.isEmpty() && text->size() < m_longest)
-                text->append(QLatin1StringView(plain));
-            if (m_in.atEnd())
+            if (!plain.isEmpty()) {
+                if (text && text->size() < m_longest)
+                    text->append(QLatin1StringView(plain));
                 continue;
+            }
             const uchar c = m_in.take();
             if (c == '"')
                 break;

@@ -9,6 +9,7 @@
 #include <QStringView>
 
 #include <charconv>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,17 @@ namespace exporting {
 // Writes one JSON document, indented by four spaces, to a byte array.
 class JsonWriter {
 public:
+    using Sink = std::function<void(QByteArrayView)>;
+
+    JsonWriter() = default;
+    // Hands the document to `sink` a block at a time, as it is written;
+    // finish() hands on the last block.
+    explicit JsonWriter(Sink sink) : m_sink(std::move(sink)) {}
+
     QByteArray take() const { return QByteArray(m_out.data(), qsizetype(m_out.size())); }
+    void finish() { handOn(); }
     // The bytes written so far.
-    qint64 size() const { return qint64(m_out.size()); }
+    qint64 size() const { return m_handedOn + qint64(m_out.size()); }
 
     void beginObject(const char *key = nullptr) { open(key, '{'); }
     void endObject() { close('}'); }
@@ -93,9 +102,36 @@ private:
         m_out += '\n';
         m_out.append(m_first.size() * 4, ' ');
     }
+    void handOn()
+    {
+        if (m_sink && !m_out.empty()) {
+            m_sink(QByteArrayView(m_out.data(), qsizetype(m_out.size())));
+            m_handedOn += qint64(m_out.size());
+            m_out.clear();
+        }
+    }
+
+    // A text a part at a time (a surrogate pair kept in one), so that no copy
+    // of a large one is made and a sink takes it as it goes.
     void quoted(QStringView value)
     {
+        constexpr qsizetype partSize = 16 * 1024;
+        constexpr size_t blockSize = 64 * 1024;
         m_out += '"';
+        for (qsizetype at = 0; at < value.size();) {
+            qsizetype end = qMin(at + partSize, value.size());
+            if (end < value.size() && value.at(end - 1).isHighSurrogate() && value.at(end).isLowSurrogate())
+                --end;
+            escaped(value.sliced(at, end - at));
+            at = end;
+            if (m_out.size() >= blockSize)
+                handOn();
+        }
+        m_out += '"';
+    }
+
+    void escaped(QStringView value)
+    {
         // Text of one code unit per character is copied as it is; the rest
         // goes through pairedText and Qt's UTF-8 encoder.
         bool plain = true;
@@ -136,9 +172,10 @@ private:
             }
         }
         flush(text.size());
-        m_out += '"';
     }
 
+    Sink m_sink;
+    qint64 m_handedOn = 0;
     std::string m_out;
     std::vector<bool> m_first; // per open object or array: nothing written in it yet
 };

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -151,5 +152,13 @@ QByteArray diffText(const StructureDiff &diff);
 QByteArray diffMarkdown(const StructureDiff &diff);
 QByteArray diffHtml(const StructureDiff &diff);
 QByteArray diffJson(const StructureDiff &diff);
+
+// The same handed to `sink` a block at a time as it is written, so that no
+// copy of the document, nor of a large value in it, is held.
+using DiffSink = std::function<void(QByteArrayView)>;
+void writeDiffText(const StructureDiff &diff, const DiffSink &sink);
+void writeDiffMarkdown(const StructureDiff &diff, const DiffSink &sink);
+void writeDiffHtml(const StructureDiff &diff, const DiffSink &sink);
+void writeDiffJson(const StructureDiff &diff, const DiffSink &sink);
 
 } // namespace exporting

@@ -354,6 +354,11 @@ void DictionaryLoadTest::roundTrip_data()
     QTest::newRow("hostile text") << hostileText();
     QTest::newRow("every type byte") << everyTypeByte();
     QTest::newRow("extreme numbers") << extremeNumbers();
+    // The reader takes a document a mebibyte at a time: text of every kind
+    // (plain, escaped, two to four bytes a character) across those pieces.
+    SourceModel across = everyFieldSet();
+    across.tables[0].comment = QString::fromUtf8("plain \"quoted\" back\\slash\n\t é € 🦊 ").repeated(100000);
+    QTest::newRow("text across pieces") << across;
 }
 
 void DictionaryLoadTest::roundTrip()
