@@ -10,6 +10,9 @@
 // The benchmark's time is orvalle-report's; the counters give the medians of
 // both, their ratio and both peaks.
 //
+// BM_DiffOfAHugeComment gives the peak memory of a difference of a
+// dictionary holding one 200 MB comment, over the dictionary's size.
+//
 // BM_DictionaryOverReport compares, the same way, the JSON data dictionary of
 // a folder whose tables each carry a structural index of two tags with the
 // text report of the same folder.
@@ -17,6 +20,7 @@
 #include "xbasewriter.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -470,7 +474,72 @@ void BM_DiffOverReport(benchmark::State &state)
     state.counters["text_MiB"] = maximum(textRuns, &Run::peakMiB);
 }
 
+// A JSON dictionary of one table of one field whose comment is `comment`
+// characters long, written at `path`.
+bool writeDictionaryWithComment(const std::string &path, qint64 comment)
+{
+    std::ofstream file(path, std::ios::binary);
+    file << "{\"format\": \"orvalle-dictionary\", \"version\": 1, "
+            "\"source\": {\"kind\": \"folder\", \"path\": \"/data\", \"comment\": \"\", \"codePageMark\": 0}, "
+            "\"tables\": [{\"name\": \"t\", \"file\": \"t.dbf\", \"dialect\": \"Visual FoxPro\", \"version\": 48, "
+            "\"codePageMark\": 3, \"codePage\": \"1252 (Windows ANSI)\", \"recordCount\": 0, \"lastUpdate\": null, "
+            "\"headerLength\": 296, \"recordLength\": 11, \"memo\": null, \"comment\": \"\", \"rule\": \"\", "
+            "\"ruleText\": \"\", \"insertTrigger\": \"\", \"updateTrigger\": \"\", \"deleteTrigger\": \"\", "
+            "\"primaryKey\": \"\", \"fields\": [{\"position\": 1, \"name\": \"notes\", \"shortName\": \"\", "
+            "\"type\": \"C\", \"typeName\": \"Character\", \"width\": 10, \"decimals\": 0, \"nullable\": false, "
+            "\"binary\": false, \"autoIncrement\": false, \"nextValue\": null, \"step\": null, \"defaultValue\": \"\", "
+            "\"rule\": \"\", \"ruleText\": \"\", \"caption\": \"\", \"format\": \"\", \"inputMask\": \"\", "
+            "\"comment\": \"";
+    const std::string block(1 << 20, 'x');
+    for (qint64 left = comment; left > 0; left -= qint64(block.size()))
+        file.write(block.data(), std::streamsize(std::min<qint64>(left, qint64(block.size()))));
+    file << "\"}], \"indexes\": [], \"indexesKnown\": true}], \"views\": [], \"relations\": [], "
+            "\"findings\": []}\n";
+    return bool(file);
+}
+
+// The difference of a dictionary holding one 200 MB comment: against one
+// where the comment is empty (the change list then holds all of it), and
+// against itself. Its peak memory over the dictionary's size is the figure.
+void BM_DiffOfAHugeComment(benchmark::State &state)
+{
+    Workspace &space = workspace();
+    const std::string huge = space.path(QStringLiteral("huge.json"));
+    const std::string plain = space.path(QStringLiteral("plain.json"));
+    if (!writeDictionaryWithComment(huge, 200'000'000) || !writeDictionaryWithComment(plain, 0)) {
+        state.SkipWithError("the dictionaries could not be written");
+        return;
+    }
+    const double fileMiB = double(QFileInfo(QString::fromStdString(huge)).size()) / (1 << 20);
+    const std::vector<std::string> changed = {orvalleReport, "--diff", huge, plain, "-o",
+                                              space.path(QStringLiteral("changes.txt"))};
+    const std::vector<std::string> same = {orvalleReport, "--diff", huge, huge, "-o",
+                                           space.path(QStringLiteral("none.txt"))};
+    std::vector<Run> changedRuns, sameRuns;
+    for (auto _ : state) {
+        const Run a = runChild(changed);
+        const Run b = runChild(same);
+        if (a.exitCode != 1 || !b.ok) {
+            static std::string failure;
+            failure = a.exitCode != 1 ? a.failure : b.failure;
+            state.SkipWithError(failure.c_str());
+            return;
+        }
+        state.SetIterationTime(a.seconds);
+        changedRuns.push_back(a);
+        sameRuns.push_back(b);
+    }
+    state.counters["file_MiB"] = fileMiB;
+    state.counters["changed_MiB"] = maximum(changedRuns, &Run::peakMiB);
+    state.counters["changed_x"] = maximum(changedRuns, &Run::peakMiB) / fileMiB;
+    state.counters["same_MiB"] = maximum(sameRuns, &Run::peakMiB);
+    state.counters["same_x"] = maximum(sameRuns, &Run::peakMiB) / fileMiB;
+    state.counters["changed_s"] = median(changedRuns, &Run::seconds);
+}
+
 } // namespace
+
+BENCHMARK(BM_DiffOfAHugeComment)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_DiffOverReport)->Arg(2000)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
