@@ -453,13 +453,24 @@ private:
 // A source read a table at a time.
 class ReaderStream : public TableStream {
 public:
-    explicit ReaderStream(const QString &path) : m_reader(path) {}
+    explicit ReaderStream(const QString &path) : m_reader(path)
+    {
+        const QStringList &names = m_reader.tableNames();
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            if (!platform::isResourceTable(names.at(i))) {
+                m_names.append(names.at(i));
+                m_indexes.append(i);
+            }
+        }
+    }
 
-    const QStringList &tableNames() const override { return m_reader.tableNames(); }
+    // As the table list names them, so that a source and its own dictionary
+    // hold the same tables.
+    const QStringList &tableNames() const override { return m_names; }
     std::optional<TableModel> readTable(qsizetype index, QString &failure, QString &tagsUnknown) override
     {
         const qsizetype known = m_reader.findings().size();
-        std::optional<TableModel> table = m_reader.readTable(index);
+        std::optional<TableModel> table = m_reader.readTable(m_indexes.at(index));
         const QList<platform::Finding> &findings = m_reader.findings();
         for (qsizetype n = known; n < findings.size(); ++n) {
             const platform::Finding &finding = findings.at(n);
@@ -488,6 +499,8 @@ public:
 
 private:
     platform::SourceReader m_reader;
+    QStringList m_names;
+    QList<qsizetype> m_indexes; // of each of m_names in the reader's list
 };
 
 TableChange addedOrRemoved(ChangeKind kind, const TableModel &table)

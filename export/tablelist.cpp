@@ -1,6 +1,7 @@
 #include "export/tablelist.h"
 
 #include "platform/dataaccess.h"
+#include "platform/sourcemodel.h"
 
 namespace exporting {
 
@@ -15,7 +16,7 @@ void readTableList(const QString &connectionString, const std::function<void()> 
     const QString column = QStringLiteral("TABLE_NAME");
     while (!rows->atEnd()) {
         const QString name = rows->value(column);
-        if (name != QLatin1String("foxuser"))
+        if (!platform::isResourceTable(name))
             add(name);
         rows->MoveNext();
     }

@@ -759,6 +759,11 @@ QString fieldTypeName(char letter, quint8 version)
     return fieldTypeName(letter);
 }
 
+bool isResourceTable(const QString &name)
+{
+    return name == QLatin1String("foxuser");
+}
+
 QString dialectName(quint8 version)
 {
     switch (version) {

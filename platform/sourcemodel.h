@@ -154,6 +154,9 @@ QString fieldTypeName(char letter);
 // memo ("Binary") in dBase; "V" outside Visual FoxPro is a Clipper "Variant".
 QString fieldTypeName(char letter, quint8 version);
 QString dialectName(quint8 version);
+// Whether the name is FoxPro's resource table, "foxuser" spelt exactly so,
+// which FoxPro keeps beside the data and the table list leaves out.
+bool isResourceTable(const QString &name);
 QString codePageName(quint8 mark);
 
 // Reads the structure of the source at path (a folder of free tables or a

@@ -458,6 +458,20 @@ QList<Case> dictionaryCases()
                     return QStringList{QStringLiteral("--diff"), json, dbc};
                 },
                 0, "~No changes.", ""});
+    // FoxPro's resource table is in no table list: nor in a difference.
+    all.append({"a folder with FoxPro's resource table against its own dictionary",
+                [](const QString &d) {
+                    writeFolderOfTables(d);
+                    TableSpec resource;
+                    resource.fields = {{"TYPE", 'C', 12}};
+                    writeTable(d + QStringLiteral("/foxuser.dbf"), resource);
+                    const QString json = d + QStringLiteral("/folder.json");
+                    if (runTool({QStringLiteral("--format"), QStringLiteral("json"), d, QStringLiteral("-o"), json})
+                            .exitCode != 0)
+                        return QStringList();
+                    return QStringList{QStringLiteral("--diff"), json, d};
+                },
+                0, "~No changes.", ""});
     all.append({"a dictionary with a tab in a table's name against itself",
                 [](const QString &d) {
                     const QString json = d + QStringLiteral("/tabbed.json");
