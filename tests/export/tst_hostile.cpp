@@ -383,6 +383,12 @@ QList<Case> dictionaryCases()
                     },
                     0, "", ""});
     }
+    all.append({"standard output named as the report",
+                [](const QString &d) {
+                    writeFolderOfTables(d);
+                    return QStringList{d, QStringLiteral("orders"), QStringLiteral("-o"), QStringLiteral("/dev/stdout")};
+                },
+                0, "~Table Name : orders    Total Fields : 1\r\n", ""});
     all.append({"a full device as the report",
                 [](const QString &d) {
                     writeFolderOfTables(d);

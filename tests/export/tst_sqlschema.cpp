@@ -963,6 +963,7 @@ private slots:
     void defaults_data();
     void defaults();
     void namesSqlCannotTake();
+    void tagsOfOneNameStayDistinct();
     void relationsThatAreNoForeignKeys();
     void commentsCannotBeLeft();
 
@@ -1439,6 +1440,24 @@ void SqlSchemaTest::namesSqlCannotTake()
 {
     QCOMPARE(QString::fromUtf8(postgresSchema(names())), namesPostgres());
     QCOMPARE(QString::fromUtf8(sqliteSchema(names())), namesSqlite());
+}
+
+// Tags of one name, and one whose name is what a number would make of it:
+// each index gets a name of its own, the numbers counting on past taken ones.
+void SqlSchemaTest::tagsOfOneNameStayDistinct()
+{
+    TableModel t = table(QStringLiteral("t"), 0x30, {field(QStringLiteral("a"), 'C', 5)});
+    for (const char *name : {"X", "X_2", "X", "x", "X_3"})
+        t.indexes.append(tag(QLatin1String(name), QStringLiteral("a")));
+    t.indexesKnown = true;
+    const QRegularExpression indexLines(QStringLiteral("^CREATE INDEX"));
+    QCOMPARE(matchingLines(QString::fromUtf8(postgresSchema(folder({t}))), indexLines), QStringList({
+        R"(CREATE INDEX "t_X" ON "t" ("a");)",
+        R"(CREATE INDEX "t_X_2" ON "t" ("a");)",
+        R"(CREATE INDEX "t_X_3" ON "t" ("a");)",
+        R"(CREATE INDEX "t_x_4" ON "t" ("a");)",
+        R"(CREATE INDEX "t_X_3_2" ON "t" ("a");)",
+    }));
 }
 
 void SqlSchemaTest::relationsThatAreNoForeignKeys()
