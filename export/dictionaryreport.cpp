@@ -15,19 +15,18 @@ DictionaryResult dictionaryOf(DictionaryFormat format, const ReportSource &sourc
     // one whose index tags or container properties it could not read (the
     // document lacks them); the other findings describe the source's health
     // and are in the document.
-    QSet<QString> asked;
-    for (const QString &table : tables)
-        asked.insert(table.toLower());
+    // The names are the list's own, exactly: tables whose names differ only
+    // in case are tables of their own.
+    const QSet<QString> asked(tables.cbegin(), tables.cend());
     QSet<QString> described;
     for (const platform::TableModel &table : model.tables)
-        described.insert(table.name.toLower());
+        described.insert(table.name);
     for (const platform::ViewModel &view : model.views)
-        described.insert(view.name.toLower());
+        described.insert(view.name);
     for (const platform::Finding &finding : model.findings) {
-        if (!asked.contains(finding.place.toLower()))
+        if (!asked.contains(finding.place))
             continue;
-        const bool leftOut =
-            finding.severity == platform::Severity::Error && !described.contains(finding.place.toLower());
+        const bool leftOut = finding.severity == platform::Severity::Error && !described.contains(finding.place);
         if (leftOut || platform::gapOf(finding) != platform::ModelGap::None)
             result.failures.append(finding);
     }

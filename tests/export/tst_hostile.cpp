@@ -464,6 +464,19 @@ QList<Case> dictionaryCases()
                     return QStringList{QStringLiteral("--diff"), json, dbc};
                 },
                 0, "~No changes.", ""});
+    // Tables whose names differ only in case are tables of their own: the
+    // one that cannot be read is a failure though its twin reads.
+    all.append({"an unreadable table beside its case twin",
+                [](const QString &d) {
+                    TableSpec twin;
+                    twin.fields = {{"ID", 'I', 4}};
+                    writeTable(d + QStringLiteral("/T.DBF"), twin);
+                    writeFile(d + QStringLiteral("/t.dbf"), "abcdefg");
+                    return QStringList{QStringLiteral("--format"), QStringLiteral("json"), d};
+                },
+                1, "~\"name\": \"T\"",
+                "orvalle-report: t: 't.dbf' is not a table: the file is 7 bytes long, shorter than a header. The table "
+                "cannot be read and is left out.\n"});
     // FoxPro's resource table is in no table list: nor in a difference.
     all.append({"a folder with FoxPro's resource table against its own dictionary",
                 [](const QString &d) {

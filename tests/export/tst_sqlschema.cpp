@@ -964,6 +964,7 @@ private slots:
     void defaults();
     void namesSqlCannotTake();
     void tagsOfOneNameStayDistinct();
+    void primaryKeyColumnsTakeNoNull();
     void relationsThatAreNoForeignKeys();
     void commentsCannotBeLeft();
 
@@ -1093,6 +1094,12 @@ QList<TypeCase> typeCases()
                   "  -- FoxPro width 0 is no varchar length\n  \"f\" text NOT NULL",
                   "f | text |  |  |  | NO",
                   "f | TEXT | 1"});
+    cases.append({"N all decimals", vfp,
+                  field(QStringLiteral("f"), 'N', 5, 5),
+                  R"(  "f" numeric(5,5) NOT NULL)",
+                  R"(  "f" numeric(5,5) NOT NULL)",
+                  "f | numeric |  | 5 | 5 | NO",
+                  "f | numeric(5,5) | 1"});
     cases.append({"N", vfp,
                   field(QStringLiteral("f"), 'N', 8, 2),
                   R"(  "f" numeric(8,2) NOT NULL)",
@@ -1346,6 +1353,8 @@ QList<DefaultCase> defaultCases()
     row("double", with('B', 8, 2, "+2.5"), both(R"(  "f" double precision NOT NULL DEFAULT +2.5)"), "2.5", "2.5");
     row("double-quoted string", with('C', 5, 0, "\"abc\""), both(R"(  "f" varchar(5) NOT NULL DEFAULT 'abc')"), "abc",
         "abc");
+    row("string as long as the column", with('C', 3, 0, "'abc'"), both(R"(  "f" varchar(3) NOT NULL DEFAULT 'abc')"),
+        "abc", "abc");
     row("bracketed string with a quote", with('C', 5, 0, "[it's]"),
         both(R"(  "f" varchar(5) NOT NULL DEFAULT 'it''s')"), "it's", "it's");
     row("single-quoted string with a backslash", with('C', 5, 0, R"('a\b')"),
@@ -1458,6 +1467,19 @@ void SqlSchemaTest::tagsOfOneNameStayDistinct()
         R"(CREATE INDEX "t_x_4" ON "t" ("a");)",
         R"(CREATE INDEX "t_X_3_2" ON "t" ("a");)",
     }));
+}
+
+// A nullable field that FoxPro's primary key covers is NOT NULL, as SQL keys are.
+void SqlSchemaTest::primaryKeyColumnsTakeNoNull()
+{
+    TableModel t = table(QStringLiteral("t"), 0x30, {nullable(field(QStringLiteral("id"), 'C', 5))});
+    t.primaryKey = QStringLiteral("ID");
+    t.indexes = {tag(QStringLiteral("ID"), QStringLiteral("id"), TagKind::Primary)};
+    t.indexesKnown = true;
+    QCOMPARE(tableBody(QString::fromUtf8(postgresSchema(folder({t})))),
+             QStringLiteral("  \"id\" varchar(5) NOT NULL,\n  CONSTRAINT \"t_pkey\" PRIMARY KEY (\"id\")"));
+    QCOMPARE(tableBody(QString::fromUtf8(sqliteSchema(folder({t})))),
+             QStringLiteral("  \"id\" varchar(5) NOT NULL,\n  PRIMARY KEY (\"id\")"));
 }
 
 void SqlSchemaTest::relationsThatAreNoForeignKeys()

@@ -150,6 +150,7 @@ private slots:
     void writtenDirectories_data();
     void writtenDirectories();
     void tagProperties();
+    void whatWritersLeaveAtTheEdges();
     void expressionLengthsLeftZero();
     void openedFromAFile();
 
@@ -332,6 +333,23 @@ void IndexFileTest::tagProperties()
                           "NAME lastname+firstname collation GENERAL",
                           "OPEN orderid FOR shipped = .F. AND NOT DELETED()", "ID id candidate",
                           QStringLiteral(u"CAFÉ café+número")}));
+}
+
+// A last directory leaf whose right sibling is 0, as some writers leave it,
+// ends the chain as 0xFFFFFFFF does; keys of 492 bytes, the longest an
+// interior node holds two of, are a tag's keys like any other.
+void IndexFileTest::whatWritersLeaveAtTheEdges()
+{
+    QByteArray endsAtZero = compoundIndexBytes(manyTags(7), 3); // leaves at 0x400, 0x600, 0x800
+    putLe32(endsAtZero, 0x800 + 8, 0);
+    QCOMPARE(describe(platform::parseCompoundIndex(endsAtZero, Windows1252, QStringLiteral("t.cdx"))),
+             describeSpecs(manyTags(7)));
+
+    IndexTagSpec longest = plainTag("NOTES", "LEFT(notes, 240)+LEFT(more, 252)");
+    longest.keyLength = 492;
+    QCOMPARE(describe(platform::parseCompoundIndex(compoundIndexBytes({longest}), Windows1252,
+                                                   QStringLiteral("t.cdx"))),
+             describeSpecs({longest}));
 }
 
 // A writer that leaves both lengths 0: the key runs up to the FOR expression,
