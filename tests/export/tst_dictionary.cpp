@@ -1185,11 +1185,22 @@ void DictionaryTest::htmlEscapesTextFromFiles()
 {
     QFETCH(QString, text);
     QFETCH(QString, cell);
-    const QString page = html(oneFieldSource(text));
+    // The same text in a view: its field's name, data type and comment, and its SQL.
+    SourceModel source = oneFieldSource(text);
+    platform::ViewModel view;
+    view.name = QStringLiteral("v");
+    view.sql = text;
+    view.fields = {{text, text, text}};
+    source.views = {view};
+    const QString page = html(source);
     const QString row = QStringLiteral("<tr><td>%1</td><td>Character</td><td class=\"number\">10</td>"
                                        "<td class=\"number\">0</td><td>no</td><td></td><td>%1</td><td>%1</td></tr>\n")
                             .arg(cell);
     QVERIFY2(page.contains(row), qPrintable(page));
+    const QString viewRow = QStringLiteral("<tr><td>%1</td><td>%1</td><td>%1</td></tr>\n").arg(cell);
+    QVERIFY2(page.contains(viewRow), qPrintable(page));
+    if (!cell.contains(QLatin1String("<br />")))
+        QVERIFY2(page.contains(QStringLiteral("<code>%1</code>").arg(cell)), qPrintable(page));
     QString error;
     parsePage(page.toUtf8(), &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));

@@ -364,6 +364,15 @@ void StructureDiffTest::oneChangeEach_data()
                                 << customers + QStringLiteral("  index tag COUNTRY: filter (none) -> !DELETED()\n") + oneTable;
     QTest::newRow("tag kind") << Change([](Sales &s) { s.customerTags[1].options = 0x60; })
                               << customers + QStringLiteral("  index tag COUNTRY: kind unique -> regular\n") + oneTable;
+    QTest::newRow("tag descending") << Change([](Sales &s) { s.customerTags[1].descending = true; })
+                                    << customers + QStringLiteral("  index tag COUNTRY: descending no -> yes\n") + oneTable;
+    QTest::newRow("tag collation") << Change([](Sales &s) { s.customerTags[1].collation = "GENERAL"; })
+                                   << customers + QStringLiteral("  index tag COUNTRY: collation MACHINE -> GENERAL\n") + oneTable;
+    // Told apart from the one already there by its child tag alone.
+    QTest::newRow("second relation between the same tables") << Change([](Sales &s) {
+        s.relations.append({QStringLiteral("orderid"), QStringLiteral("Customers"), QStringLiteral("customerid"), "RRR"});
+    }) << QStringLiteral("Relation from Customers (tag customerid) to Orders (tag orderid) added\n\n"
+                         "In all: relations 1 added.\n");
     QTest::newRow("relation removed") << Change([](Sales &s) { s.relations.clear(); })
                                       << QStringLiteral("Relation from Customers (tag customerid) to Orders (tag customerid) removed\n\n"
                                                         "In all: relations 1 removed.\n");
