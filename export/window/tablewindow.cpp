@@ -5,6 +5,7 @@
 #include "app/core/checks.h"
 #include "platform/dataaccess.h"
 #include "export/dictionary.h"
+#include "export/dictionaryreport.h"
 #include "export/reportfile.h"
 #include "connection/sourceconnection.h"
 #include "app/core/programfolder.h"
@@ -114,7 +115,8 @@ std::optional<DictionaryFormat> formatChosen(const QString &filter)
 
 // The data dictionary of the selected tables, written whole or not at all
 // like the text report, with the same messages; failures go to `errors`
-// under "Form2.generateDictionary". True when it was written and "Done." shown.
+// under "Form2.generateDictionary", a table the document lacks among them.
+// True when all of it was written and "Done." shown.
 bool writeDictionaryReport(const QString &reportPath, DictionaryFormat format, const QStringList &tables,
                            const ReportSource &source, ReportFeedback &feedback, app::ErrorSink &errors)
 {
@@ -122,26 +124,33 @@ bool writeDictionaryReport(const QString &reportPath, DictionaryFormat format, c
         feedback.message(QStringLiteral("Select The Table To Print The Structure"));
         return false;
     }
-    ErrorGuard guard("Form2.generateDictionary", errors);
+    const char *routine = "Form2.generateDictionary";
+    ErrorGuard guard(routine, errors);
     feedback.setBusy(true);
     std::unique_ptr<ReportOutput> output;
-    platform::SourceModel model;
+    DictionaryResult dictionary;
     const bool written =
         guard.step(dictionaryLabels::OpenFile,
                    [&] {
                        refuseSourceFile(reportPath, source, tables);
                        output = openReportOutput(reportPath);
                    })
-        && guard.step(dictionaryLabels::ReadModel, [&] { model = platform::readSourceModel(source.path, tables); })
-        && guard.step(dictionaryLabels::WriteDocument, [&] { output->write(writeDictionary(format, model)); })
+        && guard.step(dictionaryLabels::ReadModel, [&] { dictionary = dictionaryOf(format, source, tables); })
+        && guard.step(dictionaryLabels::WriteDocument, [&] { output->write(dictionary.document); })
         && guard.step(dictionaryLabels::CloseFile, [&] { output->commit(); });
     if (!written && output)
         output->discard();
     output.reset();
     feedback.setBusy(false);
-    if (written)
+    // What the document lacks because a table could not be read is an error
+    // naming the table, as orvalle-report's failure lines are: no "Done.".
+    for (const platform::Finding &failure : std::as_const(dictionary.failures))
+        errors.report(app::errorLocation(routine), dictionaryLabels::ReadModel,
+                      failure.place + QStringLiteral(": ") + failure.message);
+    const bool whole = written && dictionary.failures.isEmpty();
+    if (whole)
         feedback.message(QStringLiteral("Done."));
-    return written;
+    return whole;
 }
 
 // The list as the writer reads it. Selection changes wait while an export

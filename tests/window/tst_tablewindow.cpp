@@ -214,6 +214,7 @@ private slots:
     void dictionaryNeverReplacesASourceFile();
     void failingDictionaryOutputLeavesTheOldFile();
     void unreadableSourceEndsTheDictionaryWithoutDone();
+    void unreadableTableIsAFailureInTheWindowAndTheCommand();
 };
 
 void TableWindowTest::loadListsAndSelectsTheFirstTable()
@@ -881,6 +882,32 @@ void TableWindowTest::unreadableSourceEndsTheDictionaryWithoutDone()
     QCOMPARE(entries(e.sandbox.programFolder()), QStringList());
     QCOMPARE(e.tables.pointer()->code(), app::PointerDefault);
     QVERIFY(!e.tables.isExporting() && widget<QListWidget>(e.tables, "List1")->isEnabled());
+}
+
+// A selected table that can no longer be read: the window names it in an
+// error and says no "Done.", as orvalle-report names it and exits 1; both
+// write the rest.
+void TableWindowTest::unreadableTableIsAFailureInTheWindowAndTheCommand()
+{
+    Exporting e;
+    writeText(e.data.filePath(QStringLiteral("notes.dbf")), "abcdefg");
+    const QString reason = QStringLiteral("notes: 'notes.dbf' is not a table: the file is 7 bytes long, shorter than "
+                                          "a header. The table cannot be read and is left out.");
+    e.selectOnly({0, 1});
+    const QString path = e.report(QStringLiteral("dictionary.json"));
+    e.prompts.answerFile(path, jsonEntry);
+    e.prompts.expectError(QStringLiteral("Form2.generateDictionary"), 102, reason);
+    widget<QPushButton>(e.tables, "PushButton5")->click();
+    QCOMPARE(e.prompts.unsettled(), QString());
+    QVERIFY(readAll(path).contains("\"name\": \"customer\""));
+
+    QProcess tool;
+    tool.start(QStringLiteral(ORVALLE_REPORT_EXE), {QStringLiteral("--format"), QStringLiteral("json"), e.data.path(),
+                                                    QStringLiteral("customer"), QStringLiteral("notes")});
+    QVERIFY(tool.waitForFinished(30000));
+    QCOMPARE(tool.readAllStandardError(), (QStringLiteral("orvalle-report: ") + reason + QLatin1Char('\n')).toUtf8());
+    QCOMPARE(tool.exitCode(), 1);
+    QCOMPARE(tool.readAllStandardOutput(), readAll(path));
 }
 
 QTEST_MAIN(TableWindowTest)
