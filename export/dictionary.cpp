@@ -1,36 +1,47 @@
 #include "export/dictionary.h"
 
-#include <array>
-#include <utility>
+#include <QStringList>
 
 namespace exporting {
 
-namespace {
+const QList<ReportFormat> &reportFormats()
+{
+    static const QList<ReportFormat> formats = {
+        {"text", "Text Files (*.txt)", "*.txt", std::nullopt, true},
+        {"json", "JSON Data Dictionary (*.json)", "*.json", DictionaryFormat::Json, true},
+        {"markdown", "Markdown Data Dictionary (*.md)", "*.md", DictionaryFormat::Markdown, true},
+        {"html", "HTML Data Dictionary (*.html)", "*.html", DictionaryFormat::Html, true},
+        {"postgres", "PostgreSQL Schema (*.sql)", "*.sql", DictionaryFormat::Postgres, false},
+        {"sqlite", "SQLite Schema (*.sql)", "*.sql", DictionaryFormat::Sqlite, false},
+    };
+    return formats;
+}
 
-const std::array<std::pair<DictionaryFormat, const char *>, 5> formatNames = {{
-    {DictionaryFormat::Json, "json"},
-    {DictionaryFormat::Markdown, "markdown"},
-    {DictionaryFormat::Html, "html"},
-    {DictionaryFormat::Postgres, "postgres"},
-    {DictionaryFormat::Sqlite, "sqlite"},
-}};
-
-} // namespace
+QString reportFormatNames(bool diffOnly)
+{
+    QStringList names;
+    for (const ReportFormat &format : reportFormats()) {
+        if (format.diff || !diffOnly)
+            names.append(QLatin1String(format.name));
+    }
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
 
 std::optional<DictionaryFormat> dictionaryFormatNamed(const QString &name)
 {
-    for (const auto &[format, word] : formatNames) {
-        if (name == QLatin1String(word))
-            return format;
+    for (const ReportFormat &format : reportFormats()) {
+        if (format.dictionary && name == QLatin1String(format.name))
+            return format.dictionary;
     }
     return std::nullopt;
 }
 
 QString dictionaryFormatName(DictionaryFormat format)
 {
-    for (const auto &[known, word] : formatNames) {
-        if (known == format)
-            return QLatin1String(word);
+    for (const ReportFormat &known : reportFormats()) {
+        if (known.dictionary == format)
+            return QLatin1String(known.name);
     }
     return QString();
 }

@@ -8,6 +8,7 @@
 #include "platform/sourcemodel.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -15,6 +16,21 @@
 namespace exporting {
 
 enum class DictionaryFormat { Json, Markdown, Html, Postgres, Sqlite };
+
+// Every format orvalle-report writes and the table window offers, the text
+// report first, in the order both list them: the one list the command line,
+// the file dialog, the bash completion and the manual page follow.
+struct ReportFormat {
+    const char *name;       // the word --format takes: "text", "json", …
+    const char *filterText; // the file dialog's entry: "Text Files (*.txt)", …
+    const char *pattern;    // the file dialog's pattern: "*.txt", …
+    std::optional<DictionaryFormat> dictionary; // none: the text report
+    bool diff;              // --diff writes the difference in it
+};
+const QList<ReportFormat> &reportFormats();
+// The names, as a sentence lists them: "text, json, … or sqlite"; `diffOnly`:
+// those --diff writes.
+QString reportFormatNames(bool diffOnly = false);
 
 // "json", "markdown", "html", "postgres", "sqlite"; none for any other word.
 std::optional<DictionaryFormat> dictionaryFormatNamed(const QString &name);

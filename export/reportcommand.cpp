@@ -175,8 +175,7 @@ QString parse(const QStringList &arguments, Options &options)
             if (name != QLatin1String("text")) {
                 options.format = dictionaryFormatNamed(name);
                 if (!options.format)
-                    return QStringLiteral("unknown format %1 (text, json, markdown, html, postgres or sqlite)")
-                        .arg(oneLine(name));
+                    return QStringLiteral("unknown format %1 (%2)").arg(oneLine(name), reportFormatNames());
             }
         } else if (!optionsEnded && argument == QLatin1String("--diff")) {
             options.diff = true;
@@ -206,7 +205,7 @@ QString parse(const QStringList &arguments, Options &options)
         if (options.source.isNull() || options.tables.isEmpty())
             return QStringLiteral("--diff needs OLD and NEW");
         if (options.format && !diffFormatOf(*options.format))
-            return QStringLiteral("--diff writes text, json, markdown or html");
+            return QStringLiteral("--diff writes %1").arg(reportFormatNames(true));
         return QString();
     }
     if (options.source.isNull())

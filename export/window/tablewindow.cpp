@@ -77,28 +77,13 @@ constexpr int WriteDocument = 104;
 constexpr int CloseFile = 106;
 } // namespace dictionaryLabels
 
-// The entries of the report file dialog: the text report first (the one
-// chosen when the dialog opens), then each dictionary format.
-struct ReportKind {
-    const char *description;
-    const char *pattern;
-    std::optional<DictionaryFormat> format; // none: the text report
-};
-
-const ReportKind reportKinds[] = {
-    {"Text Files (*.txt)", "*.txt", std::nullopt},
-    {"JSON Data Dictionary (*.json)", "*.json", DictionaryFormat::Json},
-    {"Markdown Data Dictionary (*.md)", "*.md", DictionaryFormat::Markdown},
-    {"HTML Data Dictionary (*.html)", "*.html", DictionaryFormat::Html},
-    {"PostgreSQL Schema (*.sql)", "*.sql", DictionaryFormat::Postgres},
-    {"SQLite Schema (*.sql)", "*.sql", DictionaryFormat::Sqlite},
-};
-
+// The entries of the report file dialog, the text report first (the one
+// chosen when the dialog opens).
 QString reportFilter()
 {
     QStringList parts;
-    for (const ReportKind &kind : reportKinds)
-        parts << QLatin1String(kind.description) << QLatin1String(kind.pattern);
+    for (const ReportFormat &format : reportFormats())
+        parts << QLatin1String(format.filterText) << QLatin1String(format.pattern);
     return parts.join(QLatin1Char('|'));
 }
 
@@ -106,9 +91,9 @@ QString reportFilter()
 // any other (a dialog that names none).
 std::optional<DictionaryFormat> formatChosen(const QString &filter)
 {
-    for (const ReportKind &kind : reportKinds) {
-        if (filter == QLatin1String(kind.description))
-            return kind.format;
+    for (const ReportFormat &format : reportFormats()) {
+        if (filter == QLatin1String(format.filterText))
+            return format.dictionary;
     }
     return std::nullopt;
 }

@@ -555,6 +555,7 @@ class DictionaryTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void formatListsAgree();
     void formatNames_data();
     void formatNames();
     void wrongFormatNames_data();
@@ -1502,6 +1503,81 @@ void DictionaryTest::realSources()
               "dictionary was not checked against docs/dictionary.schema.json");
     const Validation result = validate(json);
     QVERIFY2(result.exitCode == 0, qPrintable(result.output));
+}
+
+namespace {
+
+QString fileText(const char *path)
+{
+    QFile file(QString::fromUtf8(path));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The words of a bash array "local NAME=(" … ")", one a line.
+QStringList bashArray(const QString &script, const QString &name)
+{
+    const qsizetype start = script.indexOf(QStringLiteral("local %1=(\n").arg(name));
+    if (start < 0)
+        return {};
+    const qsizetype end = script.indexOf(QLatin1Char(')'), start);
+    QStringList words = script.sliced(start, end - start).split(QLatin1Char('\n')).mid(1);
+    for (QString &word : words)
+        word = word.trimmed();
+    words.removeAll(QString());
+    return words;
+}
+
+// The lower-case words set in bold (".B word", ".BR word ,") in the manual
+// page's paragraph that starts with the line `head`, up to the next ".TP".
+QStringList boldWords(const QString &page, const QString &head)
+{
+    const qsizetype start = page.indexOf(head + QLatin1Char('\n'));
+    if (start < 0)
+        return {};
+    QStringList words;
+    const QStringList lines = page.sliced(start + head.size() + 1).split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        if (line.startsWith(QLatin1String(".TP")))
+            break;
+        static const QRegularExpression lowerCase(QStringLiteral("^[a-z]+$"));
+        const QString word = line.section(QLatin1Char(' '), 1, 1);
+        if ((line.startsWith(QLatin1String(".B ")) || line.startsWith(QLatin1String(".BR ")))
+            && lowerCase.match(word).hasMatch())
+            words.append(word);
+    }
+    return words;
+}
+
+} // namespace
+
+// The command line, the file dialog, the bash completion and the manual page
+// all follow the one list of formats.
+void DictionaryTest::formatListsAgree()
+{
+    QStringList names;
+    QStringList diffNames;
+    for (const ReportFormat &format : reportFormats()) {
+        names.append(QLatin1String(format.name));
+        if (format.diff)
+            diffNames.append(QLatin1String(format.name));
+        QCOMPARE(QLatin1String(format.filterText).endsWith(QStringLiteral("(%1)").arg(QLatin1String(format.pattern))),
+                 true);
+        if (format.dictionary)
+            QCOMPARE(dictionaryFormatNamed(QLatin1String(format.name)), format.dictionary);
+    }
+    QCOMPARE(reportFormatNames(), QStringLiteral("text, json, markdown, html, postgres or sqlite"));
+    QCOMPARE(reportFormatNames(true), QStringLiteral("text, json, markdown or html"));
+
+    const QString completion = fileText(ORVALLE_COMPLETION);
+    QCOMPARE(bashArray(completion, QStringLiteral("formats")), names);
+    QCOMPARE(bashArray(completion, QStringLiteral("diff_formats")), diffNames);
+
+    const QString page = fileText(ORVALLE_MANUAL_PAGE);
+    QCOMPARE(boldWords(page, QStringLiteral(".BR \\-f \", \" \\-\\-format \" \\fIFORMAT\\fP\"")), names);
+    QStringList diffWords = boldWords(page, QStringLiteral("instead of a report:"));
+    diffWords.sort();
+    diffNames.sort();
+    QCOMPARE(diffWords, diffNames);
 }
 
 QTEST_MAIN(DictionaryTest)
