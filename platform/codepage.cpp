@@ -6,58 +6,122 @@
 
 namespace platform {
 
-const char *encodingForCodePageMark(quint8 mark)
+int codePageOfMark(quint8 mark)
 {
     switch (mark) {
     // The marks Visual FoxPro writes.
-    case 0x01: return "IBM437";
-    case 0x02: return "IBM850";
-    case 0x03: return "windows-1252";
-    case 0x04: return "macintosh";
-    case 0x64: return "IBM852";
-    case 0x65: return "IBM866";
-    case 0x66: return "IBM865";
-    case 0x67: return "IBM861";
-    case 0x6A: return "IBM737";
-    case 0x6B: return "IBM857";
-    case 0x78: return "windows-950";
-    case 0x79: return "windows-949";
-    case 0x7A: return "windows-936";
-    case 0x7B: return "windows-932";
-    case 0x7C: return "windows-874";
-    case 0x7D: return "windows-1255";
-    case 0x7E: return "windows-1256";
-    case 0x96: return "x-mac-cyrillic";
-    case 0x97: return "x-mac-centraleurroman";
-    case 0x98: return "x-mac-greek";
-    case 0xC8: return "windows-1250";
-    case 0xC9: return "windows-1251";
-    case 0xCA: return "windows-1254";
-    case 0xCB: return "windows-1253";
+    case 0x01: return 437;
+    case 0x02: return 850;
+    case 0x03: return 1252;
+    case 0x04: return 10000;
+    case 0x64: return 852;
+    case 0x65: return 866;
+    case 0x66: return 865;
+    case 0x67: return 861;
+    case 0x68: return 895;
+    case 0x69: return 620;
+    case 0x6A: return 737;
+    case 0x6B: return 857;
+    case 0x78: return 950;
+    case 0x79: return 949;
+    case 0x7A: return 936;
+    case 0x7B: return 932;
+    case 0x7C: return 874;
+    case 0x7D: return 1255;
+    case 0x7E: return 1256;
+    case 0x96: return 10007;
+    case 0x97: return 10029;
+    case 0x98: return 10006;
+    case 0xC8: return 1250;
+    case 0xC9: return 1251;
+    case 0xCA: return 1254;
+    case 0xCB: return 1253;
     // Language driver ids of dBase, Clipper and ESRI writers.
-    case 0x09: case 0x0B: case 0x0D: case 0x0F: case 0x11: case 0x15: case 0x18: case 0x19:
-    case 0x1B:
-        return "IBM437";
-    case 0x0A: case 0x0E: case 0x10: case 0x12: case 0x14: case 0x16: case 0x1A: case 0x1D:
-    case 0x25: case 0x37:
-        return "IBM850";
-    case 0x08: case 0x17: return "IBM865";
-    case 0x1C: case 0x6C: return "IBM863";
-    case 0x1F: case 0x22: case 0x23: case 0x40: case 0x87: return "IBM852";
-    case 0x24: return "IBM860";
-    case 0x26: return "IBM866";
-    case 0x86: return "IBM737";
-    case 0x88: return "IBM857";
-    case 0x13: return "windows-932";
-    case 0x4D: return "windows-936";
-    case 0x4E: return "windows-949";
-    case 0x4F: return "windows-950";
-    case 0x50: return "windows-874";
-    case 0x57: case 0x58: case 0x59: return "windows-1252";
-    case 0xCC: return "windows-1257";
-    case 0xF0: return "UTF-8";
-    default: return nullptr; // 0x00 (no mark), 0x68 Kamenicky, 0x69 Mazovia and junk
+    case 0x09: case 0x0B: case 0x0D: case 0x0F: case 0x11: case 0x15: case 0x18: case 0x19: case 0x1B:
+        return 437;
+    case 0x0A: case 0x0E: case 0x10: case 0x12: case 0x14: case 0x16: case 0x1A: case 0x1D: case 0x25: case 0x37:
+        return 850;
+    case 0x08: case 0x17: return 865;
+    case 0x1C: case 0x6C: return 863;
+    case 0x1F: case 0x22: case 0x23: case 0x40: case 0x87: return 852;
+    case 0x24: return 860;
+    case 0x26: return 866;
+    case 0x86: return 737;
+    case 0x88: return 857;
+    case 0x13: return 932;
+    case 0x4D: return 936;
+    case 0x4E: return 949;
+    case 0x4F: return 950;
+    case 0x50: return 874;
+    case 0x57: case 0x58: case 0x59: return 1252;
+    case 0xCC: return 1257;
+    case 0xF0: return 65001;
+    default: return 0;
     }
+}
+
+namespace {
+
+struct CodePage {
+    int number;
+    const char *encoding; // the converter's name; nullptr where there is none
+    const char *description;
+};
+
+constexpr CodePage codePages[] = {
+    {437, "IBM437", "U.S. MS-DOS"},
+    {620, nullptr, "Mazovia (Polish) MS-DOS"},
+    {737, "IBM737", "Greek MS-DOS (437G)"},
+    {850, "IBM850", "International MS-DOS"},
+    {852, "IBM852", "Eastern European MS-DOS"},
+    {857, "IBM857", "Turkish MS-DOS"},
+    {860, "IBM860", "Portuguese MS-DOS"},
+    {861, "IBM861", "Icelandic MS-DOS"},
+    {863, "IBM863", "Canadian French MS-DOS"},
+    {865, "IBM865", "Nordic MS-DOS"},
+    {866, "IBM866", "Russian MS-DOS"},
+    {874, "windows-874", "Thai Windows"},
+    {895, nullptr, "Kamenicky (Czech) MS-DOS"},
+    {932, "windows-932", "Japanese Windows"},
+    {936, "windows-936", "Chinese Simplified (PRC, Singapore) Windows"},
+    {949, "windows-949", "Korean Windows"},
+    {950, "windows-950", "Traditional Chinese (Hong Kong SAR, Taiwan) Windows"},
+    {1250, "windows-1250", "Eastern European Windows"},
+    {1251, "windows-1251", "Russian Windows"},
+    {1252, "windows-1252", "Windows ANSI"},
+    {1253, "windows-1253", "Greek Windows"},
+    {1254, "windows-1254", "Turkish Windows"},
+    {1255, "windows-1255", "Hebrew Windows"},
+    {1256, "windows-1256", "Arabic Windows"},
+    {1257, "windows-1257", "Baltic Windows"},
+    {10000, "macintosh", "Standard Macintosh"},
+    {10006, "x-mac-greek", "Greek Macintosh"},
+    {10007, "x-mac-cyrillic", "Russian Macintosh"},
+    {10029, "x-mac-centraleurroman", "Macintosh EE"},
+    {65001, "UTF-8", "UTF-8"},
+};
+
+const CodePage *codePageNumbered(int number)
+{
+    for (const CodePage &page : codePages) {
+        if (page.number == number)
+            return &page;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+const char *codePageDescription(int codePage)
+{
+    const CodePage *page = codePageNumbered(codePage);
+    return page ? page->description : "";
+}
+
+const char *encodingForCodePageMark(quint8 mark)
+{
+    const CodePage *page = codePageNumbered(codePageOfMark(mark));
+    return page ? page->encoding : nullptr;
 }
 
 QString decodeText(QByteArrayView bytes, quint8 mark)

@@ -5,8 +5,14 @@
 
 namespace platform {
 
-// The converter name for a code page mark (byte 29 of a table header), or
-// nullptr when the mark names no code page we can convert.
+// The code page a mark (byte 29 of a table header) names, as Windows numbers
+// them (1252, 437, …): the marks Visual FoxPro writes and the language
+// driver ids of dBase, Clipper and ESRI writers. 0 for a mark naming none.
+int codePageOfMark(quint8 mark);
+// "Windows ANSI", "U.S. MS-DOS", …; empty for a code page not named here.
+const char *codePageDescription(int codePage);
+// The converter name for a code page mark, or nullptr when the mark names no
+// code page we can convert.
 const char *encodingForCodePageMark(quint8 mark);
 
 // Decodes names and comments written in the code page of the mark; an unknown
