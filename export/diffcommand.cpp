@@ -8,7 +8,6 @@
 #include "platform/fileaccess.h"
 
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -109,23 +108,10 @@ bool writeToStandardOutput(DiffFormat format, const StructureDiff &diff, QIODevi
         writeLine(err, failure.description());
         return false;
     }
-    QFile document(path);
-    if (!document.open(QIODevice::ReadOnly)) {
-        writeLine(err, QStringLiteral("cannot read back the difference: %1").arg(document.errorString()));
-        return false;
-    }
-    while (!document.atEnd()) {
-        const QByteArray block = document.read(64 * 1024);
-        if (block.isEmpty()) {
-            writeLine(err, QStringLiteral("cannot read back the difference: %1").arg(document.errorString()));
-            return false;
-        }
-        if (out.write(block) != block.size()) {
-            writeLine(err, QStringLiteral("cannot write to standard output: %1").arg(out.errorString()));
-            return false;
-        }
-    }
-    return true;
+    const QString problem = copyFinishedFile(path, out, QStringLiteral("difference"));
+    if (!problem.isEmpty())
+        writeLine(err, problem);
+    return problem.isEmpty();
 }
 
 bool writeOutput(const DiffRequest &request, const StructureDiff &diff, QIODevice &out, QIODevice &err)

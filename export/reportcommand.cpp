@@ -322,26 +322,6 @@ int listTables(const ReportSource &source, QIODevice &out, QIODevice &err)
     return Success;
 }
 
-// Copies the finished report to standard output.
-int copyReport(const QString &path, QIODevice &out, QIODevice &err)
-{
-    QFile report(path);
-    if (!report.open(QIODevice::ReadOnly)) {
-        writeLine(err, QStringLiteral("orvalle-report: cannot read back the report: %1").arg(report.errorString()));
-        return Failed;
-    }
-    while (!report.atEnd()) {
-        const QByteArray chunk = report.read(64 * 1024);
-        if (chunk.isEmpty()) {
-            writeLine(err, QStringLiteral("orvalle-report: cannot read back the report: %1").arg(report.errorString()));
-            return Failed;
-        }
-        if (out.write(chunk) != chunk.size())
-            return outputFailed(out, err);
-    }
-    return Success;
-}
-
 // A table or part the reader could not read: one line each, as the text
 // report's failures.
 void writeFindingFailures(QIODevice &err, const DictionaryResult &result)
@@ -417,8 +397,10 @@ int writeReport(const Options &options, const ReportSource &source, QIODevice &o
     const QString path = folder.filePath(QStringLiteral("report.txt"));
     if (!writeStructureReport(path, selection, source, reporter, reporter))
         return Failed;
-    if (copyReport(path, out, err) != Success)
+    if (const QString problem = copyFinishedFile(path, out, QStringLiteral("report")); !problem.isEmpty()) {
+        writeLine(err, QStringLiteral("orvalle-report: ") + problem);
         return Failed;
+    }
     return reporter.failures() == 0 ? Success : Failed;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/dataaccess.h"
 #include "platform/fileaccess.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -226,6 +227,21 @@ void writeWholeFile(const QString &path, QByteArrayView bytes)
         output->discard();
         throw;
     }
+}
+
+QString copyFinishedFile(const QString &path, QIODevice &out, const QString &what)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read back the %1: %2").arg(what, file.errorString());
+    while (!file.atEnd()) {
+        const QByteArray block = file.read(64 * 1024);
+        if (block.isEmpty())
+            return QStringLiteral("cannot read back the %1: %2").arg(what, file.errorString());
+        if (out.write(block) != block.size())
+            return QStringLiteral("cannot write to standard output: %1").arg(out.errorString());
+    }
+    return QString();
 }
 
 void setReportOutputOpener(ReportOutputOpener replacement)

@@ -6,6 +6,7 @@
 // go to a temporary file beside it, removed again on any failure.
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <QStringEncoder>
 
@@ -82,6 +83,12 @@ private:
     QByteArray m_buffer; // its first m_used bytes are the report's, not yet written out
     qsizetype m_used = 0;
 };
+
+// Copies the finished file at `path` (a report, a difference) to `out` a
+// block at a time: what goes wrong, as the line saying it reads ("cannot read
+// back the <what>: …", "cannot write to standard output: …"); empty when it
+// was all copied.
+QString copyFinishedFile(const QString &path, QIODevice &out, const QString &what);
 
 // What a line of the report may hold: every control character (tabs and line
 // breaks too) becomes a space, and a lone surrogate (which no code page holds)

@@ -231,42 +231,26 @@ public:
         // Every table of the folder, not only the ones reported, is the source's.
         QList<LocalPath> files = listing.foxProFiles();
         QSet<LocalPath::Native> linkedChecked; // each linked container's files once
-        for (const QString &name : tables) {
-            const LocalPath path = pathOf(name);
-            if (path.isEmpty())
-                continue;
-            try {
-                const Backlink link = readBacklink(path);
-                const LocalPath container = link.name.isEmpty() ? LocalPath() : linkedFile(link.name, link.codePage);
-                if (!container.isEmpty() && !linkedChecked.contains(container.native())) {
-                    linkedChecked.insert(container.native());
-                    files += filesOfContainer(container);
-                }
-            } catch (const Failure &) {
-                // A table that cannot be read gives no container to read either.
+        forEachBacklink(tables, [&](const Backlink &link) {
+            const LocalPath container = linkedFile(link.name, link.codePage);
+            if (!container.isEmpty() && !linkedChecked.contains(container.native())) {
+                linkedChecked.insert(container.native());
+                files += filesOfContainer(container);
             }
-        }
+        });
         return files;
     }
 
     QList<LocalPath> filesLacking(const QStringList &tables) override
     {
         QList<LocalPath> files;
-        for (const QString &name : tables) {
-            const LocalPath path = pathOf(name);
-            if (path.isEmpty())
-                continue;
-            try {
-                const Backlink link = readBacklink(path);
-                if (!link.name.isEmpty() && linkedFile(link.name, link.codePage).isEmpty()) {
-                    const LocalPath lacking = lackingFile(m_folder, decodeText(link.name, link.codePage));
-                    if (!lacking.isEmpty())
-                        files.append(lacking);
-                }
-            } catch (const Failure &) {
-                // A table that cannot be read names no container either.
+        forEachBacklink(tables, [&](const Backlink &link) {
+            if (linkedFile(link.name, link.codePage).isEmpty()) {
+                const LocalPath lacking = lackingFile(m_folder, decodeText(link.name, link.codePage));
+                if (!lacking.isEmpty())
+                    files.append(lacking);
             }
-        }
+        });
         return files;
     }
 
@@ -315,6 +299,26 @@ protected:
     }
 
 private:
+    // The container link of each of these tables that names one; a table that
+    // cannot be read names none.
+    template <class Visit>
+    void forEachBacklink(const QStringList &tables, Visit visit)
+    {
+        for (const QString &name : tables) {
+            const LocalPath path = pathOf(name);
+            if (path.isEmpty())
+                continue;
+            std::optional<Backlink> link;
+            try {
+                link = readBacklink(path);
+            } catch (const Failure &) {
+                continue;
+            }
+            if (!link->name.isEmpty())
+                visit(*link);
+        }
+    }
+
     // A name that can only name a file of this folder (a listed name never
     // holds a separator; a NUL would cut the name short; on Windows a colon
     // names a drive or a stream).
