@@ -11,10 +11,10 @@ DictionaryResult dictionaryOf(DictionaryFormat format, const ReportSource &sourc
 {
     const platform::SourceModel model = platform::readSourceModel(source.path, tables);
     DictionaryResult result;
-    // A failure is a table asked for that the reader had to leave out, or
-    // one whose index tags or container properties it could not read (the
-    // document lacks them); the other findings describe the source's health
-    // and are in the document.
+    // A failure is a table asked for that the reader had to leave out (a
+    // name the source lacks among them), or one whose index tags or
+    // container properties it could not read: the document lacks them. The
+    // other findings describe the source's health and are in the document.
     // The names are the list's own, exactly: tables whose names differ only
     // in case are tables of their own.
     const QSet<QString> asked(tables.cbegin(), tables.cend());

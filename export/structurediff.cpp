@@ -404,7 +404,8 @@ public:
             ? key(QFileInfo(m_rest.path).fileName()) : QString();
         for (const platform::Finding &finding : std::as_const(m_rest.findings)) {
             const QString place = key(finding.place);
-            if (const platform::ModelGap gap = platform::gapOf(finding); gap != platform::ModelGap::None)
+            if (const platform::ModelGap gap = platform::gapOf(finding);
+                gap == platform::ModelGap::Tags || gap == platform::ModelGap::FieldProperties)
                 m_gaps.insert(finding.place, {gap, finding.message});
             // An error about a name the document describes nothing of, but the container itself.
             if (finding.severity == platform::Severity::Error && !place.isEmpty() && !described.contains(place)

@@ -24,6 +24,7 @@ namespace {
 // The endings of the findings that say what a table's model lacks (gapOf).
 const char tagsUnknownEnding[] = ": tags unknown.";
 const char propertiesUnknownEnding[] = ", without the container's names and properties.";
+const char leftOutEnding[] = " left out.";
 
 QString hexByte(quint8 value)
 {
@@ -231,7 +232,8 @@ public:
     }
 
     // The positions of the names a selection keeps, in the source's order: a
-    // name matches its exact spelling, else every name equal to it but for case.
+    // name matches every name of its exact spelling, else every name equal to
+    // it but for case.
     QList<qsizetype> selected(const QStringList &names, const QStringList &selection)
     {
         QList<qsizetype> kept;
@@ -242,11 +244,16 @@ public:
         }
         QSet<qsizetype> chosen;
         for (const QString &wanted : selection) {
-            const qsizetype exact = names.indexOf(wanted);
-            if (exact >= 0) {
-                chosen.insert(exact);
-                continue;
+            // Every name spelt so: a table and a view may share one.
+            bool exact = false;
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                if (names[i] == wanted) {
+                    chosen.insert(i);
+                    exact = true;
+                }
             }
+            if (exact)
+                continue;
             bool found = false;
             for (qsizetype i = 0; i < names.size(); ++i) {
                 if (names[i].compare(wanted, Qt::CaseInsensitive) == 0) {
@@ -786,6 +793,8 @@ ModelGap gapOf(const Finding &finding)
         return ModelGap::Tags;
     if (finding.message.endsWith(QLatin1String(propertiesUnknownEnding)))
         return ModelGap::FieldProperties;
+    if (finding.severity == Severity::Error && finding.message.endsWith(QLatin1String(leftOutEnding)))
+        return ModelGap::Table;
     return ModelGap::None;
 }
 

@@ -184,11 +184,12 @@ QString codePageName(quint8 mark);
 // Relations are those whose parent and child are both among tables.
 SourceModel readSourceModel(const QString &path, const QStringList &selection = {});
 
-// What a finding about a table that was read says its model lacks: its index
-// tags (the structural index it announces is missing or cannot be read), or
-// its fields' names and properties from the container (the container lists
-// another number of fields). Findings in a dictionary read back say the same.
-enum class ModelGap { None, Tags, FieldProperties };
+// What a finding about a table says its model lacks: its index tags (the
+// structural index it announces is missing or cannot be read), its fields'
+// names and properties from the container (the container lists another
+// number of fields), or the whole table (left out: its file is missing or
+// cannot be read). Findings in a dictionary read back say the same.
+enum class ModelGap { None, Tags, FieldProperties, Table };
 ModelGap gapOf(const Finding &finding);
 
 // The same reading in steps, so a caller can hold one table at a time: the

@@ -477,6 +477,41 @@ QList<Case> dictionaryCases()
                 1, "~\"name\": \"T\"",
                 "orvalle-report: t: 't.dbf' is not a table: the file is 7 bytes long, shorter than a header. The table "
                 "cannot be read and is left out.\n"});
+    // Two tables of one name, the second without its file: that one is a
+    // failure though the first reads.
+    all.append({"a table left out beside one of its name",
+                [](const QString &d) {
+                    ContainerSpec layout;
+                    layout.tables = {{QStringLiteral("t"), QStringLiteral("t.dbf"), {{QStringLiteral("id"), {}, {}}}, {}},
+                                     {QStringLiteral("t"), QStringLiteral("gone.dbf"), {{QStringLiteral("id"), {}, {}}}, {}}};
+                    writeContainer(d + QStringLiteral("/db.dbc"), layout);
+                    TableSpec table;
+                    table.fields = {{"ID", 'I', 4}};
+                    table.backlink = "db.dbc";
+                    writeTable(d + QStringLiteral("/t.dbf"), table);
+                    return QStringList{QStringLiteral("--format"), QStringLiteral("json"), d + QStringLiteral("/db.dbc")};
+                },
+                1, "~\"file\": \"t.dbf\"", "orvalle-report: t: Its file 'gone.dbf' is missing; the table is left out.\n"});
+    // A table and a view of one name: the dictionary holds both.
+    all.append({"a table and a view of one name against their own dictionary",
+                [](const QString &d) {
+                    ContainerSpec layout;
+                    layout.tables = {{QStringLiteral("customers"), QStringLiteral("customers.dbf"),
+                                      {{QStringLiteral("id"), {}, {}}}, {}}};
+                    layout.views = {{QStringLiteral("customers"), {{QStringLiteral("id"), {}, QStringLiteral("I")}}}};
+                    writeContainer(d + QStringLiteral("/db.dbc"), layout);
+                    TableSpec table;
+                    table.fields = {{"ID", 'I', 4}};
+                    table.backlink = "db.dbc";
+                    writeTable(d + QStringLiteral("/customers.dbf"), table);
+                    const QString json = d + QStringLiteral("/db.json");
+                    if (runTool({QStringLiteral("--format"), QStringLiteral("json"), d + QStringLiteral("/db.dbc"),
+                                 QStringLiteral("-o"), json})
+                            .exitCode != 0)
+                        return QStringList();
+                    return QStringList{QStringLiteral("--diff"), json, d + QStringLiteral("/db.dbc")};
+                },
+                0, "~No changes.", ""});
     // FoxPro's resource table is in no table list: nor in a difference.
     all.append({"a folder with FoxPro's resource table against its own dictionary",
                 [](const QString &d) {
