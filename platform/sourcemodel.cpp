@@ -238,8 +238,11 @@ public:
     {
         QList<qsizetype> kept;
         if (selection.isEmpty()) {
-            for (qsizetype i = 0; i < names.size(); ++i)
-                kept.append(i);
+            // Every name the table list shows.
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                if (!isResourceTable(names[i]))
+                    kept.append(i);
+            }
             return kept;
         }
         QSet<qsizetype> chosen;

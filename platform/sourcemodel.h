@@ -160,8 +160,9 @@ bool isResourceTable(const QString &name);
 QString codePageName(quint8 mark);
 
 // Reads the structure of the source at path (a folder of free tables or a
-// .dbc). An empty selection means every table and view; otherwise only those
-// named (case-insensitively), in the order the source lists them. Throws
+// .dbc). An empty selection means every table and view the table list shows
+// (FoxPro's resource table left out); otherwise only those named (exactly,
+// else case-insensitively), in the order the source lists them. Throws
 // Failure when the source itself cannot be opened (a missing path, a folder
 // that cannot be listed, a container that cannot be read).
 //

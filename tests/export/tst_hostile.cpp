@@ -512,6 +512,13 @@ QList<Case> dictionaryCases()
                     return QStringList{QStringLiteral("--diff"), json, d + QStringLiteral("/db.dbc")};
                 },
                 0, "~No changes.", ""});
+    // Nor in the dictionary of a folder that holds nothing else.
+    all.append({"a folder of FoxPro's resource table alone",
+                [](const QString &d) {
+                    writeFile(d + QStringLiteral("/foxuser.dbf"), QByteArray(40, '\0'));
+                    return QStringList{QStringLiteral("--format"), QStringLiteral("json"), d};
+                },
+                0, "~\"tables\": [],\n    \"views\": [],\n    \"relations\": [],\n    \"findings\": []", ""});
     // FoxPro's resource table is in no table list: nor in a difference.
     all.append({"a folder with FoxPro's resource table against its own dictionary",
                 [](const QString &d) {
