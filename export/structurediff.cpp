@@ -454,19 +454,22 @@ private:
 // A source read a table at a time.
 class ReaderStream : public TableStream {
 public:
+    // The tables and views the table list shows, as a dictionary of every
+    // table holds them, so that a source equals its own dictionary.
     explicit ReaderStream(const QString &path) : m_reader(path)
     {
-        const QStringList &names = m_reader.tableNames();
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            if (!platform::isResourceTable(names.at(i))) {
+        const qsizetype tableCount = m_reader.tableNames().size();
+        const QStringList names = m_reader.tableNames() + m_reader.viewNames();
+        for (const qsizetype i : m_reader.selected(names, {})) {
+            if (i < tableCount) {
                 m_names.append(names.at(i));
                 m_indexes.append(i);
+            } else {
+                m_views.append(i - tableCount);
             }
         }
     }
 
-    // As the table list names them, so that a source and its own dictionary
-    // hold the same tables.
     const QStringList &tableNames() const override { return m_names; }
     std::optional<TableModel> readTable(qsizetype index, QString &failure, QString &tagsUnknown) override
     {
@@ -490,18 +493,13 @@ public:
             return std::nullopt;
         return table;
     }
-    SourceModel rest() override
-    {
-        QList<qsizetype> views;
-        for (qsizetype i = 0; i < m_reader.viewNames().size(); ++i)
-            views.append(i);
-        return m_reader.takeRest(views);
-    }
+    SourceModel rest() override { return m_reader.takeRest(m_views); }
 
 private:
     platform::SourceReader m_reader;
     QStringList m_names;
     QList<qsizetype> m_indexes; // of each of m_names in the reader's list
+    QList<qsizetype> m_views;   // in the reader's list of views
 };
 
 TableChange addedOrRemoved(ChangeKind kind, const TableModel &table)
