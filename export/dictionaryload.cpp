@@ -402,8 +402,8 @@ JsonValue partOf(const JsonBytes &bytes, JsonRange range, const QString &name, c
                           .arg(name, where, QString::number(range.size()), QString::number(largestPart)));
     std::variant<JsonValue, JsonFault> value = readJsonValue(bytes, range);
     if (const JsonFault *fault = std::get_if<JsonFault>(&value))
-        throw Failure(QStringLiteral("%1: changed while it was read: %2 at byte %3")
-                          .arg(name, fault->what, QString::number(fault->offset)));
+        throw Failure(QStringLiteral("%1: %2: %3 at byte %4")
+                          .arg(name, where, fault->what, QString::number(fault->offset)));
     return std::get<JsonValue>(std::move(value));
 }
 
@@ -427,7 +427,9 @@ DictionaryFile::DictionaryFile(std::unique_ptr<JsonBytes> bytes, const QString &
         throw Failure(QStringLiteral("%1: empty, not JSON").arg(name));
     std::variant<JsonLayout, JsonFault> laidOut = layOutJson(document, QLatin1StringView("tables"));
     if (const JsonFault *fault = std::get_if<JsonFault>(&laidOut))
-        throw Failure(QStringLiteral("%1: not JSON: %2 at byte %3").arg(name, fault->what, QString::number(fault->offset)));
+        throw Failure(QStringLiteral("%1: %2%3 at byte %4")
+                          .arg(name, fault->beyondLimits ? QString() : QStringLiteral("not JSON: "), fault->what,
+                               QString::number(fault->offset)));
     const JsonLayout &layout = std::get<JsonLayout>(laidOut);
 
     // The top's members, each read when it is checked; "tables" only stands in.

@@ -86,6 +86,7 @@ public:
     [[noreturn]] void fail(QJsonParseError::ParseError error) const { throw Stop{{offset(), qtWords(error)}}; }
     [[noreturn]] void failAtEnd(QJsonParseError::ParseError error) const { throw Stop{{m_end, qtWords(error)}}; }
     [[noreturn]] void failWith(const QString &what) const { throw Stop{{offset(), what}}; }
+    [[noreturn]] void failBeyond(const QString &what) const { throw Stop{{offset(), what, true}}; }
 
 private:
     bool fill()
@@ -146,6 +147,8 @@ public:
         skipWhiteSpace();
         if (m_in.atEnd())
             m_in.failAtEnd(unterminated);
+        if (m_keep && ++m_values > mostValues)
+            m_in.failBeyond(QStringLiteral("more than %1 values in one part").arg(mostValues));
         JsonValue v;
         const uchar c = m_in.take();
         switch (c) {
@@ -367,10 +370,16 @@ private:
 
     void number(JsonValue &v, uchar first)
     {
+        // Longer numbers are refused unread: no dictionary writes one, and
+        // a number is checked, whether kept or not, only as a whole.
+        constexpr size_t longestNumber = 512;
         std::string digits(1, char(first));
+        bool tooLong = false;
         const auto keep = [&](uchar c) {
-            if (m_keep)
+            if (digits.size() < longestNumber)
                 digits += char(c);
+            else
+                tooLong = true;
         };
         const auto run = [&] {
             int count = 0;
@@ -405,8 +414,8 @@ private:
                 m_in.fail(QJsonParseError::IllegalNumber);
         }
         v.type = JsonValue::Type::Number;
-        if (!m_keep)
-            return;
+        if (tooLong)
+            m_in.failBeyond(QStringLiteral("a number of more than %1 characters").arg(longestNumber));
         const char *begin = digits.data();
         const char *end = begin + digits.size();
         if (!fraction && std::from_chars(begin, end, v.integer).ec == std::errc()) {
@@ -430,6 +439,7 @@ private:
     Cursor &m_in;
     bool m_keep;
     qsizetype m_longest;
+    qint64 m_values = 0;
 };
 
 // A UTF-8 byte order mark, which Qt's parser also passes over.
@@ -516,6 +526,10 @@ std::variant<JsonLayout, JsonFault> layOutJson(const JsonBytes &bytes, QLatin1St
                                 JsonRange item{in.offset(), 0};
                                 check.value(2, QJsonParseError::UnterminatedArray);
                                 item.end = in.offset();
+                                if (layout.listItems.size() == mostListItems)
+                                    in.failBeyond(QStringLiteral("more than %1 items in \"%2\"")
+                                                      .arg(mostListItems)
+                                                      .arg(listKey));
                                 layout.listItems.append(item);
                             } while (check.next(']', QJsonParseError::UnterminatedArray));
                         }
@@ -527,6 +541,8 @@ std::variant<JsonLayout, JsonFault> layOutJson(const JsonBytes &bytes, QLatin1St
                         check.value(1, QJsonParseError::UnterminatedObject);
                     }
                     member.value.end = in.offset();
+                    if (layout.members.size() == mostTopMembers)
+                        in.failBeyond(QStringLiteral("more than %1 members at the top").arg(mostTopMembers));
                     layout.members.append(std::move(member));
                     if (!check.next('}', QJsonParseError::UnterminatedObject))
                         break;

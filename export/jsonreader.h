@@ -4,8 +4,8 @@
 // piece at a time, so that a document far larger than memory can be checked
 // whole and then read a part at a time. It refuses what the RFC refuses and
 // Qt's own parser lets through (raw control characters in strings), nests
-// no deeper than Qt's parser, and names each fault as Qt's parser does, with
-// the byte offset where it was met.
+// no deeper than Qt's parser, and names each fault in Qt's parser's words,
+// with the byte offset where it was met (after the byte that showed it).
 
 #include "platform/fileaccess.h"
 
@@ -59,11 +59,20 @@ public:
     static std::unique_ptr<JsonBytes> inFile(const platform::LocalPath &path);
 };
 
-// A fault of the document: what it is, as Qt's parser words it, and where.
+// A fault of the document: what it is, in the words of Qt's parser where it
+// has words for it, and where. `beyondLimits`: well-formed JSON, but more
+// than this reader holds (numbers of over 512 characters, more than
+// mostTopMembers members at the top, mostListItems items in the list laid
+// out, mostValues values in one value read).
 struct JsonFault {
     qint64 offset = 0;
     QString what;
+    bool beyondLimits = false;
 };
+
+inline constexpr qsizetype mostTopMembers = 1024;
+inline constexpr qsizetype mostListItems = qsizetype(1) << 20;
+inline constexpr qint64 mostValues = qint64(1) << 22;
 
 // The top of a document laid out without reading its values into memory:
 // the members of its top object, each by key and by the bytes of its value,

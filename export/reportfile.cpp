@@ -185,7 +185,8 @@ class DirectOutput final : public ReportOutput {
 public:
     explicit DirectOutput(const QString &path) : m_file(path)
     {
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        // Never made: a name that no longer holds anything is no device.
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::ExistingOnly | QIODevice::Unbuffered))
             throw Failure(QStringLiteral("Cannot create the report file '%1': %2").arg(path, m_file.errorString()),
                           platform::AccessDenied);
     }

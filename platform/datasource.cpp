@@ -241,8 +241,14 @@ public:
         return files;
     }
 
-    QList<LocalPath> filesLacking(const QStringList &tables) override
+    QList<LocalPath> filesLacking(const QStringList &) override
     {
+        // Every table of the folder is the source's, not only the ones reported.
+        if (!m_snapshot || !m_listed)
+            refreshListing(FolderListing(m_folder));
+        QStringList tables;
+        for (const FolderTable &table : std::as_const(m_tables))
+            tables.append(table.name);
         QList<LocalPath> files;
         forEachBacklink(tables, [&](const Backlink &link) {
             if (linkedFile(link.name, link.codePage).isEmpty()) {
@@ -737,7 +743,8 @@ namespace {
 std::optional<QString> companionMatching(const QString &sourcePath, const QStringList &tables,
                                          const QString &candidate)
 {
-    const LocalPath path = LocalPath::fromText(candidate);
+    // A file made there is made where its symbolic links lead.
+    const LocalPath path = linkTarget(LocalPath::fromText(candidate));
     const QString name = path.fileName();
     if (!isFoxProFile(name))
         return std::nullopt;
@@ -760,7 +767,7 @@ std::optional<QString> companionMatching(const QString &sourcePath, const QStrin
         if (known == sameFolder.constEnd())
             known = sameFolder.insert(fileFolder.native(), identityOf(fileFolder) == folder);
         if (known.value())
-            return QDir::toNativeSeparators(candidate);
+            return QDir::toNativeSeparators(path.text());
     }
     return std::nullopt;
 }
@@ -771,7 +778,9 @@ std::optional<QString> sourceFileMatching(const QString &sourcePath, const QStri
                                           const QString &candidate)
 {
     const std::optional<FileIdentity> target = identityOf(LocalPath::fromText(candidate));
-    if (!target)
+    // A file not there yet, or a pipe or a device (written to as it is, and
+    // never one a source reads), is the source's by its name alone.
+    if (!target || kindOf(LocalPath::fromText(candidate)) != FileKind::Regular)
         return companionMatching(sourcePath, tables, candidate);
     if (identityOf(LocalPath::fromText(sourcePath)) == target)
         return QDir::toNativeSeparators(sourcePath);

@@ -3,6 +3,7 @@
 #include "platform/dataaccess.h"
 
 #include <QDir>
+#include <QStringList>
 #include <QHashFunctions>
 
 #include <algorithm>
@@ -422,23 +423,46 @@ QString syncToDisk(int fd)
     return QString();
 }
 
-bool linksSpellable(const LocalPath &path)
+namespace {
+
+// Follows the symbolic links from `path` by their text, as an open that
+// creates the file does, handing each link's text to `visit` until it says
+// stop; the path the links end at (or the last reached).
+template <class Visit>
+LocalPath followLinks(const LocalPath &path, Visit visit)
 {
     LocalPath current = path;
     for (int depth = 0; depth < 40; ++depth) {
         struct stat status;
         if (::lstat(current.native().constData(), &status) != 0 || !S_ISLNK(status.st_mode))
-            return true;
+            return current;
         QByteArray target(PATH_MAX, '\0');
         const ssize_t size = ::readlink(current.native().constData(), target.data(), target.size());
         if (size < 0)
-            return true;
+            return current;
         target.truncate(size);
-        if (LocalPath::fromText(LocalPath::fromNative(target).text()).native() != target)
-            return false;
+        if (!visit(target))
+            return current;
         current = target.startsWith('/') ? LocalPath::fromNative(target) : current.folder().child(target);
     }
-    return true;
+    return current;
+}
+
+} // namespace
+
+bool linksSpellable(const LocalPath &path)
+{
+    bool spellable = true;
+    followLinks(path, [&](const QByteArray &target) {
+        spellable = LocalPath::fromText(LocalPath::fromNative(target).text()).native() == target;
+        return spellable;
+    });
+    return spellable;
+}
+
+LocalPath linkTarget(const LocalPath &path)
+{
+    return followLinks(path, [](const QByteArray &) { return true; });
 }
 
 bool holdStandardStream(int fd)
@@ -582,6 +606,11 @@ bool linksSpellable(const LocalPath &)
     return true; // Windows names are UTF-16, which every QString holds
 }
 
+LocalPath linkTarget(const LocalPath &path)
+{
+    return path; // symbolic links need privileges on Windows: they are not followed here
+}
+
 void startWriteBack(int, qint64, qint64)
 {
     // FlushFileBuffers, when the file is committed, is the only request.
@@ -606,14 +635,17 @@ bool holdStandardStream(int fd)
 
 bool isStreamDevice(const LocalPath &path)
 {
-    if (path.isEmpty())
-        return false;
-    const HANDLE handle = openHandle(path.native(), 0, FILE_FLAG_BACKUP_SEMANTICS);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    const DWORD type = GetFileType(handle);
-    CloseHandle(handle);
-    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
+    // Known by name: opening a named pipe to ask its type would take one of
+    // its instances. The device namespace (\\.\pipe\…, \\.\COM1) and the
+    // reserved device names, which name the device with any extension.
+    const QString &native = path.native();
+    if (native.startsWith(QLatin1String("\\\\.\\")))
+        return true;
+    const QString name = path.fileName().section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    static const QStringList reserved{"NUL", "CON", "PRN", "AUX", "CONIN$", "CONOUT$",
+                                      "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
+                                      "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    return reserved.contains(name);
 }
 
 std::optional<FileIdentity> identityOf(const LocalPath &path)

@@ -145,8 +145,9 @@ struct FileIdentity {
 size_t qHash(const FileIdentity &identity, size_t seed = 0) noexcept;
 
 // Whether the path names a character device or a pipe, links followed
-// (/dev/null, /dev/stdout, a FIFO; NUL or CON on Windows): a target the user
-// names to be written as it is, never to be replaced. Never opens it.
+// (/dev/null, /dev/stdout, a FIFO; on Windows the reserved device names such
+// as NUL and CON, and the device namespace \\.\): a target the user names
+// to be written as it is, never to be replaced. Never opens it.
 bool isStreamDevice(const LocalPath &path);
 
 // The identity of the file a path names, links followed; none when there is
@@ -163,6 +164,11 @@ std::optional<QString> soleEntryName(const LocalPath &path);
 // the system encoding, so that a program that follows the links by their
 // text (as Qt does) reaches the file they lead to and no other.
 bool linksSpellable(const LocalPath &path);
+
+// Where a file made at `path` would be: the end of the symbolic links from
+// it, followed by their text, though it is not there yet; `path` itself when
+// it is no link.
+LocalPath linkTarget(const LocalPath &path);
 
 // Starts writing to the disk the `length` bytes just written at `offset` of
 // the open file `fd`, without waiting for them: the sync that commits a

@@ -521,6 +521,16 @@ void DictionaryLoadTest::brokenDocuments_data()
     QTest::newRow("nested past 1024") << QByteArray("{\"a\": ") + QByteArray(1024, '[') + QByteArray(1024, ']') + "}"
                                       << "shop.json: not JSON: too deeply nested document at byte 1030";
     QTest::newRow("garbage after the document") << QByteArray("{} x") << "shop.json: not JSON: garbage at the end of the document at byte 3";
+    {
+        // Found when the document is checked, before a table is read.
+        const QByteArray valid = documentWith("tables.0.recordCount", 7);
+        const QByteArray huge = QByteArray(valid).replace("\"recordCount\": 7", "\"recordCount\": 1e400");
+        QTest::newRow("number beyond a double")
+            << huge << QStringLiteral("shop.json: not JSON: illegal number at byte %1").arg(huge.indexOf("1e400") + 5);
+    }
+    QTest::newRow("more members at the top than a reader holds")
+        << QByteArray("{") + QByteArray("\"k\": 0, ").repeated(1024) + QByteArray("\"k\": 0}")
+        << "shop.json: more than 1024 members at the top at byte 8199";
     QTest::newRow("another format") << documentWith("format", QStringLiteral("orvalle-report"))
                                     << "shop.json: not an orvalle-dictionary document";
     QTest::newRow("no format") << documentWith("format", removed) << "shop.json: not an orvalle-dictionary document";

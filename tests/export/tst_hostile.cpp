@@ -453,6 +453,34 @@ QList<Case> dictionaryCases()
                     return QStringList{d, QStringLiteral("-o"), d + QStringLiteral("/Shop.dbc")};
                 },
                 1, "", lacking("text", "Shop.dbc")});
+    // The same through a symbolic link that leads where the file is not yet,
+    // and a pipe that sits where the memo should be: neither is ever opened.
+    all.append({"a report through a link to the index a table lacks",
+                [](const QString &d) {
+                    writeFolderOfTables(d + QStringLiteral("/src"));
+                    symlinkAt(QStringLiteral("src/orders.cdx"), d + QStringLiteral("/out.txt"));
+                    return QStringList{d + QStringLiteral("/src"), QStringLiteral("-o"), d + QStringLiteral("/out.txt")};
+                },
+                1, "",
+                "orvalle-report: %D/src: " + QByteArray(Refusal).replace("%1", "%D/out.txt").replace("%2", "%D/src/orders.cdx")
+                    + "\n"});
+    all.append({"a report to a pipe named as a table's memo",
+                [](const QString &d) {
+                    writeFolderOfTables(d + QStringLiteral("/src"));
+                    mkfifoAt(d + QStringLiteral("/src/orders.dbt"));
+                    return QStringList{d + QStringLiteral("/src"), QStringLiteral("-o"), d + QStringLiteral("/src/orders.dbt")};
+                },
+                1, "",
+                "orvalle-report: %D/src: "
+                    + QByteArray(Refusal).replace("%1", "%D/src/orders.dbt").replace("%2", "%D/src/orders.dbt") + "\n"});
+    all.append({"a report as the container a table not reported links to",
+                [](const QString &d) {
+                    writeFolderOfTables(d);
+                    writeTable(d + QStringLiteral("/orphan.dbf"), customers("shop.dbc"));
+                    writeFile(d + QStringLiteral("/orphan.fpt"), QByteArray(512, '\0'));
+                    return QStringList{d, QStringLiteral("orders"), QStringLiteral("-o"), d + QStringLiteral("/shop.dbc")};
+                },
+                1, "", lacking("text", "shop.dbc")});
     // A name with a control character is matched with its own findings.
     all.append({"a source with a tab in a table's name against its own dictionary",
                 [](const QString &d) {
