@@ -150,18 +150,20 @@ QByteArray jsonDictionary(const platform::SourceModel &source, qint64 largestPar
 {
     JsonWriter json;
     // Each part, with the separator before it, no larger than the loader reads.
-    const auto part = [&](const QString &what, auto write) {
+    // `what` names the part, and is asked only of one too large.
+    const auto part = [&](auto what, auto write) {
         const qint64 before = json.size();
         write();
         if (json.size() - before > largestPart)
             throw Failure(QStringLiteral("The dictionary cannot be written: %1 would take %2 bytes, more than the %3 a "
                                          "part of a data dictionary may have.")
-                              .arg(what, QString::number(json.size() - before), QString::number(largestPart)));
+                              .arg(what(), QString::number(json.size() - before), QString::number(largestPart)));
     };
+    const auto named = [](const char *what) { return [what] { return QString::fromLatin1(what); }; };
     json.beginObject();
     json.text("format", QString::fromLatin1(JsonFormatName));
     json.number("version", JsonFormatVersion);
-    part(QStringLiteral("the source"), [&] {
+    part(named("the source"), [&] {
         json.beginObject("source");
         json.text("kind", source.kind == platform::SourceModel::Kind::Container ? QStringLiteral("container")
                                                                                : QStringLiteral("folder"));
@@ -172,21 +174,21 @@ QByteArray jsonDictionary(const platform::SourceModel &source, qint64 largestPar
     });
     json.beginArray("tables");
     for (const platform::TableModel &table : source.tables)
-        part(QStringLiteral("the table '%1'").arg(table.name), [&] { writeTable(json, table); });
+        part([&] { return QStringLiteral("the table '%1'").arg(table.name); }, [&] { writeTable(json, table); });
     json.endArray();
-    part(QStringLiteral("the views"), [&] {
+    part(named("the views"), [&] {
         json.beginArray("views");
         for (const platform::ViewModel &view : source.views)
             writeView(json, view);
         json.endArray();
     });
-    part(QStringLiteral("the relations"), [&] {
+    part(named("the relations"), [&] {
         json.beginArray("relations");
         for (const platform::RelationModel &relation : source.relations)
             writeRelation(json, relation);
         json.endArray();
     });
-    part(QStringLiteral("the findings"), [&] {
+    part(named("the findings"), [&] {
         json.beginArray("findings");
         for (const platform::Finding &finding : source.findings) {
             json.beginObject();

@@ -456,16 +456,6 @@ void skipByteOrderMark(Cursor &cursor)
 
 } // namespace
 
-const JsonValue &JsonValue::member(QLatin1StringView key) const
-{
-    static const JsonValue undefined;
-    for (auto it = members.crbegin(); it != members.crend(); ++it) {
-        if (it->first == key)
-            return it->second;
-    }
-    return undefined;
-}
-
 std::unique_ptr<JsonBytes> JsonBytes::inMemory(QByteArray bytes)
 {
     return std::make_unique<MemoryBytes>(std::move(bytes));

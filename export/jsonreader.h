@@ -19,8 +19,8 @@
 
 namespace exporting {
 
-// One value of a document. Objects keep their members in document order; a
-// key written twice is looked up as its last value.
+// One value of a document. Objects keep their members in document order, a
+// key written twice as often as it is written.
 struct JsonValue {
     enum class Type { Undefined, Null, Boolean, Number, String, Array, Object };
     // How a number holds: an integer of 64 bits exactly, an integral number
@@ -41,8 +41,6 @@ struct JsonValue {
     bool isString() const { return type == Type::String; }
     bool isObject() const { return type == Type::Object; }
     bool isArray() const { return type == Type::Array; }
-    // The last member of that key; an undefined value when there is none.
-    const JsonValue &member(QLatin1StringView key) const;
 };
 
 // Where the bytes come from: a document in memory, or a regular file (opened

@@ -12,42 +12,19 @@
 #include "export/reportcommand.h"
 #include "sourcerecipe.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdint>
-#include <exception>
 
 using namespace fuzzsource;
 
 namespace {
 
-struct Run {
-    int code = 0;
-    QByteArray out;
-    QByteArray err;
-};
-
 Run runCommand(const QStringList &arguments)
 {
-    QBuffer out;
-    QBuffer err;
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    Run run;
-    try {
-        run.code = exporting::run(QStringList{QStringLiteral("orvalle-report")} + arguments, out, err);
-    } catch (const std::exception &failure) {
-        fail("orvalle-report threw", arguments.join(QLatin1Char(' ')) + QStringLiteral(": ")
-                                         + QString::fromLocal8Bit(failure.what()));
-    } catch (...) {
-        fail("orvalle-report threw something that is no exception", arguments.join(QLatin1Char(' ')));
-    }
-    run.out = out.data();
-    run.err = err.data();
-    return run;
+    return runReportCommand(QStringList{QStringLiteral("orvalle-report")} + arguments);
 }
 
 QString described(const QStringList &arguments, const Run &run)

@@ -143,39 +143,10 @@ QString decodeUtf8(const QByteArray &bytes, const char *what)
     return text;
 }
 
-struct Run {
-    int code = 0;
-    QByteArray out;
-    QByteArray err;
-};
-
-// FUZZ_SOURCE_SHOW=1 prints each command and what it wrote, to look into an input.
-bool showing()
-{
-    static const bool show = qEnvironmentVariableIsSet("FUZZ_SOURCE_SHOW");
-    return show;
-}
-
+// orvalle-report's command, which ends with 0 or 1 here.
 Run runCommand(const QStringList &arguments)
 {
-    QBuffer out;
-    QBuffer err;
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    Run run;
-    try {
-        run.code = exporting::run(arguments, out, err);
-    } catch (const std::exception &failure) {
-        fail("orvalle-report threw", arguments.join(QLatin1Char(' ')) + QStringLiteral(": ")
-                                         + QString::fromLocal8Bit(failure.what()));
-    } catch (...) {
-        fail("orvalle-report threw something that is no exception", arguments.join(QLatin1Char(' ')));
-    }
-    run.out = out.data();
-    run.err = err.data();
-    if (showing())
-        std::fprintf(stderr, "$ %s\n%s%s-> %d\n", arguments.join(QLatin1Char(' ')).toLocal8Bit().constData(),
-                     run.out.constData(), run.err.constData(), run.code);
+    const Run run = runReportCommand(arguments);
     if (run.code != 0 && run.code != 1)
         fail("orvalle-report ended with neither 0 nor 1",
              arguments.join(QLatin1Char(' ')) + QStringLiteral(" -> %1").arg(run.code));

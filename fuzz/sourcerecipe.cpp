@@ -1,11 +1,15 @@
 #include "sourcerecipe.h"
 
+#include "export/reportcommand.h"
 #include "xbasewriter.h"
+
+#include <QBuffer>
 
 #include <QStringList>
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <fstream>
 #include <iterator>
 
@@ -20,6 +24,35 @@ void fail(const char *what, const QString &detail)
     std::fprintf(stderr, "fuzz: %s\n%s\n", what, detail.toLocal8Bit().constData());
     std::fflush(stderr);
     std::abort();
+}
+
+bool showing()
+{
+    static const bool show = qEnvironmentVariableIsSet("FUZZ_SOURCE_SHOW");
+    return show;
+}
+
+Run runReportCommand(const QStringList &arguments)
+{
+    QBuffer out;
+    QBuffer err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    Run run;
+    try {
+        run.code = exporting::run(arguments, out, err);
+    } catch (const std::exception &failure) {
+        fail("orvalle-report threw", arguments.join(QLatin1Char(' ')) + QStringLiteral(": ")
+                                         + QString::fromLocal8Bit(failure.what()));
+    } catch (...) {
+        fail("orvalle-report threw something that is no exception", arguments.join(QLatin1Char(' ')));
+    }
+    run.out = out.data();
+    run.err = err.data();
+    if (showing())
+        std::fprintf(stderr, "$ %s\n%s%s-> %d\n", arguments.join(QLatin1Char(' ')).toLocal8Bit().constData(),
+                     run.out.constData(), run.err.constData(), run.code);
+    return run;
 }
 
 Places makePlaces(const QByteArray &root)

@@ -16,6 +16,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <cstdint>
@@ -79,6 +80,18 @@ QByteArray flipCase(QByteArray name);
 void makeEntry(Recipe &recipe, const Places &places);
 // The container; its path, empty when none was written.
 QByteArray makeContainer(Recipe &recipe, const Places &places);
+
+// orvalle-report's command run in this process, `arguments` with the
+// program's name first: its exit status and what it wrote. Anything it throws
+// stops the run. FUZZ_SOURCE_SHOW=1 prints each command and what it wrote,
+// to look into an input.
+struct Run {
+    int code = 0;
+    QByteArray out;
+    QByteArray err;
+};
+Run runReportCommand(const QStringList &arguments);
+bool showing();
 
 // Every file, folder and link under `root`: regular files by their bytes,
 // links by their target.
