@@ -4,7 +4,7 @@
 #include "connection/folderfiles.h"
 #include "app/core/checks.h"
 #include "connection/core/connectionstring.h"
-#include "platform/dataaccess.h"
+#include "model/dataaccess.h"
 #include "app/prompts.h"
 
 #include <algorithm>
@@ -71,7 +71,7 @@ bool canConnect(const ConnectionState &state)
     bool result = false;
     try {
         if (state.containerMode()) {
-            auto connection = platform::factory().createConnection();
+            auto connection = model::factory().createConnection();
             connection->Open(connectionStringOf(state));
             const QString name = containerPathOf(state);
             const bool present = app::isFilePresent(name);

@@ -4,7 +4,7 @@
 #include "app/appsink.h"
 #include "app/core/apptitle.h"
 #include "app/core/checks.h"
-#include "platform/dataaccess.h"
+#include "model/dataaccess.h"
 #include "connection/advancedoptionswindow.h"
 #include "connection/sourceconnection.h"
 #include "app/core/programfolder.h"
@@ -224,9 +224,9 @@ void StartWindow::onBrowseClicked()
 
 void StartWindow::onTestClicked()
 {
-    std::unique_ptr<platform::Connection> connection;
+    std::unique_ptr<model::Connection> connection;
     ErrorGuard guard("Form1.PushButton8_Click", app::errorBoxSink());
-    guard.step(testLabels::CreateConnection, [&] { connection = platform::factory().createConnection(); });
+    guard.step(testLabels::CreateConnection, [&] { connection = model::factory().createConnection(); });
     // From here on any failure means the source cannot be reached.
     try {
         m_pointer->setCode(app::PointerHourglass);

@@ -1,7 +1,7 @@
 // Connection strings (and view data types) of any text: never a crash.
 
-#include "platform/datasourcestring.h"
-#include "platform/fieldtype.h"
+#include "model/datasourcestring.h"
+#include "model/fieldtype.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -9,9 +9,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
-    const QString source = platform::dataSourceOf(text);
+    const QString source = model::dataSourceOf(text);
     if (source.size() > text.size())
         __builtin_trap();
-    platform::columnTypeOfDataType(text);
+    model::columnTypeOfDataType(text);
     return 0;
 }

@@ -4,7 +4,7 @@
 
 #include "platform/container.h"
 #include "platform/failure.h"
-#include "platform/fieldtype.h"
+#include "model/fieldtype.h"
 #include "platform/memofile.h"
 
 #include <cstddef>
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const platform::ContainerModel model = platform::parseContainer(dbc, memo, QStringLiteral("fuzz.dbc"));
         for (const platform::ContainerObject &view : model.views)
             for (const platform::ContainerField &field : view.fields)
-                platform::columnTypeOfDataType(field.dataType);
+                model::columnTypeOfDataType(field.dataType);
     } catch (const Failure &) {
     }
     return 0;

@@ -1,8 +1,8 @@
 // JSON dictionaries of any bytes: a model or a one-line Failure, never a
 // crash; and a model once read is written and read back as it was.
 
-#include "export/dictionary.h"
-#include "export/dictionaryload.h"
+#include "export/dictionary/dictionary.h"
+#include "export/dictionary/dictionaryload.h"
 #include "platform/failure.h"
 
 #include <cstddef>
@@ -11,15 +11,15 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray document(reinterpret_cast<const char *>(data), qsizetype(size));
-    platform::SourceModel model;
+    model::SourceModel model;
     try {
-        model = exporting::dictionaryFromJson(document, QStringLiteral("fuzz.json"));
+        model = dictionary::dictionaryFromJson(document, QStringLiteral("fuzz.json"));
     } catch (const Failure &failure) {
         if (failure.description().contains(QLatin1Char('\n')) || failure.description().contains(QLatin1Char('\r')))
             __builtin_trap();
         return 0;
     }
-    if (exporting::dictionaryFromJson(exporting::jsonDictionary(model), QStringLiteral("again.json")) != model)
+    if (dictionary::dictionaryFromJson(dictionary::jsonDictionary(model), QStringLiteral("again.json")) != model)
         __builtin_trap();
     return 0;
 }

@@ -4,8 +4,8 @@
 // well formed, the JSON parses), and a model compared with itself shows no
 // difference.
 
-#include "export/dictionaryload.h"
-#include "export/structurediff.h"
+#include "export/dictionary/dictionaryload.h"
+#include "export/diff/structurediff.h"
 #include "platform/failure.h"
 
 #include <QJsonDocument>
@@ -17,20 +17,20 @@
 
 namespace {
 
-std::optional<platform::SourceModel> modelOf(const QByteArray &document)
+std::optional<model::SourceModel> modelOf(const QByteArray &document)
 {
     try {
-        return exporting::dictionaryFromJson(document, QStringLiteral("fuzz.json"));
+        return dictionary::dictionaryFromJson(document, QStringLiteral("fuzz.json"));
     } catch (const Failure &) {
         return std::nullopt;
     }
 }
 
-exporting::Comparison compare(const platform::SourceModel &before, const platform::SourceModel &after)
+diff::Comparison compare(const model::SourceModel &before, const model::SourceModel &after)
 {
-    const std::unique_ptr<exporting::TableStream> old = exporting::modelStream(before);
-    const std::unique_ptr<exporting::TableStream> now = exporting::modelStream(after);
-    return exporting::compareStreams(*old, *now, {});
+    const std::unique_ptr<diff::TableStream> old = diff::modelStream(before);
+    const std::unique_ptr<diff::TableStream> now = diff::modelStream(after);
+    return diff::compareStreams(*old, *now, {});
 }
 
 // Every line starts as one of `starts`, and none holds a control character
@@ -61,34 +61,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const qsizetype split = input.indexOf("\n----\n");
     if (split < 0)
         return 0;
-    const std::optional<platform::SourceModel> before = modelOf(input.left(split));
-    const std::optional<platform::SourceModel> after = modelOf(input.mid(split + 6));
+    const std::optional<model::SourceModel> before = modelOf(input.left(split));
+    const std::optional<model::SourceModel> after = modelOf(input.mid(split + 6));
     if (!before || !after)
         return 0;
 
     if (!compare(*before, *before).diff.isEmpty() || !compare(*after, *after).diff.isEmpty())
         __builtin_trap();
 
-    exporting::StructureDiff diff = compare(*before, *after).diff;
+    diff::StructureDiff diff = compare(*before, *after).diff;
     diff.before = QStringLiteral("old.json");
     diff.after = QStringLiteral("new.json");
     // The blank line, the summary and "No changes." start with nothing from a file.
-    if (!linesStartWith(exporting::diffText(diff),
+    if (!linesStartWith(diff::diffText(diff),
                         {"Structure changes from old.json to new.json", "Table ", "Index tags of table ", "View ",
                          "Relation ", "  ", "In all: ", "No changes.", ""})
-        || exporting::diffText(diff).split('\n').count(QByteArray()) > 3)
+        || diff::diffText(diff).split('\n').count(QByteArray()) > 3)
         __builtin_trap();
-    if (!linesStartWith(exporting::diffMarkdown(diff),
+    if (!linesStartWith(diff::diffMarkdown(diff),
                         {"# Structure changes", "Changes from old.json to new.json", "- ", "  - ", "In all: ",
                          "No changes.", ""}))
         __builtin_trap();
-    QXmlStreamReader html(exporting::diffHtml(diff));
+    QXmlStreamReader html(diff::diffHtml(diff));
     while (!html.atEnd())
         html.readNext();
     if (html.hasError())
         __builtin_trap();
     QJsonParseError error;
-    if (!QJsonDocument::fromJson(exporting::diffJson(diff), &error).isObject())
+    if (!QJsonDocument::fromJson(diff::diffJson(diff), &error).isObject())
         __builtin_trap();
     return 0;
 }

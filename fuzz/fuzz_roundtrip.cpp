@@ -9,7 +9,7 @@
 //  - a dictionary written with 1 (a table or its tags could not be read)
 //    still compares with itself with 0 or 2, never 1.
 
-#include "export/reportcommand.h"
+#include "export/cli/reportcommand.h"
 #include "sourcerecipe.h"
 
 #include <QFile>

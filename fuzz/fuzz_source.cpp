@@ -25,11 +25,11 @@
 // file (mod 6); bits 6-7 the second source; then the name of the report file
 // and of the second source when they need one.
 
-#include "platform/dataaccess.h"
+#include "model/dataaccess.h"
 #include "platform/failure.h"
-#include "export/reportcommand.h"
-#include "export/reportfile.h"
-#include "export/tablelist.h"
+#include "export/cli/reportcommand.h"
+#include "export/report/reportfile.h"
+#include "export/report/tablelist.h"
 #include "sourcerecipe.h"
 
 #include <QBuffer>
@@ -56,7 +56,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace exporting;
+using namespace report;
+using namespace cli;
 using namespace fuzzsource;
 
 namespace fs = std::filesystem;
@@ -266,11 +267,11 @@ private:
     // characters or more, written as that name and its type code.
     void longName(qsizetype index, const QString &line)
     {
-        QList<platform::Field> fields;
+        QList<model::Field> fields;
         try {
-            const auto connection = platform::factory().createConnection();
+            const auto connection = model::factory().createConnection();
             connection->Open(m_connectionString);
-            const auto records = platform::factory().createRecordset();
+            const auto records = model::factory().createRecordset();
             records->Open(QStringLiteral("select * from [") + m_names[index] + QLatin1Char(']'), *connection);
             for (int i = 0; i < records->fieldCount(); ++i)
                 fields.append(records->field(i));
@@ -278,7 +279,7 @@ private:
             problem(QStringLiteral("\"%1\" starts with text, and the fields of \"%2\" cannot be read: %3")
                         .arg(line, m_names[index], failure.description()));
         }
-        for (const platform::Field &field : std::as_const(fields)) {
+        for (const model::Field &field : std::as_const(fields)) {
             if (field.name.size() >= 25 && line == reportText(field.name + QString::number(field.type)))
                 return;
         }
@@ -339,7 +340,7 @@ void exercise(const QString &source, bool folder, const QByteArray &target, cons
     std::optional<QStringList> names;
     try {
         QStringList read;
-        exporting::readTableList(connectionString, [&] { read.clear(); },
+        report::readTableList(connectionString, [&] { read.clear(); },
                                [&](const QString &name) { read.append(name); });
         names = read;
     } catch (const Failure &) {

@@ -2,7 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/failure.h"
-#include "platform/fieldtype.h"
+#include "model/fieldtype.h"
 #include "platform/tableheader.h"
 
 #include <cstddef>
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     try {
         const platform::TableHeader header = platform::parseTableHeader(bytes, qint64(size), QStringLiteral("fuzz.dbf"));
         for (const platform::FieldDescriptor &field : header.fields) {
-            platform::columnTypeOf(field, header.isVisualFoxPro());
+            model::columnTypeOf(field, header.isVisualFoxPro());
         }
         platform::decodeText(header.backlink, header.codePage);
     } catch (const Failure &) {

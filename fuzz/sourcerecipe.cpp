@@ -1,6 +1,6 @@
 #include "sourcerecipe.h"
 
-#include "export/reportcommand.h"
+#include "export/cli/reportcommand.h"
 #include "xbasewriter.h"
 
 #include <QBuffer>
@@ -40,7 +40,7 @@ Run runReportCommand(const QStringList &arguments)
     err.open(QIODevice::WriteOnly);
     Run run;
     try {
-        run.code = exporting::run(arguments, out, err);
+        run.code = cli::run(arguments, out, err);
     } catch (const std::exception &failure) {
         fail("orvalle-report threw", arguments.join(QLatin1Char(' ')) + QStringLiteral(": ")
                                          + QString::fromLocal8Bit(failure.what()));

@@ -21,3 +21,22 @@ private:
     QString m_description;
     QByteArray m_what;
 };
+
+namespace platform {
+
+// Error numbers, FoxPro's where one fits.
+enum ErrorNumber {
+    FileDoesNotExist = 1,
+    FileInUse = 3, // a report asked to be written over one of the source's own files
+    ObjectNotSet = 91, // a data access object that could not be created
+    NotATable = 15,
+    InvalidPath = 202,
+    AccessDenied = 1705,
+    TableCorrupted = 2091,
+    ObjectClosed = 3704,       // an operation on a closed connection or record set
+    UnsupportedCommand = 3001, // anything but "select * from [name]"
+    ItemNotFound = 3265,       // no such field, column, property or schema column
+    ObjectOpen = 3705,         // Open on an object that is already open
+};
+
+} // namespace platform

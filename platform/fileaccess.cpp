@@ -1,6 +1,6 @@
 #include "platform/fileaccess.h"
 
-#include "platform/dataaccess.h"
+#include "platform/failure.h"
 
 #include <QDir>
 #include <QStringList>

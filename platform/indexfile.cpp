@@ -1,7 +1,7 @@
 #include "platform/indexfile.h"
 
 #include "platform/codepage.h"
-#include "platform/dataaccess.h"
+#include "platform/failure.h"
 
 #include <QSet>
 #include <QtEndian>

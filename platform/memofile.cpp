@@ -1,6 +1,6 @@
 #include "platform/memofile.h"
 
-#include "platform/dataaccess.h"
+#include "platform/failure.h"
 #include "platform/fileaccess.h"
 
 #include <QtEndian>

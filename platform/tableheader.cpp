@@ -2,7 +2,7 @@
 
 #include "platform/bytes.h"
 #include "platform/codepage.h"
-#include "platform/dataaccess.h"
+#include "platform/failure.h"
 #include "platform/fileaccess.h"
 
 #include <algorithm>

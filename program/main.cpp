@@ -9,7 +9,9 @@
 #include <cstring>
 
 using namespace connection;
-using namespace exporting;
+using namespace dictionary;
+using namespace report;
+using namespace window;
 
 int main(int argc, char *argv[])
 {

@@ -3,9 +3,9 @@
 # and takes its picture with headless Chromium, at a fixed window size and
 # with a fresh profile, so every run draws the same page.
 # Needs: chromium (Debian package).
-#   tools/dictionary_screenshot.sh build/default/export/orvalle-report docs/dictionary-html.png
+#   tools/dictionary_screenshot.sh build/default/export/cli/orvalle-report docs/dictionary-html.png
 set -euo pipefail
-report=$(realpath "${1:-build/default/export/orvalle-report}")
+report=$(realpath "${1:-build/default/export/cli/orvalle-report}")
 out=$(realpath -m "${2:-docs/dictionary-html.png}")
 cd "$(dirname "$0")/.."   # so the page names the samples as assets/Samples
 work=$(mktemp -d)

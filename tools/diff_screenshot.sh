@@ -4,9 +4,9 @@
 # year ago) and the samples as they are, and takes its picture with headless
 # Chromium at a fixed window size and with a fresh profile.
 # Needs: chromium and python3 (Debian packages).
-#   tools/diff_screenshot.sh build/default/export/orvalle-report docs/diff-html.png
+#   tools/diff_screenshot.sh build/default/export/cli/orvalle-report docs/diff-html.png
 set -euo pipefail
-report=$(realpath "${1:-build/default/export/orvalle-report}")
+report=$(realpath "${1:-build/default/export/cli/orvalle-report}")
 out=$(realpath -m "${2:-docs/diff-html.png}")
 cd "$(dirname "$0")/.."   # so the page names the samples as assets/Samples
 work=$(mktemp -d)

@@ -2,7 +2,7 @@
 // against all of distinct names: making names unique must not cost more for
 // the first. Reported as the ratio of their medians.
 
-#include "export/dictionary.h"
+#include "export/dictionary/dictionary.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,12 +14,12 @@ namespace {
 
 constexpr int tagCount = 10000;
 
-platform::SourceModel manyTags(bool oneName)
+model::SourceModel manyTags(bool oneName)
 {
-    platform::TableModel table;
+    model::TableModel table;
     table.name = QStringLiteral("t");
     table.version = 0x30;
-    platform::FieldModel field;
+    model::FieldModel field;
     field.position = 1;
     field.name = QStringLiteral("id");
     field.type = 'I';
@@ -27,40 +27,40 @@ platform::SourceModel manyTags(bool oneName)
     field.width = 4;
     table.fields = {field};
     for (int i = 0; i < tagCount; ++i) {
-        platform::IndexModel tag;
+        model::IndexModel tag;
         tag.name = oneName ? QStringLiteral("ID") : QStringLiteral("ID%1").arg(i);
         tag.expression = QStringLiteral("id");
-        tag.kind = i % 2 ? platform::TagKind::Candidate : platform::TagKind::Regular;
+        tag.kind = i % 2 ? model::TagKind::Candidate : model::TagKind::Regular;
         tag.collation = QStringLiteral("MACHINE");
         table.indexes.append(tag);
     }
     table.indexesKnown = true;
-    platform::SourceModel source;
+    model::SourceModel source;
     source.path = QStringLiteral("/data");
     source.tables = {table};
     return source;
 }
 
-double secondsFor(const platform::SourceModel &source)
+double secondsFor(const model::SourceModel &source)
 {
     const auto start = std::chrono::steady_clock::now();
-    benchmark::DoNotOptimize(exporting::postgresSchema(source));
+    benchmark::DoNotOptimize(dictionary::postgresSchema(source));
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void BM_PostgresTags(benchmark::State &state)
 {
-    const platform::SourceModel source = manyTags(state.range(0) != 0);
+    const model::SourceModel source = manyTags(state.range(0) != 0);
     for (auto _ : state)
-        benchmark::DoNotOptimize(exporting::postgresSchema(source));
+        benchmark::DoNotOptimize(dictionary::postgresSchema(source));
     state.SetLabel(state.range(0) ? "one name" : "distinct names");
 }
 
 // Alternating runs of both, so the machine's moods fall on both alike.
 void BM_OneNameOverDistinct(benchmark::State &state)
 {
-    const platform::SourceModel same = manyTags(true);
-    const platform::SourceModel distinct = manyTags(false);
+    const model::SourceModel same = manyTags(true);
+    const model::SourceModel distinct = manyTags(false);
     std::vector<double> sameTimes;
     std::vector<double> distinctTimes;
     for (auto _ : state) {

@@ -2,12 +2,12 @@
 // the same headers and writes the same bytes with plain buffered output; and
 // what a field description costs in containers of different sizes.
 
-#include "platform/dataaccess.h"
+#include "model/dataaccess.h"
 #include "app/core/errorreport.h"
-#include "export/fieldcolumns.h"
+#include "export/report/fieldcolumns.h"
 #include "listselection.h"
-#include "export/structurereport.h"
-#include "export/tablelist.h"
+#include "export/report/structurereport.h"
+#include "export/report/tablelist.h"
 #include "xbasewriter.h"
 
 #include <QFile>
@@ -22,7 +22,7 @@
 #include <vector>
 
 using namespace app;
-using namespace exporting;
+using namespace report;
 
 namespace {
 
@@ -287,13 +287,13 @@ void BM_DescriptionLookup(benchmark::State &state)
 {
     CommentedContainer &source = container(int(state.range(0)));
     Silent silent;
-    auto connection = platform::factory().createConnection();
+    auto connection = model::factory().createConnection();
     connection->Open(ReportSource::containerFile(source.dbc).connectionString);
     qint64 lookups = 0;
     for (auto _ : state) {
         for (const QString &table : source.tableNames) {
             for (const QString &field : source.fieldNames) {
-                benchmark::DoNotOptimize(exporting::fieldDescription(table, field, *connection, silent));
+                benchmark::DoNotOptimize(report::fieldDescription(table, field, *connection, silent));
                 ++lookups;
             }
         }

@@ -2,7 +2,7 @@
 // baseline that only opens, reads and closes each header; what a missing
 // container and a property memo shared by many records cost.
 
-#include "platform/dataaccess.h"
+#include "model/dataaccess.h"
 #include "xbasewriter.h"
 
 #include <QDir>
@@ -56,12 +56,12 @@ void listAndDescribeFolder(benchmark::State &state)
 {
     const QString folder = manyTables().path();
     for (auto _ : state) {
-        const auto connection = platform::factory().createConnection();
+        const auto connection = model::factory().createConnection();
         connection->Open(folderString(folder));
-        const auto rows = connection->OpenSchema(platform::adSchemaTables);
+        const auto rows = connection->OpenSchema(model::adSchemaTables);
         int fields = 0;
         for (; !rows->atEnd(); rows->MoveNext()) {
-            const auto records = platform::factory().createRecordset();
+            const auto records = model::factory().createRecordset();
             records->Open(QStringLiteral("select * from [") + rows->value(QStringLiteral("TABLE_NAME")) + QStringLiteral("]"),
                           *connection);
             for (int i = 0; i < records->fieldCount(); ++i)
@@ -98,9 +98,9 @@ void describeByRows(benchmark::State &state)
     layout.recordCount = quint32(state.range(0));
     writeSparseTable(dir.filePath(QStringLiteral("big.dbf")), layout);
     for (auto _ : state) {
-        const auto connection = platform::factory().createConnection();
+        const auto connection = model::factory().createConnection();
         connection->Open(folderString(dir.path()));
-        const auto records = platform::factory().createRecordset();
+        const auto records = model::factory().createRecordset();
         records->Open(QStringLiteral("select * from [big]"), *connection);
         benchmark::DoNotOptimize(records->fieldCount());
     }
@@ -136,7 +136,7 @@ void containerOpen(benchmark::State &state)
 {
     const QString dbc = bigContainer().filePath(QStringLiteral("big.dbc"));
     for (auto _ : state) {
-        const auto connection = platform::factory().createConnection();
+        const auto connection = model::factory().createConnection();
         connection->Open(containerString(dbc));
         benchmark::DoNotOptimize(connection->State());
     }
@@ -149,9 +149,9 @@ void containerDescriptions(benchmark::State &state)
 {
     const QString dbc = bigContainer().filePath(QStringLiteral("big.dbc"));
     for (auto _ : state) {
-        const auto connection = platform::factory().createConnection();
+        const auto connection = model::factory().createConnection();
         connection->Open(containerString(dbc));
-        const auto catalog = platform::factory().createCatalog();
+        const auto catalog = model::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         qsizetype characters = 0;
         for (int t = 0; t < 500; ++t) {
@@ -219,15 +219,15 @@ const QTemporaryDir &tablesOf(bool backlinked)
 // fields, and each field's description.
 int listDescribeAll(const QString &folder)
 {
-    const auto connection = platform::factory().createConnection();
+    const auto connection = model::factory().createConnection();
     connection->Open(folderString(folder));
-    const auto catalog = platform::factory().createCatalog();
+    const auto catalog = model::factory().createCatalog();
     catalog->setActiveConnection(*connection);
-    const auto rows = connection->OpenSchema(platform::adSchemaTables);
+    const auto rows = connection->OpenSchema(model::adSchemaTables);
     int described = 0;
     for (; !rows->atEnd(); rows->MoveNext()) {
         const QString name = rows->value(QStringLiteral("TABLE_NAME"));
-        const auto records = platform::factory().createRecordset();
+        const auto records = model::factory().createRecordset();
         records->Open(QStringLiteral("select * from [") + name + QStringLiteral("]"), *connection);
         const auto table = catalog->Tables(name);
         for (int i = 0; i < records->fieldCount(); ++i)
@@ -306,7 +306,7 @@ const QTemporaryDir &sharedMemoContainers()
 
 int openContainer(const QString &dbc)
 {
-    const auto connection = platform::factory().createConnection();
+    const auto connection = model::factory().createConnection();
     connection->Open(containerString(dbc));
     return connection->State();
 }
@@ -319,9 +319,9 @@ void containerSharedMemo(benchmark::State &state)
     const QString shared = sharedMemoContainers().filePath(QStringLiteral("shared.dbc"));
     // Every field of the shared one carries the long comment.
     {
-        const auto connection = platform::factory().createConnection();
+        const auto connection = model::factory().createConnection();
         connection->Open(containerString(shared));
-        const auto catalog = platform::factory().createCatalog();
+        const auto catalog = model::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         const auto last = catalog->Tables(QStringLiteral("table_%1").arg(sharedTables - 1));
         if (last->columnProperty(QStringLiteral("long_field_name_%1").arg(sharedFields - 1),

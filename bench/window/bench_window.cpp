@@ -5,7 +5,7 @@
 #include "export/window/tablewindow.h"
 #include "listselection.h"
 #include "app/prompts.h"
-#include "export/structurereport.h"
+#include "export/report/structurereport.h"
 #include "xbasewriter.h"
 #include "windowparts.h"
 
@@ -24,7 +24,9 @@
 
 using namespace app;
 using namespace connection;
-using namespace exporting;
+using namespace dictionary;
+using namespace report;
+using namespace window;
 
 namespace {
 

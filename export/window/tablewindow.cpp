@@ -3,16 +3,16 @@
 #include "app/appsink.h"
 #include "app/core/apptitle.h"
 #include "app/core/checks.h"
-#include "platform/dataaccess.h"
-#include "export/dictionary.h"
-#include "export/dictionaryreport.h"
-#include "export/reportfile.h"
+#include "model/dataaccess.h"
+#include "export/dictionary/dictionary.h"
+#include "export/report/dictionaryreport.h"
+#include "export/report/reportfile.h"
 #include "connection/sourceconnection.h"
 #include "app/core/programfolder.h"
 #include "app/prompts.h"
-#include "platform/sourcemodel.h"
-#include "export/structurereport.h"
-#include "export/tablelist.h"
+#include "model/sourcemodel.h"
+#include "export/report/structurereport.h"
+#include "export/report/tablelist.h"
 #include "app/twips.h"
 #include "app/windowlook.h"
 
@@ -27,7 +27,7 @@
 #include <memory>
 #include <optional>
 
-namespace exporting {
+namespace window {
 
 using app::ErrorGuard;
 using app::prompts;
@@ -82,16 +82,16 @@ constexpr int CloseFile = 106;
 QString reportFilter()
 {
     QStringList parts;
-    for (const ReportFormat &format : reportFormats())
+    for (const dictionary::ReportFormat &format : dictionary::reportFormats())
         parts << QLatin1String(format.filterText) << QLatin1String(format.pattern);
     return parts.join(QLatin1Char('|'));
 }
 
 // The format of the dialog entry described by `filter`; the text report for
 // any other (a dialog that names none).
-std::optional<DictionaryFormat> formatChosen(const QString &filter)
+std::optional<dictionary::DictionaryFormat> formatChosen(const QString &filter)
 {
-    for (const ReportFormat &format : reportFormats()) {
+    for (const dictionary::ReportFormat &format : dictionary::reportFormats()) {
         if (filter == QLatin1String(format.filterText))
             return format.dictionary;
     }
@@ -102,8 +102,8 @@ std::optional<DictionaryFormat> formatChosen(const QString &filter)
 // like the text report, with the same messages; failures go to `errors`
 // under "Form2.generateDictionary", a table the document lacks among them.
 // True when all of it was written and "Done." shown.
-bool writeDictionaryReport(const QString &reportPath, DictionaryFormat format, const QStringList &tables,
-                           const ReportSource &source, ReportFeedback &feedback, app::ErrorSink &errors)
+bool writeDictionaryReport(const QString &reportPath, dictionary::DictionaryFormat format, const QStringList &tables,
+                           const report::ReportSource &source, report::ReportFeedback &feedback, app::ErrorSink &errors)
 {
     if (tables.isEmpty()) {
         feedback.message(QStringLiteral("Select The Table To Print The Structure"));
@@ -112,15 +112,15 @@ bool writeDictionaryReport(const QString &reportPath, DictionaryFormat format, c
     const char *routine = "Form2.generateDictionary";
     ErrorGuard guard(routine, errors);
     feedback.setBusy(true);
-    std::unique_ptr<ReportOutput> output;
-    DictionaryResult dictionary;
+    std::unique_ptr<report::ReportOutput> output;
+    report::DictionaryResult dictionary;
     const bool written =
         guard.step(dictionaryLabels::OpenFile,
                    [&] {
-                       refuseSourceFile(reportPath, source, tables);
-                       output = openReportOutput(reportPath);
+                       report::refuseSourceFile(reportPath, source, tables);
+                       output = report::openReportOutput(reportPath);
                    })
-        && guard.step(dictionaryLabels::ReadModel, [&] { dictionary = dictionaryOf(format, source, tables); })
+        && guard.step(dictionaryLabels::ReadModel, [&] { dictionary = report::dictionaryOf(format, source, tables); })
         && guard.step(dictionaryLabels::WriteDocument, [&] { output->write(dictionary.document); })
         && guard.step(dictionaryLabels::CloseFile, [&] { output->commit(); });
     if (!written && output)
@@ -129,7 +129,7 @@ bool writeDictionaryReport(const QString &reportPath, DictionaryFormat format, c
     feedback.setBusy(false);
     // What the document lacks because a table could not be read is an error
     // naming the table, as orvalle-report's failure lines are: no "Done.".
-    for (const platform::Finding &failure : std::as_const(dictionary.failures))
+    for (const model::Finding &failure : std::as_const(dictionary.failures))
         errors.report(app::errorLocation(routine), dictionaryLabels::ReadModel,
                       failure.place + QStringLiteral(": ") + failure.message);
     const bool whole = written && dictionary.failures.isEmpty();
@@ -141,7 +141,7 @@ bool writeDictionaryReport(const QString &reportPath, DictionaryFormat format, c
 // The list as the writer reads it. Selection changes wait while an export
 // runs, so the flags are taken once: asking the list item by item costs a
 // search of its selection ranges each time.
-class ListSelection final : public TableSelection {
+class ListSelection final : public report::TableSelection {
 public:
     explicit ListSelection(const QListWidget &list) : m_list(list), m_selected(list.count(), false)
     {
@@ -171,7 +171,7 @@ private:
 // The window's side of an export: the hourglass, messages, and pending events
 // let through at most every few milliseconds so a long export stays responsive
 // without paying for an event pass per field.
-class WindowFeedback final : public ReportFeedback {
+class WindowFeedback final : public report::ReportFeedback {
 public:
     WindowFeedback(QWidget &window, app::WindowPointer &pointer) : m_window(window), m_pointer(pointer)
     {
@@ -262,7 +262,7 @@ void TableWindow::load()
     if (guard.test(loadLabels::HandPointerPresent, [&] { return app::isFilePresent(hand); }))
         guard.step(loadLabels::HandPointer, [&] { m_pointer->loadCustomImage(hand); });
     guard.step(loadLabels::Title, [&] { setWindowTitle(app::ProductName); });
-    guard.step(loadLabels::FillList, [&] { exporting::fillTableList(m_tableList, m_source); });
+    guard.step(loadLabels::FillList, [&] { fillTableList(m_tableList, m_source); });
     if (guard.test(loadLabels::SelectFirst, [&] { return m_tableList->count() > 0; }))
         // The first item is also the current one, so "Start Exporting" takes it.
         guard.step(loadLabels::SelectFirst, [&] { m_tableList->setCurrentRow(0, QItemSelectionModel::Select); });
@@ -302,7 +302,7 @@ void TableWindow::onExportClicked()
         return;
     }
     QString path;
-    std::optional<DictionaryFormat> format;
+    std::optional<dictionary::DictionaryFormat> format;
     guard.step(exportLabels::ChooseFile, [&] {
         const app::FileChoice choice =
             prompts().openFile(this, QStringLiteral("Select The Text File"), reportFilter(), reportFolder());
@@ -327,7 +327,7 @@ void TableWindow::onExportClicked()
         // nothing selected none will, and a source's file is never touched.
         if (m_tableList->selectionModel()->hasSelection())
             guard.step(exportLabels::AllowReplacing, [&] {
-                if (!isSourceFile(path, currentSource(), ListSelection(*m_tableList).selectedTexts()))
+                if (!report::isSourceFile(path, currentSource(), ListSelection(*m_tableList).selectedTexts()))
                     restore = app::allowReplacing(path);
             });
     }
@@ -347,10 +347,10 @@ QString TableWindow::reportFolder() const
     return m_source.containerMode() ? QFileInfo(m_source.containerPath()).absolutePath() : m_source.folderText();
 }
 
-ReportSource TableWindow::currentSource() const
+report::ReportSource TableWindow::currentSource() const
 {
-    return m_source.containerMode() ? ReportSource::containerFile(m_source.containerPath())
-                                    : ReportSource::folder(m_source.folderText());
+    return m_source.containerMode() ? report::ReportSource::containerFile(m_source.containerPath())
+                                    : report::ReportSource::folder(m_source.folderText());
 }
 
 bool TableWindow::writeReport(const QString &reportPath)
@@ -362,10 +362,10 @@ bool TableWindow::writeReport(const QString &reportPath)
     std::optional<ExportLock> lock;
     if (!m_exporting)
         lock.emplace(*this);
-    return writeStructureReport(reportPath, selection, currentSource(), feedback, app::errorBoxSink());
+    return report::writeStructureReport(reportPath, selection, currentSource(), feedback, app::errorBoxSink());
 }
 
-bool TableWindow::writeDictionaryFile(DictionaryFormat format, const QString &reportPath)
+bool TableWindow::writeDictionaryFile(dictionary::DictionaryFormat format, const QString &reportPath)
 {
     WindowFeedback feedback(*this, *m_pointer);
     std::optional<ExportLock> lock;
@@ -407,7 +407,7 @@ void TableWindow::closeEvent(QCloseEvent *event)
 void fillTableList(QListWidget *list, const ConnectionState &source)
 {
     try {
-        readTableList(
+        report::readTableList(
             connectionStringOf(source), [&] { list->clear(); },
             [&](const QString &name) { list->addItem(name); });
     } catch (const Failure &failure) {
@@ -417,4 +417,4 @@ void fillTableList(QListWidget *list, const ConnectionState &source)
     }
 }
 
-} // namespace exporting
+} // namespace window

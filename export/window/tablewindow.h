@@ -4,8 +4,8 @@
 // their structure.
 
 #include "connection/connectionstate.h"
-#include "export/dictionary.h"
-#include "export/structurereport.h"
+#include "export/dictionary/dictionary.h"
+#include "export/report/structurereport.h"
 
 #include <QWidget>
 
@@ -17,7 +17,7 @@ namespace app {
 class WindowPointer;
 }
 
-namespace exporting {
+namespace window {
 
 class TableWindow : public QWidget, public connection::TableStep {
     Q_OBJECT
@@ -32,7 +32,7 @@ public:
     bool writeReport(const QString &reportPath);
     // Writes the data dictionary of the selected tables in `format` to
     // `reportPath`, whole or not at all; true when it was written.
-    bool writeDictionaryFile(DictionaryFormat format, const QString &reportPath);
+    bool writeDictionaryFile(dictionary::DictionaryFormat format, const QString &reportPath);
 
     app::WindowPointer *pointer() const { return m_pointer; }
     bool isExporting() const { return m_exporting; }
@@ -61,7 +61,7 @@ private:
     };
 
     void setCommandsEnabled(bool enabled);
-    ReportSource currentSource() const;
+    report::ReportSource currentSource() const;
     // Where the report file dialog opens: where a report was last written in
     // this session, else the source's folder.
     QString reportFolder() const;
@@ -84,4 +84,4 @@ private:
 // Fills `list` with the tables of the current source. At the first failure it
 // shows "number description" and stops, keeping what the list held.
 void fillTableList(QListWidget *list, const connection::ConnectionState &source);
-} // namespace exporting
+} // namespace window

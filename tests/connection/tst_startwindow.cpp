@@ -24,7 +24,9 @@
 
 using namespace app;
 using namespace connection;
-using namespace exporting;
+using namespace dictionary;
+using namespace report;
+using namespace window;
 
 namespace {
 

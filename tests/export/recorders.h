@@ -3,7 +3,7 @@
 // Test stand-ins for what the table window gives the report writer.
 
 #include "app/core/errorreport.h"
-#include "export/structurereport.h"
+#include "export/report/structurereport.h"
 
 #include <QList>
 #include <QStringList>
@@ -32,7 +32,7 @@ public:
     }
 };
 
-class RecordingFeedback : public exporting::ReportFeedback {
+class RecordingFeedback : public report::ReportFeedback {
 public:
     QStringList messages;
     QList<bool> busy;

@@ -1,7 +1,7 @@
 #include "controlcharacters.h"
 #include "fixturesources.h"
 #include "modelparts.h"
-#include "export/dictionary.h"
+#include "export/dictionary/dictionary.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -17,15 +17,15 @@
 #include <algorithm>
 #include <functional>
 
-using namespace exporting;
-using platform::FieldModel;
-using platform::IndexModel;
-using platform::SourceModel;
-using platform::TableModel;
-using platform::TagKind;
+using namespace dictionary;
+using model::FieldModel;
+using model::IndexModel;
+using model::SourceModel;
+using model::TableModel;
+using model::TagKind;
 
-Q_DECLARE_METATYPE(platform::SourceModel)
-Q_DECLARE_METATYPE(exporting::DictionaryFormat)
+Q_DECLARE_METATYPE(model::SourceModel)
+Q_DECLARE_METATYPE(dictionary::DictionaryFormat)
 
 namespace {
 
@@ -68,7 +68,7 @@ SourceModel folderSource()
 
     TableModel customers = table(QStringLiteral("customers"), QStringLiteral("customers.dbf"));
     customers.recordCount = 91;
-    customers.memo = platform::MemoModel{QStringLiteral("customers.fpt"), 64, true};
+    customers.memo = model::MemoModel{QStringLiteral("customers.fpt"), 64, true};
     customers.fields.append(field(1, QStringLiteral("custid"), 'C', QStringLiteral("Character"), 5));
     FieldModel pipe = field(2, QStringLiteral("a|b"), 'C', QStringLiteral("Character"), 10);
     pipe.nullable = true;
@@ -96,7 +96,7 @@ SourceModel folderSource()
     twin.codePageMark = 0;
     twin.codePage.clear();
     twin.lastUpdate.reset();
-    twin.memo = platform::MemoModel{QStringLiteral("Customers.FPT"), 0, false};
+    twin.memo = model::MemoModel{QStringLiteral("Customers.FPT"), 0, false};
     twin.indexesKnown = false;
     twin.fields.append(field(1, QStringLiteral("name"), 'C', QStringLiteral("Character"), 30));
     source.tables.append(twin);
@@ -115,9 +115,9 @@ SourceModel folderSource()
     russian.fields.append(odd);
     source.tables.append(russian);
 
-    source.findings = {{platform::Severity::Warning, QStringLiteral("Customers"),
+    source.findings = {{model::Severity::Warning, QStringLiteral("Customers"),
                         QStringLiteral("The memo file Customers.FPT is missing.")},
-                       {platform::Severity::Error, QStringLiteral("broken.dbf"),
+                       {model::Severity::Error, QStringLiteral("broken.dbf"),
                         QStringLiteral("Not a table: the header is shorter than 32 bytes.")}};
     return source;
 }
@@ -138,7 +138,7 @@ SourceModel containerSource()
 
     TableModel orders = table(QStringLiteral("orders"), QStringLiteral("orders.dbf"));
     orders.recordCount = 830;
-    orders.memo = platform::MemoModel{QStringLiteral("orders.fpt"), 64, true};
+    orders.memo = model::MemoModel{QStringLiteral("orders.fpt"), 64, true};
     orders.comment = QStringLiteral("One row per order");
     orders.rule = QStringLiteral("placed <= DATETIME()");
     orders.ruleText = QStringLiteral("\"An order cannot be placed in the future.\"");
@@ -188,22 +188,22 @@ SourceModel containerSource()
          QString(), QString(), QString()},
     };
 
-    platform::ViewModel sales;
+    model::ViewModel sales;
     sales.name = QStringLiteral("sales | summary");
     sales.sql = salesSql;
     sales.comment = QStringLiteral("Sales per customer");
     sales.fields = {{QStringLiteral("customer"), QStringLiteral("C(40)"), QString()},
                     {QStringLiteral("qty|total"), QStringLiteral("N(20,0)"), QStringLiteral("Quantity | sum")}};
     source.views.append(sales);
-    platform::ViewModel remote;
+    model::ViewModel remote;
     remote.name = QStringLiteral("remote_orders");
     remote.remote = true;
     remote.connection = QStringLiteral("erp<prod>");
     source.views.append(remote);
 
-    source.findings = {{platform::Severity::Warning, QStringLiteral("orders"),
+    source.findings = {{model::Severity::Warning, QStringLiteral("orders"),
                         QStringLiteral("The tag CUSTOMER is unique: FoxPro keeps the first record of each key.")},
-                       {platform::Severity::Error, QString(),
+                       {model::Severity::Error, QString(),
                         QStringLiteral("The memo of record 12 of shop.dct points past the end of the file.")}};
     return source;
 }
@@ -224,7 +224,7 @@ SourceModel smallSource()
                     field(2, QStringLiteral("price"), 'N', QStringLiteral("Numeric"), 8, 2)};
     items.indexes = {tag(QStringLiteral("CODE"), TagKind::Regular, QStringLiteral("code"))};
     source.tables.append(items);
-    source.findings = {{platform::Severity::Warning, QStringLiteral("items"),
+    source.findings = {{model::Severity::Warning, QStringLiteral("items"),
                         QStringLiteral("The header's record count is larger than the file holds.")}};
     return source;
 }
@@ -1188,7 +1188,7 @@ void DictionaryTest::htmlEscapesTextFromFiles()
     QFETCH(QString, cell);
     // The same text in a view: its field's name, data type and comment, and its SQL.
     SourceModel source = oneFieldSource(text);
-    platform::ViewModel view;
+    model::ViewModel view;
     view.name = QStringLiteral("v");
     view.sql = text;
     view.fields = {{text, text, text}};
@@ -1479,7 +1479,7 @@ void DictionaryTest::realSources()
         QSKIP(qPrintable(path + QStringLiteral(" is not there")));
     SourceModel source;
     try {
-        source = platform::readSourceModel(path);
+        source = model::readSourceModel(path);
     } catch (const Failure &failure) {
         // A few fixtures are containers the reader refuses (no OBJECTID field, …).
         QSKIP(qPrintable(QStringLiteral("the reader refuses it: ") + failure.description()));

@@ -1,8 +1,8 @@
 #include "fixturesources.h"
 #include "modelparts.h"
-#include "export/dictionary.h"
-#include "export/dictionaryload.h"
-#include "export/jsonreader.h"
+#include "export/dictionary/dictionary.h"
+#include "export/dictionary/dictionaryload.h"
+#include "export/dictionary/jsonreader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,14 +19,14 @@
 #include <functional>
 #include <limits>
 
-using namespace exporting;
-using platform::FieldModel;
-using platform::IndexModel;
-using platform::SourceModel;
-using platform::TableModel;
-using platform::TagKind;
+using namespace dictionary;
+using model::FieldModel;
+using model::IndexModel;
+using model::SourceModel;
+using model::TableModel;
+using model::TagKind;
 
-Q_DECLARE_METATYPE(platform::SourceModel)
+Q_DECLARE_METATYPE(model::SourceModel)
 
 namespace {
 
@@ -72,7 +72,7 @@ SourceModel everyFieldSet()
     orders.lastUpdate = QDate(2024, 1, 5);
     orders.headerLength = 392;
     orders.recordLength = 27;
-    orders.memo = platform::MemoModel{QStringLiteral("data/orders.fpt"), 64, true};
+    orders.memo = model::MemoModel{QStringLiteral("data/orders.fpt"), 64, true};
     orders.comment = QStringLiteral("One row per order");
     orders.rule = QStringLiteral("placed <= DATETIME()");
     orders.ruleText = QStringLiteral("\"Not in the future.\"");
@@ -113,7 +113,7 @@ SourceModel everyFieldSet()
     lines.indexesKnown = false;
     source.tables.append(lines);
 
-    platform::ViewModel view;
+    model::ViewModel view;
     view.name = QStringLiteral("remote_sales");
     view.sql = QStringLiteral("SELECT * FROM sales");
     view.remote = true;
@@ -122,15 +122,15 @@ SourceModel everyFieldSet()
     view.fields = {{QStringLiteral("amount"), QStringLiteral("N(12,2)"), QStringLiteral("In euros")},
                    {QStringLiteral("day"), QStringLiteral("D"), QString()}};
     source.views.append(view);
-    source.views.append(platform::ViewModel{QStringLiteral("empty"), QString(), false, QString(), QString(), {}});
+    source.views.append(model::ViewModel{QStringLiteral("empty"), QString(), false, QString(), QString(), {}});
 
     source.relations = {{QStringLiteral("orders"), QStringLiteral("ORDER_ID"), QStringLiteral("order_lines"),
                          QStringLiteral("ORDER_ID"), QStringLiteral("cascade"), QStringLiteral("restrict"),
                          QStringLiteral("ignore")},
                         {QStringLiteral("orders"), QStringLiteral("REF"), QStringLiteral("order_lines"),
                          QStringLiteral("REF"), QString(), QString(), QString()}};
-    source.findings = {{platform::Severity::Warning, QStringLiteral("order_lines"), QStringLiteral("A warning.")},
-                       {platform::Severity::Error, QString(), QStringLiteral("An error.")}};
+    source.findings = {{model::Severity::Warning, QStringLiteral("order_lines"), QStringLiteral("A warning.")},
+                       {model::Severity::Error, QString(), QStringLiteral("An error.")}};
     return source;
 }
 
@@ -152,11 +152,11 @@ SourceModel hostileText()
     IndexModel &i = table.indexes[0];
     for (QString *text : {&i.name, &i.expression, &i.filter, &i.collation})
         *text = hostile(QStringLiteral("tag"));
-    platform::ViewModel &v = source.views[0];
+    model::ViewModel &v = source.views[0];
     for (QString *text : {&v.name, &v.sql, &v.connection, &v.comment, &v.fields[0].name, &v.fields[0].dataType,
                           &v.fields[0].comment})
         *text = hostile(QStringLiteral("view"));
-    platform::RelationModel &r = source.relations[0];
+    model::RelationModel &r = source.relations[0];
     for (QString *text : {&r.parentTable, &r.parentTag, &r.childTable, &r.childTag})
         *text = hostile(QStringLiteral("relation"));
     source.findings[0].place = hostile(QStringLiteral("place"));
@@ -188,7 +188,7 @@ SourceModel extremeNumbers()
     table.lastUpdate = QDate(9999, 12, 31);
     table.headerLength = 65535;
     table.recordLength = 65535;
-    table.memo = platform::MemoModel{QString(), std::numeric_limits<int>::max(), false};
+    table.memo = model::MemoModel{QString(), std::numeric_limits<int>::max(), false};
     FieldModel high = field(std::numeric_limits<int>::max(), QString(), 'I', QString(), std::numeric_limits<int>::max(), 255);
     high.autoIncrement = true;
     high.nextValue = std::numeric_limits<qint64>::max();
@@ -261,7 +261,7 @@ QJsonObject validDocument()
     orders.name = QStringLiteral("orders");
     orders.file = QStringLiteral("orders.dbf");
     orders.lastUpdate = QDate(2024, 1, 5);
-    orders.memo = platform::MemoModel{QStringLiteral("orders.fpt"), 64, true};
+    orders.memo = model::MemoModel{QStringLiteral("orders.fpt"), 64, true};
     FieldModel id = field(1, QStringLiteral("order_id"), 'I', QStringLiteral("Integer"), 4);
     id.autoIncrement = true;
     id.nextValue = 5;
@@ -270,11 +270,11 @@ QJsonObject validDocument()
     orders.indexes = {tag(QStringLiteral("ORDER_ID"), TagKind::Primary, QStringLiteral("order_id"))};
     orders.indexesKnown = true;
     source.tables.append(orders);
-    source.views.append(platform::ViewModel{QStringLiteral("v"), QStringLiteral("SELECT 1"), false, QString(),
+    source.views.append(model::ViewModel{QStringLiteral("v"), QStringLiteral("SELECT 1"), false, QString(),
                                             QString(), {{QStringLiteral("one"), QStringLiteral("N(1)"), QString()}}});
     source.relations = {{QStringLiteral("orders"), QStringLiteral("ORDER_ID"), QStringLiteral("orders"),
                          QStringLiteral("ORDER_ID"), QStringLiteral("cascade"), QString(), QString()}};
-    source.findings = {{platform::Severity::Warning, QString(), QStringLiteral("odd")}};
+    source.findings = {{model::Severity::Warning, QString(), QStringLiteral("odd")}};
     return QJsonDocument::fromJson(jsonDictionary(source)).object();
 }
 
@@ -389,7 +389,7 @@ void DictionaryLoadTest::roundTripOfRealSources()
         QSKIP(qPrintable(path + QStringLiteral(" is not there")));
     SourceModel source;
     try {
-        source = platform::readSourceModel(path);
+        source = model::readSourceModel(path);
     } catch (const Failure &failure) {
         // A few fixtures are containers the reader refuses (no OBJECTID field, …).
         QSKIP(qPrintable(QStringLiteral("the reader refuses it: ") + failure.description()));
@@ -489,7 +489,7 @@ void DictionaryLoadTest::handWrittenDocument()
     expected.tables.append(table);
     expected.relations = {{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"),
                            QStringLiteral("ignore"), QString(), QStringLiteral("restrict")}};
-    expected.findings = {{platform::Severity::Error, QStringLiteral("x.dbf"), QStringLiteral("Not a table.")}};
+    expected.findings = {{model::Severity::Error, QStringLiteral("x.dbf"), QStringLiteral("Not a table.")}};
 
     const SourceModel read = dictionaryFromJson(document, documentName);
     COMPARE_MODELS(read, expected);
@@ -758,9 +758,9 @@ void DictionaryLoadTest::partsLargerThanTheCap()
 {
     QCOMPARE(MaxDictionaryPartSize, qint64(536870912));
     SourceModel model = everyFieldSet();
-    const platform::TableModel first = model.tables.first();
+    const model::TableModel first = model.tables.first();
     for (const char *name : {"second", "third", "fourth"}) {
-        platform::TableModel copy = first;
+        model::TableModel copy = first;
         copy.name = QLatin1String(name);
         model.tables.append(copy);
     }
@@ -769,7 +769,7 @@ void DictionaryLoadTest::partsLargerThanTheCap()
     QVERIFY(document.size() > cap);
     DictionaryFile file(JsonBytes::inMemory(document), documentName, cap);
     QStringList names;
-    for (const platform::TableModel &table : std::as_const(model.tables))
+    for (const model::TableModel &table : std::as_const(model.tables))
         names.append(table.name);
     QCOMPARE(file.tableNames(), names);
     QVERIFY(file.table(3) == model.tables.at(3));
@@ -817,7 +817,7 @@ void DictionaryLoadTest::looksLikeDictionaryFile()
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.json")));
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("shop.dbf")), dir.filePath(QStringLiteral("link.json"))));
     QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.json"))).constData(), 0600), 0);
-    QCOMPARE(exporting::looksLikeDictionaryFile(dir.filePath(name)), expected);
+    QCOMPARE(dictionary::looksLikeDictionaryFile(dir.filePath(name)), expected);
 }
 
 QTEST_MAIN(DictionaryLoadTest)

@@ -1,11 +1,11 @@
 #include "fakefactory.h"
-#include "export/fieldcolumns.h"
+#include "export/report/fieldcolumns.h"
 #include "recorders.h"
-#include "export/tablelist.h"
+#include "export/report/tablelist.h"
 
 #include <QTest>
 
-using namespace exporting;
+using namespace report;
 
 class FieldTypesTest : public QObject {
     Q_OBJECT
@@ -68,7 +68,7 @@ void FieldTypesTest::typeName()
 {
     QFETCH(int, code);
     QFETCH(QString, name);
-    QCOMPARE(exporting::typeNameOf(code), name);
+    QCOMPARE(report::typeNameOf(code), name);
 }
 
 void FieldTypesTest::typeText_data()
@@ -96,7 +96,7 @@ void FieldTypesTest::typeText()
     QFETCH(int, code);
     QFETCH(int, size);
     QFETCH(QString, text);
-    QCOMPARE(exporting::typeColumnText(code, size), text);
+    QCOMPARE(report::typeColumnText(code, size), text);
 }
 
 void FieldTypesTest::description_data()
@@ -135,33 +135,33 @@ void FieldTypesTest::description()
     FakeFactory source(FakeFactory::Scripted);
     source.tables = {
         {QStringLiteral("orders"),
-         {{QStringLiteral("shipname"), platform::adChar, 40, QStringLiteral("Name of the receiver")},
-          {QStringLiteral("freight"), platform::adCurrency, 8, QString()},
-          {QStringLiteral("nodesc"), platform::adChar, 1, QString(), false}}},
-        {QStringLiteral("hidden"), {{QStringLiteral("a"), platform::adChar, 1, QStringLiteral("x")}}, true, false},
+         {{QStringLiteral("shipname"), model::adChar, 40, QStringLiteral("Name of the receiver")},
+          {QStringLiteral("freight"), model::adCurrency, 8, QString()},
+          {QStringLiteral("nodesc"), model::adChar, 1, QString(), false}}},
+        {QStringLiteral("hidden"), {{QStringLiteral("a"), model::adChar, 1, QStringLiteral("x")}}, true, false},
     };
     source.catalogRefusesConnection = !catalogAccepts;
-    auto connection = platform::factory().createConnection();
+    auto connection = model::factory().createConnection();
     connection->Open(QStringLiteral("Provider=vfpoledb.1;Data Source=x;Collating Sequence=general;"));
 
     RecordingSink sink;
-    QCOMPARE(exporting::fieldDescription(table, field, *connection, sink), description);
+    QCOMPARE(report::fieldDescription(table, field, *connection, sink), description);
     QCOMPARE(sink.where(), reports);
     for (const Reported &r : sink.reports)
         QCOMPARE(r.location, QStringLiteral("in Orvallix2021/08/31.Foxpro1.GetFieldDesc_ADO "));
-    QCOMPARE(connection->State(), platform::adStateOpen); // the caller's connection stays open
+    QCOMPARE(connection->State(), model::adStateOpen); // the caller's connection stays open
 }
 
 void FieldTypesTest::descriptionCreatesOneCatalogPerCall()
 {
     FakeFactory source(FakeFactory::Scripted);
-    source.tables = {{QStringLiteral("t"), {{QStringLiteral("a"), platform::adChar, 1, QStringLiteral("A")},
-                                            {QStringLiteral("b"), platform::adChar, 1, QStringLiteral("B")}}}};
-    auto connection = platform::factory().createConnection();
+    source.tables = {{QStringLiteral("t"), {{QStringLiteral("a"), model::adChar, 1, QStringLiteral("A")},
+                                            {QStringLiteral("b"), model::adChar, 1, QStringLiteral("B")}}}};
+    auto connection = model::factory().createConnection();
     connection->Open(QStringLiteral("any"));
     RecordingSink sink;
-    QCOMPARE(exporting::fieldDescription(QStringLiteral("t"), QStringLiteral("a"), *connection, sink), QStringLiteral("A"));
-    QCOMPARE(exporting::fieldDescription(QStringLiteral("t"), QStringLiteral("b"), *connection, sink), QStringLiteral("B"));
+    QCOMPARE(report::fieldDescription(QStringLiteral("t"), QStringLiteral("a"), *connection, sink), QStringLiteral("A"));
+    QCOMPARE(report::fieldDescription(QStringLiteral("t"), QStringLiteral("b"), *connection, sink), QStringLiteral("B"));
     QCOMPARE(source.catalogsCreated, 2);
     QVERIFY(sink.reports.isEmpty());
 }
@@ -172,7 +172,7 @@ void FieldTypesTest::tableList()
     for (const char *name : {"alpha", "foxuser", "FOXUSER", "Foxuser", "order lines", "foxuser2"})
         source.tables.append({QString::fromLatin1(name), {}});
     QStringList events;
-    exporting::readTableList(
+    report::readTableList(
         QStringLiteral("Provider=vfpoledb.1;Data Source=/data;Collating Sequence=general;"),
         [&] { events.append(QStringLiteral("ready")); },
         [&](const QString &name) { events.append(name); });
@@ -191,7 +191,7 @@ void FieldTypesTest::tableListStopsAtTheFirstFailure()
     bool readyCalled = false;
     int added = 0;
     try {
-        exporting::readTableList(QStringLiteral("x"), [&] { readyCalled = true; },
+        report::readTableList(QStringLiteral("x"), [&] { readyCalled = true; },
                                [&](const QString &) { ++added; });
         QFAIL("no failure was raised");
     } catch (const Failure &failure) {

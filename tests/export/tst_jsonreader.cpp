@@ -1,16 +1,16 @@
 // The strict JSON reader: what each document reads as, or the fault and the
 // byte it names; the same across the pieces the reader takes a file in.
 
-#include "export/jsonreader.h"
+#include "export/dictionary/jsonreader.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
-using exporting::JsonBytes;
-using exporting::JsonFault;
-using exporting::JsonLayout;
-using exporting::JsonRange;
-using exporting::JsonValue;
+using dictionary::JsonBytes;
+using dictionary::JsonFault;
+using dictionary::JsonLayout;
+using dictionary::JsonRange;
+using dictionary::JsonValue;
 
 namespace {
 
@@ -63,7 +63,7 @@ QString shown(const JsonValue &value)
 QString read(const QByteArray &document)
 {
     const std::unique_ptr<JsonBytes> bytes = JsonBytes::inMemory(document);
-    const std::variant<JsonValue, JsonFault> value = exporting::readJsonValue(*bytes, {0, bytes->size()});
+    const std::variant<JsonValue, JsonFault> value = dictionary::readJsonValue(*bytes, {0, bytes->size()});
     if (const JsonFault *fault = std::get_if<JsonFault>(&value))
         return QStringLiteral("fault %1 at %2").arg(fault->what).arg(fault->offset);
     return shown(std::get<JsonValue>(value));
@@ -161,7 +161,7 @@ void JsonReaderTest::acrossPieces()
             file.close();
             const std::unique_ptr<JsonBytes> bytes =
                 JsonBytes::inFile(platform::LocalPath::fromText(file.fileName()));
-            const std::variant<JsonValue, JsonFault> whole = exporting::readJsonValue(*bytes, {0, bytes->size()});
+            const std::variant<JsonValue, JsonFault> whole = dictionary::readJsonValue(*bytes, {0, bytes->size()});
             QVERIFY2(std::holds_alternative<JsonValue>(whole), value.constData());
             QCOMPARE(shown(std::get<JsonValue>(whole)), read("[" + value + "]"));
         }
@@ -175,7 +175,7 @@ void JsonReaderTest::layout()
 {
     const QByteArray document = R"({"a": 1, "tables": [ {"n": 1} , "x"], "tables": [[2], 3], "b": "y"})";
     const std::unique_ptr<JsonBytes> bytes = JsonBytes::inMemory(document);
-    const std::variant<JsonLayout, JsonFault> laidOut = exporting::layOutJson(*bytes, QLatin1StringView("tables"));
+    const std::variant<JsonLayout, JsonFault> laidOut = dictionary::layOutJson(*bytes, QLatin1StringView("tables"));
     QVERIFY(std::holds_alternative<JsonLayout>(laidOut));
     const JsonLayout &layout = std::get<JsonLayout>(laidOut);
     QVERIFY(layout.topIsObject);
@@ -207,7 +207,7 @@ void JsonReaderTest::layoutFaults()
     QFETCH(QByteArray, document);
     QFETCH(QString, fault);
     const std::unique_ptr<JsonBytes> bytes = JsonBytes::inMemory(document);
-    const std::variant<JsonLayout, JsonFault> laidOut = exporting::layOutJson(*bytes, QLatin1StringView("tables"));
+    const std::variant<JsonLayout, JsonFault> laidOut = dictionary::layOutJson(*bytes, QLatin1StringView("tables"));
     QVERIFY(std::holds_alternative<JsonFault>(laidOut));
     const JsonFault &found = std::get<JsonFault>(laidOut);
     QCOMPARE(QStringLiteral("%1 at %2").arg(found.what).arg(found.offset), fault);

@@ -2,12 +2,12 @@
 #include "recorders.h"
 #include "reportfiles.h"
 #include "reporttool.h"
-#include "export/structurereport.h"
+#include "export/report/structurereport.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace exporting;
+using namespace report;
 
 namespace {
 

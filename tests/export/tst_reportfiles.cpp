@@ -1,17 +1,17 @@
-#include "platform/dataaccess.h"
+#include "model/dataaccess.h"
 #include "listselection.h"
 #include "recorders.h"
 #include "reportfiles.h"
-#include "export/structurereport.h"
-#include "export/tablelist.h"
-#include "export/reportfile.h"
+#include "export/report/structurereport.h"
+#include "export/report/tablelist.h"
+#include "export/report/reportfile.h"
 
 #include <QDir>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace exporting;
+using namespace report;
 
 namespace {
 
@@ -24,7 +24,7 @@ QByteArray readAll(const QString &path)
 QStringList tableList(const ReportSource &source)
 {
     QStringList names;
-    exporting::readTableList(source.connectionString, [&] { names.clear(); },
+    report::readTableList(source.connectionString, [&] { names.clear(); },
                            [&](const QString &name) { names.append(name); });
     return names;
 }

@@ -4,7 +4,7 @@
 // compared with the model.
 
 #include "fixturesources.h"
-#include "export/dictionary.h"
+#include "export/dictionary/dictionary.h"
 #include "platform/failure.h"
 
 #include <QDir>
@@ -19,16 +19,16 @@
 #include <limits>
 #include <memory>
 
-using namespace exporting;
-using platform::FieldModel;
-using platform::IndexModel;
-using platform::RelationModel;
-using platform::SourceModel;
-using platform::TableModel;
-using platform::TagKind;
-using platform::ViewModel;
+using namespace dictionary;
+using model::FieldModel;
+using model::IndexModel;
+using model::RelationModel;
+using model::SourceModel;
+using model::TableModel;
+using model::TagKind;
+using model::ViewModel;
 
-Q_DECLARE_METATYPE(platform::FieldModel)
+Q_DECLARE_METATYPE(model::FieldModel)
 
 namespace {
 
@@ -191,7 +191,7 @@ SourceModel shop()
     people.sql = QStringLiteral("SELECT id FROM people");
     source.views = {big, people};
 
-    platform::Finding finding;
+    model::Finding finding;
     finding.place = QStringLiteral("old.dbf");
     finding.message = QStringLiteral("The file is missing");
     source.findings = {finding};
@@ -493,7 +493,7 @@ SourceModel hostileText()
     t.indexes = {tag(hostile, hostile)};
     SourceModel source = folder({t}, hostile);
     source.comment = hostile;
-    platform::Finding finding;
+    model::Finding finding;
     finding.place = hostile;
     finding.message = hostile;
     source.findings = {finding};
@@ -1970,7 +1970,7 @@ void SqlSchemaTest::fixturesOnPostgres()
     NEED_POSTGRES();
     SourceModel model;
     try {
-        model = platform::readSourceModel(path);
+        model = model::readSourceModel(path);
     } catch (const Failure &failure) {
         QSKIP(qPrintable(QStringLiteral("No model: ") + failure.description()));
     }
@@ -1992,7 +1992,7 @@ void SqlSchemaTest::fixturesOnSqlite()
     NEED_SQLITE();
     SourceModel model;
     try {
-        model = platform::readSourceModel(path);
+        model = model::readSourceModel(path);
     } catch (const Failure &failure) {
         QSKIP(qPrintable(QStringLiteral("No model: ") + failure.description()));
     }

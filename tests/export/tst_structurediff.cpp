@@ -5,8 +5,8 @@
 
 #include "controlcharacters.h"
 #include "fixturesources.h"
-#include "export/diffcommand.h"
-#include "export/structurediff.h"
+#include "export/cli/diffcommand.h"
+#include "export/diff/structurediff.h"
 #include "reporttool.h"
 #include "xbasewriter.h"
 
@@ -121,20 +121,20 @@ struct Sales {
 
 using Outcome = ToolOutcome;
 
-Outcome runDiff(const QString &before, const QString &after, exporting::DiffFormat format = exporting::DiffFormat::Text,
+Outcome runDiff(const QString &before, const QString &after, cli::DiffFormat format = cli::DiffFormat::Text,
                 const QStringList &tables = {}, const QString &output = {})
 {
     QBuffer out;
     QBuffer err;
     out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
-    exporting::DiffRequest request{before, after, tables, format, output};
+    cli::DiffRequest request{before, after, tables, format, output};
     Outcome outcome;
-    outcome.exitCode = exporting::runDiff(request, out, err);
+    outcome.exitCode = cli::runDiff(request, out, err);
     outcome.out = out.data();
     outcome.err = err.data();
     // Every page the tests make is checked for characters no reader should meet.
-    if (format == exporting::DiffFormat::Html) {
+    if (format == cli::DiffFormat::Html) {
         if (const QString found = firstControlCharacter(outcome.out); !found.isEmpty())
             QTest::qFail(qPrintable(QStringLiteral("The HTML page holds ") + found), __FILE__, __LINE__);
     }
@@ -402,17 +402,17 @@ void StructureDiffTest::oneChangeEach()
     const Outcome outcome = runDiff(oldPath(), newPath());
     QCOMPARE(outcome.err, QByteArray());
     QCOMPARE(outcome.out, expected(lines));
-    QCOMPARE(outcome.exitCode, int(exporting::Different));
+    QCOMPARE(outcome.exitCode, int(cli::Different));
 
-    const Outcome json = runDiff(oldPath(), newPath(), exporting::DiffFormat::Json);
-    QCOMPARE(json.exitCode, int(exporting::Different));
+    const Outcome json = runDiff(oldPath(), newPath(), cli::DiffFormat::Json);
+    QCOMPARE(json.exitCode, int(cli::Different));
     QCOMPARE(schemaFailures(json.out), QString());
 }
 
 void StructureDiffTest::theSchemaIsStrict()
 {
     writePair([](Sales &s) { s.customerFields[1].width = 60; });
-    const QByteArray document = runDiff(oldPath(), newPath(), exporting::DiffFormat::Json).out;
+    const QByteArray document = runDiff(oldPath(), newPath(), cli::DiffFormat::Json).out;
     QCOMPARE(schemaFailures(document), QString());
     const QList<QPair<QByteArray, QByteArray>> broken{
         {"\"before\": 40", "\"before\": \"40\""},
@@ -439,7 +439,7 @@ void StructureDiffTest::theSameStructureIsNoChange()
     const Outcome outcome = runDiff(oldPath(), newPath());
     QCOMPARE(outcome.out, expected(QStringLiteral("No changes.\n")));
     QCOMPARE(outcome.err, QByteArray());
-    QCOMPARE(outcome.exitCode, int(exporting::NoDifference));
+    QCOMPARE(outcome.exitCode, int(cli::NoDifference));
 }
 
 void StructureDiffTest::namesDifferingOnlyInCaseAreTheSame()
@@ -452,7 +452,7 @@ void StructureDiffTest::namesDifferingOnlyInCaseAreTheSame()
     });
     const Outcome outcome = runDiff(oldPath(), newPath());
     QCOMPARE(outcome.out, expected(QStringLiteral("No changes.\n")));
-    QCOMPARE(outcome.exitCode, int(exporting::NoDifference));
+    QCOMPARE(outcome.exitCode, int(cli::NoDifference));
 }
 
 void StructureDiffTest::freeTablesAddedAndRemoved()
@@ -477,7 +477,7 @@ void StructureDiffTest::freeTablesAddedAndRemoved()
                                          "In all: tables 1 added, 1 removed, 1 changed.\n")
                               .arg(before, after)
                               .toUtf8());
-    QCOMPARE(outcome.exitCode, int(exporting::Different));
+    QCOMPARE(outcome.exitCode, int(cli::Different));
 }
 
 void StructureDiffTest::aFixtureContainerAgainstAnAlteredCopy()
@@ -522,7 +522,7 @@ void StructureDiffTest::aFixtureContainerAgainstAnAlteredCopy()
                               .toUtf8());
     QVERIFY2(outcome.err.startsWith("orvalle-report: " + after.toUtf8() + ": Orders: Its file"), outcome.err.constData());
     QCOMPARE(outcome.err.count('\n'), 1);
-    QCOMPARE(outcome.exitCode, int(exporting::DiffTrouble));
+    QCOMPARE(outcome.exitCode, int(cli::DiffTrouble));
 }
 
 void StructureDiffTest::sourcesAgainstTheirOwnDictionaries()
@@ -544,13 +544,13 @@ void StructureDiffTest::sourcesAgainstTheirOwnDictionaries()
         // No change either way; what one side could not compare, the other
         // could not either, and it is trouble both ways.
         for (const auto &[from, to] : {std::pair{source, json}, std::pair{json, source}}) {
-            const Outcome outcome = runDiff(from, to, exporting::DiffFormat::Json);
+            const Outcome outcome = runDiff(from, to, cli::DiffFormat::Json);
             const QJsonObject document = QJsonDocument::fromJson(outcome.out).object();
             const bool complete = document.value(QStringLiteral("notCompared")).toArray().isEmpty()
                 && document.value(QStringLiteral("tagsNotCompared")).toArray().isEmpty();
             QVERIFY2(document.value(QStringLiteral("different")) == QJsonValue(false)
                          && document.value(QStringLiteral("tables")).toArray().isEmpty()
-                         && outcome.exitCode == (complete ? exporting::NoDifference : exporting::DiffTrouble),
+                         && outcome.exitCode == (complete ? cli::NoDifference : cli::DiffTrouble),
                      qPrintable(from + QLatin1Char('\n') + outcome.out + outcome.err));
         }
         ++compared;
@@ -565,21 +565,21 @@ void StructureDiffTest::tablesLimitTheComparison()
         s.orderFields.removeAt(2);
         s.withView = false;
     });
-    Outcome outcome = runDiff(oldPath(), newPath(), exporting::DiffFormat::Text, {QStringLiteral("ORDERS")});
+    Outcome outcome = runDiff(oldPath(), newPath(), cli::DiffFormat::Text, {QStringLiteral("ORDERS")});
     QCOMPARE(outcome.out, expected(QStringLiteral("Table Orders changed:\n"
                                                   "  field total removed (Numeric(10,2), position 3)\n\n"
                                                   "In all: tables 1 changed.\n")));
-    QCOMPARE(outcome.exitCode, int(exporting::Different));
+    QCOMPARE(outcome.exitCode, int(cli::Different));
 
     // A view only one side has is named as it is; the relation needs both tables.
-    outcome = runDiff(oldPath(), newPath(), exporting::DiffFormat::Text, {QStringLiteral("big_orders")});
+    outcome = runDiff(oldPath(), newPath(), cli::DiffFormat::Text, {QStringLiteral("big_orders")});
     QCOMPARE(outcome.out, expected(QStringLiteral("View big_orders removed\n\nIn all: views 1 removed.\n")));
 
-    outcome = runDiff(oldPath(), newPath(), exporting::DiffFormat::Text, {QStringLiteral("Nothing"), QStringLiteral("Orders")});
+    outcome = runDiff(oldPath(), newPath(), cli::DiffFormat::Text, {QStringLiteral("Nothing"), QStringLiteral("Orders")});
     QCOMPARE(outcome.out, QByteArray());
     QCOMPARE(outcome.err, QStringLiteral("orvalle-report: Nothing: no such table or view in %1 or %2\n")
                               .arg(oldPath(), newPath()).toUtf8());
-    QCOMPARE(outcome.exitCode, int(exporting::DiffTrouble));
+    QCOMPARE(outcome.exitCode, int(cli::DiffTrouble));
 }
 
 void StructureDiffTest::eachFormatSaysTheSame()
@@ -594,8 +594,8 @@ void StructureDiffTest::eachFormatSaysTheSame()
         s.relations[0].riInfo = "CCI";
     });
 
-    const Outcome markdown = runDiff(oldPath(), newPath(), exporting::DiffFormat::Markdown);
-    QCOMPARE(markdown.exitCode, int(exporting::Different));
+    const Outcome markdown = runDiff(oldPath(), newPath(), cli::DiffFormat::Markdown);
+    QCOMPARE(markdown.exitCode, int(cli::Different));
     QCOMPARE(markdown.out,
              QStringLiteral("# Structure changes\n\n"
                             "Changes from %1 to %2.\n\n"
@@ -612,8 +612,8 @@ void StructureDiffTest::eachFormatSaysTheSame()
                  .arg(markdownPath(oldPath()), markdownPath(newPath()))
                  .toUtf8());
 
-    const Outcome json = runDiff(oldPath(), newPath(), exporting::DiffFormat::Json);
-    QCOMPARE(json.exitCode, int(exporting::Different));
+    const Outcome json = runDiff(oldPath(), newPath(), cli::DiffFormat::Json);
+    QCOMPARE(json.exitCode, int(cli::Different));
     QJsonParseError parsed;
     const QJsonObject document = QJsonDocument::fromJson(json.out, &parsed).object();
     QCOMPARE(parsed.error, QJsonParseError::NoError);
@@ -648,8 +648,8 @@ void StructureDiffTest::eachFormatSaysTheSame()
     QCOMPARE(rule.value(QStringLiteral("after")).toString(), QStringLiteral("cascade"));
     QCOMPARE(schemaFailures(json.out), QString());
 
-    const Outcome html = runDiff(oldPath(), newPath(), exporting::DiffFormat::Html);
-    QCOMPARE(html.exitCode, int(exporting::Different));
+    const Outcome html = runDiff(oldPath(), newPath(), cli::DiffFormat::Html);
+    QCOMPARE(html.exitCode, int(cli::Different));
     QString error;
     const QStringList items = listItems(html.out, &error);
     QCOMPARE(error, QString());
@@ -675,18 +675,18 @@ void StructureDiffTest::textFromTheFilesKeepsToItsLine()
                                                "  field customerid: caption \"Customer ID\" -> \"<b>\"x\"</b>  # **y** | `z`\"\n\n"
                                                "In all: tables 1 changed.\n")));
 
-    const Outcome markdown = runDiff(oldPath(), newPath(), exporting::DiffFormat::Markdown);
+    const Outcome markdown = runDiff(oldPath(), newPath(), cli::DiffFormat::Markdown);
     QVERIFY2(markdown.out.contains("  - field **customerid**: caption \"Customer ID\" → "
                                    "\"&lt;b&gt;\"x\"&lt;/b&gt;  \\# \\*\\*y\\*\\* \\| \\`z\\`\"\n"),
              markdown.out.constData());
 
-    const Outcome html = runDiff(oldPath(), newPath(), exporting::DiffFormat::Html);
+    const Outcome html = runDiff(oldPath(), newPath(), cli::DiffFormat::Html);
     QString error;
     const QStringList items = listItems(html.out, &error);
     QCOMPARE(error, QString());
     QVERIFY(items.contains(QStringLiteral("changed field customerid: caption \"Customer ID\" → \"<b>\"x\"</b>  # **y** | `z`\"")));
 
-    const Outcome json = runDiff(oldPath(), newPath(), exporting::DiffFormat::Json);
+    const Outcome json = runDiff(oldPath(), newPath(), cli::DiffFormat::Json);
     const QJsonObject value = QJsonDocument::fromJson(json.out).object().value(QStringLiteral("tables")).toArray().at(0)
                                   .toObject().value(QStringLiteral("fields")).toArray().at(0).toObject()
                                   .value(QStringLiteral("values")).toArray().at(0).toObject();
@@ -700,7 +700,7 @@ void StructureDiffTest::textFromTheFilesKeepsToItsLine()
     QVERIFY(document.contains("\"caption\": \"Customer ID\""));
     document.replace("\"caption\": \"Customer ID\"", "\"caption\": \"Customer\\u2028- ID\\u2029# x\"");
     writeFile(capture, document);
-    const Outcome separators = runDiff(capture, newPath(), exporting::DiffFormat::Markdown);
+    const Outcome separators = runDiff(capture, newPath(), cli::DiffFormat::Markdown);
     QVERIFY2(separators.out.contains("  - field **customerid**: caption \"Customer - ID \\# x\" → "),
              separators.out.constData());
 
@@ -709,7 +709,7 @@ void StructureDiffTest::textFromTheFilesKeepsToItsLine()
     QVERIFY(document.contains("\"name\": \"Customers\""));
     document.replace("\"name\": \"Customers\"", "\"name\": \" Customers\\t\"");
     writeFile(capture, document);
-    const Outcome spaced = runDiff(capture, newPath(), exporting::DiffFormat::Markdown);
+    const Outcome spaced = runDiff(capture, newPath(), cli::DiffFormat::Markdown);
     QVERIFY2(spaced.out.contains("- Table **&#x20;Customers&#x20;** removed"), spaced.out.constData());
 }
 
@@ -727,9 +727,9 @@ void StructureDiffTest::unreadableTablesAreTroubleNotRemovals()
                                                   "In all: tables 1 changed; tables 1 not compared.\n")
                                        .arg(oldPath(), reason)));
     QCOMPARE(outcome.err, QStringLiteral("orvalle-report: %1: Customers: %2\n").arg(oldPath(), reason).toUtf8());
-    QCOMPARE(outcome.exitCode, int(exporting::DiffTrouble));
+    QCOMPARE(outcome.exitCode, int(cli::DiffTrouble));
     const QJsonObject document =
-        QJsonDocument::fromJson(runDiff(oldPath(), newPath(), exporting::DiffFormat::Json).out).object();
+        QJsonDocument::fromJson(runDiff(oldPath(), newPath(), cli::DiffFormat::Json).out).object();
     QCOMPARE(document.value(QStringLiteral("notCompared")).toArray(),
              QJsonArray({QJsonObject{{QStringLiteral("side"), QStringLiteral("before")},
                                      {QStringLiteral("table"), QStringLiteral("Customers")},
@@ -746,20 +746,20 @@ void StructureDiffTest::unreadableTablesAreTroubleNotRemovals()
                                           "In all: tables 1 changed; tables 1 not compared.\n")
                                .arg(capture, newPath(), reason)
                                .toUtf8());
-    QCOMPARE(captured.exitCode, int(exporting::DiffTrouble));
+    QCOMPARE(captured.exitCode, int(cli::DiffTrouble));
 
 
     // Not asked for: no trouble.
-    const Outcome orders = runDiff(oldPath(), newPath(), exporting::DiffFormat::Text, {QStringLiteral("orders")});
+    const Outcome orders = runDiff(oldPath(), newPath(), cli::DiffFormat::Text, {QStringLiteral("orders")});
     QCOMPARE(orders.err, QByteArray());
-    QCOMPARE(orders.exitCode, int(exporting::Different));
+    QCOMPARE(orders.exitCode, int(cli::Different));
 
     // A side that is no source at all.
     const Outcome missing = runDiff(m_dir->filePath(QStringLiteral("nowhere")), newPath());
     QCOMPARE(missing.out, QByteArray());
     QVERIFY2(missing.err.startsWith(("orvalle-report: " + m_dir->filePath(QStringLiteral("nowhere")) + ": 1 ").toUtf8()),
              missing.err.constData());
-    QCOMPARE(missing.exitCode, int(exporting::DiffTrouble));
+    QCOMPARE(missing.exitCode, int(cli::DiffTrouble));
 
     // A dictionary that is not one.
     const QString broken = m_dir->filePath(QStringLiteral("broken.json"));
@@ -767,7 +767,7 @@ void StructureDiffTest::unreadableTablesAreTroubleNotRemovals()
     const Outcome notDictionary = runDiff(broken, newPath());
     QCOMPARE(notDictionary.out, QByteArray());
     QCOMPARE(notDictionary.err, ("orvalle-report: " + broken + ": not an orvalle-dictionary document\n").toUtf8());
-    QCOMPARE(notDictionary.exitCode, int(exporting::DiffTrouble));
+    QCOMPARE(notDictionary.exitCode, int(cli::DiffTrouble));
 
     // A table whose container lists another number of fields is read without
     // the container's names and properties: not compared either.
@@ -778,7 +778,7 @@ void StructureDiffTest::unreadableTablesAreTroubleNotRemovals()
                                                    "container's names and properties.\n\n"
                                                    "In all: tables 1 not compared.\n")
                                         .arg(newPath())));
-    QCOMPARE(mismatch.exitCode, int(exporting::DiffTrouble));
+    QCOMPARE(mismatch.exitCode, int(cli::DiffTrouble));
 }
 
 void StructureDiffTest::tagsThatCannotBeReadAreTrouble()
@@ -793,7 +793,7 @@ void StructureDiffTest::tagsThatCannotBeReadAreTrouble()
     QVERIFY2(outcome.err.startsWith(("orvalle-report: " + newPath() + ": Customers: 'customers.cdx' ").toUtf8()),
              outcome.err.constData());
     QCOMPARE(outcome.err.count('\n'), 1);
-    QCOMPARE(outcome.exitCode, int(exporting::DiffTrouble));
+    QCOMPARE(outcome.exitCode, int(cli::DiffTrouble));
 
     // With a change of its own, the table says its tags were not compared.
     writePair([](Sales &s) {
@@ -808,7 +808,7 @@ void StructureDiffTest::tagsThatCannotBeReadAreTrouble()
                                              + head)),
              changed.out.constData());
     QVERIFY(changed.out.endsWith("\n\nIn all: tables 1 changed; index tags 1 not compared.\n"));
-    QCOMPARE(changed.exitCode, int(exporting::DiffTrouble));
+    QCOMPARE(changed.exitCode, int(cli::DiffTrouble));
 
     // Missing on both sides: no change, but nothing says the tags are the same.
     writePair([](Sales &) {});
@@ -821,9 +821,9 @@ void StructureDiffTest::tagsThatCannotBeReadAreTrouble()
                                                   "Index tags of table Customers not compared (%2): %3\n\n"
                                                   "In all: index tags 2 not compared.\n")
                                        .arg(oldPath(), newPath(), reason)));
-    QCOMPARE(missing.exitCode, int(exporting::DiffTrouble));
+    QCOMPARE(missing.exitCode, int(cli::DiffTrouble));
     const QJsonObject document =
-        QJsonDocument::fromJson(runDiff(oldPath(), newPath(), exporting::DiffFormat::Json).out).object();
+        QJsonDocument::fromJson(runDiff(oldPath(), newPath(), cli::DiffFormat::Json).out).object();
     QCOMPARE(document.value(QStringLiteral("different")), QJsonValue(false));
     QCOMPARE(document.value(QStringLiteral("tagsNotCompared")).toArray().size(), 2);
 }
@@ -847,7 +847,7 @@ void StructureDiffTest::namesEqualButForCaseAreTablesOfTheirOwn()
                                          "In all: tables 1 added.\n")
                               .arg(before, after)
                               .toUtf8());
-    QCOMPARE(outcome.exitCode, int(exporting::Different));
+    QCOMPARE(outcome.exitCode, int(cli::Different));
 }
 
 void StructureDiffTest::aSelectionOverADictionary()
@@ -860,15 +860,15 @@ void StructureDiffTest::aSelectionOverADictionary()
     const QString capture = m_dir->filePath(QStringLiteral("capture.json"));
     QCOMPARE(runTool({QStringLiteral("-f"), QStringLiteral("json"), oldPath(), QStringLiteral("-o"), capture}).exitCode, 0);
     // The relation's parent is not asked for: the relation is left out.
-    const Outcome outcome = runDiff(capture, newPath(), exporting::DiffFormat::Text, {QStringLiteral("orders")});
+    const Outcome outcome = runDiff(capture, newPath(), cli::DiffFormat::Text, {QStringLiteral("orders")});
     QCOMPARE(outcome.out, QStringLiteral("Structure changes from %1 to %2\n\n"
                                          "Table Orders changed:\n"
                                          "  field total: width 10 -> 12\n\n"
                                          "In all: tables 1 changed.\n")
                               .arg(capture, newPath())
                               .toUtf8());
-    QCOMPARE(outcome.exitCode, int(exporting::Different));
-    const Outcome both = runDiff(capture, newPath(), exporting::DiffFormat::Text,
+    QCOMPARE(outcome.exitCode, int(cli::Different));
+    const Outcome both = runDiff(capture, newPath(), cli::DiffFormat::Text,
                                  {QStringLiteral("orders"), QStringLiteral("CUSTOMERS")});
     QVERIFY2(both.out.endsWith("Relation from Customers (tag customerid) to Orders (tag customerid) changed:\n"
                                "  on delete restrict -> cascade\n\n"
@@ -922,9 +922,9 @@ void StructureDiffTest::outputIsWholeAndNeverASideFile()
 {
     writePair([](Sales &s) { s.customerFields[1].width = 60; });
     const QString report = m_dir->filePath(QStringLiteral("changes.md"));
-    Outcome outcome = runDiff(oldPath(), newPath(), exporting::DiffFormat::Markdown, {}, report);
+    Outcome outcome = runDiff(oldPath(), newPath(), cli::DiffFormat::Markdown, {}, report);
     QCOMPARE(outcome.out, QByteArray());
-    QCOMPARE(outcome.exitCode, int(exporting::Different));
+    QCOMPARE(outcome.exitCode, int(cli::Different));
     QVERIFY(readAll(report).startsWith("# Structure changes\n"));
 
     // Either side's files, and a dictionary being read, are never written.
@@ -934,8 +934,8 @@ void StructureDiffTest::outputIsWholeAndNeverASideFile()
     for (const QString &side : {m_dir->filePath(QStringLiteral("new/customers.cdx")), newPath(),
                                 m_dir->filePath(QStringLiteral("old/orders.dbf")), capture}) {
         const QByteArray before = readAll(side);
-        outcome = runDiff(side == capture ? capture : oldPath(), newPath(), exporting::DiffFormat::Text, {}, side);
-        QVERIFY2(outcome.exitCode == exporting::DiffTrouble, qPrintable(side));
+        outcome = runDiff(side == capture ? capture : oldPath(), newPath(), cli::DiffFormat::Text, {}, side);
+        QVERIFY2(outcome.exitCode == cli::DiffTrouble, qPrintable(side));
         QVERIFY2(outcome.err.contains(": 3 that is "), outcome.err.constData());
         QCOMPARE(readAll(side), before);
     }
@@ -944,8 +944,8 @@ void StructureDiffTest::outputIsWholeAndNeverASideFile()
     // A folder cannot take the report: the old file stays, nothing is left beside it.
     const QString folder = m_dir->filePath(QStringLiteral("a folder"));
     QVERIFY(QDir().mkpath(folder));
-    outcome = runDiff(oldPath(), newPath(), exporting::DiffFormat::Text, {}, folder);
-    QCOMPARE(outcome.exitCode, int(exporting::DiffTrouble));
+    outcome = runDiff(oldPath(), newPath(), cli::DiffFormat::Text, {}, folder);
+    QCOMPARE(outcome.exitCode, int(cli::DiffTrouble));
     QVERIFY(!outcome.err.isEmpty());
     QVERIFY(QFileInfo(folder).isDir());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),

@@ -1,8 +1,8 @@
 #include "fakefactory.h"
 #include "listselection.h"
 #include "recorders.h"
-#include "export/reportfile.h"
-#include "export/structurereport.h"
+#include "export/report/reportfile.h"
+#include "export/report/structurereport.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace exporting;
+using namespace report;
 
 namespace {
 

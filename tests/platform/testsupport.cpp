@@ -1,6 +1,6 @@
 #include "testsupport.h"
 
-#include "platform/dataaccess.h"
+#include "model/dataaccess.h"
 
 #include <QTest>
 
@@ -14,9 +14,9 @@ QString containerConnectionString(const QString &dbcPath)
     return QStringLiteral("Provider=vfpoledb.1;Data Source=") + dbcPath + QStringLiteral(";Collating Sequence=machine;");
 }
 
-std::unique_ptr<platform::Connection> openConnection(const QString &connectionString)
+std::unique_ptr<model::Connection> openConnection(const QString &connectionString)
 {
-    std::unique_ptr<platform::Connection> connection = platform::factory().createConnection();
+    std::unique_ptr<model::Connection> connection = model::factory().createConnection();
     try {
         connection->Open(connectionString);
     } catch (const Failure &failure) {
@@ -26,10 +26,10 @@ std::unique_ptr<platform::Connection> openConnection(const QString &connectionSt
     return connection;
 }
 
-QStringList listTables(platform::Connection &connection)
+QStringList listTables(model::Connection &connection)
 {
     QStringList names;
-    std::unique_ptr<platform::Recordset> rows = connection.OpenSchema(platform::adSchemaTables);
+    std::unique_ptr<model::Recordset> rows = connection.OpenSchema(model::adSchemaTables);
     for (; !rows->atEnd(); rows->MoveNext())
         names.append(rows->value(QStringLiteral("TABLE_NAME")));
     return names;

@@ -11,7 +11,7 @@
 
 class Failure;
 
-namespace platform {
+namespace model {
 class Connection;
 }
 
@@ -20,10 +20,10 @@ QString folderConnectionString(const QString &folder);
 QString containerConnectionString(const QString &dbcPath);
 
 // Opens a connection through the factory; the test fails when it throws.
-std::unique_ptr<platform::Connection> openConnection(const QString &connectionString);
+std::unique_ptr<model::Connection> openConnection(const QString &connectionString);
 
 // The TABLE_NAME column of OpenSchema(20), in order.
-QStringList listTables(platform::Connection &connection);
+QStringList listTables(model::Connection &connection);
 
 // Runs the call and returns the Failure it throws; number -1 and an empty
 // description when it throws none.

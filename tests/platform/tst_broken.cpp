@@ -3,7 +3,7 @@
 
 #include "testsupport.h"
 
-#include "platform/dataaccess.h"
+#include "model/dataaccess.h"
 #include "platform/fileaccess.h"
 #include "xbasewriter.h"
 
@@ -238,9 +238,9 @@ private slots:
         const QString table = dbc.isEmpty() ? QStringLiteral("t") : QStringLiteral("orders");
 
         const Caught caught = failureOf([&] {
-            const auto connection = platform::factory().createConnection();
+            const auto connection = model::factory().createConnection();
             connection->Open(source);
-            const auto records = platform::factory().createRecordset();
+            const auto records = model::factory().createRecordset();
             records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection);
         });
         QCOMPARE(caught.description, description);
@@ -290,7 +290,7 @@ private slots:
         writeFile(dir.filePath(QStringLiteral("t.dbf")), dbf);
         const auto connection = openConnection(folderConnectionString(dir.path()));
         QVERIFY(connection);
-        const auto records = platform::factory().createRecordset();
+        const auto records = model::factory().createRecordset();
         records->Open(QStringLiteral("select * from [t]"), *connection);
         QStringList names;
         for (int i = 0; i < records->fieldCount(); ++i)
@@ -316,7 +316,7 @@ private slots:
         dct.close();
         const auto connection = openConnection(containerConnectionString(dir.filePath(QStringLiteral("c.dbc"))));
         QVERIFY(connection);
-        const auto catalog = platform::factory().createCatalog();
+        const auto catalog = model::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         QCOMPARE(catalog->Tables(QStringLiteral("orders"))->columnProperty(QStringLiteral("name"),
                                                                            QStringLiteral("Description")),
@@ -347,7 +347,7 @@ private slots:
         writeFile(dir.filePath(QStringLiteral("c.dct")), files.dct);
         const auto connection = openConnection(containerConnectionString(dir.filePath(QStringLiteral("c.dbc"))));
         QVERIFY(connection);
-        const auto catalog = platform::factory().createCatalog();
+        const auto catalog = model::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         const auto table = catalog->Tables(QStringLiteral("orders"));
         QStringList descriptions;
@@ -381,7 +381,7 @@ private slots:
         const auto connection = openConnection(folderConnectionString(dir.filePath(QStringLiteral("inner"))));
         QVERIFY(connection);
         const Caught caught = failureOf([&] {
-            const auto records = platform::factory().createRecordset();
+            const auto records = model::factory().createRecordset();
             records->Open(QStringLiteral("select * from [") + name + QStringLiteral("]"), *connection);
         });
         QCOMPARE(caught.number, 1);
@@ -399,7 +399,7 @@ private slots:
         writeFile(dir.filePath(QStringLiteral("c.dbc")), QByteArray("not a container"));
         const auto connection = openConnection(folderConnectionString(dir.path()));
         QVERIFY(connection);
-        const auto records = platform::factory().createRecordset();
+        const auto records = model::factory().createRecordset();
         records->Open(QStringLiteral("select * from [orders]"), *connection);
         QCOMPARE(records->field(0).name, QStringLiteral("name"));
     }

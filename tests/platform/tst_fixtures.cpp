@@ -3,7 +3,7 @@
 
 #include "testsupport.h"
 
-#include "platform/dataaccess.h"
+#include "model/dataaccess.h"
 #include "platform/tableheader.h"
 
 #include <QDir>
@@ -74,7 +74,7 @@ private slots:
     {
         QFETCH(QString, source);
         QFETCH(QStringList, expected);
-        const std::unique_ptr<platform::Connection> connection = openConnection(sourceString(source));
+        const std::unique_ptr<model::Connection> connection = openConnection(sourceString(source));
         QVERIFY(connection);
         QCOMPARE(listTables(*connection), expected);
     }
@@ -198,18 +198,18 @@ private slots:
         QFETCH(int, size);
         QFETCH(QString, description);
 
-        const std::unique_ptr<platform::Connection> connection = openConnection(sourceString(source));
+        const std::unique_ptr<model::Connection> connection = openConnection(sourceString(source));
         QVERIFY(connection);
-        const std::unique_ptr<platform::Recordset> records = platform::factory().createRecordset();
+        const std::unique_ptr<model::Recordset> records = model::factory().createRecordset();
         records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection);
-        QCOMPARE(records->State(), platform::adStateOpen);
+        QCOMPARE(records->State(), model::adStateOpen);
         QCOMPARE(records->fieldCount(), count);
-        const platform::Field field = records->field(index);
+        const model::Field field = records->field(index);
         QCOMPARE(field.name, name);
         QCOMPARE(field.type, type);
         QCOMPARE(field.definedSize, size);
 
-        const std::unique_ptr<platform::Catalog> catalog = platform::factory().createCatalog();
+        const std::unique_ptr<model::Catalog> catalog = model::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         QCOMPARE(catalog->Tables(table)->columnProperty(name, QStringLiteral("Description")), description);
     }
@@ -254,10 +254,10 @@ private slots:
             const QDir dir(folders[i]);
             for (const QString &sub : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
                 folders.append(dir.filePath(sub));
-            const std::unique_ptr<platform::Connection> connection = openConnection(folderConnectionString(folders[i]));
+            const std::unique_ptr<model::Connection> connection = openConnection(folderConnectionString(folders[i]));
             QVERIFY(connection);
             for (const QString &table : listTables(*connection)) {
-                const std::unique_ptr<platform::Recordset> records = platform::factory().createRecordset();
+                const std::unique_ptr<model::Recordset> records = model::factory().createRecordset();
                 const Caught caught = failureOf([&] {
                     records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), *connection);
                 });
@@ -266,7 +266,7 @@ private slots:
                     refused.append(table);
                 } else {
                     // (infused's polygon.dbf legally has no fields at all.)
-                    QCOMPARE(records->State(), platform::adStateOpen);
+                    QCOMPARE(records->State(), model::adStateOpen);
                 }
             }
         }

@@ -2,7 +2,7 @@
 // and tag headers written by the test writer, and damaged files, each of
 // which is refused with Failure 2091 and never read out of bounds.
 
-#include "platform/dataaccess.h"
+#include "model/dataaccess.h"
 #include "platform/failure.h"
 #include "platform/fileaccess.h"
 #include "platform/indexfile.h"

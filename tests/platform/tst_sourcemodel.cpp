@@ -2,9 +2,9 @@
 // dialects, code pages, containers with their properties, indexes, relations
 // and views), facts decoded by hand from real files, and each kind of finding.
 
-#include "platform/dataaccess.h"
+#include "model/dataaccess.h"
 #include "platform/failure.h"
-#include "platform/sourcemodel.h"
+#include "model/sourcemodel.h"
 #include "xbasewriter.h"
 
 #include <QDir>
@@ -15,13 +15,13 @@
 #include <functional>
 
 using namespace xbasewriter;
-using platform::Finding;
-using platform::IndexModel;
-using platform::RelationModel;
-using platform::Severity;
-using platform::SourceModel;
-using platform::TableModel;
-using platform::TagKind;
+using model::Finding;
+using model::IndexModel;
+using model::RelationModel;
+using model::Severity;
+using model::SourceModel;
+using model::TableModel;
+using model::TagKind;
 
 namespace {
 
@@ -142,7 +142,7 @@ QStringList tableNames(const SourceModel &source)
 QStringList viewNames(const SourceModel &source)
 {
     QStringList names;
-    for (const platform::ViewModel &view : source.views)
+    for (const model::ViewModel &view : source.views)
         names.append(view.name);
     return names;
 }
@@ -156,9 +156,9 @@ const TableModel *tableNamed(const SourceModel &source, const QString &name)
     return nullptr;
 }
 
-const platform::FieldModel *fieldNamed(const TableModel &table, const QString &name)
+const model::FieldModel *fieldNamed(const TableModel &table, const QString &name)
 {
-    for (const platform::FieldModel &field : table.fields) {
+    for (const model::FieldModel &field : table.fields) {
         if (field.name == name)
             return &field;
     }
@@ -334,11 +334,11 @@ private slots:
                          {"THIRD", 'L', 1}};
         writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
 
-        const SourceModel source = platform::readSourceModel(m_dir->path());
+        const SourceModel source = model::readSourceModel(m_dir->path());
         QCOMPARE(tableNames(source), QStringList{QStringLiteral("t")});
         const TableModel &table = source.tables.first();
         QCOMPARE(table.fields.size(), 3);
-        const platform::FieldModel &field = table.fields[1];
+        const model::FieldModel &field = table.fields[1];
         QCOMPARE(field.position, 2);
         QCOMPARE(field.name, QStringLiteral("second"));
         QCOMPARE(field.shortName, QString());
@@ -353,16 +353,16 @@ private slots:
 
     void typeNamesOfBytes()
     {
-        QCOMPARE(platform::fieldTypeName('B'), QStringLiteral("Double"));
-        QCOMPARE(platform::fieldTypeName('B', 0x83), QStringLiteral("Binary"));
-        QCOMPARE(platform::fieldTypeName('B', 0x32), QStringLiteral("Double"));
-        QCOMPARE(platform::fieldTypeName('V', 0x31), QStringLiteral("Varchar"));
-        QCOMPARE(platform::fieldTypeName('0'), QStringLiteral("_NullFlags"));
-        QCOMPARE(platform::fieldTypeName('x'), QStringLiteral("Unknown (x)"));
+        QCOMPARE(model::fieldTypeName('B'), QStringLiteral("Double"));
+        QCOMPARE(model::fieldTypeName('B', 0x83), QStringLiteral("Binary"));
+        QCOMPARE(model::fieldTypeName('B', 0x32), QStringLiteral("Double"));
+        QCOMPARE(model::fieldTypeName('V', 0x31), QStringLiteral("Varchar"));
+        QCOMPARE(model::fieldTypeName('0'), QStringLiteral("_NullFlags"));
+        QCOMPARE(model::fieldTypeName('x'), QStringLiteral("Unknown (x)"));
         // A byte that is no letter is named by its value, so no control character reaches a document.
-        QCOMPARE(platform::fieldTypeName('\n'), QStringLiteral("Unknown (0x0A)"));
-        QCOMPARE(platform::fieldTypeName(char(0xE9)), QStringLiteral("Unknown (0xE9)"));
-        QCOMPARE(platform::fieldTypeName(' '), QStringLiteral("Unknown (0x20)"));
+        QCOMPARE(model::fieldTypeName('\n'), QStringLiteral("Unknown (0x0A)"));
+        QCOMPARE(model::fieldTypeName(char(0xE9)), QStringLiteral("Unknown (0xE9)"));
+        QCOMPARE(model::fieldTypeName(' '), QStringLiteral("Unknown (0x20)"));
     }
 
     void dialects_data()
@@ -392,7 +392,7 @@ private slots:
         layout.fields = {{"NAME", 'C', 10}};
         writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
 
-        const SourceModel source = platform::readSourceModel(m_dir->path());
+        const SourceModel source = model::readSourceModel(m_dir->path());
         QCOMPARE(source.tables.size(), 1);
         QCOMPARE(source.tables[0].dialect, dialect);
         QCOMPARE(int(source.tables[0].version), version);
@@ -400,12 +400,12 @@ private slots:
 
     void dialectsOfOtherBytes()
     {
-        QCOMPARE(platform::dialectName(0x43), QStringLiteral("dBase IV SQL table"));
-        QCOMPARE(platform::dialectName(0x63), QStringLiteral("dBase IV SQL system"));
-        QCOMPARE(platform::dialectName(0x07), QStringLiteral("Visual Objects"));
-        QCOMPARE(platform::dialectName(0xE5), QStringLiteral("HiPer-Six"));
-        QCOMPARE(platform::dialectName(0xFB), QStringLiteral("FoxBASE"));
-        QCOMPARE(platform::dialectName(0x99), QStringLiteral("Unknown (0x99)"));
+        QCOMPARE(model::dialectName(0x43), QStringLiteral("dBase IV SQL table"));
+        QCOMPARE(model::dialectName(0x63), QStringLiteral("dBase IV SQL system"));
+        QCOMPARE(model::dialectName(0x07), QStringLiteral("Visual Objects"));
+        QCOMPARE(model::dialectName(0xE5), QStringLiteral("HiPer-Six"));
+        QCOMPARE(model::dialectName(0xFB), QStringLiteral("FoxBASE"));
+        QCOMPARE(model::dialectName(0x99), QStringLiteral("Unknown (0x99)"));
     }
 
     void codePages_data()
@@ -447,7 +447,7 @@ private slots:
         layout.fields = {{"NAME", 'C', 10}};
         writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
 
-        const SourceModel source = platform::readSourceModel(m_dir->path());
+        const SourceModel source = model::readSourceModel(m_dir->path());
         QCOMPARE(source.tables.size(), 1);
         QCOMPARE(int(source.tables[0].codePageMark), mark);
         QCOMPARE(source.tables[0].codePage, name);
@@ -461,7 +461,7 @@ private slots:
         layout.recordCount = 3;
         writeTable(m_dir->filePath(QStringLiteral("Stock.DBF")), layout);
 
-        const SourceModel source = platform::readSourceModel(m_dir->path());
+        const SourceModel source = model::readSourceModel(m_dir->path());
         QCOMPARE(source.kind, SourceModel::Kind::Folder);
         QCOMPARE(source.path, m_dir->path());
         QCOMPARE(tableNames(source), QStringList{QStringLiteral("stock")});
@@ -512,7 +512,7 @@ private slots:
         layout.updateDay = quint8(day);
         writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
 
-        const SourceModel source = platform::readSourceModel(m_dir->path());
+        const SourceModel source = model::readSourceModel(m_dir->path());
         QCOMPARE(source.tables.size(), 1);
         QCOMPARE(source.tables[0].lastUpdate.has_value(), date.isValid());
         if (date.isValid())
@@ -532,23 +532,23 @@ private slots:
                          {"LATE", 'L', 1}};
         writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
 
-        const SourceModel source = platform::readSourceModel(m_dir->path());
+        const SourceModel source = model::readSourceModel(m_dir->path());
         QCOMPARE(source.tables.size(), 1);
         const TableModel &table = source.tables[0];
         QCOMPARE(table.fields.size(), 4);
         QStringList names;
-        for (const platform::FieldModel &field : table.fields)
+        for (const model::FieldModel &field : table.fields)
             names.append(QString::number(field.position) + QLatin1Char(' ') + field.name);
         QCOMPARE(names, (QStringList{"1 id", "2 name", "3 count", "4 late"}));
 
-        const platform::FieldModel &id = table.fields[0];
+        const model::FieldModel &id = table.fields[0];
         QVERIFY(id.autoIncrement);
         QCOMPARE(id.nextValue, qint64(11078));
         QCOMPARE(id.step, 5);
         QVERIFY(!id.nullable);
         QVERIFY(table.fields[1].nullable);
         QVERIFY(!table.fields[1].autoIncrement);
-        const platform::FieldModel &count = table.fields[2];
+        const model::FieldModel &count = table.fields[2];
         QVERIFY(!count.autoIncrement);
         QCOMPARE(count.nextValue, qint64(0));
         QCOMPARE(count.step, 0);
@@ -563,7 +563,7 @@ private slots:
         layout.fields = {{"ID", '+', 4, 0, 0, 42}, {"LONGER_NAME_OF_A_FIELD", 'C', 12}};
         writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
 
-        const SourceModel source = platform::readSourceModel(m_dir->path());
+        const SourceModel source = model::readSourceModel(m_dir->path());
         QCOMPARE(source.tables.size(), 1);
         const TableModel &table = source.tables[0];
         QCOMPARE(table.fields.size(), 2);
@@ -648,7 +648,7 @@ private slots:
         if (!memoName.isEmpty())
             writeFile(m_dir->filePath(memoName), memoBytes);
 
-        const SourceModel source = platform::readSourceModel(m_dir->path());
+        const SourceModel source = model::readSourceModel(m_dir->path());
         QCOMPARE(tableNames(source), QStringList{QStringLiteral("t")});
         const TableModel &table = source.tables[0];
         QCOMPARE(table.memo.has_value(), described);
@@ -665,7 +665,7 @@ private slots:
         const QDir dir(m_dir->path());
         writeSalesContainer(dir);
 
-        const SourceModel source = platform::readSourceModel(dir.filePath(QStringLiteral("sales.dbc")));
+        const SourceModel source = model::readSourceModel(dir.filePath(QStringLiteral("sales.dbc")));
         QCOMPARE(source.kind, SourceModel::Kind::Container);
         QCOMPARE(source.comment, QStringLiteral("Sales data"));
         QCOMPARE(int(source.codePageMark), 0x03);
@@ -685,7 +685,7 @@ private slots:
         QCOMPARE(customers->primaryKey, QStringLiteral("customerid"));
         QCOMPARE(customers->fields.size(), 3);
 
-        const platform::FieldModel &code = customers->fields[0];
+        const model::FieldModel &code = customers->fields[0];
         QCOMPARE(code.name, QStringLiteral("customerid"));
         QCOMPARE(code.shortName, QString()); // CUSTOMERID differs only in case
         QCOMPARE(code.comment, QStringLiteral("Unique code"));
@@ -694,7 +694,7 @@ private slots:
         QCOMPARE(code.caption, QStringLiteral("Customer ID"));
         QCOMPARE(code.defaultValue, QString());
 
-        const platform::FieldModel &company = customers->fields[1];
+        const model::FieldModel &company = customers->fields[1];
         QCOMPARE(company.position, 2);
         QCOMPARE(company.name, QStringLiteral("companyname"));
         QCOMPARE(company.shortName, QStringLiteral("companynam"));
@@ -715,7 +715,7 @@ private slots:
         QCOMPARE(orders->dialect, QStringLiteral("Visual FoxPro"));
         QCOMPARE(orders->comment, QString());
         QCOMPARE(orders->primaryKey, QStringLiteral("orderid"));
-        const platform::FieldModel *orderId = fieldNamed(*orders, QStringLiteral("orderid"));
+        const model::FieldModel *orderId = fieldNamed(*orders, QStringLiteral("orderid"));
         QVERIFY(orderId);
         QVERIFY(orderId->autoIncrement);
         QCOMPARE(orderId->nextValue, qint64(1001));
@@ -729,7 +729,7 @@ private slots:
         const QDir dir(m_dir->path());
         writeSalesContainer(dir);
 
-        const SourceModel source = platform::readSourceModel(dir.filePath(QStringLiteral("sales.dbc")));
+        const SourceModel source = model::readSourceModel(dir.filePath(QStringLiteral("sales.dbc")));
         const TableModel *customers = tableNamed(source, QStringLiteral("Customers"));
         QVERIFY(customers);
         QVERIFY(customers->indexesKnown);
@@ -754,7 +754,7 @@ private slots:
         const QDir dir(m_dir->path());
         writeSalesContainer(dir);
 
-        const SourceModel source = platform::readSourceModel(dir.filePath(QStringLiteral("sales.dbc")));
+        const SourceModel source = model::readSourceModel(dir.filePath(QStringLiteral("sales.dbc")));
         QCOMPARE(describe(source.relations), (QStringList{
                                                  "Customers.customerid <- Orders.customerid cascade/restrict/ignore",
                                                  "Customers.code2 <- Orders.shipvia restrict/cascade/ignore",
@@ -767,10 +767,10 @@ private slots:
         const QDir dir(m_dir->path());
         writeSalesContainer(dir);
 
-        const SourceModel source = platform::readSourceModel(dir.filePath(QStringLiteral("sales.dbc")));
+        const SourceModel source = model::readSourceModel(dir.filePath(QStringLiteral("sales.dbc")));
         QCOMPARE(viewNames(source), (QStringList{"open_orders", "Remote_Customers"}));
 
-        const platform::ViewModel &local = source.views[0];
+        const model::ViewModel &local = source.views[0];
         QCOMPARE(local.sql, QStringLiteral("SELECT * FROM orders WHERE shipvia = 0"));
         QVERIFY(!local.remote);
         QCOMPARE(local.connection, QString());
@@ -782,7 +782,7 @@ private slots:
         QCOMPARE(local.fields[1].name, QStringLiteral("customerid"));
         QCOMPARE(local.fields[1].dataType, QStringLiteral("C(5)"));
 
-        const platform::ViewModel &remote = source.views[1];
+        const model::ViewModel &remote = source.views[1];
         QCOMPARE(remote.sql, QStringLiteral("SELECT * FROM customer"));
         QVERIFY(remote.remote);
         QCOMPARE(remote.connection, QStringLiteral("pubs"));
@@ -827,7 +827,7 @@ private slots:
         const QDir dir(m_dir->path());
         writeSalesContainer(dir);
 
-        const SourceModel source = platform::readSourceModel(dir.filePath(QStringLiteral("sales.dbc")), selection);
+        const SourceModel source = model::readSourceModel(dir.filePath(QStringLiteral("sales.dbc")), selection);
         QCOMPARE(tableNames(source), tables);
         QCOMPARE(viewNames(source), views);
         QCOMPARE(source.relations.size(), relations);
@@ -844,7 +844,7 @@ private slots:
         free.fields = {{"NOTE", 'C', 30}};
         writeTable(dir.filePath(QStringLiteral("Free.DBF")), free);
 
-        const SourceModel source = platform::readSourceModel(dir.path());
+        const SourceModel source = model::readSourceModel(dir.path());
         QCOMPARE(source.kind, SourceModel::Kind::Folder);
         QCOMPARE(tableNames(source), (QStringList{"customers", "free", "orders"}));
         QCOMPARE(describe(source.findings), QStringList());
@@ -877,7 +877,7 @@ private slots:
         writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
         writeFile(m_dir->filePath(QStringLiteral("T.CDX")), compoundIndexBytes({tag("CODE", "code", 0x64)}));
 
-        const SourceModel source = platform::readSourceModel(m_dir->path());
+        const SourceModel source = model::readSourceModel(m_dir->path());
         QCOMPARE(source.tables.size(), 1);
         QVERIFY(source.tables[0].indexesKnown);
         QCOMPARE(describe(source.tables[0].indexes), QStringList{"CODE code candidate"});
@@ -1058,7 +1058,7 @@ private slots:
         QFETCH(QStringList, findings);
 
         const QString path = setup(QDir(m_dir->path()));
-        const SourceModel source = platform::readSourceModel(path);
+        const SourceModel source = model::readSourceModel(path);
         QCOMPARE(tableNames(source), tables);
         const QStringList found = describe(source.findings);
         QVERIFY2(found.size() == findings.size(), qPrintable(found.join(QLatin1Char('\n'))));
@@ -1078,7 +1078,7 @@ private slots:
         writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
         writeFile(m_dir->filePath(QStringLiteral("t.cdx")), QByteArray(1024, '\0'));
 
-        const SourceModel source = platform::readSourceModel(m_dir->path());
+        const SourceModel source = model::readSourceModel(m_dir->path());
         QCOMPARE(source.tables.size(), 1);
         const TableModel &table = source.tables[0];
         QCOMPARE(table.fields.size(), 2);
@@ -1102,7 +1102,7 @@ private slots:
         layout.fields = {{"NAME", 'C', 10}};
         writeTable(m_dir->filePath(QStringLiteral("bad\rname.dbf")), layout);
 
-        const SourceModel source = platform::readSourceModel(m_dir->path());
+        const SourceModel source = model::readSourceModel(m_dir->path());
         QCOMPARE(source.findings.size(), 1);
         QCOMPARE(source.findings[0].place, QStringLiteral("bad\rname"));
         QCOMPARE(source.findings[0].message,
@@ -1133,7 +1133,7 @@ private slots:
                 writeFile(path, bytes);
         }
         try {
-            platform::readSourceModel(path);
+            model::readSourceModel(path);
             QFAIL("no failure");
         } catch (const Failure &failure) {
             QCOMPARE(failure.number(), number);
@@ -1145,7 +1145,7 @@ private slots:
     {
         if (!QFile::exists(fixture(Northwind)))
             QSKIP("The folder of real FoxPro files (ORVALLE_FIXTURES_DIR) is absent; nothing to read.");
-        const SourceModel source = platform::readSourceModel(fixture(Northwind));
+        const SourceModel source = model::readSourceModel(fixture(Northwind));
         QCOMPARE(describe(source.findings), QStringList());
         QCOMPARE(tableNames(source),
                  (QStringList{"Categories", "CustomerCustomerDemo", "CustomerDemographics", "Customers", "Employees",
@@ -1161,7 +1161,7 @@ private slots:
         QCOMPARE(details->primaryKey, QStringLiteral("primarykey"));
         QCOMPARE(describe(details->indexes), (QStringList{"PRODUCTID productid regular", "ORDERID orderid regular",
                                                           "PRIMARYKEY STR(orderid)+STR(productid) primary"}));
-        const platform::FieldModel *price = fieldNamed(*details, QStringLiteral("unitprice"));
+        const model::FieldModel *price = fieldNamed(*details, QStringLiteral("unitprice"));
         QVERIFY(price);
         QCOMPARE(price->position, 3);
         QCOMPARE(price->typeName, QStringLiteral("Currency"));
@@ -1183,13 +1183,13 @@ private slots:
         QCOMPARE(customers->codePage, QStringLiteral("1252 (Windows ANSI)"));
         QCOMPARE(customers->dialect, QStringLiteral("Visual FoxPro"));
         QCOMPARE(customers->fields.size(), 11); // _NullFlags left out
-        const platform::FieldModel &customerId = customers->fields[0];
+        const model::FieldModel &customerId = customers->fields[0];
         QCOMPARE(customerId.name, QStringLiteral("customerid"));
         QCOMPARE(customerId.inputMask, QStringLiteral("XXXXX"));
         QCOMPARE(customerId.format, QStringLiteral("!A"));
         QCOMPARE(customerId.caption, QStringLiteral("Customer ID"));
         QCOMPARE(customerId.comment, QStringLiteral("Unique five-character code based on customer name."));
-        const platform::FieldModel &company = customers->fields[1];
+        const model::FieldModel &company = customers->fields[1];
         QCOMPARE(company.name, QStringLiteral("companyname"));
         QCOMPARE(company.shortName, QStringLiteral("companynam"));
         QVERIFY(!company.nullable);
@@ -1200,12 +1200,12 @@ private slots:
         QVERIFY(employees);
         QCOMPARE(int(employees->version), 0x31);
         QCOMPARE(employees->lastUpdate, std::optional<QDate>(QDate(2002, 8, 5)));
-        const platform::FieldModel &employeeId = employees->fields[0];
+        const model::FieldModel &employeeId = employees->fields[0];
         QCOMPARE(employeeId.name, QStringLiteral("employeeid"));
         QVERIFY(employeeId.autoIncrement);
         QCOMPARE(employeeId.nextValue, qint64(10));
         QCOMPARE(employeeId.step, 1);
-        const platform::FieldModel *photo = fieldNamed(*employees, QStringLiteral("photo"));
+        const model::FieldModel *photo = fieldNamed(*employees, QStringLiteral("photo"));
         QVERIFY(photo);
         QCOMPARE(photo->typeName, QStringLiteral("Memo"));
         QVERIFY(photo->binary);
@@ -1245,7 +1245,7 @@ private slots:
         QFETCH(QString, primaryTag);
         if (!QFile::exists(fixture(Northwind)))
             QSKIP("The folder of real FoxPro files (ORVALLE_FIXTURES_DIR) is absent; nothing to read.");
-        const SourceModel source = platform::readSourceModel(fixture(Northwind), {table});
+        const SourceModel source = model::readSourceModel(fixture(Northwind), {table});
         QCOMPARE(tableNames(source), QStringList{table});
         QVERIFY(source.tables[0].indexesKnown);
         QStringList primary;
@@ -1260,7 +1260,7 @@ private slots:
     {
         if (!QFile::exists(fixture(Northwind)))
             QSKIP("The folder of real FoxPro files (ORVALLE_FIXTURES_DIR) is absent; nothing to read.");
-        const SourceModel source = platform::readSourceModel(fixture(Northwind));
+        const SourceModel source = model::readSourceModel(fixture(Northwind));
         QCOMPARE(source.relations.size(), 13);
         const QStringList relations = describe(source.relations);
         QVERIFY(relations.contains(QStringLiteral("Categories.categoryid <- Products.categoryid restrict/restrict/ignore")));
@@ -1274,10 +1274,10 @@ private slots:
     {
         if (!QFile::exists(fixture(Northwind)))
             QSKIP("The folder of real FoxPro files (ORVALLE_FIXTURES_DIR) is absent; nothing to read.");
-        const SourceModel source = platform::readSourceModel(fixture(Northwind), {QStringLiteral("current_product_list")});
+        const SourceModel source = model::readSourceModel(fixture(Northwind), {QStringLiteral("current_product_list")});
         QVERIFY(source.tables.isEmpty());
         QCOMPARE(viewNames(source), QStringList{"current_product_list"});
-        const platform::ViewModel &view = source.views[0];
+        const model::ViewModel &view = source.views[0];
         QVERIFY(!view.remote);
         QVERIFY(view.sql.startsWith(QLatin1String("SELECT Product_List.ProductID, Product_List.ProductName  FROM "
                                                   "Products AS Product_List")));
@@ -1293,13 +1293,13 @@ private slots:
     {
         if (!QFile::exists(fixture(Northwind)))
             QSKIP("The folder of real FoxPro files (ORVALLE_FIXTURES_DIR) is absent; nothing to read.");
-        const SourceModel source = platform::readSourceModel(fixture(NorthwindFolder));
+        const SourceModel source = model::readSourceModel(fixture(NorthwindFolder));
         QCOMPARE(describe(source.findings), QStringList());
         QCOMPARE(source.tables.size(), 13);
         const TableModel *details = tableNamed(source, QStringLiteral("orderdetails"));
         QVERIFY(details);
         QCOMPARE(details->primaryKey, QStringLiteral("primarykey"));
-        const platform::FieldModel *price = fieldNamed(*details, QStringLiteral("unitprice"));
+        const model::FieldModel *price = fieldNamed(*details, QStringLiteral("unitprice"));
         QVERIFY(price);
         QCOMPARE(price->caption, QStringLiteral("Unit Price"));
     }
@@ -1308,7 +1308,7 @@ private slots:
     {
         if (!QFile::exists(fixture(RemoteViews)))
             QSKIP("The folder of real FoxPro files (ORVALLE_FIXTURES_DIR) is absent; nothing to read.");
-        const SourceModel source = platform::readSourceModel(fixture(RemoteViews), {QStringLiteral("customer")});
+        const SourceModel source = model::readSourceModel(fixture(RemoteViews), {QStringLiteral("customer")});
         QCOMPARE(viewNames(source), QStringList{"customer"});
         QVERIFY(source.views[0].remote);
         QCOMPARE(source.views[0].connection, QStringLiteral("mtxpubs"));
@@ -1344,7 +1344,7 @@ private slots:
         QFETCH(QStringList, findings);
         if (!QFile::exists(fixture(folder)))
             QSKIP("The folder of real FoxPro files (ORVALLE_FIXTURES_DIR) is absent; nothing to read.");
-        const SourceModel source = platform::readSourceModel(fixture(folder), {table});
+        const SourceModel source = model::readSourceModel(fixture(folder), {table});
         QCOMPARE(tableNames(source), QStringList{table});
         QCOMPARE(source.tables[0].dialect, dialect);
         QCOMPARE(describe(source.findings), findings);

@@ -3,9 +3,9 @@
 #include "testsupport.h"
 
 #include "platform/container.h"
-#include "platform/dataaccess.h"
-#include "platform/datasource.h"
-#include "platform/datasourcestring.h"
+#include "model/dataaccess.h"
+#include "model/datasource.h"
+#include "model/datasourcestring.h"
 #include "xbasewriter.h"
 
 #include <QDir>
@@ -17,14 +17,14 @@ using namespace xbasewriter;
 
 namespace {
 
-std::unique_ptr<platform::Recordset> openTable(platform::Connection &connection, const QString &table)
+std::unique_ptr<model::Recordset> openTable(model::Connection &connection, const QString &table)
 {
-    std::unique_ptr<platform::Recordset> records = platform::factory().createRecordset();
+    std::unique_ptr<model::Recordset> records = model::factory().createRecordset();
     records->Open(QStringLiteral("select * from [") + table + QStringLiteral("]"), connection);
     return records;
 }
 
-QStringList fieldNames(platform::Recordset &records)
+QStringList fieldNames(model::Recordset &records)
 {
     QStringList names;
     for (int i = 0; i < records.fieldCount(); ++i)
@@ -33,16 +33,16 @@ QStringList fieldNames(platform::Recordset &records)
 }
 
 // A factory that counts what it creates and otherwise hands out the reader's objects.
-class CountingFactory : public platform::Factory {
+class CountingFactory : public model::Factory {
 public:
-    explicit CountingFactory(platform::Factory &inner) : m_inner(inner) {}
-    std::unique_ptr<platform::Connection> createConnection() override { ++created; return m_inner.createConnection(); }
-    std::unique_ptr<platform::Recordset> createRecordset() override { ++created; return m_inner.createRecordset(); }
-    std::unique_ptr<platform::Catalog> createCatalog() override { ++created; return m_inner.createCatalog(); }
+    explicit CountingFactory(model::Factory &inner) : m_inner(inner) {}
+    std::unique_ptr<model::Connection> createConnection() override { ++created; return m_inner.createConnection(); }
+    std::unique_ptr<model::Recordset> createRecordset() override { ++created; return m_inner.createRecordset(); }
+    std::unique_ptr<model::Catalog> createCatalog() override { ++created; return m_inner.createCatalog(); }
     int created = 0;
 
 private:
-    platform::Factory &m_inner;
+    model::Factory &m_inner;
 };
 
 } // namespace
@@ -221,7 +221,7 @@ private slots:
         writeTable(m_dir->filePath(QStringLiteral("free.dbf")), layout);
         const auto connection = openConnection(containerConnectionString(m_dir->filePath(QStringLiteral("db.dbc"))));
         QVERIFY(connection);
-        const auto catalog = platform::factory().createCatalog();
+        const auto catalog = model::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         QCOMPARE(catalog->Tables(QStringLiteral("free"))->columnProperty(QStringLiteral("long"), QStringLiteral("Description")),
                  comment);
@@ -283,7 +283,7 @@ private slots:
         QCOMPARE(view->field(2).type, 3);
         QCOMPARE(view->field(3).type, 205);
 
-        const auto catalog = platform::factory().createCatalog();
+        const auto catalog = model::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         const auto table = catalog->Tables(QStringLiteral("Order Lines"));
         QCOMPARE(table->columnProperty(QStringLiteral("order_identifier"), QStringLiteral("Description")),
@@ -311,7 +311,7 @@ private slots:
         QCOMPARE(listTables(*folder), (QStringList{"alpha", "ordlines"}));
         QCOMPARE(fieldNames(*openTable(*folder, QStringLiteral("ordlines"))),
                  (QStringList{"order_identifier", "quantity_ordered"}));
-        const auto folderCatalog = platform::factory().createCatalog();
+        const auto folderCatalog = model::factory().createCatalog();
         folderCatalog->setActiveConnection(*folder);
         QCOMPARE(folderCatalog->Tables(QStringLiteral("ordlines"))
                      ->columnProperty(QStringLiteral("order_identifier"), QStringLiteral("Description")),
@@ -424,7 +424,7 @@ private slots:
         QVERIFY(connection);
         QCOMPARE(fieldNames(*openTable(*connection, QStringLiteral("products"))),
                  (QStringList{"product_name", "unit_price"}));
-        const auto catalog = platform::factory().createCatalog();
+        const auto catalog = model::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         const auto described = catalog->Tables(QStringLiteral("Products"));
         QCOMPARE(described->columnProperty(QStringLiteral("product_name"), QStringLiteral("Description")), fieldComment);
@@ -448,7 +448,7 @@ private slots:
         // Parsed once: with the files gone, the catalog still answers from the connection's model.
         QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("c.dbc"))));
         QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("t.dbf"))));
-        const auto catalog = platform::factory().createCatalog();
+        const auto catalog = model::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         QCOMPARE(catalog->Tables(QStringLiteral("T"))->columnProperty(QStringLiteral("field_one"), QStringLiteral("Description")),
                  QStringLiteral("One"));
@@ -494,15 +494,15 @@ private slots:
 
         // Fields taken from a closed record set keep their names.
         auto records = openTable(*connection, QStringLiteral("wide"));
-        const platform::Field kept = records->field(4);
+        const model::Field kept = records->field(4);
         records->Close();
         records->Open(QStringLiteral("select * from [other]"), *connection);
         QCOMPARE(fieldNames(*records), otherNames);
         QCOMPARE(kept.name, QStringLiteral("epsilon"));
-        QCOMPARE(kept.type, int(platform::adLongVarWChar));
+        QCOMPARE(kept.type, int(model::adLongVarWChar));
 
         // So does a catalog's table.
-        const auto catalog = platform::factory().createCatalog();
+        const auto catalog = model::factory().createCatalog();
         catalog->setActiveConnection(*connection);
         const auto held = catalog->Tables(QStringLiteral("other"));
         records->Close();
@@ -522,7 +522,7 @@ private slots:
                                                                        : otherNames;
             QCOMPARE(fieldNames(*records), expected);
         }
-        QCOMPARE(records->field(1).type, int(platform::adNumeric));
+        QCOMPARE(records->field(1).type, int(model::adNumeric));
         QCOMPARE(records->field(0).definedSize, 4);
     }
 
@@ -551,7 +551,7 @@ private slots:
         const QStringList tables{QStringLiteral("alpha"), QStringLiteral("beta")};
         const QString linked = QDir::toNativeSeparators(folder + QStringLiteral("/beta.fpt"));
         {
-            const platform::SourceSnapshot snapshot;
+            const model::SourceSnapshot snapshot;
             const auto first = openConnection(folderConnectionString(folder));
             QVERIFY(first);
             QCOMPARE(listTables(*first), tables);
@@ -569,10 +569,10 @@ private slots:
             QCOMPARE(listTables(*openConnection(containerConnectionString(dbc))), QStringList{"alpha"});
             // The link the listing found is found, and a container a table
             // links back to is the source's file at every check.
-            QCOMPARE(platform::sourceFileMatching(folder, tables, memo), std::optional<QString>(linked));
+            QCOMPARE(model::sourceFileMatching(folder, tables, memo), std::optional<QString>(linked));
             const std::optional<QString> backlinked(QDir::toNativeSeparators(folder + QStringLiteral("/../shop.dct")));
-            QCOMPARE(platform::sourceFileMatching(folder, tables, m_dir->filePath(QStringLiteral("shop.dct"))), backlinked);
-            QCOMPARE(platform::sourceFileMatching(folder, tables, m_dir->filePath(QStringLiteral("shop.dct"))), backlinked);
+            QCOMPARE(model::sourceFileMatching(folder, tables, m_dir->filePath(QStringLiteral("shop.dct"))), backlinked);
+            QCOMPARE(model::sourceFileMatching(folder, tables, m_dir->filePath(QStringLiteral("shop.dct"))), backlinked);
             // A table gone since is gone when read, and says so.
             QCOMPARE(failureOf([&] { openTable(*second, QStringLiteral("alpha")); }).number,
                      int(platform::FileDoesNotExist));
@@ -582,7 +582,7 @@ private slots:
         QVERIFY(after);
         QCOMPARE(listTables(*after), (QStringList{"beta", "gamma"}));
         QCOMPARE(listTables(*openConnection(containerConnectionString(dbc))), (QStringList{"alpha", "gamma"}));
-        QCOMPARE(platform::sourceFileMatching(folder, tables, later),
+        QCOMPARE(model::sourceFileMatching(folder, tables, later),
                  std::optional<QString>(QDir::toNativeSeparators(folder + QStringLiteral("/alpha.fpt"))));
     }
 
@@ -609,7 +609,7 @@ private slots:
     {
         QFETCH(QString, connectionString);
         QFETCH(QString, dataSource);
-        QCOMPARE(platform::dataSourceOf(connectionString), dataSource);
+        QCOMPARE(model::dataSourceOf(connectionString), dataSource);
     }
 
     void connectionStates()
@@ -619,14 +619,14 @@ private slots:
         layout.fields = {{"A", 'C', 1}};
         writeTable(m_dir->filePath(QStringLiteral("a;b/only.dbf")), layout);
 
-        const auto connection = platform::factory().createConnection();
-        QCOMPARE(connection->State(), platform::adStateClosed);
+        const auto connection = model::factory().createConnection();
+        QCOMPARE(connection->State(), model::adStateClosed);
         connection->setCursorLocation(2);
         connection->Open(folderConnectionString(m_dir->filePath(QStringLiteral("a;b"))));
-        QCOMPARE(connection->State(), platform::adStateOpen);
+        QCOMPARE(connection->State(), model::adStateOpen);
         QCOMPARE(failureOf([&] { connection->Open(folderConnectionString(m_dir->path())); }).number, 3705);
         QCOMPARE(listTables(*connection), QStringList{"only"});
-        const auto rows = connection->OpenSchema(platform::adSchemaTables);
+        const auto rows = connection->OpenSchema(model::adSchemaTables);
         QCOMPARE(rows->value(QStringLiteral("TABLE_TYPE")), QStringLiteral("TABLE"));
         QCOMPARE(failureOf([&] { rows->value(QStringLiteral("NO_SUCH")); }).number, 3265);
         rows->MoveNext();
@@ -634,13 +634,13 @@ private slots:
         QCOMPARE(failureOf([&] { rows->MoveNext(); }).number, 3265);
         QCOMPARE(failureOf([&] { connection->OpenSchema(4); }).number, platform::UnsupportedCommand);
         connection->Close();
-        QCOMPARE(connection->State(), platform::adStateClosed);
+        QCOMPARE(connection->State(), model::adStateClosed);
         QCOMPARE(failureOf([&] { connection->Close(); }).number, platform::ObjectClosed);
-        QCOMPARE(failureOf([&] { connection->OpenSchema(platform::adSchemaTables); }).number, platform::ObjectClosed);
-        const auto records = platform::factory().createRecordset();
+        QCOMPARE(failureOf([&] { connection->OpenSchema(model::adSchemaTables); }).number, platform::ObjectClosed);
+        const auto records = model::factory().createRecordset();
         QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select * from [only]"), *connection); }).number,
                  platform::ObjectClosed);
-        QCOMPARE(records->State(), platform::adStateClosed);
+        QCOMPARE(records->State(), model::adStateClosed);
     }
 
     void openErrors_data()
@@ -671,11 +671,11 @@ private slots:
         QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("nomemo.dct"))));
 
         const QString path = dataSource.isEmpty() ? QString() : m_dir->filePath(dataSource);
-        const auto connection = platform::factory().createConnection();
+        const auto connection = model::factory().createConnection();
         const Caught caught = failureOf([&] { connection->Open(containerConnectionString(path)); });
         QCOMPARE(caught.number, number);
         QCOMPARE(caught.description, description.contains(QLatin1String("%1")) ? description.arg(m_dir->path()) : description);
-        QCOMPARE(connection->State(), platform::adStateClosed);
+        QCOMPARE(connection->State(), model::adStateClosed);
     }
 
     // The one command a record set opens, in any spacing and case; the name
@@ -708,7 +708,7 @@ private slots:
         writeTable(m_dir->filePath(QStringLiteral("a]b.dbf")), bracketed);
         const auto connection = openConnection(folderConnectionString(m_dir->path()));
         QVERIFY(connection);
-        const auto records = platform::factory().createRecordset();
+        const auto records = model::factory().createRecordset();
         const Caught caught = failureOf([&] { records->Open(command, *connection); });
         QCOMPARE(caught.number, failure);
         if (failure < 0)
@@ -722,7 +722,7 @@ private slots:
         writeTable(m_dir->filePath(QStringLiteral("t.dbf")), layout);
         const auto connection = openConnection(folderConnectionString(m_dir->path()));
         QVERIFY(connection);
-        const auto records = platform::factory().createRecordset();
+        const auto records = model::factory().createRecordset();
         QCOMPARE(failureOf([&] { records->Open(QStringLiteral("select a from [t]"), *connection); }).number,
                  platform::UnsupportedCommand);
         const Caught missing = failureOf([&] { records->Open(QStringLiteral("select * from [nosuch]"), *connection); });
@@ -734,24 +734,24 @@ private slots:
         QCOMPARE(failureOf([&] { records->field(1); }).number, 3265);
         QCOMPARE(failureOf([&] { records->field(-1); }).number, 3265);
         records->Close();
-        QCOMPARE(records->State(), platform::adStateClosed);
+        QCOMPARE(records->State(), model::adStateClosed);
         QCOMPARE(failureOf([&] { records->fieldCount(); }).number, platform::ObjectClosed);
         QCOMPARE(failureOf([&] { records->Close(); }).number, platform::ObjectClosed);
         records->Open(QStringLiteral("select * from [t]"), *connection);
-        QCOMPARE(records->State(), platform::adStateOpen);
-        const auto catalog = platform::factory().createCatalog();
+        QCOMPARE(records->State(), model::adStateOpen);
+        const auto catalog = model::factory().createCatalog();
         QCOMPARE(failureOf([&] { catalog->Tables(QStringLiteral("t")); }).number, platform::ObjectClosed);
     }
 
     void factorySeam()
     {
-        CountingFactory counting(platform::factory());
-        platform::setFactory(&counting);
-        const auto connection = platform::factory().createConnection();
-        platform::setFactory(nullptr);
+        CountingFactory counting(model::factory());
+        model::setFactory(&counting);
+        const auto connection = model::factory().createConnection();
+        model::setFactory(nullptr);
         QCOMPARE(counting.created, 1);
-        QVERIFY(&platform::factory() != &counting);
-        QCOMPARE(connection->State(), platform::adStateClosed);
+        QVERIFY(&model::factory() != &counting);
+        QCOMPARE(connection->State(), model::adStateClosed);
     }
 
 private:

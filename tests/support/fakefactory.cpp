@@ -9,7 +9,7 @@ const QString connectionRefused = QStringLiteral("The connection cannot be used.
 const QString catalogUnconnected = QStringLiteral("The catalog has no connection.");
 const QString itemNotFound = QStringLiteral("Item cannot be found in the collection.");
 
-class ScriptedConnection final : public platform::Connection {
+class ScriptedConnection final : public model::Connection {
 public:
     explicit ScriptedConnection(FakeFactory &factory) : m_factory(factory) {}
     ~ScriptedConnection() override
@@ -25,7 +25,7 @@ public:
         m_open = true;
         ++m_factory.connectionsOpen;
     }
-    int State() const override { return m_open ? platform::adStateOpen : platform::adStateClosed; }
+    int State() const override { return m_open ? model::adStateOpen : model::adStateClosed; }
     void Close() override
     {
         if (!m_open)
@@ -33,7 +33,7 @@ public:
         m_open = false;
         --m_factory.connectionsOpen;
     }
-    std::unique_ptr<platform::Recordset> OpenSchema(int schema) override;
+    std::unique_ptr<model::Recordset> OpenSchema(int schema) override;
 
 private:
     FakeFactory &m_factory;
@@ -41,7 +41,7 @@ private:
 };
 
 // A connection whose Open fails, as a source that cannot be reached does.
-class ClosedConnection final : public platform::Connection {
+class ClosedConnection final : public model::Connection {
 public:
     explicit ClosedConnection(FakeFactory &factory) : m_factory(factory) {}
 
@@ -51,9 +51,9 @@ public:
         m_factory.connectionStrings.append(connectionString);
         throw Failure(FakeFactory::openFailure, platform::InvalidPath);
     }
-    int State() const override { return platform::adStateClosed; }
+    int State() const override { return model::adStateClosed; }
     void Close() override { throw Failure(connectionClosed, platform::ObjectClosed); }
-    std::unique_ptr<platform::Recordset> OpenSchema(int) override
+    std::unique_ptr<model::Recordset> OpenSchema(int) override
     {
         throw Failure(connectionClosed, platform::ObjectClosed);
     }
@@ -63,7 +63,7 @@ private:
 };
 
 // The rows of the table list, or the fields of one table.
-class ScriptedRecordset final : public platform::Recordset {
+class ScriptedRecordset final : public model::Recordset {
 public:
     explicit ScriptedRecordset(FakeFactory &factory) : m_factory(factory) {}
     ~ScriptedRecordset() override
@@ -72,13 +72,13 @@ public:
             --m_factory.recordsetsOpen;
     }
 
-    void Open(const QString &source, platform::Connection &connection) override
+    void Open(const QString &source, model::Connection &connection) override
     {
         if (m_factory.beforeOpen)
             m_factory.beforeOpen(source);
         if (m_open)
             throw Failure(QStringLiteral("The record set is already open."), platform::ObjectOpen);
-        if (connection.State() != platform::adStateOpen)
+        if (connection.State() != model::adStateOpen)
             throw Failure(connectionClosed, platform::ObjectClosed);
         const QString prefix = QStringLiteral("select * from [");
         if (!source.startsWith(prefix) || !source.endsWith(QLatin1Char(']')))
@@ -96,7 +96,7 @@ public:
         m_rows = rows;
         setOpen();
     }
-    int State() const override { return m_open ? platform::adStateOpen : platform::adStateClosed; }
+    int State() const override { return m_open ? model::adStateOpen : model::adStateClosed; }
     void Close() override
     {
         if (!m_open)
@@ -121,7 +121,7 @@ public:
             throw Failure(QStringLiteral("The record set is closed."), platform::ObjectClosed);
         return int(m_fields.size());
     }
-    platform::Field field(int index) const override
+    model::Field field(int index) const override
     {
         if (index < 0 || index >= m_fields.size())
             throw Failure(QStringLiteral("No field %1.").arg(index));
@@ -143,11 +143,11 @@ private:
     qsizetype m_row = 0;
 };
 
-std::unique_ptr<platform::Recordset> ScriptedConnection::OpenSchema(int schema)
+std::unique_ptr<model::Recordset> ScriptedConnection::OpenSchema(int schema)
 {
     if (!m_open)
         throw Failure(connectionClosed, platform::ObjectClosed);
-    if (schema != platform::adSchemaTables)
+    if (schema != model::adSchemaTables)
         throw Failure(QStringLiteral("Unsupported schema."));
     QStringList names;
     for (const FakeFactory::Table &table : std::as_const(m_factory.tables))
@@ -158,12 +158,12 @@ std::unique_ptr<platform::Recordset> ScriptedConnection::OpenSchema(int schema)
 }
 
 // The reader's record set, with the test's hook before each Open.
-class WatchedRecordset final : public platform::Recordset {
+class WatchedRecordset final : public model::Recordset {
 public:
-    WatchedRecordset(std::unique_ptr<platform::Recordset> inner, const FakeFactory &factory)
+    WatchedRecordset(std::unique_ptr<model::Recordset> inner, const FakeFactory &factory)
         : m_inner(std::move(inner)), m_factory(factory) {}
 
-    void Open(const QString &source, platform::Connection &connection) override
+    void Open(const QString &source, model::Connection &connection) override
     {
         if (m_factory.beforeOpen)
             m_factory.beforeOpen(source);
@@ -175,14 +175,14 @@ public:
     void MoveNext() override { m_inner->MoveNext(); }
     QString value(const QString &column) const override { return m_inner->value(column); }
     int fieldCount() const override { return m_inner->fieldCount(); }
-    platform::Field field(int index) const override { return m_inner->field(index); }
+    model::Field field(int index) const override { return m_inner->field(index); }
 
 private:
-    std::unique_ptr<platform::Recordset> m_inner;
+    std::unique_ptr<model::Recordset> m_inner;
     const FakeFactory &m_factory;
 };
 
-class ScriptedCatalogTable final : public platform::CatalogTable {
+class ScriptedCatalogTable final : public model::CatalogTable {
 public:
     explicit ScriptedCatalogTable(FakeFactory::Table table) : m_table(std::move(table)) {}
     QString columnProperty(const QString &column, const QString &property) const override
@@ -201,16 +201,16 @@ private:
     FakeFactory::Table m_table;
 };
 
-class ScriptedCatalog final : public platform::Catalog {
+class ScriptedCatalog final : public model::Catalog {
 public:
     explicit ScriptedCatalog(const FakeFactory &factory) : m_factory(factory) {}
-    void setActiveConnection(platform::Connection &connection) override
+    void setActiveConnection(model::Connection &connection) override
     {
-        if (connection.State() != platform::adStateOpen)
+        if (connection.State() != model::adStateOpen)
             throw Failure(connectionRefused, 3001);
         m_connected = true;
     }
-    std::shared_ptr<const platform::CatalogTable> Tables(const QString &name) const override
+    std::shared_ptr<const model::CatalogTable> Tables(const QString &name) const override
     {
         if (!m_connected)
             throw Failure(catalogUnconnected, platform::ObjectClosed);
@@ -225,23 +225,23 @@ private:
     bool m_connected = false;
 };
 
-class RefusingCatalog final : public platform::Catalog {
+class RefusingCatalog final : public model::Catalog {
 public:
-    void setActiveConnection(platform::Connection &) override
+    void setActiveConnection(model::Connection &) override
     {
         throw Failure(connectionRefused, 3001);
     }
-    std::shared_ptr<const platform::CatalogTable> Tables(const QString &) const override
+    std::shared_ptr<const model::CatalogTable> Tables(const QString &) const override
     {
         throw Failure(catalogUnconnected, platform::ObjectClosed);
     }
 };
 
 // The FoxPro reader's factory, whatever is installed now.
-platform::Factory &readerFactory()
+model::Factory &readerFactory()
 {
-    platform::setFactory(nullptr);
-    return platform::factory();
+    model::setFactory(nullptr);
+    return model::factory();
 }
 
 } // namespace
@@ -250,15 +250,15 @@ FakeFactory::FakeFactory(Source source)
 {
     if (source == Reader)
         m_reader = &readerFactory();
-    platform::setFactory(this);
+    model::setFactory(this);
 }
 
 FakeFactory::~FakeFactory()
 {
-    platform::setFactory(nullptr);
+    model::setFactory(nullptr);
 }
 
-std::unique_ptr<platform::Connection> FakeFactory::createConnection()
+std::unique_ptr<model::Connection> FakeFactory::createConnection()
 {
     if (failConnectionCreation)
         throw Failure(creationFailure, 429);
@@ -269,7 +269,7 @@ std::unique_ptr<platform::Connection> FakeFactory::createConnection()
     return std::make_unique<ScriptedConnection>(*this);
 }
 
-std::unique_ptr<platform::Recordset> FakeFactory::createRecordset()
+std::unique_ptr<model::Recordset> FakeFactory::createRecordset()
 {
     if (failRecordsetCreation)
         throw Failure(creationFailure, 429);
@@ -278,7 +278,7 @@ std::unique_ptr<platform::Recordset> FakeFactory::createRecordset()
     return std::make_unique<ScriptedRecordset>(*this);
 }
 
-std::unique_ptr<platform::Catalog> FakeFactory::createCatalog()
+std::unique_ptr<model::Catalog> FakeFactory::createCatalog()
 {
     if (failCatalogCreation)
         throw Failure(creationFailure, 429);

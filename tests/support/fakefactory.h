@@ -6,7 +6,7 @@
 // creation or an open can be made to fail, and a test can act just before a
 // record set opens.
 
-#include "platform/dataaccess.h"
+#include "model/dataaccess.h"
 
 #include <QList>
 #include <QString>
@@ -14,11 +14,11 @@
 
 #include <functional>
 
-class FakeFactory final : public platform::Factory {
+class FakeFactory final : public model::Factory {
 public:
     struct Field {
         QString name;
-        int type = platform::adChar;
+        int type = model::adChar;
         int size = 10;
         QString description;
         bool hasDescription = true; // false: the catalog holds no "Description" for it
@@ -62,13 +62,13 @@ public:
     int connectionsOpen = 0; // open now
     int recordsetsOpen = 0;  // open now
 
-    std::unique_ptr<platform::Connection> createConnection() override;
-    std::unique_ptr<platform::Recordset> createRecordset() override;
-    std::unique_ptr<platform::Catalog> createCatalog() override;
+    std::unique_ptr<model::Connection> createConnection() override;
+    std::unique_ptr<model::Recordset> createRecordset() override;
+    std::unique_ptr<model::Catalog> createCatalog() override;
 
     // The scripted table of that name, whatever its letter case; nullptr when there is none.
     const Table *find(const QString &name) const;
 
 private:
-    platform::Factory *m_reader = nullptr; // Reader only
+    model::Factory *m_reader = nullptr; // Reader only
 };

@@ -4,12 +4,12 @@
 // list order, each selected or not. For the tests and the benchmarks that
 // call the report writer directly.
 
-#include "export/structurereport.h"
+#include "export/report/structurereport.h"
 
 #include <QList>
 #include <QStringList>
 
-class ListSelection final : public exporting::TableSelection {
+class ListSelection final : public report::TableSelection {
 public:
     QStringList names;
     QList<bool> selected;

@@ -2,14 +2,14 @@
 
 // Parts of a structure model for tests that build one by hand.
 
-#include "platform/sourcemodel.h"
+#include "model/sourcemodel.h"
 
 namespace modelparts {
 
-inline platform::FieldModel field(int position, const QString &name, char type, const QString &typeName, int width,
+inline model::FieldModel field(int position, const QString &name, char type, const QString &typeName, int width,
                                   int decimals = 0)
 {
-    platform::FieldModel f;
+    model::FieldModel f;
     f.position = position;
     f.name = name;
     f.type = type;
@@ -19,11 +19,11 @@ inline platform::FieldModel field(int position, const QString &name, char type, 
     return f;
 }
 
-inline platform::IndexModel tag(const QString &name, platform::TagKind kind, const QString &expression,
+inline model::IndexModel tag(const QString &name, model::TagKind kind, const QString &expression,
                                 const QString &filter = {}, bool descending = false,
                                 const QString &collation = QStringLiteral("MACHINE"))
 {
-    platform::IndexModel i;
+    model::IndexModel i;
     i.name = name;
     i.kind = kind;
     i.expression = expression;

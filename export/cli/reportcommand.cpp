@@ -1,0 +1,435 @@
+#include "export/cli/reportcommand.h"
+
+#include "export/report/dictionaryreport.h"
+#include "export/cli/diffcommand.h"
+#include "platform/failure.h"
+#include "export/report/reportfile.h"
+#include "export/report/structurereport.h"
+#include "export/report/tablelist.h"
+#include "model/datasource.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cstring>
+#include <optional>
+
+namespace cli {
+
+namespace {
+
+const char helpText[] =
+    "Usage: orvalle-report [--format FORMAT] SOURCE [TABLE ...] [-o FILE]\n"
+    "       orvalle-report --diff OLD NEW [TABLE ...] [--format FORMAT] [-o FILE]\n"
+    "       orvalle-report SOURCE --list\n"
+    "       orvalle-report --help | --version\n"
+    "\n"
+    "Writes the structure report of FoxPro tables: for each table its fields,\n"
+    "with their type and description, exactly as the Orvalle table window\n"
+    "writes it for the same source and selection; or, in another FORMAT,\n"
+    "the data dictionary of those tables: everything their files say about\n"
+    "them (sizes, nulls, defaults, captions, rules, index tags, relations,\n"
+    "views) and what looks wrong with them.\n"
+    "\n"
+    "SOURCE   a folder of free tables (.dbf files), or a database container\n"
+    "         file (a name ending in .dbc). The report's first line names it\n"
+    "         as given here.\n"
+    "TABLE    a table to report, named as --list names it (the names are\n"
+    "         compared exactly; with --diff, ignoring case). Tables are written\n"
+    "         in the order of the list, whatever the order given here. No\n"
+    "         TABLE: every table.\n"
+    "\n"
+    "With --diff: what changed in the structure from OLD to NEW, each a SOURCE\n"
+    "or a JSON dictionary written earlier (a file whose name ends in .json):\n"
+    "tables, views and relations added, removed or changed; within a table its\n"
+    "fields (added, removed, possibly renamed, moved, retyped, resized, other\n"
+    "properties), its index tags and its code page. Names are compared\n"
+    "ignoring case, as FoxPro compares them. TABLE limits the comparison to\n"
+    "those tables and views. FORMAT is text (a change list, the default),\n"
+    "markdown, html or json (described in docs/diff-json.md), all UTF-8 with\n"
+    "LF line ends. A table that a side cannot read, or whose index tags it\n"
+    "cannot read, is named on standard error and in the difference, and is\n"
+    "never reported as added or removed. A dictionary written for some\n"
+    "tables holds only those: compare it with the same TABLE list.\n"
+    "\n"
+    "Options:\n"
+    "  -f, --format FORMAT  text (the default): the structure report;\n"
+    "                     json, markdown, html: the data dictionary;\n"
+    "                     postgres, sqlite: a schema to start a migration from\n"
+    "  -o, --output FILE  write the report to FILE (created, or replaced when\n"
+    "                     it exists) instead of standard output; a device\n"
+    "                     or a pipe (/dev/null, /dev/stdout) is written as\n"
+    "                     it is\n"
+    "  --list             print the table names of SOURCE, one a line\n"
+    "  -h, --help         print this text\n"
+    "  --version          print the program's name and version\n"
+    "\n"
+    "The text report is in the system's code page with CR LF line ends; the\n"
+    "other formats are UTF-8 with LF line ends. Every format is\n"
+    "written whole or not at all: FILE is replaced only by a complete report,\n"
+    "and on standard output it appears only when it was written completely.\n"
+    "A FILE that is one of the source's own files (a table, its memo or\n"
+    "index, the container), or one the source names but lacks (a missing\n"
+    "memo or index), is refused: a data source is never written.\n"
+    "Text taken from the files never starts a line of its own: control\n"
+    "characters become spaces and a description of several lines goes on\n"
+    "below itself, indented.\n"
+    "Each failure goes to standard error as one line that names the table or\n"
+    "field concerned, and the rest of the report is still written where it\n"
+    "can be; in a dictionary, a table whose index tags cannot be read is\n"
+    "such a failure. The tool reads and writes no settings and needs no\n"
+    "display.\n"
+    "\n"
+    "Exit status: 0 everything was written; 1 something failed (a failure\n"
+    "line says what), a TABLE is not in the list or standard output cannot\n"
+    "be written; 2 the command line is wrong.\n"
+    "With --diff, as diff(1) has it: 0 no difference, 1 a difference, 2 trouble\n"
+    "(the command line is wrong, a side, a table or its index tags cannot be\n"
+    "read, or the output cannot be written).\n";
+
+// The difference is written in the dictionary's readable formats, not as SQL.
+std::optional<DiffFormat> diffFormatOf(dictionary::DictionaryFormat format)
+{
+    switch (format) {
+    case dictionary::DictionaryFormat::Json:
+        return DiffFormat::Json;
+    case dictionary::DictionaryFormat::Markdown:
+        return DiffFormat::Markdown;
+    case dictionary::DictionaryFormat::Html:
+        return DiffFormat::Html;
+    case dictionary::DictionaryFormat::Postgres:
+    case dictionary::DictionaryFormat::Sqlite:
+        break;
+    }
+    return std::nullopt;
+}
+
+const char versionText[] = "orvalle-report " ORVALLE_VERSION "\n";
+
+struct Options {
+    std::optional<dictionary::DictionaryFormat> format; // none: the text report
+    bool diff = false;
+    QString source;
+    QStringList tables;
+    QString output;
+    bool list = false;
+    bool help = false;
+    bool version = false;
+};
+
+// One line of text from the files or the user: control characters, line
+// breaks among them, become spaces, so a line says one thing.
+QString oneLine(const QString &text)
+{
+    return report::reportText(text).trimmed();
+}
+
+bool writeLine(QIODevice &device, const QString &text)
+{
+    const QByteArray line = text.toLocal8Bit() + '\n';
+    return device.write(line) == line.size();
+}
+
+bool writeText(QIODevice &device, const char *text)
+{
+    const qint64 size = qint64(std::strlen(text));
+    return device.write(text, size) == size;
+}
+
+// Standard output could not take what was written: one line says so.
+int outputFailed(QIODevice &out, QIODevice &err)
+{
+    const QString reason = out.errorString();
+    writeLine(err, QStringLiteral("orvalle-report: cannot write to standard output: %1").arg(reason));
+    return Failed;
+}
+
+// Returns an empty text when the arguments make sense, else what is wrong.
+QString parse(const QStringList &arguments, Options &options)
+{
+    bool optionsEnded = false;
+    bool formatGiven = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (!optionsEnded && argument == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded && (argument == QLatin1String("-h") || argument == QLatin1String("--help"))) {
+            options.help = true;
+        } else if (!optionsEnded && argument == QLatin1String("--version")) {
+            options.version = true;
+        } else if (!optionsEnded
+                   && (argument == QLatin1String("-f") || argument == QLatin1String("--format")
+                       || argument.startsWith(QLatin1String("--format=")))) {
+            QString name;
+            if (argument.startsWith(QLatin1String("--format="))) {
+                name = argument.mid(9);
+            } else {
+                if (i + 1 >= arguments.size())
+                    return QStringLiteral("%1 needs a format name").arg(argument);
+                name = arguments.at(++i);
+            }
+            if (formatGiven)
+                return QStringLiteral("only one format can be given");
+            formatGiven = true;
+            if (name != QLatin1String("text")) {
+                options.format = dictionary::dictionaryFormatNamed(name);
+                if (!options.format)
+                    return QStringLiteral("unknown format %1 (%2)").arg(oneLine(name), dictionary::reportFormatNames());
+            }
+        } else if (!optionsEnded && argument == QLatin1String("--diff")) {
+            options.diff = true;
+        } else if (!optionsEnded && argument == QLatin1String("--list")) {
+            options.list = true;
+        } else if (!optionsEnded && (argument == QLatin1String("-o") || argument == QLatin1String("--output"))) {
+            if (i + 1 >= arguments.size())
+                return QStringLiteral("%1 needs a file name").arg(argument);
+            if (!options.output.isEmpty())
+                return QStringLiteral("only one output file can be given");
+            options.output = arguments.at(++i);
+            if (options.output.isEmpty())
+                return QStringLiteral("the output file name is empty");
+        } else if (!optionsEnded && argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
+            return QStringLiteral("unknown option %1").arg(argument);
+        } else if (options.source.isNull()) {
+            options.source = argument;
+        } else {
+            options.tables.append(argument);
+        }
+    }
+    if (options.help || options.version)
+        return QString();
+    if (options.diff) {
+        if (options.list)
+            return QStringLiteral("--diff and --list cannot be given together");
+        if (options.source.isNull() || options.tables.isEmpty())
+            return QStringLiteral("--diff needs OLD and NEW");
+        if (options.format && !diffFormatOf(*options.format))
+            return QStringLiteral("--diff writes %1").arg(dictionary::reportFormatNames(true));
+        return QString();
+    }
+    if (options.source.isNull())
+        return QStringLiteral("no SOURCE given");
+    if (options.list && (!options.tables.isEmpty() || !options.output.isEmpty() || formatGiven))
+        return QStringLiteral("--list takes no TABLE, no output file and no format");
+    return QString();
+}
+
+report::ReportSource sourceOf(const QString &source)
+{
+    const QFileInfo info(source);
+    if (!info.isDir() && info.suffix().compare(QLatin1String("dbc"), Qt::CaseInsensitive) == 0)
+        return report::ReportSource::containerFile(source);
+    return report::ReportSource::folder(source);
+}
+
+// The list the window shows, read the same way.
+QStringList readTableNames(const report::ReportSource &source)
+{
+    QStringList names;
+    report::readTableList(source.connectionString, [&] { names.clear(); },
+                           [&](const QString &name) { names.append(name); });
+    return names;
+}
+
+class Selection : public report::TableSelection {
+public:
+    Selection(QStringList names, QList<bool> selected)
+        : m_names(std::move(names)), m_selected(std::move(selected)) {}
+    int count() const override { return int(m_names.size()); }
+    QString text(int index) const override { return m_names.at(index); }
+    bool isSelected(int index) const override { return m_selected.at(index); }
+
+private:
+    QStringList m_names;
+    QList<bool> m_selected;
+};
+
+// Failures and messages become lines on standard error; the table or field
+// being worked on names what the failure concerns.
+class StderrReporter : public report::ReportFeedback, public app::ErrorSink {
+public:
+    StderrReporter(QIODevice &err, QString source) : m_err(err), m_source(std::move(source)) {}
+
+    void setBusy(bool) override {}
+    void letEventsRun() override {}
+    void message(const QString &text) override
+    {
+        // "Done." is what the exit status already says.
+        if (text != QLatin1String("Done."))
+            writeLine(m_err, QStringLiteral("orvalle-report: ") + text);
+    }
+    void workingOn(const QString &table, QStringView field) override
+    {
+        // The table stays the same for all its fields: no copy each time.
+        if (table.constData() != m_table.constData() || table.size() != m_table.size())
+            m_table = table;
+        m_field = field;
+    }
+    void report(const QString &location, int label, const QString &description) override
+    {
+        ++m_failures;
+        QString subject = m_table.isEmpty() ? m_source : m_table;
+        if (!m_field.isEmpty())
+            subject += QLatin1Char('.') + m_field.toString();
+        writeLine(m_err, QStringLiteral("orvalle-report: %1: %2 (%3at line %4)")
+                             .arg(oneLine(subject), oneLine(description), location)
+                             .arg(label));
+    }
+    int failures() const { return m_failures; }
+
+private:
+    QIODevice &m_err;
+    QString m_source;
+    QString m_table;
+    QStringView m_field; // valid until the writer's next workingOn
+    int m_failures = 0;
+};
+
+// The source itself cannot be read: one line naming it, the number and what is wrong.
+void writeSourceFailure(QIODevice &err, const report::ReportSource &source, const Failure &failure)
+{
+    // A failure of our own (writing the report) has no number to give.
+    if (failure.number() == 0)
+        writeLine(err, QStringLiteral("orvalle-report: %1: %2").arg(oneLine(source.path), oneLine(failure.description())));
+    else
+        writeLine(err, QStringLiteral("orvalle-report: %1: %2 %3")
+                           .arg(oneLine(source.path))
+                           .arg(failure.number())
+                           .arg(oneLine(failure.description())));
+}
+
+// The list, or none after a line saying why the source cannot be read.
+std::optional<QStringList> tableNamesOrFailure(const report::ReportSource &source, QIODevice &err)
+{
+    try {
+        return readTableNames(source);
+    } catch (const Failure &failure) {
+        writeSourceFailure(err, source, failure);
+        return std::nullopt;
+    }
+}
+
+int listTables(const report::ReportSource &source, QIODevice &out, QIODevice &err)
+{
+    const std::optional<QStringList> names = tableNamesOrFailure(source, err);
+    if (!names)
+        return Failed;
+    for (const QString &name : *names) {
+        if (!writeLine(out, oneLine(name)))
+            return outputFailed(out, err);
+    }
+    return Success;
+}
+
+// A table or part the reader could not read: one line each, as the text
+// report's failures.
+void writeFindingFailures(QIODevice &err, const report::DictionaryResult &result)
+{
+    for (const model::Finding &failure : result.failures)
+        writeLine(err, QStringLiteral("orvalle-report: %1: %2").arg(oneLine(failure.place), oneLine(failure.message)));
+}
+
+int writeDictionaryReport(const Options &options, dictionary::DictionaryFormat format, const report::ReportSource &source,
+                          const QStringList &names, const QList<bool> &selected, QIODevice &out, QIODevice &err)
+{
+    QStringList tables;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (selected.at(i))
+            tables.append(names.at(i));
+    }
+    report::DictionaryResult result;
+    try {
+        if (!options.output.isEmpty())
+            result = report::writeDictionaryFile(options.output, format, source, tables);
+        else
+            result = report::dictionaryOf(format, source, tables);
+    } catch (const Failure &failure) {
+        writeSourceFailure(err, source, failure);
+        return Failed;
+    }
+    writeFindingFailures(err, result);
+    if (options.output.isEmpty() && out.write(result.document) != result.document.size())
+        return outputFailed(out, err);
+    return result.failures.isEmpty() ? Success : Failed;
+}
+
+int writeReport(const Options &options, const report::ReportSource &source, QIODevice &out,
+                QIODevice &err)
+{
+    // The source is read once, as it is now: for its names, for the check that
+    // the report is none of its files, and for the report itself.
+    const model::SourceSnapshot snapshot;
+    const std::optional<QStringList> listed = tableNamesOrFailure(source, err);
+    if (!listed)
+        return Failed;
+    const QStringList &names = *listed;
+    QList<bool> selected(names.size(), options.tables.isEmpty());
+    bool unknown = false;
+    for (const QString &table : options.tables) {
+        const qsizetype index = names.indexOf(table);
+        if (index < 0) {
+            writeLine(err, QStringLiteral("orvalle-report: %1: no such table in %2 (see --list)")
+                               .arg(oneLine(table), oneLine(source.path)));
+            unknown = true;
+        } else {
+            selected[index] = true;
+        }
+    }
+    if (unknown)
+        return Failed;
+
+    if (options.format)
+        return writeDictionaryReport(options, *options.format, source, names, selected, out, err);
+
+    const Selection selection(names, selected);
+    StderrReporter reporter(err, source.path);
+    if (!options.output.isEmpty()) {
+        const bool written = report::writeStructureReport(options.output, selection, source, reporter, reporter);
+        return written && reporter.failures() == 0 ? Success : Failed;
+    }
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        writeLine(err, QStringLiteral("orvalle-report: cannot make a temporary folder: %1")
+                           .arg(folder.errorString()));
+        return Failed;
+    }
+    const QString path = folder.filePath(QStringLiteral("report.txt"));
+    if (!report::writeStructureReport(path, selection, source, reporter, reporter))
+        return Failed;
+    if (const QString problem = report::copyFinishedFile(path, out, QStringLiteral("report")); !problem.isEmpty()) {
+        writeLine(err, QStringLiteral("orvalle-report: ") + problem);
+        return Failed;
+    }
+    return reporter.failures() == 0 ? Success : Failed;
+}
+
+} // namespace
+
+int run(const QStringList &arguments, QIODevice &out, QIODevice &err)
+{
+    Options options;
+    const QString problem = parse(arguments, options);
+    if (options.help || options.version)
+        return writeText(out, options.help ? helpText : versionText) ? Success : outputFailed(out, err);
+    if (!problem.isEmpty()) {
+        writeLine(err, QStringLiteral("orvalle-report: ") + problem);
+        writeLine(err, QStringLiteral("Try 'orvalle-report --help'."));
+        return UsageError;
+    }
+    if (options.diff) {
+        DiffRequest request;
+        request.before = options.source;
+        request.after = options.tables.first();
+        request.tables = options.tables.mid(1);
+        request.format = options.format ? *diffFormatOf(*options.format) : DiffFormat::Text;
+        request.output = options.output;
+        return runDiff(request, out, err);
+    }
+    const report::ReportSource source = sourceOf(options.source);
+    if (options.list)
+        return listTables(source, out, err);
+    return writeReport(options, source, out, err);
+}
+
+} // namespace cli

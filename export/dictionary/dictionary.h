@@ -1,0 +1,57 @@
+#pragma once
+
+// The data dictionary of a source in each format orvalle-report and the table
+// window offer beside the text report. Every writer takes the whole model and
+// returns the whole document; text from the files never breaks the structure
+// of the document (escaped or quoted as the format requires).
+
+#include "model/sourcemodel.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace dictionary {
+
+enum class DictionaryFormat { Json, Markdown, Html, Postgres, Sqlite };
+
+// Every format orvalle-report writes and the table window offers, the text
+// report first, in the order both list them: the one list the command line,
+// the file dialog, the bash completion and the manual page follow.
+struct ReportFormat {
+    const char *name;       // the word --format takes: "text", "json", …
+    const char *filterText; // the file dialog's entry: "Text Files (*.txt)", …
+    const char *pattern;    // the file dialog's pattern: "*.txt", …
+    std::optional<DictionaryFormat> dictionary; // none: the text report
+    bool diff;              // --diff writes the difference in it
+};
+const QList<ReportFormat> &reportFormats();
+// The names, as a sentence lists them: "text, json, … or sqlite"; `diffOnly`:
+// those --diff writes.
+QString reportFormatNames(bool diffOnly = false);
+
+// "json", "markdown", "html", "postgres", "sqlite"; none for any other word.
+std::optional<DictionaryFormat> dictionaryFormatNamed(const QString &name);
+QString dictionaryFormatName(DictionaryFormat format);
+
+// The format's own name and version, written into the JSON document.
+inline constexpr const char *JsonFormatName = "orvalle-dictionary";
+inline constexpr int JsonFormatVersion = 1;
+
+// The largest part of a JSON dictionary: a table, or a member of the top
+// other than the table list. The loader reads no larger part, so the writer
+// writes none: a table that would take more is a Failure.
+inline constexpr qint64 MaxDictionaryPartSize = qint64(512) << 20;
+
+QByteArray jsonDictionary(const model::SourceModel &source, qint64 largestPart = MaxDictionaryPartSize);
+QByteArray markdownDictionary(const model::SourceModel &source);
+QByteArray htmlDictionary(const model::SourceModel &source);
+QByteArray postgresSchema(const model::SourceModel &source);
+QByteArray sqliteSchema(const model::SourceModel &source);
+
+// Any of the above by format.
+QByteArray writeDictionary(DictionaryFormat format, const model::SourceModel &source);
+
+} // namespace dictionary

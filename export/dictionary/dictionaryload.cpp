@@ -1,0 +1,561 @@
+#include "export/dictionary/dictionaryload.h"
+#include "export/dictionary/dictionary.h"
+#include "export/dictionary/dictionarytext.h"
+
+#include "export/dictionary/jsonreader.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+#include <limits>
+#include <optional>
+#include <vector>
+
+namespace dictionary {
+
+namespace {
+
+constexpr qint64 IntMax = std::numeric_limits<int>::max();
+constexpr qint64 IntMin = std::numeric_limits<int>::min();
+constexpr qint64 Int64Max = std::numeric_limits<qint64>::max();
+constexpr qint64 Int64Min = std::numeric_limits<qint64>::min();
+
+// A key the document holds but the schema does not, shown so that no text of
+// the document can break the one line of the message or run on for pages.
+QString shownKey(const QString &key)
+{
+    constexpr qsizetype MaxShown = 40;
+    QString shown = QStringLiteral("\"");
+    for (qsizetype i = 0; i < key.size() && i < MaxShown; ++i) {
+        const char16_t c = key[i].unicode();
+        if (c == u'"' || c == u'\\') {
+            shown += QLatin1Char('\\');
+            shown += QChar(c);
+        } else if (c < 0x20 || (c >= 0x7f && c < 0xa0) || c == 0x2028 || c == 0x2029 || QChar::isSurrogate(c)) {
+            shown += QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
+        } else {
+            shown += QChar(c);
+        }
+    }
+    if (key.size() > MaxShown)
+        shown += QStringLiteral("…");
+    return shown + QLatin1Char('"');
+}
+
+// The integer a JSON number holds exactly, if it is one within qint64.
+enum class Number { Integer, NotInteger, TooLarge };
+Number integerOf(const JsonValue &value, qint64 &out)
+{
+    if (value.type != JsonValue::Type::Number)
+        return Number::NotInteger;
+    switch (value.integral) {
+    case JsonValue::Integral::Exact:
+        out = value.integer;
+        return Number::Integer;
+    case JsonValue::Integral::TooLarge:
+        return Number::TooLarge;
+    case JsonValue::Integral::No:
+        break;
+    }
+    return Number::NotInteger;
+}
+
+// Text as the document holds it but for an unpaired surrogate, which only an
+// escape can carry: U+FFFD, as the writer writes one, so a model read writes
+// the same document again.
+QString textOf(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.isSurrogate())
+            return pairedText(text);
+    }
+    return text;
+}
+
+// One object of the document: its keys checked against those the schema
+// names for it, then its values read by key, each checked as it is read.
+class Object {
+public:
+    Object(const QString &name, const QString &where, const JsonValue &object,
+           std::initializer_list<const char *> keys)
+        : m_name(name), m_where(where), m_keys(keys), m_values(keys.size(), &undefined())
+    {
+        // Each member's value by the index of its key; the writer's order is
+        // tried first, so a document it wrote takes one comparison a key.
+        size_t expected = 0;
+        for (const auto &[key, value] : object.members) {
+            size_t found = m_keys.size();
+            for (size_t n = 0; n < m_keys.size() && found == m_keys.size(); ++n) {
+                const size_t at = (expected + n) % m_keys.size();
+                if (key == QLatin1StringView(m_keys[at]))
+                    found = at;
+            }
+            if (found == m_keys.size())
+                failHere(QStringLiteral("unknown key ") + shownKey(key));
+            m_values[found] = &value; // a key written twice counts as its last value
+            expected = found + 1;
+        }
+        for (size_t n = 0; n < m_keys.size(); ++n) {
+            if (m_values[n]->isUndefined())
+                fail(m_keys[n], QStringLiteral("missing"));
+        }
+    }
+
+    [[noreturn]] void fail(const char *key, const QString &problem) const
+    {
+        throw Failure(QStringLiteral("%1: %2: %3").arg(m_name, place(key), problem));
+    }
+    [[noreturn]] void failHere(const QString &problem) const
+    {
+        if (m_where.isEmpty())
+            throw Failure(QStringLiteral("%1: %2").arg(m_name, problem));
+        throw Failure(QStringLiteral("%1: %2: %3").arg(m_name, m_where, problem));
+    }
+
+    QString place(const char *key) const
+    {
+        return m_where.isEmpty() ? QString::fromLatin1(key) : m_where + QLatin1Char('.') + QLatin1String(key);
+    }
+    const QString &name() const { return m_name; }
+    const JsonValue &value(const char *key) const
+    {
+        for (size_t n = 0; n < m_keys.size(); ++n) {
+            if (std::strcmp(m_keys[n], key) == 0)
+                return *m_values[n];
+        }
+        return undefined();
+    }
+    bool isNull(const char *key) const { return value(key).isNull(); }
+
+    QString text(const char *key) const
+    {
+        const JsonValue &v = value(key);
+        if (!v.isString())
+            fail(key, QStringLiteral("not a string"));
+        return textOf(v.string);
+    }
+    bool boolean(const char *key) const
+    {
+        const JsonValue &v = value(key);
+        if (v.type != JsonValue::Type::Boolean)
+            fail(key, QStringLiteral("not a boolean"));
+        return v.boolean;
+    }
+    qint64 integer(const char *key, qint64 min, qint64 max) const
+    {
+        qint64 number = 0;
+        switch (integerOf(value(key), number)) {
+        case Number::NotInteger:
+            fail(key, QStringLiteral("not an integer"));
+        case Number::TooLarge:
+            fail(key, QStringLiteral("out of range %1..%2").arg(min).arg(max));
+        case Number::Integer:
+            break;
+        }
+        if (number < min || number > max)
+            fail(key, QStringLiteral("%1 is out of range %2..%3").arg(number).arg(min).arg(max));
+        return number;
+    }
+    // One of `words`, its index among them.
+    int word(const char *key, std::initializer_list<const char *> words) const
+    {
+        const JsonValue &v = value(key);
+        if (!v.isString())
+            fail(key, QStringLiteral("not a string"));
+        const QString &given = v.string;
+        QStringList listed;
+        int index = 0;
+        for (const char *word : words) {
+            if (given == QLatin1String(word))
+                return index;
+            listed.append(QString::fromLatin1(word));
+            ++index;
+        }
+        fail(key, QStringLiteral("not one of ") + listed.join(QStringLiteral(", ")));
+    }
+    const QList<JsonValue> &array(const char *key) const
+    {
+        const JsonValue &v = value(key);
+        if (!v.isArray())
+            fail(key, QStringLiteral("not an array"));
+        return v.items;
+    }
+
+private:
+    static const JsonValue &undefined()
+    {
+        static const JsonValue none;
+        return none;
+    }
+
+    QString m_name;
+    QString m_where;
+    std::vector<const char *> m_keys;
+    std::vector<const JsonValue *> m_values; // by the index of their key in m_keys
+};
+
+// The objects of the array at `key`, each read by `read` with its place.
+template <class Read>
+auto objects(const Object &owner, const char *key, Read read)
+{
+    QList<decltype(read(QString(), JsonValue()))> items;
+    const QList<JsonValue> &array = owner.array(key);
+    items.reserve(array.size());
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        const QString where = owner.place(key) + QStringLiteral("[%1]").arg(i);
+        if (!array.at(i).isObject())
+            throw Failure(QStringLiteral("%1: %2: not an object").arg(owner.name(), where));
+        items.append(read(where, array.at(i)));
+    }
+    return items;
+}
+
+std::optional<QDate> lastUpdateOf(const Object &table)
+{
+    const char *key = "lastUpdate";
+    if (table.isNull(key))
+        return std::nullopt;
+    if (!table.value(key).isString())
+        table.fail(key, QStringLiteral("not a string or null"));
+    // Only the form the writer gives, in ASCII digits, and only real dates.
+    static const QRegularExpression form(QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2})$"));
+    const QRegularExpressionMatch match = form.match(table.text(key));
+    const QDate date = match.hasMatch()
+        ? QDate(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt())
+        : QDate();
+    if (!date.isValid())
+        table.fail(key, QStringLiteral("not a date YYYY-MM-DD"));
+    return date;
+}
+
+char typeOf(const Object &field)
+{
+    const QString type = field.text("type");
+    const bool onePoint = type.size() == 1 || (type.size() == 2 && type[0].isHighSurrogate() && type[1].isLowSurrogate());
+    if (!onePoint)
+        field.fail("type", QStringLiteral("not one character"));
+    // The writer reads the stored byte as Latin-1, so one such character is a byte.
+    if (type.size() != 1 || type[0].unicode() > 0xff)
+        field.fail("type", QStringLiteral("not a Latin-1 character"));
+    return char(static_cast<uchar>(type[0].unicode()));
+}
+
+model::FieldModel readField(const QString &name, const QString &where, const JsonValue &object)
+{
+    const Object field(name, where, object,
+                       {"position", "name", "shortName", "type", "typeName", "width", "decimals", "nullable",
+                        "binary", "autoIncrement", "nextValue", "step", "defaultValue", "rule", "ruleText",
+                        "caption", "format", "inputMask", "comment"});
+    model::FieldModel model;
+    model.position = int(field.integer("position", 1, IntMax));
+    model.name = field.text("name");
+    model.shortName = field.text("shortName");
+    model.type = typeOf(field);
+    model.typeName = field.text("typeName");
+    model.width = int(field.integer("width", 0, IntMax));
+    model.decimals = int(field.integer("decimals", 0, 255));
+    model.nullable = field.boolean("nullable");
+    model.binary = field.boolean("binary");
+    model.autoIncrement = field.boolean("autoIncrement");
+    if (model.autoIncrement) {
+        model.nextValue = field.integer("nextValue", Int64Min, Int64Max);
+        model.step = int(field.integer("step", IntMin, IntMax));
+    } else {
+        for (const char *key : {"nextValue", "step"}) {
+            if (!field.isNull(key))
+                field.fail(key, QStringLiteral("not null, though autoIncrement is false"));
+        }
+    }
+    model.defaultValue = field.text("defaultValue");
+    model.rule = field.text("rule");
+    model.ruleText = field.text("ruleText");
+    model.caption = field.text("caption");
+    model.format = field.text("format");
+    model.inputMask = field.text("inputMask");
+    model.comment = field.text("comment");
+    return model;
+}
+
+model::IndexModel readIndex(const QString &name, const QString &where, const JsonValue &object)
+{
+    const Object index(name, where, object, {"name", "kind", "expression", "filter", "descending", "collation"});
+    model::IndexModel model;
+    model.name = index.text("name");
+    static constexpr model::TagKind kinds[] = {model::TagKind::Primary, model::TagKind::Candidate,
+                                                  model::TagKind::Unique, model::TagKind::Regular};
+    model.kind = kinds[index.word("kind", {"primary", "candidate", "unique", "regular"})];
+    model.expression = index.text("expression");
+    model.filter = index.text("filter");
+    model.descending = index.boolean("descending");
+    model.collation = index.text("collation");
+    if (model.collation.isEmpty())
+        index.fail("collation", QStringLiteral("empty"));
+    return model;
+}
+
+model::TableModel readTable(const QString &name, const QString &where, const JsonValue &object)
+{
+    const Object table(name, where, object,
+                       {"name", "file", "dialect", "version", "codePageMark", "codePage", "recordCount",
+                        "lastUpdate", "headerLength", "recordLength", "memo", "comment", "rule", "ruleText",
+                        "insertTrigger", "updateTrigger", "deleteTrigger", "primaryKey", "fields", "indexes",
+                        "indexesKnown"});
+    model::TableModel model;
+    model.name = table.text("name");
+    model.file = table.text("file");
+    model.dialect = table.text("dialect");
+    model.version = quint8(table.integer("version", 0, 255));
+    model.codePageMark = quint8(table.integer("codePageMark", 0, 255));
+    model.codePage = table.text("codePage");
+    model.recordCount = quint32(table.integer("recordCount", 0, std::numeric_limits<quint32>::max()));
+    model.lastUpdate = lastUpdateOf(table);
+    model.headerLength = int(table.integer("headerLength", 0, 65535));
+    model.recordLength = int(table.integer("recordLength", 0, 65535));
+    const JsonValue &memo = table.value("memo");
+    if (memo.isObject()) {
+        const Object file(name, table.place("memo"), memo, {"file", "blockSize", "present"});
+        model.memo = model::MemoModel{file.text("file"), int(file.integer("blockSize", 0, IntMax)),
+                                         file.boolean("present")};
+    } else if (!memo.isNull()) {
+        table.fail("memo", QStringLiteral("not an object or null"));
+    }
+    model.comment = table.text("comment");
+    model.rule = table.text("rule");
+    model.ruleText = table.text("ruleText");
+    model.insertTrigger = table.text("insertTrigger");
+    model.updateTrigger = table.text("updateTrigger");
+    model.deleteTrigger = table.text("deleteTrigger");
+    model.primaryKey = table.text("primaryKey");
+    model.fields = objects(table, "fields", [&](const QString &place, const JsonValue &item) {
+        return readField(name, place, item);
+    });
+    model.indexes = objects(table, "indexes", [&](const QString &place, const JsonValue &item) {
+        return readIndex(name, place, item);
+    });
+    model.indexesKnown = table.boolean("indexesKnown");
+    return model;
+}
+
+model::ViewModel readView(const QString &name, const QString &where, const JsonValue &object)
+{
+    const Object view(name, where, object, {"name", "sql", "remote", "connection", "comment", "fields"});
+    model::ViewModel model;
+    model.name = view.text("name");
+    model.sql = view.text("sql");
+    model.remote = view.boolean("remote");
+    model.connection = view.text("connection");
+    model.comment = view.text("comment");
+    model.fields = objects(view, "fields", [&](const QString &place, const JsonValue &item) {
+        const Object field(name, place, item, {"name", "dataType", "comment"});
+        return model::ViewFieldModel{field.text("name"), field.text("dataType"), field.text("comment")};
+    });
+    return model;
+}
+
+// A referential rule: one of the three words, or null for none.
+QString ruleOf(const Object &relation, const char *key)
+{
+    if (relation.isNull(key))
+        return QString();
+    if (!relation.value(key).isString())
+        relation.fail(key, QStringLiteral("not a string or null"));
+    relation.word(key, {"cascade", "restrict", "ignore"});
+    return relation.text(key);
+}
+
+model::RelationModel readRelation(const QString &name, const QString &where, const JsonValue &object)
+{
+    const Object relation(name, where, object,
+                          {"parentTable", "parentTag", "childTable", "childTag", "onUpdate", "onDelete", "onInsert"});
+    model::RelationModel model;
+    model.parentTable = relation.text("parentTable");
+    model.parentTag = relation.text("parentTag");
+    model.childTable = relation.text("childTable");
+    model.childTag = relation.text("childTag");
+    model.onUpdate = ruleOf(relation, "onUpdate");
+    model.onDelete = ruleOf(relation, "onDelete");
+    model.onInsert = ruleOf(relation, "onInsert");
+    return model;
+}
+
+model::Finding readFinding(const QString &name, const QString &where, const JsonValue &object)
+{
+    const Object finding(name, where, object, {"severity", "place", "message"});
+    model::Finding model;
+    model.severity = finding.word("severity", {"warning", "error"}) == 1 ? model::Severity::Error
+                                                                         : model::Severity::Warning;
+    model.place = finding.text("place");
+    model.message = finding.text("message");
+    return model;
+}
+
+// The value of one part of the document (a member of its top, or a table),
+// refused unread when larger than a part may be.
+JsonValue partOf(const JsonBytes &bytes, JsonRange range, const QString &name, const QString &where,
+                 qint64 largestPart)
+{
+    if (range.size() > largestPart)
+        throw Failure(QStringLiteral("%1: %2: %3 bytes, more than the %4 a part of a data dictionary may have")
+                          .arg(name, where, QString::number(range.size()), QString::number(largestPart)));
+    std::variant<JsonValue, JsonFault> value = readJsonValue(bytes, range);
+    if (const JsonFault *fault = std::get_if<JsonFault>(&value))
+        throw Failure(QStringLiteral("%1: %2: %3 at byte %4")
+                          .arg(name, where, fault->what, QString::number(fault->offset)));
+    return std::get<JsonValue>(std::move(value));
+}
+
+} // namespace
+
+struct DictionaryFile::Parts {
+    std::unique_ptr<JsonBytes> bytes;
+    QString name;
+    qint64 largestPart = 0;
+    QList<JsonRange> tables;
+};
+
+DictionaryFile::DictionaryFile(std::unique_ptr<JsonBytes> bytes, const QString &name, qint64 largestPart)
+    : m_parts(std::make_unique<Parts>())
+{
+    m_parts->bytes = std::move(bytes);
+    m_parts->name = name;
+    m_parts->largestPart = largestPart;
+    const JsonBytes &document = *m_parts->bytes;
+    if (document.size() == 0)
+        throw Failure(QStringLiteral("%1: empty, not JSON").arg(name));
+    std::variant<JsonLayout, JsonFault> laidOut = layOutJson(document, QLatin1StringView("tables"));
+    if (const JsonFault *fault = std::get_if<JsonFault>(&laidOut))
+        throw Failure(QStringLiteral("%1: %2%3 at byte %4")
+                          .arg(name, fault->beyondLimits ? QString() : QStringLiteral("not JSON: "), fault->what,
+                               QString::number(fault->offset)));
+    const JsonLayout &layout = std::get<JsonLayout>(laidOut);
+
+    // The top's members, each read when it is checked; "tables" only stands in.
+    JsonValue top;
+    top.type = JsonValue::Type::Object;
+    QHash<QString, JsonRange> ranges; // the last of each key
+    for (const JsonLayout::Member &member : layout.members) {
+        JsonValue standIn;
+        standIn.type = JsonValue::Type::Null;
+        top.members.append({member.keyCut ? member.key + QStringLiteral("…") : member.key, standIn});
+        ranges.insert(member.key, member.value);
+    }
+    const auto part = [&](const char *key) {
+        const auto found = ranges.constFind(QLatin1String(key));
+        return found == ranges.constEnd() ? JsonValue()
+                                          : partOf(document, *found, name, QLatin1String(key), largestPart);
+    };
+
+    const JsonValue format = layout.topIsObject ? part("format") : JsonValue();
+    if (!format.isString() || format.string != QLatin1String(JsonFormatName))
+        throw Failure(QStringLiteral("%1: not an %2 document").arg(name, QLatin1String(JsonFormatName)));
+    // A later version may hold other keys: its number is the one thing to say.
+    const JsonValue versionValue = part("version");
+    if (versionValue.isUndefined())
+        throw Failure(QStringLiteral("%1: version: missing").arg(name));
+    qint64 version = 0;
+    const Number kind = integerOf(versionValue, version);
+    if (kind == Number::NotInteger)
+        throw Failure(QStringLiteral("%1: version: not an integer").arg(name));
+    if (kind == Number::TooLarge)
+        throw Failure(QStringLiteral("%1: version: out of range; only version %2 of the %3 format is read")
+                          .arg(name, QString::number(JsonFormatVersion), QLatin1String(JsonFormatName)));
+    if (version != JsonFormatVersion)
+        throw Failure(QStringLiteral("%1: version %2 of the %3 format; only version %4 is read")
+                          .arg(name, QString::number(version), QLatin1String(JsonFormatName),
+                               QString::number(JsonFormatVersion)));
+
+    const Object root(name, QString(), top, {"format", "version", "source", "tables", "views", "relations", "findings"});
+    model::SourceModel &model = m_rest;
+    const JsonValue sourceValue = part("source");
+    if (!sourceValue.isObject())
+        root.fail("source", QStringLiteral("not an object"));
+    const Object source(name, QStringLiteral("source"), sourceValue, {"kind", "path", "comment", "codePageMark"});
+    model.kind = source.word("kind", {"folder", "container"}) == 1 ? model::SourceModel::Kind::Container
+                                                                   : model::SourceModel::Kind::Folder;
+    model.path = source.text("path");
+    model.comment = source.text("comment");
+    model.codePageMark = quint8(source.integer("codePageMark", 0, 255));
+
+    // Each table is checked now, and read again when asked for.
+    if (!layout.listIsArray)
+        root.fail("tables", QStringLiteral("not an array"));
+    m_parts->tables = layout.listItems;
+    for (qsizetype i = 0; i < m_parts->tables.size(); ++i)
+        m_tableNames.append(table(i).name);
+
+    const auto listed = [&](const char *key) {
+        JsonValue holder;
+        holder.type = JsonValue::Type::Object;
+        holder.members.append({QString::fromLatin1(key), part(key)});
+        return holder;
+    };
+    const JsonValue views = listed("views");
+    model.views = objects(Object(name, QString(), views, {"views"}), "views",
+                          [&](const QString &where, const JsonValue &item) { return readView(name, where, item); });
+    const JsonValue relations = listed("relations");
+    model.relations = objects(Object(name, QString(), relations, {"relations"}), "relations",
+                              [&](const QString &where, const JsonValue &item) {
+                                  return readRelation(name, where, item);
+                              });
+    const JsonValue findings = listed("findings");
+    model.findings = objects(Object(name, QString(), findings, {"findings"}), "findings",
+                             [&](const QString &where, const JsonValue &item) {
+                                 return readFinding(name, where, item);
+                             });
+}
+
+DictionaryFile::~DictionaryFile() = default;
+
+model::TableModel DictionaryFile::table(qsizetype index) const
+{
+    const QString where = QStringLiteral("tables[%1]").arg(index);
+    const JsonValue item = partOf(*m_parts->bytes, m_parts->tables.at(index), m_parts->name, where,
+                                  m_parts->largestPart);
+    if (!item.isObject())
+        throw Failure(QStringLiteral("%1: %2: not an object").arg(m_parts->name, where));
+    return readTable(m_parts->name, where, item);
+}
+
+model::SourceModel DictionaryFile::takeRest()
+{
+    return std::move(m_rest);
+}
+
+model::SourceModel dictionaryFromJson(const QByteArray &document, const QString &name)
+{
+    DictionaryFile file(JsonBytes::inMemory(document), name);
+    QList<model::TableModel> tables;
+    for (qsizetype i = 0; i < file.tableNames().size(); ++i)
+        tables.append(file.table(i));
+    model::SourceModel model = file.takeRest();
+    model.tables = std::move(tables);
+    return model;
+}
+
+std::unique_ptr<DictionaryFile> openDictionaryFile(const QString &path)
+{
+    const platform::LocalPath local = platform::LocalPath::fromText(path);
+    return std::make_unique<DictionaryFile>(JsonBytes::inFile(local), platform::displayName(local));
+}
+
+model::SourceModel readDictionaryFile(const QString &path)
+{
+    const std::unique_ptr<DictionaryFile> file = openDictionaryFile(path);
+    QList<model::TableModel> tables;
+    for (qsizetype i = 0; i < file->tableNames().size(); ++i)
+        tables.append(file->table(i));
+    model::SourceModel model = file->takeRest();
+    model.tables = std::move(tables);
+    return model;
+}
+
+bool looksLikeDictionaryFile(const QString &path)
+{
+    return path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)
+        && platform::kindOf(platform::LocalPath::fromText(path)) == platform::FileKind::Regular;
+}
+
+} // namespace dictionary

@@ -1,0 +1,1116 @@
+// The PostgreSQL and SQLite schemas of a source: one CREATE TABLE per table,
+// its keys and indexes, and the relations as foreign keys. What SQL cannot
+// say is written as a comment holding the FoxPro original. docs/sql-types.md
+// gives the type mapping and the choices behind it.
+
+#include "export/dictionary/dictionary.h"
+#include "export/dictionary/dictionarytext.h"
+
+#include <QDate>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringList>
+#include <QTime>
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace dictionary {
+
+using model::FieldModel;
+using model::IndexModel;
+using model::RelationModel;
+using model::SourceModel;
+using model::TableModel;
+using model::TagKind;
+using model::ViewModel;
+
+namespace {
+
+enum class Dialect { Postgres, Sqlite };
+
+// What a column holds: decides which defaults, keys and indexes fit it.
+enum class ValueKind { Text, Bytes, Decimal, Integer, Float, Boolean, Date, Timestamp };
+
+struct SqlType {
+    QString name;
+    ValueKind kind = ValueKind::Text;
+    int length = 0;    // characters of a varchar, bytes of a bounded binary column
+    int precision = 0; // numeric(precision, scale); 0 when unbounded
+    int scale = 0;
+    QString note;      // how the FoxPro type was kept, when not plainly
+};
+
+SqlType makeType(const char *name, ValueKind kind)
+{
+    SqlType type;
+    type.name = QLatin1String(name);
+    type.kind = kind;
+    return type;
+}
+
+bool isVisualFoxPro(quint8 version)
+{
+    return version >= 0x30 && version <= 0x32;
+}
+
+QString letterText(char letter)
+{
+    const auto byte = static_cast<uchar>(letter);
+    if (byte > 0x20 && byte < 0x7F)
+        return QStringLiteral("'%1'").arg(QLatin1Char(letter));
+    return QStringLiteral("0x%1").arg(byte, 2, 16, QLatin1Char('0'));
+}
+
+SqlType bytesType(Dialect dialect, int length = 0)
+{
+    SqlType type = makeType(dialect == Dialect::Postgres ? "bytea" : "blob", ValueKind::Bytes);
+    type.length = qMax(length, 0);
+    return type;
+}
+
+SqlType textType(int width)
+{
+    // PostgreSQL's longest varchar; FoxPro's widths stay far below it.
+    constexpr int longestVarchar = 10485760;
+    SqlType type = makeType("text", ValueKind::Text);
+    if (width >= 1 && width <= longestVarchar) {
+        type.name = QStringLiteral("varchar(%1)").arg(width);
+        type.length = width;
+        return type;
+    }
+    type.note = QStringLiteral("FoxPro width %1 is no varchar length").arg(width);
+    return type;
+}
+
+SqlType decimalType(int width, int decimals)
+{
+    constexpr int largestPrecision = 1000;
+    SqlType type = makeType("numeric", ValueKind::Decimal);
+    if (width >= 1 && width <= largestPrecision && decimals >= 0 && decimals <= width) {
+        type.name = QStringLiteral("numeric(%1,%2)").arg(width).arg(decimals);
+        type.precision = width;
+        type.scale = decimals;
+        return type;
+    }
+    type.note = QStringLiteral("FoxPro width %1 with %2 decimals is no numeric precision")
+                    .arg(width)
+                    .arg(decimals);
+    return type;
+}
+
+std::optional<SqlType> sqlType(const model::FieldModel &field, quint8 version, Dialect dialect)
+{
+    const bool visualFoxPro = isVisualFoxPro(version);
+    switch (field.type) {
+    case 'C':
+        return field.binary ? bytesType(dialect, field.width) : textType(field.width);
+    case 'V':
+        if (!visualFoxPro) {
+            SqlType type = bytesType(dialect);
+            type.note = QStringLiteral("a Clipper variant outside Visual FoxPro: kept as bytes");
+            return type;
+        }
+        return field.binary ? bytesType(dialect, field.width) : textType(field.width);
+    case 'Q':
+        return bytesType(dialect, field.width);
+    case 'N':
+        return decimalType(field.width, field.decimals);
+    case 'F':
+        // dBase IV and shapefile writers store a Float in exponent notation,
+        // with more digits than its decimals (1.3945052E+02 in an F(13,3)):
+        // only an unbounded numeric keeps every value the field can hold.
+        return makeType("numeric", ValueKind::Decimal);
+    case 'Y':
+        return decimalType(19, 4);
+    case 'I':
+    case '+':
+        return makeType("integer", ValueKind::Integer);
+    case 'B':
+        if (!visualFoxPro)
+            return bytesType(dialect);
+        return makeType("double precision", ValueKind::Float);
+    case 'O':
+        return makeType("double precision", ValueKind::Float);
+    case 'D':
+        return makeType("date", ValueKind::Date);
+    case 'T':
+    case '@':
+        return makeType("timestamp", ValueKind::Timestamp);
+    case 'L':
+        return makeType("boolean", ValueKind::Boolean);
+    case 'M':
+        return field.binary ? bytesType(dialect) : makeType("text", ValueKind::Text);
+    case 'G':
+    case 'P':
+    case 'W':
+        return bytesType(dialect);
+    case '0':
+        return std::nullopt;
+    default:
+        break;
+    }
+    SqlType type = bytesType(dialect);
+    type.note = QStringLiteral("FoxPro type %1 (%2) has no SQL type: kept as bytes")
+                    .arg(letterText(field.type), field.typeName);
+    return type;
+}
+
+// --- Text written into the schema ---------------------------------------
+
+QString withoutNul(const QString &text)
+{
+    QString copy = text;
+    copy.remove(QChar(0));
+    return copy;
+}
+
+QString identifier(const QString &name)
+{
+    QString quoted = withoutNul(name);
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString literal(const QString &text)
+{
+    QString quoted = withoutNul(text);
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+// A name inside a comment: quoted like an identifier, so its ends show; a
+// NUL stays, for the comment to show as a replacement character.
+QString named(const QString &name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+// The "-- " lines of a comment. Each line of the text becomes a line of its
+// own, and nothing a line holds (control characters are replaced) can end the
+// comment early or start a statement.
+QStringList commentLines(const QString &text)
+{
+    QStringList lines;
+    for (const QString &line : textLines(showableText(text))) {
+        QString shown = QStringLiteral("-- ") + line;
+        while (shown.endsWith(QLatin1Char(' ')) || shown.endsWith(QLatin1Char('\t')))
+            shown.chop(1);
+        lines.append(shown);
+    }
+    return lines;
+}
+
+int utf8Length(QStringView text)
+{
+    return static_cast<int>(text.toUtf8().size());
+}
+
+// The longest start of the text within the bytes, cut between characters.
+QString cutToBytes(const QString &text, int bytes)
+{
+    int used = 0;
+    qsizetype end = 0;
+    while (end < text.size()) {
+        const qsizetype step = (text.at(end).isHighSurrogate() && end + 1 < text.size()
+                                && text.at(end + 1).isLowSurrogate())
+            ? 2
+            : 1;
+        const int length = utf8Length(QStringView(text).sliced(end, step));
+        if (used + length > bytes)
+            break;
+        used += length;
+        end += step;
+    }
+    return text.left(end);
+}
+
+// Names that must be distinct within one scope (the tables and indexes of the
+// schema, or the columns of a table): FoxPro's names ignore case, so these do
+// too. PostgreSQL keeps only the first 63 bytes of a name.
+class NameScope {
+public:
+    NameScope(Dialect dialect, bool schemaObjects) : m_dialect(dialect), m_schemaObjects(schemaObjects) {}
+
+    void reserveExactly(const QString &name) { m_exact.insert(name); }
+
+    QString claim(const QString &wanted, const QString &fallback, const QString &suffix = {})
+    {
+        QString base = withoutNul(wanted);
+        if (base.isEmpty())
+            base = fallback;
+        // SQLite refuses schema objects of its own prefix.
+        if (m_dialect == Dialect::Sqlite && m_schemaObjects
+            && base.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
+            base.prepend(QLatin1Char('_'));
+        // A name is never given back, so the numbers tried for this base
+        // before stay taken: the next claim starts after them, and many
+        // tags of one name cost no more than as many of distinct names.
+        int &next = m_nextNumber[base + QChar(0) + suffix];
+        for (int number = qMax(next, 1);; ++number) {
+            const QString tail = (number == 1 ? QString() : QLatin1Char('_') + QString::number(number)) + suffix;
+            QString candidate = base + tail;
+            if (m_dialect == Dialect::Postgres && utf8Length(candidate) > longestPostgresName)
+                candidate = cutToBytes(base, longestPostgresName - utf8Length(tail)) + tail;
+            const QString folded = candidate.toCaseFolded();
+            if (m_taken.contains(folded) || m_exact.contains(candidate))
+                continue;
+            m_taken.insert(folded);
+            next = number + 1;
+            return candidate;
+        }
+    }
+
+private:
+    static constexpr int longestPostgresName = 63;
+    Dialect m_dialect;
+    bool m_schemaObjects;
+    QSet<QString> m_taken;
+    QSet<QString> m_exact;
+    QHash<QString, int> m_nextNumber; // by base and suffix: the first number not yet tried
+};
+
+// --- FoxPro expressions that have an SQL form ---------------------------
+
+QRegularExpression pattern(const char *text)
+{
+    return QRegularExpression(QLatin1String(text), QRegularExpression::CaseInsensitiveOption);
+}
+
+// FoxPro accepts a function name cut to its first four letters.
+const QRegularExpression &caseFunction()
+{
+    static const QRegularExpression re = pattern(R"(^(upper?|lower?)\s*\(\s*([^()]*?)\s*\)$)");
+    return re;
+}
+
+const QRegularExpression &notDeleted()
+{
+    static const QRegularExpression re = pattern(R"(^(?:\.not\.|!|not\s)\s*dele(?:t(?:e(?:d)?)?)?\s*\(\s*\)$)");
+    return re;
+}
+
+const QRegularExpression &numberLiteral()
+{
+    static const QRegularExpression re = pattern(R"(^([+-]?)(\$?)\s*(\d+(?:\.\d*)?|\.\d+)$)");
+    return re;
+}
+
+const QRegularExpression &emptyDate()
+{
+    static const QRegularExpression re = pattern(R"(^\{[\s/.:,^-]*\}$)");
+    return re;
+}
+
+const QRegularExpression &dateLiteral()
+{
+    static const QRegularExpression re = pattern(
+        R"(^\{\^\s*(\d{1,4})[-/.](\d{1,2})[-/.](\d{1,2})(?:(?:\s+|\s*,\s*|T)(\d{1,2})(?::(\d{1,2})(?::(\d{1,2}))?)?\s*([ap]m?)?)?\s*\}$)");
+    return re;
+}
+
+bool isDecimalDigits(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+// Whether a decimal literal (no sign) keeps its value in numeric(precision, scale).
+bool fitsNumeric(const QString &digits, int precision, int scale)
+{
+    if (precision == 0)
+        return true;
+    const qsizetype point = digits.indexOf(QLatin1Char('.'));
+    QString whole = point < 0 ? digits : digits.left(point);
+    const QString fraction = point < 0 ? QString() : digits.mid(point + 1);
+    while (whole.startsWith(QLatin1Char('0')))
+        whole.remove(0, 1);
+    QString significantFraction = fraction;
+    while (significantFraction.endsWith(QLatin1Char('0')))
+        significantFraction.chop(1);
+    return whole.size() <= precision - scale && significantFraction.size() <= scale;
+}
+
+struct DateTimeLiteral {
+    QDate date;
+    std::optional<QTime> time;
+};
+
+std::optional<DateTimeLiteral> parseDateLiteral(const QString &expression)
+{
+    const QRegularExpressionMatch match = dateLiteral().match(expression);
+    if (!match.hasMatch())
+        return std::nullopt;
+    DateTimeLiteral value;
+    value.date = QDate(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+    if (!value.date.isValid())
+        return std::nullopt;
+    if (match.hasCaptured(4)) {
+        int hour = match.captured(4).toInt();
+        const QString half = match.captured(7).toLower();
+        if (!half.isEmpty()) {
+            if (hour < 1 || hour > 12)
+                return std::nullopt;
+            hour = hour % 12 + (half.startsWith(QLatin1Char('p')) ? 12 : 0);
+        }
+        const QTime time(hour, match.captured(5).toInt(), match.captured(6).toInt());
+        if (!time.isValid())
+            return std::nullopt;
+        value.time = time;
+    }
+    return value;
+}
+
+// The FoxPro string literal's text: "…", '…' or […], none inside.
+std::optional<QString> stringLiteral(const QString &expression)
+{
+    if (expression.size() < 2)
+        return std::nullopt;
+    const QChar open = expression.front();
+    const QChar close = open == QLatin1Char('[') ? QLatin1Char(']') : open;
+    if ((open != QLatin1Char('"') && open != QLatin1Char('\'') && open != QLatin1Char('['))
+        || expression.back() != close)
+        return std::nullopt;
+    const QString inner = expression.mid(1, expression.size() - 2);
+    if (inner.contains(close))
+        return std::nullopt;
+    return inner;
+}
+
+// --- The plan: names, types and keys decided before anything is written --
+
+struct Column {
+    const model::FieldModel *field = nullptr;
+    QString name;
+    SqlType type;
+    bool notNull = false;
+    bool identity = false; // numbers itself: an identity in PostgreSQL, AUTOINCREMENT in SQLite
+    QString identityOptions;
+    bool sqliteAutoincrement = false;
+    QString defaultSql;
+    QStringList notes;
+};
+
+enum class TagForm { PrimaryKey, Unique, Index, UniqueIndex, Untranslated };
+
+struct Tag {
+    const model::IndexModel *index = nullptr;
+    TagForm form = TagForm::Untranslated;
+    int column = -1;
+    QString function; // "upper" or "lower" around the column
+    QString name;     // of the constraint or index
+    QStringList notes;
+};
+
+struct ForeignKey {
+    int parentTable = -1;
+    int column = -1;
+    int parentColumn = -1;
+    QString onUpdate;
+    QString onDelete;
+    QStringList notes;
+};
+
+struct Table {
+    const model::TableModel *model = nullptr;
+    QString name;
+    bool created = true;
+    QStringList notes;
+    QList<Column> columns;
+    QList<Tag> tags;
+    QList<ForeignKey> foreignKeys;
+    QStringList relationNotes; // relations of this child that are not translated
+};
+
+QString tagDescription(const model::IndexModel &index)
+{
+    QString text = QStringLiteral("FoxPro %1 tag %2 on %3")
+                       .arg(tagKindWord(index.kind), named(index.name), index.expression);
+    if (!index.filter.trimmed().isEmpty())
+        text += QStringLiteral(" FOR ") + index.filter;
+    return text;
+}
+
+class SchemaPlanner {
+public:
+    SchemaPlanner(const model::SourceModel &source, Dialect dialect)
+        : m_source(source), m_dialect(dialect), m_objects(dialect, true)
+    {
+    }
+
+    QList<Table> plan()
+    {
+        QList<Table> tables;
+        for (const model::TableModel &model : m_source.tables) {
+            Table table;
+            table.model = &model;
+            table.name = m_objects.claim(model.name, QStringLiteral("table"));
+            tables.append(table);
+        }
+        for (Table &table : tables)
+            planTable(table);
+        for (const model::RelationModel &relation : m_source.relations)
+            planRelation(tables, relation);
+        return tables;
+    }
+
+    // Relations whose child is no table of the schema, noted after the tables.
+    QStringList unplacedRelationNotes() const { return m_unplacedRelationNotes; }
+
+private:
+    void planTable(Table &table)
+    {
+        const model::TableModel &model = *table.model;
+        if (table.name != model.name)
+            table.notes << QStringLiteral("FoxPro name: ") + named(model.name);
+        addNote(table.notes, QStringLiteral("FoxPro table rule: "), model.rule);
+        addNote(table.notes, QStringLiteral("FoxPro table rule message: "), model.ruleText);
+        addNote(table.notes, QStringLiteral("FoxPro insert trigger: "), model.insertTrigger);
+        addNote(table.notes, QStringLiteral("FoxPro update trigger: "), model.updateTrigger);
+        addNote(table.notes, QStringLiteral("FoxPro delete trigger: "), model.deleteTrigger);
+
+        NameScope columnNames(m_dialect, false);
+        if (m_dialect == Dialect::Postgres) {
+            for (const char *system : {"tableoid", "cmax", "xmax", "cmin", "xmin", "ctid"})
+                columnNames.reserveExactly(QLatin1String(system));
+        }
+        for (const model::FieldModel &field : model.fields) {
+            const std::optional<SqlType> type = sqlType(field, model.version, m_dialect);
+            if (!type) {
+                table.notes << QStringLiteral("FoxPro system field %1 (null flags): no column").arg(named(field.name));
+                continue;
+            }
+            Column column;
+            column.field = &field;
+            column.type = *type;
+            column.name = columnNames.claim(field.name, QStringLiteral("column%1").arg(table.columns.size() + 1));
+            if (column.name != field.name)
+                column.notes << QStringLiteral("FoxPro name: ") + named(field.name);
+            if (!column.type.note.isEmpty())
+                column.notes << column.type.note;
+            const bool numbersItself = field.autoIncrement || field.type == '+';
+            if (numbersItself && column.type.kind != ValueKind::Integer)
+                column.notes << QStringLiteral("FoxPro autoincrement left out: only integers number themselves");
+            column.identity = numbersItself && column.type.kind == ValueKind::Integer;
+            // Empty dates have no SQL value but NULL.
+            const bool emptyIsNull = column.type.kind == ValueKind::Date || column.type.kind == ValueKind::Timestamp;
+            column.notNull = column.identity || (!field.nullable && !emptyIsNull);
+            table.columns.append(column);
+        }
+        table.created = m_dialect == Dialect::Postgres || !table.columns.isEmpty();
+
+        planTags(table);
+
+        for (Column &column : table.columns) {
+            planIdentity(table, column);
+            planDefault(column);
+            addNote(column.notes, QStringLiteral("FoxPro rule: "), column.field->rule);
+            addNote(column.notes, QStringLiteral("FoxPro rule message: "), column.field->ruleText);
+        }
+    }
+
+    static void addNote(QStringList &notes, const QString &label, const QString &text)
+    {
+        if (!text.trimmed().isEmpty())
+            notes << label + text;
+    }
+
+    int columnNamed(const Table &table, const QString &expression) const
+    {
+        const QString name = expression.trimmed();
+        if (name.isEmpty())
+            return -1;
+        for (int i = 0; i < table.columns.size(); ++i) {
+            const model::FieldModel &field = *table.columns.at(i).field;
+            if (field.name.compare(name, Qt::CaseInsensitive) == 0
+                || (!field.shortName.isEmpty() && field.shortName.compare(name, Qt::CaseInsensitive) == 0))
+                return i;
+        }
+        return -1;
+    }
+
+    void planTags(Table &table)
+    {
+        const model::TableModel &model = *table.model;
+        qsizetype primary = -1;
+        for (qsizetype i = 0; i < model.indexes.size() && primary < 0; ++i) {
+            if (model.indexes.at(i).kind == model::TagKind::Primary)
+                primary = i;
+        }
+        for (qsizetype i = 0; i < model.indexes.size() && primary < 0 && !model.primaryKey.isEmpty(); ++i) {
+            if (model.indexes.at(i).name.compare(model.primaryKey.trimmed(), Qt::CaseInsensitive) == 0)
+                primary = i;
+        }
+        if (primary < 0 && !model.primaryKey.trimmed().isEmpty())
+            table.notes << QStringLiteral("FoxPro primary key %1: no such tag was read, so no key")
+                               .arg(named(model.primaryKey));
+
+        for (qsizetype i = 0; i < model.indexes.size(); ++i) {
+            const model::IndexModel &index = model.indexes.at(i);
+            Tag tag;
+            tag.index = &index;
+            const bool isPrimary = i == primary;
+            const QString filter = index.filter.trimmed();
+            if (!filter.isEmpty() && notDeleted().match(filter).hasMatch()) {
+                tag.notes << QStringLiteral("FoxPro FOR %1 of tag %2 left out: deleted records are not carried over")
+                                 .arg(filter, named(index.name));
+            } else if (!filter.isEmpty()) {
+                tag.notes << tagDescription(index) + QStringLiteral(": not translated");
+                table.tags.append(tag);
+                continue;
+            }
+
+            const QString expression = index.expression.trimmed();
+            tag.column = columnNamed(table, expression);
+            if (tag.column < 0) {
+                const QRegularExpressionMatch match = caseFunction().match(expression);
+                if (match.hasMatch()) {
+                    const int column = columnNamed(table, match.captured(2));
+                    if (column >= 0 && table.columns.at(column).type.kind == ValueKind::Text) {
+                        tag.column = column;
+                        tag.function = match.captured(1).startsWith(QLatin1Char('u'), Qt::CaseInsensitive)
+                            ? QStringLiteral("upper")
+                            : QStringLiteral("lower");
+                    }
+                }
+            }
+            if (tag.column < 0 || !table.created) {
+                tag.notes << tagDescription(index) + QStringLiteral(": not translated");
+                table.tags.append(tag);
+                continue;
+            }
+
+            const Column &column = table.columns.at(tag.column);
+            const bool plain = tag.function.isEmpty();
+            const bool unique = isPrimary || index.kind == model::TagKind::Primary || index.kind == model::TagKind::Candidate;
+            if (isPrimary && plain) {
+                tag.form = TagForm::PrimaryKey;
+                if (m_dialect == Dialect::Postgres)
+                    tag.name = m_objects.claim(table.name, QStringLiteral("table"), QStringLiteral("_pkey"));
+            } else if (unique && plain) {
+                tag.form = TagForm::Unique;
+                if (m_dialect == Dialect::Postgres)
+                    tag.name = m_objects.claim(table.name + QLatin1Char('_') + column.name,
+                                               QStringLiteral("table"), QStringLiteral("_key"));
+            } else {
+                tag.form = unique ? TagForm::UniqueIndex : TagForm::Index;
+                tag.name = m_objects.claim(table.name + QLatin1Char('_') + withoutNul(index.name),
+                                           QStringLiteral("table"));
+                if (isPrimary)
+                    tag.notes << QStringLiteral("FoxPro primary key %1 on %2: a unique index, since SQL keys only plain columns")
+                                     .arg(named(index.name), index.expression);
+                if (index.kind == model::TagKind::Unique)
+                    tag.notes << QStringLiteral("FoxPro UNIQUE tag %1: it only skips repeated keys, so a plain index")
+                                     .arg(named(index.name));
+            }
+            const QString collation = index.collation.trimmed();
+            if (!collation.isEmpty() && collation.compare(QLatin1String("MACHINE"), Qt::CaseInsensitive) != 0)
+                tag.notes << QStringLiteral("FoxPro collation %1 of tag %2 not carried over")
+                                 .arg(collation, named(index.name));
+            table.tags.append(tag);
+        }
+        for (const Tag &tag : std::as_const(table.tags)) {
+            if (tag.form == TagForm::PrimaryKey)
+                table.columns[tag.column].notNull = true;
+        }
+    }
+
+    void planIdentity(const Table &table, Column &column)
+    {
+        if (!column.identity)
+            return;
+        const model::FieldModel &field = *column.field;
+        if (m_dialect == Dialect::Postgres) {
+            // Named here, so no table or index of the schema can take the name first.
+            QStringList options{QStringLiteral("SEQUENCE NAME ")
+                                + identifier(m_objects.claim(table.name + QLatin1Char('_') + column.name,
+                                                             QStringLiteral("table"), QStringLiteral("_seq")))};
+            if (field.autoIncrement) {
+                if (field.nextValue < std::numeric_limits<qint32>::min()
+                    || field.nextValue > std::numeric_limits<qint32>::max()) {
+                    column.notes << QStringLiteral("FoxPro next value %1 left out: it does not fit an integer")
+                                        .arg(field.nextValue);
+                } else {
+                    options << QStringLiteral("START WITH %1").arg(field.nextValue);
+                    if (field.nextValue < 1)
+                        options << QStringLiteral("MINVALUE %1").arg(field.nextValue);
+                }
+                if (field.step >= 1)
+                    options << QStringLiteral("INCREMENT BY %1").arg(field.step);
+                else
+                    column.notes << QStringLiteral("FoxPro step %1 left out: a sequence needs a step").arg(field.step);
+            }
+            column.identityOptions = options.join(QLatin1Char(' '));
+            return;
+        }
+        const bool isKey = std::any_of(table.tags.cbegin(), table.tags.cend(), [&](const Tag &tag) {
+            return tag.form == TagForm::PrimaryKey && table.columns.at(tag.column).field == column.field;
+        });
+        if (!isKey) {
+            column.identity = false;
+            column.notes << QStringLiteral("FoxPro autoincrement%1: SQLite numbers only its INTEGER PRIMARY KEY")
+                                .arg(autoincrementText(field));
+            return;
+        }
+        column.sqliteAutoincrement = true;
+        if (field.autoIncrement && field.step != 1)
+            column.notes << QStringLiteral("FoxPro autoincrement step %1: SQLite counts by 1").arg(field.step);
+        if (field.autoIncrement && field.nextValue < 1)
+            column.notes << QStringLiteral("FoxPro next value %1: SQLite starts at 1").arg(field.nextValue);
+    }
+
+    static QString autoincrementText(const model::FieldModel &field)
+    {
+        if (!field.autoIncrement)
+            return QString();
+        return QStringLiteral(" (next value %1, step %2)").arg(field.nextValue).arg(field.step);
+    }
+
+    void planDefault(Column &column)
+    {
+        const QString expression = column.field->defaultValue.trimmed();
+        if (expression.isEmpty())
+            return;
+        const auto leftOut = [&](const QString &why) {
+            column.notes << QStringLiteral("FoxPro default %1 left out: %2").arg(expression, why);
+        };
+        if (column.identity) {
+            leftOut(QStringLiteral("the column numbers itself"));
+            return;
+        }
+        if (emptyDate().match(expression).hasMatch()) {
+            leftOut(QStringLiteral("an empty date becomes NULL"));
+            return;
+        }
+        const ValueKind kind = column.type.kind;
+        const QString mismatch = QStringLiteral("it does not suit %1").arg(column.type.name);
+        if (expression.compare(QLatin1String(".NULL."), Qt::CaseInsensitive) == 0
+            || expression.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0) {
+            if (column.notNull)
+                leftOut(QStringLiteral("the column takes no NULL"));
+            else
+                column.defaultSql = QStringLiteral("NULL");
+            return;
+        }
+        static const QRegularExpression logical = pattern(R"(^\.([tfyn])\.$)");
+        if (const QRegularExpressionMatch match = logical.match(expression); match.hasMatch()) {
+            if (kind != ValueKind::Boolean)
+                return leftOut(mismatch);
+            const bool value = match.captured(1).compare(QLatin1String("t"), Qt::CaseInsensitive) == 0
+                || match.captured(1).compare(QLatin1String("y"), Qt::CaseInsensitive) == 0;
+            if (m_dialect == Dialect::Postgres)
+                column.defaultSql = value ? QStringLiteral("true") : QStringLiteral("false");
+            else
+                column.defaultSql = value ? QStringLiteral("1") : QStringLiteral("0");
+            return;
+        }
+        if (const QRegularExpressionMatch match = numberLiteral().match(expression); match.hasMatch()) {
+            const QString sign = match.captured(1);
+            const QString digits = match.captured(3);
+            const bool currency = !match.captured(2).isEmpty();
+            if (kind == ValueKind::Integer && !currency && isDecimalDigits(digits)) {
+                bool ok = false;
+                const qint64 value = (sign + digits).toLongLong(&ok);
+                if (!ok || value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max())
+                    return leftOut(QStringLiteral("it does not fit an integer"));
+                column.defaultSql = sign + digits;
+                return;
+            }
+            if (kind == ValueKind::Decimal) {
+                if (!fitsNumeric(digits, column.type.precision, column.type.scale))
+                    return leftOut(QStringLiteral("it does not fit %1").arg(column.type.name));
+                column.defaultSql = sign + digits;
+                return;
+            }
+            if (kind == ValueKind::Float && !currency) {
+                column.defaultSql = sign + digits;
+                return;
+            }
+            return leftOut(mismatch);
+        }
+        if (const std::optional<QString> text = stringLiteral(expression)) {
+            if (kind != ValueKind::Text)
+                return leftOut(mismatch);
+            if (column.type.length > 0 && text->toUcs4().size() > column.type.length)
+                return leftOut(QStringLiteral("it is longer than %1").arg(column.type.name));
+            column.defaultSql = literal(*text);
+            return;
+        }
+        if (const std::optional<DateTimeLiteral> value = parseDateLiteral(expression)) {
+            const QString date = value->date.toString(QStringLiteral("yyyy-MM-dd"));
+            if (kind == ValueKind::Date && !value->time) {
+                column.defaultSql = literal(date);
+                return;
+            }
+            if (kind == ValueKind::Timestamp) {
+                const QTime time = value->time.value_or(QTime(0, 0));
+                column.defaultSql = literal(date + QLatin1Char(' ') + time.toString(QStringLiteral("HH:mm:ss")));
+                return;
+            }
+            return leftOut(mismatch);
+        }
+        column.notes << QStringLiteral("FoxPro default, not translated: ") + expression;
+    }
+
+    static const Tag *tagNamed(const Table &table, const QString &name)
+    {
+        for (const Tag &tag : table.tags) {
+            if (tag.index->name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+                return &tag;
+        }
+        return nullptr;
+    }
+
+    static QString action(const QString &rule)
+    {
+        if (rule.compare(QLatin1String("cascade"), Qt::CaseInsensitive) == 0)
+            return QStringLiteral("CASCADE");
+        if (rule.compare(QLatin1String("restrict"), Qt::CaseInsensitive) == 0)
+            return QStringLiteral("RESTRICT");
+        return QString();
+    }
+
+    void planRelation(QList<Table> &tables, const model::RelationModel &relation)
+    {
+        const QString description = QStringLiteral("FoxPro relation from %1 tag %2 to %3 tag %4")
+                                        .arg(named(relation.childTable), named(relation.childTag),
+                                             named(relation.parentTable), named(relation.parentTag));
+        QStringList integrity;
+        const auto addRule = [&](const char *event, const QString &rule) {
+            if (!rule.trimmed().isEmpty())
+                integrity << QLatin1String(event) + QLatin1Char(' ') + rule.trimmed();
+        };
+        addRule("update", relation.onUpdate);
+        addRule("delete", relation.onDelete);
+        addRule("insert", relation.onInsert);
+        const QString integrityText = integrity.isEmpty()
+            ? QString()
+            : QStringLiteral("; referential integrity: ") + integrity.join(QStringLiteral(", "));
+
+        const qsizetype child = tableNamed(m_source, relation.childTable);
+        const qsizetype parent = tableNamed(m_source, relation.parentTable);
+        const auto untranslated = [&](const QString &why) {
+            const QString note = description + integrityText + QStringLiteral(": not translated, ") + why;
+            if (child >= 0 && tables.at(child).created)
+                tables[child].relationNotes << note;
+            else
+                m_unplacedRelationNotes << note;
+        };
+        if (child < 0 || parent < 0)
+            return untranslated(QStringLiteral("a table is missing"));
+        if (!tables.at(child).created || !tables.at(parent).created)
+            return untranslated(QStringLiteral("a table is not created"));
+        const Tag *childTag = tagNamed(tables.at(child), relation.childTag);
+        const Tag *parentTag = tagNamed(tables.at(parent), relation.parentTag);
+        if (!childTag || !parentTag)
+            return untranslated(QStringLiteral("a tag is missing"));
+        if (childTag->column < 0 || !childTag->function.isEmpty())
+            return untranslated(QStringLiteral("the child tag is no plain field"));
+        if (parentTag->form != TagForm::PrimaryKey && parentTag->form != TagForm::Unique)
+            return untranslated(QStringLiteral("the parent tag is no key on a plain field"));
+        const SqlType &childType = tables.at(child).columns.at(childTag->column).type;
+        const SqlType &parentType = tables.at(parent).columns.at(parentTag->column).type;
+        if (childType.kind != parentType.kind)
+            return untranslated(QStringLiteral("the fields' types differ"));
+
+        ForeignKey key;
+        key.parentTable = static_cast<int>(parent);
+        key.column = childTag->column;
+        key.parentColumn = parentTag->column;
+        key.onUpdate = action(relation.onUpdate);
+        key.onDelete = action(relation.onDelete);
+        if (!integrity.isEmpty())
+            key.notes << description + integrityText;
+        tables[child].foreignKeys.append(key);
+    }
+
+    const model::SourceModel &m_source;
+    Dialect m_dialect;
+    NameScope m_objects;
+    QStringList m_unplacedRelationNotes;
+};
+
+// --- Writing ------------------------------------------------------------
+
+class SchemaWriter {
+public:
+    SchemaWriter(const model::SourceModel &source, Dialect dialect) : m_source(source), m_dialect(dialect) {}
+
+    QByteArray write()
+    {
+        SchemaPlanner planner(m_source, m_dialect);
+        m_tables = planner.plan();
+
+        writeHeader();
+        for (const Table &table : std::as_const(m_tables))
+            writeTable(table);
+        if (m_dialect == Dialect::Postgres)
+            writeForeignKeys();
+        const QStringList unplaced = planner.unplacedRelationNotes();
+        if (!unplaced.isEmpty()) {
+            line();
+            for (const QString &note : unplaced)
+                comment(note);
+        }
+        writeViews();
+        line();
+        line(QStringLiteral("COMMIT;"));
+        return m_out.toUtf8();
+    }
+
+private:
+    bool postgres() const { return m_dialect == Dialect::Postgres; }
+
+    void line(const QString &text = {}) { m_out += text + QLatin1Char('\n'); }
+
+    void comment(const QString &text, const QString &indent = {})
+    {
+        for (const QString &shown : commentLines(text))
+            line(indent + shown);
+    }
+
+    void writeHeader()
+    {
+        const QString what = m_source.kind == model::SourceModel::Kind::Container
+            ? QStringLiteral("the FoxPro database container ")
+            : QStringLiteral("the FoxPro tables in ");
+        comment(QStringLiteral("Orvalle: %1 schema of %2")
+                    .arg(postgres() ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite"), what + m_source.path));
+        if (!m_source.comment.trimmed().isEmpty())
+            comment(QStringLiteral("Description: ") + m_source.comment);
+        for (const model::Finding &finding : m_source.findings) {
+            QString text = finding.severity == model::Severity::Error ? QStringLiteral("Error")
+                                                                         : QStringLiteral("Warning");
+            if (!finding.place.isEmpty())
+                text += QStringLiteral(" about ") + named(finding.place);
+            comment(text + QStringLiteral(" while reading: ") + finding.message);
+        }
+        if (postgres()) {
+            line(QStringLiteral("SET client_encoding = 'UTF8';"));
+            line(QStringLiteral("SET standard_conforming_strings = on;"));
+        }
+        line(QStringLiteral("BEGIN;"));
+    }
+
+    QString columnDefinition(const Column &column) const
+    {
+        QString text = identifier(column.name) + QLatin1Char(' ') + column.type.name;
+        if (column.notNull)
+            text += QStringLiteral(" NOT NULL");
+        if (column.identity && postgres())
+            text += QStringLiteral(" GENERATED BY DEFAULT AS IDENTITY (%1)").arg(column.identityOptions);
+        if (column.sqliteAutoincrement)
+            text += QStringLiteral(" PRIMARY KEY AUTOINCREMENT");
+        if (!column.defaultSql.isEmpty())
+            text += QStringLiteral(" DEFAULT ") + column.defaultSql;
+        if (column.type.kind == ValueKind::Bytes && column.type.length > 0)
+            text += QStringLiteral(" CHECK (%1(%2) <= %3)")
+                        .arg(postgres() ? QStringLiteral("octet_length") : QStringLiteral("length"),
+                             identifier(column.name))
+                        .arg(column.type.length);
+        return text;
+    }
+
+    struct Item {
+        QStringList notes;
+        QString text;
+    };
+
+    void writeItems(const QList<Item> &items)
+    {
+        qsizetype last = -1;
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            if (!items.at(i).text.isEmpty())
+                last = i;
+        }
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            for (const QString &note : items.at(i).notes)
+                comment(note, QStringLiteral("  "));
+            if (!items.at(i).text.isEmpty())
+                line(QStringLiteral("  ") + items.at(i).text + (i < last ? QStringLiteral(",") : QString()));
+        }
+    }
+
+    QString keyColumns(const Table &table, const Tag &tag) const
+    {
+        return QLatin1Char('(') + identifier(table.columns.at(tag.column).name) + QLatin1Char(')');
+    }
+
+    void writeTable(const Table &table)
+    {
+        line();
+        if (!table.created) {
+            comment(QStringLiteral("FoxPro table %1 left out: SQLite cannot create a table without a column")
+                        .arg(named(table.model->name)));
+            for (const QString &note : table.notes)
+                comment(note);
+            for (const Tag &tag : table.tags)
+                for (const QString &note : tag.notes)
+                    comment(note);
+            return;
+        }
+        QList<Item> items;
+        Item tableNotes;
+        if (!postgres() && !table.model->comment.trimmed().isEmpty())
+            tableNotes.notes << table.model->comment;
+        tableNotes.notes << table.notes;
+        items << tableNotes;
+        for (const Column &column : table.columns) {
+            Item item;
+            if (!postgres() && !column.field->comment.trimmed().isEmpty())
+                item.notes << column.field->comment;
+            item.notes << column.notes;
+            item.text = columnDefinition(column);
+            items << item;
+        }
+        for (const Tag &tag : table.tags) {
+            if (tag.form == TagForm::PrimaryKey && anyAutoincrement(table)) {
+                items << Item{tag.notes, QString()};
+            } else if (tag.form == TagForm::PrimaryKey) {
+                Item item{tag.notes, QStringLiteral("PRIMARY KEY ") + keyColumns(table, tag)};
+                if (postgres())
+                    item.text.prepend(QStringLiteral("CONSTRAINT ") + identifier(tag.name) + QLatin1Char(' '));
+                items << item;
+            } else if (tag.form == TagForm::Unique) {
+                Item item{tag.notes, QStringLiteral("UNIQUE ") + keyColumns(table, tag)};
+                if (postgres())
+                    item.text.prepend(QStringLiteral("CONSTRAINT ") + identifier(tag.name) + QLatin1Char(' '));
+                items << item;
+            }
+        }
+        if (!postgres()) {
+            for (const ForeignKey &key : table.foreignKeys)
+                items << Item{key.notes, foreignKeyClause(table, key)};
+            if (!table.relationNotes.isEmpty())
+                items << Item{table.relationNotes, QString()};
+        }
+        line(QStringLiteral("CREATE TABLE %1 (").arg(identifier(table.name)));
+        writeItems(items);
+        line(QStringLiteral(");"));
+
+        if (postgres())
+            writeDescriptions(table);
+        else
+            writeSequenceStart(table);
+        for (const Tag &tag : table.tags)
+            writeIndex(table, tag);
+    }
+
+    static bool anyAutoincrement(const Table &table)
+    {
+        return std::any_of(table.columns.cbegin(), table.columns.cend(),
+                           [](const Column &column) { return column.sqliteAutoincrement; });
+    }
+
+    void writeDescriptions(const Table &table)
+    {
+        if (!table.model->comment.trimmed().isEmpty())
+            line(QStringLiteral("COMMENT ON TABLE %1 IS %2;").arg(identifier(table.name), literal(table.model->comment)));
+        for (const Column &column : table.columns) {
+            if (column.field->comment.trimmed().isEmpty())
+                continue;
+            line(QStringLiteral("COMMENT ON COLUMN %1.%2 IS %3;")
+                     .arg(identifier(table.name), identifier(column.name), literal(column.field->comment)));
+        }
+    }
+
+    void writeSequenceStart(const Table &table)
+    {
+        for (const Column &column : table.columns) {
+            if (!column.sqliteAutoincrement || !column.field->autoIncrement || column.field->nextValue <= 1)
+                continue;
+            line(QStringLiteral("INSERT INTO sqlite_sequence (\"name\", \"seq\") VALUES (%1, %2);")
+                     .arg(literal(table.name))
+                     .arg(column.field->nextValue - 1));
+        }
+    }
+
+    void writeIndex(const Table &table, const Tag &tag)
+    {
+        if (tag.form == TagForm::PrimaryKey || tag.form == TagForm::Unique)
+            return;
+        for (const QString &note : tag.notes)
+            comment(note);
+        if (tag.form == TagForm::Untranslated)
+            return;
+        QString key = identifier(table.columns.at(tag.column).name);
+        if (!tag.function.isEmpty())
+            key = tag.function + QLatin1Char('(') + key + QLatin1Char(')');
+        if (tag.index->descending)
+            key += QStringLiteral(" DESC");
+        line(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4);")
+                 .arg(tag.form == TagForm::UniqueIndex ? QStringLiteral("UNIQUE ") : QString(),
+                      identifier(tag.name), identifier(table.name), key));
+    }
+
+    QString foreignKeyClause(const Table &table, const ForeignKey &key) const
+    {
+        const Table &parent = m_tables.at(key.parentTable);
+        QString text = QStringLiteral("FOREIGN KEY (%1) REFERENCES %2 (%3)")
+                           .arg(identifier(table.columns.at(key.column).name), identifier(parent.name),
+                                identifier(parent.columns.at(key.parentColumn).name));
+        if (!key.onUpdate.isEmpty())
+            text += QStringLiteral(" ON UPDATE ") + key.onUpdate;
+        if (!key.onDelete.isEmpty())
+            text += QStringLiteral(" ON DELETE ") + key.onDelete;
+        return text;
+    }
+
+    void writeForeignKeys()
+    {
+        bool any = false;
+        for (const Table &table : std::as_const(m_tables))
+            any = any || !table.foreignKeys.isEmpty() || !table.relationNotes.isEmpty();
+        if (!any)
+            return;
+        line();
+        for (const Table &table : std::as_const(m_tables)) {
+            for (const ForeignKey &key : table.foreignKeys) {
+                for (const QString &note : key.notes)
+                    comment(note);
+                line(QStringLiteral("ALTER TABLE %1 ADD %2;").arg(identifier(table.name), foreignKeyClause(table, key)));
+            }
+            for (const QString &note : table.relationNotes)
+                comment(note);
+        }
+    }
+
+    void writeViews()
+    {
+        for (const model::ViewModel &view : m_source.views) {
+            line();
+            QString what = view.remote
+                ? QStringLiteral("FoxPro remote view %1 through connection %2")
+                      .arg(named(view.name), named(view.connection))
+                : QStringLiteral("FoxPro view %1").arg(named(view.name));
+            comment(what + QStringLiteral(", not translated:"));
+            if (!view.comment.trimmed().isEmpty())
+                comment(QStringLiteral("Description: ") + view.comment);
+            comment(view.sql);
+        }
+    }
+
+    const model::SourceModel &m_source;
+    Dialect m_dialect;
+    QList<Table> m_tables;
+    QString m_out;
+};
+
+} // namespace
+
+QByteArray postgresSchema(const model::SourceModel &source)
+{
+    return SchemaWriter(source, Dialect::Postgres).write();
+}
+
+QByteArray sqliteSchema(const model::SourceModel &source)
+{
+    return SchemaWriter(source, Dialect::Sqlite).write();
+}
+
+} // namespace dictionary

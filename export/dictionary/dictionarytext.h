@@ -1,0 +1,82 @@
+#pragma once
+
+// What the JSON, Markdown and HTML dictionaries share: the words they write
+// for the model's values, the anchors of the table and view sections, and
+// text from the files made safe to show.
+
+#include "model/sourcemodel.h"
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace dictionary {
+
+// The text with every character no reader can show (C0 and C1 controls but
+// tab and line breaks, DEL, unpaired surrogates, U+FFFE and U+FFFF) replaced
+// by U+FFFD, so an XML parser accepts it and a terminal runs none of it.
+QString showableText(QStringView text);
+
+// The text with each unpaired surrogate replaced by U+FFFD: UTF-8 cannot
+// carry one, and many JSON readers refuse one written as an escape.
+QString pairedText(QStringView text);
+
+// Text for a Markdown paragraph, cell, heading or link text: everything
+// that could open a column, a link, emphasis or raw HTML escaped, line breaks
+// as <br>, so it never starts a line of its own.
+QString markdownText(QStringView text);
+
+// Text for an HTML (or XML) element or quoted attribute, line breaks kept.
+QString htmlText(QStringView text);
+
+// The lines of the text; CR LF, CR and LF each end one.
+QStringList textLines(QStringView text);
+
+// "primary", "candidate", "unique", "regular".
+QString tagKindWord(model::TagKind kind);
+// "warning", "error".
+QString severityWord(model::Severity severity);
+
+// Section anchors: "table-<n>-<name in lower-case ASCII letters and digits>"
+// and "view-<n>-…", n counting from 1, so names equal but for case, or with
+// no ASCII letter at all, still get ids of their own.
+struct SectionAnchors {
+    QStringList tables;
+    QStringList views;
+};
+SectionAnchors sectionAnchors(const model::SourceModel &source);
+
+// The index of the table a relation names: the one spelled the same, else the
+// first equal but for case (FoxPro's names ignore case); -1 when none or
+// when the name is empty.
+qsizetype tableNamed(const model::SourceModel &source, const QString &name);
+
+// The words both readable dictionaries write for a model's values.
+QString typeText(const model::FieldModel &field); // "Integer, autoincrement (next 5, step 1)"
+QString memoText(const model::TableModel &table); // "customers.fpt, blocks of 64 bytes"
+QString isoLastUpdate(const model::TableModel &table); // "2024-01-05"; empty when none
+QString lastUpdateText(const model::TableModel &table);   // the same, "not a date" when none
+QString orderText(const model::IndexModel &index); // "ascending, MACHINE"
+QString sourceKindText(const model::SourceModel &source);
+QString nameOrPlaceholder(const QString &name); // "(no name)" for an empty one
+
+// The lines of a field's description column: its comment, its rule with the
+// rule's message, its format and its input mask. `plain` and `code` escape
+// text for the format; `withMessage` adds a rule's message as the format
+// shows it.
+template <class Plain, class Code, class WithMessage>
+QStringList fieldDescriptionLines(const model::FieldModel &field, Plain plain, Code code, WithMessage withMessage)
+{
+    QStringList lines;
+    if (!field.comment.isEmpty())
+        lines.append(plain(field.comment));
+    if (!field.rule.isEmpty())
+        lines.append(QStringLiteral("Rule: ") + withMessage(code(field.rule), field.ruleText));
+    if (!field.format.isEmpty())
+        lines.append(QStringLiteral("Format: ") + code(field.format));
+    if (!field.inputMask.isEmpty())
+        lines.append(QStringLiteral("Input mask: ") + code(field.inputMask));
+    return lines;
+}
+
+} // namespace dictionary

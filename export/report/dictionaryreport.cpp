@@ -1,0 +1,46 @@
+#include "export/report/dictionaryreport.h"
+
+#include "export/report/reportfile.h"
+#include "model/sourcemodel.h"
+
+#include <QSet>
+
+namespace report {
+
+DictionaryResult dictionaryOf(dictionary::DictionaryFormat format, const ReportSource &source, const QStringList &tables)
+{
+    const model::SourceModel model = model::readSourceModel(source.path, tables);
+    DictionaryResult result;
+    // A failure is a table asked for that the reader had to leave out (a
+    // name the source lacks among them), or one whose index tags or
+    // container properties it could not read: the document lacks them. The
+    // other findings describe the source's health and are in the document.
+    // The names are the list's own, exactly: tables whose names differ only
+    // in case are tables of their own.
+    const QSet<QString> asked(tables.cbegin(), tables.cend());
+    QSet<QString> described;
+    for (const model::TableModel &table : model.tables)
+        described.insert(table.name);
+    for (const model::ViewModel &view : model.views)
+        described.insert(view.name);
+    for (const model::Finding &finding : model.findings) {
+        if (!asked.contains(finding.place))
+            continue;
+        const bool leftOut = finding.severity == model::Severity::Error && !described.contains(finding.place);
+        if (leftOut || model::gapOf(finding) != model::ModelGap::None)
+            result.failures.append(finding);
+    }
+    result.document = dictionary::writeDictionary(format, model);
+    return result;
+}
+
+DictionaryResult writeDictionaryFile(const QString &reportPath, dictionary::DictionaryFormat format,
+                                     const ReportSource &source, const QStringList &tables)
+{
+    refuseSourceFile(reportPath, source, tables);
+    DictionaryResult result = dictionaryOf(format, source, tables);
+    writeWholeFile(reportPath, result.document);
+    return result;
+}
+
+} // namespace report

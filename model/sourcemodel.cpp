@@ -1,0 +1,803 @@
+#include "model/sourcemodel.h"
+
+#include "platform/bytes.h"
+#include "platform/codepage.h"
+#include "platform/container.h"
+#include "model/datasource.h"
+#include "platform/fileaccess.h"
+#include "platform/memofile.h"
+#include "platform/tableheader.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <memory>
+
+namespace model {
+
+namespace {
+
+// The endings of the findings that say what a table's model lacks (gapOf).
+const char tagsUnknownEnding[] = ": tags unknown.";
+const char propertiesUnknownEnding[] = ", without the container's names and properties.";
+const char leftOutEnding[] = " left out.";
+
+QString hexByte(quint8 value)
+{
+    return QStringLiteral("0x%1").arg(QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+}
+
+// A finding's message and place stay on one line whatever the files hold.
+QString oneLine(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+QString riWord(const QByteArray &riInfo, qsizetype at)
+{
+    if (at >= riInfo.size())
+        return {};
+    switch (riInfo[at]) {
+    case 'C': case 'c': return QStringLiteral("cascade");
+    case 'R': case 'r': return QStringLiteral("restrict");
+    case 'I': case 'i': return QStringLiteral("ignore");
+    default: return {};
+    }
+}
+
+bool isMemoLetter(char type, bool visualFoxPro)
+{
+    return type == 'M' || type == 'G' || type == 'P' || type == 'W' || (type == 'B' && !visualFoxPro);
+}
+
+// The memo file's extension: FoxPro 2.x and Visual FoxPro write .fpt, HiPer-Six
+// .smt, every dBase-family writer (FoxBASE+ included) .dbt.
+QString memoExtension(quint8 version)
+{
+    if (platform::isVisualFoxProVersion(version) || version == 0xF5)
+        return QStringLiteral("fpt");
+    if (version == 0xE5)
+        return QStringLiteral("smt");
+    return QStringLiteral("dbt");
+}
+
+// Whether the header says a memo file belongs to the table without any memo
+// field saying so: Visual FoxPro's table flag, the other dialects' version byte.
+bool headerAnnouncesMemo(const platform::TableHeader &header)
+{
+    if (header.isVisualFoxPro())
+        return header.flags & 0x02;
+    switch (header.version) {
+    case 0x7B: case 0x83: case 0x87: case 0x8B: case 0x8C: case 0xCB: case 0xE5: case 0xF5:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString baseName(const QString &fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot <= 0 ? fileName : fileName.first(dot);
+}
+
+// The files of the folders the tables lie in, listed once each: a table's
+// memo and index are found by name without listing its folder again.
+class FolderFiles {
+public:
+    // The file of that name in the folder, its case as the exact spelling
+    // or else any; empty when there is none.
+    platform::LocalPath find(const platform::LocalPath &folder, const QString &name)
+    {
+        const Listing &listing = listingOf(folder);
+        if (!listing.readable)
+            return platform::resolveCaseInsensitive(folder, name);
+        const platform::LocalPath::Native exact = platform::LocalPath::fromText(name).native();
+        if (listing.names.contains(exact))
+            return folder.child(exact);
+        const auto found = listing.byLowerName.constFind(platform::lowerCase(name));
+        return found == listing.byLowerName.constEnd() ? platform::LocalPath() : folder.child(found.value());
+    }
+
+    // Seeds a folder whose entries the caller has listed already.
+    void add(const platform::LocalPath &folder, const QList<platform::FolderEntry> &entries)
+    {
+        m_listings.insert(folder.native(), build(entries));
+    }
+
+private:
+    struct Listing {
+        bool readable = false;
+        QSet<platform::LocalPath::Native> names;
+        QHash<QString, platform::LocalPath::Native> byLowerName; // the first entry of each lower-case name
+    };
+
+    static Listing build(const QList<platform::FolderEntry> &entries)
+    {
+        Listing listing;
+        listing.readable = true;
+        for (const platform::FolderEntry &entry : entries) {
+            listing.names.insert(entry.name);
+            const QString lowered = platform::lowerCase(entry.text);
+            if (!listing.byLowerName.contains(lowered))
+                listing.byLowerName.insert(lowered, entry.name);
+        }
+        return listing;
+    }
+
+    const Listing &listingOf(const platform::LocalPath &folder)
+    {
+        auto found = m_listings.constFind(folder.native());
+        if (found == m_listings.constEnd()) {
+            Listing listing;
+            try {
+                listing = build(platform::listFolder(folder));
+            } catch (const Failure &) {
+                // Left to the per-name lookup, which copes with what it can reach.
+            }
+            found = m_listings.insert(folder.native(), std::move(listing));
+        }
+        return found.value();
+    }
+
+    QHash<platform::LocalPath::Native, Listing> m_listings;
+};
+
+// A container a free table links back to, read once however many tables name it.
+struct LinkedContainer {
+    std::optional<platform::ContainerModel> model;
+    QString failure; // why it could not be read
+    QHash<platform::FileIdentity, const platform::ContainerObject *> tableByFile;
+};
+
+class ModelReader {
+public:
+    explicit ModelReader(SourceModel &source) : m_source(source) {}
+
+    // A folder's tables, listed; nothing of them is read yet.
+    void openFolder(const platform::LocalPath &folder)
+    {
+        const QList<platform::FolderEntry> entries = platform::listFolder(folder);
+        m_files.add(folder, entries);
+        m_folder = folder;
+        m_folderTables = folderTables(folder, entries);
+        reportCaseTwins(m_folderTables);
+        for (const FolderTable &table : std::as_const(m_folderTables))
+            m_tableNames.append(table.name);
+    }
+
+    // A container's tables and views, listed; no table is read yet.
+    void openContainer(const platform::LocalPath &dbcPath)
+    {
+        m_container.emplace(platform::readContainer(dbcPath));
+        m_folder = dbcPath.folder();
+        const QString dbcName = platform::displayName(dbcPath);
+        m_source.comment = m_container->comment;
+        m_source.codePageMark = m_container->codePage;
+        for (const QString &damage : std::as_const(m_container->damage))
+            addFinding(Severity::Error, dbcName, damage + QStringLiteral(" Its values are left empty."));
+        for (const platform::ContainerObject &table : std::as_const(m_container->tables))
+            m_tableNames.append(table.name);
+        for (const platform::ContainerObject &view : std::as_const(m_container->views))
+            m_viewNames.append(view.name);
+    }
+
+    const QStringList &tableNames() const { return m_tableNames; }
+    const QStringList &viewNames() const { return m_viewNames; }
+
+    std::optional<TableModel> table(qsizetype index)
+    {
+        if (!m_container) {
+            const FolderTable &table = m_folderTables[index];
+            std::optional<platform::TableHeader> header = readHeader(table.name, table.path);
+            if (!header)
+                return std::nullopt;
+            const platform::ContainerObject *owner = linkedOwner(table.name, table.path, m_folder, *header);
+            return tableModel(table.name, table.path, m_folder, *std::move(header), owner);
+        }
+        const platform::ContainerObject &table = m_container->tables[index];
+        const platform::LocalPath path = platform::resolveCaseInsensitive(m_folder, table.path);
+        if (path.isEmpty()) {
+            addFinding(Severity::Error, table.name,
+                       QStringLiteral("Its file %1 is missing; the table is left out.").arg(quoted(table.path)));
+            return std::nullopt;
+        }
+        std::optional<platform::TableHeader> header = readHeader(table.name, path);
+        if (!header)
+            return std::nullopt;
+        m_children.append(&table);
+        return tableModel(table.name, path, m_folder, *std::move(header), &table);
+    }
+
+    ViewModel view(qsizetype index) const { return viewModel(m_container->views[index]); }
+
+    // The relations among the tables read, once they all are.
+    void addRelations()
+    {
+        if (m_container)
+            addRelations(*m_container, m_children);
+    }
+
+    // The positions of the names a selection keeps, in the source's order: a
+    // name matches every name of its exact spelling, else every name equal to
+    // it but for case.
+    QList<qsizetype> selected(const QStringList &names, const QStringList &selection)
+    {
+        QList<qsizetype> kept;
+        if (selection.isEmpty()) {
+            // Every name the table list shows.
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                if (!isResourceTable(names[i]))
+                    kept.append(i);
+            }
+            return kept;
+        }
+        QSet<qsizetype> chosen;
+        for (const QString &wanted : selection) {
+            // Every name spelt so: a table and a view may share one.
+            bool exact = false;
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                if (names[i] == wanted) {
+                    chosen.insert(i);
+                    exact = true;
+                }
+            }
+            if (exact)
+                continue;
+            bool found = false;
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                if (names[i].compare(wanted, Qt::CaseInsensitive) == 0) {
+                    chosen.insert(i);
+                    found = true;
+                }
+            }
+            if (!found)
+                addFinding(Severity::Error, wanted, QStringLiteral("The source has no table or view of this name."));
+        }
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            if (chosen.contains(i))
+                kept.append(i);
+        }
+        return kept;
+    }
+
+private:
+    // The place is the table's name exactly, so that the finding can be
+    // matched with the table; every writer makes it safe to show.
+    void addFinding(Severity severity, const QString &place, const QString &message)
+    {
+        m_source.findings.append({severity, place, oneLine(message)});
+    }
+
+    void reportCaseTwins(const QList<FolderTable> &tables)
+    {
+        QHash<QString, QList<const FolderTable *>> twins;
+        QStringList order;
+        for (const FolderTable &table : tables) {
+            if (!table.caseTwin)
+                continue;
+            const QString key = platform::lowerCase(table.path.fileName());
+            if (!twins.contains(key))
+                order.append(key);
+            twins[key].append(&table);
+        }
+        for (const QString &key : std::as_const(order)) {
+            const QList<const FolderTable *> &group = twins[key];
+            QStringList files;
+            QStringList listed;
+            for (const FolderTable *table : group) {
+                files.append(quoted(table->path.fileName()));
+                listed.append(quoted(table->name));
+            }
+            addFinding(Severity::Warning, group.first()->name,
+                       QStringLiteral("The files %1 have names equal but for case; they are listed as %2.")
+                           .arg(files.join(QStringLiteral(", ")), listed.join(QStringLiteral(", "))));
+        }
+    }
+
+    std::optional<platform::TableHeader> readHeader(const QString &name, const platform::LocalPath &path)
+    {
+        try {
+            return platform::readTableHeader(path, platform::RecordLengthCheck::Lenient);
+        } catch (const Failure &failure) {
+            addFinding(Severity::Error, name,
+                       failure.description() + QStringLiteral(" The table cannot be read and is left out."));
+            return std::nullopt;
+        }
+    }
+
+    // The container table a free table's backlink leads to, when the
+    // container is there, reads and lists the table's file.
+    const platform::ContainerObject *linkedOwner(const QString &name, const platform::LocalPath &tablePath, const platform::LocalPath &folder,
+                                       const platform::TableHeader &header)
+    {
+        if (!header.isVisualFoxPro() || header.backlink.isEmpty())
+            return nullptr;
+        const QString link = platform::decodeText(header.backlink, header.codePage);
+        const platform::LocalPath dbcPath = platform::resolveCaseInsensitive(folder, link);
+        if (dbcPath.isEmpty()) {
+            addFinding(Severity::Warning, name,
+                       QStringLiteral("It names the container %1, which is missing; it is read as a free table.")
+                           .arg(quoted(link)));
+            return nullptr;
+        }
+        std::shared_ptr<LinkedContainer> &linked = m_containers[dbcPath.native()];
+        if (!linked) {
+            linked = std::make_shared<LinkedContainer>();
+            try {
+                linked->model.emplace(platform::readContainer(dbcPath));
+                for (const platform::ContainerObject &table : linked->model->tables) {
+                    const platform::LocalPath file = platform::resolveCaseInsensitive(dbcPath.folder(), table.path);
+                    if (const std::optional<platform::FileIdentity> identity = platform::identityOf(file))
+                        linked->tableByFile.insert(*identity, &table);
+                }
+            } catch (const Failure &failure) {
+                linked->failure = failure.description();
+            }
+        }
+        if (!linked->model) {
+            addFinding(Severity::Warning, name,
+                       QStringLiteral("Its container %1 cannot be read (%2); it is read as a free table.")
+                           .arg(quoted(link), linked->failure));
+            return nullptr;
+        }
+        const std::optional<platform::FileIdentity> file = platform::identityOf(tablePath);
+        const platform::ContainerObject *owner = file ? linked->tableByFile.value(*file) : nullptr;
+        if (!owner)
+            addFinding(Severity::Warning, name,
+                       QStringLiteral("Its container %1 does not list it; it is read as a free table.")
+                           .arg(quoted(link)));
+        return owner;
+    }
+
+    QString relativeText(const platform::LocalPath &folder, const platform::LocalPath &file)
+    {
+        // Every file of a source is named from the same folder: its text is made once.
+        if (m_baseFolder != folder) {
+            m_baseFolder = folder;
+            m_baseText = folder.text();
+        }
+        const QString &base = m_baseText;
+        const QString text = file.text();
+        if (!base.isEmpty() && text.startsWith(base)) {
+            const QString rest = text.sliced(base.size());
+            if (rest.startsWith(QLatin1Char('/')) || rest.startsWith(QDir::separator()))
+                return rest.sliced(1);
+            if (base.endsWith(QLatin1Char('/')) || base.endsWith(QDir::separator()))
+                return rest;
+        }
+        return text;
+    }
+
+    TableModel tableModel(const QString &name, const platform::LocalPath &path, const platform::LocalPath &sourceFolder,
+                          platform::TableHeader header, const platform::ContainerObject *owner)
+    {
+        TableModel table;
+        table.name = name;
+        table.file = relativeText(sourceFolder, path);
+        table.version = header.version;
+        table.dialect = header.dBase2 ? QStringLiteral("dBase II") : dialectName(header.version);
+        table.codePageMark = header.codePage;
+        if (m_codePageNames.size() <= header.codePage)
+            m_codePageNames.resize(256);
+        if (m_codePageNames[header.codePage].isNull())
+            m_codePageNames[header.codePage] = codePageName(header.codePage);
+        table.codePage = m_codePageNames[header.codePage];
+        table.recordCount = header.recordCount;
+        table.lastUpdate = header.lastUpdate;
+        table.headerLength = header.headerLength;
+        table.recordLength = header.recordLength;
+        if (owner) {
+            table.comment = owner->comment;
+            table.rule = owner->rule;
+            table.ruleText = owner->ruleText;
+            table.insertTrigger = owner->insertTrigger;
+            table.updateTrigger = owner->updateTrigger;
+            table.deleteTrigger = owner->deleteTrigger;
+            table.primaryKey = owner->primaryKey;
+        }
+        addFields(table, header, owner);
+        checkRecordLength(table, header);
+        addMemo(table, header, path, sourceFolder);
+        addIndexes(table, header, path);
+        return table;
+    }
+
+    // Takes the names out of the header's fields, which need them no more.
+    void addFields(TableModel &table, platform::TableHeader &header, const platform::ContainerObject *owner)
+    {
+        const bool visualFoxPro = header.isVisualFoxPro();
+        const qsizetype visible = std::count_if(header.fields.begin(), header.fields.end(),
+                                                [](const platform::FieldDescriptor &field) { return !field.isSystem(); });
+        if (owner && owner->fields.size() != visible) {
+            addFinding(Severity::Error, table.name,
+                       QStringLiteral("The container lists %1 fields for it, its header %2; the fields are the "
+                                      "table's own")
+                               .arg(owner->fields.size())
+                               .arg(visible)
+                           + QLatin1String(propertiesUnknownEnding));
+            owner = nullptr;
+        }
+        table.fields.reserve(visible);
+        for (platform::FieldDescriptor &descriptor : header.fields) {
+            if (descriptor.isSystem())
+                continue;
+            FieldModel field;
+            field.position = int(table.fields.size()) + 1;
+            const platform::ContainerField *known = owner ? &owner->fields[table.fields.size()] : nullptr;
+            // Shown as FoxPro shows names, and as the report does.
+            if (known && !known->name.isEmpty()) {
+                field.name = known->name;
+                if (field.name.compare(descriptor.name, Qt::CaseInsensitive) != 0)
+                    field.shortName = platform::lowerCase(std::move(descriptor.name));
+            } else {
+                field.name = platform::lowerCase(std::move(descriptor.name));
+            }
+            if (known) {
+                field.defaultValue = known->defaultValue;
+                field.rule = known->rule;
+                field.ruleText = known->ruleText;
+                field.caption = known->caption;
+                field.format = known->format;
+                field.inputMask = known->inputMask;
+                field.comment = known->comment;
+            }
+            field.type = descriptor.type;
+            field.typeName = fieldTypeName(descriptor.type, header.version);
+            field.width = descriptor.width;
+            field.decimals = descriptor.decimals;
+            field.nullable = visualFoxPro && descriptor.isNullable();
+            field.binary = visualFoxPro && descriptor.isBinary()
+                && (descriptor.type == 'C' || descriptor.type == 'M' || descriptor.type == 'V');
+            field.autoIncrement = descriptor.isAutoIncrement();
+            if (field.autoIncrement) {
+                field.nextValue = descriptor.nextValue;
+                field.step = descriptor.step;
+            }
+            table.fields.append(std::move(field));
+        }
+    }
+
+    void checkRecordLength(const TableModel &table, const platform::TableHeader &header)
+    {
+        int total = 1;
+        for (const platform::FieldDescriptor &field : header.fields)
+            total += field.width;
+        if (total != header.recordLength)
+            addFinding(Severity::Error, table.name,
+                       QStringLiteral("Its header gives records of %1 bytes, but its fields and the deletion flag "
+                                      "take %2.")
+                           .arg(header.recordLength)
+                           .arg(total));
+    }
+
+    void addMemo(TableModel &table, const platform::TableHeader &header, const platform::LocalPath &path, const platform::LocalPath &sourceFolder)
+    {
+        const auto isMemo = [&](const platform::FieldDescriptor &field) {
+            return !field.isSystem() && isMemoLetter(field.type, header.isVisualFoxPro());
+        };
+        const bool memoFields = std::any_of(header.fields.begin(), header.fields.end(), isMemo);
+        if (!memoFields && !headerAnnouncesMemo(header))
+            return;
+        const QString extension = memoExtension(header.version);
+        const QString wanted = baseName(path.fileName()) + QLatin1Char('.') + extension;
+        const platform::LocalPath memoPath = m_files.find(path.folder(), wanted);
+        MemoModel memo;
+        if (memoPath.isEmpty()) {
+            memo.file = relativeText(sourceFolder, path.folder().child(platform::LocalPath::fromText(wanted).native()));
+            if (memoFields)
+                addFinding(Severity::Error, table.name,
+                           QStringLiteral("Its memo file %1 is missing.").arg(quoted(wanted)));
+            table.memo = memo;
+            return;
+        }
+        memo.file = relativeText(sourceFolder, memoPath);
+        memo.present = true;
+        try {
+            memo.blockSize = blockSizeOf(memoPath, extension, header.version);
+        } catch (const Failure &failure) {
+            addFinding(Severity::Error, table.name,
+                       failure.description() + QStringLiteral(" Its memo file cannot be read."));
+        }
+        table.memo = memo;
+    }
+
+    // .fpt: big-endian at 6. .dbt: dBase III's blocks are always 512 bytes,
+    // later dBase gives the size little-endian at 20 (0 read as its 512).
+    // .smt: its layout is not known here, so no size is given.
+    static int blockSizeOf(const platform::LocalPath &memoPath, const QString &extension, quint8 version)
+    {
+        QFile file;
+        platform::openRegularFile(file, memoPath);
+        const QString fileName = platform::displayName(memoPath);
+        if (extension == QLatin1String("fpt"))
+            return int(platform::MemoFile(file, fileName).blockSize());
+        if (extension != QLatin1String("dbt"))
+            return 0;
+        if (version == 0x83)
+            return 512;
+        const QByteArray bytes = platform::readAt(file, 20, 2, fileName);
+        const int size = platform::littleEndian16(bytes, 0);
+        return size == 0 ? 512 : size;
+    }
+
+    void addIndexes(TableModel &table, const platform::TableHeader &header, const platform::LocalPath &path)
+    {
+        const QString wanted = baseName(path.fileName()) + QStringLiteral(".cdx");
+        const platform::LocalPath indexPath = m_files.find(path.folder(), wanted);
+        if (indexPath.isEmpty()) {
+            if ((header.flags & 0x01) && !header.dBase2)
+                addFinding(Severity::Warning, table.name,
+                           QStringLiteral("Its header announces a structural index, but there is no %1")
+                                   .arg(quoted(wanted))
+                               + QLatin1String(tagsUnknownEnding));
+            return;
+        }
+        QList<platform::IndexTag> tags;
+        try {
+            tags = platform::readCompoundIndex(indexPath, header.codePage);
+        } catch (const Failure &failure) {
+            addFinding(Severity::Error, table.name,
+                       failure.description() + QStringLiteral(" Its index file cannot be read")
+                           + QLatin1String(tagsUnknownEnding));
+            return;
+        }
+        for (const platform::IndexTag &tag : std::as_const(tags)) {
+            IndexModel index;
+            index.name = tag.name;
+            index.expression = tag.expression;
+            index.filter = tag.filter;
+            if (!table.primaryKey.isEmpty() && tag.name.compare(table.primaryKey, Qt::CaseInsensitive) == 0)
+                index.kind = TagKind::Primary;
+            else if (tag.candidate)
+                index.kind = TagKind::Candidate;
+            else if (tag.unique)
+                index.kind = TagKind::Unique;
+            index.descending = tag.descending;
+            index.collation = tag.collation.isEmpty() ? QStringLiteral("MACHINE") : tag.collation;
+            table.indexes.append(index);
+        }
+        table.indexesKnown = true;
+    }
+
+    static ViewModel viewModel(const platform::ContainerObject &object)
+    {
+        ViewModel view;
+        view.name = object.name;
+        view.sql = object.sql;
+        view.remote = object.sourceType == 2;
+        if (view.remote)
+            view.connection = object.connection;
+        view.comment = object.comment;
+        for (const platform::ContainerField &field : object.fields)
+            view.fields.append({field.name, field.dataType, field.comment});
+        return view;
+    }
+
+    // Each Relation record is kept by its child; the parent is the table its
+    // RelatedTable property names.
+    void addRelations(const platform::ContainerModel &container, const QList<const platform::ContainerObject *> &children)
+    {
+        QSet<const platform::ContainerObject *> inModel(children.begin(), children.end());
+        for (const platform::ContainerObject *child : children) {
+            for (const platform::ContainerRelation &relation : child->relations) {
+                if (relation.parentTable.isEmpty()) {
+                    addFinding(Severity::Warning, child->name, QStringLiteral("A relation names no parent table."));
+                    continue;
+                }
+                const platform::ContainerObject *parent = container.findTable(relation.parentTable);
+                if (!parent) {
+                    addFinding(Severity::Warning, child->name,
+                               QStringLiteral("A relation names the parent table %1, which the container does "
+                                              "not hold.")
+                                   .arg(quoted(relation.parentTable)));
+                    continue;
+                }
+                if (!inModel.contains(parent))
+                    continue;
+                RelationModel model;
+                model.parentTable = parent->name;
+                model.parentTag = relation.parentTag;
+                model.childTable = child->name;
+                model.childTag = relation.childTag;
+                model.onUpdate = riWord(relation.riInfo, 0);
+                model.onDelete = riWord(relation.riInfo, 1);
+                model.onInsert = riWord(relation.riInfo, 2);
+                m_source.relations.append(model);
+            }
+        }
+    }
+
+    SourceModel &m_source;
+    FolderFiles m_files;
+    platform::LocalPath m_folder;
+    platform::LocalPath m_baseFolder; // the folder relativeText names files from, and its text
+    QString m_baseText;
+    QList<FolderTable> m_folderTables;             // a folder's
+    std::optional<platform::ContainerModel> m_container;     // a container's
+    QList<const platform::ContainerObject *> m_children;     // the container's tables read
+    QStringList m_tableNames;
+    QStringList m_viewNames;
+    QList<QString> m_codePageNames; // by mark, each made when first met
+    QHash<platform::LocalPath::Native, std::shared_ptr<LinkedContainer>> m_containers; // by the path the links lead to
+};
+
+} // namespace
+
+QString fieldTypeName(char letter)
+{
+    switch (letter) {
+    case 'C': return QStringLiteral("Character");
+    case 'Y': return QStringLiteral("Currency");
+    case 'N': return QStringLiteral("Numeric");
+    case 'F': return QStringLiteral("Float");
+    case 'D': return QStringLiteral("Date");
+    case 'T': return QStringLiteral("DateTime");
+    case 'B': return QStringLiteral("Double");
+    case 'I': return QStringLiteral("Integer");
+    case 'L': return QStringLiteral("Logical");
+    case 'M': return QStringLiteral("Memo");
+    case 'G': return QStringLiteral("General");
+    case 'P': return QStringLiteral("Picture");
+    case 'V': return QStringLiteral("Varchar");
+    case 'Q': return QStringLiteral("Varbinary");
+    case 'W': return QStringLiteral("Blob");
+    case '0': return QStringLiteral("_NullFlags");
+    case '@': return QStringLiteral("Timestamp");
+    case '+': return QStringLiteral("Autoincrement");
+    case 'O': return QStringLiteral("Double");
+    default:
+        break;
+    }
+    const uchar byte = uchar(letter);
+    if (byte > 0x20 && byte < 0x7F)
+        return QStringLiteral("Unknown (%1)").arg(QLatin1Char(letter));
+    return QStringLiteral("Unknown (%1)").arg(hexByte(byte));
+}
+
+QString fieldTypeName(char letter, quint8 version)
+{
+    if (!platform::isVisualFoxProVersion(version)) {
+        if (letter == 'B')
+            return QStringLiteral("Binary");
+        if (letter == 'V')
+            return QStringLiteral("Variant");
+    }
+    return fieldTypeName(letter);
+}
+
+bool isResourceTable(const QString &name)
+{
+    return name == QLatin1String("foxuser");
+}
+
+QString dialectName(quint8 version)
+{
+    switch (version) {
+    case 0x02: case 0xFB: return QStringLiteral("FoxBASE");
+    case 0x03: case 0x83: return QStringLiteral("dBase III");
+    case 0x04: case 0x8C: return QStringLiteral("dBase 7");
+    case 0x05: return QStringLiteral("dBase V");
+    case 0x07: case 0x87: return QStringLiteral("Visual Objects");
+    case 0x30: case 0x31: return QStringLiteral("Visual FoxPro");
+    case 0x32: return QStringLiteral("Visual FoxPro 9");
+    case 0x43: case 0x8E: case 0xCB: return QStringLiteral("dBase IV SQL table");
+    case 0x63: return QStringLiteral("dBase IV SQL system");
+    case 0x7B: case 0x8B: return QStringLiteral("dBase IV");
+    case 0xE5: return QStringLiteral("HiPer-Six");
+    case 0xF5: return QStringLiteral("FoxPro 2.x");
+    default: return QStringLiteral("Unknown (%1)").arg(hexByte(version));
+    }
+}
+
+QString codePageName(quint8 mark)
+{
+    if (mark == 0)
+        return {};
+    const int codePage = platform::codePageOfMark(mark);
+    if (codePage == 0)
+        return QStringLiteral("mark %1").arg(hexByte(mark));
+    return QStringLiteral("%1 (%2)").arg(codePage).arg(QLatin1String(platform::codePageDescription(codePage)));
+}
+
+SourceModel readSourceModel(const QString &path, const QStringList &selection)
+{
+    SourceReader reader(path);
+    QStringList names = reader.tableNames();
+    names += reader.viewNames();
+    const QList<qsizetype> chosen = reader.selected(names, selection);
+    QList<TableModel> tables;
+    for (const qsizetype i : chosen) {
+        if (i >= reader.tableNames().size())
+            break;
+        if (std::optional<TableModel> table = reader.readTable(i))
+            tables.append(*std::move(table));
+    }
+    QList<qsizetype> views;
+    for (const qsizetype i : chosen) {
+        if (i >= reader.tableNames().size())
+            views.append(i - reader.tableNames().size());
+    }
+    SourceModel source = reader.takeRest(views);
+    source.tables = std::move(tables);
+    return source;
+}
+
+struct SourceReader::Reading {
+    SourceModel source;
+    ModelReader reader{source};
+};
+
+SourceReader::SourceReader(const QString &path) : m_reading(std::make_unique<Reading>())
+{
+    const SourceKind kind = sourceKindOf(path);
+    const platform::LocalPath local = platform::LocalPath::fromText(path);
+    m_reading->source.path = path;
+    if (kind == SourceKind::Folder) {
+        m_reading->source.kind = SourceModel::Kind::Folder;
+        m_reading->reader.openFolder(local);
+    } else {
+        m_reading->source.kind = SourceModel::Kind::Container;
+        m_reading->reader.openContainer(local);
+    }
+}
+
+SourceReader::~SourceReader() = default;
+
+const QStringList &SourceReader::tableNames() const
+{
+    return m_reading->reader.tableNames();
+}
+
+const QStringList &SourceReader::viewNames() const
+{
+    return m_reading->reader.viewNames();
+}
+
+std::optional<TableModel> SourceReader::readTable(qsizetype index)
+{
+    return m_reading->reader.table(index);
+}
+
+const QList<Finding> &SourceReader::findings() const
+{
+    return m_reading->source.findings;
+}
+
+QList<qsizetype> SourceReader::selected(const QStringList &names, const QStringList &selection)
+{
+    return m_reading->reader.selected(names, selection);
+}
+
+SourceModel SourceReader::takeRest(const QList<qsizetype> &views)
+{
+    for (const qsizetype i : views)
+        m_reading->source.views.append(m_reading->reader.view(i));
+    m_reading->reader.addRelations();
+    return std::move(m_reading->source);
+}
+
+ModelGap gapOf(const Finding &finding)
+{
+    if (finding.message.endsWith(QLatin1String(tagsUnknownEnding)))
+        return ModelGap::Tags;
+    if (finding.message.endsWith(QLatin1String(propertiesUnknownEnding)))
+        return ModelGap::FieldProperties;
+    if (finding.severity == Severity::Error && finding.message.endsWith(QLatin1String(leftOutEnding)))
+        return ModelGap::Table;
+    return ModelGap::None;
+}
+
+} // namespace model
