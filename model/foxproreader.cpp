@@ -1,6 +1,7 @@
 #include "model/foxproreader.h"
 
-#include "model/datasource.h"
+#include "model/sourcefiles.h"
+#include "model/sourcemodel.h"
 #include "model/datasourcestring.h"
 
 #include <QRegularExpression>
@@ -29,7 +30,7 @@ public:
     {
         if (m_source)
             throw openFailure("connection");
-        m_source = DataSource::open(dataSourceOf(connectionString));
+        m_source = SourceReader::open(dataSourceOf(connectionString));
     }
 
     int State() const override { return m_source ? model::adStateOpen : model::adStateClosed; }
@@ -43,7 +44,7 @@ public:
     std::unique_ptr<model::Recordset> OpenSchema(int schema) override;
 
     // The open data source; throws when the connection is closed.
-    std::shared_ptr<DataSource> source() const
+    std::shared_ptr<SourceReader> source() const
     {
         if (!m_source)
             throw closedFailure("connection");
@@ -51,10 +52,10 @@ public:
     }
 
 private:
-    std::shared_ptr<DataSource> m_source;
+    std::shared_ptr<SourceReader> m_source;
 };
 
-std::shared_ptr<DataSource> sourceOf(model::Connection &connection)
+std::shared_ptr<SourceReader> sourceOf(model::Connection &connection)
 {
     const auto *ours = dynamic_cast<const ReaderConnection *>(&connection);
     if (!ours)
@@ -166,11 +167,11 @@ private:
 
 std::unique_ptr<model::Recordset> ReaderConnection::OpenSchema(int schema)
 {
-    const std::shared_ptr<DataSource> opened = source();
+    const std::shared_ptr<SourceReader> opened = source();
     if (schema != model::adSchemaTables)
         throw Failure(QStringLiteral("Schema %1 is not supported; only the table list (20) is.").arg(schema),
                       platform::UnsupportedCommand);
-    return std::make_unique<ReaderRecordset>(opened->tables());
+    return std::make_unique<ReaderRecordset>(opened->entries());
 }
 
 class ReaderCatalog : public model::Catalog {
@@ -185,7 +186,7 @@ public:
     }
 
 private:
-    std::shared_ptr<DataSource> m_source;
+    std::shared_ptr<SourceReader> m_source;
 };
 
 class ReaderFactory : public model::Factory {

@@ -1,9 +1,10 @@
 #include "model/sourcemodel.h"
 
+#include "model/sourcefiles.h"
+
 #include "platform/bytes.h"
 #include "platform/codepage.h"
 #include "platform/container.h"
-#include "model/datasource.h"
 #include "platform/fileaccess.h"
 #include "platform/memofile.h"
 #include "platform/tableheader.h"
@@ -87,110 +88,30 @@ bool headerAnnouncesMemo(const platform::TableHeader &header)
     }
 }
 
-QString baseName(const QString &fileName)
-{
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    return dot <= 0 ? fileName : fileName.first(dot);
-}
-
-// The files of the folders the tables lie in, listed once each: a table's
-// memo and index are found by name without listing its folder again.
-class FolderFiles {
-public:
-    // The file of that name in the folder, its case as the exact spelling
-    // or else any; empty when there is none.
-    platform::LocalPath find(const platform::LocalPath &folder, const QString &name)
-    {
-        const Listing &listing = listingOf(folder);
-        if (!listing.readable)
-            return platform::resolveCaseInsensitive(folder, name);
-        const platform::LocalPath::Native exact = platform::LocalPath::fromText(name).native();
-        if (listing.names.contains(exact))
-            return folder.child(exact);
-        const auto found = listing.byLowerName.constFind(platform::lowerCase(name));
-        return found == listing.byLowerName.constEnd() ? platform::LocalPath() : folder.child(found.value());
-    }
-
-    // Seeds a folder whose entries the caller has listed already.
-    void add(const platform::LocalPath &folder, const QList<platform::FolderEntry> &entries)
-    {
-        m_listings.insert(folder.native(), build(entries));
-    }
-
-private:
-    struct Listing {
-        bool readable = false;
-        QSet<platform::LocalPath::Native> names;
-        QHash<QString, platform::LocalPath::Native> byLowerName; // the first entry of each lower-case name
-    };
-
-    static Listing build(const QList<platform::FolderEntry> &entries)
-    {
-        Listing listing;
-        listing.readable = true;
-        for (const platform::FolderEntry &entry : entries) {
-            listing.names.insert(entry.name);
-            const QString lowered = platform::lowerCase(entry.text);
-            if (!listing.byLowerName.contains(lowered))
-                listing.byLowerName.insert(lowered, entry.name);
-        }
-        return listing;
-    }
-
-    const Listing &listingOf(const platform::LocalPath &folder)
-    {
-        auto found = m_listings.constFind(folder.native());
-        if (found == m_listings.constEnd()) {
-            Listing listing;
-            try {
-                listing = build(platform::listFolder(folder));
-            } catch (const Failure &) {
-                // Left to the per-name lookup, which copes with what it can reach.
-            }
-            found = m_listings.insert(folder.native(), std::move(listing));
-        }
-        return found.value();
-    }
-
-    QHash<platform::LocalPath::Native, Listing> m_listings;
-};
-
-// A container a free table links back to, read once however many tables name it.
-struct LinkedContainer {
-    std::optional<platform::ContainerModel> model;
-    QString failure; // why it could not be read
-    QHash<platform::FileIdentity, const platform::ContainerObject *> tableByFile;
-};
 
 class ModelReader {
 public:
-    explicit ModelReader(SourceModel &source) : m_source(source) {}
+    ModelReader(SourceModel &source, SourceFiles &files) : m_source(source), m_files(files) {}
 
     // A folder's tables, listed; nothing of them is read yet.
-    void openFolder(const platform::LocalPath &folder)
+    void openFolder()
     {
-        const QList<platform::FolderEntry> entries = platform::listFolder(folder);
-        m_files.add(folder, entries);
-        m_folder = folder;
-        m_folderTables = folderTables(folder, entries);
-        reportCaseTwins(m_folderTables);
-        for (const FolderTable &table : std::as_const(m_folderTables))
+        reportCaseTwins(m_files.folderTables());
+        for (const FolderTable &table : m_files.folderTables())
             m_tableNames.append(table.name);
     }
 
     // A container's tables and views, listed; no table is read yet.
-    void openContainer(const platform::LocalPath &dbcPath)
+    void openContainer()
     {
-        m_container.emplace(platform::readContainer(dbcPath));
-        m_folder = dbcPath.folder();
-        const QString dbcName = platform::displayName(dbcPath);
-        m_source.comment = m_container->comment;
-        m_source.codePageMark = m_container->codePage;
-        for (const QString &damage : std::as_const(m_container->damage))
-            addFinding(Severity::Error, dbcName, damage + QStringLiteral(" Its values are left empty."));
-        for (const platform::ContainerObject &table : std::as_const(m_container->tables))
+        const OpenedContainer &container = *m_files.container();
+        m_source.comment = container.model.comment;
+        m_source.codePageMark = container.model.codePage;
+        for (const QString &damage : std::as_const(container.model.damage))
+            addFinding(Severity::Error, container.fileName, damage + QStringLiteral(" Its values are left empty."));
+        for (const platform::ContainerObject &table : std::as_const(container.model.tables))
             m_tableNames.append(table.name);
-        for (const platform::ContainerObject &view : std::as_const(m_container->views))
+        for (const platform::ContainerObject &view : std::as_const(container.model.views))
             m_viewNames.append(view.name);
     }
 
@@ -199,16 +120,18 @@ public:
 
     std::optional<TableModel> table(qsizetype index)
     {
-        if (!m_container) {
-            const FolderTable &table = m_folderTables[index];
+        const platform::LocalPath &folder = m_files.folder();
+        const OpenedContainer *container = m_files.container();
+        if (!container) {
+            const FolderTable &table = m_files.folderTables()[index];
             std::optional<platform::TableHeader> header = readHeader(table.name, table.path);
             if (!header)
                 return std::nullopt;
-            const platform::ContainerObject *owner = linkedOwner(table.name, table.path, m_folder, *header);
-            return tableModel(table.name, table.path, m_folder, *std::move(header), owner);
+            const platform::ContainerObject *owner = linkedOwner(table.name, table.path, *header);
+            return tableModel(table.name, table.path, folder, *std::move(header), owner);
         }
-        const platform::ContainerObject &table = m_container->tables[index];
-        const platform::LocalPath path = platform::resolveCaseInsensitive(m_folder, table.path);
+        const platform::ContainerObject &table = container->model.tables[index];
+        const platform::LocalPath path = container->fileOf(table);
         if (path.isEmpty()) {
             addFinding(Severity::Error, table.name,
                        QStringLiteral("Its file %1 is missing; the table is left out.").arg(quoted(table.path)));
@@ -218,16 +141,16 @@ public:
         if (!header)
             return std::nullopt;
         m_children.append(&table);
-        return tableModel(table.name, path, m_folder, *std::move(header), &table);
+        return tableModel(table.name, path, folder, *std::move(header), &table);
     }
 
-    ViewModel view(qsizetype index) const { return viewModel(m_container->views[index]); }
+    ViewModel view(qsizetype index) const { return viewModel(m_files.container()->model.views[index]); }
 
     // The relations among the tables read, once they all are.
     void addRelations()
     {
-        if (m_container)
-            addRelations(*m_container, m_children);
+        if (const OpenedContainer *container = m_files.container())
+            addRelations(container->model, m_children);
     }
 
     // The positions of the names a selection keeps, in the source's order: a
@@ -320,41 +243,26 @@ private:
 
     // The container table a free table's backlink leads to, when the
     // container is there, reads and lists the table's file.
-    const platform::ContainerObject *linkedOwner(const QString &name, const platform::LocalPath &tablePath, const platform::LocalPath &folder,
-                                       const platform::TableHeader &header)
+    const platform::ContainerObject *linkedOwner(const QString &name, const platform::LocalPath &tablePath,
+                                                 const platform::TableHeader &header)
     {
         if (!header.isVisualFoxPro() || header.backlink.isEmpty())
             return nullptr;
         const QString link = platform::decodeText(header.backlink, header.codePage);
-        const platform::LocalPath dbcPath = platform::resolveCaseInsensitive(folder, link);
-        if (dbcPath.isEmpty()) {
+        const LinkedContainer &linked = m_files.linked(header.backlink, header.codePage);
+        if (linked.path.isEmpty()) {
             addFinding(Severity::Warning, name,
                        QStringLiteral("It names the container %1, which is missing; it is read as a free table.")
                            .arg(quoted(link)));
             return nullptr;
         }
-        std::shared_ptr<LinkedContainer> &linked = m_containers[dbcPath.native()];
-        if (!linked) {
-            linked = std::make_shared<LinkedContainer>();
-            try {
-                linked->model.emplace(platform::readContainer(dbcPath));
-                for (const platform::ContainerObject &table : linked->model->tables) {
-                    const platform::LocalPath file = platform::resolveCaseInsensitive(dbcPath.folder(), table.path);
-                    if (const std::optional<platform::FileIdentity> identity = platform::identityOf(file))
-                        linked->tableByFile.insert(*identity, &table);
-                }
-            } catch (const Failure &failure) {
-                linked->failure = failure.description();
-            }
-        }
-        if (!linked->model) {
+        if (!linked.opened) {
             addFinding(Severity::Warning, name,
                        QStringLiteral("Its container %1 cannot be read (%2); it is read as a free table.")
-                           .arg(quoted(link), linked->failure));
+                           .arg(quoted(link), linked.failure));
             return nullptr;
         }
-        const std::optional<platform::FileIdentity> file = platform::identityOf(tablePath);
-        const platform::ContainerObject *owner = file ? linked->tableByFile.value(*file) : nullptr;
+        const platform::ContainerObject *owner = linked.opened->ownerOf(tablePath);
         if (!owner)
             addFinding(Severity::Warning, name,
                        QStringLiteral("Its container %1 does not list it; it is read as a free table.")
@@ -492,7 +400,7 @@ private:
         if (!memoFields && !headerAnnouncesMemo(header))
             return;
         const QString extension = memoExtension(header.version);
-        const QString wanted = baseName(path.fileName()) + QLatin1Char('.') + extension;
+        const QString wanted = baseOf(path.fileName()) + QLatin1Char('.') + extension;
         const platform::LocalPath memoPath = m_files.find(path.folder(), wanted);
         MemoModel memo;
         if (memoPath.isEmpty()) {
@@ -535,7 +443,7 @@ private:
 
     void addIndexes(TableModel &table, const platform::TableHeader &header, const platform::LocalPath &path)
     {
-        const QString wanted = baseName(path.fileName()) + QStringLiteral(".cdx");
+        const QString wanted = baseOf(path.fileName()) + QStringLiteral(".cdx");
         const platform::LocalPath indexPath = m_files.find(path.folder(), wanted);
         if (indexPath.isEmpty()) {
             if ((header.flags & 0x01) && !header.dBase2)
@@ -621,17 +529,13 @@ private:
     }
 
     SourceModel &m_source;
-    FolderFiles m_files;
-    platform::LocalPath m_folder;
+    SourceFiles &m_files;
     platform::LocalPath m_baseFolder; // the folder relativeText names files from, and its text
     QString m_baseText;
-    QList<FolderTable> m_folderTables;             // a folder's
-    std::optional<platform::ContainerModel> m_container;     // a container's
     QList<const platform::ContainerObject *> m_children;     // the container's tables read
     QStringList m_tableNames;
     QStringList m_viewNames;
     QList<QString> m_codePageNames; // by mark, each made when first met
-    QHash<platform::LocalPath::Native, std::shared_ptr<LinkedContainer>> m_containers; // by the path the links lead to
 };
 
 } // namespace
@@ -736,22 +640,106 @@ SourceModel readSourceModel(const QString &path, const QStringList &selection)
 }
 
 struct SourceReader::Reading {
+    Reading(const QString &path, bool snapshot) : files(path, snapshot) {}
+
+    SourceFiles files;
     SourceModel source;
-    ModelReader reader{source};
+    ModelReader reader{source, files};
+
+    // The descriptions the data access objects are given. A container's are
+    // all kept: its model is in memory already, and a lookup of any of them
+    // stays a lookup. A folder's tables are many and a report describes each
+    // once, so only the one in hand is kept.
+    QHash<QString, std::shared_ptr<TableDescription>> kept;
+    QString lastKey;
+    QString lastName; // shares its text with the caller's, so a repeat is one pointer test
+    std::shared_ptr<TableDescription> last;
+    QList<ColumnDescription> spareColumns;
 };
 
-SourceReader::SourceReader(const QString &path) : m_reading(std::make_unique<Reading>())
+SourceReader::SourceReader(const QString &path) : SourceReader(path, true, Access{})
 {
-    const SourceKind kind = sourceKindOf(path);
-    const platform::LocalPath local = platform::LocalPath::fromText(path);
     m_reading->source.path = path;
-    if (kind == SourceKind::Folder) {
+    if (m_reading->files.kind() == SourceKind::Folder) {
         m_reading->source.kind = SourceModel::Kind::Folder;
-        m_reading->reader.openFolder(local);
+        m_reading->reader.openFolder();
     } else {
         m_reading->source.kind = SourceModel::Kind::Container;
-        m_reading->reader.openContainer(local);
+        m_reading->reader.openContainer();
     }
+}
+
+SourceReader::SourceReader(const QString &path, bool snapshot, Access)
+    : m_reading(std::make_unique<Reading>(path, snapshot))
+{
+}
+
+namespace {
+
+thread_local SourceSnapshot *currentSnapshot = nullptr;
+
+} // namespace
+
+SourceSnapshot::SourceSnapshot() : m_outer(currentSnapshot)
+{
+    currentSnapshot = this;
+}
+
+SourceSnapshot::~SourceSnapshot()
+{
+    currentSnapshot = m_outer;
+}
+
+std::shared_ptr<SourceReader> SourceReader::open(const QString &path)
+{
+    SourceSnapshot *const snapshot = currentSnapshot;
+    if (snapshot) {
+        if (std::shared_ptr<SourceReader> opened = snapshot->m_readers.value(path))
+            return opened;
+    }
+    std::shared_ptr<SourceReader> reader(new SourceReader(path, snapshot != nullptr, Access{}));
+    if (snapshot)
+        snapshot->m_readers.insert(path, reader);
+    return reader;
+}
+
+QList<TableEntry> SourceReader::entries()
+{
+    return m_reading->files.entries();
+}
+
+std::shared_ptr<const TableDescription> SourceReader::describe(const QString &name)
+{
+    Reading &r = *m_reading;
+    // A report asks for one table's fields one after the other, under the
+    // very same name: a repeat is one pointer test.
+    if (r.last && r.lastName.constData() == name.constData() && r.lastName.size() == name.size())
+        return r.last;
+    // Other spellings of a name find the same table: the key is the table's.
+    const QString key = r.files.keyOf(name);
+    if (!r.last || key != r.lastKey) {
+        const bool keep = r.files.kind() == SourceKind::Container;
+        // A description nobody else holds any more lends its storage to the next.
+        if (r.last && r.last.use_count() == 1 && !keep)
+            r.spareColumns = std::move(*r.last).takeColumns();
+        r.last.reset();
+        const auto kept = r.kept.constFind(key);
+        if (kept != r.kept.constEnd()) {
+            r.last = kept.value();
+        } else {
+            r.last = std::make_shared<TableDescription>(r.files.describe(name, std::exchange(r.spareColumns, {})));
+            if (keep)
+                r.kept.insert(key, r.last);
+        }
+        r.lastKey = key;
+    }
+    r.lastName = name;
+    return r.last;
+}
+
+SourceFiles &SourceReader::files()
+{
+    return m_reading->files;
 }
 
 SourceReader::~SourceReader() = default;

@@ -7,6 +7,7 @@
 #include "platform/indexfile.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,10 @@
 #include <optional>
 
 namespace model {
+
+class SourceFiles;
+class TableDescription;
+struct TableEntry;
 
 struct FieldModel {
     int position = 0;    // 1-based among the fields a user sees (system fields excluded)
@@ -219,9 +224,58 @@ public:
     // viewNames), the relations among the tables read, the findings. Once.
     SourceModel takeRest(const QList<qsizetype> &views);
 
+    // The reader the data access objects read through: within a
+    // SourceSnapshot, the one already open for that path; otherwise a new
+    // one, whose table list lists a folder afresh each time. Nothing is
+    // listed before it is asked for. Throws Failure: 202 for an empty path,
+    // 1 for a missing one, and the container's own errors.
+    static std::shared_ptr<SourceReader> open(const QString &path);
+    // The tables in the order they are listed; views follow the tables.
+    QList<TableEntry> entries();
+    // The fields of a table or view as the data access objects show them,
+    // names matched case-insensitively. Throws Failure when there is no such
+    // table or its file cannot be read.
+    std::shared_ptr<const TableDescription> describe(const QString &name);
+    // The source's files, for checking that a report is none of them.
+    SourceFiles &files();
+
 private:
+    struct Access {};
+    SourceReader(const QString &path, bool snapshot, Access);
+
     struct Reading;
     std::unique_ptr<Reading> m_reading;
 };
+
+// While one lives, on its thread, the readers opened for one path are one
+// reader, and the source is read as it was when first read: a folder's
+// tables and links are listed once and a container parsed once, however
+// many connections ask for them (only filesRead, the full check of a target
+// named like a FoxPro file, lists the folder again). A command holds one for
+// its run, which reads the source for its names, checks that the report is
+// none of its files and then reports it. Without one, as in the windows,
+// each source is read afresh whenever it is asked.
+class SourceSnapshot {
+public:
+    SourceSnapshot();
+    ~SourceSnapshot();
+    SourceSnapshot(const SourceSnapshot &) = delete;
+    SourceSnapshot &operator=(const SourceSnapshot &) = delete;
+
+private:
+    friend class SourceReader;
+    SourceSnapshot *m_outer;
+    QHash<QString, std::shared_ptr<SourceReader>> m_readers; // by path as given
+};
+
+// The file of the source at `sourcePath` (a folder or a container), as a
+// report of `tables` reads it, that `candidate` is, links followed and however
+// spelled; none when it is none of them. A report must never be written there.
+// A candidate that does not exist yet is the source's when its name is a
+// FoxPro file's and it would share its folder and its name up to the
+// extension with a file of the source, or one the source names but lacks: a
+// memo or an index made there would be taken as the table's own.
+std::optional<QString> sourceFileMatching(const QString &sourcePath, const QStringList &tables,
+                                          const QString &candidate);
 
 } // namespace model

@@ -3,7 +3,7 @@
 #include "export/dictionary/dictionaryload.h"
 #include "export/report/reportfile.h"
 #include "export/diff/structurediff.h"
-#include "model/datasource.h"
+#include "model/sourcemodel.h"
 #include "platform/failure.h"
 #include "platform/fileaccess.h"
 

@@ -6,7 +6,7 @@
 #include "export/report/reportfile.h"
 #include "export/report/structurereport.h"
 #include "export/report/tablelist.h"
-#include "model/datasource.h"
+#include "model/sourcemodel.h"
 
 #include <QFile>
 #include <QFileInfo>

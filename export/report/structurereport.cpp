@@ -3,7 +3,7 @@
 #include "connection/core/connectionstring.h"
 #include "model/dataaccess.h"
 #include "export/report/fieldcolumns.h"
-#include "model/datasource.h"
+#include "model/sourcemodel.h"
 #include "export/report/reportfile.h"
 
 #include <QDir>

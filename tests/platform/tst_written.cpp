@@ -4,7 +4,7 @@
 
 #include "platform/container.h"
 #include "model/dataaccess.h"
-#include "model/datasource.h"
+#include "model/sourcemodel.h"
 #include "model/datasourcestring.h"
 #include "xbasewriter.h"
 
