@@ -26,6 +26,7 @@
 // and of the second source when they need one.
 
 #include "model/dataaccess.h"
+#include "platform/cleantext.h"
 #include "platform/failure.h"
 #include "export/cli/reportcommand.h"
 #include "export/report/reportfile.h"
@@ -59,6 +60,16 @@
 using namespace report;
 using namespace cli;
 using namespace fuzzsource;
+
+namespace {
+
+// A line as the report writes it.
+QString reportLine(const QString &text)
+{
+    return platform::cleanText(text, platform::CodePageLine);
+}
+
+} // namespace
 
 namespace fs = std::filesystem;
 
@@ -204,11 +215,11 @@ public:
         m_lines = lines;
         m_at = 0;
 
-        expect(QStringLiteral(" Printing From ") + reportText(m_source));
+        expect(QStringLiteral(" Printing From ") + reportLine(m_source));
         expect(QString());
         expect(QStringLiteral("Printing Table Structures:"));
         for (qsizetype i = 0; i < m_names.size(); ++i)
-            expect(QString::number(i + 1) + QStringLiteral(") ") + reportText(m_names[i]));
+            expect(QString::number(i + 1) + QStringLiteral(") ") + reportLine(m_names[i]));
         expect(QString());
         expect(QString());
         for (qsizetype i = 0; i < m_names.size(); ++i)
@@ -241,7 +252,7 @@ private:
 
     void block(qsizetype index)
     {
-        const QString head = QStringLiteral("Table Name : ") + reportText(m_names[index])
+        const QString head = QStringLiteral("Table Name : ") + reportLine(m_names[index])
                              + QStringLiteral("    Total Fields : ");
         const QString line = next();
         bool number = false;
@@ -280,7 +291,7 @@ private:
                         .arg(line, m_names[index], failure.description()));
         }
         for (const model::Field &field : std::as_const(fields)) {
-            if (field.name.size() >= 25 && line == reportText(field.name + QString::number(field.type)))
+            if (field.name.size() >= 25 && line == reportLine(field.name + QString::number(field.type)))
                 return;
         }
         problem(QStringLiteral("\"%1\" starts a line with text and is no field of \"%2\"").arg(line, m_names[index]));
@@ -363,7 +374,7 @@ void exercise(const QString &source, bool folder, const QByteArray &target, cons
     if (names) {
         QByteArray expected;
         for (const QString &name : std::as_const(*names))
-            expected += reportText(name).trimmed().toUtf8() + '\n';
+            expected += reportLine(name).trimmed().toUtf8() + '\n';
         if (listed.out != expected)
             fail("--list does not print the listed names, one a line", list + QLatin1Char('\n') + QString::fromUtf8(listed.out));
     } else if (!listed.out.isEmpty()) {

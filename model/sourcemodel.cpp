@@ -3,6 +3,7 @@
 #include "model/sourcefiles.h"
 
 #include "platform/bytes.h"
+#include "platform/cleantext.h"
 #include "platform/codepage.h"
 #include "platform/container.h"
 #include "platform/fileaccess.h"
@@ -25,21 +26,6 @@ namespace {
 const char tagsUnknownEnding[] = ": tags unknown.";
 const char propertiesUnknownEnding[] = ", without the container's names and properties.";
 const char leftOutEnding[] = " left out.";
-
-QString hexByte(quint8 value)
-{
-    return QStringLiteral("0x%1").arg(QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0')));
-}
-
-// A finding's message and place stay on one line whatever the files hold.
-QString oneLine(QString text)
-{
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-            c = QLatin1Char(' ');
-    }
-    return text;
-}
 
 QString quoted(const QString &text)
 {
@@ -201,7 +187,7 @@ private:
     // matched with the table; every writer makes it safe to show.
     void addFinding(Severity severity, const QString &place, const QString &message)
     {
-        m_source.findings.append({severity, place, oneLine(message)});
+        m_source.findings.append({severity, place, platform::cleanText(message, platform::OneLine)});
     }
 
     void reportCaseTwins(const QList<FolderTable> &tables)
@@ -568,7 +554,7 @@ QString fieldTypeName(char letter)
     const uchar byte = uchar(letter);
     if (byte > 0x20 && byte < 0x7F)
         return QStringLiteral("Unknown (%1)").arg(QLatin1Char(letter));
-    return QStringLiteral("Unknown (%1)").arg(hexByte(byte));
+    return QStringLiteral("Unknown (%1)").arg(platform::hexByte(byte));
 }
 
 QString fieldTypeName(char letter, quint8 version)
@@ -602,7 +588,7 @@ QString dialectName(quint8 version)
     case 0x7B: case 0x8B: return QStringLiteral("dBase IV");
     case 0xE5: return QStringLiteral("HiPer-Six");
     case 0xF5: return QStringLiteral("FoxPro 2.x");
-    default: return QStringLiteral("Unknown (%1)").arg(hexByte(version));
+    default: return QStringLiteral("Unknown (%1)").arg(platform::hexByte(version));
     }
 }
 
@@ -612,7 +598,7 @@ QString codePageName(quint8 mark)
         return {};
     const int codePage = platform::codePageOfMark(mark);
     if (codePage == 0)
-        return QStringLiteral("mark %1").arg(hexByte(mark));
+        return QStringLiteral("mark %1").arg(platform::hexByte(mark));
     return QStringLiteral("%1 (%2)").arg(codePage).arg(QLatin1String(platform::codePageDescription(codePage)));
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 
-// Integers read from file bytes, through Qt's endian helpers. The caller has
-// checked that the bytes hold them.
+// Integers and names read from file bytes, and a byte as messages show it.
+// The caller has checked that the bytes hold what it reads.
 
 #include <QByteArrayView>
+#include <QString>
 #include <QtEndian>
 
 namespace platform {
@@ -26,6 +27,23 @@ inline quint16 bigEndian16(QByteArrayView bytes, qsizetype at)
 inline quint32 bigEndian32(QByteArrayView bytes, qsizetype at)
 {
     return qFromBigEndian<quint32>(bytes.data() + at);
+}
+
+// The bytes up to the first NUL, or all of them when there is none: how the
+// FoxPro files end a name in a fixed-size slot.
+inline QByteArrayView upToNul(QByteArrayView bytes)
+{
+    // A plain loop: the names it cuts are a few bytes, shorter than a call costs.
+    qsizetype end = 0;
+    while (end < bytes.size() && bytes[end] != '\0')
+        ++end;
+    return bytes.first(end);
+}
+
+// "0x1B": a byte in two upper-case hexadecimal digits.
+inline QString hexByte(quint8 value)
+{
+    return QStringLiteral("0x%1").arg(QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0')));
 }
 
 } // namespace platform

@@ -1,10 +1,11 @@
 #include "platform/indexfile.h"
 
+#include "platform/bytes.h"
+#include "platform/cleantext.h"
 #include "platform/codepage.h"
 #include "platform/failure.h"
 
 #include <QSet>
-#include <QtEndian>
 
 #include <algorithm>
 
@@ -81,14 +82,9 @@ QString hex(quint32 offset)
 
 // A tag name as messages show it: a name is bytes from the file, and no
 // control character or line break may reach a one-line message.
-QString shown(QString name)
+QString shown(const QString &name)
 {
-    for (QChar &c : name) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x2028 || u == 0x2029)
-            c = QChar(QChar::ReplacementCharacter);
-    }
-    return name;
+    return cleanText(name, MarkedLine);
 }
 
 // Where the parser's pages come from: bytes in memory or an open file. Both
@@ -121,22 +117,6 @@ private:
     qint64 m_size;
     QString m_fileName;
 };
-
-quint16 le16(const QByteArray &bytes, qsizetype at)
-{
-    return qFromLittleEndian<quint16>(bytes.constData() + at);
-}
-
-quint32 le32(const QByteArray &bytes, qsizetype at)
-{
-    return qFromLittleEndian<quint32>(bytes.constData() + at);
-}
-
-QByteArrayView upToNul(QByteArrayView bytes)
-{
-    const qsizetype end = bytes.indexOf('\0');
-    return end < 0 ? bytes : bytes.first(end);
-}
 
 // Entries are at most 64 bits wide, and a shift by all of them is undefined.
 quint64 shifted(quint64 value, int bits)
@@ -173,10 +153,10 @@ public:
         const quint8 options = quint8(header[OptionsOffset]);
         if ((options & OptionCompound) == 0 || (options & OptionCompact) == 0)
             throw notCompound(m_fileName, QStringLiteral("its options byte is %1.").arg(hex(options)));
-        if (le16(header, KeyLengthOffset) != DirectoryKeyLength)
-            throw notCompound(m_fileName, QStringLiteral("its tag names are %1 bytes long, not 10.").arg(le16(header, KeyLengthOffset)));
+        if (littleEndian16(header, KeyLengthOffset) != DirectoryKeyLength)
+            throw notCompound(m_fileName, QStringLiteral("its tag names are %1 bytes long, not 10.").arg(littleEndian16(header, KeyLengthOffset)));
 
-        const QList<DirectoryEntry> entries = directory(le32(header, RootOffset));
+        const QList<DirectoryEntry> entries = directory(littleEndian32(header, RootOffset));
         QList<IndexTag> result;
         result.reserve(entries.size());
         for (const DirectoryEntry &entry : entries)
@@ -210,10 +190,10 @@ private:
     QList<DirectoryEntry> directory(quint32 root)
     {
         QByteArray page = node(root, QStringLiteral("the tag directory's root"));
-        for (int depth = 0; (le16(page, AttributesOffset) & AttributeLeaf) == 0; ++depth) {
+        for (int depth = 0; (littleEndian16(page, AttributesOffset) & AttributeLeaf) == 0; ++depth) {
             if (depth == MaxDepth)
                 throw corrupted(m_fileName, QStringLiteral("the tag directory is more than %1 levels deep.").arg(MaxDepth));
-            const int keys = le16(page, KeyCountOffset);
+            const int keys = littleEndian16(page, KeyCountOffset);
             if (keys == 0 || keys * (DirectoryKeyLength + 2 * InteriorPointerSize) > InteriorEntriesSize)
                 throw corrupted(m_fileName, QStringLiteral("a directory node claims %1 entries.").arg(keys));
             const quint32 child = qFromBigEndian<quint32>(page.constData() + InteriorEntriesOffset + DirectoryKeyLength + InteriorPointerSize);
@@ -222,7 +202,7 @@ private:
         QList<DirectoryEntry> entries;
         for (;;) {
             leafEntries(page, entries);
-            const quint32 right = le32(page, RightSiblingOffset);
+            const quint32 right = littleEndian32(page, RightSiblingOffset);
             if (right == 0 || right == NoPage)
                 return entries;
             page = node(right, QStringLiteral("a directory leaf"));
@@ -233,7 +213,7 @@ private:
     // so a crafted directory cannot hold more entries than the file has pages.
     void leafEntries(const QByteArray &page, QList<DirectoryEntry> &entries)
     {
-        const int keys = le16(page, KeyCountOffset);
+        const int keys = littleEndian16(page, KeyCountOffset);
         const int entrySize = quint8(page[EntrySizeOffset]);
         const int recordBits = quint8(page[RecordBitsOffset]);
         const int duplicateBits = quint8(page[DuplicateBitsOffset]);
@@ -243,7 +223,7 @@ private:
                                             .arg(entrySize).arg(recordBits).arg(duplicateBits).arg(trailBits));
         if (keys * entrySize > LeafAreaSize)
             throw corrupted(m_fileName, QStringLiteral("a directory leaf claims %1 entries of %2 bytes.").arg(keys).arg(entrySize));
-        const quint32 recordMask = le32(page, RecordMaskOffset);
+        const quint32 recordMask = littleEndian32(page, RecordMaskOffset);
         const quint8 duplicateMask = quint8(page[DuplicateMaskOffset]);
         const quint8 trailMask = quint8(page[TrailMaskOffset]);
 
@@ -287,15 +267,15 @@ private:
         const quint8 options = quint8(header[OptionsOffset]);
         if ((options & OptionCompound) == 0)
             throw corrupted(m_fileName, QStringLiteral("the header of %1 at %2 is no tag header.").arg(subject, hex(offset)));
-        checkPage(le32(header, RootOffset), PageSize, QStringLiteral("the root of %1").arg(subject));
-        const int keyLength = le16(header, KeyLengthOffset);
+        checkPage(littleEndian32(header, RootOffset), PageSize, QStringLiteral("the root of %1").arg(subject));
+        const int keyLength = littleEndian16(header, KeyLengthOffset);
         if (keyLength < 1 || keyLength > MaxKeyLength)
             throw corrupted(m_fileName, QStringLiteral("the keys of %1 are %2 bytes long.").arg(subject, QString::number(keyLength)));
 
-        qsizetype keyPosition = le16(header, KeyPositionOffset);
-        qsizetype keyLengthInPool = le16(header, KeyExpressionLengthOffset);
-        qsizetype forPosition = le16(header, ForPositionOffset);
-        qsizetype forLength = le16(header, ForLengthOffset);
+        qsizetype keyPosition = littleEndian16(header, KeyPositionOffset);
+        qsizetype keyLengthInPool = littleEndian16(header, KeyExpressionLengthOffset);
+        qsizetype forPosition = littleEndian16(header, ForPositionOffset);
+        qsizetype forLength = littleEndian16(header, ForLengthOffset);
         if (keyPosition > PoolSize || forPosition > PoolSize)
             throw corrupted(m_fileName, QStringLiteral("the expressions of %1 lie outside its header.").arg(subject));
         // Some writers leave the lengths 0: the text then runs to the next
@@ -314,7 +294,7 @@ private:
             throw corrupted(m_fileName, QStringLiteral("%1 has no key expression.").arg(subject));
         tag.candidate = (options & OptionCandidate) != 0;
         tag.unique = (options & OptionUnique) != 0;
-        tag.descending = le16(header, OrderOffset) != 0;
+        tag.descending = littleEndian16(header, OrderOffset) != 0;
         tag.collation = QString::fromLatin1(upToNul(QByteArrayView(header).sliced(CollationOffset, CollationSize))).trimmed();
         tag.headerOffset = offset;
         return tag;

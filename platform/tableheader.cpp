@@ -27,15 +27,6 @@ bool isKnownVersion(quint8 version)
     }
 }
 
-QByteArrayView upToNul(QByteArrayView bytes)
-{
-    // A plain loop: the names it cuts are a few bytes, shorter than a call costs.
-    qsizetype end = 0;
-    while (end < bytes.size() && bytes[end] != '\0')
-        ++end;
-    return bytes.first(end);
-}
-
 // A slot that ends the descriptors: CR as written, LF as some shapefile
 // writers leave it, NUL where a writer left the terminator out.
 bool isTerminator(char c)
@@ -185,8 +176,8 @@ StoredHeader scan(QByteArrayView bytes, qint64 fileSize, const NameOf &nameOf, R
     TableHeader &header = stored.header;
     header.version = uchar(bytes[0]);
     if (!isKnownVersion(header.version))
-        throw notATable(nameOf(), QStringLiteral("its first byte 0x%1 is no known table version.")
-                                      .arg(QString::number(header.version, 16).toUpper().rightJustified(2, QLatin1Char('0'))));
+        throw notATable(nameOf(), QStringLiteral("its first byte %1 is no known table version.")
+                                      .arg(hexByte(header.version)));
     if (header.version == 0x02) {
         if (std::optional<StoredHeader> dBase2 = parseDBase2(bytes.first(available), 0))
             return *std::move(dBase2);

@@ -4,6 +4,7 @@
 #include "export/report/reportfile.h"
 #include "export/diff/structurediff.h"
 #include "model/sourcemodel.h"
+#include "platform/cleantext.h"
 #include "platform/failure.h"
 #include "platform/fileaccess.h"
 
@@ -21,7 +22,7 @@ using model::SourceModel;
 
 bool writeLine(QIODevice &device, const QString &text)
 {
-    const QByteArray line = (QStringLiteral("orvalle-report: ") + report::reportText(text).trimmed()).toLocal8Bit() + '\n';
+    const QByteArray line = (QStringLiteral("orvalle-report: ") + platform::cleanText(text, platform::CodePageLine).trimmed()).toLocal8Bit() + '\n';
     return device.write(line) == line.size();
 }
 

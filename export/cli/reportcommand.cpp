@@ -2,6 +2,7 @@
 
 #include "export/report/dictionaryreport.h"
 #include "export/cli/diffcommand.h"
+#include "platform/cleantext.h"
 #include "platform/failure.h"
 #include "export/report/reportfile.h"
 #include "export/report/structurereport.h"
@@ -122,7 +123,7 @@ struct Options {
 // breaks among them, become spaces, so a line says one thing.
 QString oneLine(const QString &text)
 {
-    return report::reportText(text).trimmed();
+    return platform::cleanText(text, platform::CodePageLine).trimmed();
 }
 
 bool writeLine(QIODevice &device, const QString &text)

@@ -1,5 +1,6 @@
 #include "export/dictionary/dictionary.h"
 #include "export/dictionary/dictionarytext.h"
+#include "platform/cleantext.h"
 
 #include <QStringList>
 
@@ -58,7 +59,7 @@ QString tableReference(const model::SourceModel &source, const SectionAnchors &a
 // it closes the block.
 QString codeBlock(const QString &text, const QString &language)
 {
-    const QString shown = showableText(text);
+    const QString shown = platform::cleanText(text, platform::Lines);
     qsizetype longest = 0;
     qsizetype run = 0;
     for (const QChar c : shown) {

@@ -5,6 +5,9 @@
 
 #include "export/dictionary/dictionary.h"
 #include "export/dictionary/dictionarytext.h"
+#include "platform/bytes.h"
+#include "platform/cleantext.h"
+#include "platform/tableheader.h"
 
 #include <QDate>
 #include <QHash>
@@ -51,17 +54,12 @@ SqlType makeType(const char *name, ValueKind kind)
     return type;
 }
 
-bool isVisualFoxPro(quint8 version)
-{
-    return version >= 0x30 && version <= 0x32;
-}
-
 QString letterText(char letter)
 {
     const auto byte = static_cast<uchar>(letter);
     if (byte > 0x20 && byte < 0x7F)
         return QStringLiteral("'%1'").arg(QLatin1Char(letter));
-    return QStringLiteral("0x%1").arg(byte, 2, 16, QLatin1Char('0'));
+    return platform::hexByte(byte);
 }
 
 SqlType bytesType(Dialect dialect, int length = 0)
@@ -103,7 +101,7 @@ SqlType decimalType(int width, int decimals)
 
 std::optional<SqlType> sqlType(const model::FieldModel &field, quint8 version, Dialect dialect)
 {
-    const bool visualFoxPro = isVisualFoxPro(version);
+    const bool visualFoxPro = platform::isVisualFoxProVersion(version);
     switch (field.type) {
     case 'C':
         return field.binary ? bytesType(dialect, field.width) : textType(field.width);
@@ -194,7 +192,7 @@ QString named(const QString &name)
 QStringList commentLines(const QString &text)
 {
     QStringList lines;
-    for (const QString &line : textLines(showableText(text))) {
+    for (const QString &line : textLines(platform::cleanText(text, platform::Lines))) {
         QString shown = QStringLiteral("-- ") + line;
         while (shown.endsWith(QLatin1Char(' ')) || shown.endsWith(QLatin1Char('\t')))
             shown.chop(1);

@@ -1,14 +1,10 @@
 #include "export/dictionary/dictionarytext.h"
 
+#include "platform/cleantext.h"
+
 namespace dictionary {
 
 namespace {
-
-bool isUnshowable(char16_t c)
-{
-    return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || (c >= 0x7F && c <= 0x9F)
-        || QChar::isSurrogate(c) || c == 0xFFFE || c == 0xFFFF;
-}
 
 // Lower-case ASCII letters and digits of the name, other runs as one '-',
 // short enough to read in an address bar.
@@ -45,22 +41,6 @@ QString anchor(const char *prefix, qsizetype number, const QString &name)
 }
 
 } // namespace
-
-QString showableText(QStringView text)
-{
-    QString shown;
-    shown.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            shown.append(text[i]);
-            shown.append(text[++i]);
-            continue;
-        }
-        shown.append(isUnshowable(c) ? QChar(QChar::ReplacementCharacter) : text[i]);
-    }
-    return shown;
-}
 
 QString pairedText(QStringView text)
 {
@@ -195,7 +175,7 @@ QString nameOrPlaceholder(const QString &name)
 
 QString markdownText(QStringView text)
 {
-    const QStringList lines = textLines(showableText(text));
+    const QStringList lines = textLines(platform::cleanText(text.toString(), platform::Lines));
     QString escaped;
     for (qsizetype n = 0; n < lines.size(); ++n) {
         if (n > 0)
@@ -234,7 +214,7 @@ QString markdownText(QStringView text)
 
 QString htmlText(QStringView text)
 {
-    const QString shown = showableText(text);
+    const QString shown = platform::cleanText(text.toString(), platform::Lines);
     QString out;
     out.reserve(shown.size());
     for (const QChar c : shown) {

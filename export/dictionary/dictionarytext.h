@@ -12,11 +12,6 @@
 
 namespace dictionary {
 
-// The text with every character no reader can show (C0 and C1 controls but
-// tab and line breaks, DEL, unpaired surrogates, U+FFFE and U+FFFF) replaced
-// by U+FFFD, so an XML parser accepts it and a terminal runs none of it.
-QString showableText(QStringView text);
-
 // The text with each unpaired surrogate replaced by U+FFFD: UTF-8 cannot
 // carry one, and many JSON readers refuse one written as an escape.
 QString pairedText(QStringView text);

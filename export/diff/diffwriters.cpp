@@ -1,6 +1,7 @@
 #include "export/diff/structurediff.h"
 
 #include "export/dictionary/dictionarytext.h"
+#include "platform/cleantext.h"
 
 #include <QStringList>
 
@@ -16,13 +17,7 @@ namespace {
 
 QString oneLine(QStringView text)
 {
-    QString line = text.toString();
-    for (QChar &c : line) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u == 0x2028 || u == 0x2029)
-            c = QLatin1Char(' ');
-    }
-    return dictionary::showableText(line);
+    return platform::cleanText(text.toString(), platform::OneLine);
 }
 
 // Strong emphasis in Markdown: a delimiter run next to white space opens or

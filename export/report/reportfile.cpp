@@ -1,5 +1,6 @@
 #include "export/report/reportfile.h"
 
+#include "platform/cleantext.h"
 #include "platform/failure.h"
 #include "platform/fileaccess.h"
 
@@ -20,22 +21,6 @@ namespace {
 
 constexpr qsizetype flushThreshold = 64 * 1024;
 constexpr qint64 writeBackStep = 1024 * 1024;
-
-bool isControl(char16_t c)
-{
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
-}
-
-// Whether a line holds a control character or a lone half of a surrogate pair.
-bool needsCleaning(const QString &text)
-{
-    for (const QChar character : text) {
-        const char16_t c = character.unicode();
-        if (isControl(c) || (c >= 0xD800 && c <= 0xDFFF))
-            return true;
-    }
-    return false;
-}
 
 // Nearly every line is plain ASCII without control characters, the same
 // bytes in every code page: copied as they are in one pass. Returns nullptr,
@@ -250,34 +235,6 @@ void setReportOutputOpener(ReportOutputOpener replacement)
     opener() = std::move(replacement);
 }
 
-QString reportText(const QString &text)
-{
-    if (!needsCleaning(text))
-        return text;
-    QString clean;
-    clean.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (isControl(c.unicode())) {
-            clean += QLatin1Char(' ');
-        } else if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            clean += c;
-            clean += text.at(++i);
-        } else if (c.isSurrogate()) {
-            clean += QLatin1Char('?');
-        } else {
-            clean += c;
-        }
-    }
-    return clean;
-}
-
-bool isLineBreak(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u == u'\r' || u == u'\n' || u == 0x0B || u == 0x0C || u == 0x85 || u == 0x2028 || u == 0x2029;
-}
-
 ReportFile::ReportFile() : m_encoder(QStringConverter::System) {}
 
 void ReportFile::open(const QString &path)
@@ -302,7 +259,7 @@ void ReportFile::writeLine(const QString &text)
     char *end = appendPlain(room(text.size() + 2), text);
     if (!end) {
         // Encodes straight into the buffer: no byte array per line.
-        const QString clean = reportText(text);
+        const QString clean = platform::cleanText(text, platform::CodePageLine);
         end = m_encoder.appendToBuffer(room(m_encoder.requiredSpace(clean.size()) + 2), clean);
     }
     *end++ = '\r';

@@ -90,12 +90,5 @@ private:
 // was all copied.
 QString copyFinishedFile(const QString &path, QIODevice &out, const QString &what);
 
-// What a line of the report may hold: every control character (tabs and line
-// breaks too) becomes a space, and a lone surrogate (which no code page holds)
-// becomes "?".
-QString reportText(const QString &text);
-
-// Whether the character ends a line in a text taken from a file.
-bool isLineBreak(QChar c);
 
 } // namespace report

@@ -5,6 +5,7 @@
 #include "export/report/fieldcolumns.h"
 #include "model/sourcemodel.h"
 #include "export/report/reportfile.h"
+#include "platform/cleantext.h"
 
 #include <QDir>
 
@@ -42,7 +43,7 @@ QList<QStringView> linesOf(const QString &text)
     QList<QStringView> lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!isLineBreak(text.at(i)))
+        if (!platform::isLineBreak(text.at(i)))
             continue;
         lines.append(QStringView(text).sliced(start, i - start));
         if (text.at(i) == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
@@ -233,7 +234,7 @@ bool StructureWriter::writeField(const QString &table, int index, const FieldDes
     const TypeColumnText type(field.type, field.definedSize);
     const QStringView typeText = type.view();
     const QString description = descriptions.of(field.name);
-    if (!std::any_of(description.cbegin(), description.cend(), isLineBreak))
+    if (!std::any_of(description.cbegin(), description.cend(), platform::isLineBreak))
         return writeFieldLine(field.name, typeText, description);
     // A description of several lines goes on below itself, indented to its
     // column, so no text from a file can start a line of the report.
