@@ -153,27 +153,28 @@ public:
             }
             return kept;
         }
+        // The positions of each name, and of each name case-folded when a
+        // selected name matches none exactly: looked up, not searched, as a
+        // selection may name every one of tens of thousands of tables.
+        QHash<QString, QList<qsizetype>> byName;
+        QHash<QString, QList<qsizetype>> byFoldedName;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            byName[names[i]].append(i);
         QSet<qsizetype> chosen;
         for (const QString &wanted : selection) {
             // Every name spelt so: a table and a view may share one.
-            bool exact = false;
-            for (qsizetype i = 0; i < names.size(); ++i) {
-                if (names[i] == wanted) {
-                    chosen.insert(i);
-                    exact = true;
+            QList<qsizetype> found = byName.value(wanted);
+            if (found.isEmpty()) {
+                if (byFoldedName.isEmpty()) {
+                    for (qsizetype i = 0; i < names.size(); ++i)
+                        byFoldedName[names[i].toCaseFolded()].append(i);
                 }
+                found = byFoldedName.value(wanted.toCaseFolded());
             }
-            if (exact)
-                continue;
-            bool found = false;
-            for (qsizetype i = 0; i < names.size(); ++i) {
-                if (names[i].compare(wanted, Qt::CaseInsensitive) == 0) {
-                    chosen.insert(i);
-                    found = true;
-                }
-            }
-            if (!found)
+            if (found.isEmpty())
                 addFinding(Severity::Error, wanted, QStringLiteral("The source has no table or view of this name."));
+            for (const qsizetype i : std::as_const(found))
+                chosen.insert(i);
         }
         for (qsizetype i = 0; i < names.size(); ++i) {
             if (chosen.contains(i))
@@ -604,25 +605,30 @@ QString codePageName(quint8 mark)
 
 SourceModel readSourceModel(const QString &path, const QStringList &selection)
 {
+    QList<TableModel> tables;
+    SourceModel source = readSourceModel(
+        path, selection, [](const SourceModel &) {}, [&](TableModel &&table) { tables.append(std::move(table)); });
+    source.tables = std::move(tables);
+    return source;
+}
+
+SourceModel readSourceModel(const QString &path, const QStringList &selection,
+                            const std::function<void(const SourceModel &facts)> &facts,
+                            const std::function<void(TableModel &&table)> &table)
+{
     SourceReader reader(path);
     QStringList names = reader.tableNames();
     names += reader.viewNames();
     const QList<qsizetype> chosen = reader.selected(names, selection);
-    QList<TableModel> tables;
-    for (const qsizetype i : chosen) {
-        if (i >= reader.tableNames().size())
-            break;
-        if (std::optional<TableModel> table = reader.readTable(i))
-            tables.append(*std::move(table));
-    }
+    facts(reader.facts());
     QList<qsizetype> views;
     for (const qsizetype i : chosen) {
         if (i >= reader.tableNames().size())
             views.append(i - reader.tableNames().size());
+        else if (std::optional<TableModel> read = reader.readTable(i))
+            table(*std::move(read));
     }
-    SourceModel source = reader.takeRest(views);
-    source.tables = std::move(tables);
-    return source;
+    return reader.takeRest(views);
 }
 
 struct SourceReader::Reading {
@@ -743,6 +749,17 @@ const QStringList &SourceReader::viewNames() const
 std::optional<TableModel> SourceReader::readTable(qsizetype index)
 {
     return m_reading->reader.table(index);
+}
+
+SourceModel SourceReader::facts() const
+{
+    const SourceModel &source = m_reading->source;
+    SourceModel facts;
+    facts.kind = source.kind;
+    facts.path = source.path;
+    facts.comment = source.comment;
+    facts.codePageMark = source.codePageMark;
+    return facts;
 }
 
 const QList<Finding> &SourceReader::findings() const

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include <memory>
 #include <optional>
 
@@ -189,6 +191,13 @@ QString codePageName(quint8 mark);
 // - a relation whose parent the container does not hold (Warning, left out).
 // Relations are those whose parent and child are both among tables.
 SourceModel readSourceModel(const QString &path, const QStringList &selection = {});
+// The same reading handed over a table at a time, so that no more than one
+// table is held: `facts` gets the source's own facts (its lists empty)
+// before any table is read, `table` each table as it is read. Returns the
+// source without its tables.
+SourceModel readSourceModel(const QString &path, const QStringList &selection,
+                            const std::function<void(const SourceModel &facts)> &facts,
+                            const std::function<void(TableModel &&table)> &table);
 
 // What a finding about a table says its model lacks: its index tags (the
 // structural index it announces is missing or cannot be read), its fields'
@@ -217,6 +226,8 @@ public:
     // a finding (an Error) naming it.
     std::optional<TableModel> readTable(qsizetype index);
     const QList<Finding> &findings() const;
+    // The source's own facts: its kind, path, comment and code page.
+    SourceModel facts() const;
     // The positions in `names` a selection keeps, as readSourceModel keeps
     // them; a name matching none gives an Error finding.
     QList<qsizetype> selected(const QStringList &names, const QStringList &selection);

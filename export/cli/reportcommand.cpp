@@ -340,18 +340,35 @@ int writeDictionaryReport(const Options &options, dictionary::DictionaryFormat f
             tables.append(names.at(i));
     }
     report::DictionaryResult result;
-    try {
-        if (!options.output.isEmpty())
+    if (!options.output.isEmpty()) {
+        try {
             result = report::writeDictionaryFile(options.output, format, source, tables);
-        else
-            result = report::dictionaryOf(format, source, tables);
+        } catch (const Failure &failure) {
+            writeSourceFailure(err, source, failure);
+            return Failed;
+        }
+        writeFindingFailures(err, result);
+        return result.failures.isEmpty() ? Success : Failed;
+    }
+    // Standard output gets the document only once it is whole: it is made in
+    // a temporary file first, then copied.
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        writeLine(err, QStringLiteral("orvalle-report: cannot make a temporary folder: %1").arg(folder.errorString()));
+        return Failed;
+    }
+    const QString path = folder.filePath(QStringLiteral("dictionary"));
+    try {
+        result = report::writeDictionaryFile(path, format, source, tables);
     } catch (const Failure &failure) {
         writeSourceFailure(err, source, failure);
         return Failed;
     }
     writeFindingFailures(err, result);
-    if (options.output.isEmpty() && out.write(result.document) != result.document.size())
-        return outputFailed(out, err);
+    if (const QString problem = report::copyFinishedFile(path, out, QStringLiteral("dictionary")); !problem.isEmpty()) {
+        writeLine(err, QStringLiteral("orvalle-report: ") + problem);
+        return Failed;
+    }
     return result.failures.isEmpty() ? Success : Failed;
 }
 

@@ -1,5 +1,7 @@
 #include "export/dictionary/dictionary.h"
 
+#include "export/dictionary/jsondictionary.h"
+
 #include <QStringList>
 
 namespace dictionary {
@@ -61,6 +63,31 @@ QByteArray writeDictionary(DictionaryFormat format, const model::SourceModel &so
         return sqliteSchema(source);
     }
     return QByteArray();
+}
+
+WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, const QStringList &selection,
+                                  const DictionarySink &sink)
+{
+    WrittenDictionary written;
+    if (format == DictionaryFormat::Json) {
+        JsonWriter json(sink);
+        JsonDictionaryWriter writer(json, MaxDictionaryPartSize);
+        written.rest = model::readSourceModel(
+            path, selection, [&](const model::SourceModel &facts) { writer.begin(facts); },
+            [&](model::TableModel &&table) {
+                writer.table(table);
+                written.tables.append(table.name);
+            });
+        writer.end(written.rest);
+        return written;
+    }
+    model::SourceModel source = model::readSourceModel(path, selection);
+    for (const model::TableModel &table : std::as_const(source.tables))
+        written.tables.append(table.name);
+    sink(writeDictionary(format, source));
+    source.tables.clear();
+    written.rest = std::move(source);
+    return written;
 }
 
 } // namespace dictionary

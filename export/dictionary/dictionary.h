@@ -1,15 +1,18 @@
 #pragma once
 
 // The data dictionary of a source in each format orvalle-report and the table
-// window offer beside the text report. Every writer takes the whole model and
-// returns the whole document; text from the files never breaks the structure
-// of the document (escaped or quoted as the format requires).
+// window offer beside the text report, and the one list of those formats.
+// Text from the files never breaks the structure of a document (escaped or
+// quoted as the format requires).
 
 #include "model/sourcemodel.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 #include <optional>
 
@@ -53,5 +56,18 @@ QByteArray sqliteSchema(const model::SourceModel &source);
 
 // Any of the above by format.
 QByteArray writeDictionary(DictionaryFormat format, const model::SourceModel &source);
+
+// The dictionary of the source at `path`, its tables and views chosen by
+// `selection` as readSourceModel chooses them, handed to `sink` a block at a
+// time as it is made. The JSON dictionary holds no more than one table at a
+// time. Throws Failure when the source cannot be read or the document not
+// written; the sink's own failures pass through.
+using DictionarySink = std::function<void(QByteArrayView)>;
+struct WrittenDictionary {
+    model::SourceModel rest; // the source without its tables: its findings say what the document lacks
+    QStringList tables;      // the names of the tables the document describes
+};
+WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, const QStringList &selection,
+                                  const DictionarySink &sink);
 
 } // namespace dictionary

@@ -1,6 +1,7 @@
+#include "export/dictionary/jsondictionary.h"
+
 #include "export/dictionary/dictionary.h"
 #include "export/dictionary/dictionarytext.h"
-#include "export/dictionary/jsonwriter.h"
 #include "platform/failure.h"
 
 // Every key of the model is always written. Text the files may leave out is
@@ -146,60 +147,84 @@ void writeRelation(JsonWriter &json, const model::RelationModel &relation)
 
 } // namespace
 
+JsonDictionaryWriter::JsonDictionaryWriter(JsonWriter &json, qint64 largestPart)
+    : m_json(json), m_largestPart(largestPart)
+{
+}
+
+template <class What, class Write>
+void JsonDictionaryWriter::part(What what, Write write)
+{
+    // Each part, with the separator before it, no larger than the loader
+    // reads. `what` names the part, and is asked only of one too large.
+    const qint64 before = m_json.size();
+    write();
+    if (m_json.size() - before > m_largestPart)
+        throw Failure(QStringLiteral("The dictionary cannot be written: %1 would take %2 bytes, more than the %3 a "
+                                     "part of a data dictionary may have.")
+                          .arg(what(), QString::number(m_json.size() - before), QString::number(m_largestPart)));
+}
+
+void JsonDictionaryWriter::begin(const model::SourceModel &facts)
+{
+    m_json.beginObject();
+    m_json.text("format", QString::fromLatin1(JsonFormatName));
+    m_json.number("version", JsonFormatVersion);
+    part([] { return QStringLiteral("the source"); }, [&] {
+        m_json.beginObject("source");
+        m_json.text("kind", facts.kind == model::SourceModel::Kind::Container ? QStringLiteral("container")
+                                                                              : QStringLiteral("folder"));
+        m_json.text("path", facts.path);
+        m_json.text("comment", facts.comment);
+        m_json.number("codePageMark", facts.codePageMark);
+        m_json.endObject();
+    });
+    m_json.beginArray("tables");
+}
+
+void JsonDictionaryWriter::table(const model::TableModel &table)
+{
+    part([&] { return QStringLiteral("the table '%1'").arg(table.name); }, [&] { writeTable(m_json, table); });
+}
+
+void JsonDictionaryWriter::end(const model::SourceModel &rest)
+{
+    m_json.endArray();
+    part([] { return QStringLiteral("the views"); }, [&] {
+        m_json.beginArray("views");
+        for (const model::ViewModel &view : rest.views)
+            writeView(m_json, view);
+        m_json.endArray();
+    });
+    part([] { return QStringLiteral("the relations"); }, [&] {
+        m_json.beginArray("relations");
+        for (const model::RelationModel &relation : rest.relations)
+            writeRelation(m_json, relation);
+        m_json.endArray();
+    });
+    part([] { return QStringLiteral("the findings"); }, [&] {
+        m_json.beginArray("findings");
+        for (const model::Finding &finding : rest.findings) {
+            m_json.beginObject();
+            m_json.text("severity", severityWord(finding.severity));
+            m_json.text("place", finding.place);
+            m_json.text("message", finding.message);
+            m_json.endObject();
+        }
+        m_json.endArray();
+    });
+    m_json.endObject();
+    m_json.finish();
+}
+
 QByteArray jsonDictionary(const model::SourceModel &source, qint64 largestPart)
 {
     JsonWriter json;
-    // Each part, with the separator before it, no larger than the loader reads.
-    // `what` names the part, and is asked only of one too large.
-    const auto part = [&](auto what, auto write) {
-        const qint64 before = json.size();
-        write();
-        if (json.size() - before > largestPart)
-            throw Failure(QStringLiteral("The dictionary cannot be written: %1 would take %2 bytes, more than the %3 a "
-                                         "part of a data dictionary may have.")
-                              .arg(what(), QString::number(json.size() - before), QString::number(largestPart)));
-    };
-    const auto named = [](const char *what) { return [what] { return QString::fromLatin1(what); }; };
-    json.beginObject();
-    json.text("format", QString::fromLatin1(JsonFormatName));
-    json.number("version", JsonFormatVersion);
-    part(named("the source"), [&] {
-        json.beginObject("source");
-        json.text("kind", source.kind == model::SourceModel::Kind::Container ? QStringLiteral("container")
-                                                                               : QStringLiteral("folder"));
-        json.text("path", source.path);
-        json.text("comment", source.comment);
-        json.number("codePageMark", source.codePageMark);
-        json.endObject();
-    });
-    json.beginArray("tables");
+    JsonDictionaryWriter writer(json, largestPart);
+    writer.begin(source);
     for (const model::TableModel &table : source.tables)
-        part([&] { return QStringLiteral("the table '%1'").arg(table.name); }, [&] { writeTable(json, table); });
-    json.endArray();
-    part(named("the views"), [&] {
-        json.beginArray("views");
-        for (const model::ViewModel &view : source.views)
-            writeView(json, view);
-        json.endArray();
-    });
-    part(named("the relations"), [&] {
-        json.beginArray("relations");
-        for (const model::RelationModel &relation : source.relations)
-            writeRelation(json, relation);
-        json.endArray();
-    });
-    part(named("the findings"), [&] {
-        json.beginArray("findings");
-        for (const model::Finding &finding : source.findings) {
-            json.beginObject();
-            json.text("severity", severityWord(finding.severity));
-            json.text("place", finding.place);
-            json.text("message", finding.message);
-            json.endObject();
-        }
-        json.endArray();
-    });
-    json.endObject();
+        writer.table(table);
+    writer.end(source);
     return json.take();
 }
 

@@ -81,6 +81,8 @@ private:
         m_out += bracket;
         if (m_first.empty())
             m_out += '\n';
+        if (m_out.size() >= blockSize)
+            handOn();
     }
     // Starts the next member of the object or array in hand.
     void member(const char *key)
@@ -116,7 +118,6 @@ private:
     void quoted(QStringView value)
     {
         constexpr qsizetype partSize = 16 * 1024;
-        constexpr size_t blockSize = 64 * 1024;
         m_out += '"';
         for (qsizetype at = 0; at < value.size();) {
             qsizetype end = qMin(at + partSize, value.size());
@@ -173,6 +174,9 @@ private:
         }
         flush(text.size());
     }
+
+    // What a sink is handed at least, but for the document's end.
+    static constexpr size_t blockSize = 64 * 1024;
 
     Sink m_sink;
     qint64 m_handedOn = 0;

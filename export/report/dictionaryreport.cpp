@@ -3,13 +3,16 @@
 #include "export/report/reportfile.h"
 #include "model/sourcemodel.h"
 
+#include <memory>
+
 #include <QSet>
 
 namespace report {
 
-DictionaryResult dictionaryOf(dictionary::DictionaryFormat format, const ReportSource &source, const QStringList &tables)
+DictionaryResult dictionaryOf(dictionary::DictionaryFormat format, const ReportSource &source,
+                              const QStringList &tables, const dictionary::DictionarySink &sink)
 {
-    const model::SourceModel model = model::readSourceModel(source.path, tables);
+    const dictionary::WrittenDictionary written = dictionary::writeDictionary(format, source.path, tables, sink);
     DictionaryResult result;
     // A failure is a table asked for that the reader had to leave out (a
     // name the source lacks among them), or one whose index tags or
@@ -18,19 +21,16 @@ DictionaryResult dictionaryOf(dictionary::DictionaryFormat format, const ReportS
     // The names are the list's own, exactly: tables whose names differ only
     // in case are tables of their own.
     const QSet<QString> asked(tables.cbegin(), tables.cend());
-    QSet<QString> described;
-    for (const model::TableModel &table : model.tables)
-        described.insert(table.name);
-    for (const model::ViewModel &view : model.views)
+    QSet<QString> described(written.tables.cbegin(), written.tables.cend());
+    for (const model::ViewModel &view : written.rest.views)
         described.insert(view.name);
-    for (const model::Finding &finding : model.findings) {
+    for (const model::Finding &finding : written.rest.findings) {
         if (!asked.contains(finding.place))
             continue;
         const bool leftOut = finding.severity == model::Severity::Error && !described.contains(finding.place);
         if (leftOut || model::gapOf(finding) != model::ModelGap::None)
             result.failures.append(finding);
     }
-    result.document = dictionary::writeDictionary(format, model);
     return result;
 }
 
@@ -38,9 +38,15 @@ DictionaryResult writeDictionaryFile(const QString &reportPath, dictionary::Dict
                                      const ReportSource &source, const QStringList &tables)
 {
     refuseSourceFile(reportPath, source, tables);
-    DictionaryResult result = dictionaryOf(format, source, tables);
-    writeWholeFile(reportPath, result.document);
-    return result;
+    const std::unique_ptr<ReportOutput> output = openReportOutput(reportPath);
+    try {
+        DictionaryResult result = dictionaryOf(format, source, tables, [&](QByteArrayView bytes) { output->write(bytes); });
+        output->commit();
+        return result;
+    } catch (...) {
+        output->discard();
+        throw;
+    }
 }
 
 } // namespace report

@@ -14,15 +14,16 @@
 namespace report {
 
 struct DictionaryResult {
-    QByteArray document;
     // The tables asked for that the reader could not read, as its findings
     // say why. The document holds everything else.
     QList<model::Finding> failures;
 };
 
 // The dictionary of `tables` (named as the table list names them, in that
-// list's order) of `source`. Throws Failure when the source cannot be read.
-DictionaryResult dictionaryOf(dictionary::DictionaryFormat format, const ReportSource &source, const QStringList &tables);
+// list's order) of `source`, handed to `sink` as it is made. Throws Failure
+// when the source cannot be read; the sink's failures pass through.
+DictionaryResult dictionaryOf(dictionary::DictionaryFormat format, const ReportSource &source,
+                              const QStringList &tables, const dictionary::DictionarySink &sink);
 
 // Writes the dictionary to `reportPath`, which takes the document's place
 // only whole. Throws Failure 3 when `reportPath` is one of the source's own

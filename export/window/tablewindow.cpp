@@ -114,14 +114,35 @@ bool writeDictionaryReport(const QString &reportPath, dictionary::DictionaryForm
     feedback.setBusy(true);
     std::unique_ptr<report::ReportOutput> output;
     report::DictionaryResult dictionary;
+    // The document is written as it is made; a failure to write it is the
+    // writing step's, not the reading's.
+    bool writing = false;
+    std::optional<Failure> writeFailure;
+    const auto write = [&](QByteArrayView bytes) {
+        writing = true;
+        output->write(bytes);
+        writing = false;
+    };
     const bool written =
         guard.step(dictionaryLabels::OpenFile,
                    [&] {
                        report::refuseSourceFile(reportPath, source, tables);
                        output = report::openReportOutput(reportPath);
                    })
-        && guard.step(dictionaryLabels::ReadModel, [&] { dictionary = report::dictionaryOf(format, source, tables); })
-        && guard.step(dictionaryLabels::WriteDocument, [&] { output->write(dictionary.document); })
+        && guard.step(dictionaryLabels::ReadModel,
+                      [&] {
+                          try {
+                              dictionary = report::dictionaryOf(format, source, tables, write);
+                          } catch (const Failure &failure) {
+                              if (!writing)
+                                  throw;
+                              writeFailure = failure;
+                          }
+                      })
+        && guard.step(dictionaryLabels::WriteDocument, [&] {
+               if (writeFailure)
+                   throw *writeFailure;
+           })
         && guard.step(dictionaryLabels::CloseFile, [&] { output->commit(); });
     if (!written && output)
         output->discard();

@@ -214,6 +214,7 @@ private slots:
     void dictionaryAsksAndTellsLikeTheReport();
     void dictionaryNeverReplacesASourceFile_data();
     void dictionaryNeverReplacesASourceFile();
+    void failingDictionaryOutputLeavesTheOldFile_data();
     void failingDictionaryOutputLeavesTheOldFile();
     void unreadableSourceEndsTheDictionaryWithoutDone();
     void unreadableTableIsAFailureInTheWindowAndTheCommand();
@@ -845,15 +846,27 @@ void TableWindowTest::dictionaryNeverReplacesASourceFile()
     QVERIFY(!e.tables.isExporting() && widget<QPushButton>(e.tables, "PushButton5")->isEnabled());
 }
 
+void TableWindowTest::failingDictionaryOutputLeavesTheOldFile_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("file");
+    // The HTML page is handed to the file whole, the JSON document as the
+    // writer goes: a failed write is the writing step's either way.
+    QTest::newRow("HTML") << htmlEntry << QStringLiteral("dictionary.html");
+    QTest::newRow("JSON") << jsonEntry << QStringLiteral("dictionary.json");
+}
+
 void TableWindowTest::failingDictionaryOutputLeavesTheOldFile()
 {
+    QFETCH(QString, entry);
+    QFETCH(QString, file);
     Exporting e;
     widget<QPushButton>(e.tables, "PushButton8")->click();
-    const QString path = e.report(QStringLiteral("dictionary.html"));
+    const QString path = e.report(file);
     const QByteArray old("the last dictionary, longer than what may be written now");
     writeText(path, old);
     QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0444), 0);
-    e.prompts.answerFile(path, htmlEntry);
+    e.prompts.answerFile(path, entry);
     e.prompts.expectQuestion(overwrite(path), true);
     // The document's first bytes are written, the rest refused.
     e.prompts.expectError(QStringLiteral("Form2.generateDictionary"), 104, QStringLiteral("Cannot write the report file"));
@@ -865,7 +878,7 @@ void TableWindowTest::failingDictionaryOutputLeavesTheOldFile()
     QCOMPARE(e.prompts.unsettled(), QString());
     QCOMPARE(readAll(path), old);
     QCOMPARE(mode(path), 0444);
-    QCOMPARE(entries(e.sandbox.programFolder()), QStringList{QStringLiteral("dictionary.html")});
+    QCOMPARE(entries(e.sandbox.programFolder()), QStringList{file});
     QCOMPARE(e.tables.pointer()->code(), app::PointerDefault);
     QVERIFY(!e.tables.isExporting() && widget<QPushButton>(e.tables, "PushButton5")->isEnabled());
 }
