@@ -136,7 +136,33 @@ public:
     void addRelations()
     {
         if (const OpenedContainer *container = m_files.container())
-            addRelations(container->model, m_children);
+            m_source.relations = relationsAmong(container->model, m_children, true);
+    }
+
+    // The tables at `indexes` that readTable keeps, told by their headers
+    // alone, and the relations among them: what a reading will hold, known
+    // before it is made (unless a file changes meanwhile).
+    std::pair<QStringList, QList<RelationModel>> outline(const QList<qsizetype> &indexes)
+    {
+        QStringList names;
+        QList<const platform::ContainerObject *> children;
+        const OpenedContainer *container = m_files.container();
+        for (const qsizetype index : indexes) {
+            const QString &name = m_tableNames.at(index);
+            const platform::LocalPath path =
+                container ? container->fileOf(container->model.tables.at(index)) : m_files.folderTables().at(index).path;
+            if (path.isEmpty())
+                continue;
+            try {
+                platform::readTableHeader(path, platform::RecordLengthCheck::Lenient);
+            } catch (const Failure &) {
+                continue;
+            }
+            names.append(name);
+            if (container)
+                children.append(&container->model.tables.at(index));
+        }
+        return {names, container ? relationsAmong(container->model, children, false) : QList<RelationModel>()};
     }
 
     // The positions of the names a selection keeps, in the source's order: a
@@ -483,21 +509,25 @@ private:
 
     // Each Relation record is kept by its child; the parent is the table its
     // RelatedTable property names.
-    void addRelations(const platform::ContainerModel &container, const QList<const platform::ContainerObject *> &children)
+    QList<RelationModel> relationsAmong(const platform::ContainerModel &container,
+                                        const QList<const platform::ContainerObject *> &children, bool report)
     {
+        QList<RelationModel> relations;
         QSet<const platform::ContainerObject *> inModel(children.begin(), children.end());
         for (const platform::ContainerObject *child : children) {
             for (const platform::ContainerRelation &relation : child->relations) {
                 if (relation.parentTable.isEmpty()) {
-                    addFinding(Severity::Warning, child->name, QStringLiteral("A relation names no parent table."));
+                    if (report)
+                        addFinding(Severity::Warning, child->name, QStringLiteral("A relation names no parent table."));
                     continue;
                 }
                 const platform::ContainerObject *parent = container.findTable(relation.parentTable);
                 if (!parent) {
-                    addFinding(Severity::Warning, child->name,
-                               QStringLiteral("A relation names the parent table %1, which the container does "
-                                              "not hold.")
-                                   .arg(quoted(relation.parentTable)));
+                    if (report)
+                        addFinding(Severity::Warning, child->name,
+                                   QStringLiteral("A relation names the parent table %1, which the container does "
+                                                  "not hold.")
+                                       .arg(quoted(relation.parentTable)));
                     continue;
                 }
                 if (!inModel.contains(parent))
@@ -510,9 +540,10 @@ private:
                 model.onUpdate = riWord(relation.riInfo, 0);
                 model.onDelete = riWord(relation.riInfo, 1);
                 model.onInsert = riWord(relation.riInfo, 2);
-                m_source.relations.append(model);
+                relations.append(model);
             }
         }
+        return relations;
     }
 
     SourceModel &m_source;
@@ -607,25 +638,30 @@ SourceModel readSourceModel(const QString &path, const QStringList &selection)
 {
     QList<TableModel> tables;
     SourceModel source = readSourceModel(
-        path, selection, [](const SourceModel &) {}, [&](TableModel &&table) { tables.append(std::move(table)); });
+        path, selection, Outline::None, [](const SourceModel &) {},
+        [&](TableModel &&table) { tables.append(std::move(table)); });
     source.tables = std::move(tables);
     return source;
 }
 
-SourceModel readSourceModel(const QString &path, const QStringList &selection,
+SourceModel readSourceModel(const QString &path, const QStringList &selection, Outline outline,
                             const std::function<void(const SourceModel &facts)> &facts,
                             const std::function<void(TableModel &&table)> &table)
 {
     SourceReader reader(path);
     QStringList names = reader.tableNames();
     names += reader.viewNames();
-    const QList<qsizetype> chosen = reader.selected(names, selection);
-    facts(reader.facts());
+    QList<qsizetype> tables;
     QList<qsizetype> views;
-    for (const qsizetype i : chosen) {
-        if (i >= reader.tableNames().size())
+    for (const qsizetype i : reader.selected(names, selection)) {
+        if (i < reader.tableNames().size())
+            tables.append(i);
+        else
             views.append(i - reader.tableNames().size());
-        else if (std::optional<TableModel> read = reader.readTable(i))
+    }
+    facts(outline == Outline::Made ? reader.outline(tables, views) : reader.facts());
+    for (const qsizetype i : std::as_const(tables)) {
+        if (std::optional<TableModel> read = reader.readTable(i))
             table(*std::move(read));
     }
     return reader.takeRest(views);
@@ -749,6 +785,21 @@ const QStringList &SourceReader::viewNames() const
 std::optional<TableModel> SourceReader::readTable(qsizetype index)
 {
     return m_reading->reader.table(index);
+}
+
+SourceModel SourceReader::outline(const QList<qsizetype> &tables, const QList<qsizetype> &views)
+{
+    SourceModel outline = facts();
+    auto [names, relations] = m_reading->reader.outline(tables);
+    for (QString &name : names) {
+        TableModel table;
+        table.name = std::move(name);
+        outline.tables.append(std::move(table));
+    }
+    outline.relations = std::move(relations);
+    for (const qsizetype i : views)
+        outline.views.append(m_reading->reader.view(i));
+    return outline;
 }
 
 SourceModel SourceReader::facts() const

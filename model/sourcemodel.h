@@ -192,10 +192,14 @@ QString codePageName(quint8 mark);
 // Relations are those whose parent and child are both among tables.
 SourceModel readSourceModel(const QString &path, const QStringList &selection = {});
 // The same reading handed over a table at a time, so that no more than one
-// table is held: `facts` gets the source's own facts (its lists empty)
-// before any table is read, `table` each table as it is read. Returns the
-// source without its tables.
-SourceModel readSourceModel(const QString &path, const QStringList &selection,
+// table is held: `facts` gets the source's own facts before any table is
+// read, `table` each table as it is read. Returns the source without its
+// tables. With Outline::Made the facts also hold what the reading will hold,
+// told by the tables' headers alone: the tables it keeps (their names only),
+// the chosen views and the relations among those tables, so that a document
+// can list them before the first table is read.
+enum class Outline { None, Made };
+SourceModel readSourceModel(const QString &path, const QStringList &selection, Outline outline,
                             const std::function<void(const SourceModel &facts)> &facts,
                             const std::function<void(TableModel &&table)> &table);
 
@@ -228,6 +232,10 @@ public:
     const QList<Finding> &findings() const;
     // The source's own facts: its kind, path, comment and code page.
     SourceModel facts() const;
+    // The facts with what reading `tables` (positions in tableNames) and
+    // `views` (in viewNames) will hold: the tables whose headers read, named
+    // only, the views, and the relations among those tables.
+    SourceModel outline(const QList<qsizetype> &tables, const QList<qsizetype> &views);
     // The positions in `names` a selection keeps, as readSourceModel keeps
     // them; a name matching none gives an Error finding.
     QList<qsizetype> selected(const QStringList &names, const QStringList &selection);

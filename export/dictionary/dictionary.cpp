@@ -1,6 +1,6 @@
 #include "export/dictionary/dictionary.h"
 
-#include "export/dictionary/jsondictionary.h"
+#include "export/dictionary/documentwriter.h"
 
 #include <QStringList>
 
@@ -48,45 +48,53 @@ QString dictionaryFormatName(DictionaryFormat format)
     return QString();
 }
 
-QByteArray writeDictionary(DictionaryFormat format, const model::SourceModel &source)
+std::unique_ptr<DocumentWriter> documentWriter(DictionaryFormat format, const DictionarySink &sink)
 {
     switch (format) {
     case DictionaryFormat::Json:
-        return jsonDictionary(source);
+        return jsonDocumentWriter(sink, MaxDictionaryPartSize);
     case DictionaryFormat::Markdown:
-        return markdownDictionary(source);
+        return markdownDocumentWriter(sink);
     case DictionaryFormat::Html:
-        return htmlDictionary(source);
+        return htmlDocumentWriter(sink);
     case DictionaryFormat::Postgres:
-        return postgresSchema(source);
     case DictionaryFormat::Sqlite:
-        return sqliteSchema(source);
+        break;
     }
-    return QByteArray();
+    return sqlDocumentWriter(format, sink);
+}
+
+QByteArray wholeDocument(DictionaryFormat format, const model::SourceModel &source, qint64 largestPart)
+{
+    QByteArray document;
+    const DictionarySink sink = [&](QByteArrayView bytes) { document += bytes; };
+    const std::unique_ptr<DocumentWriter> writer =
+        format == DictionaryFormat::Json ? jsonDocumentWriter(sink, largestPart) : documentWriter(format, sink);
+    writer->begin(source);
+    for (const model::TableModel &table : source.tables)
+        writer->table(table);
+    writer->end(source);
+    return document;
+}
+
+QByteArray writeDictionary(DictionaryFormat format, const model::SourceModel &source)
+{
+    return wholeDocument(format, source);
 }
 
 WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, const QStringList &selection,
                                   const DictionarySink &sink)
 {
+    const std::unique_ptr<DocumentWriter> writer = documentWriter(format, sink);
     WrittenDictionary written;
-    if (format == DictionaryFormat::Json) {
-        JsonWriter json(sink);
-        JsonDictionaryWriter writer(json, MaxDictionaryPartSize);
-        written.rest = model::readSourceModel(
-            path, selection, [&](const model::SourceModel &facts) { writer.begin(facts); },
-            [&](model::TableModel &&table) {
-                writer.table(table);
-                written.tables.append(table.name);
-            });
-        writer.end(written.rest);
-        return written;
-    }
-    model::SourceModel source = model::readSourceModel(path, selection);
-    for (const model::TableModel &table : std::as_const(source.tables))
-        written.tables.append(table.name);
-    sink(writeDictionary(format, source));
-    source.tables.clear();
-    written.rest = std::move(source);
+    written.rest = model::readSourceModel(
+        path, selection, writer->needsOutline() ? model::Outline::Made : model::Outline::None,
+        [&](const model::SourceModel &outline) { writer->begin(outline); },
+        [&](model::TableModel &&table) {
+            writer->table(table);
+            written.tables.append(table.name);
+        });
+    writer->end(written.rest);
     return written;
 }
 

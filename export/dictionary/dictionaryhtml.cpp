@@ -1,4 +1,5 @@
 #include "export/dictionary/dictionary.h"
+#include "export/dictionary/documentwriter.h"
 #include "export/dictionary/dictionarytext.h"
 
 #include <QStringList>
@@ -205,9 +206,9 @@ QString relationsBlock(const model::SourceModel &source, const SectionAnchors &a
         + QStringLiteral("<tbody>\n") + rows + QStringLiteral("</tbody>\n</table>\n");
 }
 
-QString tableSection(const model::SourceModel &source, const SectionAnchors &anchors, qsizetype index)
+QString tableSection(const model::SourceModel &source, const SectionAnchors &anchors, qsizetype index,
+                     const model::TableModel &table)
 {
-    const model::TableModel &table = source.tables.at(index);
     QString section = QStringLiteral("<section class=\"table\" id=\"") + anchors.tables.at(index)
         + QStringLiteral("\">\n") + element("h3", text(nameOrPlaceholder(table.name))) + QLatin1Char('\n');
     section += QStringLiteral("<dl class=\"facts\">\n") + fact("File", text(table.file))
@@ -305,38 +306,76 @@ QString contents(const model::SourceModel &source, const SectionAnchors &anchors
         + QStringLiteral("\n</ul>\n</nav>\n");
 }
 
+class HtmlWriter : public DocumentWriter {
+public:
+    explicit HtmlWriter(const DictionarySink &sink) : m_sink(sink) {}
+
+    bool needsOutline() const override { return true; }
+
+    void begin(const model::SourceModel &outline) override
+    {
+        m_outline = outline;
+        m_anchors = sectionAnchors(outline);
+        QString page = QStringLiteral("<!DOCTYPE html>\n"
+                                      "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\" xml:lang=\"en\">\n"
+                                      "<head>\n"
+                                      "<meta charset=\"utf-8\" />\n"
+                                      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\" />\n");
+        page += element("title", QStringLiteral("Data dictionary of ") + flatText(outline.path)) + QLatin1Char('\n');
+        page += element("style", QLatin1String(style)) + QStringLiteral("\n</head>\n<body>\n<header>\n");
+        page += QStringLiteral("<h1>Data dictionary</h1>\n");
+        page += labelled("Source:",
+                         text(outline.path) + QStringLiteral(" (") + sourceKindText(outline) + QLatin1Char(')'));
+        if (!outline.comment.isEmpty())
+            page += element("p", text(outline.comment), classes("comment")) + QLatin1Char('\n');
+        page += QStringLiteral("</header>\n") + contents(outline, m_anchors) + QStringLiteral("<main>\n");
+
+        page += QStringLiteral("<section id=\"tables\">\n<h2>Tables</h2>\n");
+        if (outline.tables.isEmpty())
+            page += none("No tables.");
+        write(page);
+    }
+
+    void table(const model::TableModel &table) override
+    {
+        const qsizetype index = m_places.next(m_outline, table.name);
+        if (index >= 0)
+            write(tableSection(m_outline, m_anchors, index, table));
+    }
+
+    void end(const model::SourceModel &rest) override
+    {
+        QString page = QStringLiteral("</section>\n");
+        if (!m_outline.views.isEmpty()) {
+            page += QStringLiteral("<section id=\"views\">\n<h2>Views</h2>\n");
+            for (qsizetype i = 0; i < m_outline.views.size(); ++i)
+                page += viewSection(m_outline.views.at(i), m_anchors.views.at(i));
+            page += QStringLiteral("</section>\n");
+        }
+        m_outline.findings = rest.findings;
+        page += findingsSection(m_outline, m_anchors) + QStringLiteral("</main>\n</body>\n</html>\n");
+        write(page);
+    }
+
+private:
+    void write(const QString &text) { m_sink(text.toUtf8()); }
+
+    DictionarySink m_sink;
+    model::SourceModel m_outline;
+    SectionAnchors m_anchors;
+    OutlinePlaces m_places;
+};
+
 } // namespace
+
+std::unique_ptr<DocumentWriter> htmlDocumentWriter(const DictionarySink &sink)
+{
+    return std::make_unique<HtmlWriter>(sink);
+}
 
 QByteArray htmlDictionary(const model::SourceModel &source)
 {
-    const SectionAnchors anchors = sectionAnchors(source);
-    QString page = QStringLiteral("<!DOCTYPE html>\n"
-                                  "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\" xml:lang=\"en\">\n"
-                                  "<head>\n"
-                                  "<meta charset=\"utf-8\" />\n"
-                                  "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\" />\n");
-    page += element("title", QStringLiteral("Data dictionary of ") + flatText(source.path)) + QLatin1Char('\n');
-    page += element("style", QLatin1String(style)) + QStringLiteral("\n</head>\n<body>\n<header>\n");
-    page += QStringLiteral("<h1>Data dictionary</h1>\n");
-    page += labelled("Source:", text(source.path) + QStringLiteral(" (") + sourceKindText(source) + QLatin1Char(')'));
-    if (!source.comment.isEmpty())
-        page += element("p", text(source.comment), classes("comment")) + QLatin1Char('\n');
-    page += QStringLiteral("</header>\n") + contents(source, anchors) + QStringLiteral("<main>\n");
-
-    page += QStringLiteral("<section id=\"tables\">\n<h2>Tables</h2>\n");
-    if (source.tables.isEmpty())
-        page += none("No tables.");
-    for (qsizetype i = 0; i < source.tables.size(); ++i)
-        page += tableSection(source, anchors, i);
-    page += QStringLiteral("</section>\n");
-    if (!source.views.isEmpty()) {
-        page += QStringLiteral("<section id=\"views\">\n<h2>Views</h2>\n");
-        for (qsizetype i = 0; i < source.views.size(); ++i)
-            page += viewSection(source.views.at(i), anchors.views.at(i));
-        page += QStringLiteral("</section>\n");
-    }
-    page += findingsSection(source, anchors) + QStringLiteral("</main>\n</body>\n</html>\n");
-    return page.toUtf8();
+    return wholeDocument(DictionaryFormat::Html, source);
 }
 
 } // namespace dictionary

@@ -1,6 +1,6 @@
-#include "export/dictionary/jsondictionary.h"
-
 #include "export/dictionary/dictionary.h"
+#include "export/dictionary/documentwriter.h"
+#include "export/dictionary/jsonwriter.h"
 #include "export/dictionary/dictionarytext.h"
 #include "platform/failure.h"
 
@@ -145,87 +145,93 @@ void writeRelation(JsonWriter &json, const model::RelationModel &relation)
     json.endObject();
 }
 
-} // namespace
+class JsonDocumentWriter : public DocumentWriter {
+public:
+    // Every part (a table, or the source, the views, the relations, the
+    // findings) larger than `largestPart` is a Failure: the loader reads no
+    // larger one.
+    JsonDocumentWriter(const DictionarySink &sink, qint64 largestPart) : m_json(sink), m_largestPart(largestPart) {}
 
-JsonDictionaryWriter::JsonDictionaryWriter(JsonWriter &json, qint64 largestPart)
-    : m_json(json), m_largestPart(largestPart)
-{
-}
+    void begin(const model::SourceModel &facts) override
+    {
+        m_json.beginObject();
+        m_json.text("format", QString::fromLatin1(JsonFormatName));
+        m_json.number("version", JsonFormatVersion);
+        part([] { return QStringLiteral("the source"); }, [&] {
+            m_json.beginObject("source");
+            m_json.text("kind", facts.kind == model::SourceModel::Kind::Container ? QStringLiteral("container")
+                                                                                  : QStringLiteral("folder"));
+            m_json.text("path", facts.path);
+            m_json.text("comment", facts.comment);
+            m_json.number("codePageMark", facts.codePageMark);
+            m_json.endObject();
+        });
+        m_json.beginArray("tables");
+    }
 
-template <class What, class Write>
-void JsonDictionaryWriter::part(What what, Write write)
-{
+    void table(const model::TableModel &table) override
+    {
+        part([&] { return QStringLiteral("the table '%1'").arg(table.name); }, [&] { writeTable(m_json, table); });
+    }
+
+    void end(const model::SourceModel &rest) override
+    {
+        m_json.endArray();
+        part([] { return QStringLiteral("the views"); }, [&] {
+            m_json.beginArray("views");
+            for (const model::ViewModel &view : rest.views)
+                writeView(m_json, view);
+            m_json.endArray();
+        });
+        part([] { return QStringLiteral("the relations"); }, [&] {
+            m_json.beginArray("relations");
+            for (const model::RelationModel &relation : rest.relations)
+                writeRelation(m_json, relation);
+            m_json.endArray();
+        });
+        part([] { return QStringLiteral("the findings"); }, [&] {
+            m_json.beginArray("findings");
+            for (const model::Finding &finding : rest.findings) {
+                m_json.beginObject();
+                m_json.text("severity", severityWord(finding.severity));
+                m_json.text("place", finding.place);
+                m_json.text("message", finding.message);
+                m_json.endObject();
+            }
+            m_json.endArray();
+        });
+        m_json.endObject();
+        m_json.finish();
+    }
+
+private:
     // Each part, with the separator before it, no larger than the loader
     // reads. `what` names the part, and is asked only of one too large.
-    const qint64 before = m_json.size();
-    write();
-    if (m_json.size() - before > m_largestPart)
-        throw Failure(QStringLiteral("The dictionary cannot be written: %1 would take %2 bytes, more than the %3 a "
-                                     "part of a data dictionary may have.")
-                          .arg(what(), QString::number(m_json.size() - before), QString::number(m_largestPart)));
-}
+    template <class What, class Write>
+    void part(What what, Write write)
+    {
+        const qint64 before = m_json.size();
+        write();
+        if (m_json.size() - before > m_largestPart)
+            throw Failure(QStringLiteral("The dictionary cannot be written: %1 would take %2 bytes, more than the %3 "
+                                         "a part of a data dictionary may have.")
+                              .arg(what(), QString::number(m_json.size() - before), QString::number(m_largestPart)));
+    }
 
-void JsonDictionaryWriter::begin(const model::SourceModel &facts)
-{
-    m_json.beginObject();
-    m_json.text("format", QString::fromLatin1(JsonFormatName));
-    m_json.number("version", JsonFormatVersion);
-    part([] { return QStringLiteral("the source"); }, [&] {
-        m_json.beginObject("source");
-        m_json.text("kind", facts.kind == model::SourceModel::Kind::Container ? QStringLiteral("container")
-                                                                              : QStringLiteral("folder"));
-        m_json.text("path", facts.path);
-        m_json.text("comment", facts.comment);
-        m_json.number("codePageMark", facts.codePageMark);
-        m_json.endObject();
-    });
-    m_json.beginArray("tables");
-}
+    JsonWriter m_json;
+    qint64 m_largestPart;
+};
 
-void JsonDictionaryWriter::table(const model::TableModel &table)
-{
-    part([&] { return QStringLiteral("the table '%1'").arg(table.name); }, [&] { writeTable(m_json, table); });
-}
+} // namespace
 
-void JsonDictionaryWriter::end(const model::SourceModel &rest)
+std::unique_ptr<DocumentWriter> jsonDocumentWriter(const DictionarySink &sink, qint64 largestPart)
 {
-    m_json.endArray();
-    part([] { return QStringLiteral("the views"); }, [&] {
-        m_json.beginArray("views");
-        for (const model::ViewModel &view : rest.views)
-            writeView(m_json, view);
-        m_json.endArray();
-    });
-    part([] { return QStringLiteral("the relations"); }, [&] {
-        m_json.beginArray("relations");
-        for (const model::RelationModel &relation : rest.relations)
-            writeRelation(m_json, relation);
-        m_json.endArray();
-    });
-    part([] { return QStringLiteral("the findings"); }, [&] {
-        m_json.beginArray("findings");
-        for (const model::Finding &finding : rest.findings) {
-            m_json.beginObject();
-            m_json.text("severity", severityWord(finding.severity));
-            m_json.text("place", finding.place);
-            m_json.text("message", finding.message);
-            m_json.endObject();
-        }
-        m_json.endArray();
-    });
-    m_json.endObject();
-    m_json.finish();
+    return std::make_unique<JsonDocumentWriter>(sink, largestPart);
 }
 
 QByteArray jsonDictionary(const model::SourceModel &source, qint64 largestPart)
 {
-    JsonWriter json;
-    JsonDictionaryWriter writer(json, largestPart);
-    writer.begin(source);
-    for (const model::TableModel &table : source.tables)
-        writer.table(table);
-    writer.end(source);
-    return json.take();
+    return wholeDocument(DictionaryFormat::Json, source, largestPart);
 }
 
 } // namespace dictionary

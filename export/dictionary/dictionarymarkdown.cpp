@@ -1,4 +1,5 @@
 #include "export/dictionary/dictionary.h"
+#include "export/dictionary/documentwriter.h"
 #include "export/dictionary/dictionarytext.h"
 #include "platform/cleantext.h"
 
@@ -131,9 +132,9 @@ QString relationsBlock(const model::SourceModel &source, const SectionAnchors &a
         + rows + QLatin1Char('\n');
 }
 
-QString tableSection(const model::SourceModel &source, const SectionAnchors &anchors, qsizetype index)
+QString tableSection(const model::SourceModel &source, const SectionAnchors &anchors, qsizetype index,
+                     const model::TableModel &table)
 {
-    const model::TableModel &table = source.tables.at(index);
     QString section = heading(3, anchors.tables.at(index), markdownText(nameOrPlaceholder(table.name)))
         + QLatin1Char('\n');
     section += QStringList{fact(QStringLiteral("File"), table.file),
@@ -198,40 +199,78 @@ QString findingsSection(const model::SourceModel &source, const SectionAnchors &
     return section;
 }
 
+class MarkdownWriter : public DocumentWriter {
+public:
+    explicit MarkdownWriter(const DictionarySink &sink) : m_sink(sink) {}
+
+    bool needsOutline() const override { return true; }
+
+    void begin(const model::SourceModel &outline) override
+    {
+        m_outline = outline;
+        m_anchors = sectionAnchors(outline);
+        QString document = QStringLiteral("# Data dictionary\n\n");
+        document += fact(QStringLiteral("Source"), outline.path) + QStringLiteral(" (") + sourceKindText(outline)
+            + QStringLiteral(")\n\n");
+        if (!outline.comment.isEmpty())
+            document += fact(QStringLiteral("Comment"), outline.comment) + QStringLiteral("\n\n");
+
+        document += heading(2, QStringLiteral("contents"), QStringLiteral("Contents")) + QLatin1Char('\n');
+        document += QStringLiteral("- [Tables](#tables)\n");
+        for (qsizetype i = 0; i < outline.tables.size(); ++i)
+            document += contentsEntry(outline.tables.at(i).name, m_anchors.tables.at(i));
+        if (!outline.views.isEmpty()) {
+            document += QStringLiteral("- [Views](#views)\n");
+            for (qsizetype i = 0; i < outline.views.size(); ++i)
+                document += contentsEntry(outline.views.at(i).name, m_anchors.views.at(i));
+        }
+        document += QStringLiteral("- [Findings](#findings)\n\n");
+
+        document += heading(2, QStringLiteral("tables"), QStringLiteral("Tables")) + QLatin1Char('\n');
+        if (outline.tables.isEmpty())
+            document += QStringLiteral("No tables.\n\n");
+        write(document);
+    }
+
+    void table(const model::TableModel &table) override
+    {
+        const qsizetype index = m_places.next(m_outline, table.name);
+        if (index >= 0)
+            write(tableSection(m_outline, m_anchors, index, table));
+    }
+
+    void end(const model::SourceModel &rest) override
+    {
+        QString document;
+        if (!m_outline.views.isEmpty()) {
+            document += heading(2, QStringLiteral("views"), QStringLiteral("Views")) + QLatin1Char('\n');
+            for (qsizetype i = 0; i < m_outline.views.size(); ++i)
+                document += viewSection(m_outline.views.at(i), m_anchors.views.at(i));
+        }
+        m_outline.findings = rest.findings;
+        document += findingsSection(m_outline, m_anchors);
+        write(document);
+    }
+
+private:
+    void write(const QString &text) { m_sink(text.toUtf8()); }
+
+    DictionarySink m_sink;
+    model::SourceModel m_outline;
+    SectionAnchors m_anchors;
+    OutlinePlaces m_places;
+};
+
 } // namespace
+
+std::unique_ptr<DocumentWriter> markdownDocumentWriter(const DictionarySink &sink)
+{
+    return std::make_unique<MarkdownWriter>(sink);
+}
 
 QByteArray markdownDictionary(const model::SourceModel &source)
 {
-    const SectionAnchors anchors = sectionAnchors(source);
-    QString document = QStringLiteral("# Data dictionary\n\n");
-    document += fact(QStringLiteral("Source"), source.path) + QStringLiteral(" (") + sourceKindText(source)
-        + QStringLiteral(")\n\n");
-    if (!source.comment.isEmpty())
-        document += fact(QStringLiteral("Comment"), source.comment) + QStringLiteral("\n\n");
-
-    document += heading(2, QStringLiteral("contents"), QStringLiteral("Contents")) + QLatin1Char('\n');
-    document += QStringLiteral("- [Tables](#tables)\n");
-    for (qsizetype i = 0; i < source.tables.size(); ++i)
-        document += contentsEntry(source.tables.at(i).name, anchors.tables.at(i));
-    if (!source.views.isEmpty()) {
-        document += QStringLiteral("- [Views](#views)\n");
-        for (qsizetype i = 0; i < source.views.size(); ++i)
-            document += contentsEntry(source.views.at(i).name, anchors.views.at(i));
-    }
-    document += QStringLiteral("- [Findings](#findings)\n\n");
-
-    document += heading(2, QStringLiteral("tables"), QStringLiteral("Tables")) + QLatin1Char('\n');
-    if (source.tables.isEmpty())
-        document += QStringLiteral("No tables.\n\n");
-    for (qsizetype i = 0; i < source.tables.size(); ++i)
-        document += tableSection(source, anchors, i);
-    if (!source.views.isEmpty()) {
-        document += heading(2, QStringLiteral("views"), QStringLiteral("Views")) + QLatin1Char('\n');
-        for (qsizetype i = 0; i < source.views.size(); ++i)
-            document += viewSection(source.views.at(i), anchors.views.at(i));
-    }
-    document += findingsSection(source, anchors);
-    return document.toUtf8();
+    return wholeDocument(DictionaryFormat::Markdown, source);
 }
 
 } // namespace dictionary

@@ -4,6 +4,7 @@
 // gives the type mapping and the choices behind it.
 
 #include "export/dictionary/dictionary.h"
+#include "export/dictionary/documentwriter.h"
 #include "export/dictionary/dictionarytext.h"
 #include "platform/bytes.h"
 #include "platform/cleantext.h"
@@ -1100,6 +1101,45 @@ private:
 };
 
 } // namespace
+
+namespace {
+
+// The schema plans every table together (unique names, keys, relations to
+// tables on either side): it holds the tables it is given and writes at the end.
+class SqlDocumentWriter : public DocumentWriter {
+public:
+    SqlDocumentWriter(Dialect dialect, const DictionarySink &sink) : m_dialect(dialect), m_sink(sink) {}
+
+    void begin(const model::SourceModel &facts) override
+    {
+        m_source.kind = facts.kind;
+        m_source.path = facts.path;
+        m_source.comment = facts.comment;
+        m_source.codePageMark = facts.codePageMark;
+    }
+    void table(const model::TableModel &table) override { m_source.tables.append(table); }
+    void end(const model::SourceModel &rest) override
+    {
+        m_source.views = rest.views;
+        m_source.relations = rest.relations;
+        m_source.findings = rest.findings;
+        m_sink(SchemaWriter(m_source, m_dialect).write());
+    }
+
+private:
+    Dialect m_dialect;
+    DictionarySink m_sink;
+    model::SourceModel m_source;
+};
+
+} // namespace
+
+std::unique_ptr<DocumentWriter> sqlDocumentWriter(DictionaryFormat format, const DictionarySink &sink)
+{
+    return std::make_unique<SqlDocumentWriter>(format == DictionaryFormat::Postgres ? Dialect::Postgres
+                                                                                    : Dialect::Sqlite,
+                                               sink);
+}
 
 QByteArray postgresSchema(const model::SourceModel &source)
 {

@@ -241,4 +241,15 @@ QString htmlText(QStringView text)
     return out;
 }
 
+qsizetype OutlinePlaces::next(const model::SourceModel &outline, const QString &name)
+{
+    for (qsizetype i = m_next; i < outline.tables.size(); ++i) {
+        if (outline.tables.at(i).name == name) {
+            m_next = i + 1;
+            return i;
+        }
+    }
+    return -1;
+}
+
 } // namespace dictionary

@@ -46,6 +46,17 @@ SectionAnchors sectionAnchors(const model::SourceModel &source);
 // when the name is empty.
 qsizetype tableNamed(const model::SourceModel &source, const QString &name);
 
+// Where each table handed to a writer stands among an outline's tables: the
+// next one of its name from where the last was found; -1 when there is none
+// (a table the outline did not foresee, as its file changed meanwhile).
+class OutlinePlaces {
+public:
+    qsizetype next(const model::SourceModel &outline, const QString &name);
+
+private:
+    qsizetype m_next = 0;
+};
+
 // The words both readable dictionaries write for a model's values.
 QString typeText(const model::FieldModel &field); // "Integer, autoincrement (next 5, step 1)"
 QString memoText(const model::TableModel &table); // "customers.fpt, blocks of 64 bytes"

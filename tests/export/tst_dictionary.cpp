@@ -2,6 +2,8 @@
 #include "fixturesources.h"
 #include "modelparts.h"
 #include "export/dictionary/dictionary.h"
+#include "export/dictionary/dictionarytext.h"
+#include "xbasewriter.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -11,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -549,6 +552,25 @@ void checkPageShape(const SourceModel &source)
              source.tables.size());
 }
 
+// Each format written as the source is read, a table at a time, says what it
+// says of the source held whole.
+void checkWrittenAsRead(const QString &path, const QStringList &selection, const SourceModel &whole)
+{
+    for (const ReportFormat &format : reportFormats()) {
+        if (!format.dictionary)
+            continue;
+        QByteArray streamed;
+        const WrittenDictionary written =
+            writeDictionary(*format.dictionary, path, selection, [&](QByteArrayView bytes) { streamed += bytes; });
+        QVERIFY2(streamed == writeDictionary(*format.dictionary, whole), format.name);
+        QCOMPARE(written.rest.findings, whole.findings);
+        QStringList names;
+        for (const model::TableModel &table : whole.tables)
+            names.append(table.name);
+        QCOMPARE(written.tables, names);
+    }
+}
+
 } // namespace
 
 class DictionaryTest : public QObject {
@@ -592,6 +614,10 @@ private slots:
 
     void realSources_data();
     void realSources();
+
+    void writtenAsReadEqualsWhole_data();
+    void writtenAsReadEqualsWhole();
+    void tablesTakeTheirPlaceInTheOutline();
 };
 
 void DictionaryTest::formatNames_data()
@@ -1485,6 +1511,9 @@ void DictionaryTest::realSources()
         QSKIP(qPrintable(QStringLiteral("the reader refuses it: ") + failure.description()));
     }
     QVERIFY(!source.tables.isEmpty() || !source.views.isEmpty());
+    checkWrittenAsRead(path, {}, source);
+    if (QTest::currentTestFailed())
+        return;
     checkMarkdownShape(source);
     if (QTest::currentTestFailed())
         return;
@@ -1506,6 +1535,57 @@ void DictionaryTest::realSources()
 }
 
 namespace {
+
+using xbasewriter::ContainerTable;
+using xbasewriter::RelationRecord;
+
+ContainerTable containerTable(const QString &name, const QStringList &fields, const QList<RelationRecord> &relations)
+{
+    ContainerTable table;
+    table.name = name;
+    table.path = name + QStringLiteral(".dbf");
+    for (const QString &field : fields) {
+        xbasewriter::ContainerField record;
+        record.name = field;
+        table.fields.append(record);
+    }
+    table.relations = relations;
+    return table;
+}
+
+RelationRecord relationTo(const QString &parent, const QString &tag, const QByteArray &rules)
+{
+    RelationRecord relation;
+    relation.childTag = tag;
+    relation.parentTable = parent;
+    relation.parentTag = tag;
+    relation.riInfo = rules;
+    return relation;
+}
+
+// A container of three related tables: orders under customers, lines under
+// orders, and a free-standing notes table.
+xbasewriter::ContainerSpec relatedTables()
+{
+    xbasewriter::ContainerSpec spec;
+    spec.tables = {
+        containerTable(QStringLiteral("customers"), {QStringLiteral("cust_id"), QStringLiteral("name")}, {}),
+        containerTable(QStringLiteral("orders"), {QStringLiteral("order_id"), QStringLiteral("cust_id")},
+                       {relationTo(QStringLiteral("customers"), QStringLiteral("cust_id"), "CRI")}),
+        containerTable(QStringLiteral("lines"), {QStringLiteral("order_id"), QStringLiteral("qty")},
+                       {relationTo(QStringLiteral("orders"), QStringLiteral("order_id"), "RRR")}),
+        containerTable(QStringLiteral("notes"), {QStringLiteral("text")}, {}),
+    };
+    return spec;
+}
+
+xbasewriter::TableSpec twoFields(const QByteArray &first, const QByteArray &second)
+{
+    xbasewriter::TableSpec table;
+    table.backlink = "shop.dbc";
+    table.fields = {{first, 'C', 10}, {second, 'N', 8, 2}};
+    return table;
+}
 
 QString fileText(const char *path)
 {
@@ -1581,4 +1661,74 @@ void DictionaryTest::formatListsAgree()
 }
 
 QTEST_MAIN(DictionaryTest)
+// The outline a document lists before its first table is what the reading
+// then holds: tables that cannot be read are left out of the contents and
+// of the relations, as they are when the source is held whole.
+void DictionaryTest::writtenAsReadEqualsWhole_data()
+{
+    QTest::addColumn<QString>("missing"); // a table file not written
+    QTest::addColumn<QString>("damaged"); // a table file that is no table
+    QTest::addColumn<QStringList>("selection");
+    QTest::addColumn<int>("relations"); // among the tables read
+    QTest::newRow("every table read") << QString() << QString() << QStringList() << 2;
+    QTest::newRow("a child's file missing") << QStringLiteral("lines.dbf") << QString() << QStringList() << 1;
+    QTest::newRow("a parent's file missing") << QStringLiteral("customers.dbf") << QString() << QStringList() << 1;
+    QTest::newRow("a parent that is no table") << QString() << QStringLiteral("orders.dbf") << QStringList() << 0;
+    QTest::newRow("a selection, one name in another case")
+        << QString() << QString() << QStringList{QStringLiteral("LINES"), QStringLiteral("orders")} << 1;
+    QTest::newRow("a selection naming a table that cannot be read")
+        << QStringLiteral("orders.dbf") << QString() << QStringList{QStringLiteral("orders"), QStringLiteral("lines")}
+        << 0;
+}
+
+void DictionaryTest::writtenAsReadEqualsWhole()
+{
+    QFETCH(QString, missing);
+    QFETCH(QString, damaged);
+    QFETCH(QStringList, selection);
+    QFETCH(int, relations);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString dbc = dir.filePath(QStringLiteral("shop.dbc"));
+    xbasewriter::writeContainer(dbc, relatedTables());
+    const QList<std::pair<QString, xbasewriter::TableSpec>> files = {
+        {QStringLiteral("customers.dbf"), twoFields("cust_id", "name")},
+        {QStringLiteral("orders.dbf"), twoFields("order_id", "cust_id")},
+        {QStringLiteral("lines.dbf"), twoFields("order_id", "qty")},
+    };
+    for (const auto &[file, spec] : files) {
+        if (file == damaged)
+            xbasewriter::writeFile(dir.filePath(file), QByteArray("not a table at all"));
+        else if (file != missing)
+            xbasewriter::writeTable(dir.filePath(file), spec);
+    }
+    xbasewriter::TableSpec notes;
+    notes.backlink = "shop.dbc";
+    notes.fields = {{"text", 'C', 40}};
+    xbasewriter::writeTable(dir.filePath(QStringLiteral("notes.dbf")), notes);
+
+    const SourceModel whole = model::readSourceModel(dbc, selection);
+    // The rows are what they say: the relations of the tables read, and no more.
+    QCOMPARE(whole.relations.size(), qsizetype(relations));
+    checkWrittenAsRead(dbc, selection, whole);
+}
+
+// A table the outline did not foresee is skipped, one it foresaw but that
+// did not come is passed over, and a name held twice takes its places in turn.
+void DictionaryTest::tablesTakeTheirPlaceInTheOutline()
+{
+    SourceModel outline;
+    for (const char *name : {"a", "b", "a", "c"}) {
+        model::TableModel table;
+        table.name = QString::fromLatin1(name);
+        outline.tables.append(table);
+    }
+    OutlinePlaces places;
+    QCOMPARE(places.next(outline, QStringLiteral("a")), 0);
+    QCOMPARE(places.next(outline, QStringLiteral("x")), -1);
+    QCOMPARE(places.next(outline, QStringLiteral("a")), 2);
+    QCOMPARE(places.next(outline, QStringLiteral("c")), 3);
+    QCOMPARE(places.next(outline, QStringLiteral("b")), -1);
+}
+
 #include "tst_dictionary.moc"

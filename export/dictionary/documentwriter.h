@@ -1,0 +1,39 @@
+#pragma once
+
+// A dictionary document written a part at a time, as the source is read:
+// its start from the outline (the source's facts, and for the formats that
+// list them first, the tables it will hold, its views and relations), then
+// each table, then the end from the rest (views, relations, findings). Every
+// format has one; a source held whole goes through it the same way.
+
+#include "export/dictionary/dictionary.h"
+#include "model/sourcemodel.h"
+
+#include <memory>
+
+namespace dictionary {
+
+class DocumentWriter {
+public:
+    virtual ~DocumentWriter() = default;
+    // Whether begin needs the outline: the tables to come, the views and the
+    // relations among the tables, before the first table is read.
+    virtual bool needsOutline() const { return false; }
+    virtual void begin(const model::SourceModel &outline) = 0;
+    virtual void table(const model::TableModel &table) = 0;
+    virtual void end(const model::SourceModel &rest) = 0;
+};
+
+std::unique_ptr<DocumentWriter> jsonDocumentWriter(const DictionarySink &sink, qint64 largestPart);
+std::unique_ptr<DocumentWriter> markdownDocumentWriter(const DictionarySink &sink);
+std::unique_ptr<DocumentWriter> htmlDocumentWriter(const DictionarySink &sink);
+std::unique_ptr<DocumentWriter> sqlDocumentWriter(DictionaryFormat format, const DictionarySink &sink);
+
+// The writer of a format.
+std::unique_ptr<DocumentWriter> documentWriter(DictionaryFormat format, const DictionarySink &sink);
+
+// The document of a source held whole, through its format's writer.
+QByteArray wholeDocument(DictionaryFormat format, const model::SourceModel &source,
+                         qint64 largestPart = MaxDictionaryPartSize);
+
+} // namespace dictionary
