@@ -117,9 +117,9 @@ QString none(const char *sentence)
     return element("p", QLatin1String(sentence), classes("none")) + QLatin1Char('\n');
 }
 
-QString tableReference(const model::SourceModel &source, const SectionAnchors &anchors, const QString &name)
+QString tableReference(const SectionAnchors &anchors, const QString &name)
 {
-    const qsizetype table = tableNamed(source, name);
+    const qsizetype table = anchors.tableNamed(name);
     return table < 0 ? text(name) : link(text(name), anchors.tables.at(table));
 }
 
@@ -187,12 +187,12 @@ QString relationsBlock(const model::SourceModel &source, const SectionAnchors &a
 {
     QString rows;
     for (const model::RelationModel &relation : source.relations) {
-        if (tableNamed(source, relation.parentTable) != tableIndex
-            && tableNamed(source, relation.childTable) != tableIndex)
+        if (anchors.tableNamed(relation.parentTable) != tableIndex
+            && anchors.tableNamed(relation.childTable) != tableIndex)
             continue;
-        rows += element("tr", cell(tableReference(source, anchors, relation.parentTable))
+        rows += element("tr", cell(tableReference(anchors, relation.parentTable))
                                   + cell(text(relation.parentTag))
-                                  + cell(tableReference(source, anchors, relation.childTable))
+                                  + cell(tableReference(anchors, relation.childTable))
                                   + cell(text(relation.childTag)) + cell(text(relation.onUpdate))
                                   + cell(text(relation.onDelete)) + cell(text(relation.onInsert)))
             + QLatin1Char('\n');
@@ -272,7 +272,7 @@ QString findingsSection(const model::SourceModel &source, const SectionAnchors &
         const QString severity = error ? QStringLiteral("Error") : QStringLiteral("Warning");
         section += element("tr",
                            element("td", severity, classes("severity"))
-                               + cell(tableReference(source, anchors, finding.place)) + cell(text(finding.message)),
+                               + cell(tableReference(anchors, finding.place)) + cell(text(finding.message)),
                            error ? classes("finding error") : classes("finding warning"))
             + QLatin1Char('\n');
     }

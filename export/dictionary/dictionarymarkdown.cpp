@@ -50,9 +50,9 @@ QString row(const QStringList &cells)
 }
 
 // The table name, linked to its section when the source has that table.
-QString tableReference(const model::SourceModel &source, const SectionAnchors &anchors, const QString &name)
+QString tableReference(const SectionAnchors &anchors, const QString &name)
 {
-    const qsizetype table = tableNamed(source, name);
+    const qsizetype table = anchors.tableNamed(name);
     return table < 0 ? markdownText(name) : link(name, anchors.tables.at(table));
 }
 
@@ -116,11 +116,11 @@ QString relationsBlock(const model::SourceModel &source, const SectionAnchors &a
 {
     QString rows;
     for (const model::RelationModel &relation : source.relations) {
-        if (tableNamed(source, relation.parentTable) != tableIndex
-            && tableNamed(source, relation.childTable) != tableIndex)
+        if (anchors.tableNamed(relation.parentTable) != tableIndex
+            && anchors.tableNamed(relation.childTable) != tableIndex)
             continue;
-        rows += row({tableReference(source, anchors, relation.parentTable), markdownText(relation.parentTag),
-                     tableReference(source, anchors, relation.childTable), markdownText(relation.childTag),
+        rows += row({tableReference(anchors, relation.parentTable), markdownText(relation.parentTag),
+                     tableReference(anchors, relation.childTable), markdownText(relation.childTag),
                      markdownText(relation.onUpdate), markdownText(relation.onDelete), markdownText(relation.onInsert)});
     }
     if (rows.isEmpty())
@@ -194,7 +194,7 @@ QString findingsSection(const model::SourceModel &source, const SectionAnchors &
         const QString severity = finding.severity == model::Severity::Error
             ? QStringLiteral("**Error**")
             : QStringLiteral("**Warning**");
-        section += row({severity, tableReference(source, anchors, finding.place), markdownText(finding.message)});
+        section += row({severity, tableReference(anchors, finding.place), markdownText(finding.message)});
     }
     return section;
 }

@@ -438,7 +438,7 @@ QString tagDescription(const model::IndexModel &index)
 class SchemaPlanner {
 public:
     SchemaPlanner(const model::SourceModel &source, Dialect dialect)
-        : m_source(source), m_dialect(dialect), m_objects(dialect, true)
+        : m_source(source), m_tableNamed(source), m_dialect(dialect), m_objects(dialect, true)
     {
     }
 
@@ -791,8 +791,8 @@ private:
             ? QString()
             : QStringLiteral("; referential integrity: ") + integrity.join(QStringLiteral(", "));
 
-        const qsizetype child = tableNamed(m_source, relation.childTable);
-        const qsizetype parent = tableNamed(m_source, relation.parentTable);
+        const qsizetype child = m_tableNamed(relation.childTable);
+        const qsizetype parent = m_tableNamed(relation.parentTable);
         const auto untranslated = [&](const QString &why) {
             const QString note = description + integrityText + QStringLiteral(": not translated, ") + why;
             if (child >= 0 && tables.at(child).created)
@@ -829,6 +829,7 @@ private:
     }
 
     const model::SourceModel &m_source;
+    TableLookup m_tableNamed;
     Dialect m_dialect;
     NameScope m_objects;
     QStringList m_unplacedRelationNotes;

@@ -100,22 +100,27 @@ SectionAnchors sectionAnchors(const model::SourceModel &source)
         anchors.tables.append(anchor("table", i + 1, source.tables.at(i).name));
     for (qsizetype i = 0; i < source.views.size(); ++i)
         anchors.views.append(anchor("view", i + 1, source.views.at(i).name));
+    anchors.tableNamed = TableLookup(source);
     return anchors;
 }
 
-qsizetype tableNamed(const model::SourceModel &source, const QString &name)
+TableLookup::TableLookup(const model::SourceModel &source)
+{
+    for (qsizetype i = 0; i < source.tables.size(); ++i) {
+        const QString &name = source.tables.at(i).name;
+        m_exact.emplace(name, i);
+        m_folded.emplace(name.toCaseFolded(), i);
+    }
+}
+
+qsizetype TableLookup::operator()(const QString &name) const
 {
     if (name.isEmpty())
         return -1;
-    for (qsizetype i = 0; i < source.tables.size(); ++i) {
-        if (source.tables.at(i).name == name)
-            return i;
-    }
-    for (qsizetype i = 0; i < source.tables.size(); ++i) {
-        if (source.tables.at(i).name.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+    const auto exact = m_exact.constFind(name);
+    if (exact != m_exact.constEnd())
+        return exact.value();
+    return m_folded.value(name.toCaseFolded(), -1);
 }
 
 QString typeText(const model::FieldModel &field)

@@ -6,6 +6,7 @@
 
 #include "model/sourcemodel.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -32,19 +33,31 @@ QString tagKindWord(model::TagKind kind);
 // "warning", "error".
 QString severityWord(model::Severity severity);
 
+// The index of the table a relation or a finding names: the one spelled the
+// same, else the first equal but for case (FoxPro's names ignore case); -1
+// when none or when the name is empty. Looked up, not searched, as every
+// finding of thousands of tables asks.
+class TableLookup {
+public:
+    TableLookup() = default;
+    explicit TableLookup(const model::SourceModel &source);
+    qsizetype operator()(const QString &name) const;
+
+private:
+    QHash<QString, qsizetype> m_exact;
+    QHash<QString, qsizetype> m_folded;
+};
+
 // Section anchors: "table-<n>-<name in lower-case ASCII letters and digits>"
 // and "view-<n>-…", n counting from 1, so names equal but for case, or with
-// no ASCII letter at all, still get ids of their own.
+// no ASCII letter at all, still get ids of their own; and the table a name
+// names.
 struct SectionAnchors {
     QStringList tables;
     QStringList views;
+    TableLookup tableNamed;
 };
 SectionAnchors sectionAnchors(const model::SourceModel &source);
-
-// The index of the table a relation names: the one spelled the same, else the
-// first equal but for case (FoxPro's names ignore case); -1 when none or
-// when the name is empty.
-qsizetype tableNamed(const model::SourceModel &source, const QString &name);
 
 // Where each table handed to a writer stands among an outline's tables: the
 // next one of its name from where the last was found; -1 when there is none
