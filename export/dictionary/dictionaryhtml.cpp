@@ -66,11 +66,21 @@ QString flatText(QStringView from)
     return htmlText(textLines(from).join(QLatin1Char(' ')));
 }
 
+// Appended in place: a dictionary of thousands of tables makes millions.
 QString element(const char *tag, const QString &content, const QString &attributes = QString())
 {
-    const QString name = QLatin1String(tag);
-    return QLatin1Char('<') + name + attributes + QLatin1Char('>') + content + QStringLiteral("</") + name
-        + QLatin1Char('>');
+    const QLatin1StringView name(tag);
+    QString out;
+    out.reserve(2 * name.size() + attributes.size() + content.size() + 5);
+    out += QLatin1Char('<');
+    out += name;
+    out += attributes;
+    out += QLatin1Char('>');
+    out += content;
+    out += QLatin1String("</");
+    out += name;
+    out += QLatin1Char('>');
+    return out;
 }
 
 QString classes(const char *names)
@@ -101,7 +111,8 @@ QString cell(const QString &content)
 
 QString numberCell(qint64 number)
 {
-    return element("td", QString::number(number), classes("number"));
+    static const QString numberClass = classes("number");
+    return element("td", QString::number(number), numberClass);
 }
 
 QString headRow(const QStringList &heads, const QList<int> &numberColumns = {})
@@ -154,12 +165,16 @@ QString fieldsBlock(const model::TableModel &table)
         const QString name = field.shortName.isEmpty()
             ? text(field.name)
             : text(field.name) + QStringLiteral(" (") + text(field.shortName) + QLatin1Char(')');
-        block += element("tr", cell(name) + cell(text(typeText(field))) + numberCell(field.width)
-                                  + numberCell(field.decimals)
-                                  + cell(field.nullable ? QStringLiteral("yes") : QStringLiteral("no"))
-                                  + cell(code(field.defaultValue)) + cell(text(field.caption))
-                                  + cell(fieldDescription(field)))
-            + QLatin1Char('\n');
+        QString cells = cell(name);
+        cells += cell(text(typeText(field)));
+        cells += numberCell(field.width);
+        cells += numberCell(field.decimals);
+        cells += cell(field.nullable ? QStringLiteral("yes") : QStringLiteral("no"));
+        cells += cell(code(field.defaultValue));
+        cells += cell(text(field.caption));
+        cells += cell(fieldDescription(field));
+        block += element("tr", cells);
+        block += QLatin1Char('\n');
     }
     return block + QStringLiteral("</tbody>\n</table>\n");
 }
