@@ -1,5 +1,7 @@
 #pragma once
 
+// The error report of the windows, shown as the application's error box.
+
 #include "app/core/errorreport.h"
 
 namespace app {

@@ -1,5 +1,7 @@
 #pragma once
 
+// Window designs measured in twips, turned into the pixels Qt lays out in.
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QLabel>

@@ -1,5 +1,7 @@
 #pragma once
 
+// What the start window tells the connection routines and the table window.
+
 #include <QString>
 
 namespace connection {

@@ -1,5 +1,8 @@
 #pragma once
 
+// The start window's look at the file system: files of a folder, the folder
+// dialog.
+
 #include <QString>
 #include <QStringList>
 

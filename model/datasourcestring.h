@@ -1,5 +1,7 @@
 #pragma once
 
+// The path a connection string names.
+
 #include <QString>
 
 namespace model {

@@ -1,5 +1,7 @@
 #pragma once
 
+// The ADO type code and size the data access objects give a field.
+
 #include "platform/tableheader.h"
 
 #include <QString>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The data access objects over the source reader.
+
 #include "model/dataaccess.h"
 
 namespace model {

@@ -142,8 +142,8 @@ QString decodeText(QByteArrayView bytes, quint8 mark)
 QString lowerCase(QString text)
 {
     // ASCII names are the rule: lower them without Unicode's tables, which
-    // costs a measurable share of describing a folder of tables. A name in
-    // lower case already, as most are, is returned as it is, not copied.
+    // are slow for so common a case. A name in lower case already, as most
+    // are, is returned as it is, not copied.
     const auto needsWork = [](QChar c) { return c.unicode() >= 0x80 || (c >= u'A' && c <= u'Z'); };
     const qsizetype first = std::find_if(text.cbegin(), text.cend(), needsWork) - text.cbegin();
     if (first == text.size())

@@ -1,5 +1,7 @@
 #pragma once
 
+// The code pages a FoxPro file's mark names, and text decoded from them.
+
 #include <QByteArrayView>
 #include <QString>
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// The database container (.dbc) and its memo (.dct): tables, views, fields,
+// indexes and relations as stored.
+
 #include "platform/fileaccess.h"
 #include "platform/memofile.h"
 

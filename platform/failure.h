@@ -1,5 +1,8 @@
 #pragma once
 
+// The one failure every guarded step raises, and the error numbers it
+// carries.
+
 #include <QByteArray>
 #include <QString>
 #include <exception>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The tags of a compound index file (.cdx), read from its headers.
+
 #include "platform/fileaccess.h"
 
 #include <QByteArrayView>

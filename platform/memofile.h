@@ -1,5 +1,7 @@
 #pragma once
 
+// FoxPro memo files (.fpt, .dct), read a memo at a time.
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>

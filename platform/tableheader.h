@@ -1,5 +1,8 @@
 #pragma once
 
+// The header of a FoxPro-family table (.dbf): its version, dates, code page
+// and field descriptors.
+
 #include "platform/fileaccess.h"
 
 #include <QByteArray>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The program's name and the title its plain messages carry.
+
 #include <QString>
 
 namespace app {

@@ -1,5 +1,8 @@
 #pragma once
 
+// Checks on files and folders the windows make before they act, none of which
+// throws.
+
 #include <QFile>
 #include <QString>
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// The folder beside the program, where its optional files lie, and the
+// program's end.
+
 #include <QString>
 
 namespace app {

@@ -1,5 +1,7 @@
 #pragma once
 
+// The connection string the start window builds for a folder or a container.
+
 #include <QString>
 
 namespace connection {

@@ -1,5 +1,8 @@
 #pragma once
 
+// orvalle-report's command line: the report, the dictionary, the difference,
+// the table list.
+
 #include <QIODevice>
 #include <QStringList>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// A report step that needs what an earlier, failed step should have made.
+
 #include "model/dataaccess.h"
 #include "platform/failure.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// The table list of a source, as the table window and the command show it.
+
 #include <QString>
 #include <functional>
 
