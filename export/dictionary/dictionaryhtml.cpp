@@ -321,16 +321,13 @@ QString contents(const model::SourceModel &source, const SectionAnchors &anchors
         + QStringLiteral("\n</ul>\n</nav>\n");
 }
 
-class HtmlWriter : public DocumentWriter {
+class HtmlWriter : public ReadableWriter {
 public:
-    explicit HtmlWriter(const DictionarySink &sink) : m_sink(sink) {}
+    using ReadableWriter::ReadableWriter;
 
-    bool needsOutline() const override { return true; }
-
-    void begin(const model::SourceModel &outline) override
+private:
+    QString head(const model::SourceModel &outline, const SectionAnchors &anchors) const override
     {
-        m_outline = outline;
-        m_anchors = sectionAnchors(outline);
         QString page = QStringLiteral("<!DOCTYPE html>\n"
                                       "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\" xml:lang=\"en\">\n"
                                       "<head>\n"
@@ -343,42 +340,31 @@ public:
                          text(outline.path) + QStringLiteral(" (") + sourceKindText(outline) + QLatin1Char(')'));
         if (!outline.comment.isEmpty())
             page += element("p", text(outline.comment), classes("comment")) + QLatin1Char('\n');
-        page += QStringLiteral("</header>\n") + contents(outline, m_anchors) + QStringLiteral("<main>\n");
+        page += QStringLiteral("</header>\n") + contents(outline, anchors) + QStringLiteral("<main>\n");
 
         page += QStringLiteral("<section id=\"tables\">\n<h2>Tables</h2>\n");
         if (outline.tables.isEmpty())
             page += none("No tables.");
-        write(page);
+        return page;
     }
 
-    void table(const model::TableModel &table) override
+    QString section(const model::SourceModel &outline, const SectionAnchors &anchors, qsizetype index,
+                    const model::TableModel &table) const override
     {
-        const qsizetype index = m_places.next(m_outline, table.name);
-        if (index >= 0)
-            write(tableSection(m_outline, m_anchors, index, table));
+        return tableSection(outline, anchors, index, table);
     }
 
-    void end(const model::SourceModel &rest) override
+    QString tail(const model::SourceModel &source, const SectionAnchors &anchors) const override
     {
         QString page = QStringLiteral("</section>\n");
-        if (!m_outline.views.isEmpty()) {
+        if (!source.views.isEmpty()) {
             page += QStringLiteral("<section id=\"views\">\n<h2>Views</h2>\n");
-            for (qsizetype i = 0; i < m_outline.views.size(); ++i)
-                page += viewSection(m_outline.views.at(i), m_anchors.views.at(i));
+            for (qsizetype i = 0; i < source.views.size(); ++i)
+                page += viewSection(source.views.at(i), anchors.views.at(i));
             page += QStringLiteral("</section>\n");
         }
-        m_outline.findings = rest.findings;
-        page += findingsSection(m_outline, m_anchors) + QStringLiteral("</main>\n</body>\n</html>\n");
-        write(page);
+        return page + findingsSection(source, anchors) + QStringLiteral("</main>\n</body>\n</html>\n");
     }
-
-private:
-    void write(const QString &text) { m_sink(text.toUtf8()); }
-
-    DictionarySink m_sink;
-    model::SourceModel m_outline;
-    SectionAnchors m_anchors;
-    OutlinePlaces m_places;
 };
 
 } // namespace

@@ -199,16 +199,13 @@ QString findingsSection(const model::SourceModel &source, const SectionAnchors &
     return section;
 }
 
-class MarkdownWriter : public DocumentWriter {
+class MarkdownWriter : public ReadableWriter {
 public:
-    explicit MarkdownWriter(const DictionarySink &sink) : m_sink(sink) {}
+    using ReadableWriter::ReadableWriter;
 
-    bool needsOutline() const override { return true; }
-
-    void begin(const model::SourceModel &outline) override
+private:
+    QString head(const model::SourceModel &outline, const SectionAnchors &anchors) const override
     {
-        m_outline = outline;
-        m_anchors = sectionAnchors(outline);
         QString document = QStringLiteral("# Data dictionary\n\n");
         document += fact(QStringLiteral("Source"), outline.path) + QStringLiteral(" (") + sourceKindText(outline)
             + QStringLiteral(")\n\n");
@@ -218,47 +215,36 @@ public:
         document += heading(2, QStringLiteral("contents"), QStringLiteral("Contents")) + QLatin1Char('\n');
         document += QStringLiteral("- [Tables](#tables)\n");
         for (qsizetype i = 0; i < outline.tables.size(); ++i)
-            document += contentsEntry(outline.tables.at(i).name, m_anchors.tables.at(i));
+            document += contentsEntry(outline.tables.at(i).name, anchors.tables.at(i));
         if (!outline.views.isEmpty()) {
             document += QStringLiteral("- [Views](#views)\n");
             for (qsizetype i = 0; i < outline.views.size(); ++i)
-                document += contentsEntry(outline.views.at(i).name, m_anchors.views.at(i));
+                document += contentsEntry(outline.views.at(i).name, anchors.views.at(i));
         }
         document += QStringLiteral("- [Findings](#findings)\n\n");
 
         document += heading(2, QStringLiteral("tables"), QStringLiteral("Tables")) + QLatin1Char('\n');
         if (outline.tables.isEmpty())
             document += QStringLiteral("No tables.\n\n");
-        write(document);
+        return document;
     }
 
-    void table(const model::TableModel &table) override
+    QString section(const model::SourceModel &outline, const SectionAnchors &anchors, qsizetype index,
+                    const model::TableModel &table) const override
     {
-        const qsizetype index = m_places.next(m_outline, table.name);
-        if (index >= 0)
-            write(tableSection(m_outline, m_anchors, index, table));
+        return tableSection(outline, anchors, index, table);
     }
 
-    void end(const model::SourceModel &rest) override
+    QString tail(const model::SourceModel &source, const SectionAnchors &anchors) const override
     {
         QString document;
-        if (!m_outline.views.isEmpty()) {
+        if (!source.views.isEmpty()) {
             document += heading(2, QStringLiteral("views"), QStringLiteral("Views")) + QLatin1Char('\n');
-            for (qsizetype i = 0; i < m_outline.views.size(); ++i)
-                document += viewSection(m_outline.views.at(i), m_anchors.views.at(i));
+            for (qsizetype i = 0; i < source.views.size(); ++i)
+                document += viewSection(source.views.at(i), anchors.views.at(i));
         }
-        m_outline.findings = rest.findings;
-        document += findingsSection(m_outline, m_anchors);
-        write(document);
+        return document + findingsSection(source, anchors);
     }
-
-private:
-    void write(const QString &text) { m_sink(text.toUtf8()); }
-
-    DictionarySink m_sink;
-    model::SourceModel m_outline;
-    SectionAnchors m_anchors;
-    OutlinePlaces m_places;
 };
 
 } // namespace
