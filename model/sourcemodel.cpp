@@ -1,5 +1,6 @@
 #include "model/sourcemodel.h"
 
+#include "model/properties.h"
 #include "model/sourcefiles.h"
 
 #include "platform/bytes.h"
@@ -32,16 +33,17 @@ QString quoted(const QString &text)
     return QLatin1Char('\'') + text + QLatin1Char('\'');
 }
 
+// The container writes each rule as the first letter of its word.
 QString riWord(const QByteArray &riInfo, qsizetype at)
 {
     if (at >= riInfo.size())
         return {};
-    switch (riInfo[at]) {
-    case 'C': case 'c': return QStringLiteral("cascade");
-    case 'R': case 'r': return QStringLiteral("restrict");
-    case 'I': case 'i': return QStringLiteral("ignore");
-    default: return {};
+    const char letter = char(riInfo[at] | 0x20);
+    for (const char *word : ruleWords()) {
+        if (word[0] == letter)
+            return QString::fromLatin1(word);
     }
+    return {};
 }
 
 bool isMemoLetter(char type, bool visualFoxPro)

@@ -1,6 +1,9 @@
 #include "export/dictionary/dictionary.h"
 #include "export/dictionary/documentwriter.h"
 #include "export/dictionary/jsonwriter.h"
+#include "model/properties.h"
+
+#include <algorithm>
 #include "export/dictionary/dictionarytext.h"
 #include "platform/failure.h"
 
@@ -16,133 +19,110 @@ namespace dictionary {
 
 namespace {
 
-// A relation's rule: one of the three words the container can mean, else null.
-void rule(JsonWriter &json, const char *key, const QString &word)
+// The properties of a model in their order; `part` writes those that are
+// parts of their own.
+template <class Model, class Part>
+void writeObject(JsonWriter &json, const Model &model, const QList<model::Property<Model>> &properties, Part part)
 {
-    for (const char *known : {"cascade", "restrict", "ignore"}) {
-        if (word == QLatin1String(known)) {
-            json.text(key, word);
-            return;
+    using Kind = typename model::Property<Model>::Kind;
+    json.beginObject();
+    for (const model::Property<Model> &property : properties) {
+        const char *key = property.key;
+        switch (property.kind) {
+        case Kind::Text: {
+            const QString &text = model.*property.text;
+            if (text.isEmpty() && property.whenEmpty)
+                json.text(key, QString::fromLatin1(property.whenEmpty));
+            else
+                json.text(key, text);
+            break;
+        }
+        case Kind::Number:
+            if (model::isPresent(property, model, properties))
+                json.number(key, property.value(model));
+            else
+                json.null(key);
+            break;
+        case Kind::Boolean:
+            json.boolean(key, property.value(model) != 0);
+            break;
+        case Kind::Word:
+            json.text(key, QString::fromLatin1(property.words.at(property.value(model))));
+            break;
+        case Kind::Choice: {
+            // One of the words the container can mean, else null.
+            const QString &text = model.*property.text;
+            const bool known = std::any_of(property.words.cbegin(), property.words.cend(),
+                                           [&](const char *word) { return text == QLatin1String(word); });
+            if (known)
+                json.text(key, text);
+            else
+                json.null(key);
+            break;
+        }
+        case Kind::Part:
+            part(key);
+            break;
         }
     }
-    json.null(key);
+    json.endObject();
 }
 
 void writeField(JsonWriter &json, const model::FieldModel &field)
 {
-    json.beginObject();
-    json.number("position", field.position);
-    json.text("name", field.name);
-    json.text("shortName", field.shortName);
     // The letter as stored, read as Latin-1 so any byte stays one character.
-    json.text("type", QString(QChar(static_cast<uchar>(field.type))));
-    json.text("typeName", field.typeName);
-    json.number("width", field.width);
-    json.number("decimals", field.decimals);
-    json.boolean("nullable", field.nullable);
-    json.boolean("binary", field.binary);
-    json.boolean("autoIncrement", field.autoIncrement);
-    if (field.autoIncrement) {
-        json.number("nextValue", field.nextValue);
-        json.number("step", field.step);
-    } else {
-        json.null("nextValue");
-        json.null("step");
-    }
-    json.text("defaultValue", field.defaultValue);
-    json.text("rule", field.rule);
-    json.text("ruleText", field.ruleText);
-    json.text("caption", field.caption);
-    json.text("format", field.format);
-    json.text("inputMask", field.inputMask);
-    json.text("comment", field.comment);
-    json.endObject();
-}
-
-void writeIndex(JsonWriter &json, const model::IndexModel &index)
-{
-    json.beginObject();
-    json.text("name", index.name);
-    json.text("kind", tagKindWord(index.kind));
-    json.text("expression", index.expression);
-    json.text("filter", index.filter);
-    json.boolean("descending", index.descending);
-    json.text("collation", index.collation.isEmpty() ? QStringLiteral("MACHINE") : index.collation);
-    json.endObject();
+    writeObject(json, field, model::fieldProperties(),
+                [&](const char *key) { json.text(key, QString(QChar(static_cast<uchar>(field.type)))); });
 }
 
 void writeTable(JsonWriter &json, const model::TableModel &table)
 {
-    json.beginObject();
-    json.text("name", table.name);
-    json.text("file", table.file);
-    json.text("dialect", table.dialect);
-    json.number("version", table.version);
-    json.number("codePageMark", table.codePageMark);
-    json.text("codePage", table.codePage);
-    json.number("recordCount", table.recordCount);
-    json.textOrNull("lastUpdate", isoLastUpdate(table));
-    json.number("headerLength", table.headerLength);
-    json.number("recordLength", table.recordLength);
-    if (table.memo) {
-        json.beginObject("memo");
-        json.text("file", table.memo->file);
-        json.number("blockSize", table.memo->blockSize);
-        json.boolean("present", table.memo->present);
-        json.endObject();
-    } else {
-        json.null("memo");
-    }
-    json.text("comment", table.comment);
-    json.text("rule", table.rule);
-    json.text("ruleText", table.ruleText);
-    json.text("insertTrigger", table.insertTrigger);
-    json.text("updateTrigger", table.updateTrigger);
-    json.text("deleteTrigger", table.deleteTrigger);
-    json.text("primaryKey", table.primaryKey);
-    json.beginArray("fields");
-    for (const model::FieldModel &field : table.fields)
-        writeField(json, field);
-    json.endArray();
-    json.beginArray("indexes");
-    for (const model::IndexModel &index : table.indexes)
-        writeIndex(json, index);
-    json.endArray();
-    json.boolean("indexesKnown", table.indexesKnown);
-    json.endObject();
+    writeObject(json, table, model::tableProperties(), [&](const char *key) {
+        const QLatin1StringView part(key);
+        if (part == "lastUpdate") {
+            json.textOrNull(key, isoLastUpdate(table));
+        } else if (part == "memo") {
+            if (table.memo) {
+                json.beginObject(key);
+                json.text("file", table.memo->file);
+                json.number("blockSize", table.memo->blockSize);
+                json.boolean("present", table.memo->present);
+                json.endObject();
+            } else {
+                json.null(key);
+            }
+        } else if (part == "fields") {
+            json.beginArray(key);
+            for (const model::FieldModel &field : table.fields)
+                writeField(json, field);
+            json.endArray();
+        } else if (part == "indexes") {
+            json.beginArray(key);
+            for (const model::IndexModel &index : table.indexes)
+                writeObject(json, index, model::indexProperties(), [](const char *) {});
+            json.endArray();
+        }
+    });
 }
 
 void writeView(JsonWriter &json, const model::ViewModel &view)
 {
-    json.beginObject();
-    json.text("name", view.name);
-    json.text("sql", view.sql);
-    json.boolean("remote", view.remote);
-    json.text("connection", view.connection);
-    json.text("comment", view.comment);
-    json.beginArray("fields");
-    for (const model::ViewFieldModel &field : view.fields) {
-        json.beginObject();
-        json.text("name", field.name);
-        json.text("dataType", field.dataType);
-        json.text("comment", field.comment);
-        json.endObject();
-    }
-    json.endArray();
-    json.endObject();
+    writeObject(json, view, model::viewProperties(), [&](const char *key) {
+        json.beginArray(key);
+        for (const model::ViewFieldModel &field : view.fields) {
+            json.beginObject();
+            json.text("name", field.name);
+            json.text("dataType", field.dataType);
+            json.text("comment", field.comment);
+            json.endObject();
+        }
+        json.endArray();
+    });
 }
 
 void writeRelation(JsonWriter &json, const model::RelationModel &relation)
 {
-    json.beginObject();
-    json.text("parentTable", relation.parentTable);
-    json.text("parentTag", relation.parentTag);
-    json.text("childTable", relation.childTable);
-    json.text("childTag", relation.childTag);
-    rule(json, "onUpdate", relation.onUpdate);
-    rule(json, "onDelete", relation.onDelete);
-    rule(json, "onInsert", relation.onInsert);
-    json.endObject();
+    writeObject(json, relation, model::relationProperties(), [](const char *) {});
 }
 
 class JsonDocumentWriter : public DocumentWriter {

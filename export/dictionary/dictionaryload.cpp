@@ -3,6 +3,7 @@
 #include "export/dictionary/dictionarytext.h"
 
 #include "export/dictionary/jsonreader.h"
+#include "model/properties.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -19,9 +20,6 @@ namespace dictionary {
 namespace {
 
 constexpr qint64 IntMax = std::numeric_limits<int>::max();
-constexpr qint64 IntMin = std::numeric_limits<int>::min();
-constexpr qint64 Int64Max = std::numeric_limits<qint64>::max();
-constexpr qint64 Int64Min = std::numeric_limits<qint64>::min();
 
 // A key the document holds but the schema does not, shown so that no text of
 // the document can break the one line of the message or run on for pages.
@@ -81,7 +79,11 @@ class Object {
 public:
     Object(const QString &name, const QString &where, const JsonValue &object,
            std::initializer_list<const char *> keys)
-        : m_name(name), m_where(where), m_keys(keys), m_values(keys.size(), &undefined())
+        : Object(name, where, object, std::vector<const char *>(keys))
+    {
+    }
+    Object(const QString &name, const QString &where, const JsonValue &object, std::vector<const char *> keys)
+        : m_name(name), m_where(where), m_keys(std::move(keys)), m_values(m_keys.size(), &undefined())
     {
         // Each member's value by the index of its key; the writer's order is
         // tried first, so a document it wrote takes one comparison a key.
@@ -160,7 +162,7 @@ public:
         return number;
     }
     // One of `words`, its index among them.
-    int word(const char *key, std::initializer_list<const char *> words) const
+    int word(const char *key, const QList<const char *> &words) const
     {
         const JsonValue &v = value(key);
         if (!v.isString())
@@ -231,6 +233,57 @@ std::optional<QDate> lastUpdateOf(const Object &table)
     return date;
 }
 
+// The properties of a model read in their order, each checked as it is
+// read; `part` reads those that are parts of their own.
+template <class Model, class Part>
+Model readObject(const QString &name, const QString &where, const JsonValue &object,
+                 const QList<model::Property<Model>> &properties, Part part)
+{
+    using Kind = typename model::Property<Model>::Kind;
+    std::vector<const char *> keys;
+    for (const model::Property<Model> &property : properties)
+        keys.push_back(property.key);
+    const Object read(name, where, object, std::move(keys));
+    Model model;
+    for (const model::Property<Model> &property : properties) {
+        const char *key = property.key;
+        switch (property.kind) {
+        case Kind::Text:
+            model.*property.text = read.text(key);
+            if (property.whenEmpty && (model.*property.text).isEmpty())
+                read.fail(key, QStringLiteral("empty"));
+            break;
+        case Kind::Number:
+            if (!model::isPresent(property, model, properties)) {
+                if (!read.isNull(key))
+                    read.fail(key, QStringLiteral("not null, though %1 is false").arg(QLatin1String(property.presentWith)));
+                break;
+            }
+            property.setValue(model, read.integer(key, property.least, property.most));
+            break;
+        case Kind::Boolean:
+            property.setValue(model, read.boolean(key));
+            break;
+        case Kind::Word:
+            property.setValue(model, read.word(key, property.words));
+            break;
+        case Kind::Choice:
+            // One of the words, or null for none.
+            if (read.isNull(key))
+                break;
+            if (!read.value(key).isString())
+                read.fail(key, QStringLiteral("not a string or null"));
+            read.word(key, property.words);
+            model.*property.text = read.text(key);
+            break;
+        case Kind::Part:
+            part(read, key, model);
+            break;
+        }
+    }
+    return model;
+}
+
 char typeOf(const Object &field)
 {
     const QString type = field.text("type");
@@ -245,140 +298,58 @@ char typeOf(const Object &field)
 
 model::FieldModel readField(const QString &name, const QString &where, const JsonValue &object)
 {
-    const Object field(name, where, object,
-                       {"position", "name", "shortName", "type", "typeName", "width", "decimals", "nullable",
-                        "binary", "autoIncrement", "nextValue", "step", "defaultValue", "rule", "ruleText",
-                        "caption", "format", "inputMask", "comment"});
-    model::FieldModel model;
-    model.position = int(field.integer("position", 1, IntMax));
-    model.name = field.text("name");
-    model.shortName = field.text("shortName");
-    model.type = typeOf(field);
-    model.typeName = field.text("typeName");
-    model.width = int(field.integer("width", 0, IntMax));
-    model.decimals = int(field.integer("decimals", 0, 255));
-    model.nullable = field.boolean("nullable");
-    model.binary = field.boolean("binary");
-    model.autoIncrement = field.boolean("autoIncrement");
-    if (model.autoIncrement) {
-        model.nextValue = field.integer("nextValue", Int64Min, Int64Max);
-        model.step = int(field.integer("step", IntMin, IntMax));
-    } else {
-        for (const char *key : {"nextValue", "step"}) {
-            if (!field.isNull(key))
-                field.fail(key, QStringLiteral("not null, though autoIncrement is false"));
-        }
-    }
-    model.defaultValue = field.text("defaultValue");
-    model.rule = field.text("rule");
-    model.ruleText = field.text("ruleText");
-    model.caption = field.text("caption");
-    model.format = field.text("format");
-    model.inputMask = field.text("inputMask");
-    model.comment = field.text("comment");
-    return model;
+    return readObject(name, where, object, model::fieldProperties(),
+                      [](const Object &field, const char *, model::FieldModel &model) { model.type = typeOf(field); });
 }
 
 model::IndexModel readIndex(const QString &name, const QString &where, const JsonValue &object)
 {
-    const Object index(name, where, object, {"name", "kind", "expression", "filter", "descending", "collation"});
-    model::IndexModel model;
-    model.name = index.text("name");
-    static constexpr model::TagKind kinds[] = {model::TagKind::Primary, model::TagKind::Candidate,
-                                                  model::TagKind::Unique, model::TagKind::Regular};
-    model.kind = kinds[index.word("kind", {"primary", "candidate", "unique", "regular"})];
-    model.expression = index.text("expression");
-    model.filter = index.text("filter");
-    model.descending = index.boolean("descending");
-    model.collation = index.text("collation");
-    if (model.collation.isEmpty())
-        index.fail("collation", QStringLiteral("empty"));
-    return model;
+    return readObject(name, where, object, model::indexProperties(), [](const Object &, const char *, auto &) {});
 }
 
 model::TableModel readTable(const QString &name, const QString &where, const JsonValue &object)
 {
-    const Object table(name, where, object,
-                       {"name", "file", "dialect", "version", "codePageMark", "codePage", "recordCount",
-                        "lastUpdate", "headerLength", "recordLength", "memo", "comment", "rule", "ruleText",
-                        "insertTrigger", "updateTrigger", "deleteTrigger", "primaryKey", "fields", "indexes",
-                        "indexesKnown"});
-    model::TableModel model;
-    model.name = table.text("name");
-    model.file = table.text("file");
-    model.dialect = table.text("dialect");
-    model.version = quint8(table.integer("version", 0, 255));
-    model.codePageMark = quint8(table.integer("codePageMark", 0, 255));
-    model.codePage = table.text("codePage");
-    model.recordCount = quint32(table.integer("recordCount", 0, std::numeric_limits<quint32>::max()));
-    model.lastUpdate = lastUpdateOf(table);
-    model.headerLength = int(table.integer("headerLength", 0, 65535));
-    model.recordLength = int(table.integer("recordLength", 0, 65535));
-    const JsonValue &memo = table.value("memo");
-    if (memo.isObject()) {
-        const Object file(name, table.place("memo"), memo, {"file", "blockSize", "present"});
-        model.memo = model::MemoModel{file.text("file"), int(file.integer("blockSize", 0, IntMax)),
-                                         file.boolean("present")};
-    } else if (!memo.isNull()) {
-        table.fail("memo", QStringLiteral("not an object or null"));
-    }
-    model.comment = table.text("comment");
-    model.rule = table.text("rule");
-    model.ruleText = table.text("ruleText");
-    model.insertTrigger = table.text("insertTrigger");
-    model.updateTrigger = table.text("updateTrigger");
-    model.deleteTrigger = table.text("deleteTrigger");
-    model.primaryKey = table.text("primaryKey");
-    model.fields = objects(table, "fields", [&](const QString &place, const JsonValue &item) {
-        return readField(name, place, item);
+    return readObject(name, where, object, model::tableProperties(),
+                      [&](const Object &table, const char *key, model::TableModel &model) {
+        const QLatin1StringView part(key);
+        if (part == "lastUpdate") {
+            model.lastUpdate = lastUpdateOf(table);
+        } else if (part == "memo") {
+            const JsonValue &memo = table.value("memo");
+            if (memo.isObject()) {
+                const Object file(name, table.place("memo"), memo, {"file", "blockSize", "present"});
+                model.memo = model::MemoModel{file.text("file"), int(file.integer("blockSize", 0, IntMax)),
+                                              file.boolean("present")};
+            } else if (!memo.isNull()) {
+                table.fail("memo", QStringLiteral("not an object or null"));
+            }
+        } else if (part == "fields") {
+            model.fields = objects(table, "fields", [&](const QString &place, const JsonValue &item) {
+                return readField(name, place, item);
+            });
+        } else if (part == "indexes") {
+            model.indexes = objects(table, "indexes", [&](const QString &place, const JsonValue &item) {
+                return readIndex(name, place, item);
+            });
+        }
     });
-    model.indexes = objects(table, "indexes", [&](const QString &place, const JsonValue &item) {
-        return readIndex(name, place, item);
-    });
-    model.indexesKnown = table.boolean("indexesKnown");
-    return model;
 }
 
 model::ViewModel readView(const QString &name, const QString &where, const JsonValue &object)
 {
-    const Object view(name, where, object, {"name", "sql", "remote", "connection", "comment", "fields"});
-    model::ViewModel model;
-    model.name = view.text("name");
-    model.sql = view.text("sql");
-    model.remote = view.boolean("remote");
-    model.connection = view.text("connection");
-    model.comment = view.text("comment");
-    model.fields = objects(view, "fields", [&](const QString &place, const JsonValue &item) {
-        const Object field(name, place, item, {"name", "dataType", "comment"});
-        return model::ViewFieldModel{field.text("name"), field.text("dataType"), field.text("comment")};
+    return readObject(name, where, object, model::viewProperties(),
+                      [&](const Object &view, const char *, model::ViewModel &model) {
+        model.fields = objects(view, "fields", [&](const QString &place, const JsonValue &item) {
+            const Object field(name, place, item, {"name", "dataType", "comment"});
+            return model::ViewFieldModel{field.text("name"), field.text("dataType"), field.text("comment")};
+        });
     });
-    return model;
-}
-
-// A referential rule: one of the three words, or null for none.
-QString ruleOf(const Object &relation, const char *key)
-{
-    if (relation.isNull(key))
-        return QString();
-    if (!relation.value(key).isString())
-        relation.fail(key, QStringLiteral("not a string or null"));
-    relation.word(key, {"cascade", "restrict", "ignore"});
-    return relation.text(key);
 }
 
 model::RelationModel readRelation(const QString &name, const QString &where, const JsonValue &object)
 {
-    const Object relation(name, where, object,
-                          {"parentTable", "parentTag", "childTable", "childTag", "onUpdate", "onDelete", "onInsert"});
-    model::RelationModel model;
-    model.parentTable = relation.text("parentTable");
-    model.parentTag = relation.text("parentTag");
-    model.childTable = relation.text("childTable");
-    model.childTag = relation.text("childTag");
-    model.onUpdate = ruleOf(relation, "onUpdate");
-    model.onDelete = ruleOf(relation, "onDelete");
-    model.onInsert = ruleOf(relation, "onInsert");
-    return model;
+    return readObject(name, where, object, model::relationProperties(),
+                      [](const Object &, const char *, auto &) {});
 }
 
 model::Finding readFinding(const QString &name, const QString &where, const JsonValue &object)

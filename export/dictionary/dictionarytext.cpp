@@ -1,5 +1,6 @@
 #include "export/dictionary/dictionarytext.h"
 
+#include "model/properties.h"
 #include "platform/cleantext.h"
 
 namespace dictionary {
@@ -75,17 +76,7 @@ QStringList textLines(QStringView text)
 
 QString tagKindWord(model::TagKind kind)
 {
-    switch (kind) {
-    case model::TagKind::Primary:
-        return QStringLiteral("primary");
-    case model::TagKind::Candidate:
-        return QStringLiteral("candidate");
-    case model::TagKind::Unique:
-        return QStringLiteral("unique");
-    case model::TagKind::Regular:
-        break;
-    }
-    return QStringLiteral("regular");
+    return QString::fromLatin1(model::tagKindWords().at(int(kind)));
 }
 
 QString severityWord(model::Severity severity)

@@ -1,5 +1,7 @@
 #include "export/diff/structurediff.h"
 
+#include "model/properties.h"
+
 #include "export/dictionary/dictionaryload.h"
 #include "export/dictionary/dictionarytext.h"
 #include "platform/failure.h"
@@ -118,58 +120,71 @@ private:
     QList<ValueChange> m_values;
 };
 
-QList<ValueChange> fieldValues(const model::FieldModel &before, const model::FieldModel &after)
+// The changed properties the difference compares, in their order; `part`
+// compares those that are parts of their own.
+template <class Model, class Part>
+QList<ValueChange> changedValues(const Model &before, const Model &after,
+                                 const QList<model::Property<Model>> &properties, Part part)
 {
+    using Kind = typename model::Property<Model>::Kind;
     Values values;
-    if (before.type != after.type || before.typeName != after.typeName)
-        values.text("type", before.typeName, after.typeName);
-    values.number("width", before.width, after.width);
-    values.number("decimals", before.decimals, after.decimals);
-    values.boolean("nullable", before.nullable, after.nullable);
-    values.boolean("binary", before.binary, after.binary);
-    values.boolean("autoIncrement", before.autoIncrement, after.autoIncrement);
-    // The next value moves with every record added: only the step is structure.
-    if (before.autoIncrement && after.autoIncrement)
-        values.number("step", before.step, after.step);
-    values.text("defaultValue", before.defaultValue, after.defaultValue);
-    values.text("rule", before.rule, after.rule);
-    values.text("ruleText", before.ruleText, after.ruleText);
-    values.text("caption", before.caption, after.caption);
-    values.text("format", before.format, after.format);
-    values.text("inputMask", before.inputMask, after.inputMask);
-    values.text("comment", before.comment, after.comment);
+    for (const model::Property<Model> &property : properties) {
+        const char *key = property.key;
+        if (property.kind == Kind::Part) {
+            part(values, key);
+            continue;
+        }
+        if (property.compared == model::Compared::No)
+            continue;
+        switch (property.kind) {
+        case Kind::Text:
+        case Kind::Choice: {
+            const auto shown = [&](const Model &side) {
+                const QString &text = side.*property.text;
+                return text.isEmpty() && property.whenEmpty ? QString::fromLatin1(property.whenEmpty) : text;
+            };
+            if (property.compared == model::Compared::AsName)
+                values.name(key, shown(before), shown(after));
+            else
+                values.text(key, shown(before), shown(after));
+            break;
+        }
+        case Kind::Number:
+            if (model::isPresent(property, before, properties) && model::isPresent(property, after, properties))
+                values.number(key, property.value(before), property.value(after));
+            break;
+        case Kind::Boolean:
+            values.boolean(key, property.value(before) != 0, property.value(after) != 0);
+            break;
+        case Kind::Word:
+            values.text(key, QString::fromLatin1(property.words.at(property.value(before))),
+                        QString::fromLatin1(property.words.at(property.value(after))));
+            break;
+        case Kind::Part:
+            break;
+        }
+    }
     return values.take();
 }
 
-QString collationOf(const model::IndexModel &tag)
+QList<ValueChange> fieldValues(const model::FieldModel &before, const model::FieldModel &after)
 {
-    return tag.collation.isEmpty() ? QStringLiteral("MACHINE") : tag.collation;
+    // The type by its name, a change of letter alone too.
+    return changedValues(before, after, model::fieldProperties(), [&](Values &values, const char *key) {
+        if (before.type != after.type || before.typeName != after.typeName)
+            values.text(key, before.typeName, after.typeName);
+    });
 }
 
 QList<ValueChange> tagValues(const model::IndexModel &before, const model::IndexModel &after)
 {
-    Values values;
-    values.text("expression", before.expression, after.expression);
-    values.text("filter", before.filter, after.filter);
-    values.text("kind", dictionary::tagKindWord(before.kind), dictionary::tagKindWord(after.kind));
-    values.boolean("descending", before.descending, after.descending);
-    values.text("collation", collationOf(before), collationOf(after));
-    return values.take();
+    return changedValues(before, after, model::indexProperties(), [](Values &, const char *) {});
 }
 
 QList<ValueChange> tableValues(const model::TableModel &before, const model::TableModel &after)
 {
-    Values values;
-    values.text("dialect", before.dialect, after.dialect);
-    values.text("codePage", before.codePage, after.codePage);
-    values.text("comment", before.comment, after.comment);
-    values.text("rule", before.rule, after.rule);
-    values.text("ruleText", before.ruleText, after.ruleText);
-    values.text("insertTrigger", before.insertTrigger, after.insertTrigger);
-    values.text("updateTrigger", before.updateTrigger, after.updateTrigger);
-    values.text("deleteTrigger", before.deleteTrigger, after.deleteTrigger);
-    values.name("primaryKey", before.primaryKey, after.primaryKey);
-    return values.take();
+    // Fields and tags are compared item by item, the rest of the parts not at all.
+    return changedValues(before, after, model::tableProperties(), [](Values &, const char *) {});
 }
 
 QString viewFieldsText(const model::ViewModel &view)
@@ -182,22 +197,14 @@ QString viewFieldsText(const model::ViewModel &view)
 
 QList<ValueChange> viewValues(const model::ViewModel &before, const model::ViewModel &after)
 {
-    Values values;
-    values.text("sql", before.sql, after.sql);
-    values.boolean("remote", before.remote, after.remote);
-    values.text("connection", before.connection, after.connection);
-    values.text("comment", before.comment, after.comment);
-    values.name("fields", viewFieldsText(before), viewFieldsText(after));
-    return values.take();
+    return changedValues(before, after, model::viewProperties(), [&](Values &values, const char *key) {
+        values.name(key, viewFieldsText(before), viewFieldsText(after));
+    });
 }
 
 QList<ValueChange> relationValues(const model::RelationModel &before, const model::RelationModel &after)
 {
-    Values values;
-    values.text("onUpdate", before.onUpdate, after.onUpdate);
-    values.text("onDelete", before.onDelete, after.onDelete);
-    values.text("onInsert", before.onInsert, after.onInsert);
-    return values.take();
+    return changedValues(before, after, model::relationProperties(), [](Values &, const char *) {});
 }
 
 // Of pairs listed in the new order (each with its old index and whether
