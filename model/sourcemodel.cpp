@@ -793,6 +793,7 @@ SourceModel SourceReader::outline(const QList<qsizetype> &tables, const QList<qs
 {
     SourceModel outline = facts();
     auto [names, relations] = m_reading->reader.outline(tables);
+    outline.tables.reserve(names.size());
     for (QString &name : names) {
         TableModel table;
         table.name = std::move(name);
