@@ -108,6 +108,12 @@ const QList<const char *> &ruleWords()
     return words;
 }
 
+const QList<const char *> &severityWords()
+{
+    static const QList<const char *> words = {"warning", "error"};
+    return words;
+}
+
 const QList<Property<FieldModel>> &fieldProperties()
 {
     static const QList<Property<FieldModel>> properties = {
@@ -204,6 +210,37 @@ const QList<Property<RelationModel>> &relationProperties()
         choice<&RelationModel::onUpdate>("onUpdate", ruleWords(), C::AsIs),
         choice<&RelationModel::onDelete>("onDelete", ruleWords(), C::AsIs),
         choice<&RelationModel::onInsert>("onInsert", ruleWords(), C::AsIs),
+    };
+    return properties;
+}
+
+const QList<Property<MemoModel>> &memoProperties()
+{
+    static const QList<Property<MemoModel>> properties = {
+        text<&MemoModel::file>("file", C::No),
+        number<&MemoModel::blockSize>("blockSize", 0, intMax, C::No),
+        boolean<&MemoModel::present>("present", C::No),
+    };
+    return properties;
+}
+
+const QList<Property<Finding>> &findingProperties()
+{
+    static const QList<Property<Finding>> properties = {
+        word<&Finding::severity>("severity", severityWords(), C::No),
+        text<&Finding::place>("place", C::No),
+        text<&Finding::message>("message", C::No),
+    };
+    return properties;
+}
+
+const QList<Property<SourceModel>> &sourceProperties()
+{
+    static const QList<Property<SourceModel>> properties = {
+        word<&SourceModel::kind>("kind", {"folder", "container"}, C::No),
+        text<&SourceModel::path>("path", C::No),
+        text<&SourceModel::comment>("comment", C::No),
+        number<&SourceModel::codePageMark>("codePageMark", 0, 255, C::No),
     };
     return properties;
 }

@@ -49,12 +49,18 @@ struct Property {
 const QList<const char *> &tagKindWords();
 // The words of a referential rule: "cascade", "restrict", "ignore".
 const QList<const char *> &ruleWords();
+// The words of a finding's severity, in Severity's order: "warning", "error".
+const QList<const char *> &severityWords();
 
 const QList<Property<FieldModel>> &fieldProperties();
 const QList<Property<IndexModel>> &indexProperties();
 const QList<Property<TableModel>> &tableProperties();
 const QList<Property<ViewModel>> &viewProperties();
 const QList<Property<RelationModel>> &relationProperties();
+const QList<Property<MemoModel>> &memoProperties();
+const QList<Property<Finding>> &findingProperties();
+// The source's own facts; its lists are parts of the document of their own.
+const QList<Property<SourceModel>> &sourceProperties();
 
 // Whether the property of `presentWith` is there in `model`.
 template <class Model>

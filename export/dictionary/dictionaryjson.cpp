@@ -1,31 +1,33 @@
 #include "export/dictionary/dictionary.h"
+#include "export/dictionary/dictionarytext.h"
 #include "export/dictionary/documentwriter.h"
 #include "export/dictionary/jsonwriter.h"
 #include "model/properties.h"
+#include "platform/failure.h"
 
 #include <algorithm>
-#include "export/dictionary/dictionarytext.h"
-#include "platform/failure.h"
 
 // Every key of the model is always written. Text the files may leave out is
 // an empty string; a value that may not exist at all (a date that is not a
 // date, a memo file, an autoincrement counter, a referential rule) is null.
 // Text from the files is written as it is (JSON escapes what it must) but
 // for unpaired surrogates. The document is written as it goes, keys in the
-// order below (a large source would spend most of its time building
-// QJsonObjects); docs/dictionary-json.md describes it.
+// order model/properties.h lists them (a large source would spend most of
+// its time building QJsonObjects); docs/dictionary-json.md describes it.
 
 namespace dictionary {
 
 namespace {
 
-// The properties of a model in their order; `part` writes those that are
+// The properties of a model in their order, as the member `objectKey` of
+// the object in hand (none: an item of its list); `part` writes those that are
 // parts of their own.
 template <class Model, class Part>
-void writeObject(JsonWriter &json, const Model &model, const QList<model::Property<Model>> &properties, Part part)
+void writeObject(JsonWriter &json, const Model &model, const QList<model::Property<Model>> &properties, Part part,
+                 const char *objectKey = nullptr)
 {
     using Kind = typename model::Property<Model>::Kind;
-    json.beginObject();
+    json.beginObject(objectKey);
     for (const model::Property<Model> &property : properties) {
         const char *key = property.key;
         switch (property.kind) {
@@ -83,11 +85,7 @@ void writeTable(JsonWriter &json, const model::TableModel &table)
             json.textOrNull(key, isoLastUpdate(table));
         } else if (part == "memo") {
             if (table.memo) {
-                json.beginObject(key);
-                json.text("file", table.memo->file);
-                json.number("blockSize", table.memo->blockSize);
-                json.boolean("present", table.memo->present);
-                json.endObject();
+                writeObject(json, *table.memo, model::memoProperties(), [](const char *) {}, key);
             } else {
                 json.null(key);
             }
@@ -137,15 +135,8 @@ public:
         m_json.beginObject();
         m_json.text("format", QString::fromLatin1(JsonFormatName));
         m_json.number("version", JsonFormatVersion);
-        part([] { return QStringLiteral("the source"); }, [&] {
-            m_json.beginObject("source");
-            m_json.text("kind", facts.kind == model::SourceModel::Kind::Container ? QStringLiteral("container")
-                                                                                  : QStringLiteral("folder"));
-            m_json.text("path", facts.path);
-            m_json.text("comment", facts.comment);
-            m_json.number("codePageMark", facts.codePageMark);
-            m_json.endObject();
-        });
+        part([] { return QStringLiteral("the source"); },
+             [&] { writeObject(m_json, facts, model::sourceProperties(), [](const char *) {}, "source"); });
         m_json.beginArray("tables");
     }
 
@@ -171,13 +162,8 @@ public:
         });
         part([] { return QStringLiteral("the findings"); }, [&] {
             m_json.beginArray("findings");
-            for (const model::Finding &finding : rest.findings) {
-                m_json.beginObject();
-                m_json.text("severity", severityWord(finding.severity));
-                m_json.text("place", finding.place);
-                m_json.text("message", finding.message);
-                m_json.endObject();
-            }
+            for (const model::Finding &finding : rest.findings)
+                writeObject(m_json, finding, model::findingProperties(), [](const char *) {});
             m_json.endArray();
         });
         m_json.endObject();

@@ -284,6 +284,9 @@ Model readObject(const QString &name, const QString &where, const JsonValue &obj
     return model;
 }
 
+// For a model without parts of its own.
+const auto noPart = [](const Object &, const char *, auto &) {};
+
 char typeOf(const Object &field)
 {
     const QString type = field.text("type");
@@ -304,7 +307,7 @@ model::FieldModel readField(const QString &name, const QString &where, const Jso
 
 model::IndexModel readIndex(const QString &name, const QString &where, const JsonValue &object)
 {
-    return readObject(name, where, object, model::indexProperties(), [](const Object &, const char *, auto &) {});
+    return readObject(name, where, object, model::indexProperties(), noPart);
 }
 
 model::TableModel readTable(const QString &name, const QString &where, const JsonValue &object)
@@ -317,9 +320,7 @@ model::TableModel readTable(const QString &name, const QString &where, const Jso
         } else if (part == "memo") {
             const JsonValue &memo = table.value("memo");
             if (memo.isObject()) {
-                const Object file(name, table.place("memo"), memo, {"file", "blockSize", "present"});
-                model.memo = model::MemoModel{file.text("file"), int(file.integer("blockSize", 0, IntMax)),
-                                              file.boolean("present")};
+                model.memo = readObject(name, table.place("memo"), memo, model::memoProperties(), noPart);
             } else if (!memo.isNull()) {
                 table.fail("memo", QStringLiteral("not an object or null"));
             }
@@ -348,19 +349,12 @@ model::ViewModel readView(const QString &name, const QString &where, const JsonV
 
 model::RelationModel readRelation(const QString &name, const QString &where, const JsonValue &object)
 {
-    return readObject(name, where, object, model::relationProperties(),
-                      [](const Object &, const char *, auto &) {});
+    return readObject(name, where, object, model::relationProperties(), noPart);
 }
 
 model::Finding readFinding(const QString &name, const QString &where, const JsonValue &object)
 {
-    const Object finding(name, where, object, {"severity", "place", "message"});
-    model::Finding model;
-    model.severity = finding.word("severity", {"warning", "error"}) == 1 ? model::Severity::Error
-                                                                         : model::Severity::Warning;
-    model.place = finding.text("place");
-    model.message = finding.text("message");
-    return model;
+    return readObject(name, where, object, model::findingProperties(), noPart);
 }
 
 // The value of one part of the document (a member of its top, or a table),
@@ -443,12 +437,12 @@ DictionaryFile::DictionaryFile(std::unique_ptr<JsonBytes> bytes, const QString &
     const JsonValue sourceValue = part("source");
     if (!sourceValue.isObject())
         root.fail("source", QStringLiteral("not an object"));
-    const Object source(name, QStringLiteral("source"), sourceValue, {"kind", "path", "comment", "codePageMark"});
-    model.kind = source.word("kind", {"folder", "container"}) == 1 ? model::SourceModel::Kind::Container
-                                                                   : model::SourceModel::Kind::Folder;
-    model.path = source.text("path");
-    model.comment = source.text("comment");
-    model.codePageMark = quint8(source.integer("codePageMark", 0, 255));
+    const model::SourceModel facts =
+        readObject(name, QStringLiteral("source"), sourceValue, model::sourceProperties(), noPart);
+    model.kind = facts.kind;
+    model.path = facts.path;
+    model.comment = facts.comment;
+    model.codePageMark = facts.codePageMark;
 
     // Each table is checked now, and read again when asked for.
     if (!layout.listIsArray)

@@ -81,7 +81,7 @@ QString tagKindWord(model::TagKind kind)
 
 QString severityWord(model::Severity severity)
 {
-    return severity == model::Severity::Error ? QStringLiteral("error") : QStringLiteral("warning");
+    return QString::fromLatin1(model::severityWords().at(int(severity)));
 }
 
 SectionAnchors sectionAnchors(const model::SourceModel &source)
