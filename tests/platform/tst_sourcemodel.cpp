@@ -925,6 +925,21 @@ private slots:
             << QStringList{"Warning | t | Its container 'bad.dbc' cannot be read ('bad.dbc' is not a table: the file is "
                            "15 bytes long, shorter than a header.); it is read as a free table."};
 
+        // The container is read once, however its tables spell its name: the
+        // second spelling still says why it cannot be read.
+        QTest::newRow("backlinked container unreadable, named two ways")
+            << Setup([=](const QDir &dir) {
+                   vfpTable(dir, QStringLiteral("a.dbf"), {{"NAME", 'C', 10}}, "bad.dbc");
+                   vfpTable(dir, QStringLiteral("b.dbf"), {{"NAME", 'C', 10}}, "BAD.DBC");
+                   writeFile(dir.filePath(QStringLiteral("bad.dbc")), "not a container");
+                   return dir.path();
+               })
+            << QStringList{"a", "b"}
+            << QStringList{"Warning | a | Its container 'bad.dbc' cannot be read ('bad.dbc' is not a table: the file is "
+                           "15 bytes long, shorter than a header.); it is read as a free table.",
+                           "Warning | b | Its container 'BAD.DBC' cannot be read ('bad.dbc' is not a table: the file is "
+                           "15 bytes long, shorter than a header.); it is read as a free table."};
+
         QTest::newRow("backlinked container lists another table")
             << Setup([=](const QDir &dir) {
                    vfpTable(dir, QStringLiteral("t.dbf"), {{"NAME", 'C', 10}}, "sales.dbc");
