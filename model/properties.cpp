@@ -40,15 +40,30 @@ Property<ModelOf<member>> text(const char *key, Compared compared, const char *w
 }
 
 template <auto member>
-Property<ModelOf<member>> number(const char *key, qint64 least, qint64 most, Compared compared,
-                                 const char *presentWith = nullptr)
+bool isSet(const ModelOf<member> &model)
+{
+    return model.*member;
+}
+
+template <auto member>
+Property<ModelOf<member>> number(const char *key, qint64 least, qint64 most, Compared compared)
 {
     Property<ModelOf<member>> property{key, Property<ModelOf<member>>::Kind::Number, compared};
     property.value = valueOf<member>;
     property.setValue = setValueOf<member>;
     property.least = least;
     property.most = most;
-    property.presentWith = presentWith;
+    return property;
+}
+
+// The same, there only when the Boolean `condition`, named `conditionKey`, is set.
+template <auto member, auto condition>
+Property<ModelOf<member>> numberWith(const char *key, qint64 least, qint64 most, Compared compared,
+                                     const char *conditionKey)
+{
+    Property<ModelOf<member>> property = number<member>(key, least, most, compared);
+    property.presentWith = conditionKey;
+    property.present = isSet<condition>;
     return property;
 }
 
@@ -130,8 +145,9 @@ const QList<Property<FieldModel>> &fieldProperties()
         boolean<&FieldModel::binary>("binary", C::AsIs),
         boolean<&FieldModel::autoIncrement>("autoIncrement", C::AsIs),
         // The next value moves with every record added: only the step is structure.
-        number<&FieldModel::nextValue>("nextValue", int64Min, int64Max, C::No, "autoIncrement"),
-        number<&FieldModel::step>("step", intMin, intMax, C::AsIs, "autoIncrement"),
+        numberWith<&FieldModel::nextValue, &FieldModel::autoIncrement>("nextValue", int64Min, int64Max, C::No,
+                                                                       "autoIncrement"),
+        numberWith<&FieldModel::step, &FieldModel::autoIncrement>("step", intMin, intMax, C::AsIs, "autoIncrement"),
         text<&FieldModel::defaultValue>("defaultValue", C::AsIs),
         text<&FieldModel::rule>("rule", C::AsIs),
         text<&FieldModel::ruleText>("ruleText", C::AsIs),

@@ -39,10 +39,11 @@ struct Property {
     // Word: the words, in the order of the values they stand for; Choice:
     // the words it may be.
     QList<const char *> words = {};
-    // The Boolean property of the same model without which this one is not
-    // there: a dictionary holds null for it then, and the difference
-    // compares it only when both sides have it.
+    // The key of the Boolean property of the same model without which this
+    // one is not there, and that property's value: a dictionary holds null
+    // for it then, and the difference compares it only when both sides have it.
     const char *presentWith = nullptr;
+    bool (*present)(const Model &) = nullptr;
 };
 
 // The words of a tag's kind, in TagKind's order: "primary", "candidate", …
@@ -62,17 +63,11 @@ const QList<Property<Finding>> &findingProperties();
 // The source's own facts; its lists are parts of the document of their own.
 const QList<Property<SourceModel>> &sourceProperties();
 
-// Whether the property of `presentWith` is there in `model`.
+// Whether the property is there in `model`.
 template <class Model>
-bool isPresent(const Property<Model> &property, const Model &model, const QList<Property<Model>> &all)
+bool isPresent(const Property<Model> &property, const Model &model)
 {
-    if (!property.presentWith)
-        return true;
-    for (const Property<Model> &other : all) {
-        if (qstrcmp(other.key, property.presentWith) == 0)
-            return other.value(model) != 0;
-    }
-    return true;
+    return !property.present || property.present(model);
 }
 
 } // namespace model

@@ -1,4 +1,5 @@
 #include "export/cli/diffcommand.h"
+#include "export/cli/standardoutput.h"
 
 #include "export/dictionary/dictionaryload.h"
 #include "export/report/reportfile.h"
@@ -9,7 +10,6 @@
 #include "platform/fileaccess.h"
 
 
-#include <QTemporaryDir>
 
 #include <memory>
 #include <optional>
@@ -93,32 +93,22 @@ void writeFile(const QString &path, DiffFormat format, const diff::StructureDiff
     }
 }
 
-// Standard output gets the document only once it is whole: it is made in a
-// temporary file first, then copied.
-bool writeToStandardOutput(DiffFormat format, const diff::StructureDiff &diff, QIODevice &out, QIODevice &err)
-{
-    QTemporaryDir folder;
-    if (!folder.isValid()) {
-        writeLine(err, QStringLiteral("cannot make a temporary folder: %1").arg(folder.errorString()));
-        return false;
-    }
-    const QString path = folder.filePath(QStringLiteral("difference"));
-    try {
-        writeFile(path, format, diff);
-    } catch (const Failure &failure) {
-        writeLine(err, failure.description());
-        return false;
-    }
-    const QString problem = report::copyFinishedFile(path, out, QStringLiteral("difference"));
-    if (!problem.isEmpty())
-        writeLine(err, problem);
-    return problem.isEmpty();
-}
-
 bool writeOutput(const DiffRequest &request, const diff::StructureDiff &diff, QIODevice &out, QIODevice &err)
 {
-    if (request.output.isEmpty())
-        return writeToStandardOutput(request.format, diff, out, err);
+    if (request.output.isEmpty()) {
+        return writeThroughTemporaryFile(
+            QStringLiteral("difference"), QStringLiteral("difference"), out,
+            [&](const QString &path) {
+                try {
+                    writeFile(path, request.format, diff);
+                    return true;
+                } catch (const Failure &failure) {
+                    writeLine(err, failure.description());
+                    return false;
+                }
+            },
+            [&](const QString &line) { writeLine(err, line); });
+    }
     try {
         writeFile(request.output, request.format, diff);
     } catch (const Failure &failure) {

@@ -1,4 +1,5 @@
 #include "export/cli/reportcommand.h"
+#include "export/cli/standardoutput.h"
 
 #include "export/report/dictionaryreport.h"
 #include "export/cli/diffcommand.h"
@@ -11,7 +12,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <cstring>
 #include <optional>
@@ -350,26 +350,20 @@ int writeDictionaryReport(const Options &options, dictionary::DictionaryFormat f
         writeFindingFailures(err, result);
         return result.failures.isEmpty() ? Success : Failed;
     }
-    // Standard output gets the document only once it is whole: it is made in
-    // a temporary file first, then copied.
-    QTemporaryDir folder;
-    if (!folder.isValid()) {
-        writeLine(err, QStringLiteral("orvalle-report: cannot make a temporary folder: %1").arg(folder.errorString()));
-        return Failed;
-    }
-    const QString path = folder.filePath(QStringLiteral("dictionary"));
-    try {
-        result = report::writeDictionaryFile(path, format, source, tables);
-    } catch (const Failure &failure) {
-        writeSourceFailure(err, source, failure);
-        return Failed;
-    }
-    writeFindingFailures(err, result);
-    if (const QString problem = report::copyFinishedFile(path, out, QStringLiteral("dictionary")); !problem.isEmpty()) {
-        writeLine(err, QStringLiteral("orvalle-report: ") + problem);
-        return Failed;
-    }
-    return result.failures.isEmpty() ? Success : Failed;
+    const bool written = writeThroughTemporaryFile(
+        QStringLiteral("dictionary"), QStringLiteral("dictionary"), out,
+        [&](const QString &path) {
+            try {
+                result = report::writeDictionaryFile(path, format, source, tables);
+            } catch (const Failure &failure) {
+                writeSourceFailure(err, source, failure);
+                return false;
+            }
+            writeFindingFailures(err, result);
+            return true;
+        },
+        [&](const QString &line) { writeLine(err, QStringLiteral("orvalle-report: ") + line); });
+    return written && result.failures.isEmpty() ? Success : Failed;
 }
 
 int writeReport(const Options &options, const report::ReportSource &source, QIODevice &out,
@@ -406,20 +400,11 @@ int writeReport(const Options &options, const report::ReportSource &source, QIOD
         const bool written = report::writeStructureReport(options.output, selection, source, reporter, reporter);
         return written && reporter.failures() == 0 ? Success : Failed;
     }
-    QTemporaryDir folder;
-    if (!folder.isValid()) {
-        writeLine(err, QStringLiteral("orvalle-report: cannot make a temporary folder: %1")
-                           .arg(folder.errorString()));
-        return Failed;
-    }
-    const QString path = folder.filePath(QStringLiteral("report.txt"));
-    if (!report::writeStructureReport(path, selection, source, reporter, reporter))
-        return Failed;
-    if (const QString problem = report::copyFinishedFile(path, out, QStringLiteral("report")); !problem.isEmpty()) {
-        writeLine(err, QStringLiteral("orvalle-report: ") + problem);
-        return Failed;
-    }
-    return reporter.failures() == 0 ? Success : Failed;
+    const bool written = writeThroughTemporaryFile(
+        QStringLiteral("report.txt"), QStringLiteral("report"), out,
+        [&](const QString &path) { return report::writeStructureReport(path, selection, source, reporter, reporter); },
+        [&](const QString &line) { writeLine(err, QStringLiteral("orvalle-report: ") + line); });
+    return written && reporter.failures() == 0 ? Success : Failed;
 }
 
 } // namespace

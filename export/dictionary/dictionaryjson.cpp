@@ -40,7 +40,7 @@ void writeObject(JsonWriter &json, const Model &model, const QList<model::Proper
             break;
         }
         case Kind::Number:
-            if (model::isPresent(property, model, properties))
+            if (model::isPresent(property, model))
                 json.number(key, property.value(model));
             else
                 json.null(key);

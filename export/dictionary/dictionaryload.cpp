@@ -254,7 +254,7 @@ Model readObject(const QString &name, const QString &where, const JsonValue &obj
                 read.fail(key, QStringLiteral("empty"));
             break;
         case Kind::Number:
-            if (!model::isPresent(property, model, properties)) {
+            if (!model::isPresent(property, model)) {
                 if (!read.isNull(key))
                     read.fail(key, QStringLiteral("not null, though %1 is false").arg(QLatin1String(property.presentWith)));
                 break;

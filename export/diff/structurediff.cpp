@@ -150,7 +150,7 @@ QList<ValueChange> changedValues(const Model &before, const Model &after,
             break;
         }
         case Kind::Number:
-            if (model::isPresent(property, before, properties) && model::isPresent(property, after, properties))
+            if (model::isPresent(property, before) && model::isPresent(property, after))
                 values.number(key, property.value(before), property.value(after));
             break;
         case Kind::Boolean:

@@ -1567,8 +1567,8 @@ RelationRecord relationTo(const QString &parent, const QString &tag, const QByte
 // orders, and a free-standing notes table.
 xbasewriter::ContainerSpec relatedTables()
 {
-    xbasewriter::ContainerSpec spec;
-    spec.tables = {
+    xbasewriter::ContainerSpec layout;
+    layout.tables = {
         containerTable(QStringLiteral("customers"), {QStringLiteral("cust_id"), QStringLiteral("name")}, {}),
         containerTable(QStringLiteral("orders"), {QStringLiteral("order_id"), QStringLiteral("cust_id")},
                        {relationTo(QStringLiteral("customers"), QStringLiteral("cust_id"), "CRI")}),
@@ -1576,7 +1576,7 @@ xbasewriter::ContainerSpec relatedTables()
                        {relationTo(QStringLiteral("orders"), QStringLiteral("order_id"), "RRR")}),
         containerTable(QStringLiteral("notes"), {QStringLiteral("text")}, {}),
     };
-    return spec;
+    return layout;
 }
 
 xbasewriter::TableSpec twoFields(const QByteArray &first, const QByteArray &second)
@@ -1696,11 +1696,11 @@ void DictionaryTest::writtenAsReadEqualsWhole()
         {QStringLiteral("orders.dbf"), twoFields("order_id", "cust_id")},
         {QStringLiteral("lines.dbf"), twoFields("order_id", "qty")},
     };
-    for (const auto &[file, spec] : files) {
+    for (const auto &[file, layout] : files) {
         if (file == damaged)
             xbasewriter::writeFile(dir.filePath(file), QByteArray("not a table at all"));
         else if (file != missing)
-            xbasewriter::writeTable(dir.filePath(file), spec);
+            xbasewriter::writeTable(dir.filePath(file), layout);
     }
     xbasewriter::TableSpec notes;
     notes.backlink = "shop.dbc";
