@@ -48,26 +48,6 @@ QString dictionaryFormatName(DictionaryFormat format)
     return QString();
 }
 
-void ReadableWriter::begin(const model::SourceModel &outline)
-{
-    m_outline = outline;
-    m_anchors = sectionAnchors(outline);
-    m_sink(head(m_outline, m_anchors).toUtf8());
-}
-
-void ReadableWriter::table(const model::TableModel &table)
-{
-    const qsizetype index = m_places.next(m_outline, table.name);
-    if (index >= 0)
-        m_sink(section(m_outline, m_anchors, index, table).toUtf8());
-}
-
-void ReadableWriter::end(const model::SourceModel &rest)
-{
-    m_outline.findings = rest.findings;
-    m_sink(tail(m_outline, m_anchors).toUtf8());
-}
-
 std::unique_ptr<DocumentWriter> documentWriter(DictionaryFormat format, const DictionarySink &sink)
 {
     switch (format) {

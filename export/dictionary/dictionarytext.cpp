@@ -9,10 +9,10 @@ namespace {
 
 // Lower-case ASCII letters and digits of the name, other runs as one '-',
 // short enough to read in an address bar.
-QString anchorWords(QStringView name)
+std::string anchorWords(QStringView name)
 {
-    constexpr qsizetype longest = 40;
-    QString words;
+    constexpr size_t longest = 40;
+    std::string words;
     bool gap = false;
     for (const QChar c : name) {
         if (words.size() >= longest)
@@ -21,10 +21,10 @@ QString anchorWords(QStringView name)
         if (u >= u'A' && u <= u'Z')
             u = u - u'A' + u'a';
         if ((u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9')) {
-            if (gap && !words.isEmpty())
-                words.append(QLatin1Char('-'));
+            if (gap && !words.empty())
+                words += '-';
             gap = false;
-            words.append(QChar(u));
+            words += char(u);
         } else {
             gap = true;
         }
@@ -32,12 +32,12 @@ QString anchorWords(QStringView name)
     return words;
 }
 
-QString anchor(const char *prefix, qsizetype number, const QString &name)
+std::string anchor(const char *prefix, qsizetype number, const QString &name)
 {
-    QString id = QLatin1String(prefix) + QLatin1Char('-') + QString::number(number);
-    const QString words = anchorWords(name);
-    if (!words.isEmpty())
-        id += QLatin1Char('-') + words;
+    std::string id = std::string(prefix) + '-' + std::to_string(number);
+    const std::string words = anchorWords(name);
+    if (!words.empty())
+        id += '-' + words;
     return id;
 }
 
@@ -88,9 +88,9 @@ SectionAnchors sectionAnchors(const model::SourceModel &source)
 {
     SectionAnchors anchors;
     for (qsizetype i = 0; i < source.tables.size(); ++i)
-        anchors.tables.append(anchor("table", i + 1, source.tables.at(i).name));
+        anchors.tables.push_back(anchor("table", i + 1, source.tables.at(i).name));
     for (qsizetype i = 0; i < source.views.size(); ++i)
-        anchors.views.append(anchor("view", i + 1, source.views.at(i).name));
+        anchors.views.push_back(anchor("view", i + 1, source.views.at(i).name));
     anchors.tableNamed = TableLookup(source);
     return anchors;
 }
@@ -169,72 +169,121 @@ QString nameOrPlaceholder(const QString &name)
     return name.isEmpty() ? QStringLiteral("(no name)") : name;
 }
 
+namespace {
+
+// Cleaned text as UTF-8: every surrogate stands in a pair.
+void appendUtf8(std::string &out, QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (c < 0x80) {
+            out += char(c);
+            continue;
+        }
+        if (QChar::isHighSurrogate(c))
+            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+        if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+        }
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// Each line of the cleaned text through `escape`, `lineBreak` between lines:
+// CR LF, CR and LF each end one.
+template <class Escape>
+void appendLines(std::string &out, const QString &text, std::string_view lineBreak, Escape escape)
+{
+    const QString shown = platform::cleanText(text, platform::Lines);
+    const QStringView view(shown);
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < view.size(); ++i) {
+        const char16_t c = view[i].unicode();
+        if (c != u'\r' && c != u'\n') {
+            if (const char *escaped = escape(c)) {
+                appendUtf8(out, view.sliced(from, i - from));
+                out += escaped;
+                from = i + 1;
+            }
+            continue;
+        }
+        appendUtf8(out, view.sliced(from, i - from));
+        out += lineBreak;
+        if (c == u'\r' && i + 1 < view.size() && view[i + 1] == u'\n')
+            ++i;
+        from = i + 1;
+    }
+    appendUtf8(out, view.sliced(from));
+}
+
+const char *markdownEscape(char16_t c)
+{
+    switch (c) {
+    case u'&': return "&amp;";
+    case u'<': return "&lt;";
+    case u'>': return "&gt;";
+    case u'\\': return "\\\\";
+    case u'`': return "\\`";
+    case u'*': return "\\*";
+    case u'_': return "\\_";
+    case u'[': return "\\[";
+    case u']': return "\\]";
+    case u'|': return "\\|";
+    case u'#': return "\\#";
+    case u'~': return "\\~";
+    case u'$': return "\\$";
+    default: return nullptr;
+    }
+}
+
+const char *htmlEscape(char16_t c)
+{
+    switch (c) {
+    case u'&': return "&amp;";
+    case u'<': return "&lt;";
+    case u'>': return "&gt;";
+    case u'"': return "&quot;";
+    case u'\'': return "&#39;";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+void appendMarkdownText(std::string &out, const QString &text)
+{
+    appendLines(out, text, "<br>", markdownEscape);
+}
+
+void appendHtmlText(std::string &out, const QString &text, std::string_view lineBreak)
+{
+    appendLines(out, text, lineBreak, htmlEscape);
+}
+
+void appendPlainLines(std::string &out, const QString &text)
+{
+    appendLines(out, text, "\n", [](char16_t) -> const char * { return nullptr; });
+}
+
 QString markdownText(QStringView text)
 {
-    const QStringList lines = textLines(platform::cleanText(text.toString(), platform::Lines));
-    QString escaped;
-    for (qsizetype n = 0; n < lines.size(); ++n) {
-        if (n > 0)
-            escaped += QStringLiteral("<br>");
-        for (const QChar c : lines.at(n)) {
-            switch (c.unicode()) {
-            case u'&':
-                escaped += QStringLiteral("&amp;");
-                break;
-            case u'<':
-                escaped += QStringLiteral("&lt;");
-                break;
-            case u'>':
-                escaped += QStringLiteral("&gt;");
-                break;
-            case u'\\':
-            case u'`':
-            case u'*':
-            case u'_':
-            case u'[':
-            case u']':
-            case u'|':
-            case u'#':
-            case u'~':
-            case u'$':
-                escaped += QLatin1Char('\\');
-                escaped += c;
-                break;
-            default:
-                escaped += c;
-            }
-        }
-    }
-    return escaped;
+    std::string out;
+    appendMarkdownText(out, text.toString());
+    return QString::fromStdString(out);
 }
 
 QString htmlText(QStringView text)
 {
-    const QString shown = platform::cleanText(text.toString(), platform::Lines);
-    QString out;
-    out.reserve(shown.size());
-    for (const QChar c : shown) {
-        switch (c.unicode()) {
-        case u'&':
-            out += QStringLiteral("&amp;");
-            break;
-        case u'<':
-            out += QStringLiteral("&lt;");
-            break;
-        case u'>':
-            out += QStringLiteral("&gt;");
-            break;
-        case u'"':
-            out += QStringLiteral("&quot;");
-            break;
-        case u'\'':
-            out += QStringLiteral("&#39;");
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    std::string out;
+    appendHtmlText(out, text.toString(), "\n");
+    return QString::fromStdString(out);
 }
 
 qsizetype OutlinePlaces::next(const model::SourceModel &outline, const QString &name)

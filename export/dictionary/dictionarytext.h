@@ -11,19 +11,30 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 namespace dictionary {
 
 // The text with each unpaired surrogate replaced by U+FFFD: UTF-8 cannot
 // carry one, and many JSON readers refuse one written as an escape.
 QString pairedText(QStringView text);
 
-// Text for a Markdown paragraph, cell, heading or link text: everything
-// that could open a column, a link, emphasis or raw HTML escaped, line breaks
-// as <br>, so it never starts a line of its own.
+// Text from the files, cleaned of controls (platform::Lines) and escaped, as
+// UTF-8. Its lines end with CR LF, CR or LF; each is written as the format
+// breaks a line.
+// - Markdown paragraph, cell, heading or link text: everything that could
+//   open a column, a link, emphasis or raw HTML escaped, line breaks as <br>,
+//   so it never starts a line of its own.
+void appendMarkdownText(std::string &out, const QString &text);
 QString markdownText(QStringView text);
-
-// Text for an HTML (or XML) element or quoted attribute, line breaks kept.
-QString htmlText(QStringView text);
+// - HTML (or XML) element or quoted attribute: `lineBreak` between lines
+//   ("<br />" in an element, "\n" in a <pre>, " " in the title).
+void appendHtmlText(std::string &out, const QString &text, std::string_view lineBreak);
+QString htmlText(QStringView text); // lines ended by "\n"
+// - Inside a Markdown code fence: nothing escaped, lines ended by "\n".
+void appendPlainLines(std::string &out, const QString &text);
 
 // The lines of the text; CR LF, CR and LF each end one.
 QStringList textLines(QStringView text);
@@ -53,8 +64,8 @@ private:
 // no ASCII letter at all, still get ids of their own; and the table a name
 // names.
 struct SectionAnchors {
-    QStringList tables;
-    QStringList views;
+    std::vector<std::string> tables; // ASCII
+    std::vector<std::string> views;
     TableLookup tableNamed;
 };
 SectionAnchors sectionAnchors(const model::SourceModel &source);

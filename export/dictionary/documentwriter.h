@@ -25,34 +25,6 @@ public:
     virtual void end(const model::SourceModel &rest) = 0;
 };
 
-// What the Markdown and HTML dictionaries share: the outline kept for the
-// contents, the anchors and each table's relations, each table put in its
-// place among the outline's, and the document handed on a part at a time.
-// A format says how its head (up to the first table), a table's section and
-// its tail (from the views on) read.
-class ReadableWriter : public DocumentWriter {
-public:
-    explicit ReadableWriter(const DictionarySink &sink) : m_sink(sink) {}
-
-    bool needsOutline() const override { return true; }
-    void begin(const model::SourceModel &outline) override;
-    void table(const model::TableModel &table) override;
-    void end(const model::SourceModel &rest) override;
-
-protected:
-    virtual QString head(const model::SourceModel &outline, const SectionAnchors &anchors) const = 0;
-    virtual QString section(const model::SourceModel &outline, const SectionAnchors &anchors, qsizetype index,
-                            const model::TableModel &table) const = 0;
-    // `source`: the outline with the findings of the reading.
-    virtual QString tail(const model::SourceModel &source, const SectionAnchors &anchors) const = 0;
-
-private:
-    DictionarySink m_sink;
-    model::SourceModel m_outline;
-    SectionAnchors m_anchors;
-    OutlinePlaces m_places;
-};
-
 std::unique_ptr<DocumentWriter> jsonDocumentWriter(const DictionarySink &sink, qint64 largestPart);
 std::unique_ptr<DocumentWriter> markdownDocumentWriter(const DictionarySink &sink);
 std::unique_ptr<DocumentWriter> htmlDocumentWriter(const DictionarySink &sink);

@@ -1414,7 +1414,7 @@ void DictionaryTest::htmlContainerFacts()
     QVERIFY(page.contains(QLatin1String(
         "<section class=\"view\" id=\"view-2-remote-orders\">\n"
         "<h3>remote_orders</h3>\n"
-        "<p><strong>Remote view, connection</strong> erp&lt;prod&gt;</p>\n"
+        "<p><strong>Remote view, connection:</strong> erp&lt;prod&gt;</p>\n"
         "<p class=\"none\">No SQL is stored.</p>\n"
         "</section>\n")));
 }

@@ -1,0 +1,404 @@
+#include "export/dictionary/readable.h"
+
+#include "model/properties.h"
+
+#include <charconv>
+
+namespace dictionary {
+
+namespace {
+
+// What the writer hands on at least, but for the document's end.
+constexpr size_t blockSize = 64 * 1024;
+
+} // namespace
+
+void Markup::number(qint64 value)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    word(std::string_view(digits, size_t(end - digits)));
+}
+
+ReadableWriter::ReadableWriter(std::unique_ptr<Markup> markup, const DictionarySink &sink)
+    : m_markup(std::move(markup)), m(*m_markup), m_sink(sink)
+{
+}
+
+void ReadableWriter::handOn(bool all)
+{
+    std::string &out = m.out();
+    if (out.empty() || (!all && out.size() < blockSize))
+        return;
+    m_sink(QByteArrayView(out.data(), qsizetype(out.size())));
+    out.clear();
+}
+
+void ReadableWriter::begin(const model::SourceModel &outline)
+{
+    m_outline = outline;
+    m_anchors = sectionAnchors(outline);
+
+    m.beginDocument(outline.path);
+    m.beginParagraph();
+    m.strong("Source:");
+    m.word(" ");
+    m.text(outline.path);
+    m.word(" (");
+    m.text(sourceKindText(outline));
+    m.word(")");
+    m.endParagraph();
+    if (!outline.comment.isEmpty())
+        m.comment(outline.comment);
+    m.endHeader();
+
+    m.beginSection(Markup::Section::Contents, "contents", 2);
+    m.word("Contents");
+    m.endTitle();
+    m.beginList();
+    m.beginItem();
+    m.link(QStringLiteral("Tables"), "tables");
+    if (!outline.tables.isEmpty()) {
+        m.beginList();
+        for (qsizetype i = 0; i < outline.tables.size(); ++i)
+            contentsItem(outline.tables.at(i).name, m_anchors.tables.at(size_t(i)));
+        m.endList();
+    }
+    m.endItem();
+    if (!outline.views.isEmpty()) {
+        m.beginItem();
+        m.link(QStringLiteral("Views"), "views");
+        m.beginList();
+        for (qsizetype i = 0; i < outline.views.size(); ++i)
+            contentsItem(outline.views.at(i).name, m_anchors.views.at(size_t(i)));
+        m.endList();
+        m.endItem();
+    }
+    m.beginItem();
+    m.link(QStringLiteral("Findings"), "findings");
+    m.endItem();
+    m.endList();
+    m.endSection();
+
+    m.beginBody();
+    m.beginSection(Markup::Section::Part, "tables", 2);
+    m.word("Tables");
+    m.endTitle();
+    if (outline.tables.isEmpty())
+        m.none("No tables.");
+    handOn(false);
+}
+
+void ReadableWriter::table(const model::TableModel &table)
+{
+    const qsizetype index = m_places.next(m_outline, table.name);
+    if (index < 0)
+        return;
+    tableSection(index, table);
+    handOn(false);
+}
+
+void ReadableWriter::end(const model::SourceModel &rest)
+{
+    m_outline.findings = rest.findings;
+    m.endSection();
+    if (!m_outline.views.isEmpty()) {
+        m.beginSection(Markup::Section::Part, "views", 2);
+        m.word("Views");
+        m.endTitle();
+        for (qsizetype i = 0; i < m_outline.views.size(); ++i)
+            viewSection(i, m_outline.views.at(i));
+        m.endSection();
+    }
+    findingsSection();
+    m.endDocument();
+    handOn(true);
+}
+
+void ReadableWriter::contentsItem(const QString &name, std::string_view anchor)
+{
+    m.beginItem();
+    m.link(nameOrPlaceholder(name), anchor);
+    m.endItem();
+}
+
+void ReadableWriter::textCell(const QString &text)
+{
+    m.beginCell();
+    m.text(text);
+    m.endCell();
+}
+
+// The table name, linked to its section when the source has that table.
+void ReadableWriter::tableReference(const QString &name)
+{
+    const qsizetype table = m_anchors.tableNamed(name);
+    if (table < 0)
+        m.text(name);
+    else
+        m.link(name, m_anchors.tables.at(size_t(table)));
+}
+
+// A rule as code, then its message in parentheses when there is one.
+void ReadableWriter::withMessage(const QString &rule, const QString &message)
+{
+    m.code(rule);
+    if (message.isEmpty())
+        return;
+    m.word(" (");
+    m.text(message);
+    m.word(")");
+}
+
+void ReadableWriter::tableSection(qsizetype index, const model::TableModel &table)
+{
+    m.beginSection(Markup::Section::Table, m_anchors.tables.at(size_t(index)), 3);
+    m.text(nameOrPlaceholder(table.name));
+    m.endTitle();
+
+    const auto fact = [&](std::string_view label, const QString &text) {
+        m.beginFact(label);
+        m.text(text);
+        m.endFact();
+    };
+    const auto triggers = [&] {
+        const std::pair<std::string_view, const QString *> all[] = {{"Insert trigger", &table.insertTrigger},
+                                                                    {"Update trigger", &table.updateTrigger},
+                                                                    {"Delete trigger", &table.deleteTrigger}};
+        for (const auto &[label, trigger] : all) {
+            if (trigger->isEmpty())
+                continue;
+            m.beginFact(label);
+            m.code(*trigger);
+            m.endFact();
+        }
+    };
+    m.beginFacts();
+    fact("File", table.file);
+    fact("Dialect", table.dialect);
+    fact("Code page", table.codePage.isEmpty() ? QStringLiteral("none") : table.codePage);
+    m.beginFact("Records");
+    m.number(table.recordCount);
+    m.endFact();
+    fact("Last update", lastUpdateText(table));
+    fact("Memo", memoText(table));
+    if (m.factsHoldTriggers())
+        triggers();
+    m.endFacts();
+    if (!table.comment.isEmpty())
+        m.comment(table.comment);
+    if (!table.rule.isEmpty()) {
+        m.beginParagraph();
+        m.strong("Rule:");
+        m.word(" ");
+        withMessage(table.rule, table.ruleText);
+        m.endParagraph();
+    }
+    if (!m.factsHoldTriggers()
+        && !(table.insertTrigger.isEmpty() && table.updateTrigger.isEmpty() && table.deleteTrigger.isEmpty())) {
+        m.beginFacts();
+        triggers();
+        m.endFacts();
+    }
+    fieldsBlock(table);
+    indexesBlock(table);
+    relationsBlock(index);
+    m.endSection();
+}
+
+void ReadableWriter::fieldsBlock(const model::TableModel &table)
+{
+    m.heading(4, "Fields");
+    if (table.fields.isEmpty()) {
+        m.none("No fields.");
+        return;
+    }
+    m.beginGrid("fields", {{"Name", false},
+                           {"Type", false},
+                           {"Width", true},
+                           {"Decimals", true},
+                           {"Null", false},
+                           {"Default", false},
+                           {"Caption", false},
+                           {"Description", false}});
+    for (const model::FieldModel &field : table.fields) {
+        m.beginRow();
+        m.beginCell();
+        m.text(field.name);
+        if (!field.shortName.isEmpty()) {
+            m.word(" (");
+            m.text(field.shortName);
+            m.word(")");
+        }
+        m.endCell();
+        textCell(typeText(field));
+        m.beginCell(true);
+        m.number(field.width);
+        m.endCell();
+        m.beginCell(true);
+        m.number(field.decimals);
+        m.endCell();
+        m.beginCell();
+        m.word(field.nullable ? "yes" : "no");
+        m.endCell();
+        m.beginCell();
+        m.code(field.defaultValue);
+        m.endCell();
+        textCell(field.caption);
+
+        // The description: its comment, its rule with the rule's message,
+        // its format and its input mask, a line each.
+        m.beginCell();
+        bool first = true;
+        const auto line = [&] {
+            if (!first)
+                m.lineBreak();
+            first = false;
+        };
+        if (!field.comment.isEmpty()) {
+            line();
+            m.text(field.comment);
+        }
+        if (!field.rule.isEmpty()) {
+            line();
+            m.word("Rule: ");
+            withMessage(field.rule, field.ruleText);
+        }
+        if (!field.format.isEmpty()) {
+            line();
+            m.word("Format: ");
+            m.code(field.format);
+        }
+        if (!field.inputMask.isEmpty()) {
+            line();
+            m.word("Input mask: ");
+            m.code(field.inputMask);
+        }
+        m.endCell();
+        m.endRow();
+    }
+    m.endGrid();
+}
+
+void ReadableWriter::indexesBlock(const model::TableModel &table)
+{
+    m.heading(4, "Indexes");
+    if (!table.indexesKnown && table.indexes.isEmpty()) {
+        m.none("No structural index was read.");
+        return;
+    }
+    if (table.indexes.isEmpty()) {
+        m.none("No indexes.");
+        return;
+    }
+    m.beginGrid("indexes", {{"Name", false}, {"Kind", false}, {"Expression", false}, {"Filter", false},
+                            {"Order", false}});
+    for (const model::IndexModel &index : table.indexes) {
+        m.beginRow();
+        textCell(index.name);
+        m.beginCell();
+        m.word(model::tagKindWords().at(int(index.kind)));
+        m.endCell();
+        m.beginCell();
+        m.code(index.expression);
+        m.endCell();
+        m.beginCell();
+        m.code(index.filter);
+        m.endCell();
+        textCell(orderText(index));
+        m.endRow();
+    }
+    m.endGrid();
+}
+
+// The relations in which the table is the parent or the child; none, no block.
+void ReadableWriter::relationsBlock(qsizetype index)
+{
+    bool any = false;
+    for (const model::RelationModel &relation : m_outline.relations) {
+        if (m_anchors.tableNamed(relation.parentTable) != index && m_anchors.tableNamed(relation.childTable) != index)
+            continue;
+        if (!any) {
+            m.heading(4, "Relations");
+            m.beginGrid("relations", {{"Parent table", false},
+                                      {"Parent tag", false},
+                                      {"Child table", false},
+                                      {"Child tag", false},
+                                      {"On update", false},
+                                      {"On delete", false},
+                                      {"On insert", false}});
+            any = true;
+        }
+        m.beginRow();
+        m.beginCell();
+        tableReference(relation.parentTable);
+        m.endCell();
+        textCell(relation.parentTag);
+        m.beginCell();
+        tableReference(relation.childTable);
+        m.endCell();
+        for (const QString *text : {&relation.childTag, &relation.onUpdate, &relation.onDelete, &relation.onInsert})
+            textCell(*text);
+        m.endRow();
+    }
+    if (any)
+        m.endGrid();
+}
+
+void ReadableWriter::viewSection(qsizetype index, const model::ViewModel &view)
+{
+    m.beginSection(Markup::Section::View, m_anchors.views.at(size_t(index)), 3);
+    m.text(nameOrPlaceholder(view.name));
+    m.endTitle();
+    m.beginParagraph();
+    if (view.remote) {
+        m.strong("Remote view, connection:");
+        m.word(" ");
+        m.text(view.connection);
+    } else {
+        m.strong("Local view");
+    }
+    m.endParagraph();
+    if (!view.comment.isEmpty())
+        m.comment(view.comment);
+    if (!view.fields.isEmpty()) {
+        m.beginGrid("fields", {{"Name", false}, {"Data type", false}, {"Description", false}});
+        for (const model::ViewFieldModel &field : view.fields) {
+            m.beginRow();
+            for (const QString *text : {&field.name, &field.dataType, &field.comment})
+                textCell(*text);
+            m.endRow();
+        }
+        m.endGrid();
+    }
+    if (view.sql.isEmpty())
+        m.none("No SQL is stored.");
+    else
+        m.codeBlock(view.sql, "sql");
+    m.endSection();
+}
+
+void ReadableWriter::findingsSection()
+{
+    m.beginSection(Markup::Section::Part, "findings", 2);
+    m.word("Findings");
+    m.endTitle();
+    if (m_outline.findings.isEmpty()) {
+        m.none("No findings.");
+    } else {
+        m.beginGrid("findings", {{"Severity", false}, {"Place", false}, {"Message", false}});
+        for (const model::Finding &finding : m_outline.findings) {
+            m.beginRow(finding.severity == model::Severity::Error ? "finding error" : "finding warning");
+            m.severityCell(finding.severity);
+            m.beginCell();
+            tableReference(finding.place);
+            m.endCell();
+            textCell(finding.message);
+            m.endRow();
+        }
+        m.endGrid();
+    }
+    m.endSection();
+}
+
+} // namespace dictionary
