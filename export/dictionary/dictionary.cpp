@@ -70,6 +70,11 @@ QByteArray wholeDocument(DictionaryFormat format, const model::SourceModel &sour
     const DictionarySink sink = [&](QByteArrayView bytes) { document += bytes; };
     const std::unique_ptr<DocumentWriter> writer =
         format == DictionaryFormat::Json ? jsonDocumentWriter(sink, largestPart) : documentWriter(format, sink);
+    if (writer->plansFirst()) {
+        for (const model::TableModel &table : source.tables)
+            writer->plan(table);
+        writer->planned(source);
+    }
     writer->begin(source);
     for (const model::TableModel &table : source.tables)
         writer->table(table);
@@ -86,6 +91,12 @@ WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, 
                                   const DictionarySink &sink)
 {
     const std::unique_ptr<DocumentWriter> writer = documentWriter(format, sink);
+    if (writer->plansFirst()) {
+        const model::SourceModel rest = model::readSourceModel(
+            path, selection, model::Outline::None, [](const model::SourceModel &) {},
+            [&](model::TableModel &&table) { writer->plan(table); });
+        writer->planned(rest);
+    }
     WrittenDictionary written;
     written.rest = model::readSourceModel(
         path, selection, writer->needsOutline() ? model::Outline::Made : model::Outline::None,

@@ -253,10 +253,13 @@ public:
             QString candidate = base + tail;
             if (m_dialect == Dialect::Postgres && utf8Length(candidate) > longestPostgresName)
                 candidate = cutToBytes(base, longestPostgresName - utf8Length(tail)) + tail;
-            const QString folded = candidate.toCaseFolded();
-            if (m_taken.contains(folded) || m_exact.contains(candidate))
+            if (!m_exact.isEmpty() && m_exact.contains(candidate))
                 continue;
-            m_taken.insert(folded);
+            // Inserted if free: one lookup, as a schema claims a name for every column.
+            const qsizetype taken = m_taken.size();
+            m_taken.insert(candidate.toCaseFolded());
+            if (m_taken.size() == taken)
+                continue;
             next = number + 1;
             return candidate;
         }
@@ -406,15 +409,6 @@ struct Tag {
     QStringList notes;
 };
 
-struct ForeignKey {
-    int parentTable = -1;
-    int column = -1;
-    int parentColumn = -1;
-    QString onUpdate;
-    QString onDelete;
-    QStringList notes;
-};
-
 struct Table {
     const model::TableModel *model = nullptr;
     QString name;
@@ -422,8 +416,55 @@ struct Table {
     QStringList notes;
     QList<Column> columns;
     QList<Tag> tags;
-    QList<ForeignKey> foreignKeys;
-    QStringList relationNotes; // relations of this child that are not translated
+};
+
+// What a relation needs of a table: its name in the schema, whether it is
+// created, and the key of each tag. Kept for every table from a first reading,
+// before the first table is written.
+struct TagKey {
+    QString tag; // the FoxPro name
+    TagForm form = TagForm::Untranslated;
+    bool plainColumn = false; // the key is one column as it is
+    QString column;           // when it is: the column's name in the schema
+    ValueKind kind = ValueKind::Text;
+    friend bool operator==(const TagKey &, const TagKey &) = default;
+};
+
+struct TableKeys {
+    QString name;
+    bool created = true;
+    QList<TagKey> tags;
+    friend bool operator==(const TableKeys &, const TableKeys &) = default;
+};
+
+TableKeys keysOf(const Table &table)
+{
+    TableKeys keys{table.name, table.created, {}};
+    for (const Tag &tag : table.tags) {
+        TagKey key{tag.index->name, tag.form, tag.column >= 0 && tag.function.isEmpty(), {}, ValueKind::Text};
+        if (key.plainColumn) {
+            key.column = table.columns.at(tag.column).name;
+            key.kind = table.columns.at(tag.column).type.kind;
+        }
+        keys.tags.append(key);
+    }
+    return keys;
+}
+
+struct ForeignKey {
+    QString column;
+    QString parentTable;
+    QString parentColumn;
+    QString onUpdate;
+    QString onDelete;
+    QStringList notes;
+};
+
+// A child table's relations: those that are foreign keys, and notes on those
+// that are not.
+struct ChildRelations {
+    QList<ForeignKey> keys;
+    QStringList notes;
 };
 
 QString tagDescription(const model::IndexModel &index)
@@ -435,34 +476,26 @@ QString tagDescription(const model::IndexModel &index)
     return text;
 }
 
+// The plan of one table: its columns, keys, indexes and notes. Schema
+// objects (constraints, indexes, sequences) take their names from `objects`.
 class SchemaPlanner {
 public:
-    SchemaPlanner(const model::SourceModel &source, Dialect dialect)
-        : m_source(source), m_tableNamed(source), m_dialect(dialect), m_objects(dialect, true)
-    {
-    }
+    SchemaPlanner(Dialect dialect, NameScope &objects) : m_dialect(dialect), m_objects(objects) {}
 
-    QList<Table> plan()
-    {
-        QList<Table> tables;
-        for (const model::TableModel &model : m_source.tables) {
-            Table table;
-            table.model = &model;
-            table.name = m_objects.claim(model.name, QStringLiteral("table"));
-            tables.append(table);
-        }
-        for (Table &table : tables)
-            planTable(table);
-        for (const model::RelationModel &relation : m_source.relations)
-            planRelation(tables, relation);
-        return tables;
-    }
+    // Keys: no more than keysOf() needs (the columns and the tags).
+    enum class Depth { Keys, Whole };
 
-    // Relations whose child is no table of the schema, noted after the tables.
-    QStringList unplacedRelationNotes() const { return m_unplacedRelationNotes; }
+    Table plan(const model::TableModel &model, const QString &name, Depth depth = Depth::Whole)
+    {
+        Table table;
+        table.model = &model;
+        table.name = name;
+        planTable(table, depth);
+        return table;
+    }
 
 private:
-    void planTable(Table &table)
+    void planTable(Table &table, Depth depth)
     {
         const model::TableModel &model = *table.model;
         if (table.name != model.name)
@@ -504,6 +537,8 @@ private:
         table.created = m_dialect == Dialect::Postgres || !table.columns.isEmpty();
 
         planTags(table);
+        if (depth == Depth::Keys)
+            return;
 
         for (Column &column : table.columns) {
             planIdentity(table, column);
@@ -756,114 +791,168 @@ private:
         column.notes << QStringLiteral("FoxPro default, not translated: ") + expression;
     }
 
-    static const Tag *tagNamed(const Table &table, const QString &name)
-    {
-        for (const Tag &tag : table.tags) {
-            if (tag.index->name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
-                return &tag;
-        }
-        return nullptr;
-    }
-
-    static QString action(const QString &rule)
-    {
-        if (rule.compare(QLatin1String("cascade"), Qt::CaseInsensitive) == 0)
-            return QStringLiteral("CASCADE");
-        if (rule.compare(QLatin1String("restrict"), Qt::CaseInsensitive) == 0)
-            return QStringLiteral("RESTRICT");
-        return QString();
-    }
-
-    void planRelation(QList<Table> &tables, const model::RelationModel &relation)
-    {
-        const QString description = QStringLiteral("FoxPro relation from %1 tag %2 to %3 tag %4")
-                                        .arg(named(relation.childTable), named(relation.childTag),
-                                             named(relation.parentTable), named(relation.parentTag));
-        QStringList integrity;
-        const auto addRule = [&](const char *event, const QString &rule) {
-            if (!rule.trimmed().isEmpty())
-                integrity << QLatin1String(event) + QLatin1Char(' ') + rule.trimmed();
-        };
-        addRule("update", relation.onUpdate);
-        addRule("delete", relation.onDelete);
-        addRule("insert", relation.onInsert);
-        const QString integrityText = integrity.isEmpty()
-            ? QString()
-            : QStringLiteral("; referential integrity: ") + integrity.join(QStringLiteral(", "));
-
-        const qsizetype child = m_tableNamed(relation.childTable);
-        const qsizetype parent = m_tableNamed(relation.parentTable);
-        const auto untranslated = [&](const QString &why) {
-            const QString note = description + integrityText + QStringLiteral(": not translated, ") + why;
-            if (child >= 0 && tables.at(child).created)
-                tables[child].relationNotes << note;
-            else
-                m_unplacedRelationNotes << note;
-        };
-        if (child < 0 || parent < 0)
-            return untranslated(QStringLiteral("a table is missing"));
-        if (!tables.at(child).created || !tables.at(parent).created)
-            return untranslated(QStringLiteral("a table is not created"));
-        const Tag *childTag = tagNamed(tables.at(child), relation.childTag);
-        const Tag *parentTag = tagNamed(tables.at(parent), relation.parentTag);
-        if (!childTag || !parentTag)
-            return untranslated(QStringLiteral("a tag is missing"));
-        if (childTag->column < 0 || !childTag->function.isEmpty())
-            return untranslated(QStringLiteral("the child tag is no plain field"));
-        if (parentTag->form != TagForm::PrimaryKey && parentTag->form != TagForm::Unique)
-            return untranslated(QStringLiteral("the parent tag is no key on a plain field"));
-        const SqlType &childType = tables.at(child).columns.at(childTag->column).type;
-        const SqlType &parentType = tables.at(parent).columns.at(parentTag->column).type;
-        if (childType.kind != parentType.kind)
-            return untranslated(QStringLiteral("the fields' types differ"));
-
-        ForeignKey key;
-        key.parentTable = static_cast<int>(parent);
-        key.column = childTag->column;
-        key.parentColumn = parentTag->column;
-        key.onUpdate = action(relation.onUpdate);
-        key.onDelete = action(relation.onDelete);
-        if (!integrity.isEmpty())
-            key.notes << description + integrityText;
-        tables[child].foreignKeys.append(key);
-    }
-
-    const model::SourceModel &m_source;
-    TableLookup m_tableNamed;
     Dialect m_dialect;
-    NameScope m_objects;
-    QStringList m_unplacedRelationNotes;
+    NameScope &m_objects;
 };
+
+const TagKey *tagNamed(const TableKeys &table, const QString &name)
+{
+    for (const TagKey &tag : table.tags) {
+        if (tag.tag.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return &tag;
+    }
+    return nullptr;
+}
+
+QString action(const QString &rule)
+{
+    if (rule.compare(QLatin1String("cascade"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("CASCADE");
+    if (rule.compare(QLatin1String("restrict"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("RESTRICT");
+    return QString();
+}
+
+// A relation as a foreign key of its child, or a note on why it is none: on
+// the child when the child is created, else among `unplaced`.
+void planRelation(const QList<TableKeys> &tables, const TableLookup &tableNamed,
+                  const model::RelationModel &relation, QList<ChildRelations> &children, QStringList &unplaced)
+{
+    const QString description = QStringLiteral("FoxPro relation from %1 tag %2 to %3 tag %4")
+                                    .arg(named(relation.childTable), named(relation.childTag),
+                                         named(relation.parentTable), named(relation.parentTag));
+    QStringList integrity;
+    const auto addRule = [&](const char *event, const QString &rule) {
+        if (!rule.trimmed().isEmpty())
+            integrity << QLatin1String(event) + QLatin1Char(' ') + rule.trimmed();
+    };
+    addRule("update", relation.onUpdate);
+    addRule("delete", relation.onDelete);
+    addRule("insert", relation.onInsert);
+    const QString integrityText = integrity.isEmpty()
+        ? QString()
+        : QStringLiteral("; referential integrity: ") + integrity.join(QStringLiteral(", "));
+
+    const qsizetype child = tableNamed(relation.childTable);
+    const qsizetype parent = tableNamed(relation.parentTable);
+    const auto untranslated = [&](const QString &why) {
+        const QString note = description + integrityText + QStringLiteral(": not translated, ") + why;
+        if (child >= 0 && tables.at(child).created)
+            children[child].notes << note;
+        else
+            unplaced << note;
+    };
+    if (child < 0 || parent < 0)
+        return untranslated(QStringLiteral("a table is missing"));
+    if (!tables.at(child).created || !tables.at(parent).created)
+        return untranslated(QStringLiteral("a table is not created"));
+    const TagKey *childTag = tagNamed(tables.at(child), relation.childTag);
+    const TagKey *parentTag = tagNamed(tables.at(parent), relation.parentTag);
+    if (!childTag || !parentTag)
+        return untranslated(QStringLiteral("a tag is missing"));
+    if (!childTag->plainColumn)
+        return untranslated(QStringLiteral("the child tag is no plain field"));
+    if (parentTag->form != TagForm::PrimaryKey && parentTag->form != TagForm::Unique)
+        return untranslated(QStringLiteral("the parent tag is no key on a plain field"));
+    if (childTag->kind != parentTag->kind)
+        return untranslated(QStringLiteral("the fields' types differ"));
+
+    ForeignKey key;
+    key.column = childTag->column;
+    key.parentTable = tables.at(parent).name;
+    key.parentColumn = parentTag->column;
+    key.onUpdate = action(relation.onUpdate);
+    key.onDelete = action(relation.onDelete);
+    if (!integrity.isEmpty())
+        key.notes << description + integrityText;
+    children[child].keys.append(key);
+}
 
 // --- Writing ------------------------------------------------------------
 
-class SchemaWriter {
+// The schema plans every table together (unique names, keys, relations to
+// tables on either side) and names the findings of the reading at its top, so
+// the source is read twice: first for the names and keys of every table and
+// for the findings, then a table at a time as it is written.
+class SqlDocumentWriter : public DocumentWriter {
 public:
-    SchemaWriter(const model::SourceModel &source, Dialect dialect) : m_source(source), m_dialect(dialect) {}
-
-    QByteArray write()
+    SqlDocumentWriter(Dialect dialect, const DictionarySink &sink)
+        : m_dialect(dialect), m_sink(sink), m_objects(dialect, true)
     {
-        SchemaPlanner planner(m_source, m_dialect);
-        m_tables = planner.plan();
+    }
 
-        writeHeader();
-        for (const Table &table : std::as_const(m_tables))
-            writeTable(table);
+    bool plansFirst() const override { return true; }
+
+    void plan(const model::TableModel &model) override
+    {
+        // Only the keys are kept; the names the plan gives its objects are
+        // given for good when the table is written.
+        NameScope scratch(m_dialect, true);
+        m_keys.append(keysOf(SchemaPlanner(m_dialect, scratch).plan(model, model.name, SchemaPlanner::Depth::Keys)));
+        m_names.append(model.name);
+    }
+
+    void planned(const model::SourceModel &rest) override
+    {
+        for (qsizetype i = 0; i < m_keys.size(); ++i)
+            m_keys[i].name = m_objects.claim(m_names.at(i), QStringLiteral("table"));
+        const TableLookup tableNamed(m_names);
+        m_children.resize(m_keys.size());
+        for (const model::RelationModel &relation : rest.relations)
+            planRelation(m_keys, tableNamed, relation, m_children, m_unplaced);
+        m_findings = rest.findings;
+    }
+
+    void begin(const model::SourceModel &facts) override
+    {
+        writeHeader(facts);
+        handOn(false);
+    }
+
+    void table(const model::TableModel &model) override
+    {
+        if (m_next >= m_keys.size() || m_names.at(m_next) != model.name)
+            changed();
+        const Table table = SchemaPlanner(m_dialect, m_objects).plan(model, m_keys.at(m_next).name);
+        if (keysOf(table) != m_keys.at(m_next))
+            changed();
+        writeTable(table, m_children.at(m_next));
+        ++m_next;
+        handOn(false);
+    }
+
+    void end(const model::SourceModel &rest) override
+    {
+        if (m_next != m_keys.size())
+            changed();
         if (m_dialect == Dialect::Postgres)
             writeForeignKeys();
-        const QStringList unplaced = planner.unplacedRelationNotes();
-        if (!unplaced.isEmpty()) {
+        if (!m_unplaced.isEmpty()) {
             line();
-            for (const QString &note : unplaced)
+            for (const QString &note : std::as_const(m_unplaced))
                 comment(note);
         }
-        writeViews();
+        writeViews(rest.views);
         line();
         line(QStringLiteral("COMMIT;"));
-        return m_out.toUtf8();
+        handOn(true);
     }
 
 private:
+    // A table read the second time that is not the one the first reading
+    // planned: a file changed in between.
+    [[noreturn]] static void changed()
+    {
+        throw Failure(QStringLiteral("The schema cannot be written: the source changed while it was being read."));
+    }
+
+    void handOn(bool all)
+    {
+        if (m_out.isEmpty() || (!all && m_out.size() < blockSize))
+            return;
+        m_sink(m_out.toUtf8());
+        m_out.clear();
+    }
     bool postgres() const { return m_dialect == Dialect::Postgres; }
 
     void line(const QString &text = {}) { m_out += text + QLatin1Char('\n'); }
@@ -874,16 +963,16 @@ private:
             line(indent + shown);
     }
 
-    void writeHeader()
+    void writeHeader(const model::SourceModel &facts)
     {
-        const QString what = m_source.kind == model::SourceModel::Kind::Container
+        const QString what = facts.kind == model::SourceModel::Kind::Container
             ? QStringLiteral("the FoxPro database container ")
             : QStringLiteral("the FoxPro tables in ");
         comment(QStringLiteral("Orvalle: %1 schema of %2")
-                    .arg(postgres() ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite"), what + m_source.path));
-        if (!m_source.comment.trimmed().isEmpty())
-            comment(QStringLiteral("Description: ") + m_source.comment);
-        for (const model::Finding &finding : m_source.findings) {
+                    .arg(postgres() ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite"), what + facts.path));
+        if (!facts.comment.trimmed().isEmpty())
+            comment(QStringLiteral("Description: ") + facts.comment);
+        for (const model::Finding &finding : std::as_const(m_findings)) {
             QString text = finding.severity == model::Severity::Error ? QStringLiteral("Error")
                                                                          : QStringLiteral("Warning");
             if (!finding.place.isEmpty())
@@ -941,7 +1030,7 @@ private:
         return QLatin1Char('(') + identifier(table.columns.at(tag.column).name) + QLatin1Char(')');
     }
 
-    void writeTable(const Table &table)
+    void writeTable(const Table &table, const ChildRelations &relations)
     {
         line();
         if (!table.created) {
@@ -984,10 +1073,10 @@ private:
             }
         }
         if (!postgres()) {
-            for (const ForeignKey &key : table.foreignKeys)
-                items << Item{key.notes, foreignKeyClause(table, key)};
-            if (!table.relationNotes.isEmpty())
-                items << Item{table.relationNotes, QString()};
+            for (const ForeignKey &key : relations.keys)
+                items << Item{key.notes, foreignKeyClause(key)};
+            if (!relations.notes.isEmpty())
+                items << Item{relations.notes, QString()};
         }
         line(QStringLiteral("CREATE TABLE %1 (").arg(identifier(table.name)));
         writeItems(items);
@@ -1048,12 +1137,10 @@ private:
                       identifier(tag.name), identifier(table.name), key));
     }
 
-    QString foreignKeyClause(const Table &table, const ForeignKey &key) const
+    static QString foreignKeyClause(const ForeignKey &key)
     {
-        const Table &parent = m_tables.at(key.parentTable);
         QString text = QStringLiteral("FOREIGN KEY (%1) REFERENCES %2 (%3)")
-                           .arg(identifier(table.columns.at(key.column).name), identifier(parent.name),
-                                identifier(parent.columns.at(key.parentColumn).name));
+                           .arg(identifier(key.column), identifier(key.parentTable), identifier(key.parentColumn));
         if (!key.onUpdate.isEmpty())
             text += QStringLiteral(" ON UPDATE ") + key.onUpdate;
         if (!key.onDelete.isEmpty())
@@ -1063,26 +1150,26 @@ private:
 
     void writeForeignKeys()
     {
-        bool any = false;
-        for (const Table &table : std::as_const(m_tables))
-            any = any || !table.foreignKeys.isEmpty() || !table.relationNotes.isEmpty();
+        const bool any = std::any_of(m_children.cbegin(), m_children.cend(), [](const ChildRelations &child) {
+            return !child.keys.isEmpty() || !child.notes.isEmpty();
+        });
         if (!any)
             return;
         line();
-        for (const Table &table : std::as_const(m_tables)) {
-            for (const ForeignKey &key : table.foreignKeys) {
+        for (qsizetype i = 0; i < m_children.size(); ++i) {
+            for (const ForeignKey &key : m_children.at(i).keys) {
                 for (const QString &note : key.notes)
                     comment(note);
-                line(QStringLiteral("ALTER TABLE %1 ADD %2;").arg(identifier(table.name), foreignKeyClause(table, key)));
+                line(QStringLiteral("ALTER TABLE %1 ADD %2;").arg(identifier(m_keys.at(i).name), foreignKeyClause(key)));
             }
-            for (const QString &note : table.relationNotes)
+            for (const QString &note : m_children.at(i).notes)
                 comment(note);
         }
     }
 
-    void writeViews()
+    void writeViews(const QList<model::ViewModel> &views)
     {
-        for (const model::ViewModel &view : m_source.views) {
+        for (const model::ViewModel &view : views) {
             line();
             QString what = view.remote
                 ? QStringLiteral("FoxPro remote view %1 through connection %2")
@@ -1095,42 +1182,18 @@ private:
         }
     }
 
-    const model::SourceModel &m_source;
-    Dialect m_dialect;
-    QList<Table> m_tables;
-    QString m_out;
-};
+    static constexpr qsizetype blockSize = 32 * 1024;
 
-} // namespace
-
-namespace {
-
-// The schema plans every table together (unique names, keys, relations to
-// tables on either side): it holds the tables it is given and writes at the end.
-class SqlDocumentWriter : public DocumentWriter {
-public:
-    SqlDocumentWriter(Dialect dialect, const DictionarySink &sink) : m_dialect(dialect), m_sink(sink) {}
-
-    void begin(const model::SourceModel &facts) override
-    {
-        m_source.kind = facts.kind;
-        m_source.path = facts.path;
-        m_source.comment = facts.comment;
-        m_source.codePageMark = facts.codePageMark;
-    }
-    void table(const model::TableModel &table) override { m_source.tables.append(table); }
-    void end(const model::SourceModel &rest) override
-    {
-        m_source.views = rest.views;
-        m_source.relations = rest.relations;
-        m_source.findings = rest.findings;
-        m_sink(SchemaWriter(m_source, m_dialect).write());
-    }
-
-private:
     Dialect m_dialect;
     DictionarySink m_sink;
-    model::SourceModel m_source;
+    NameScope m_objects;
+    QStringList m_names;          // of the tables planned, in their order
+    QList<TableKeys> m_keys;      // of the same tables
+    QList<ChildRelations> m_children; // of the same tables
+    QStringList m_unplaced;       // notes on relations whose child is no table of the schema
+    QList<model::Finding> m_findings;
+    qsizetype m_next = 0;         // the table written next
+    QString m_out;
 };
 
 } // namespace
@@ -1144,12 +1207,12 @@ std::unique_ptr<DocumentWriter> sqlDocumentWriter(DictionaryFormat format, const
 
 QByteArray postgresSchema(const model::SourceModel &source)
 {
-    return SchemaWriter(source, Dialect::Postgres).write();
+    return wholeDocument(DictionaryFormat::Postgres, source);
 }
 
 QByteArray sqliteSchema(const model::SourceModel &source)
 {
-    return SchemaWriter(source, Dialect::Sqlite).write();
+    return wholeDocument(DictionaryFormat::Sqlite, source);
 }
 
 } // namespace dictionary

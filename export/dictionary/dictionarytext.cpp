@@ -97,11 +97,24 @@ SectionAnchors sectionAnchors(const model::SourceModel &source)
 
 TableLookup::TableLookup(const model::SourceModel &source)
 {
-    for (qsizetype i = 0; i < source.tables.size(); ++i) {
-        const QString &name = source.tables.at(i).name;
-        m_exact.emplace(name, i);
-        m_folded.emplace(name.toCaseFolded(), i);
-    }
+    m_exact.reserve(source.tables.size());
+    m_folded.reserve(source.tables.size());
+    for (qsizetype i = 0; i < source.tables.size(); ++i)
+        add(source.tables.at(i).name, i);
+}
+
+TableLookup::TableLookup(const QStringList &names)
+{
+    m_exact.reserve(names.size());
+    m_folded.reserve(names.size());
+    for (qsizetype i = 0; i < names.size(); ++i)
+        add(names.at(i), i);
+}
+
+void TableLookup::add(const QString &name, qsizetype index)
+{
+    m_exact.emplace(name, index);
+    m_folded.emplace(name.toCaseFolded(), index);
 }
 
 qsizetype TableLookup::operator()(const QString &name) const

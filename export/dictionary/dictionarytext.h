@@ -52,9 +52,12 @@ class TableLookup {
 public:
     TableLookup() = default;
     explicit TableLookup(const model::SourceModel &source);
+    explicit TableLookup(const QStringList &names);
     qsizetype operator()(const QString &name) const;
 
 private:
+    void add(const QString &name, qsizetype index);
+
     QHash<QString, qsizetype> m_exact;
     QHash<QString, qsizetype> m_folded;
 };

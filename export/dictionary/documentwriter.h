@@ -20,6 +20,12 @@ public:
     // Whether begin needs the outline: the tables to come, the views and the
     // relations among the tables, before the first table is read.
     virtual bool needsOutline() const { return false; }
+    // Whether the writer must see every table before it writes the first:
+    // the source is then read twice, first through plan() and planned()
+    // (with the rest of that reading), then through begin, table and end.
+    virtual bool plansFirst() const { return false; }
+    virtual void plan(const model::TableModel &) {}
+    virtual void planned(const model::SourceModel &) {}
     virtual void begin(const model::SourceModel &outline) = 0;
     virtual void table(const model::TableModel &table) = 0;
     virtual void end(const model::SourceModel &rest) = 0;

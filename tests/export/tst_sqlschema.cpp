@@ -5,6 +5,7 @@
 
 #include "fixturesources.h"
 #include "export/dictionary/dictionary.h"
+#include "export/dictionary/documentwriter.h"
 #include "platform/failure.h"
 
 #include <QDir>
@@ -967,6 +968,8 @@ private slots:
     void primaryKeyColumnsTakeNoNull();
     void relationsThatAreNoForeignKeys();
     void commentsCannotBeLeft();
+    void aSourceChangedBetweenItsReadingsIsRefused_data();
+    void aSourceChangedBetweenItsReadingsIsRefused();
 
     void shopOnPostgres();
     void shopOnSqlite();
@@ -1537,6 +1540,64 @@ void SqlSchemaTest::commentsCannotBeLeft()
         // description in SQLite, the trigger, the field's description in
         // SQLite, its default and rule, the tag, the view and the relation.
         QVERIFY2(commented >= 11, qPrintable(QString::number(commented)));
+    }
+}
+
+// The schema reads a source twice, for its keys and then to write it: a
+// table that is not the one planned would get keys that are not its own.
+void SqlSchemaTest::aSourceChangedBetweenItsReadingsIsRefused_data()
+{
+    const TableModel orders = [] {
+        TableModel t = table(QStringLiteral("orders"), 0x30, {field(QStringLiteral("id"), 'I', 4)});
+        t.indexes = {tag(QStringLiteral("ID"), QStringLiteral("id"), TagKind::Primary)};
+        return t;
+    }();
+    TableModel ordersWithoutKey = orders;
+    ordersWithoutKey.indexes[0].kind = TagKind::Regular;
+    const TableModel lines = table(QStringLiteral("lines"), 0x30, {field(QStringLiteral("order"), 'I', 4)});
+    const TableModel items = table(QStringLiteral("items"), 0x30, {field(QStringLiteral("order"), 'I', 4)});
+
+    QTest::addColumn<QList<TableModel>>("planned");
+    QTest::addColumn<QList<TableModel>>("written");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("the same tables") << QList{orders, lines} << QList{orders, lines} << false;
+    QTest::newRow("another table") << QList{orders, lines} << QList{orders, items} << true;
+    QTest::newRow("a key changed") << QList{orders, lines} << QList{ordersWithoutKey, lines} << true;
+    QTest::newRow("a table fewer") << QList{orders, lines} << QList{orders} << true;
+    QTest::newRow("a table more") << QList{orders} << QList{orders, lines} << true;
+}
+
+void SqlSchemaTest::aSourceChangedBetweenItsReadingsIsRefused()
+{
+    QFETCH(QList<TableModel>, planned);
+    QFETCH(QList<TableModel>, written);
+    QFETCH(bool, refused);
+    SourceModel rest;
+    rest.path = QStringLiteral("/data/shop.dbc");
+    rest.relations = {relation(QStringLiteral("lines"), QStringLiteral("ORDER"), QStringLiteral("orders"),
+                               QStringLiteral("ID"))};
+    for (const DictionaryFormat format : {DictionaryFormat::Postgres, DictionaryFormat::Sqlite}) {
+        QByteArray document;
+        const std::unique_ptr<DocumentWriter> writer =
+            documentWriter(format, [&](QByteArrayView bytes) { document += bytes; });
+        QVERIFY(writer->plansFirst());
+        for (const TableModel &t : planned)
+            writer->plan(t);
+        writer->planned(rest);
+        bool thrown = false;
+        try {
+            writer->begin(rest);
+            for (const TableModel &t : written)
+                writer->table(t);
+            writer->end(rest);
+        } catch (const Failure &failure) {
+            thrown = true;
+            QCOMPARE(failure.description(),
+                     QStringLiteral("The schema cannot be written: the source changed while it was being read."));
+        }
+        QCOMPARE(thrown, refused);
+        if (!refused)
+            QVERIFY(document.endsWith("COMMIT;\n"));
     }
 }
 
