@@ -1,5 +1,6 @@
 #include "controlcharacters.h"
 #include "fixturesources.h"
+#include "golden.h"
 #include "modelparts.h"
 #include "export/dictionary/dictionary.h"
 #include "export/dictionary/dictionarytext.h"
@@ -31,6 +32,12 @@ Q_DECLARE_METATYPE(model::SourceModel)
 Q_DECLARE_METATYPE(dictionary::DictionaryFormat)
 
 namespace {
+
+// A whole document written by hand in tests/export/data.
+QByteArray golden(const QString &name)
+{
+    return goldenFile(QStringLiteral(ORVALLE_TEST_DATA_DIR "/") + name, {});
+}
 
 const QString schemaFile = QStringLiteral(ORVALLE_DICTIONARY_SCHEMA);
 const QString python = QStringLiteral("/usr/bin/python3");
@@ -922,43 +929,7 @@ void DictionaryTest::jsonKeepsTextFromFilesAsItIs()
 
 void DictionaryTest::markdownWholeDocument()
 {
-    const QString expected = QStringLiteral(
-        "# Data dictionary\n"
-        "\n"
-        "**Source:** /data/tiny (folder of free tables)\n"
-        "\n"
-        "## <a id=\"contents\"></a>Contents\n"
-        "\n"
-        "- [Tables](#tables)\n"
-        "  - [items](#table-1-items)\n"
-        "- [Findings](#findings)\n"
-        "\n"
-        "## <a id=\"tables\"></a>Tables\n"
-        "\n"
-        "### <a id=\"table-1-items\"></a>items\n"
-        "\n"
-        "**File:** items.dbf · **Dialect:** FoxPro 2.x · **Code page:** 437 (U.S. MS-DOS) · **Records:** 3 · "
-        "**Last update:** 2023-11-30 · **Memo:** none\n"
-        "\n"
-        "#### Fields\n"
-        "\n"
-        "| Name | Type | Width | Decimals | Null | Default | Caption | Description |\n"
-        "|---|---|---:|---:|---|---|---|---|\n"
-        "| code | Character | 6 | 0 | no |  |  |  |\n"
-        "| price | Numeric | 8 | 2 | no |  |  |  |\n"
-        "\n"
-        "#### Indexes\n"
-        "\n"
-        "| Name | Kind | Expression | Filter | Order |\n"
-        "|---|---|---|---|---|\n"
-        "| CODE | regular | code |  | ascending, MACHINE |\n"
-        "\n"
-        "## <a id=\"findings\"></a>Findings\n"
-        "\n"
-        "| Severity | Place | Message |\n"
-        "|---|---|---|\n"
-        "| **Warning** | [items](#table-1-items) | The header's record count is larger than the file holds. |\n");
-    QCOMPARE(markdown(smallSource()), expected);
+    QCOMPARE(markdown(smallSource()).toUtf8(), golden(QStringLiteral("tiny.md")));
 }
 
 void DictionaryTest::markdownEscapesTextFromFiles_data()
@@ -1118,70 +1089,7 @@ void DictionaryTest::htmlWholeBody()
                                           "<head>\n"
                                           "<meta charset=\"utf-8\" />\n")));
     QVERIFY(page.contains(QLatin1String("<title>Data dictionary of /data/tiny</title>\n")));
-    const QString body = QStringLiteral(
-        "<body>\n"
-        "<header>\n"
-        "<h1>Data dictionary</h1>\n"
-        "<p><strong>Source:</strong> /data/tiny (folder of free tables)</p>\n"
-        "</header>\n"
-        "<nav id=\"contents\">\n"
-        "<h2>Contents</h2>\n"
-        "<ul>\n"
-        "<li><a href=\"#tables\">Tables</a>\n"
-        "<ul>\n"
-        "<li><a href=\"#table-1-items\">items</a></li>\n"
-        "</ul>\n"
-        "</li>\n"
-        "<li><a href=\"#findings\">Findings</a></li>\n"
-        "</ul>\n"
-        "</nav>\n"
-        "<main>\n"
-        "<section id=\"tables\">\n"
-        "<h2>Tables</h2>\n"
-        "<section class=\"table\" id=\"table-1-items\">\n"
-        "<h3>items</h3>\n"
-        "<dl class=\"facts\">\n"
-        "<div><dt>File</dt><dd>items.dbf</dd></div>\n"
-        "<div><dt>Dialect</dt><dd>FoxPro 2.x</dd></div>\n"
-        "<div><dt>Code page</dt><dd>437 (U.S. MS-DOS)</dd></div>\n"
-        "<div><dt>Records</dt><dd>3</dd></div>\n"
-        "<div><dt>Last update</dt><dd>2023-11-30</dd></div>\n"
-        "<div><dt>Memo</dt><dd>none</dd></div>\n"
-        "</dl>\n"
-        "<h4>Fields</h4>\n"
-        "<table class=\"fields\">\n"
-        "<thead><tr><th>Name</th><th>Type</th><th class=\"number\">Width</th><th class=\"number\">Decimals</th>"
-        "<th>Null</th><th>Default</th><th>Caption</th><th>Description</th></tr></thead>\n"
-        "<tbody>\n"
-        "<tr><td>code</td><td>Character</td><td class=\"number\">6</td><td class=\"number\">0</td><td>no</td>"
-        "<td></td><td></td><td></td></tr>\n"
-        "<tr><td>price</td><td>Numeric</td><td class=\"number\">8</td><td class=\"number\">2</td><td>no</td>"
-        "<td></td><td></td><td></td></tr>\n"
-        "</tbody>\n"
-        "</table>\n"
-        "<h4>Indexes</h4>\n"
-        "<table class=\"indexes\">\n"
-        "<thead><tr><th>Name</th><th>Kind</th><th>Expression</th><th>Filter</th><th>Order</th></tr></thead>\n"
-        "<tbody>\n"
-        "<tr><td>CODE</td><td>regular</td><td><code>code</code></td><td></td><td>ascending, MACHINE</td></tr>\n"
-        "</tbody>\n"
-        "</table>\n"
-        "</section>\n"
-        "</section>\n"
-        "<section id=\"findings\">\n"
-        "<h2>Findings</h2>\n"
-        "<table class=\"findings\">\n"
-        "<thead><tr><th>Severity</th><th>Place</th><th>Message</th></tr></thead>\n"
-        "<tbody>\n"
-        "<tr class=\"finding warning\"><td class=\"severity\">Warning</td><td><a href=\"#table-1-items\">items</a></td>"
-        "<td>The header&#39;s record count is larger than the file holds.</td></tr>\n"
-        "</tbody>\n"
-        "</table>\n"
-        "</section>\n"
-        "</main>\n"
-        "</body>\n"
-        "</html>\n");
-    QCOMPARE(page.mid(page.indexOf(QLatin1String("<body>"))), body);
+    QCOMPARE(page.mid(page.indexOf(QLatin1String("<body>"))).toUtf8(), golden(QStringLiteral("tiny-body.html")));
 }
 
 void DictionaryTest::htmlEscapesTextFromFiles_data()
