@@ -178,6 +178,8 @@ struct NameLookup {
     {
         NameLookup lookup;
         lookup.readable = true;
+        lookup.names.reserve(entries.size());
+        lookup.byLowerName.reserve(entries.size());
         for (const FolderEntry &entry : entries) {
             lookup.names.insert(entry.name);
             const QString lowered = lowerCase(entry.text);
