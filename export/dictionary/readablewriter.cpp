@@ -2,7 +2,9 @@
 
 #include "model/properties.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace dictionary {
 
@@ -161,11 +163,13 @@ void ReadableWriter::tableSection(qsizetype index, const model::TableModel &tabl
         m.text(text);
         m.endFact();
     };
+    const std::pair<std::string_view, const QString *> allTriggers[] = {{"Insert trigger", &table.insertTrigger},
+                                                                        {"Update trigger", &table.updateTrigger},
+                                                                        {"Delete trigger", &table.deleteTrigger}};
+    const bool anyTrigger = std::any_of(std::begin(allTriggers), std::end(allTriggers),
+                                        [](const auto &trigger) { return !trigger.second->isEmpty(); });
     const auto triggers = [&] {
-        const std::pair<std::string_view, const QString *> all[] = {{"Insert trigger", &table.insertTrigger},
-                                                                    {"Update trigger", &table.updateTrigger},
-                                                                    {"Delete trigger", &table.deleteTrigger}};
-        for (const auto &[label, trigger] : all) {
+        for (const auto &[label, trigger] : allTriggers) {
             if (trigger->isEmpty())
                 continue;
             m.beginFact(label);
@@ -194,8 +198,7 @@ void ReadableWriter::tableSection(qsizetype index, const model::TableModel &tabl
         withMessage(table.rule, table.ruleText);
         m.endParagraph();
     }
-    if (!m.factsHoldTriggers()
-        && !(table.insertTrigger.isEmpty() && table.updateTrigger.isEmpty() && table.deleteTrigger.isEmpty())) {
+    if (!m.factsHoldTriggers() && anyTrigger) {
         m.beginFacts();
         triggers();
         m.endFacts();
