@@ -11,15 +11,12 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
-#include <limits>
 #include <optional>
 #include <vector>
 
 namespace dictionary {
 
 namespace {
-
-constexpr qint64 IntMax = std::numeric_limits<int>::max();
 
 // A key the document holds but the schema does not, shown so that no text of
 // the document can break the one line of the message or run on for pages.
