@@ -465,9 +465,14 @@ LocalPath SourceFiles::pathOf(const QString &name) const
     return table ? table->path : LocalPath();
 }
 
-ReadOnlyFile SourceFiles::openTable(const LocalPath &path)
+QByteArray &SourceFiles::headerBuffer()
 {
-    // Through the folder held open from the second table on: one table read
+    return m_state->headerBytes;
+}
+
+ReadOnlyFile SourceFiles::open(const LocalPath &path)
+{
+    // Through the folder held open from the second file on: one table read
     // costs no more than opening it by path.
     if (!m_state->held && !m_state->readOne) {
         m_state->readOne = true;
@@ -486,7 +491,7 @@ TableDescription SourceFiles::describe(const QString &name, QList<ColumnDescript
         const LocalPath path = m_container->fileOf(*table);
         if (path.isEmpty())
             throw platform::fileDoesNotExist(table->path);
-        return describeTable(name, platform::readStoredHeader(ReadOnlyFile(path), m_state->headerBytes), table,
+        return describeTable(name, platform::readStoredHeader(open(path), m_state->headerBytes), table,
                              std::move(columns));
     }
     if (const ContainerObject *view = m_container->model.findView(name))
@@ -505,7 +510,7 @@ TableDescription SourceFiles::describeFolderTable(const QString &name, QList<Col
         // lower case: tried first, without listing the folder.
         path = m_folder.child(name, QLatin1StringView(".dbf"));
         try {
-            stored = platform::readStoredHeader(openTable(path), m_state->headerBytes);
+            stored = platform::readStoredHeader(open(path), m_state->headerBytes);
         } catch (const Failure &) {
             path = LocalPath();
         }
@@ -517,7 +522,7 @@ TableDescription SourceFiles::describeFolderTable(const QString &name, QList<Col
         }
         if (path.isEmpty())
             throw platform::fileDoesNotExist(name + QStringLiteral(".dbf"));
-        stored = platform::readStoredHeader(openTable(path), m_state->headerBytes);
+        stored = platform::readStoredHeader(open(path), m_state->headerBytes);
     }
     const platform::TableHeader &header = stored->header;
     const LinkedContainer *owner = header.backlink.isEmpty() ? nullptr : &linked(header.backlink, header.codePage);

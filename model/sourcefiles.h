@@ -139,6 +139,11 @@ public:
     // The file of that name in the folder, its case as the exact spelling or
     // else any; empty when there is none. Each folder is listed once.
     platform::LocalPath find(const platform::LocalPath &folder, const QString &name);
+    // A file of the source, opened read-only as ReadOnlyFile opens it; from
+    // the second file on, through the source's folder held open.
+    platform::ReadOnlyFile open(const platform::LocalPath &path);
+    // One buffer for every table header read, its storage reused.
+    QByteArray &headerBuffer();
     // Where a Visual FoxPro table's backlink leads, and the container there.
     const LinkedContainer &linked(const QByteArray &backlink, quint8 codePage);
 
@@ -162,7 +167,6 @@ private:
     struct Folder;
     const FolderTable *tableNamed(const QString &name) const;
     platform::LocalPath pathOf(const QString &name) const;
-    platform::ReadOnlyFile openTable(const platform::LocalPath &path);
     // The tables of a listing of the folder; the entries themselves are not
     // kept, as a folder may hold tens of thousands of them.
     void takeListing(const QList<platform::FolderEntry> &entries);

@@ -156,7 +156,9 @@ public:
             if (path.isEmpty())
                 continue;
             try {
-                platform::readTableHeader(path, platform::RecordLengthCheck::Lenient);
+                // The checks of readHeader's, without naming the fields.
+                platform::readStoredHeader(m_files.open(path), m_files.headerBuffer(),
+                                           platform::RecordLengthCheck::Lenient);
             } catch (const Failure &) {
                 continue;
             }
@@ -248,7 +250,8 @@ private:
     std::optional<platform::TableHeader> readHeader(const QString &name, const platform::LocalPath &path)
     {
         try {
-            return platform::readTableHeader(path, platform::RecordLengthCheck::Lenient);
+            return platform::readTableHeader(m_files.open(path), m_files.headerBuffer(),
+                                             platform::RecordLengthCheck::Lenient);
         } catch (const Failure &failure) {
             addFinding(Severity::Error, name,
                        failure.description() + QStringLiteral(" The table cannot be read and is left out."));
@@ -470,7 +473,7 @@ private:
         }
         QList<platform::IndexTag> tags;
         try {
-            tags = platform::readCompoundIndex(indexPath, header.codePage);
+            tags = platform::readCompoundIndex(m_files.open(indexPath), header.codePage);
         } catch (const Failure &failure) {
             addFinding(Severity::Error, table.name,
                        failure.description() + QStringLiteral(" Its index file cannot be read")

@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <functional>
 
 namespace platform {
 
@@ -106,16 +107,26 @@ private:
     QByteArrayView m_bytes;
 };
 
+// Every range asked for lies within the size the file had when opened, so
+// fewer bytes mean the file shrank meanwhile.
 class FileSource final : public PageSource {
 public:
-    FileSource(QFile &file, QString fileName) : m_file(file), m_size(file.size()), m_fileName(std::move(fileName)) {}
-    qint64 size() const override { return m_size; }
-    QByteArray read(qint64 offset, qint64 length) override { return readAt(m_file, offset, length, m_fileName); }
+    explicit FileSource(const ReadOnlyFile &file) : m_file(file) {}
+    qint64 size() const override { return m_file.size(); }
+    QByteArray read(qint64 offset, qint64 length) override
+    {
+        QByteArray bytes;
+        m_file.appendAt(offset, length, bytes);
+        if (bytes.size() != length)
+            throw Failure(QStringLiteral("'%1' is corrupted: it ends before byte %2.")
+                              .arg(displayName(m_file.path()))
+                              .arg(offset + length),
+                          platform::TableCorrupted);
+        return bytes;
+    }
 
 private:
-    QFile &m_file;
-    qint64 m_size;
-    QString m_fileName;
+    const ReadOnlyFile &m_file;
 };
 
 // Entries are at most 64 bits wide, and a shift by all of them is undefined.
@@ -140,21 +151,22 @@ struct DirectoryEntry {
 
 class Parser {
 public:
-    Parser(PageSource &source, quint8 codePage, const QString &fileName)
-        : m_source(source), m_size(source.size()), m_codePage(codePage), m_fileName(fileName)
+    // The file's name is made only for a failure: most indexes have none.
+    Parser(PageSource &source, quint8 codePage, std::function<QString()> fileName)
+        : m_source(source), m_size(source.size()), m_codePage(codePage), m_fileName(std::move(fileName))
     {
     }
 
     QList<IndexTag> tags()
     {
         if (m_size < HeaderSize)
-            throw notCompound(m_fileName, QStringLiteral("the file is %1 bytes long, shorter than its header.").arg(m_size));
+            throw notCompound(m_fileName(), QStringLiteral("the file is %1 bytes long, shorter than its header.").arg(m_size));
         const QByteArray header = m_source.read(0, HeaderSize);
         const quint8 options = quint8(header[OptionsOffset]);
         if ((options & OptionCompound) == 0 || (options & OptionCompact) == 0)
-            throw notCompound(m_fileName, QStringLiteral("its options byte is %1.").arg(hex(options)));
+            throw notCompound(m_fileName(), QStringLiteral("its options byte is %1.").arg(hex(options)));
         if (littleEndian16(header, KeyLengthOffset) != DirectoryKeyLength)
-            throw notCompound(m_fileName, QStringLiteral("its tag names are %1 bytes long, not 10.").arg(littleEndian16(header, KeyLengthOffset)));
+            throw notCompound(m_fileName(), QStringLiteral("its tag names are %1 bytes long, not 10.").arg(littleEndian16(header, KeyLengthOffset)));
 
         const QList<DirectoryEntry> entries = directory(littleEndian32(header, RootOffset));
         QList<IndexTag> result;
@@ -167,21 +179,23 @@ public:
     }
 
 private:
-    void checkPage(quint32 offset, qint64 length, const QString &what) const
+    // `what` names the page only when it is wrong.
+    template <class What>
+    void checkPage(quint32 offset, qint64 length, const What &what) const
     {
         if (offset % PageSize != 0)
-            throw corrupted(m_fileName, QStringLiteral("%1 at %2 is not on a page boundary.").arg(what, hex(offset)));
+            throw corrupted(m_fileName(), QStringLiteral("%1 at %2 is not on a page boundary.").arg(what(), hex(offset)));
         if (offset < HeaderSize)
-            throw corrupted(m_fileName, QStringLiteral("%1 at %2 lies in the directory's header.").arg(what, hex(offset)));
+            throw corrupted(m_fileName(), QStringLiteral("%1 at %2 lies in the directory's header.").arg(what(), hex(offset)));
         if (qint64(offset) + length > m_size)
-            throw corrupted(m_fileName, QStringLiteral("%1 at %2 lies outside the file (%3 bytes).").arg(what, hex(offset), QString::number(m_size)));
+            throw corrupted(m_fileName(), QStringLiteral("%1 at %2 lies outside the file (%3 bytes).").arg(what(), hex(offset), QString::number(m_size)));
     }
 
-    QByteArray node(quint32 offset, const QString &what)
+    QByteArray node(quint32 offset, QLatin1StringView what)
     {
-        checkPage(offset, PageSize, what);
+        checkPage(offset, PageSize, [what] { return QString(what); });
         if (m_visited.contains(offset))
-            throw corrupted(m_fileName, QStringLiteral("the tag directory comes back to the page at %1.").arg(hex(offset)));
+            throw corrupted(m_fileName(), QStringLiteral("the tag directory comes back to the page at %1.").arg(hex(offset)));
         m_visited.insert(offset);
         return m_source.read(offset, PageSize);
     }
@@ -189,15 +203,15 @@ private:
     // Down the first children to the leftmost leaf, then along the leaves.
     QList<DirectoryEntry> directory(quint32 root)
     {
-        QByteArray page = node(root, QStringLiteral("the tag directory's root"));
+        QByteArray page = node(root, QLatin1StringView("the tag directory's root"));
         for (int depth = 0; (littleEndian16(page, AttributesOffset) & AttributeLeaf) == 0; ++depth) {
             if (depth == MaxDepth)
-                throw corrupted(m_fileName, QStringLiteral("the tag directory is more than %1 levels deep.").arg(MaxDepth));
+                throw corrupted(m_fileName(), QStringLiteral("the tag directory is more than %1 levels deep.").arg(MaxDepth));
             const int keys = littleEndian16(page, KeyCountOffset);
             if (keys == 0 || keys * (DirectoryKeyLength + 2 * InteriorPointerSize) > InteriorEntriesSize)
-                throw corrupted(m_fileName, QStringLiteral("a directory node claims %1 entries.").arg(keys));
+                throw corrupted(m_fileName(), QStringLiteral("a directory node claims %1 entries.").arg(keys));
             const quint32 child = qFromBigEndian<quint32>(page.constData() + InteriorEntriesOffset + DirectoryKeyLength + InteriorPointerSize);
-            page = node(child, QStringLiteral("a directory node"));
+            page = node(child, QLatin1StringView("a directory node"));
         }
         QList<DirectoryEntry> entries;
         for (;;) {
@@ -205,7 +219,7 @@ private:
             const quint32 right = littleEndian32(page, RightSiblingOffset);
             if (right == 0 || right == NoPage)
                 return entries;
-            page = node(right, QStringLiteral("a directory leaf"));
+            page = node(right, QLatin1StringView("a directory leaf"));
         }
     }
 
@@ -219,10 +233,10 @@ private:
         const int duplicateBits = quint8(page[DuplicateBitsOffset]);
         const int trailBits = quint8(page[TrailBitsOffset]);
         if (entrySize < 1 || entrySize > MaxEntrySize || recordBits + duplicateBits + trailBits > 8 * entrySize)
-            throw corrupted(m_fileName, QStringLiteral("a directory leaf has entries of %1 bytes with %2+%3+%4 bits.")
+            throw corrupted(m_fileName(), QStringLiteral("a directory leaf has entries of %1 bytes with %2+%3+%4 bits.")
                                             .arg(entrySize).arg(recordBits).arg(duplicateBits).arg(trailBits));
         if (keys * entrySize > LeafAreaSize)
-            throw corrupted(m_fileName, QStringLiteral("a directory leaf claims %1 entries of %2 bytes.").arg(keys).arg(entrySize));
+            throw corrupted(m_fileName(), QStringLiteral("a directory leaf claims %1 entries of %2 bytes.").arg(keys).arg(entrySize));
         const quint32 recordMask = littleEndian32(page, RecordMaskOffset);
         const quint8 duplicateMask = quint8(page[DuplicateMaskOffset]);
         const quint8 trailMask = quint8(page[TrailMaskOffset]);
@@ -241,43 +255,44 @@ private:
             const int trail = int(shifted(value, recordBits + duplicateBits) & trailMask);
             const int stored = DirectoryKeyLength - duplicate - trail;
             if (stored < 0 || duplicate > key.size() || keyEnd - stored < entriesEnd)
-                throw corrupted(m_fileName, QStringLiteral("entry %1 of a directory leaf does not fit its key.").arg(i + 1));
+                throw corrupted(m_fileName(), QStringLiteral("entry %1 of a directory leaf does not fit its key.").arg(i + 1));
             keyEnd -= stored;
             key = key.first(duplicate) + page.sliced(keyEnd, stored) + QByteArray(trail, ' ');
             const QString name = decodeText(withoutTrailingFill(key), m_codePage);
-            checkPage(record, HeaderSize, QStringLiteral("the header of tag %1").arg(shown(name)));
+            checkPage(record, HeaderSize, [&name] { return QStringLiteral("the header of tag %1").arg(shown(name)); });
             if (m_headers.contains(record))
-                throw corrupted(m_fileName, QStringLiteral("two tags share the header at %1.").arg(hex(record)));
+                throw corrupted(m_fileName(), QStringLiteral("two tags share the header at %1.").arg(hex(record)));
             m_headers.insert(record);
             entries.append({name, record});
         }
     }
 
-    QString expression(const QByteArray &header, qsizetype position, qsizetype length, const QString &what) const
+    template <class What>
+    QString expression(const QByteArray &header, qsizetype position, qsizetype length, const What &what) const
     {
         if (position + length > PoolSize)
-            throw corrupted(m_fileName, QStringLiteral("the %1 runs past the end of its header.").arg(what));
+            throw corrupted(m_fileName(), QStringLiteral("the %1 runs past the end of its header.").arg(what()));
         return decodeText(upToNul(QByteArrayView(header).sliced(PoolOffset + position, length)), m_codePage);
     }
 
     IndexTag tag(const QString &name, quint32 offset)
     {
-        const QString subject = QStringLiteral("tag %1").arg(shown(name));
+        const auto subject = [&name] { return QStringLiteral("tag %1").arg(shown(name)); };
         const QByteArray header = m_source.read(offset, HeaderSize);
         const quint8 options = quint8(header[OptionsOffset]);
         if ((options & OptionCompound) == 0)
-            throw corrupted(m_fileName, QStringLiteral("the header of %1 at %2 is no tag header.").arg(subject, hex(offset)));
-        checkPage(littleEndian32(header, RootOffset), PageSize, QStringLiteral("the root of %1").arg(subject));
+            throw corrupted(m_fileName(), QStringLiteral("the header of %1 at %2 is no tag header.").arg(subject(), hex(offset)));
+        checkPage(littleEndian32(header, RootOffset), PageSize, [&] { return QStringLiteral("the root of %1").arg(subject()); });
         const int keyLength = littleEndian16(header, KeyLengthOffset);
         if (keyLength < 1 || keyLength > MaxKeyLength)
-            throw corrupted(m_fileName, QStringLiteral("the keys of %1 are %2 bytes long.").arg(subject, QString::number(keyLength)));
+            throw corrupted(m_fileName(), QStringLiteral("the keys of %1 are %2 bytes long.").arg(subject(), QString::number(keyLength)));
 
         qsizetype keyPosition = littleEndian16(header, KeyPositionOffset);
         qsizetype keyLengthInPool = littleEndian16(header, KeyExpressionLengthOffset);
         qsizetype forPosition = littleEndian16(header, ForPositionOffset);
         qsizetype forLength = littleEndian16(header, ForLengthOffset);
         if (keyPosition > PoolSize || forPosition > PoolSize)
-            throw corrupted(m_fileName, QStringLiteral("the expressions of %1 lie outside its header.").arg(subject));
+            throw corrupted(m_fileName(), QStringLiteral("the expressions of %1 lie outside its header.").arg(subject()));
         // Some writers leave the lengths 0: the text then runs to the next
         // expression or the end of the pool, and its first NUL ends it. A FOR
         // expression is only looked for where option 0x08 announces one.
@@ -288,10 +303,10 @@ private:
 
         IndexTag tag;
         tag.name = name;
-        tag.expression = expression(header, keyPosition, keyLengthInPool, QStringLiteral("key expression of %1").arg(subject));
-        tag.filter = expression(header, forPosition, forLength, QStringLiteral("FOR expression of %1").arg(subject));
+        tag.expression = expression(header, keyPosition, keyLengthInPool, [&] { return QStringLiteral("key expression of %1").arg(subject()); });
+        tag.filter = expression(header, forPosition, forLength, [&] { return QStringLiteral("FOR expression of %1").arg(subject()); });
         if (tag.expression.isEmpty())
-            throw corrupted(m_fileName, QStringLiteral("%1 has no key expression.").arg(subject));
+            throw corrupted(m_fileName(), QStringLiteral("%1 has no key expression.").arg(subject()));
         tag.candidate = (options & OptionCandidate) != 0;
         tag.unique = (options & OptionUnique) != 0;
         tag.descending = littleEndian16(header, OrderOffset) != 0;
@@ -303,7 +318,7 @@ private:
     PageSource &m_source;
     qint64 m_size;
     quint8 m_codePage;
-    const QString &m_fileName;
+    std::function<QString()> m_fileName;
     QSet<quint32> m_visited;
     QSet<quint32> m_headers;
 };
@@ -313,16 +328,18 @@ private:
 QList<IndexTag> parseCompoundIndex(QByteArrayView bytes, quint8 codePage, const QString &fileName)
 {
     BytesSource source(bytes);
-    return Parser(source, codePage, fileName).tags();
+    return Parser(source, codePage, [&fileName] { return fileName; }).tags();
+}
+
+QList<IndexTag> readCompoundIndex(const ReadOnlyFile &file, quint8 codePage)
+{
+    FileSource source(file);
+    return Parser(source, codePage, [&file] { return displayName(file.path()); }).tags();
 }
 
 QList<IndexTag> readCompoundIndex(const LocalPath &path, quint8 codePage)
 {
-    QFile file;
-    openRegularFile(file, path);
-    const QString fileName = displayName(path);
-    FileSource source(file, fileName);
-    return Parser(source, codePage, fileName).tags();
+    return readCompoundIndex(ReadOnlyFile(path), codePage);
 }
 
 } // namespace platform

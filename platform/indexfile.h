@@ -31,5 +31,7 @@ QList<IndexTag> parseCompoundIndex(QByteArrayView bytes, quint8 codePage, const 
 // Opens a .cdx (regular files only) and reads its tag list. Reads only the
 // pages the directory and the tag headers occupy.
 QList<IndexTag> readCompoundIndex(const LocalPath &path, quint8 codePage);
+// The same for a file already open.
+QList<IndexTag> readCompoundIndex(const ReadOnlyFile &file, quint8 codePage);
 
 } // namespace platform

@@ -236,10 +236,10 @@ StoredHeader scan(QByteArrayView bytes, qint64 fileSize, const NameOf &nameOf, R
 
 } // namespace
 
-TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
-                             RecordLengthCheck check)
+namespace {
+
+TableHeader withNames(StoredHeader stored)
 {
-    StoredHeader stored = scan(bytes, fileSize, [&] { return fileName; }, check);
     TableHeader &header = stored.header;
     header.fields.reserve(stored.fields.size());
     for (const StoredField &field : std::as_const(stored.fields)) {
@@ -249,6 +249,14 @@ TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QStrin
         header.fields.append(std::move(decoded));
     }
     return std::move(header);
+}
+
+} // namespace
+
+TableHeader parseTableHeader(QByteArrayView bytes, qint64 fileSize, const QString &fileName,
+                             RecordLengthCheck check)
+{
+    return withNames(scan(bytes, fileSize, [&] { return fileName; }, check));
 }
 
 namespace {
@@ -314,10 +322,13 @@ Backlink readBacklink(const LocalPath &path)
 
 TableHeader readTableHeader(const LocalPath &path, RecordLengthCheck check)
 {
-    const ReadOnlyFile file(path);
     QByteArray bytes;
-    readHeaderBytes(file, bytes);
-    return parseTableHeader(bytes, bytes.size(), displayName(path), check);
+    return readTableHeader(ReadOnlyFile(path), bytes, check);
+}
+
+TableHeader readTableHeader(const ReadOnlyFile &file, QByteArray &bytes, RecordLengthCheck check)
+{
+    return withNames(readStoredHeader(file, bytes, check));
 }
 
 StoredHeader readStoredHeader(const ReadOnlyFile &file, QByteArray &bytes, RecordLengthCheck check)

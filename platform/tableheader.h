@@ -95,6 +95,9 @@ TableHeader readTableHeader(QFile &file, const QString &fileName,
                             RecordLengthCheck check = RecordLengthCheck::Strict);
 // Opens the file read-only, reads its header only and closes it.
 TableHeader readTableHeader(const LocalPath &path, RecordLengthCheck check = RecordLengthCheck::Strict);
+// The same from an open file, through `bytes` as readStoredHeader reads.
+TableHeader readTableHeader(const ReadOnlyFile &file, QByteArray &bytes,
+                            RecordLengthCheck check = RecordLengthCheck::Strict);
 
 // The date of the last update in bytes 1-3 (year, month, day). dBase counts
 // the year from 1900; Visual FoxPro writes it modulo 100, so a year below 100
