@@ -9,6 +9,7 @@
 #include "platform/bytes.h"
 #include "platform/cleantext.h"
 #include "platform/tableheader.h"
+#include "platform/texthash.h"
 
 #include <QDate>
 #include <QHash>
@@ -231,47 +232,70 @@ QString cutToBytes(const QString &text, int bytes)
 // too. PostgreSQL keeps only the first 63 bytes of a name.
 class NameScope {
 public:
-    NameScope(Dialect dialect, bool schemaObjects) : m_dialect(dialect), m_schemaObjects(schemaObjects) {}
+    // `expected`: about how many names will be claimed, so the set is made once.
+    NameScope(Dialect dialect, bool schemaObjects, qsizetype expected = 0)
+        : m_dialect(dialect), m_schemaObjects(schemaObjects)
+    {
+        m_taken.reserve(expected);
+    }
 
     void reserveExactly(const QString &name) { m_exact.insert(name); }
 
     QString claim(const QString &wanted, const QString &fallback, const QString &suffix = {})
     {
-        QString base = withoutNul(wanted);
+        return claim(wanted, [&fallback] { return fallback; }, suffix);
+    }
+
+    // `fallback()` names what `wanted` leaves unnamed (nothing but NULs).
+    template <class Fallback>
+    QString claim(const QString &wanted, const Fallback &fallback, const QString &suffix = {})
+    {
+        QString base = wanted.contains(QChar(0)) ? withoutNul(wanted) : wanted;
         if (base.isEmpty())
-            base = fallback;
+            base = fallback();
         // SQLite refuses schema objects of its own prefix.
         if (m_dialect == Dialect::Sqlite && m_schemaObjects
             && base.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
             base.prepend(QLatin1Char('_'));
+        // Nearly every name is free as it stands.
+        if (QString candidate = numbered(base, 1, suffix); take(candidate))
+            return candidate;
         // A name is never given back, so the numbers tried for this base
         // before stay taken: the next claim starts after them, and many
         // tags of one name cost no more than as many of distinct names.
         int &next = m_nextNumber[base + QChar(0) + suffix];
-        for (int number = qMax(next, 1);; ++number) {
-            const QString tail = (number == 1 ? QString() : QLatin1Char('_') + QString::number(number)) + suffix;
-            QString candidate = base + tail;
-            if (m_dialect == Dialect::Postgres && utf8Length(candidate) > longestPostgresName)
-                candidate = cutToBytes(base, longestPostgresName - utf8Length(tail)) + tail;
-            if (!m_exact.isEmpty() && m_exact.contains(candidate))
-                continue;
-            // Inserted if free: one lookup, as a schema claims a name for every column.
-            const qsizetype taken = m_taken.size();
-            m_taken.insert(candidate.toCaseFolded());
-            if (m_taken.size() == taken)
-                continue;
-            next = number + 1;
-            return candidate;
+        for (int number = qMax(next, 2);; ++number) {
+            if (QString candidate = numbered(base, number, suffix); take(candidate)) {
+                next = number + 1;
+                return candidate;
+            }
         }
     }
 
 private:
+    QString numbered(const QString &base, int number, const QString &suffix) const
+    {
+        const QString tail = number == 1 ? suffix : QLatin1Char('_') + QString::number(number) + suffix;
+        QString candidate = base + tail;
+        if (m_dialect == Dialect::Postgres && utf8Length(candidate) > longestPostgresName)
+            candidate = cutToBytes(base, longestPostgresName - utf8Length(tail)) + tail;
+        return candidate;
+    }
+
+    // Inserted if free: one lookup, as a schema claims a name for every column.
+    bool take(const QString &candidate)
+    {
+        if (!m_exact.empty() && m_exact.contains(candidate))
+            return false;
+        return m_taken.insert(candidate.toCaseFolded()).second;
+    }
+
     static constexpr int longestPostgresName = 63;
     Dialect m_dialect;
     bool m_schemaObjects;
-    QSet<QString> m_taken;
-    QSet<QString> m_exact;
-    QHash<QString, int> m_nextNumber; // by base and suffix: the first number not yet tried
+    platform::HashedSet<QString> m_taken;
+    platform::HashedSet<QString> m_exact;
+    platform::HashedMap<QString, int> m_nextNumber; // by base and suffix: the first number not yet tried
 };
 
 // --- FoxPro expressions that have an SQL form ---------------------------
@@ -506,7 +530,7 @@ private:
         addNote(table.notes, QStringLiteral("FoxPro update trigger: "), model.updateTrigger);
         addNote(table.notes, QStringLiteral("FoxPro delete trigger: "), model.deleteTrigger);
 
-        NameScope columnNames(m_dialect, false);
+        NameScope columnNames(m_dialect, false, model.fields.size());
         if (m_dialect == Dialect::Postgres) {
             for (const char *system : {"tableoid", "cmax", "xmax", "cmin", "xmin", "ctid"})
                 columnNames.reserveExactly(QLatin1String(system));
@@ -520,7 +544,8 @@ private:
             Column column;
             column.field = &field;
             column.type = *type;
-            column.name = columnNames.claim(field.name, QStringLiteral("column%1").arg(table.columns.size() + 1));
+            const qsizetype number = table.columns.size() + 1;
+            column.name = columnNames.claim(field.name, [number] { return QStringLiteral("column%1").arg(number); });
             if (column.name != field.name)
                 column.notes << QStringLiteral("FoxPro name: ") + named(field.name);
             if (!column.type.note.isEmpty())

@@ -121,10 +121,11 @@ qsizetype TableLookup::operator()(const QString &name) const
 {
     if (name.isEmpty())
         return -1;
-    const auto exact = m_exact.constFind(name);
-    if (exact != m_exact.constEnd())
-        return exact.value();
-    return m_folded.value(name.toCaseFolded(), -1);
+    const auto exact = m_exact.find(name);
+    if (exact != m_exact.end())
+        return exact->second;
+    const auto folded = m_folded.find(name.toCaseFolded());
+    return folded == m_folded.end() ? -1 : folded->second;
 }
 
 QString typeText(const model::FieldModel &field)

@@ -5,8 +5,9 @@
 // text from the files made safe to show.
 
 #include "model/sourcemodel.h"
+#include "platform/texthash.h"
 
-#include <QHash>
+
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -58,8 +59,8 @@ public:
 private:
     void add(const QString &name, qsizetype index);
 
-    QHash<QString, qsizetype> m_exact;
-    QHash<QString, qsizetype> m_folded;
+    platform::HashedMap<QString, qsizetype> m_exact;
+    platform::HashedMap<QString, qsizetype> m_folded;
 };
 
 // Section anchors: "table-<n>-<name in lower-case ASCII letters and digits>"
