@@ -2,6 +2,7 @@
 
 #include "model/fieldtype.h"
 #include "platform/codepage.h"
+#include "platform/texthash.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -168,11 +169,12 @@ bool isPlainFileName(const QString &name)
         && std::none_of(name.cbegin(), name.cend(), special);
 }
 
-// A folder's names, for finding a file by name in either case.
+// A folder's names, for finding a file by name in either case: sorted
+// lists, as compact as the listing and searched without hashing.
 struct NameLookup {
     bool readable = false;
-    QSet<LocalPath::Native> names;
-    QHash<QString, LocalPath::Native> byLowerName; // the first entry of each lower-case name
+    std::vector<LocalPath::Native> names;
+    std::vector<std::pair<QString, LocalPath::Native>> byLowerName; // the first entry of each lower-case name
 
     static NameLookup of(const QList<FolderEntry> &entries)
     {
@@ -181,12 +183,26 @@ struct NameLookup {
         lookup.names.reserve(entries.size());
         lookup.byLowerName.reserve(entries.size());
         for (const FolderEntry &entry : entries) {
-            lookup.names.insert(entry.name);
-            const QString lowered = lowerCase(entry.text);
-            if (!lookup.byLowerName.contains(lowered))
-                lookup.byLowerName.insert(lowered, entry.name);
+            lookup.names.push_back(entry.name);
+            lookup.byLowerName.emplace_back(lowerCase(entry.text), entry.name);
         }
+        std::sort(lookup.names.begin(), lookup.names.end());
+        const auto byLowered = [](const auto &a, const auto &b) { return a.first < b.first; };
+        std::stable_sort(lookup.byLowerName.begin(), lookup.byLowerName.end(), byLowered);
+        const auto sameLowered = [](const auto &a, const auto &b) { return a.first == b.first; };
+        lookup.byLowerName.erase(std::unique(lookup.byLowerName.begin(), lookup.byLowerName.end(), sameLowered),
+                                 lookup.byLowerName.end());
         return lookup;
+    }
+
+    bool contains(const LocalPath::Native &name) const { return std::binary_search(names.cbegin(), names.cend(), name); }
+
+    // The entry of that lower-case name; none when there is none.
+    const LocalPath::Native *withLowerName(const QString &lowered) const
+    {
+        const auto found = std::lower_bound(byLowerName.cbegin(), byLowerName.cend(), lowered,
+                                            [](const auto &entry, const QString &key) { return entry.first < key; });
+        return found != byLowerName.cend() && found->first == lowered ? &found->second : nullptr;
     }
 };
 
@@ -376,7 +392,11 @@ struct SourceFiles::Folder {
     QByteArray headerBytes; // one buffer for every table's header
     QHash<QByteArray, LinkedContainer> linkedByBacklink;
     QHash<FileIdentity, LinkedContainer> containersByFile; // each file parsed once, however linked
-    QHash<LocalPath::Native, NameLookup> lookups; // by folder
+    platform::HashedMap<LocalPath::Native, NameLookup> lookups; // by folder
+    // The folder find() last looked in and its names: a source's files are
+    // nearly all in one folder.
+    LocalPath::Native lastFolder;
+    const NameLookup *lastLookup = nullptr;
 };
 
 SourceFiles::SourceFiles(const QString &path, bool snapshot)
@@ -546,24 +566,28 @@ QString SourceFiles::keyOf(const QString &name) const
 
 LocalPath SourceFiles::find(const LocalPath &folder, const QString &name)
 {
-    auto found = m_state->lookups.constFind(folder.native());
-    if (found == m_state->lookups.constEnd()) {
-        NameLookup lookup;
-        try {
-            lookup = NameLookup::of(platform::listFolder(folder));
-        } catch (const Failure &) {
-            // Left to the per-name lookup, which copes with what it can reach.
+    if (!m_state->lastLookup || m_state->lastFolder != folder.native()) {
+        auto found = m_state->lookups.find(folder.native());
+        if (found == m_state->lookups.end()) {
+            NameLookup lookup;
+            try {
+                lookup = NameLookup::of(platform::listFolder(folder));
+            } catch (const Failure &) {
+                // Left to the per-name lookup, which copes with what it can reach.
+            }
+            found = m_state->lookups.emplace(folder.native(), std::move(lookup)).first;
         }
-        found = m_state->lookups.insert(folder.native(), std::move(lookup));
+        m_state->lastFolder = folder.native();
+        m_state->lastLookup = &found->second;
     }
-    const NameLookup &lookup = found.value();
+    const NameLookup &lookup = *m_state->lastLookup;
     if (!lookup.readable)
         return platform::resolveCaseInsensitive(folder, name);
     const LocalPath::Native exact = LocalPath::fromText(name).native();
-    if (lookup.names.contains(exact))
+    if (lookup.contains(exact))
         return folder.child(exact);
-    const auto named = lookup.byLowerName.constFind(lowerCase(name));
-    return named == lookup.byLowerName.constEnd() ? LocalPath() : folder.child(named.value());
+    const LocalPath::Native *named = lookup.withLowerName(lowerCase(name));
+    return named ? folder.child(*named) : LocalPath();
 }
 
 const LinkedContainer &SourceFiles::linked(const QByteArray &backlink, quint8 codePage)
