@@ -10,6 +10,7 @@
 #include "platform/fileaccess.h"
 #include "platform/memofile.h"
 #include "platform/tableheader.h"
+#include "platform/texthash.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -186,28 +187,33 @@ public:
         // The positions of each name, and of each name case-folded when a
         // selected name matches none exactly: looked up, not searched, as a
         // selection may name every one of tens of thousands of tables.
-        QHash<QString, QList<qsizetype>> byName;
-        QHash<QString, QList<qsizetype>> byFoldedName;
+        platform::HashedMap<QString, QList<qsizetype>> byName;
+        platform::HashedMap<QString, QList<qsizetype>> byFoldedName;
+        byName.reserve(names.size());
         for (qsizetype i = 0; i < names.size(); ++i)
             byName[names[i]].append(i);
-        QSet<qsizetype> chosen;
+        std::vector<bool> chosen(names.size());
+        const auto positions = [](const auto &map, const QString &key) {
+            const auto found = map.find(key);
+            return found == map.end() ? QList<qsizetype>() : found->second;
+        };
         for (const QString &wanted : selection) {
             // Every name spelt so: a table and a view may share one.
-            QList<qsizetype> found = byName.value(wanted);
+            QList<qsizetype> found = positions(byName, wanted);
             if (found.isEmpty()) {
-                if (byFoldedName.isEmpty()) {
+                if (byFoldedName.empty()) {
                     for (qsizetype i = 0; i < names.size(); ++i)
                         byFoldedName[names[i].toCaseFolded()].append(i);
                 }
-                found = byFoldedName.value(wanted.toCaseFolded());
+                found = positions(byFoldedName, wanted.toCaseFolded());
             }
             if (found.isEmpty())
                 addFinding(Severity::Error, wanted, QStringLiteral("The source has no table or view of this name."));
             for (const qsizetype i : std::as_const(found))
-                chosen.insert(i);
+                chosen[i] = true;
         }
         for (qsizetype i = 0; i < names.size(); ++i) {
-            if (chosen.contains(i))
+            if (chosen[i])
                 kept.append(i);
         }
         return kept;

@@ -108,13 +108,18 @@ private:
 };
 
 // Every range asked for lies within the size the file had when opened, so
-// fewer bytes mean the file shrank meanwhile.
+// fewer bytes mean the file shrank meanwhile. The file's start comes in one
+// read: a small index's directory and tag headers all lie there.
 class FileSource final : public PageSource {
 public:
     explicit FileSource(const ReadOnlyFile &file) : m_file(file) {}
     qint64 size() const override { return m_file.size(); }
     QByteArray read(qint64 offset, qint64 length) override
     {
+        if (m_start.isNull())
+            m_file.appendAt(0, qMin(m_file.size(), StartSize), m_start);
+        if (offset + length <= m_start.size())
+            return m_start.sliced(offset, length);
         QByteArray bytes;
         m_file.appendAt(offset, length, bytes);
         if (bytes.size() != length)
@@ -126,7 +131,9 @@ public:
     }
 
 private:
+    static constexpr qint64 StartSize = 8192;
     const ReadOnlyFile &m_file;
+    QByteArray m_start;
 };
 
 // Entries are at most 64 bits wide, and a shift by all of them is undefined.
