@@ -649,14 +649,14 @@ SourceModel readSourceModel(const QString &path, const QStringList &selection)
 {
     QList<TableModel> tables;
     SourceModel source = readSourceModel(
-        path, selection, Outline::None, [](const SourceModel &) {},
+        path, selection, Outline::None, [](const SourceOutline &) {},
         [&](TableModel &&table) { tables.append(std::move(table)); });
     source.tables = std::move(tables);
     return source;
 }
 
 SourceModel readSourceModel(const QString &path, const QStringList &selection, Outline outline,
-                            const std::function<void(const SourceModel &facts)> &facts,
+                            const std::function<void(const SourceOutline &outline)> &begin,
                             const std::function<void(TableModel &&table)> &table)
 {
     SourceReader reader(path);
@@ -670,7 +670,7 @@ SourceModel readSourceModel(const QString &path, const QStringList &selection, O
         else
             views.append(i - reader.tableNames().size());
     }
-    facts(outline == Outline::Made ? reader.outline(tables, views) : reader.facts());
+    begin(outline == Outline::Made ? reader.outline(tables, views) : SourceOutline{reader.facts(), {}});
     for (const qsizetype i : std::as_const(tables)) {
         if (std::optional<TableModel> read = reader.readTable(i))
             table(*std::move(read));
@@ -798,19 +798,14 @@ std::optional<TableModel> SourceReader::readTable(qsizetype index)
     return m_reading->reader.table(index);
 }
 
-SourceModel SourceReader::outline(const QList<qsizetype> &tables, const QList<qsizetype> &views)
+SourceOutline SourceReader::outline(const QList<qsizetype> &tables, const QList<qsizetype> &views)
 {
-    SourceModel outline = facts();
+    SourceOutline outline{facts(), {}};
     auto [names, relations] = m_reading->reader.outline(tables);
-    outline.tables.reserve(names.size());
-    for (QString &name : names) {
-        TableModel table;
-        table.name = std::move(name);
-        outline.tables.append(std::move(table));
-    }
-    outline.relations = std::move(relations);
+    outline.tables = std::move(names);
+    outline.facts.relations = std::move(relations);
     for (const qsizetype i : views)
-        outline.views.append(m_reading->reader.view(i));
+        outline.facts.views.append(m_reading->reader.view(i));
     return outline;
 }
 

@@ -191,16 +191,23 @@ QString codePageName(quint8 mark);
 // - a relation whose parent the container does not hold (Warning, left out).
 // Relations are those whose parent and child are both among tables.
 SourceModel readSourceModel(const QString &path, const QStringList &selection = {});
+// What a reading will hold, told by the tables' headers alone before it is
+// made: the source's facts with the chosen views and the relations among the
+// tables it keeps (but no tables), and the names of those tables in order.
+struct SourceOutline {
+    SourceModel facts;
+    QStringList tables;
+};
+
 // The same reading handed over a table at a time, so that no more than one
-// table is held: `facts` gets the source's own facts before any table is
+// table is held: `begin` gets the source's own facts before any table is
 // read, `table` each table as it is read. Returns the source without its
-// tables. With Outline::Made the facts also hold what the reading will hold,
-// told by the tables' headers alone: the tables it keeps (their names only),
-// the chosen views and the relations among those tables, so that a document
-// can list them before the first table is read.
+// tables. With Outline::Made `begin` gets the whole outline, so that a
+// document can list the tables, views and relations before the first table
+// is read.
 enum class Outline { None, Made };
 SourceModel readSourceModel(const QString &path, const QStringList &selection, Outline outline,
-                            const std::function<void(const SourceModel &facts)> &facts,
+                            const std::function<void(const SourceOutline &outline)> &begin,
                             const std::function<void(TableModel &&table)> &table);
 
 // What a finding about a table says its model lacks: its index tags (the
@@ -232,10 +239,10 @@ public:
     const QList<Finding> &findings() const;
     // The source's own facts: its kind, path, comment and code page.
     SourceModel facts() const;
-    // The facts with what reading `tables` (positions in tableNames) and
-    // `views` (in viewNames) will hold: the tables whose headers read, named
-    // only, the views, and the relations among those tables.
-    SourceModel outline(const QList<qsizetype> &tables, const QList<qsizetype> &views);
+    // What reading `tables` (positions in tableNames) and `views` (in
+    // viewNames) will hold: the tables whose headers read, the views, and the
+    // relations among those tables.
+    SourceOutline outline(const QList<qsizetype> &tables, const QList<qsizetype> &views);
     // The positions in `names` a selection keeps, as readSourceModel keeps
     // them; a name matching none gives an Error finding.
     QList<qsizetype> selected(const QStringList &names, const QStringList &selection);

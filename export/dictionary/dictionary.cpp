@@ -75,7 +75,11 @@ QByteArray wholeDocument(DictionaryFormat format, const model::SourceModel &sour
             writer->plan(table);
         writer->planned(source);
     }
-    writer->begin(source);
+    model::SourceOutline outline{source, {}};
+    outline.facts.tables.clear();
+    for (const model::TableModel &table : source.tables)
+        outline.tables.append(table.name);
+    writer->begin(outline);
     for (const model::TableModel &table : source.tables)
         writer->table(table);
     writer->end(source);
@@ -93,14 +97,14 @@ WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, 
     const std::unique_ptr<DocumentWriter> writer = documentWriter(format, sink);
     if (writer->plansFirst()) {
         const model::SourceModel rest = model::readSourceModel(
-            path, selection, model::Outline::None, [](const model::SourceModel &) {},
+            path, selection, model::Outline::None, [](const model::SourceOutline &) {},
             [&](model::TableModel &&table) { writer->plan(table); });
         writer->planned(rest);
     }
     WrittenDictionary written;
     written.rest = model::readSourceModel(
         path, selection, writer->needsOutline() ? model::Outline::Made : model::Outline::None,
-        [&](const model::SourceModel &outline) { writer->begin(outline); },
+        [&](const model::SourceOutline &outline) { writer->begin(outline); },
         [&](model::TableModel &&table) {
             writer->table(table);
             written.tables.append(table.name);

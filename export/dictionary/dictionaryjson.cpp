@@ -130,8 +130,9 @@ public:
     // larger one.
     JsonDocumentWriter(const DictionarySink &sink, qint64 largestPart) : m_json(sink), m_largestPart(largestPart) {}
 
-    void begin(const model::SourceModel &facts) override
+    void begin(const model::SourceOutline &outline) override
     {
+        const model::SourceModel &facts = outline.facts;
         m_json.beginObject();
         m_json.text("format", QString::fromLatin1(JsonFormatName));
         m_json.number("version", JsonFormatVersion);

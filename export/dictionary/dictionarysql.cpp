@@ -928,9 +928,9 @@ public:
         m_findings = rest.findings;
     }
 
-    void begin(const model::SourceModel &facts) override
+    void begin(const model::SourceOutline &outline) override
     {
-        writeHeader(facts);
+        writeHeader(outline.facts);
         handOn(false);
     }
 

@@ -84,14 +84,15 @@ QString severityWord(model::Severity severity)
     return QString::fromLatin1(model::severityWords().at(int(severity)));
 }
 
-SectionAnchors sectionAnchors(const model::SourceModel &source)
+SectionAnchors sectionAnchors(const QStringList &tables, const QList<model::ViewModel> &views)
 {
     SectionAnchors anchors;
-    for (qsizetype i = 0; i < source.tables.size(); ++i)
-        anchors.tables.push_back(anchor("table", i + 1, source.tables.at(i).name));
-    for (qsizetype i = 0; i < source.views.size(); ++i)
-        anchors.views.push_back(anchor("view", i + 1, source.views.at(i).name));
-    anchors.tableNamed = TableLookup(source);
+    anchors.tables.reserve(size_t(tables.size()));
+    for (qsizetype i = 0; i < tables.size(); ++i)
+        anchors.tables.push_back(anchor("table", i + 1, tables.at(i)));
+    for (qsizetype i = 0; i < views.size(); ++i)
+        anchors.views.push_back(anchor("view", i + 1, views.at(i).name));
+    anchors.tableNamed = TableLookup(tables);
     return anchors;
 }
 
@@ -300,10 +301,10 @@ QString htmlText(QStringView text)
     return QString::fromStdString(out);
 }
 
-qsizetype OutlinePlaces::next(const model::SourceModel &outline, const QString &name)
+qsizetype OutlinePlaces::next(const QStringList &tables, const QString &name)
 {
-    for (qsizetype i = m_next; i < outline.tables.size(); ++i) {
-        if (outline.tables.at(i).name == name) {
+    for (qsizetype i = m_next; i < tables.size(); ++i) {
+        if (tables.at(i) == name) {
             m_next = i + 1;
             return i;
         }

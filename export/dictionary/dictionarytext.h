@@ -72,14 +72,14 @@ struct SectionAnchors {
     std::vector<std::string> views;
     TableLookup tableNamed;
 };
-SectionAnchors sectionAnchors(const model::SourceModel &source);
+SectionAnchors sectionAnchors(const QStringList &tables, const QList<model::ViewModel> &views);
 
 // Where each table handed to a writer stands among an outline's tables: the
 // next one of its name from where the last was found; -1 when there is none
 // (a table the outline did not foresee, as its file changed meanwhile).
 class OutlinePlaces {
 public:
-    qsizetype next(const model::SourceModel &outline, const QString &name);
+    qsizetype next(const QStringList &tables, const QString &name);
 
 private:
     qsizetype m_next = 0;

@@ -26,7 +26,8 @@ public:
     virtual bool plansFirst() const { return false; }
     virtual void plan(const model::TableModel &) {}
     virtual void planned(const model::SourceModel &) {}
-    virtual void begin(const model::SourceModel &outline) = 0;
+    // With needsOutline, the whole outline; otherwise its facts only.
+    virtual void begin(const model::SourceOutline &outline) = 0;
     virtual void table(const model::TableModel &table) = 0;
     virtual void end(const model::SourceModel &rest) = 0;
 };

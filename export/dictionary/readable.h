@@ -100,7 +100,7 @@ public:
     ReadableWriter(std::unique_ptr<Markup> markup, const DictionarySink &sink);
 
     bool needsOutline() const override { return true; }
-    void begin(const model::SourceModel &outline) override;
+    void begin(const model::SourceOutline &outline) override;
     void table(const model::TableModel &table) override;
     void end(const model::SourceModel &rest) override;
 
@@ -120,7 +120,12 @@ private:
     std::unique_ptr<Markup> m_markup;
     Markup &m;
     DictionarySink m_sink;
-    model::SourceModel m_outline;
+    // Of the outline, only what the later parts need: a source's facts and
+    // its tables' empty models are not held through the whole reading.
+    QStringList m_tables;
+    QList<model::ViewModel> m_views;
+    QList<model::RelationModel> m_relations;
+    QList<model::Finding> m_findings;
     SectionAnchors m_anchors;
     OutlinePlaces m_places;
 };

@@ -36,10 +36,13 @@ void ReadableWriter::handOn(bool all)
     out.clear();
 }
 
-void ReadableWriter::begin(const model::SourceModel &outline)
+void ReadableWriter::begin(const model::SourceOutline &whole)
 {
-    m_outline = outline;
-    m_anchors = sectionAnchors(outline);
+    const model::SourceModel &outline = whole.facts;
+    m_tables = whole.tables;
+    m_views = outline.views;
+    m_relations = outline.relations;
+    m_anchors = sectionAnchors(m_tables, m_views);
 
     m.beginDocument(outline.path);
     m.beginParagraph();
@@ -60,10 +63,10 @@ void ReadableWriter::begin(const model::SourceModel &outline)
     m.beginList();
     m.beginItem();
     m.link(QStringLiteral("Tables"), "tables");
-    if (!outline.tables.isEmpty()) {
+    if (!m_tables.isEmpty()) {
         m.beginList();
-        for (qsizetype i = 0; i < outline.tables.size(); ++i)
-            contentsItem(outline.tables.at(i).name, m_anchors.tables.at(size_t(i)));
+        for (qsizetype i = 0; i < m_tables.size(); ++i)
+            contentsItem(m_tables.at(i), m_anchors.tables.at(size_t(i)));
         m.endList();
     }
     m.endItem();
@@ -86,14 +89,14 @@ void ReadableWriter::begin(const model::SourceModel &outline)
     m.beginSection(Markup::Section::Part, "tables", 2);
     m.word("Tables");
     m.endTitle();
-    if (outline.tables.isEmpty())
+    if (m_tables.isEmpty())
         m.none("No tables.");
     handOn(false);
 }
 
 void ReadableWriter::table(const model::TableModel &table)
 {
-    const qsizetype index = m_places.next(m_outline, table.name);
+    const qsizetype index = m_places.next(m_tables, table.name);
     if (index < 0)
         return;
     tableSection(index, table);
@@ -102,14 +105,14 @@ void ReadableWriter::table(const model::TableModel &table)
 
 void ReadableWriter::end(const model::SourceModel &rest)
 {
-    m_outline.findings = rest.findings;
+    m_findings = rest.findings;
     m.endSection();
-    if (!m_outline.views.isEmpty()) {
+    if (!m_views.isEmpty()) {
         m.beginSection(Markup::Section::Part, "views", 2);
         m.word("Views");
         m.endTitle();
-        for (qsizetype i = 0; i < m_outline.views.size(); ++i)
-            viewSection(i, m_outline.views.at(i));
+        for (qsizetype i = 0; i < m_views.size(); ++i)
+            viewSection(i, m_views.at(i));
         m.endSection();
     }
     findingsSection();
@@ -318,7 +321,7 @@ void ReadableWriter::indexesBlock(const model::TableModel &table)
 void ReadableWriter::relationsBlock(qsizetype index)
 {
     bool any = false;
-    for (const model::RelationModel &relation : m_outline.relations) {
+    for (const model::RelationModel &relation : m_relations) {
         if (m_anchors.tableNamed(relation.parentTable) != index && m_anchors.tableNamed(relation.childTable) != index)
             continue;
         if (!any) {
@@ -386,11 +389,11 @@ void ReadableWriter::findingsSection()
     m.beginSection(Markup::Section::Part, "findings", 2);
     m.word("Findings");
     m.endTitle();
-    if (m_outline.findings.isEmpty()) {
+    if (m_findings.isEmpty()) {
         m.none("No findings.");
     } else {
         m.beginGrid("findings", {{"Severity", false}, {"Place", false}, {"Message", false}});
-        for (const model::Finding &finding : m_outline.findings) {
+        for (const model::Finding &finding : m_findings) {
             m.beginRow(finding.severity == model::Severity::Error ? "finding error" : "finding warning");
             m.severityCell(finding.severity);
             m.beginCell();

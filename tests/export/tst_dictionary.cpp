@@ -1625,12 +1625,7 @@ void DictionaryTest::writtenAsReadEqualsWhole()
 // did not come is passed over, and a name held twice takes its places in turn.
 void DictionaryTest::tablesTakeTheirPlaceInTheOutline()
 {
-    SourceModel outline;
-    for (const char *name : {"a", "b", "a", "c"}) {
-        model::TableModel table;
-        table.name = QString::fromLatin1(name);
-        outline.tables.append(table);
-    }
+    const QStringList outline{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("a"), QStringLiteral("c")};
     OutlinePlaces places;
     QCOMPARE(places.next(outline, QStringLiteral("a")), 0);
     QCOMPARE(places.next(outline, QStringLiteral("x")), -1);

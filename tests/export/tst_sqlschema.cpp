@@ -1392,7 +1392,7 @@ void SqlSchemaTest::aSourceChangedBetweenItsReadingsIsRefused()
         writer->planned(rest);
         bool thrown = false;
         try {
-            writer->begin(rest);
+            writer->begin({rest, {}});
             for (const TableModel &t : written)
                 writer->table(t);
             writer->end(rest);
