@@ -139,6 +139,52 @@ QString decodeText(QByteArrayView bytes, quint8 mark)
     return decoder.decode(bytes);
 }
 
+Utf8Decoder::Utf8Decoder(quint8 mark)
+{
+    const int codePage = codePageOfMark(mark);
+    const char *name = encodingForCodePageMark(mark);
+    m_encoding = name && QStringDecoder(name).isValid() ? name : "windows-1252";
+    // A byte of a double-byte page may lead a character: only the
+    // converter knows how many bytes follow it.
+    m_byTable = codePage != 932 && codePage != 936 && codePage != 949 && codePage != 950 && codePage != 65001;
+    if (!m_byTable)
+        return;
+    QStringDecoder decoder(m_encoding.constData(), QStringConverter::Flag::Stateless);
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        const char one = char(byte);
+        const QByteArray utf8 = QString(decoder.decode(QByteArrayView(&one, 1))).toUtf8();
+        // Every single-byte page maps a byte to one character of the Basic
+        // Multilingual Plane; anything else is shown as U+FFFD.
+        const QByteArray shown = utf8.size() >= 1 && utf8.size() <= 3 ? utf8 : QByteArray("\xEF\xBF\xBD");
+        std::copy(shown.cbegin(), shown.cend(), m_upper[byte - 0x80].begin());
+        m_upperLength[byte - 0x80] = quint8(shown.size());
+    }
+}
+
+void Utf8Decoder::append(QByteArrayView bytes, QByteArray &utf8) const
+{
+    if (!m_byTable) {
+        QStringDecoder decoder(m_encoding.constData(), QStringConverter::Flag::Stateless);
+        utf8 += QString(decoder.decode(bytes)).toUtf8();
+        return;
+    }
+    const qsizetype start = utf8.size();
+    utf8.resize(start + 3 * bytes.size());
+    char *out = utf8.data() + start;
+    for (const char c : bytes) {
+        const auto byte = uchar(c);
+        if (byte < 0x80) {
+            *out++ = c;
+            continue;
+        }
+        const auto &sequence = m_upper[byte - 0x80];
+        const int length = m_upperLength[byte - 0x80];
+        for (int i = 0; i < length; ++i)
+            *out++ = sequence[size_t(i)];
+    }
+    utf8.truncate(out - utf8.constData());
+}
+
 QString lowerCase(QString text)
 {
     // ASCII names are the rule: lower them without Unicode's tables, which

@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <array>
+
 namespace platform {
 
 // The code page a mark (byte 29 of a table header) names, as Windows numbers
@@ -20,6 +22,24 @@ const char *encodingForCodePageMark(quint8 mark);
 // Decodes names and comments written in the code page of the mark; an unknown
 // or zero mark falls back to windows-1252, the code page VFP writes by default.
 QString decodeText(QByteArrayView bytes, quint8 mark);
+
+// Record values turned into UTF-8, many values of one table's code page: the
+// single-byte code pages through a table of each byte's UTF-8 made once, the
+// others (the Asian double-byte pages, UTF-8) through the converter. Decodes
+// as decodeText does.
+class Utf8Decoder {
+public:
+    explicit Utf8Decoder(quint8 mark);
+    // Appends the text of `bytes` to `utf8`.
+    void append(QByteArrayView bytes, QByteArray &utf8) const;
+
+private:
+    QByteArray m_encoding;
+    bool m_byTable = false;
+    // The UTF-8 of bytes 0x80-0xFF: up to three bytes each, and how many.
+    std::array<std::array<char, 3>, 128> m_upper{};
+    std::array<quint8, 128> m_upperLength{};
+};
 
 // Names are shown in lower case.
 QString lowerCase(QString text);

@@ -31,6 +31,12 @@ MemoFile::MemoFile(QFile &file, QString fileName) : m_file(&file), m_size(file.s
     readBlockSize();
 }
 
+MemoFile::MemoFile(const ReadOnlyFile &file, QString fileName)
+    : m_readOnly(&file), m_size(file.size()), m_fileName(std::move(fileName))
+{
+    readBlockSize();
+}
+
 void MemoFile::readBlockSize()
 {
     if (m_size < MemoHeadSize)
@@ -44,6 +50,13 @@ QByteArray MemoFile::bytesAt(qint64 offset, qint64 size) const
 {
     if (m_file)
         return readAt(*m_file, offset, size, m_fileName);
+    if (m_readOnly) {
+        QByteArray bytes;
+        m_readOnly->appendAt(offset, size, bytes);
+        if (bytes.size() != size)
+            throw corrupted(m_fileName, QStringLiteral("it ends before byte %1.").arg(offset + size));
+        return bytes;
+    }
     return m_bytes.sliced(offset, size);
 }
 
@@ -64,6 +77,75 @@ QByteArray MemoFile::memo(quint32 block, qint64 maxLength) const
         throw corrupted(m_fileName, QStringLiteral("the memo at block %1 (%2 bytes) is longer than such a memo can be.")
                                         .arg(block).arg(length));
     return bytesAt(start + MemoHeadSize, length);
+}
+
+namespace {
+
+constexpr qint64 DBase3BlockSize = 512;
+constexpr char DBase3End = 0x1A;
+constexpr qint64 DBaseBlockSizeOffset = 20;
+
+} // namespace
+
+DbtFile::DbtFile(const ReadOnlyFile &file, QString fileName, bool dBase3)
+    : m_file(file), m_fileName(std::move(fileName)), m_dBase3(dBase3)
+{
+    if (m_file.size() < DBase3BlockSize)
+        throw corrupted(m_fileName, QStringLiteral("the file is %1 bytes long, shorter than a memo header.").arg(m_file.size()));
+    if (!m_dBase3) {
+        QByteArray size;
+        m_file.appendAt(DBaseBlockSizeOffset, 2, size);
+        const int given = size.size() == 2 ? qFromLittleEndian<quint16>(size.constData()) : 0;
+        m_blockSize = given == 0 ? DBase3BlockSize : given;
+    }
+}
+
+QByteArray DbtFile::memo(quint32 block, qint64 maxLength) const
+{
+    if (block == 0)
+        return {};
+    const qint64 start = qint64(block) * m_blockSize;
+    const qint64 size = m_file.size();
+    if (start >= size)
+        throw corrupted(m_fileName, QStringLiteral("memo block %1 lies beyond the end of the file (%2 bytes).")
+                                        .arg(block).arg(size));
+    if (m_dBase3) {
+        // Read a block at a time up to the end mark, never past the file.
+        QByteArray text;
+        for (qint64 at = start; at < size; at += DBase3BlockSize) {
+            const qsizetype from = text.size();
+            m_file.appendAt(at, DBase3BlockSize, text);
+            const qsizetype end = text.indexOf(DBase3End, from);
+            if (end >= 0) {
+                text.truncate(end);
+                break;
+            }
+            if (text.size() > maxLength)
+                throw corrupted(m_fileName, QStringLiteral("the memo at block %1 is longer than such a memo can be.").arg(block));
+            if (text.size() == from)
+                break;
+        }
+        if (text.size() > maxLength)
+            throw corrupted(m_fileName, QStringLiteral("the memo at block %1 is longer than such a memo can be.").arg(block));
+        return text;
+    }
+    QByteArray head;
+    m_file.appendAt(start, MemoHeadSize, head);
+    if (head.size() != MemoHeadSize || !head.startsWith(QByteArrayView("\xFF\xFF\x08\x00", 4)))
+        throw corrupted(m_fileName, QStringLiteral("memo block %1 holds no memo.").arg(block));
+    // The length counts the 8-byte head; it is checked against the file's
+    // real size before anything is allocated by it.
+    const qint64 length = qint64(qFromLittleEndian<quint32>(head.constData() + MemoLengthOffset)) - MemoHeadSize;
+    if (length < 0 || length > size - start - MemoHeadSize)
+        throw corrupted(m_fileName, QStringLiteral("the memo at block %1 runs past the end of the file.").arg(block));
+    if (length > maxLength)
+        throw corrupted(m_fileName, QStringLiteral("the memo at block %1 (%2 bytes) is longer than such a memo can be.")
+                                        .arg(block).arg(length));
+    QByteArray data;
+    m_file.appendAt(start + MemoHeadSize, length, data);
+    if (data.size() != length)
+        throw corrupted(m_fileName, QStringLiteral("it ends before byte %1.").arg(start + MemoHeadSize + length));
+    return data;
 }
 
 } // namespace platform

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QString>
 
+#include "platform/fileaccess.h"
+
 namespace platform {
 
 // A FoxPro memo file (.fpt, or a container's .dct): a header with the block
@@ -18,6 +20,7 @@ public:
     MemoFile(QByteArray bytes, QString fileName);
     // Over a file the caller keeps open while the memo file is used.
     MemoFile(QFile &file, QString fileName);
+    MemoFile(const ReadOnlyFile &file, QString fileName);
 
     // The data of the memo at the block; empty for block 0. Throws Failure
     // 2091 when the memo lies beyond the end of the file or is longer than
@@ -33,9 +36,29 @@ private:
 
     QByteArray m_bytes;
     QFile *m_file = nullptr;
+    const ReadOnlyFile *m_readOnly = nullptr;
     qint64 m_size = 0;
     QString m_fileName;
     quint32 m_blockSize = 0;
+};
+
+// A dBase memo file (.dbt). dBase III keeps a memo in 512-byte blocks and
+// ends its text at 0x1A; later dBase starts a memo's first block with
+// FF FF 08 00 and its length, those 8 bytes included, in the block size the
+// header gives at 20 (0 meaning 512).
+class DbtFile {
+public:
+    // Throws Failure 2091 when the header is unusable.
+    DbtFile(const ReadOnlyFile &file, QString fileName, bool dBase3);
+
+    // As MemoFile::memo.
+    QByteArray memo(quint32 block, qint64 maxLength) const;
+
+private:
+    const ReadOnlyFile &m_file;
+    QString m_fileName;
+    bool m_dBase3;
+    qint64 m_blockSize = 512;
 };
 
 } // namespace platform

@@ -1,0 +1,535 @@
+#include "platform/recordreader.h"
+
+#include "platform/bytes.h"
+#include "platform/codepage.h"
+#include "platform/failure.h"
+#include "platform/memofile.h"
+
+#include <QDate>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <variant>
+
+namespace platform {
+
+namespace {
+
+// Records come in reads of about this many bytes, whatever the table's size.
+constexpr qint64 ChunkBytes = 256 * 1024;
+constexpr qint64 MillisecondsPerDay = 86'400'000;
+
+bool isBlank(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' ' || c == '\0'; });
+}
+
+QByteArrayView withoutTrailingFill(QByteArrayView bytes)
+{
+    qsizetype end = bytes.size();
+    while (end > 0 && (bytes[end - 1] == ' ' || bytes[end - 1] == '\0'))
+        --end;
+    return bytes.first(end);
+}
+
+QByteArrayView trimmed(QByteArrayView bytes)
+{
+    bytes = withoutTrailingFill(bytes);
+    qsizetype start = 0;
+    while (start < bytes.size() && bytes[start] == ' ')
+        ++start;
+    return bytes.sliced(start);
+}
+
+FieldValue textValue(QByteArray utf8)
+{
+    return {ValueKind::Text, std::move(utf8), 0, 0};
+}
+
+FieldValue bytesValue(QByteArrayView bytes)
+{
+    return {ValueKind::Bytes, bytes.toByteArray(), 0, 0};
+}
+
+FieldValue integerValue(qint64 value)
+{
+    return {ValueKind::Integer, {}, value, 0};
+}
+
+FieldValue booleanValue(bool value)
+{
+    return {ValueKind::Boolean, {}, value ? 1 : 0, 0};
+}
+
+// The digits of a number as FoxPro writes it: an optional sign, digits with
+// at most one point, and (dBase's Float) an exponent; "" when it is none.
+// A bare point gets its zero ("-.5" is "-0.5"), a plus sign goes.
+QByteArray decimalText(QByteArrayView text)
+{
+    qsizetype at = 0;
+    QByteArray out;
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
+        if (text[at] == '-')
+            out += '-';
+        ++at;
+    }
+    const qsizetype digitsStart = at;
+    qsizetype digits = 0;
+    bool point = false;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c >= '0' && c <= '9') {
+            ++digits;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0)
+        return {};
+    QByteArrayView mantissa = text.sliced(digitsStart, at - digitsStart);
+    if (mantissa.startsWith('.'))
+        out += '0';
+    if (mantissa.endsWith('.'))
+        mantissa.chop(1);
+    out += mantissa;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        const qsizetype exponentStart = at++;
+        if (at < text.size() && (text[at] == '-' || text[at] == '+'))
+            ++at;
+        const qsizetype exponentDigits = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+            ++at;
+        if (at == exponentDigits)
+            return {};
+        out += text.sliced(exponentStart, at - exponentStart);
+    }
+    return at == text.size() ? out : QByteArray();
+}
+
+// Four decimals exactly, from the count of ten-thousandths.
+QByteArray currencyText(qint64 value)
+{
+    const bool negative = value < 0;
+    // As unsigned, so the most negative value has a magnitude too.
+    const quint64 magnitude = negative ? 0 - quint64(value) : quint64(value);
+    char text[32];
+    const int length = std::snprintf(text, sizeof text, "%s%llu.%04llu", negative ? "-" : "",
+                                      static_cast<unsigned long long>(magnitude / 10000),
+                                      static_cast<unsigned long long>(magnitude % 10000));
+    return QByteArray(text, length);
+}
+
+std::optional<QByteArray> dateText(const QDate &date)
+{
+    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
+        return std::nullopt;
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year(), date.month(), date.day());
+    return QByteArray(text, length);
+}
+
+std::optional<QByteArray> timestampText(const QDate &date, qint64 milliseconds)
+{
+    std::optional<QByteArray> text = dateText(date);
+    if (!text || milliseconds < 0 || milliseconds >= MillisecondsPerDay)
+        return std::nullopt;
+    char time[32];
+    const int length = std::snprintf(time, sizeof time, " %02d:%02d:%02d.%03d", int(milliseconds / 3'600'000),
+                                     int(milliseconds / 60'000 % 60), int(milliseconds / 1000 % 60),
+                                     int(milliseconds % 1000));
+    text->append(time, length);
+    return text;
+}
+
+quint32 bigEndian32Unsigned(QByteArrayView bytes)
+{
+    return qFromBigEndian<quint32>(bytes.data());
+}
+
+// dBase 7 stores a number so that its bytes sort as it does: big-endian,
+// with the sign bit flipped (and, for a negative double, every bit).
+qint32 dBase7Long(QByteArrayView bytes)
+{
+    return qint32(bigEndian32Unsigned(bytes) ^ 0x8000'0000u);
+}
+
+double dBase7Double(QByteArrayView bytes)
+{
+    quint64 bits = qFromBigEndian<quint64>(bytes.data());
+    bits = (bits & 0x8000'0000'0000'0000ull) ? bits & ~0x8000'0000'0000'0000ull : ~bits;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+double bigEndianDouble(QByteArrayView bytes)
+{
+    const quint64 bits = qFromBigEndian<quint64>(bytes.data());
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+enum class MemoKind { FoxPro, DBase3, DBase };
+
+} // namespace
+
+struct RecordReader::State {
+    State(const LocalPath &tablePath, std::function<void(const RecordProblem &)> report)
+        : file(tablePath), problem(std::move(report))
+    {
+    }
+
+    ReadOnlyFile file;
+    std::function<void(const RecordProblem &)> problem;
+    TableHeader header;
+    QList<RecordField> fields;
+    std::optional<Utf8Decoder> decoder;
+    int nullFlagsOffset = -1;
+    int nullFlagsWidth = 0;
+
+    std::optional<ReadOnlyFile> memoHandle;
+    std::variant<std::monostate, MemoFile, DbtFile> memo;
+    QString memoFailure; // why the memo file cannot be read; reported once
+    bool memoFailureReported = false;
+
+    qint64 available = 0; // records the file holds whole, at most the header's count
+    qint64 nextRecord = 0;
+    QByteArray chunk;
+    qint64 chunkFirst = 0;
+    qint64 chunkCount = 0;
+    qint64 handedOut = 0;
+    qint64 deleted = 0;
+
+    void report(qint64 record, const RecordField *field, const QString &message) const
+    {
+        if (problem)
+            problem({record, field ? field->name : QString(), message});
+    }
+
+    bool nullBitSet(QByteArrayView record, int bit) const
+    {
+        if (bit < 0 || nullFlagsOffset < 0 || bit / 8 >= nullFlagsWidth)
+            return false;
+        return (uchar(record[nullFlagsOffset + bit / 8]) >> (bit % 8)) & 1;
+    }
+
+    FieldValue value(QByteArrayView record, const RecordField &field, qint64 number);
+    FieldValue memoValue(QByteArrayView raw, const RecordField &field, qint64 number, bool text);
+    FieldValue numericValue(QByteArrayView raw, const RecordField &field, qint64 record) const;
+    FieldValue blankOrNull(const RecordField &field, FieldValue blank) const
+    {
+        return field.layout.isNullable() ? FieldValue{} : std::move(blank);
+    }
+};
+
+RecordReader::RecordReader(const LocalPath &table, const LocalPath &memo,
+                           std::function<void(const RecordProblem &)> problem)
+    : m(std::make_unique<State>(table, std::move(problem)))
+{
+    QByteArray headerBytes;
+    m->header = readTableHeader(m->file, headerBytes, RecordLengthCheck::Strict);
+    const TableHeader &header = m->header;
+    m->decoder.emplace(header.codePage);
+    const bool visualFoxPro = header.isVisualFoxPro();
+
+    // Fields lie one after the other behind the deletion flag; _NullFlags
+    // gives Varchar lengths their bits first, then nullable fields theirs.
+    int offset = 1;
+    int bit = 0;
+    bool memoFields = false;
+    for (const FieldDescriptor &descriptor : header.fields) {
+        if (descriptor.type == '0' && visualFoxPro && descriptor.isSystem()) {
+            m->nullFlagsOffset = offset;
+            m->nullFlagsWidth = descriptor.width;
+        }
+        if (!descriptor.isSystem()) {
+            RecordField field;
+            field.name = lowerCase(descriptor.name);
+            field.layout = descriptor;
+            if (!visualFoxPro)
+                field.layout.flags = 0; // the byte holds junk outside Visual FoxPro
+            field.offset = offset;
+            if (visualFoxPro && (descriptor.type == 'V' || descriptor.type == 'Q'))
+                field.lengthBit = bit++;
+            if (visualFoxPro && descriptor.isNullable())
+                field.nullBit = bit++;
+            const char type = descriptor.type;
+            memoFields = memoFields || type == 'M' || type == 'G' || type == 'P' || type == 'W'
+                || (type == 'B' && !visualFoxPro);
+            m->fields.append(field);
+        }
+        offset += descriptor.width;
+    }
+
+    if (memoFields) {
+        if (memo.isEmpty()) {
+            m->memoFailure = QStringLiteral("Its memo file is missing; its memo values are NULL.");
+        } else {
+            try {
+                m->memoHandle.emplace(memo);
+                const QString name = memo.fileName();
+                if (name.endsWith(QLatin1String(".dbt"), Qt::CaseInsensitive))
+                    m->memo.emplace<DbtFile>(*m->memoHandle, displayName(memo), header.version == 0x83);
+                else
+                    m->memo.emplace<MemoFile>(*m->memoHandle, displayName(memo));
+            } catch (const Failure &failure) {
+                m->memoFailure = failure.description() + QStringLiteral(" Its memo values are NULL.");
+            }
+        }
+    }
+
+    const qint64 body = qMax<qint64>(0, m->file.size() - header.headerLength);
+    m->available = qMin<qint64>(header.recordCount, body / header.recordLength);
+    if (m->available < header.recordCount)
+        m->report(m->available + 1, nullptr,
+                  QStringLiteral("The file ends before this record: %1 of the %2 records its header counts are missing.")
+                      .arg(header.recordCount - m->available)
+                      .arg(header.recordCount));
+}
+
+RecordReader::~RecordReader() = default;
+
+const TableHeader &RecordReader::header() const
+{
+    return m->header;
+}
+
+const QList<RecordField> &RecordReader::fields() const
+{
+    return m->fields;
+}
+
+qint64 RecordReader::recordsRead() const
+{
+    return m->handedOut;
+}
+
+qint64 RecordReader::deleted() const
+{
+    return m->deleted;
+}
+
+bool RecordReader::next(QList<FieldValue> &values)
+{
+    State &s = *m;
+    const qint64 length = s.header.recordLength;
+    for (;;) {
+        if (s.nextRecord >= s.available)
+            return false;
+        if (s.nextRecord >= s.chunkFirst + s.chunkCount) {
+            s.chunkFirst = s.nextRecord;
+            s.chunkCount = qMin(qMax<qint64>(1, ChunkBytes / length), s.available - s.nextRecord);
+            s.chunk.truncate(0);
+            s.file.appendAt(s.header.headerLength + s.chunkFirst * length, s.chunkCount * length, s.chunk);
+            // A file that shrank since it was opened ends the records there.
+            s.chunkCount = s.chunk.size() / length;
+            s.available = s.chunkFirst + s.chunkCount;
+            if (s.chunkCount == 0)
+                return false;
+        }
+        const qint64 index = s.nextRecord++;
+        const QByteArrayView record =
+            QByteArrayView(s.chunk).sliced((index - s.chunkFirst) * length, length);
+        if (record[0] == '*') {
+            ++s.deleted;
+            continue;
+        }
+        values.resize(s.fields.size());
+        for (qsizetype i = 0; i < s.fields.size(); ++i)
+            values[i] = s.value(record, s.fields[i], index + 1);
+        ++s.handedOut;
+        return true;
+    }
+}
+
+FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &field, qint64 number)
+{
+    if (nullBitSet(record, field.nullBit))
+        return {};
+    const FieldLayout &layout = field.layout;
+    const QByteArrayView raw = record.sliced(field.offset, layout.width);
+    const bool visualFoxPro = header.isVisualFoxPro();
+    switch (layout.type) {
+    case 'C':
+        if (layout.isBinary())
+            return bytesValue(raw);
+        {
+            QByteArray text;
+            decoder->append(withoutTrailingFill(raw), text);
+            return textValue(std::move(text));
+        }
+    case 'V':
+    case 'Q': {
+        if (layout.type == 'V' && !visualFoxPro)
+            return bytesValue(raw); // a Clipper variant: its layout is not known here
+        qsizetype size = raw.size();
+        if (nullBitSet(record, field.lengthBit)) {
+            size = uchar(raw.back());
+            if (size >= raw.size()) {
+                report(number, &field, QStringLiteral("Its length byte says %1 bytes, more than the field holds.").arg(size));
+                return {};
+            }
+        }
+        if (layout.type == 'Q' || layout.isBinary())
+            return bytesValue(raw.first(size));
+        QByteArray text;
+        decoder->append(raw.first(size), text);
+        return textValue(std::move(text));
+    }
+    case 'N':
+    case 'F':
+        return numericValue(raw, field, number);
+    case 'Y':
+        return {ValueKind::Decimal, currencyText(qFromLittleEndian<qint64>(raw.data())), 0, 0};
+    case 'I':
+    case '+':
+        if (layout.width != 4)
+            break;
+        return integerValue(header.isLevel7() || layout.type == '+' ? dBase7Long(raw)
+                                                                     : qFromLittleEndian<qint32>(raw.data()));
+    case 'B':
+        if (!visualFoxPro)
+            return memoValue(raw, field, number, false);
+        if (layout.width != 8)
+            break;
+        return {ValueKind::Real, {}, 0, qFromLittleEndian<double>(raw.data())};
+    case 'O':
+        if (layout.width != 8)
+            break;
+        return {ValueKind::Real, {}, 0, dBase7Double(raw)};
+    case 'D': {
+        if (isBlank(raw) || raw == QByteArrayView("00000000"))
+            return {};
+        const QDate date = QDate::fromString(QString::fromLatin1(raw), QStringLiteral("yyyyMMdd"));
+        if (std::optional<QByteArray> text = dateText(date))
+            return {ValueKind::Date, *std::move(text), 0, 0};
+        report(number, &field, QStringLiteral("Its date '%1' is no date; it is NULL.").arg(QString::fromLatin1(raw)));
+        return {};
+    }
+    case 'T': {
+        if (layout.width != 8)
+            break;
+        const quint32 day = qFromLittleEndian<quint32>(raw.data());
+        const quint32 milliseconds = qFromLittleEndian<quint32>(raw.data() + 4);
+        if (isBlank(raw) || day == 0)
+            return {};
+        if (std::optional<QByteArray> text = timestampText(QDate::fromJulianDay(day), milliseconds))
+            return {ValueKind::Timestamp, *std::move(text), 0, 0};
+        report(number, &field, QStringLiteral("Its date and time (day %1, millisecond %2) are no moment; it is NULL.")
+                                   .arg(day)
+                                   .arg(milliseconds));
+        return {};
+    }
+    case '@': {
+        if (layout.width != 8)
+            break;
+        if (isBlank(raw))
+            return {};
+        // Milliseconds from the start of the day before 0001-01-01.
+        const double count = bigEndianDouble(raw);
+        if (std::isfinite(count) && count >= MillisecondsPerDay && count < 4e14) {
+            const auto milliseconds = qint64(std::llround(count));
+            const QDate date = QDate(1, 1, 1).addDays(milliseconds / MillisecondsPerDay - 1);
+            if (std::optional<QByteArray> text = timestampText(date, milliseconds % MillisecondsPerDay))
+                return {ValueKind::Timestamp, *std::move(text), 0, 0};
+        }
+        report(number, &field, QStringLiteral("Its timestamp is no moment; it is NULL."));
+        return {};
+    }
+    case 'L':
+        switch (raw.isEmpty() ? ' ' : raw[0]) {
+        case 'T': case 't': case 'Y': case 'y':
+            return booleanValue(true);
+        case 'F': case 'f': case 'N': case 'n':
+            return booleanValue(false);
+        case '?': case ' ': case '\0':
+            return blankOrNull(field, booleanValue(false));
+        default:
+            report(number, &field, QStringLiteral("Its logical value %1 is none of T, F, Y, N or ?; it is NULL.")
+                                       .arg(hexByte(uchar(raw[0]))));
+            return {};
+        }
+    case 'M':
+        return memoValue(raw, field, number, !layout.isBinary());
+    case 'G':
+    case 'P':
+    case 'W':
+        return memoValue(raw, field, number, false);
+    default:
+        break;
+    }
+    // A letter no dialect defines, or a binary type of a width it never has.
+    return bytesValue(raw);
+}
+
+FieldValue RecordReader::State::numericValue(QByteArrayView raw, const RecordField &field, qint64 record) const
+{
+    const QByteArrayView text = trimmed(raw);
+    if (text.isEmpty())
+        return blankOrNull(field, {ValueKind::Decimal, QByteArrayLiteral("0"), 0, 0});
+    if (std::all_of(text.begin(), text.end(), [](char c) { return c == '*'; })) {
+        report(record, &field, QStringLiteral("Its number was too large for the field (it holds asterisks); it is NULL."));
+        return {};
+    }
+    QByteArray digits = decimalText(text);
+    if (digits.isEmpty()) {
+        QByteArray shown;
+        decoder->append(text, shown);
+        report(record, &field, QStringLiteral("Its value '%1' is no number; it is NULL.").arg(QString::fromUtf8(shown)));
+        return {};
+    }
+    return {ValueKind::Decimal, std::move(digits), 0, 0};
+}
+
+FieldValue RecordReader::State::memoValue(QByteArrayView raw, const RecordField &field, qint64 record, bool text)
+{
+    quint32 block = 0;
+    if (raw.size() == 4) {
+        block = qFromLittleEndian<quint32>(raw.data());
+    } else {
+        // dBase and FoxPro 2 give the block as digits, blank for none.
+        const QByteArrayView digits = trimmed(raw);
+        bool ok = digits.isEmpty();
+        if (!ok)
+            block = QByteArray(digits.data(), digits.size()).toUInt(&ok);
+        if (!ok) {
+            report(record, &field, QStringLiteral("Its memo block '%1' is no number; it is NULL.")
+                                       .arg(QString::fromLatin1(digits)));
+            return {};
+        }
+    }
+    const FieldValue empty = text ? textValue({}) : FieldValue{ValueKind::Bytes, {}, 0, 0};
+    if (block == 0)
+        return empty;
+    if (std::holds_alternative<std::monostate>(memo) || !memoFailure.isEmpty()) {
+        if (!memoFailureReported) {
+            memoFailureReported = true;
+            report(record, &field, memoFailure);
+        }
+        return {};
+    }
+    QByteArray bytes;
+    try {
+        const qint64 largest = std::numeric_limits<qint64>::max();
+        bytes = std::holds_alternative<MemoFile>(memo) ? std::get<MemoFile>(memo).memo(block, largest)
+                                                       : std::get<DbtFile>(memo).memo(block, largest);
+    } catch (const Failure &failure) {
+        report(record, &field, failure.description() + QStringLiteral(" The value is NULL."));
+        return {};
+    }
+    if (!text)
+        return {ValueKind::Bytes, std::move(bytes), 0, 0};
+    QByteArray utf8;
+    decoder->append(bytes, utf8);
+    return textValue(std::move(utf8));
+}
+
+} // namespace platform
