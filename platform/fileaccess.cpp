@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -423,6 +424,33 @@ QString syncToDisk(int fd)
     return QString();
 }
 
+void moveIntoPlace(const LocalPath &from, const LocalPath &to, bool replace)
+{
+    const char *source = from.native().constData();
+    const char *target = to.native().constData();
+    int result = 0;
+    if (replace) {
+        result = ::rename(source, target);
+    } else {
+#ifdef Q_OS_LINUX
+        result = ::renameat2(AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE);
+        if (result != 0 && errno == EINVAL) // a file system that cannot say so: a second name, then the first goes
+#endif
+        {
+            result = ::link(source, target);
+            if (result == 0)
+                ::unlink(source);
+        }
+    }
+    if (result != 0) {
+        const int error = errno;
+        throw Failure(error == EEXIST ? QStringLiteral("File '%1' exists already.").arg(displayName(to))
+                                      : QStringLiteral("File '%1' cannot be put in place: %2")
+                                            .arg(displayName(to), QString::fromLocal8Bit(std::strerror(error))),
+                      error == EEXIST ? platform::FileInUse : platform::AccessDenied);
+    }
+}
+
 namespace {
 
 // Follows the symbolic links from `path` by their text, as an open that
@@ -624,6 +652,20 @@ QString syncToDisk(int fd)
     if (handle == INVALID_HANDLE_VALUE || FlushFileBuffers(handle))
         return QString();
     return QStringLiteral("the disk did not take it (error %1)").arg(GetLastError());
+}
+
+void moveIntoPlace(const LocalPath &from, const LocalPath &to, bool replace)
+{
+    if (MoveFileExW(reinterpret_cast<const wchar_t *>(from.native().utf16()),
+                    reinterpret_cast<const wchar_t *>(to.native().utf16()),
+                    MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0)))
+        return;
+    const DWORD error = GetLastError();
+    throw Failure(error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
+                      ? QStringLiteral("File '%1' exists already.").arg(displayName(to))
+                      : QStringLiteral("File '%1' cannot be put in place (error %2).").arg(displayName(to)).arg(error),
+                  error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? platform::FileInUse
+                                                                             : platform::AccessDenied);
 }
 
 bool holdStandardStream(int fd)

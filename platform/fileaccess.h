@@ -180,6 +180,10 @@ void startWriteBack(int fd, qint64 offset, qint64 length);
 // when the file is of a kind the system does not sync).
 QString syncToDisk(int fd);
 
+// Puts the file at `from` in the place of `to` at once: over an existing
+// `to` only when `replace`, otherwise an existing `to` stays and is a Failure
+// (3). Throws Failure 1705 when the system refuses.
+void moveIntoPlace(const LocalPath &from, const LocalPath &to, bool replace);
 // Whether standard stream `fd` (0, 1 or 2) is open. A closed one gets the
 // null device in its place, so no file opened later takes its number and
 // writes meant for the stream cannot land in it.

@@ -307,6 +307,11 @@ const QList<RecordField> &RecordReader::fields() const
     return m->fields;
 }
 
+qint64 RecordReader::recordNumber() const
+{
+    return m->nextRecord;
+}
+
 qint64 RecordReader::recordsRead() const
 {
     return m->handedOut;

@@ -65,6 +65,8 @@ public:
     // false after the last record the file holds.
     bool next(QList<FieldValue> &values);
 
+    // The number of the record next() handed out last, from 1.
+    qint64 recordNumber() const;
     qint64 recordsRead() const; // records handed out
     qint64 deleted() const;     // records skipped as deleted
 

@@ -3,6 +3,7 @@
 
 #include "export/report/dictionaryreport.h"
 #include "export/cli/diffcommand.h"
+#include "export/cli/migratecommand.h"
 #include "platform/cleantext.h"
 #include "platform/failure.h"
 #include "export/report/reportfile.h"
@@ -24,6 +25,8 @@ const char helpText[] =
     "Usage: orvalle-report [--format FORMAT] SOURCE [TABLE ...] [-o FILE]\n"
     "       orvalle-report --diff OLD NEW [TABLE ...] [--format FORMAT] [-o FILE]\n"
     "       orvalle-report SOURCE --list\n"
+    "       orvalle-report --migrate DATABASE SOURCE [TABLE ...] [--replace] [--strict]\n"
+    "                      [--constraints strict|after]\n"
     "       orvalle-report --help | --version\n"
     "\n"
     "Writes the structure report of FoxPro tables: for each table its fields,\n"
@@ -54,6 +57,18 @@ const char helpText[] =
     "never reported as added or removed. A dictionary written for some\n"
     "tables holds only those: compare it with the same TABLE list.\n"
     "\n"
+    "With --migrate: a new SQLite database DATABASE with the schema of the\n"
+    "sqlite format and every record of the tables, deleted records left out.\n"
+    "Text is converted from each table's code page to UTF-8; a value that\n"
+    "cannot be read (a number of asterisks, an impossible date, a memo outside\n"
+    "its file) is loaded as NULL and named on standard error with its record\n"
+    "and field. Each table's rows are counted in the database and compared\n"
+    "with the records read; a row that breaks a key fails the load, and so\n"
+    "does one that breaks a relation the container declares, unless\n"
+    "--constraints after is given. A summary table goes to standard\n"
+    "output. The database is made beside DATABASE and put in its place only\n"
+    "when complete; a failure leaves nothing behind.\n"
+    "\n"
     "Options:\n"
     "  -f, --format FORMAT  text (the default): the structure report;\n"
     "                     json, markdown, html: the data dictionary;\n"
@@ -63,6 +78,17 @@ const char helpText[] =
     "                     or a pipe (/dev/null, /dev/stdout) is written as\n"
     "                     it is\n"
     "  --list             print the table names of SOURCE, one a line\n"
+    "  --migrate DATABASE load the tables into a new SQLite database\n"
+    "  --replace          with --migrate: replace DATABASE when it exists\n"
+    "                     (otherwise it is refused)\n"
+    "  --strict           with --migrate: a value that cannot be read fails\n"
+    "                     the load\n"
+    "  --constraints strict|after\n"
+    "                     with --migrate: a row that breaks a relation the\n"
+    "                     container declares fails the load (strict, the\n"
+    "                     default) or is loaded and named (after; SQLite keeps\n"
+    "                     the foreign key but enforces it only when\n"
+    "                     PRAGMA foreign_keys = ON asks)\n"
     "  -h, --help         print this text\n"
     "  --version          print the program's name and version\n"
     "\n"
@@ -111,6 +137,10 @@ const char versionText[] = "orvalle-report " ORVALLE_VERSION "\n";
 struct Options {
     std::optional<dictionary::DictionaryFormat> format; // none: the text report
     bool diff = false;
+    QString migrate; // the database to load the source into
+    bool replace = false;
+    bool strict = false;
+    std::optional<bool> constraintsAfter;
     QString source;
     QStringList tables;
     QString output;
@@ -180,6 +210,21 @@ QString parse(const QStringList &arguments, Options &options)
             }
         } else if (!optionsEnded && argument == QLatin1String("--diff")) {
             options.diff = true;
+        } else if (!optionsEnded && argument == QLatin1String("--migrate")) {
+            if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty())
+                return QStringLiteral("--migrate needs a database file name");
+            if (!options.migrate.isEmpty())
+                return QStringLiteral("only one database can be given");
+            options.migrate = arguments.at(++i);
+        } else if (!optionsEnded && argument == QLatin1String("--replace")) {
+            options.replace = true;
+        } else if (!optionsEnded && argument == QLatin1String("--strict")) {
+            options.strict = true;
+        } else if (!optionsEnded && argument == QLatin1String("--constraints")) {
+            const QString mode = i + 1 < arguments.size() ? arguments.at(++i) : QString();
+            if (mode != QLatin1String("strict") && mode != QLatin1String("after"))
+                return QStringLiteral("--constraints takes strict or after");
+            options.constraintsAfter = mode == QLatin1String("after");
         } else if (!optionsEnded && argument == QLatin1String("--list")) {
             options.list = true;
         } else if (!optionsEnded && (argument == QLatin1String("-o") || argument == QLatin1String("--output"))) {
@@ -200,6 +245,15 @@ QString parse(const QStringList &arguments, Options &options)
     }
     if (options.help || options.version)
         return QString();
+    if (!options.migrate.isEmpty()) {
+        if (options.diff || options.list || formatGiven || !options.output.isEmpty())
+            return QStringLiteral("--migrate takes no --diff, --list, format or output file");
+        if (options.source.isNull())
+            return QStringLiteral("no SOURCE given");
+        return QString();
+    }
+    if (options.replace || options.strict || options.constraintsAfter)
+        return QStringLiteral("--replace, --strict and --constraints go with --migrate");
     if (options.diff) {
         if (options.list)
             return QStringLiteral("--diff and --list cannot be given together");
@@ -429,6 +483,10 @@ int run(const QStringList &arguments, QIODevice &out, QIODevice &err)
         request.output = options.output;
         return runDiff(request, out, err);
     }
+    if (!options.migrate.isEmpty())
+        return runMigration({options.migrate, options.source, options.tables, options.replace, options.strict,
+                             options.constraintsAfter.value_or(false)},
+                            out, err);
     const report::ReportSource source = sourceOf(options.source);
     if (options.list)
         return listTables(source, out, err);

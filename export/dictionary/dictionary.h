@@ -57,6 +57,16 @@ QByteArray sqliteSchema(const model::SourceModel &source);
 // Any of the above by format.
 QByteArray writeDictionary(DictionaryFormat format, const model::SourceModel &source);
 
+// What an SQL schema calls a source's tables and columns, as its script names
+// them: for each table of the source, in order, its name in the schema (empty
+// when the schema leaves the table out) and, for each of its fields in the
+// model's order, its column's name (empty for a field that has no column).
+struct SqlTableNames {
+    QString name;
+    QStringList columns;
+};
+QList<SqlTableNames> sqlSchemaNames(DictionaryFormat format, const model::SourceModel &source);
+
 // The dictionary of the source at `path`, its tables and views chosen by
 // `selection` as readSourceModel chooses them, handed to `sink` a block at a
 // time as it is made. The JSON dictionary holds no more than one table at a

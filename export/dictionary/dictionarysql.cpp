@@ -19,6 +19,7 @@
 #include <QTime>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <utility>
 
@@ -901,8 +902,10 @@ void planRelation(const QList<TableKeys> &tables, const TableLookup &tableNamed,
 // for the findings, then a table at a time as it is written.
 class SqlDocumentWriter : public DocumentWriter {
 public:
-    SqlDocumentWriter(Dialect dialect, const DictionarySink &sink)
-        : m_dialect(dialect), m_sink(sink), m_objects(dialect, true)
+    // `planned`, when given, is shown each table's plan as it is written.
+    SqlDocumentWriter(Dialect dialect, const DictionarySink &sink,
+                      std::function<void(const Table &)> planned = {})
+        : m_dialect(dialect), m_sink(sink), m_objects(dialect, true), m_tablePlanned(std::move(planned))
     {
     }
 
@@ -941,6 +944,8 @@ public:
         const Table table = SchemaPlanner(m_dialect, m_objects).plan(model, m_keys.at(m_next).name);
         if (keysOf(table) != m_keys.at(m_next))
             changed();
+        if (m_tablePlanned)
+            m_tablePlanned(table);
         writeTable(table, m_children.at(m_next));
         ++m_next;
         handOn(false);
@@ -1218,10 +1223,34 @@ private:
     QStringList m_unplaced;       // notes on relations whose child is no table of the schema
     QList<model::Finding> m_findings;
     qsizetype m_next = 0;         // the table written next
+    std::function<void(const Table &)> m_tablePlanned;
     QString m_out;
 };
 
 } // namespace
+
+QList<SqlTableNames> sqlSchemaNames(DictionaryFormat format, const model::SourceModel &source)
+{
+    QList<SqlTableNames> names;
+    SqlDocumentWriter writer(format == DictionaryFormat::Postgres ? Dialect::Postgres : Dialect::Sqlite,
+                             [](QByteArrayView) {}, [&](const Table &table) {
+                                 SqlTableNames named;
+                                 if (table.created)
+                                     named.name = table.name;
+                                 named.columns.resize(table.model->fields.size());
+                                 for (const Column &column : table.columns)
+                                     named.columns[column.field - table.model->fields.constData()] = column.name;
+                                 names.append(named);
+                             });
+    for (const model::TableModel &table : source.tables)
+        writer.plan(table);
+    writer.planned(source);
+    writer.begin({source, {}});
+    for (const model::TableModel &table : source.tables)
+        writer.table(table);
+    writer.end(source);
+    return names;
+}
 
 std::unique_ptr<DocumentWriter> sqlDocumentWriter(DictionaryFormat format, const DictionarySink &sink)
 {

@@ -1,0 +1,77 @@
+#include "export/cli/migratecommand.h"
+
+#include "export/migrate/sqlitemigration.h"
+#include "platform/cleantext.h"
+#include "platform/failure.h"
+
+namespace cli {
+
+namespace {
+
+QString oneLine(const QString &text)
+{
+    return platform::cleanText(text, platform::CodePageLine).trimmed();
+}
+
+bool writeLine(QIODevice &device, const QString &text)
+{
+    const QByteArray line = text.toLocal8Bit() + '\n';
+    return device.write(line) == line.size();
+}
+
+} // namespace
+
+int runMigration(const MigrateRequest &request, QIODevice &out, QIODevice &err)
+{
+    migrate::MigrationOptions options;
+    options.replace = request.replace;
+    options.strict = request.strict;
+    options.constraints = request.constraintsAfter ? migrate::Constraints::After : migrate::Constraints::Strict;
+    migrate::Migration migration;
+    try {
+        migration = migrate::migrateToSqlite(request.source, request.tables, request.target, options);
+    } catch (const Failure &failure) {
+        writeLine(err, QStringLiteral("orvalle-report: %1").arg(oneLine(failure.description())));
+        if (failure.number() == platform::FileInUse && !request.replace)
+            writeLine(err, QStringLiteral("orvalle-report: nothing was written; --replace replaces an existing database"));
+        else
+            writeLine(err, QStringLiteral("orvalle-report: nothing was written"));
+        return 1;
+    }
+    for (const model::Finding &finding : std::as_const(migration.findings))
+        writeLine(err, QStringLiteral("orvalle-report: %1: %2").arg(oneLine(finding.place), oneLine(finding.message)));
+
+    qsizetype width = 5;
+    for (const migrate::TableLoad &load : std::as_const(migration.tables))
+        width = qMax(width, oneLine(load.table).size());
+    const auto row = [&](const QString &table, const QString &read, const QString &loaded, const QString &deleted,
+                         const QString &findings) {
+        return writeLine(out, QStringLiteral("%1  %2  %3  %4  %5")
+                                  .arg(table, -int(width))
+                                  .arg(read, 10)
+                                  .arg(loaded, 10)
+                                  .arg(deleted, 10)
+                                  .arg(findings, 10));
+    };
+    bool written = row(QStringLiteral("Table"), QStringLiteral("Read"), QStringLiteral("Loaded"),
+                       QStringLiteral("Deleted"), QStringLiteral("Findings"));
+    qint64 rows = 0;
+    for (const migrate::TableLoad &load : std::as_const(migration.tables)) {
+        written = written
+            && row(oneLine(load.table), QString::number(load.read), QString::number(load.loaded),
+                   QString::number(load.deleted), QString::number(load.findings));
+        rows += load.loaded;
+    }
+    written = written
+        && writeLine(out, QStringLiteral("%1 tables, %2 rows loaded into %3.")
+                              .arg(migration.tables.size())
+                              .arg(rows)
+                              .arg(oneLine(request.target)));
+    if (!written) {
+        writeLine(err, QStringLiteral("orvalle-report: cannot write to standard output: %1").arg(out.errorString()));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace cli

@@ -1,0 +1,320 @@
+#include "export/migrate/sqlitemigration.h"
+
+#include "export/dictionary/dictionary.h"
+#include "platform/failure.h"
+#include "platform/fileaccess.h"
+#include "platform/recordreader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <sqlite3.h>
+
+#include <memory>
+#include <optional>
+
+namespace migrate {
+
+namespace {
+
+QString quotedIdentifier(const QString &name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// The database being made, closed when it goes.
+class Database {
+public:
+    explicit Database(const QString &path)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        const int result = sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (result != SQLITE_OK)
+            throw Failure(QStringLiteral("The database cannot be made: %1").arg(message()), platform::AccessDenied);
+        // Nothing needs the journal: the file is put in place only when complete.
+        execute("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;");
+    }
+    ~Database() { sqlite3_close(m_db); }
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    sqlite3 *handle() const { return m_db; }
+
+    QString message() const { return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory"); }
+
+    void execute(const QByteArray &sql)
+    {
+        char *error = nullptr;
+        if (sqlite3_exec(m_db, sql.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+            const QString text = QString::fromUtf8(error ? error : "unknown error");
+            sqlite3_free(error);
+            throw Failure(QStringLiteral("The database refused the schema: %1").arg(text), platform::AccessDenied);
+        }
+    }
+
+    // Closes it; throws when SQLite reports that the file could not be finished.
+    void close()
+    {
+        const int result = sqlite3_close(m_db);
+        m_db = nullptr;
+        if (result != SQLITE_OK)
+            throw Failure(QStringLiteral("The database could not be finished."), platform::AccessDenied);
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+class Statement {
+public:
+    Statement(Database &db, const QString &sql)
+    {
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(db.handle(), text.constData(), int(text.size()), &m_statement, nullptr) != SQLITE_OK)
+            throw Failure(QStringLiteral("The database cannot take the statement %1: %2").arg(sql, db.message()),
+                          platform::AccessDenied);
+    }
+    ~Statement() { sqlite3_finalize(m_statement); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    sqlite3_stmt *handle() const { return m_statement; }
+
+private:
+    sqlite3_stmt *m_statement = nullptr;
+};
+
+void bind(sqlite3_stmt *statement, int index, const platform::FieldValue &value)
+{
+    using platform::ValueKind;
+    switch (value.kind) {
+    case ValueKind::Null:
+        sqlite3_bind_null(statement, index);
+        return;
+    case ValueKind::Text:
+    case ValueKind::Decimal:
+    case ValueKind::Date:
+    case ValueKind::Timestamp:
+        // The value lives until the row is stepped.
+        sqlite3_bind_text64(statement, index, value.data.constData(), sqlite3_uint64(value.data.size()), SQLITE_STATIC,
+                            SQLITE_UTF8);
+        return;
+    case ValueKind::Bytes:
+        // A blob with no bytes is an empty blob, not NULL.
+        if (value.data.isEmpty())
+            sqlite3_bind_zeroblob(statement, index, 0);
+        else
+            sqlite3_bind_blob64(statement, index, value.data.constData(), sqlite3_uint64(value.data.size()),
+                                SQLITE_STATIC);
+        return;
+    case ValueKind::Integer:
+    case ValueKind::Boolean:
+        sqlite3_bind_int64(statement, index, value.integer);
+        return;
+    case ValueKind::Real:
+        sqlite3_bind_double(statement, index, value.real);
+        return;
+    }
+}
+
+// The folder a source's file names are relative to.
+QString sourceFolder(const model::SourceModel &source)
+{
+    if (source.kind == model::SourceModel::Kind::Container)
+        return QFileInfo(source.path).absolutePath();
+    return source.path;
+}
+
+platform::LocalPath fileOf(const QString &folder, const QString &relative)
+{
+    return platform::LocalPath::fromText(QDir(folder).filePath(relative));
+}
+
+// Loads one table's records into its table in the database.
+TableLoad loadTable(Database &db, const model::TableModel &table, const dictionary::SqlTableNames &names,
+                    const QString &folder, const MigrationOptions &options, QList<model::Finding> &findings)
+{
+    TableLoad load;
+    load.table = table.name;
+    const platform::LocalPath memo =
+        table.memo && table.memo->present ? fileOf(folder, table.memo->file) : platform::LocalPath();
+    qint64 kept = 0;
+    platform::RecordReader reader(fileOf(folder, table.file), memo, [&](const platform::RecordProblem &problem) {
+        ++load.findings;
+        if (options.strict)
+            throw Failure(QStringLiteral("Table %1, record %2%3: %4")
+                              .arg(table.name)
+                              .arg(problem.record)
+                              .arg(problem.field.isEmpty() ? QString() : QStringLiteral(", field ") + problem.field,
+                                   problem.message),
+                          platform::TableCorrupted);
+        if (++kept > FindingsKeptPerTable)
+            return;
+        QString place = QStringLiteral("Record %1").arg(problem.record);
+        if (!problem.field.isEmpty())
+            place += QStringLiteral(", field ") + problem.field;
+        findings.append({model::Severity::Error, table.name, place + QStringLiteral(": ") + problem.message});
+    });
+    if (reader.fields().size() != names.columns.size())
+        throw Failure(QStringLiteral("Table %1 changed while it was being read.").arg(table.name), platform::TableCorrupted);
+
+    QList<int> fields; // the fields that have a column, in order
+    QStringList columns;
+    QStringList places;
+    for (int i = 0; i < names.columns.size(); ++i) {
+        if (names.columns.at(i).isEmpty())
+            continue;
+        fields.append(i);
+        columns.append(quotedIdentifier(names.columns.at(i)));
+        places.append(QStringLiteral("?"));
+    }
+    if (names.name.isEmpty() || fields.isEmpty()) {
+        // A table the schema leaves out (SQLite takes none without columns):
+        // its records are counted, and none can be loaded.
+        QList<platform::FieldValue> values;
+        while (reader.next(values)) {
+        }
+        load.read = reader.recordsRead();
+        load.deleted = reader.deleted();
+        return load;
+    }
+    Statement insert(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                             .arg(quotedIdentifier(names.name), columns.join(QStringLiteral(", ")),
+                                  places.join(QStringLiteral(", "))));
+    QList<platform::FieldValue> values;
+    while (reader.next(values)) {
+        for (int i = 0; i < fields.size(); ++i)
+            bind(insert.handle(), i + 1, values.at(fields.at(i)));
+        if (sqlite3_step(insert.handle()) != SQLITE_DONE)
+            throw Failure(QStringLiteral("Table %1, record %2: the database refused the row: %3")
+                              .arg(table.name)
+                              .arg(reader.recordNumber())
+                              .arg(db.message()),
+                          platform::TableCorrupted);
+        sqlite3_reset(insert.handle());
+    }
+    load.read = reader.recordsRead();
+    load.deleted = reader.deleted();
+    if (load.findings > kept && kept >= FindingsKeptPerTable)
+        findings.append({model::Severity::Error, table.name,
+                         QStringLiteral("%1 more values could not be read.").arg(load.findings - FindingsKeptPerTable)});
+
+    Statement count(db, QStringLiteral("SELECT count(*) FROM %1").arg(quotedIdentifier(names.name)));
+    if (sqlite3_step(count.handle()) == SQLITE_ROW)
+        load.loaded = sqlite3_column_int64(count.handle(), 0);
+    return load;
+}
+
+QString columnText(sqlite3_stmt *statement, int column)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    return text ? QString::fromUtf8(text) : QStringLiteral("NULL");
+}
+
+// Rows whose foreign key finds no parent row, each named by its table and
+// the values of its key: "Employees: reportsto 0 is no row of Employees".
+QList<model::Finding> foreignKeyBreaks(Database &db)
+{
+    QList<model::Finding> breaks;
+    Statement check(db, QStringLiteral("PRAGMA foreign_key_check"));
+    while (sqlite3_step(check.handle()) == SQLITE_ROW) {
+        const QString table = columnText(check.handle(), 0);
+        const qint64 rowid = sqlite3_column_int64(check.handle(), 1);
+        const QString parent = columnText(check.handle(), 2);
+        const int key = sqlite3_column_int(check.handle(), 3);
+        QStringList columns;
+        Statement keys(db, QStringLiteral("PRAGMA foreign_key_list(%1)").arg(quotedIdentifier(table)));
+        while (sqlite3_step(keys.handle()) == SQLITE_ROW) {
+            if (sqlite3_column_int(keys.handle(), 0) == key)
+                columns << columnText(keys.handle(), 3);
+        }
+        QStringList values;
+        for (const QString &column : std::as_const(columns)) {
+            Statement value(db, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                    .arg(quotedIdentifier(column), quotedIdentifier(table)));
+            sqlite3_bind_int64(value.handle(), 1, rowid);
+            if (sqlite3_step(value.handle()) == SQLITE_ROW)
+                values << column + QLatin1Char(' ') + columnText(value.handle(), 0);
+        }
+        breaks.append({model::Severity::Error, table,
+                       QStringLiteral("A row whose %1 is no row of %2 breaks the relation the container declares.")
+                           .arg(values.join(QStringLiteral(", ")), parent)});
+    }
+    return breaks;
+}
+
+} // namespace
+
+Migration migrateToSqlite(const QString &source, const QStringList &tables, const QString &target,
+                          const MigrationOptions &options)
+{
+    const QFileInfo targetInfo(target);
+    if (targetInfo.exists() && !options.replace)
+        throw Failure(QStringLiteral("The database '%1' exists already.").arg(QDir::toNativeSeparators(target)),
+                      platform::FileInUse);
+    if (const std::optional<QString> file = model::sourceFileMatching(source, tables, target))
+        throw Failure(QStringLiteral("The database cannot be written to '%1': that is the data source's file '%2', "
+                                     "and a data source is never written.")
+                          .arg(QDir::toNativeSeparators(target), *file),
+                      platform::FileInUse);
+
+    const model::SourceModel model = model::readSourceModel(source, tables);
+    Migration migration;
+    for (const model::Finding &finding : model.findings) {
+        if (finding.severity == model::Severity::Error && model::gapOf(finding) == model::ModelGap::Table)
+            throw Failure(QStringLiteral("Table %1 cannot be read: %2").arg(finding.place, finding.message),
+                          platform::TableCorrupted);
+        migration.findings.append(finding);
+    }
+    const QByteArray script = dictionary::writeDictionary(dictionary::DictionaryFormat::Sqlite, model);
+    const QList<dictionary::SqlTableNames> names = dictionary::sqlSchemaNames(dictionary::DictionaryFormat::Sqlite, model);
+
+    QTemporaryFile file(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName()
+                        + QStringLiteral(".XXXXXX"));
+    if (!file.open())
+        throw Failure(QStringLiteral("The database cannot be made beside '%1': %2")
+                          .arg(QDir::toNativeSeparators(target), file.errorString()),
+                      platform::AccessDenied);
+    {
+        Database db(file.fileName());
+        db.execute(script);
+        db.execute("BEGIN");
+        const QString folder = sourceFolder(model);
+        for (qsizetype i = 0; i < model.tables.size(); ++i)
+            migration.tables.append(loadTable(db, model.tables.at(i), names.at(i), folder, options, migration.findings));
+        const QList<model::Finding> breaks = foreignKeyBreaks(db);
+        if (!breaks.isEmpty() && options.constraints == Constraints::Strict) {
+            QStringList named;
+            for (const model::Finding &broken : breaks.first(qMin<qsizetype>(breaks.size(), 5)))
+                named << broken.place + QStringLiteral(": ") + broken.message;
+            throw Failure(QStringLiteral("%1 rows break the relations the container declares. %2%3")
+                              .arg(breaks.size())
+                              .arg(named.join(QLatin1Char(' ')), breaks.size() > 5 ? QStringLiteral(" …") : QString()),
+                          platform::TableCorrupted);
+        }
+        migration.findings += breaks;
+        db.execute("COMMIT");
+        for (const TableLoad &load : std::as_const(migration.tables)) {
+            if (!names.at(&load - migration.tables.constData()).name.isEmpty() && load.loaded != load.read)
+                throw Failure(QStringLiteral("Table %1: %2 records were read but the database holds %3 rows.")
+                                  .arg(load.table)
+                                  .arg(load.read)
+                                  .arg(load.loaded),
+                              platform::TableCorrupted);
+        }
+        db.close();
+    }
+    const QString unsynced = platform::syncToDisk(file.handle());
+    if (!unsynced.isEmpty())
+        throw Failure(QStringLiteral("The database cannot be written: %1").arg(unsynced), platform::AccessDenied);
+    platform::moveIntoPlace(platform::LocalPath::fromText(file.fileName()), platform::LocalPath::fromText(target),
+                            options.replace);
+    file.setAutoRemove(false);
+    return migration;
+}
+
+} // namespace migrate

@@ -1,0 +1,57 @@
+#pragma once
+
+// A FoxPro source carried into a new SQLite database: the schema the sqlite
+// dictionary format writes, then every record of the chosen tables, counted
+// and verified. The database takes the target's place only when it is
+// complete; until then it is a temporary file beside the target.
+
+#include "model/sourcemodel.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace migrate {
+
+// One table's load.
+struct TableLoad {
+    QString table;       // its FoxPro name
+    qint64 read = 0;     // records read that are not deleted
+    qint64 loaded = 0;   // rows the database holds once loaded
+    qint64 deleted = 0;  // deleted records, left out
+    qint64 findings = 0; // values that could not be read (loaded as NULL) and records missing
+};
+
+struct Migration {
+    QList<TableLoad> tables;
+    // What reading the structure found, then what reading the values found:
+    // the first of each table's value findings, each naming its record and
+    // field, and how many more there were.
+    QList<model::Finding> findings;
+};
+
+// What a row that breaks a relation the container declares does: fail the
+// load (naming the rows), or load and be named among the findings; SQLite
+// then keeps the foreign key in the schema but does not enforce it unless
+// "PRAGMA foreign_keys = ON" asks it to.
+enum class Constraints { Strict, After };
+
+struct MigrationOptions {
+    bool replace = false; // an existing target is replaced; otherwise it is refused
+    bool strict = false;  // a value that cannot be read fails the load
+    Constraints constraints = Constraints::Strict;
+};
+
+// The most value findings kept for one table; the rest are counted.
+inline constexpr int FindingsKeptPerTable = 20;
+
+// Loads the tables of the source at `source` chosen by `tables` (as the
+// dictionary chooses them; none: every table) into a new SQLite database at
+// `target`. Throws Failure, leaving the target as it was and no file behind,
+// when the source or a chosen table cannot be read, a row breaks a key (or,
+// with Constraints::Strict, a foreign key), a count does not match, the database cannot be written, the
+// target exists and may not be replaced, or it is one of the source's files.
+Migration migrateToSqlite(const QString &source, const QStringList &tables, const QString &target,
+                          const MigrationOptions &options);
+
+} // namespace migrate
