@@ -50,20 +50,6 @@ QString describe(const FieldValue &value)
     return {};
 }
 
-// The header of `layout` followed by `records`, each its deletion flag and
-// its fields' bytes.
-QByteArray tableWith(TableSpec layout, const QList<QByteArray> &records)
-{
-    layout.recordCount = quint32(records.size());
-    QByteArray bytes = xbasewriter::tableBytes(layout).first(xbasewriter::headerLength(layout));
-    for (const QByteArray &record : records) {
-        if (record.size() != xbasewriter::recordLength(layout))
-            qFatal("a record of %d bytes in a table of %d", int(record.size()), xbasewriter::recordLength(layout));
-        bytes += record;
-    }
-    return bytes + char(0x1A);
-}
-
 // Every value of every record, and every problem, as text.
 struct Read {
     QStringList records; // the values of a record joined by " | "
@@ -95,31 +81,10 @@ FieldSpec nullFlags(int width = 1)
     return {"_NullFlags", '0', width, 0, 0x05};
 }
 
-QByteArray bigEndian32(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-
 QByteArray littleEndian32(quint32 value)
 {
     QByteArray bytes(4, '\0');
     qToLittleEndian(value, bytes.data());
-    return bytes;
-}
-
-// A .fpt: 512 bytes of header with the block size, then each memo from
-// block 8 on (blocks of 64 bytes), type and length big-endian before it.
-QByteArray fptWith(const QList<std::pair<quint32, QByteArray>> &memos)
-{
-    QByteArray bytes(512, '\0');
-    qToBigEndian<quint16>(64, bytes.data() + 6);
-    for (const auto &[type, data] : memos) {
-        bytes += bigEndian32(type) + bigEndian32(quint32(data.size())) + data;
-        bytes += QByteArray((64 - bytes.size() % 64) % 64, '\0');
-    }
-    qToBigEndian<quint32>(quint32(bytes.size() / 64), bytes.data());
     return bytes;
 }
 
@@ -223,7 +188,7 @@ void RecordReaderTest::valuesOfEachType()
     layout.codePage = codePage;
     layout.fields = fields;
     const QString path = dir.filePath(QStringLiteral("t.dbf"));
-    xbasewriter::writeFile(path, tableWith(layout, {' ' + bytes}));
+    xbasewriter::writeFile(path, xbasewriter::tableBytes(layout, {' ' + bytes}));
     const Read read = readAll(path);
     QCOMPARE(read.records, QStringList{value});
     QCOMPARE(read.problems, problem.isEmpty() ? QStringList() : QStringList{problem});
@@ -240,7 +205,7 @@ void RecordReaderTest::memosOfEachKind_data()
     QTest::addColumn<QStringList>("problems");
 
     const QList<FieldSpec> foxPro{{"M", 'M', 4}, {"W", 'W', 4}};
-    const QByteArray fpt = fptWith({{1, "hello"}, {0, QByteArray("\x00\x01\x02", 3)}});
+    const QByteArray fpt = xbasewriter::memoFileBytes({{1, "hello"}, {0, QByteArray("\x00\x01\x02", 3)}});
     QTest::newRow("a text memo and a blob")
         << quint8(0x30) << foxPro << QList<QByteArray>{' ' + littleEndian32(8) + littleEndian32(9)}
         << QStringLiteral("t.fpt") << fpt << QStringList{QStringLiteral("text:hello | bytes:00 01 02")} << QStringList();
@@ -292,7 +257,7 @@ void RecordReaderTest::memosOfEachKind()
     layout.version = version;
     layout.fields = fields;
     const QString path = dir.filePath(QStringLiteral("t.dbf"));
-    xbasewriter::writeFile(path, tableWith(layout, records));
+    xbasewriter::writeFile(path, xbasewriter::tableBytes(layout, records));
     xbasewriter::writeFile(dir.filePath(memoName), memo);
     const Read read = readAll(path, dir.filePath(memoName));
     QCOMPARE(read.records, values);
@@ -305,7 +270,7 @@ void RecordReaderTest::deletedRecordsAreSkippedAndCounted()
     TableSpec layout;
     layout.fields = {{"C", 'C', 1}};
     const QString path = dir.filePath(QStringLiteral("t.dbf"));
-    xbasewriter::writeFile(path, tableWith(layout, {" a", "*b", " c", "*d"}));
+    xbasewriter::writeFile(path, xbasewriter::tableBytes(layout, {" a", "*b", " c", "*d"}));
     const Read read = readAll(path);
     QCOMPARE(read.records, (QStringList{QStringLiteral("text:a"), QStringLiteral("text:c")}));
     QCOMPARE(read.deleted, qint64(2));
@@ -316,7 +281,7 @@ void RecordReaderTest::aTableCutShortKeepsTheRecordsItHolds()
     QTemporaryDir dir;
     TableSpec layout;
     layout.fields = {{"C", 'C', 1}};
-    QByteArray bytes = tableWith(layout, {" a", " b", " c"});
+    QByteArray bytes = xbasewriter::tableBytes(layout, {" a", " b", " c"});
     // The third record loses its last byte, and the end mark goes.
     bytes.chop(2);
     const QString path = dir.filePath(QStringLiteral("t.dbf"));
@@ -333,7 +298,7 @@ void RecordReaderTest::aMemoFileMissingIsOneProblem()
     TableSpec layout;
     layout.fields = {{"M", 'M', 4}, {"C", 'C', 1}};
     const QString path = dir.filePath(QStringLiteral("t.dbf"));
-    xbasewriter::writeFile(path, tableWith(layout, {' ' + littleEndian32(8) + 'a', ' ' + littleEndian32(9) + 'b',
+    xbasewriter::writeFile(path, xbasewriter::tableBytes(layout, {' ' + littleEndian32(8) + 'a', ' ' + littleEndian32(9) + 'b',
                                                    ' ' + littleEndian32(0) + 'c'}));
     const Read read = readAll(path);
     QCOMPARE(read.records, (QStringList{QStringLiteral("null | text:a"), QStringLiteral("null | text:b"),
@@ -346,7 +311,7 @@ void RecordReaderTest::aHeaderThatDisagreesWithItsRecordsIsRefused()
     QTemporaryDir dir;
     TableSpec layout;
     layout.fields = {{"C", 'C', 1}};
-    QByteArray bytes = tableWith(layout, {" a"});
+    QByteArray bytes = xbasewriter::tableBytes(layout, {" a"});
     bytes[10] = 9; // records of 9 bytes, fields of 2
     const QString path = dir.filePath(QStringLiteral("t.dbf"));
     xbasewriter::writeFile(path, bytes);

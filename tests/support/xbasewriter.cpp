@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringEncoder>
+#include <QtEndian>
 
 #include <algorithm>
 #include <stdexcept>
@@ -277,6 +278,34 @@ QByteArray tableBytes(const TableSpec &layout)
     QByteArray bytes = headerBytes(layout);
     bytes.append(QByteArray(qsizetype(layout.recordCount) * recordLength(layout), ' '));
     bytes.append(char(0x1A));
+    return bytes;
+}
+
+QByteArray tableBytes(TableSpec layout, const QList<QByteArray> &records)
+{
+    layout.recordCount = quint32(records.size());
+    QByteArray bytes = tableBytes(layout).first(headerLength(layout));
+    for (const QByteArray &record : records) {
+        if (record.size() != recordLength(layout))
+            throw std::runtime_error("a record of another length than the table's");
+        bytes += record;
+    }
+    return bytes + char(0x1A);
+}
+
+QByteArray memoFileBytes(const QList<std::pair<quint32, QByteArray>> &memos)
+{
+    constexpr int blockSize = 64;
+    QByteArray bytes(512, '\0');
+    qToBigEndian<quint16>(blockSize, bytes.data() + 6);
+    for (const auto &[type, data] : memos) {
+        QByteArray head(8, '\0');
+        qToBigEndian<quint32>(type, head.data());
+        qToBigEndian<quint32>(quint32(data.size()), head.data() + 4);
+        bytes += head + data;
+        bytes += QByteArray((blockSize - bytes.size() % blockSize) % blockSize, '\0');
+    }
+    qToBigEndian<quint32>(quint32(bytes.size() / blockSize), bytes.data());
     return bytes;
 }
 

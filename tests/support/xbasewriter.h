@@ -9,6 +9,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 namespace xbasewriter {
 
 struct FieldSpec {
@@ -42,6 +44,12 @@ int headerLength(const TableSpec &layout);
 int recordLength(const TableSpec &layout);
 
 QByteArray tableBytes(const TableSpec &layout);
+// The header of `layout` followed by `records` (each its deletion flag and its
+// fields' bytes; the record count is theirs) and the end mark.
+QByteArray tableBytes(TableSpec layout, const QList<QByteArray> &records);
+// A FoxPro memo file (.fpt) in blocks of 64 bytes holding `memos` (type, data)
+// from block 8 on, each starting on a block of its own.
+QByteArray memoFileBytes(const QList<std::pair<quint32, QByteArray>> &memos);
 // Throws std::runtime_error on I/O failure.
 void writeTable(const QString &path, const TableSpec &layout);
 // Writes the header, then extends the file to its full size without writing the
