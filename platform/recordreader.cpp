@@ -221,6 +221,23 @@ struct RecordReader::State {
         return (uchar(record[nullFlagsOffset + bit / 8]) >> (bit % 8)) & 1;
     }
 
+    // A value that breaks its field's rules: reported, NULL, with the bytes the file holds.
+    FieldValue unreadable(QByteArrayView raw, qint64 record, const RecordField &field, const QString &message) const
+    {
+        report(record, &field, message);
+        return {ValueKind::Null, raw.toByteArray(), 0, 0};
+    }
+
+    // SQL keeps no NaN nor infinity.
+    FieldValue realValue(QByteArrayView raw, double real, const RecordField &field, qint64 record) const
+    {
+        if (!std::isfinite(real))
+            return unreadable(raw, record, field, QStringLiteral("Its double is %1, which SQL keeps no value for.")
+                                                      .arg(std::isnan(real) ? QStringLiteral("not a number")
+                                                                            : QStringLiteral("infinite")));
+        return {ValueKind::Real, {}, 0, real};
+    }
+
     FieldValue value(QByteArrayView record, const RecordField &field, qint64 number);
     FieldValue memoValue(QByteArrayView raw, const RecordField &field, qint64 number, bool text);
     FieldValue numericValue(QByteArrayView raw, const RecordField &field, qint64 record) const;
@@ -271,7 +288,7 @@ RecordReader::RecordReader(const LocalPath &table, const LocalPath &memo,
 
     if (memoFields) {
         if (memo.isEmpty()) {
-            m->memoFailure = QStringLiteral("Its memo file is missing; its memo values are NULL.");
+            m->memoFailure = QStringLiteral("Its memo file is missing.");
         } else {
             try {
                 m->memoHandle.emplace(memo);
@@ -281,7 +298,7 @@ RecordReader::RecordReader(const LocalPath &table, const LocalPath &memo,
                 else
                     m->memo.emplace<MemoFile>(*m->memoHandle, displayName(memo));
             } catch (const Failure &failure) {
-                m->memoFailure = failure.description() + QStringLiteral(" Its memo values are NULL.");
+                m->memoFailure = failure.description();
             }
         }
     }
@@ -379,8 +396,7 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
         if (nullBitSet(record, field.lengthBit)) {
             size = uchar(raw.back());
             if (size >= raw.size()) {
-                report(number, &field, QStringLiteral("Its length byte says %1 bytes, more than the field holds.").arg(size));
-                return {};
+                return unreadable(raw, number, field, QStringLiteral("Its length byte says %1 bytes, more than the field holds.").arg(size));
             }
         }
         if (layout.type == 'Q' || layout.isBinary())
@@ -405,19 +421,22 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
             return memoValue(raw, field, number, false);
         if (layout.width != 8)
             break;
-        return {ValueKind::Real, {}, 0, qFromLittleEndian<double>(raw.data())};
+        return realValue(raw, qFromLittleEndian<double>(raw.data()), field, number);
     case 'O':
         if (layout.width != 8)
             break;
-        return {ValueKind::Real, {}, 0, dBase7Double(raw)};
+        // Some writers leave an empty double all zeros, which the sortable
+        // form never holds.
+        if (raw.count('\0') == raw.size())
+            return blankOrNull(field, {ValueKind::Real, {}, 0, 0});
+        return realValue(raw, dBase7Double(raw), field, number);
     case 'D': {
         if (isBlank(raw) || raw == QByteArrayView("00000000"))
             return {};
         const QDate date = QDate::fromString(QString::fromLatin1(raw), QStringLiteral("yyyyMMdd"));
         if (std::optional<QByteArray> text = dateText(date))
             return {ValueKind::Date, *std::move(text), 0, 0};
-        report(number, &field, QStringLiteral("Its date '%1' is no date; it is NULL.").arg(QString::fromLatin1(raw)));
-        return {};
+        return unreadable(raw, number, field, QStringLiteral("Its date '%1' is no date.").arg(QString::fromLatin1(raw)));
     }
     case 'T': {
         if (layout.width != 8)
@@ -428,10 +447,9 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
             return {};
         if (std::optional<QByteArray> text = timestampText(QDate::fromJulianDay(day), milliseconds))
             return {ValueKind::Timestamp, *std::move(text), 0, 0};
-        report(number, &field, QStringLiteral("Its date and time (day %1, millisecond %2) are no moment; it is NULL.")
+        return unreadable(raw, number, field, QStringLiteral("Its date and time (day %1, millisecond %2) are no moment.")
                                    .arg(day)
                                    .arg(milliseconds));
-        return {};
     }
     case '@': {
         if (layout.width != 8)
@@ -446,8 +464,7 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
             if (std::optional<QByteArray> text = timestampText(date, milliseconds % MillisecondsPerDay))
                 return {ValueKind::Timestamp, *std::move(text), 0, 0};
         }
-        report(number, &field, QStringLiteral("Its timestamp is no moment; it is NULL."));
-        return {};
+        return unreadable(raw, number, field, QStringLiteral("Its timestamp is no moment."));
     }
     case 'L':
         switch (raw.isEmpty() ? ' ' : raw[0]) {
@@ -458,9 +475,8 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
         case '?': case ' ': case '\0':
             return blankOrNull(field, booleanValue(false));
         default:
-            report(number, &field, QStringLiteral("Its logical value %1 is none of T, F, Y, N or ?; it is NULL.")
+            return unreadable(raw, number, field, QStringLiteral("Its logical value %1 is none of T, F, Y, N or ?.")
                                        .arg(hexByte(uchar(raw[0]))));
-            return {};
         }
     case 'M':
         return memoValue(raw, field, number, !layout.isBinary());
@@ -481,15 +497,13 @@ FieldValue RecordReader::State::numericValue(QByteArrayView raw, const RecordFie
     if (text.isEmpty())
         return blankOrNull(field, {ValueKind::Decimal, QByteArrayLiteral("0"), 0, 0});
     if (std::all_of(text.begin(), text.end(), [](char c) { return c == '*'; })) {
-        report(record, &field, QStringLiteral("Its number was too large for the field (it holds asterisks); it is NULL."));
-        return {};
+        return unreadable(raw, record, field, QStringLiteral("Its number was too large for the field (it holds asterisks)."));
     }
     QByteArray digits = decimalText(text);
     if (digits.isEmpty()) {
         QByteArray shown;
         decoder->append(text, shown);
-        report(record, &field, QStringLiteral("Its value '%1' is no number; it is NULL.").arg(QString::fromUtf8(shown)));
-        return {};
+        return unreadable(raw, record, field, QStringLiteral("Its value '%1' is no number.").arg(QString::fromUtf8(shown)));
     }
     return {ValueKind::Decimal, std::move(digits), 0, 0};
 }
@@ -506,9 +520,8 @@ FieldValue RecordReader::State::memoValue(QByteArrayView raw, const RecordField 
         if (!ok)
             block = QByteArray(digits.data(), digits.size()).toUInt(&ok);
         if (!ok) {
-            report(record, &field, QStringLiteral("Its memo block '%1' is no number; it is NULL.")
+            return unreadable(raw, record, field, QStringLiteral("Its memo block '%1' is no number.")
                                        .arg(QString::fromLatin1(digits)));
-            return {};
         }
     }
     const FieldValue empty = text ? textValue({}) : FieldValue{ValueKind::Bytes, {}, 0, 0};
@@ -517,9 +530,9 @@ FieldValue RecordReader::State::memoValue(QByteArrayView raw, const RecordField 
     if (std::holds_alternative<std::monostate>(memo) || !memoFailure.isEmpty()) {
         if (!memoFailureReported) {
             memoFailureReported = true;
-            report(record, &field, memoFailure);
+            return unreadable(raw, record, field, memoFailure);
         }
-        return {};
+        return {ValueKind::Null, raw.toByteArray(), 0, 0};
     }
     QByteArray bytes;
     try {
@@ -527,8 +540,7 @@ FieldValue RecordReader::State::memoValue(QByteArrayView raw, const RecordField 
         bytes = std::holds_alternative<MemoFile>(memo) ? std::get<MemoFile>(memo).memo(block, largest)
                                                        : std::get<DbtFile>(memo).memo(block, largest);
     } catch (const Failure &failure) {
-        report(record, &field, failure.description() + QStringLiteral(" The value is NULL."));
-        return {};
+        return unreadable(raw, record, field, failure.description());
     }
     if (!text)
         return {ValueKind::Bytes, std::move(bytes), 0, 0};

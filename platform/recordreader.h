@@ -23,13 +23,15 @@ enum class ValueKind { Null, Text, Bytes, Integer, Decimal, Real, Date, Timestam
 
 struct FieldValue {
     ValueKind kind = ValueKind::Null;
-    QByteArray data;    // Text, Bytes, Decimal, Date, Timestamp
+    // Text, Bytes, Decimal, Date, Timestamp; for a value that could not be
+    // read (Null, with a problem) the field's bytes as the file holds them.
+    QByteArray data;
     qint64 integer = 0; // Integer; Boolean as 0 or 1
     double real = 0;    // Real
 };
 
-// A value that could not be read as its field says (its value is then NULL),
-// or a record the file cut short. Numbered as FoxPro numbers records, from 1.
+// A value that could not be read as its field says (its value is then NULL,
+// holding the bytes the file holds), or a record the file cut short. Numbered as FoxPro numbers records, from 1.
 struct RecordProblem {
     qint64 record = 0;
     QString field; // empty for the record as a whole
@@ -48,7 +50,7 @@ struct RecordField {
 class RecordReader {
 public:
     // `table`: the .dbf; `memo`: its memo file, or an empty path when it has
-    // none (its memo values are then NULL, with one problem). Values that
+    // none (its memo values are then NULL, the first with a problem). Values that
     // break the rules are NULL and reported through `problem`. Throws Failure
     // when the table's header cannot be read, or disagrees with its records'
     // length.

@@ -60,10 +60,12 @@ QByteArray writeDictionary(DictionaryFormat format, const model::SourceModel &so
 // What an SQL schema calls a source's tables and columns, as its script names
 // them: for each table of the source, in order, its name in the schema (empty
 // when the schema leaves the table out) and, for each of its fields in the
-// model's order, its column's name (empty for a field that has no column).
+// model's order, its column's name (empty for a field that has no column)
+// and whether the column takes no NULL.
 struct SqlTableNames {
     QString name;
     QStringList columns;
+    QList<bool> notNull; // for each field: its column takes no NULL
 };
 QList<SqlTableNames> sqlSchemaNames(DictionaryFormat format, const model::SourceModel &source);
 

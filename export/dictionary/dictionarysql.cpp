@@ -1238,8 +1238,12 @@ QList<SqlTableNames> sqlSchemaNames(DictionaryFormat format, const model::Source
                                  if (table.created)
                                      named.name = table.name;
                                  named.columns.resize(table.model->fields.size());
-                                 for (const Column &column : table.columns)
-                                     named.columns[column.field - table.model->fields.constData()] = column.name;
+                                 named.notNull.resize(table.model->fields.size());
+                                 for (const Column &column : table.columns) {
+                                     const qsizetype field = column.field - table.model->fields.constData();
+                                     named.columns[field] = column.name;
+                                     named.notNull[field] = column.notNull;
+                                 }
                                  names.append(named);
                              });
     for (const model::TableModel &table : source.tables)

@@ -3,11 +3,13 @@
 #include "export/dictionary/dictionary.h"
 #include "platform/failure.h"
 #include "platform/fileaccess.h"
+#include "platform/codepage.h"
 #include "platform/recordreader.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QTemporaryFile>
 
 #include <sqlite3.h>
@@ -142,22 +144,31 @@ TableLoad loadTable(Database &db, const model::TableModel &table, const dictiona
     load.table = table.name;
     const platform::LocalPath memo =
         table.memo && table.memo->present ? fileOf(folder, table.memo->file) : platform::LocalPath();
+    // The reader names a field as its header does, in lower case.
+    QHash<QString, qsizetype> fieldNamed;
+    for (qsizetype i = 0; i < table.fields.size(); ++i) {
+        const model::FieldModel &field = table.fields.at(i);
+        fieldNamed.insert(field.shortName.isEmpty() ? platform::lowerCase(field.name) : field.shortName, i);
+    }
     qint64 kept = 0;
     platform::RecordReader reader(fileOf(folder, table.file), memo, [&](const platform::RecordProblem &problem) {
         ++load.findings;
-        if (options.strict)
-            throw Failure(QStringLiteral("Table %1, record %2%3: %4")
-                              .arg(table.name)
-                              .arg(problem.record)
-                              .arg(problem.field.isEmpty() ? QString() : QStringLiteral(", field ") + problem.field,
-                                   problem.message),
-                          platform::TableCorrupted);
-        if (++kept > FindingsKeptPerTable)
-            return;
         QString place = QStringLiteral("Record %1").arg(problem.record);
         if (!problem.field.isEmpty())
             place += QStringLiteral(", field ") + problem.field;
-        findings.append({model::Severity::Error, table.name, place + QStringLiteral(": ") + problem.message});
+        if (options.strict)
+            throw Failure(QStringLiteral("Table %1, %2: %3").arg(table.name, place.toLower(), problem.message),
+                          platform::TableCorrupted);
+        if (++kept > FindingsKeptPerTable)
+            return;
+        QString message = problem.message;
+        if (!problem.field.isEmpty()) {
+            const qsizetype field = fieldNamed.value(problem.field, -1);
+            message += field >= 0 && names.notNull.value(field)
+                ? QStringLiteral(" Loaded as the bytes the file holds, since its column takes no NULL.")
+                : QStringLiteral(" Loaded as NULL.");
+        }
+        findings.append({model::Severity::Error, table.name, place + QStringLiteral(": ") + message});
     });
     if (reader.fields().size() != names.columns.size())
         throw Failure(QStringLiteral("Table %1 changed while it was being read.").arg(table.name), platform::TableCorrupted);
@@ -180,6 +191,11 @@ TableLoad loadTable(Database &db, const model::TableModel &table, const dictiona
         }
         load.read = reader.recordsRead();
         load.deleted = reader.deleted();
+        load.created = false;
+        findings.append({model::Severity::Warning, table.name,
+                         QStringLiteral("SQLite cannot hold a table without a column; its %1 records, which hold no "
+                                        "value, are left out.")
+                             .arg(load.read)});
         return load;
     }
     Statement insert(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
@@ -187,8 +203,16 @@ TableLoad loadTable(Database &db, const model::TableModel &table, const dictiona
                                   places.join(QStringLiteral(", "))));
     QList<platform::FieldValue> values;
     while (reader.next(values)) {
-        for (int i = 0; i < fields.size(); ++i)
-            bind(insert.handle(), i + 1, values.at(fields.at(i)));
+        for (int i = 0; i < fields.size(); ++i) {
+            const platform::FieldValue &value = values.at(fields.at(i));
+            // A value that could not be read goes in as NULL; a column that
+            // takes none gets the bytes the file holds, which SQLite keeps
+            // in a column of any type.
+            if (value.kind == platform::ValueKind::Null && !value.data.isEmpty() && names.notNull.value(fields.at(i)))
+                bind(insert.handle(), i + 1, {platform::ValueKind::Bytes, value.data, 0, 0});
+            else
+                bind(insert.handle(), i + 1, value);
+        }
         if (sqlite3_step(insert.handle()) != SQLITE_DONE)
             throw Failure(QStringLiteral("Table %1, record %2: the database refused the row: %3")
                               .arg(table.name)
@@ -299,7 +323,7 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
         migration.findings += breaks;
         db.execute("COMMIT");
         for (const TableLoad &load : std::as_const(migration.tables)) {
-            if (!names.at(&load - migration.tables.constData()).name.isEmpty() && load.loaded != load.read)
+            if (load.created && load.loaded != load.read)
                 throw Failure(QStringLiteral("Table %1: %2 records were read but the database holds %3 rows.")
                                   .arg(load.table)
                                   .arg(load.read)

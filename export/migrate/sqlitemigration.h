@@ -20,6 +20,7 @@ struct TableLoad {
     qint64 loaded = 0;   // rows the database holds once loaded
     qint64 deleted = 0;  // deleted records, left out
     qint64 findings = 0; // values that could not be read (loaded as NULL) and records missing
+    bool created = true; // false for a table SQLite cannot hold (one without a field): nothing is loaded
 };
 
 struct Migration {

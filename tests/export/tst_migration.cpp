@@ -1,0 +1,326 @@
+// A source carried into SQLite: values as SQLite's own library reads them
+// back, written here by hand from the bytes and SQLite's type affinity; the
+// targets refused; loads that fail leaving nothing behind; and every real
+// source among the fixtures, counted.
+
+#include "export/migrate/sqlitemigration.h"
+#include "platform/failure.h"
+#include "xbasewriter.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+using migrate::Constraints;
+using migrate::MigrationOptions;
+using xbasewriter::FieldSpec;
+using xbasewriter::TableSpec;
+
+namespace {
+
+QString fixtures()
+{
+    return QStringLiteral(ORVALLE_FIXTURES_DIR);
+}
+
+QByteArray littleEndian(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+// Each row of a query, its columns' quote() joined by " | ".
+QStringList rowsOf(const QString &database, const QString &sql)
+{
+    sqlite3 *db = nullptr;
+    QStringList rows;
+    if (sqlite3_open_v2(QFile::encodeName(database).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return {QStringLiteral("cannot open")};
+    }
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            QStringList columns;
+            for (int i = 0; i < sqlite3_column_count(statement); ++i)
+                columns << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, i)));
+            rows << columns.join(QStringLiteral(" | "));
+        }
+    } else {
+        rows << QString::fromUtf8(sqlite3_errmsg(db));
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return rows;
+}
+
+// What migrateToSqlite threw; empty when it did not.
+QString failureOf(const QString &source, const QString &target, const MigrationOptions &options = {},
+                  const QStringList &tables = {})
+{
+    try {
+        migrate::migrateToSqlite(source, tables, target, options);
+    } catch (const Failure &failure) {
+        return failure.description();
+    }
+    return {};
+}
+
+// The files a folder holds besides `kept`: what a failed load left behind.
+QStringList leftBehind(const QString &folder, const QStringList &kept)
+{
+    QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    for (const QString &name : kept)
+        files.removeAll(name);
+    return files;
+}
+
+// A container "shop" of customers (primary key cust_id) and orders, each
+// order related to its customer: the customers' and orders' records given.
+void writeShop(const QString &folder, const QList<QByteArray> &customers, const QList<QByteArray> &orders)
+{
+    xbasewriter::ContainerSpec shop;
+    xbasewriter::ContainerTable customerTable;
+    customerTable.name = QStringLiteral("customers");
+    customerTable.path = QStringLiteral("customers.dbf");
+    customerTable.fields = {{QStringLiteral("cust_id"), {}, {}}, {QStringLiteral("name"), {}, {}}};
+    customerTable.indexes = {{QStringLiteral("CUST_ID")}};
+    customerTable.extraProperties = xbasewriter::propertyEntry(20, "CUST_ID");
+    xbasewriter::ContainerTable orderTable;
+    orderTable.name = QStringLiteral("orders");
+    orderTable.path = QStringLiteral("orders.dbf");
+    orderTable.fields = {{QStringLiteral("order_id"), {}, {}}, {QStringLiteral("cust_id"), {}, {}}};
+    orderTable.indexes = {{QStringLiteral("CUST_ID")}};
+    orderTable.relations = {{QStringLiteral("CUST_ID"), QStringLiteral("customers"), QStringLiteral("CUST_ID"), "RRI"}};
+    shop.tables = {customerTable, orderTable};
+    xbasewriter::writeContainer(folder + QStringLiteral("/shop.dbc"), shop);
+
+    TableSpec layout;
+    layout.backlink = "shop.dbc";
+    layout.tableFlags = 0x05;
+    layout.fields = {{"CUST_ID", 'C', 2}, {"NAME", 'C', 3}};
+    xbasewriter::writeFile(folder + QStringLiteral("/customers.dbf"), xbasewriter::tableBytes(layout, customers));
+    xbasewriter::writeFile(folder + QStringLiteral("/customers.cdx"),
+                           xbasewriter::compoundIndexBytes({{"CUST_ID", "cust_id", {}, 0x64, false, {}, 2}}));
+    layout.fields = {{"ORDER_ID", 'C', 2}, {"CUST_ID", 'C', 2}};
+    xbasewriter::writeFile(folder + QStringLiteral("/orders.dbf"), xbasewriter::tableBytes(layout, orders));
+    xbasewriter::writeFile(folder + QStringLiteral("/orders.cdx"),
+                           xbasewriter::compoundIndexBytes({{"CUST_ID", "cust_id", {}, 0x60, false, {}, 2}}));
+}
+
+} // namespace
+
+class MigrationTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyTypeArrivesAsWritten();
+    void targetsRefused_data();
+    void targetsRefused();
+    void failedLoadsLeaveNothing_data();
+    void failedLoadsLeaveNothing();
+    void brokenRelationsLoadedWhenAsked();
+    void everyRealSourceArrivesCounted();
+};
+
+void MigrationTest::everyTypeArrivesAsWritten()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    TableSpec items;
+    items.fields = {{"ID", 'I', 4},      {"NAME", 'C', 6},  {"NOTE", 'V', 4, 0, 0x02}, {"PRICE", 'N', 6, 2},
+                    {"COST", 'Y', 8},    {"RATIO", 'B', 8}, {"DAY", 'D', 8},           {"STAMP", 'T', 8},
+                    {"DONE", 'L', 1},    {"MEMO", 'M', 4},  {"BLOB", 'W', 4},          {"_NullFlags", '0', 1, 0, 0x05}};
+    QByteArray cost(8, '\0');
+    qToLittleEndian<qint64>(12345, cost.data());
+    const QByteArray full = ' ' + littleEndian(7) + QByteArray("M\xFCller") + QByteArray("ab\0\x02", 4)
+        + QByteArray(" 12.50") + cost + QByteArray::fromHex("000000000000f83f") + QByteArray("20240131")
+        + QByteArray::fromHex("b58a2500b26bf302") + 'T' + littleEndian(8) + littleEndian(9) + '\x01';
+    QByteArray deleted = full;
+    deleted[0] = '*';
+    // Blank where blanks are allowed; the Varchar's null bit (its second) set.
+    const QByteArray blank = ' ' + littleEndian(0) + QByteArray(6, ' ') + QByteArray(4, '\0') + QByteArray(6, ' ')
+        + QByteArray(8, '\0') + QByteArray(8, '\0') + QByteArray(8, ' ') + QByteArray(8, '\0') + ' ' + littleEndian(0)
+        + littleEndian(0) + '\x02';
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("items.dbf")), xbasewriter::tableBytes(items, {full, deleted, blank}));
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("items.fpt")),
+                           xbasewriter::memoFileBytes({{1, "hello"}, {0, QByteArray("\x00\x01\x02", 3)}}));
+    const QString target = dir.filePath(QStringLiteral("out.sqlite"));
+
+    const migrate::Migration migration = migrate::migrateToSqlite(dir.path(), {}, target, {});
+    QCOMPARE(migration.tables.size(), qsizetype(1));
+    QCOMPARE(migration.tables[0].read, qint64(2));
+    QCOMPARE(migration.tables[0].loaded, qint64(2));
+    QCOMPARE(migration.tables[0].deleted, qint64(1));
+    // NUMERIC affinity keeps "12.50" as the real 12.5 and "0.0000" as the integer 0.
+    QCOMPARE(rowsOf(target, QStringLiteral("SELECT quote(id), quote(name), quote(note), quote(price), quote(cost), "
+                                           "quote(ratio), quote(day), quote(stamp), quote(done), quote(memo), "
+                                           "quote(blob) FROM items ORDER BY rowid")),
+             (QStringList{QStringLiteral("7 | 'Müller' | 'ab' | 12.5 | 1.2345 | 1.5 | '2024-01-31' | "
+                                         "'2024-01-31 13:45:07.250' | 1 | 'hello' | X'000102'"),
+                          QStringLiteral("0 | '' | NULL | 0 | 0 | 0.0 | NULL | NULL | 0 | '' | X''")}));
+    QCOMPARE(leftBehind(dir.path(), {QStringLiteral("items.dbf"), QStringLiteral("items.fpt"), QStringLiteral("out.sqlite")}),
+             QStringList());
+}
+
+void MigrationTest::targetsRefused_data()
+{
+    QTest::addColumn<QString>("target"); // in the source's folder
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<QString>("failure"); // "%1" is the folder
+    QTest::newRow("an existing file") << QStringLiteral("old.sqlite") << false
+                                      << QStringLiteral("The database '%1/old.sqlite' exists already.");
+    QTest::newRow("the source's own table, even to replace")
+        << QStringLiteral("t.dbf") << true
+        << QStringLiteral("The database cannot be written to '%1/t.dbf': that is the data source's file '%1/t.dbf', "
+                          "and a data source is never written.");
+    QTest::newRow("an existing file to replace") << QStringLiteral("old.sqlite") << true << QString();
+}
+
+void MigrationTest::targetsRefused()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, replace);
+    QFETCH(QString, failure);
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.fields = {{"A", 'C', 1}};
+    const QByteArray table = xbasewriter::tableBytes(layout, {" x"});
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")), table);
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("old.sqlite")), "not a database");
+    MigrationOptions options;
+    options.replace = replace;
+    QCOMPARE(failureOf(dir.path(), dir.filePath(target), options),
+             failure.isEmpty() ? QString() : failure.arg(QDir::toNativeSeparators(dir.path())));
+    if (!failure.isEmpty()) {
+        QFile kept(dir.filePath(target));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), target == QLatin1String("t.dbf") ? table : QByteArray("not a database"));
+    } else {
+        QCOMPARE(rowsOf(dir.filePath(target), QStringLiteral("SELECT a FROM t")), QStringList{QStringLiteral("x")});
+    }
+    QCOMPARE(leftBehind(dir.path(), {QStringLiteral("t.dbf"), QStringLiteral("old.sqlite")}), QStringList());
+}
+
+void MigrationTest::failedLoadsLeaveNothing_data()
+{
+    QTest::addColumn<QList<QByteArray>>("customers");
+    QTest::addColumn<QList<QByteArray>>("orders");
+    QTest::addColumn<bool>("strict");
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("a primary key twice")
+        << QList<QByteArray>{" A1ann", " A1bob"} << QList<QByteArray>{} << false
+        << QStringLiteral("Table customers, record 2: the database refused the row: UNIQUE constraint failed: "
+                          "customers.cust_id");
+    QTest::newRow("an order of no customer")
+        << QList<QByteArray>{" A1ann"} << QList<QByteArray>{" O1A1", " O2B7"} << false
+        << QStringLiteral("1 rows break the relations the container declares. orders: A row whose cust_id B7 is no "
+                          "row of customers breaks the relation the container declares.");
+    QTest::newRow("a number of asterisks, strictly")
+        << QList<QByteArray>{" A1ann"} << QList<QByteArray>{" O1A1"} << true << QString();
+}
+
+void MigrationTest::failedLoadsLeaveNothing()
+{
+    QFETCH(QList<QByteArray>, customers);
+    QFETCH(QList<QByteArray>, orders);
+    QFETCH(bool, strict);
+    QFETCH(QString, failure);
+    QTemporaryDir dir;
+    writeShop(dir.path(), customers, orders);
+    QString source = dir.filePath(QStringLiteral("shop.dbc"));
+    if (strict) {
+        TableSpec layout;
+        layout.fields = {{"N", 'N', 3}};
+        xbasewriter::writeFile(dir.filePath(QStringLiteral("free.dbf")), xbasewriter::tableBytes(layout, {"   1", " ***"}));
+        source = dir.path();
+        failure = QStringLiteral("Table free, record 2, field n: Its number was too large for the field (it holds "
+                                 "asterisks).");
+    }
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+    MigrationOptions options;
+    options.strict = strict;
+    QCOMPARE(failureOf(source, dir.filePath(QStringLiteral("out.sqlite")), options,
+                       strict ? QStringList{QStringLiteral("free")} : QStringList()),
+             failure);
+    QCOMPARE(leftBehind(dir.path(), files), QStringList());
+}
+
+void MigrationTest::brokenRelationsLoadedWhenAsked()
+{
+    QTemporaryDir dir;
+    writeShop(dir.path(), {" A1ann"}, {" O1A1", " O2B7"});
+    MigrationOptions options;
+    options.constraints = Constraints::After;
+    const QString target = dir.filePath(QStringLiteral("out.sqlite"));
+    const migrate::Migration migration = migrate::migrateToSqlite(dir.filePath(QStringLiteral("shop.dbc")), {}, target, options);
+    QCOMPARE(migration.findings.size(), qsizetype(1));
+    QCOMPARE(migration.findings[0].place, QStringLiteral("orders"));
+    QCOMPARE(migration.findings[0].message,
+             QStringLiteral("A row whose cust_id B7 is no row of customers breaks the relation the container declares."));
+    QCOMPARE(rowsOf(target, QStringLiteral("SELECT order_id, cust_id FROM orders ORDER BY rowid")),
+             (QStringList{QStringLiteral("O1 | A1"), QStringLiteral("O2 | B7")}));
+}
+
+// Every folder of the fixtures that holds tables, and every container: its
+// tables that read, loaded with the relations as found, each table's rows
+// counted in the database as they were read. Two failures are allowed, each
+// naming what fails: rows that break a key of their own (duplicates under a
+// candidate tag), and a table whose record length disagrees with its fields,
+// whose records no reader can lay out.
+void MigrationTest::everyRealSourceArrivesCounted()
+{
+    if (!QFileInfo::exists(fixtures()))
+        QSKIP("the fixtures are not here");
+    QStringList sources;
+    QDirIterator folders(fixtures(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (folders.hasNext()) {
+        const QString folder = folders.next();
+        if (!QDir(folder).entryList({QStringLiteral("*.dbf"), QStringLiteral("*.DBF")}, QDir::Files).isEmpty())
+            sources << folder;
+        for (const QString &dbc : QDir(folder).entryList({QStringLiteral("*.dbc"), QStringLiteral("*.DBC")}, QDir::Files))
+            sources << folder + QLatin1Char('/') + dbc;
+    }
+    QVERIFY(sources.size() > 20);
+    QTemporaryDir dir;
+    qint64 rows = 0;
+    int brokenKeys = 0;
+    for (const QString &source : std::as_const(sources)) {
+        QStringList readable;
+        try {
+            for (const model::TableModel &table : model::readSourceModel(source).tables)
+                readable << table.name;
+        } catch (const Failure &) {
+            continue; // a container that cannot be read: no table of it can be loaded
+        }
+        if (readable.isEmpty())
+            continue;
+        MigrationOptions options;
+        options.constraints = Constraints::After;
+        options.replace = true;
+        migrate::Migration migration;
+        try {
+            migration = migrate::migrateToSqlite(source, readable, dir.filePath(QStringLiteral("out.sqlite")), options);
+        } catch (const Failure &failure) {
+            QVERIFY2(failure.description().contains(QLatin1String("the database refused the row: UNIQUE constraint failed"))
+                         || failure.description().contains(QLatin1String("disagrees with the field widths")),
+                     qPrintable(source + QStringLiteral(": ") + failure.description()));
+            ++brokenKeys;
+            continue;
+        }
+        for (const migrate::TableLoad &load : std::as_const(migration.tables)) {
+            QVERIFY2(load.loaded == load.read || !load.created, qPrintable(source + QLatin1Char(' ') + load.table));
+            rows += load.loaded;
+        }
+    }
+    QVERIFY(rows > 10000);
+    QVERIFY2(brokenKeys <= 3, qPrintable(QString::number(brokenKeys)));
+}
+
+QTEST_GUILESS_MAIN(MigrationTest)
+#include "tst_migration.moc"
