@@ -62,11 +62,14 @@ int runMigration(const MigrateRequest &request, QIODevice &out, QIODevice &err)
                    QString::number(load.deleted), QString::number(load.findings));
         rows += load.loaded;
     }
+    const qsizetype tables = migration.tables.size();
     written = written
-        && writeLine(out, QStringLiteral("%1 tables, %2 rows loaded into %3.")
-                              .arg(migration.tables.size())
+        && writeLine(out, QStringLiteral("Loaded into %1: %2 %3 of %4 %5.")
+                              .arg(oneLine(request.target))
                               .arg(rows)
-                              .arg(oneLine(request.target)));
+                              .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
+                              .arg(tables)
+                              .arg(tables == 1 ? QStringLiteral("table") : QStringLiteral("tables")));
     if (!written) {
         writeLine(err, QStringLiteral("orvalle-report: cannot write to standard output: %1").arg(out.errorString()));
         return 1;

@@ -106,12 +106,8 @@ void bind(sqlite3_stmt *statement, int index, const platform::FieldValue &value)
                             SQLITE_UTF8);
         return;
     case ValueKind::Bytes:
-        // A blob with no bytes is an empty blob, not NULL.
-        if (value.data.isEmpty())
-            sqlite3_bind_zeroblob(statement, index, 0);
-        else
-            sqlite3_bind_blob64(statement, index, value.data.constData(), sqlite3_uint64(value.data.size()),
-                                SQLITE_STATIC);
+        // constData() is never null, so no bytes bind an empty blob, not NULL.
+        sqlite3_bind_blob64(statement, index, value.data.constData(), sqlite3_uint64(value.data.size()), SQLITE_STATIC);
         return;
     case ValueKind::Integer:
     case ValueKind::Boolean:

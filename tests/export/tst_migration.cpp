@@ -5,6 +5,7 @@
 
 #include "export/migrate/sqlitemigration.h"
 #include "platform/failure.h"
+#include "reporttool.h"
 #include "xbasewriter.h"
 
 #include <QDir>
@@ -126,6 +127,8 @@ private slots:
     void failedLoadsLeaveNothing();
     void brokenRelationsLoadedWhenAsked();
     void everyRealSourceArrivesCounted();
+    void theCommand_data();
+    void theCommand();
 };
 
 void MigrationTest::everyTypeArrivesAsWritten()
@@ -320,6 +323,67 @@ void MigrationTest::everyRealSourceArrivesCounted()
     }
     QVERIFY(rows > 10000);
     QVERIFY2(brokenKeys <= 3, qPrintable(QString::number(brokenKeys)));
+}
+
+// orvalle-report --migrate over a folder of one table "t" whose second
+// record holds asterisks in a number; "%1" in the texts is the folder.
+void MigrationTest::theCommand_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    const QString usage = QStringLiteral("\nTry 'orvalle-report --help'.\n");
+    QTest::newRow("loaded, a value named")
+        << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("%1")} << 0
+        << QStringLiteral("Table        Read      Loaded     Deleted    Findings\n"
+                          "t               2           2           0           1\n"
+                          "Loaded into %1/new.sqlite: 2 rows of 1 table.\n")
+        << QStringLiteral("orvalle-report: t: Record 2, field n: Its number was too large for the field (it holds "
+                          "asterisks). Loaded as the bytes the file holds, since its column takes no NULL.\n");
+    QTest::newRow("strictly") << QStringList{QStringLiteral("--strict"), QStringLiteral("--migrate"),
+                                             QStringLiteral("%1/new.sqlite"), QStringLiteral("%1")}
+                              << 1 << QString()
+                              << QStringLiteral("orvalle-report: Table t, record 2, field n: Its number was too large "
+                                                "for the field (it holds asterisks).\norvalle-report: nothing was written\n");
+    QTest::newRow("an existing database")
+        << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/old.sqlite"), QStringLiteral("%1")} << 1 << QString()
+        << QStringLiteral("orvalle-report: The database '%1/old.sqlite' exists already.\n"
+                          "orvalle-report: nothing was written; --replace replaces an existing database\n");
+    QTest::newRow("--replace alone") << QStringList{QStringLiteral("--replace"), QStringLiteral("%1")} << 2 << QString()
+                                     << QStringLiteral("orvalle-report: --replace, --strict and --constraints go with "
+                                                       "--migrate")
+            + usage;
+    QTest::newRow("--migrate with a format")
+        << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("-f"),
+                       QStringLiteral("json"), QStringLiteral("%1")}
+        << 2 << QString()
+        << QStringLiteral("orvalle-report: --migrate takes no --diff, --list, format or output file") + usage;
+    QTest::newRow("--constraints of another kind")
+        << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("--constraints"),
+                       QStringLiteral("off"), QStringLiteral("%1")}
+        << 2 << QString() << QStringLiteral("orvalle-report: --constraints takes strict or after") + usage;
+}
+
+void MigrationTest::theCommand()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.version = 0x03;
+    layout.fields = {{"A", 'C', 1}, {"N", 'N', 3}};
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")), xbasewriter::tableBytes(layout, {" x  1", " y***"}));
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("old.sqlite")), "not a database");
+    for (QString &argument : arguments)
+        argument = argument.arg(dir.path());
+    const ToolOutcome outcome = runProgram(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
+    QCOMPARE(QString::fromLocal8Bit(outcome.err), err.arg(dir.path()));
+    QCOMPARE(QString::fromLocal8Bit(outcome.out), out.arg(dir.path()));
+    QCOMPARE(outcome.exitCode, exitCode);
+    QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("new.sqlite"))), exitCode == 0);
 }
 
 QTEST_GUILESS_MAIN(MigrationTest)
