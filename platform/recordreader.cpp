@@ -352,8 +352,10 @@ bool RecordReader::next(QList<FieldValue> &values)
             s.chunk.truncate(0);
             s.file.appendAt(s.header.headerLength + s.chunkFirst * length, s.chunkCount * length, s.chunk);
             // A file that shrank since it was opened ends the records there.
-            s.chunkCount = s.chunk.size() / length;
-            s.available = s.chunkFirst + s.chunkCount;
+            if (s.chunk.size() < s.chunkCount * length) {
+                s.chunkCount = s.chunk.size() / length;
+                s.available = s.chunkFirst + s.chunkCount;
+            }
             if (s.chunkCount == 0)
                 return false;
         }

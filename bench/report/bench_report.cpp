@@ -13,6 +13,9 @@
 // BM_DiffOfAHugeComment gives the peak memory of a difference of a
 // dictionary holding one 200 MB comment, over the dictionary's size.
 //
+// BM_MigrateOverImport loads a table of rows into SQLite with --migrate
+// against sqlite3's own .import of the same rows as CSV.
+//
 // BM_DictionaryOverReport compares, the same way, each format of the data
 // dictionary of a folder whose tables each carry a structural index of two
 // tags with the text report of the same folder.
@@ -21,6 +24,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -547,7 +551,107 @@ void BM_DiffOfAHugeComment(benchmark::State &state)
     state.counters["changed_s"] = median(changedRuns, &Run::seconds);
 }
 
+// A dBase III table of `rows` records of twelve fields (character, numeric,
+// date, logical; 143 bytes a record) with varied values, and the same rows as
+// the CSV that sqlite3's .import reads, with a header line naming the
+// columns. False when either cannot be written.
+bool writeRows(const std::string &table, const std::string &csv, int rows)
+{
+    const char *const names[] = {"NAME", "CITY", "STREET", "CODE", "PRICE", "TOTAL", "COUNT", "STOCK", "BORN", "SEEN",
+                                 "ACTIVE", "PAID"};
+    const char types[] = {'C', 'C', 'C', 'C', 'N', 'N', 'N', 'N', 'D', 'D', 'L', 'L'};
+    const int widths[] = {30, 20, 20, 18, 10, 12, 8, 6, 8, 8, 1, 1};
+    const int decimals[] = {0, 0, 0, 0, 2, 2, 0, 0, 0, 0, 0, 0};
+    xbasewriter::TableSpec layout;
+    layout.version = 0x03;
+    for (int f = 0; f < 12; ++f)
+        layout.fields.append({QByteArray(names[f]), types[f], widths[f], decimals[f]});
+    layout.recordCount = quint32(rows);
+    const QByteArray header = xbasewriter::tableBytes(layout).first(xbasewriter::headerLength(layout));
+    std::ofstream dbf(table, std::ios::binary);
+    std::ofstream text(csv, std::ios::binary);
+    dbf.write(header.constData(), header.size());
+    for (int f = 0; f < 12; ++f)
+        text << (f ? "," : "") << names[f];
+    text << '\n';
+    std::string record;
+    std::vector<std::string> values(12);
+    for (int r = 0; r < rows; ++r) {
+        values[0] = "Customer " + std::to_string(r);
+        values[1] = "City " + std::to_string(r % 977);
+        values[2] = std::to_string(r % 311) + " Main Street";
+        values[3] = "C" + std::to_string(r * 7 % 100000);
+        values[4] = std::to_string(r % 100000) + "." + std::to_string(10 + r % 90);
+        values[5] = std::to_string(r) + ".5" + std::to_string(r % 10);
+        values[6] = std::to_string(r % 1000000);
+        values[7] = std::to_string(r % 99999);
+        values[8] = std::to_string(19000101 + (r % 100) * 10000 + (r % 12) * 100 + r % 28);
+        values[9] = std::to_string(20000101 + (r % 20) * 10000 + (r % 12) * 100 + r % 28);
+        values[10] = r % 3 ? "T" : "F";
+        values[11] = r % 5 ? "F" : "T";
+        record.assign(1, ' ');
+        for (int f = 0; f < 12; ++f) {
+            const std::string &value = values[size_t(f)];
+            const std::string pad(size_t(widths[f]) - value.size(), ' ');
+            record += types[f] == 'N' ? pad + value : value + pad;
+            text << (f ? "," : "") << value;
+        }
+        text << '\n';
+        dbf.write(record.data(), std::streamsize(record.size()));
+    }
+    dbf.put(0x1A);
+    return bool(dbf) && bool(text);
+}
+
+// orvalle-report --migrate of one table into SQLite against sqlite3's own
+// .import of the same rows as CSV, each into a new database; memory is
+// compared across sizes (it must not grow with the rows).
+void BM_MigrateOverImport(benchmark::State &state)
+{
+    const int rows = int(state.range(0));
+    Workspace &space = workspace();
+    const QString folder = QStringLiteral("rows%1").arg(rows);
+    const std::string table = space.path(folder + QStringLiteral("/t.dbf"));
+    const std::string csv = space.path(QStringLiteral("rows%1.csv").arg(rows));
+    if (!QDir().mkpath(QString::fromStdString(space.path(folder))) || !writeRows(table, csv, rows)) {
+        state.SkipWithError("the rows could not be written");
+        return;
+    }
+    const std::string ours = space.path(QStringLiteral("migrated.sqlite"));
+    const std::string theirs = space.path(QStringLiteral("imported.sqlite"));
+    const std::vector<std::string> migrate = {orvalleReport, "--migrate", ours, "--replace", space.path(folder)};
+    const std::vector<std::string> import = {"/bin/sh", "-c",
+                                             "rm -f '" + theirs + "' && sqlite3 '" + theirs + "' '.import --csv " + csv
+                                                 + " t'"};
+    std::vector<Run> migrateRuns, importRuns;
+    if (!runAlternately(state, migrate, import, migrateRuns, importRuns))
+        return;
+    // Both databases must hold every row.
+    for (const std::string &database : {ours, theirs}) {
+        QProcess count;
+        count.start(QStringLiteral("sqlite3"), {QString::fromStdString(database), QStringLiteral("SELECT count(*) FROM t")});
+        count.waitForFinished(-1);
+        const QByteArray said = count.readAllStandardOutput().trimmed();
+        if (said != QByteArray::number(rows)) {
+            static std::string failure;
+            failure = database + " holds " + said.toStdString() + " rows, not " + std::to_string(rows);
+            state.SkipWithError(failure.c_str());
+            return;
+        }
+    }
+    const double migrateSeconds = median(migrateRuns, &Run::seconds);
+    const double importSeconds = median(importRuns, &Run::seconds);
+    state.counters["rows"] = rows;
+    state.counters["migrate_s"] = migrateSeconds;
+    state.counters["import_s"] = importSeconds;
+    state.counters["ratio"] = importSeconds > 0 ? migrateSeconds / importSeconds : 0;
+    state.counters["migrate_MiB"] = maximum(migrateRuns, &Run::peakMiB);
+    state.counters["rows_per_s"] = migrateSeconds > 0 ? rows / migrateSeconds : 0;
+}
+
 } // namespace
+
+BENCHMARK(BM_MigrateOverImport)->Arg(1000)->Arg(1000000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_DiffOfAHugeComment)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 

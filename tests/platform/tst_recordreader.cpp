@@ -99,6 +99,7 @@ private slots:
     void memosOfEachKind_data();
     void memosOfEachKind();
     void deletedRecordsAreSkippedAndCounted();
+    void manyReadsHandEveryRecordOnce();
     void aTableCutShortKeepsTheRecordsItHolds();
     void aMemoFileMissingIsOneProblem();
     void aHeaderThatDisagreesWithItsRecordsIsRefused();
@@ -277,6 +278,25 @@ void RecordReaderTest::deletedRecordsAreSkippedAndCounted()
     const Read read = readAll(path);
     QCOMPARE(read.records, (QStringList{QStringLiteral("text:a"), QStringLiteral("text:c")}));
     QCOMPARE(read.deleted, qint64(2));
+}
+
+// Records come in reads of a few hundred kilobytes: a table of records of a
+// kilobyte spans several.
+void RecordReaderTest::manyReadsHandEveryRecordOnce()
+{
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.fields = {{"C", 'C', 250}, {"D", 'C', 250}, {"E", 'C', 250}, {"F", 'C', 250}};
+    QList<QByteArray> records;
+    for (int i = 1; i <= 1000; ++i)
+        records << ' ' + QByteArray::number(i).leftJustified(250, ' ') + QByteArray(750, ' ');
+    const QString path = dir.filePath(QStringLiteral("t.dbf"));
+    xbasewriter::writeFile(path, xbasewriter::tableBytes(layout, records));
+    const Read read = readAll(path);
+    QCOMPARE(read.records.size(), qsizetype(1000));
+    QCOMPARE(read.records.at(262), QStringLiteral("text:263 | text: | text: | text:"));
+    QCOMPARE(read.records.last(), QStringLiteral("text:1000 | text: | text: | text:"));
+    QCOMPARE(read.problems, QStringList());
 }
 
 void RecordReaderTest::aTableCutShortKeepsTheRecordsItHolds()
