@@ -126,13 +126,28 @@ QByteArray currencyText(qint64 value)
     return QByteArray(text, length);
 }
 
+// `digits` decimal digits of `value`, with leading zeros, at `out`.
+char *putDigits(char *out, int value, int digits)
+{
+    for (int i = digits - 1; i >= 0; --i, value /= 10)
+        out[i] = char('0' + value % 10);
+    return out + digits;
+}
+
+// A day of years 1 to 9999, the years both databases take.
 std::optional<QByteArray> dateText(const QDate &date)
 {
     if (!date.isValid() || date.year() < 1 || date.year() > 9999)
         return std::nullopt;
-    char text[16];
-    const int length = std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year(), date.month(), date.day());
-    return QByteArray(text, length);
+    int year, month, day;
+    date.getDate(&year, &month, &day);
+    QByteArray text(10, Qt::Uninitialized);
+    char *out = putDigits(text.data(), year, 4);
+    *out++ = '-';
+    out = putDigits(out, month, 2);
+    *out++ = '-';
+    putDigits(out, day, 2);
+    return text;
 }
 
 std::optional<QByteArray> timestampText(const QDate &date, qint64 milliseconds)
@@ -140,12 +155,36 @@ std::optional<QByteArray> timestampText(const QDate &date, qint64 milliseconds)
     std::optional<QByteArray> text = dateText(date);
     if (!text || milliseconds < 0 || milliseconds >= MillisecondsPerDay)
         return std::nullopt;
-    char time[32];
-    const int length = std::snprintf(time, sizeof time, " %02d:%02d:%02d.%03d", int(milliseconds / 3'600'000),
-                                     int(milliseconds / 60'000 % 60), int(milliseconds / 1000 % 60),
-                                     int(milliseconds % 1000));
-    text->append(time, length);
+    const int ms = int(milliseconds);
+    char time[13];
+    char *out = time;
+    *out++ = ' ';
+    out = putDigits(out, ms / 3'600'000, 2);
+    *out++ = ':';
+    out = putDigits(out, ms / 60'000 % 60, 2);
+    *out++ = ':';
+    out = putDigits(out, ms / 1000 % 60, 2);
+    *out++ = '.';
+    putDigits(out, ms % 1000, 3);
+    text->append(time, sizeof time);
     return text;
+}
+
+// "YYYYMMDD" as FoxPro stores a date; an invalid date when it is none.
+QDate storedDate(QByteArrayView bytes)
+{
+    int value[3] = {0, 0, 0};
+    const int widths[3] = {4, 2, 2};
+    qsizetype at = 0;
+    for (int part = 0; part < 3; ++part) {
+        for (int i = 0; i < widths[part]; ++i, ++at) {
+            const char c = bytes[at];
+            if (c < '0' || c > '9')
+                return QDate();
+            value[part] = value[part] * 10 + (c - '0');
+        }
+    }
+    return QDate(value[0], value[1], value[2]);
 }
 
 quint32 bigEndian32Unsigned(QByteArrayView bytes)
@@ -433,9 +472,11 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
             return blankOrNull(field, {ValueKind::Real, {}, 0, 0});
         return realValue(raw, dBase7Double(raw), field, number);
     case 'D': {
+        if (layout.width != 8)
+            break;
         if (isBlank(raw) || raw == QByteArrayView("00000000"))
             return {};
-        const QDate date = QDate::fromString(QString::fromLatin1(raw), QStringLiteral("yyyyMMdd"));
+        const QDate date = storedDate(raw);
         if (std::optional<QByteArray> text = dateText(date))
             return {ValueKind::Date, *std::move(text), 0, 0};
         return unreadable(raw, number, field, QStringLiteral("Its date '%1' is no date.").arg(QString::fromLatin1(raw)));

@@ -34,10 +34,12 @@ public:
     explicit Database(const QString &path)
     {
         const QByteArray name = QFile::encodeName(path);
-        const int result = sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        const int result = sqlite3_open_v2(name.constData(), &m_db,
+                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
         if (result != SQLITE_OK)
             throw Failure(QStringLiteral("The database cannot be made: %1").arg(message()), platform::AccessDenied);
-        // Nothing needs the journal: the file is put in place only when complete.
+        // One connection of one thread: no locks. Nothing needs the journal:
+        // the file is put in place only when complete.
         execute("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;");
     }
     ~Database() { sqlite3_close(m_db); }
