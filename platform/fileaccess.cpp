@@ -493,6 +493,11 @@ LocalPath linkTarget(const LocalPath &path)
     return followLinks(path, [](const QByteArray &) { return true; });
 }
 
+bool isTerminal(int fd)
+{
+    return ::isatty(fd) == 1;
+}
+
 bool holdStandardStream(int fd)
 {
     if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
@@ -666,6 +671,11 @@ void moveIntoPlace(const LocalPath &from, const LocalPath &to, bool replace)
                       : QStringLiteral("File '%1' cannot be put in place (error %2).").arg(displayName(to)).arg(error),
                   error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? platform::FileInUse
                                                                              : platform::AccessDenied);
+}
+
+bool isTerminal(int fd)
+{
+    return _isatty(fd) != 0;
 }
 
 bool holdStandardStream(int fd)

@@ -184,6 +184,8 @@ QString syncToDisk(int fd);
 // `to` only when `replace`, otherwise an existing `to` stays and is a Failure
 // (3). Throws Failure 1705 when the system refuses.
 void moveIntoPlace(const LocalPath &from, const LocalPath &to, bool replace);
+// Whether the open descriptor `fd` is a terminal (a console on Windows).
+bool isTerminal(int fd);
 // Whether standard stream `fd` (0, 1 or 2) is open. A closed one gets the
 // null device in its place, so no file opened later takes its number and
 // writes meant for the stream cannot land in it.

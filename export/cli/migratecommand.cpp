@@ -3,6 +3,9 @@
 #include "export/migrate/sqlitemigration.h"
 #include "platform/cleantext.h"
 #include "platform/failure.h"
+#include "platform/fileaccess.h"
+
+#include <QElapsedTimer>
 
 namespace cli {
 
@@ -27,10 +30,42 @@ int runMigration(const MigrateRequest &request, QIODevice &out, QIODevice &err)
     options.replace = request.replace;
     options.strict = request.strict;
     options.constraints = request.constraintsAfter ? migrate::Constraints::After : migrate::Constraints::Strict;
+    // On a terminal, one line that says how far the load has come, written
+    // over itself a few times a second and cleared at the end.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 shownAt = -1;
+    qsizetype shownLength = 0;
+    const auto show = [&](const QString &line) {
+        err.write(('\r' + line.leftJustified(shownLength) + '\r').toLocal8Bit());
+        shownLength = line.size();
+    };
+    if (platform::isTerminal(2)) {
+        options.progress = [&](const migrate::MigrationProgress &progress) {
+            const qint64 now = clock.elapsed();
+            if (shownAt >= 0 && now - shownAt < 250)
+                return;
+            shownAt = now;
+            const double seconds = double(now) / 1000;
+            const double perSecond = seconds > 0 ? double(progress.bytesRead) / seconds : 0;
+            QString line = QStringLiteral("%1: %2 rows, %3 MB/s")
+                               .arg(oneLine(progress.table).left(40))
+                               .arg(progress.rows)
+                               .arg(perSecond / 1e6, 0, 'f', 1);
+            if (perSecond > 0 && progress.bytesTotal > progress.bytesRead)
+                line += QStringLiteral(", about %1 s left")
+                            .arg(qint64(double(progress.bytesTotal - progress.bytesRead) / perSecond) + 1);
+            show(line);
+        };
+    }
     migrate::Migration migration;
     try {
         migration = migrate::migrateToSqlite(request.source, request.tables, request.target, options);
+        if (shownLength > 0)
+            show(QString());
     } catch (const Failure &failure) {
+        if (shownLength > 0)
+            show(QString());
         writeLine(err, QStringLiteral("orvalle-report: %1").arg(oneLine(failure.description())));
         if (failure.number() == platform::FileInUse && !request.replace)
             writeLine(err, QStringLiteral("orvalle-report: nothing was written; --replace replaces an existing database"));

@@ -135,9 +135,21 @@ platform::LocalPath fileOf(const QString &folder, const QString &relative)
 }
 
 // Loads one table's records into its table in the database.
+// Rows loaded between two reports of progress.
+constexpr qint64 RowsBetweenReports = 4096;
+
 TableLoad loadTable(Database &db, const model::TableModel &table, const dictionary::SqlTableNames &names,
-                    const QString &folder, const MigrationOptions &options, QList<model::Finding> &findings)
+                    const QString &folder, const MigrationOptions &options, QList<model::Finding> &findings,
+                    MigrationProgress &progress)
 {
+    progress.table = table.name;
+    progress.rows = 0;
+    const qint64 bytesBefore = progress.bytesRead;
+    const auto report = [&](qint64 records) {
+        progress.bytesRead = bytesBefore + records * table.recordLength;
+        if (options.progress)
+            options.progress(progress);
+    };
     TableLoad load;
     load.table = table.name;
     const platform::LocalPath memo =
@@ -190,6 +202,7 @@ TableLoad loadTable(Database &db, const model::TableModel &table, const dictiona
         load.read = reader.recordsRead();
         load.deleted = reader.deleted();
         load.created = false;
+        report(reader.recordNumber());
         findings.append({model::Severity::Warning, table.name,
                          QStringLiteral("SQLite cannot hold a table without a column; its %1 records, which hold no "
                                         "value, are left out.")
@@ -218,7 +231,10 @@ TableLoad loadTable(Database &db, const model::TableModel &table, const dictiona
                               .arg(db.message()),
                           platform::TableCorrupted);
         sqlite3_reset(insert.handle());
+        if (++progress.rows % RowsBetweenReports == 0)
+            report(reader.recordNumber());
     }
+    report(reader.recordNumber());
     load.read = reader.recordsRead();
     load.deleted = reader.deleted();
     if (load.findings > kept && kept >= FindingsKeptPerTable)
@@ -306,8 +322,12 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
         db.execute(script);
         db.execute("BEGIN");
         const QString folder = sourceFolder(model);
+        MigrationProgress progress;
+        for (const model::TableModel &table : model.tables)
+            progress.bytesTotal += qint64(table.recordCount) * table.recordLength;
         for (qsizetype i = 0; i < model.tables.size(); ++i)
-            migration.tables.append(loadTable(db, model.tables.at(i), names.at(i), folder, options, migration.findings));
+            migration.tables.append(
+                loadTable(db, model.tables.at(i), names.at(i), folder, options, migration.findings, progress));
         const QList<model::Finding> breaks = foreignKeyBreaks(db);
         if (!breaks.isEmpty() && options.constraints == Constraints::Strict) {
             QStringList named;

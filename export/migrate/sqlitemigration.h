@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace migrate {
 
 // One table's load.
@@ -37,10 +39,21 @@ struct Migration {
 // "PRAGMA foreign_keys = ON" asks it to.
 enum class Constraints { Strict, After };
 
+// How far a load has come: the table being loaded, its rows so far, and the
+// bytes of records read of all the chosen tables' records.
+struct MigrationProgress {
+    QString table;
+    qint64 rows = 0;
+    qint64 bytesRead = 0;
+    qint64 bytesTotal = 0;
+};
+
 struct MigrationOptions {
     bool replace = false; // an existing target is replaced; otherwise it is refused
     bool strict = false;  // a value that cannot be read fails the load
     Constraints constraints = Constraints::Strict;
+    // Told now and then while records are loaded, and when a table is done.
+    std::function<void(const MigrationProgress &)> progress;
 };
 
 // The most value findings kept for one table; the rest are counted.

@@ -126,6 +126,7 @@ private slots:
     void failedLoadsLeaveNothing_data();
     void failedLoadsLeaveNothing();
     void brokenRelationsLoadedWhenAsked();
+    void progressIsToldAsRowsGoIn();
     void everyRealSourceArrivesCounted();
     void theCommand_data();
     void theCommand();
@@ -268,6 +269,26 @@ void MigrationTest::brokenRelationsLoadedWhenAsked()
              QStringLiteral("A row whose cust_id B7 is no row of customers breaks the relation the container declares."));
     QCOMPARE(rowsOf(target, QStringLiteral("SELECT order_id, cust_id FROM orders ORDER BY rowid")),
              (QStringList{QStringLiteral("O1 | A1"), QStringLiteral("O2 | B7")}));
+}
+
+// A report every 4,096 rows and one when a table is done, its bytes counting
+// up to all the tables' records, deleted ones too.
+void MigrationTest::progressIsToldAsRowsGoIn()
+{
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.version = 0x03;
+    layout.fields = {{"A", 'C', 1}};
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("a.dbf")), xbasewriter::tableBytes(layout, QList<QByteArray>(5000, " x")));
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("b.dbf")), xbasewriter::tableBytes(layout, {" y", "*z"}));
+    QStringList told;
+    MigrationOptions options;
+    options.progress = [&](const migrate::MigrationProgress &progress) {
+        told << QStringLiteral("%1 %2 %3/%4").arg(progress.table).arg(progress.rows).arg(progress.bytesRead).arg(progress.bytesTotal);
+    };
+    migrate::migrateToSqlite(dir.path(), {}, dir.filePath(QStringLiteral("out.sqlite")), options);
+    QCOMPARE(told, (QStringList{QStringLiteral("a 4096 8192/10004"), QStringLiteral("a 5000 10000/10004"),
+                                QStringLiteral("b 1 10004/10004")}));
 }
 
 // Every folder of the fixtures that holds tables, and every container: its
