@@ -1,4 +1,5 @@
 #include "export/cli/diffcommand.h"
+#include "export/cli/lines.h"
 #include "export/cli/standardoutput.h"
 
 #include "export/dictionary/dictionaryload.h"
@@ -20,10 +21,10 @@ namespace {
 
 using model::SourceModel;
 
-bool writeLine(QIODevice &device, const QString &text)
+// A failure line: the tool's name, then the text on one line.
+bool writeFailure(QIODevice &device, const QString &text)
 {
-    const QByteArray line = (QStringLiteral("orvalle-report: ") + platform::cleanText(text, platform::CodePageLine).trimmed()).toLocal8Bit() + '\n';
-    return device.write(line) == line.size();
+    return writeLine(device, QStringLiteral("orvalle-report: ") + oneLine(text));
 }
 
 struct Side {
@@ -42,9 +43,9 @@ std::optional<Side> openSide(const QString &path, QIODevice &err)
         // carry no number: the path as given takes that name's place.
         const QString named = platform::displayName(platform::LocalPath::fromText(path)) + QStringLiteral(": ");
         if (failure.number() == 0 && failure.description().startsWith(named))
-            writeLine(err, path + QStringLiteral(": ") + failure.description().sliced(named.size()));
+            writeFailure(err, path + QStringLiteral(": ") + failure.description().sliced(named.size()));
         else
-            writeLine(err, QStringLiteral("%1: %2 %3").arg(path).arg(failure.number()).arg(failure.description()));
+            writeFailure(err, QStringLiteral("%1: %2 %3").arg(path).arg(failure.number()).arg(failure.description()));
         return std::nullopt;
     }
     return side;
@@ -103,16 +104,16 @@ bool writeOutput(const DiffRequest &request, const diff::StructureDiff &diff, QI
                     writeFile(path, request.format, diff);
                     return true;
                 } catch (const Failure &failure) {
-                    writeLine(err, failure.description());
+                    writeFailure(err, failure.description());
                     return false;
                 }
             },
-            [&](const QString &line) { writeLine(err, line); });
+            [&](const QString &line) { writeFailure(err, line); });
     }
     try {
         writeFile(request.output, request.format, diff);
     } catch (const Failure &failure) {
-        writeLine(err, QStringLiteral("%1: %2").arg(request.output, failure.description()));
+        writeFailure(err, QStringLiteral("%1: %2").arg(request.output, failure.description()));
         return false;
     }
     return true;
@@ -130,7 +131,7 @@ int runDiff(const DiffRequest &request, QIODevice &out, QIODevice &err)
     if (!request.output.isEmpty()) {
         for (const Side *side : {&*before, &*after}) {
             if (const std::optional<QString> file = sideFileAt(*side, request.output)) {
-                writeLine(err, QStringLiteral("%1: %2 that is %3's file %4, and a source is never written")
+                writeFailure(err, QStringLiteral("%1: %2 that is %3's file %4, and a source is never written")
                                    .arg(request.output)
                                    .arg(platform::FileInUse)
                                    .arg(side->path, *file));
@@ -142,7 +143,7 @@ int runDiff(const DiffRequest &request, QIODevice &out, QIODevice &err)
     diff::Comparison comparison = diff::compareStreams(*before->tables, *after->tables, request.tables);
     if (!comparison.unknownNames.isEmpty()) {
         for (const QString &name : std::as_const(comparison.unknownNames))
-            writeLine(err, QStringLiteral("%1: no such table or view in %2 or %3")
+            writeFailure(err, QStringLiteral("%1: no such table or view in %2 or %3")
                                .arg(name, request.before, request.after));
         return DiffTrouble;
     }
@@ -150,7 +151,7 @@ int runDiff(const DiffRequest &request, QIODevice &out, QIODevice &err)
     // diff has it, named here and said in the document too.
     for (const QList<diff::NotCompared> *skipped : {&comparison.diff.notCompared, &comparison.diff.tagsNotCompared}) {
         for (const diff::NotCompared &table : *skipped)
-            writeLine(err, QStringLiteral("%1: %2: %3")
+            writeFailure(err, QStringLiteral("%1: %2: %3")
                                .arg(table.side == diff::NotCompared::Side::Before ? request.before : request.after, table.table,
                                     table.reason));
     }

@@ -1,28 +1,13 @@
 #include "export/cli/migratecommand.h"
 
+#include "export/cli/lines.h"
 #include "export/migrate/sqlitemigration.h"
-#include "platform/cleantext.h"
 #include "platform/failure.h"
 #include "platform/fileaccess.h"
 
 #include <QElapsedTimer>
 
 namespace cli {
-
-namespace {
-
-QString oneLine(const QString &text)
-{
-    return platform::cleanText(text, platform::CodePageLine).trimmed();
-}
-
-bool writeLine(QIODevice &device, const QString &text)
-{
-    const QByteArray line = text.toLocal8Bit() + '\n';
-    return device.write(line) == line.size();
-}
-
-} // namespace
 
 int runMigration(const MigrateRequest &request, QIODevice &out, QIODevice &err)
 {

@@ -3,6 +3,7 @@
 
 #include "export/report/dictionaryreport.h"
 #include "export/cli/diffcommand.h"
+#include "export/cli/lines.h"
 #include "export/cli/migratecommand.h"
 #include "platform/cleantext.h"
 #include "platform/failure.h"
@@ -148,19 +149,6 @@ struct Options {
     bool help = false;
     bool version = false;
 };
-
-// One line of text from the files or the user: control characters, line
-// breaks among them, become spaces, so a line says one thing.
-QString oneLine(const QString &text)
-{
-    return platform::cleanText(text, platform::CodePageLine).trimmed();
-}
-
-bool writeLine(QIODevice &device, const QString &text)
-{
-    const QByteArray line = text.toLocal8Bit() + '\n';
-    return device.write(line) == line.size();
-}
 
 bool writeText(QIODevice &device, const char *text)
 {
