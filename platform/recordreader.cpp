@@ -434,7 +434,7 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
         if (layout.type == 'V' && !visualFoxPro)
             return bytesValue(raw); // a Clipper variant: its layout is not known here
         qsizetype size = raw.size();
-        if (nullBitSet(record, field.lengthBit)) {
+        if (nullBitSet(record, field.lengthBit) && !raw.isEmpty()) {
             size = uchar(raw.back());
             if (size >= raw.size()) {
                 return unreadable(raw, number, field, QStringLiteral("Its length byte says %1 bytes, more than the field holds.").arg(size));
@@ -450,6 +450,8 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
     case 'F':
         return numericValue(raw, field, number);
     case 'Y':
+        if (layout.width != 8)
+            break;
         return {ValueKind::Decimal, currencyText(qFromLittleEndian<qint64>(raw.data())), 0, 0};
     case 'I':
     case '+':

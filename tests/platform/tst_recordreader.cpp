@@ -150,6 +150,7 @@ void RecordReaderTest::valuesOfEachType_data()
     row("float in exponent notation", {{"F", 'F', 13, 3}}, QByteArray("1.3945052E+02"), "dec:1.3945052E+02", "", 0x8B);
     row("currency", {{"Y", 'Y', 8}}, QByteArray::fromHex("f22fce733a0b0000"), "dec:1234567890.1234");
     row("currency below zero", {{"Y", 'Y', 8}}, QByteArray::fromHex("ffffffffffffffff"), "dec:-0.0001");
+    row("currency of another width, kept as bytes", {{"Y", 'Y', 4}}, QByteArray::fromHex("01020304"), "bytes:01 02 03 04");
     row("integer", {{"I", 'I', 4}}, QByteArray::fromHex("feffffff"), "int:-2");
     row("double", {{"B", 'B', 8, 2}}, QByteArray::fromHex("000000000000f83f"), "real:1.5");
     row("date", {{"D", 'D', 8}}, QByteArray("20240131"), "date:2024-01-31");
