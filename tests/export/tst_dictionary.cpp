@@ -625,6 +625,8 @@ private slots:
     void writtenAsReadEqualsWhole_data();
     void writtenAsReadEqualsWhole();
     void tablesTakeTheirPlaceInTheOutline();
+    void tablesFoundByName_data();
+    void tablesFoundByName();
 };
 
 void DictionaryTest::formatNames_data()
@@ -1619,6 +1621,26 @@ void DictionaryTest::writtenAsReadEqualsWhole()
     // The rows are what they say: the relations of the tables read, and no more.
     QCOMPARE(whole.relations.size(), qsizetype(relations));
     checkWrittenAsRead(dbc, selection, whole);
+}
+
+// A name finds the table spelt exactly so, else the first equal but for
+// case, as FoxPro ignores case; nothing for an empty name.
+void DictionaryTest::tablesFoundByName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("index");
+    QTest::newRow("spelt exactly") << QStringLiteral("ORDERS") << 1;
+    QTest::newRow("in another case, the first") << QStringLiteral("orders") << 0;
+    QTest::newRow("none") << QStringLiteral("lines") << -1;
+    QTest::newRow("empty") << QString() << -1;
+}
+
+void DictionaryTest::tablesFoundByName()
+{
+    QFETCH(QString, name);
+    QFETCH(int, index);
+    const TableLookup lookup(QStringList{QStringLiteral("Orders"), QStringLiteral("ORDERS"), QStringLiteral("customers")});
+    QCOMPARE(lookup(name), qsizetype(index));
 }
 
 // A table the outline did not foresee is skipped, one it foresaw but that
