@@ -216,8 +216,6 @@ double bigEndianDouble(QByteArrayView bytes)
     return value;
 }
 
-enum class MemoKind { FoxPro, DBase3, DBase };
-
 } // namespace
 
 struct RecordReader::State {

@@ -1,9 +1,9 @@
 #include "export/migrate/sqlitemigration.h"
 
 #include "export/dictionary/dictionary.h"
+#include "platform/codepage.h"
 #include "platform/failure.h"
 #include "platform/fileaccess.h"
-#include "platform/codepage.h"
 #include "platform/recordreader.h"
 
 #include <QDir>
@@ -14,7 +14,6 @@
 
 #include <sqlite3.h>
 
-#include <memory>
 #include <optional>
 
 namespace migrate {
