@@ -743,6 +743,18 @@ QByteArray readAt(QFile &file, qint64 offset, qint64 size, const QString &fileNa
     return bytes;
 }
 
+QByteArray readAt(const ReadOnlyFile &file, qint64 offset, qint64 size)
+{
+    QByteArray bytes;
+    file.appendAt(offset, size, bytes);
+    if (bytes.size() != size)
+        throw Failure(QStringLiteral("'%1' is corrupted: it ends before byte %2.")
+                          .arg(displayName(file.path()))
+                          .arg(offset + size),
+                      platform::TableCorrupted);
+    return bytes;
+}
+
 LocalPath resolveCaseInsensitive(const LocalPath &base, const QString &relative)
 {
     QString normalized = relative;

@@ -132,6 +132,8 @@ private:
 // Reads exactly `size` bytes at `offset` of the open file; throws Failure
 // 2091 naming `fileName` when the file ends first, 1705 on a read error.
 QByteArray readAt(QFile &file, qint64 offset, qint64 size, const QString &fileName);
+// The same for a file opened as ReadOnlyFile, named by its path.
+QByteArray readAt(const ReadOnlyFile &file, qint64 offset, qint64 size);
 // Reads at most maxBytes more; throws Failure 1705 naming `fileName` on a read error.
 QByteArray readSome(QFile &file, qint64 maxBytes, const QString &fileName);
 

@@ -120,14 +120,7 @@ public:
             m_file.appendAt(0, qMin(m_file.size(), StartSize), m_start);
         if (offset + length <= m_start.size())
             return m_start.sliced(offset, length);
-        QByteArray bytes;
-        m_file.appendAt(offset, length, bytes);
-        if (bytes.size() != length)
-            throw Failure(QStringLiteral("'%1' is corrupted: it ends before byte %2.")
-                              .arg(displayName(m_file.path()))
-                              .arg(offset + length),
-                          platform::TableCorrupted);
-        return bytes;
+        return readAt(m_file, offset, length);
     }
 
 private:

@@ -50,13 +50,8 @@ QByteArray MemoFile::bytesAt(qint64 offset, qint64 size) const
 {
     if (m_file)
         return readAt(*m_file, offset, size, m_fileName);
-    if (m_readOnly) {
-        QByteArray bytes;
-        m_readOnly->appendAt(offset, size, bytes);
-        if (bytes.size() != size)
-            throw corrupted(m_fileName, QStringLiteral("it ends before byte %1.").arg(offset + size));
-        return bytes;
-    }
+    if (m_readOnly)
+        return readAt(*m_readOnly, offset, size);
     return m_bytes.sliced(offset, size);
 }
 
@@ -116,17 +111,13 @@ QByteArray DbtFile::memo(quint32 block, qint64 maxLength) const
             const qsizetype from = text.size();
             m_file.appendAt(at, DBase3BlockSize, text);
             const qsizetype end = text.indexOf(DBase3End, from);
-            if (end >= 0) {
+            if (end >= 0)
                 text.truncate(end);
-                break;
-            }
             if (text.size() > maxLength)
                 throw corrupted(m_fileName, QStringLiteral("the memo at block %1 is longer than such a memo can be.").arg(block));
-            if (text.size() == from)
+            if (end >= 0 || text.size() == from)
                 break;
         }
-        if (text.size() > maxLength)
-            throw corrupted(m_fileName, QStringLiteral("the memo at block %1 is longer than such a memo can be.").arg(block));
         return text;
     }
     QByteArray head;
@@ -141,11 +132,7 @@ QByteArray DbtFile::memo(quint32 block, qint64 maxLength) const
     if (length > maxLength)
         throw corrupted(m_fileName, QStringLiteral("the memo at block %1 (%2 bytes) is longer than such a memo can be.")
                                         .arg(block).arg(length));
-    QByteArray data;
-    m_file.appendAt(start + MemoHeadSize, length, data);
-    if (data.size() != length)
-        throw corrupted(m_fileName, QStringLiteral("it ends before byte %1.").arg(start + MemoHeadSize + length));
-    return data;
+    return readAt(m_file, start + MemoHeadSize, length);
 }
 
 } // namespace platform

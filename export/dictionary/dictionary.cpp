@@ -70,20 +70,25 @@ QByteArray wholeDocument(DictionaryFormat format, const model::SourceModel &sour
     const DictionarySink sink = [&](QByteArrayView bytes) { document += bytes; };
     const std::unique_ptr<DocumentWriter> writer =
         format == DictionaryFormat::Json ? jsonDocumentWriter(sink, largestPart) : documentWriter(format, sink);
-    if (writer->plansFirst()) {
+    writeWhole(*writer, source);
+    return document;
+}
+
+void writeWhole(DocumentWriter &writer, const model::SourceModel &source)
+{
+    if (writer.plansFirst()) {
         for (const model::TableModel &table : source.tables)
-            writer->plan(table);
-        writer->planned(source);
+            writer.plan(table);
+        writer.planned(source);
     }
     model::SourceOutline outline{source, {}};
     outline.facts.tables.clear();
     for (const model::TableModel &table : source.tables)
         outline.tables.append(table.name);
-    writer->begin(outline);
+    writer.begin(outline);
     for (const model::TableModel &table : source.tables)
-        writer->table(table);
-    writer->end(source);
-    return document;
+        writer.table(table);
+    writer.end(source);
 }
 
 QByteArray writeDictionary(DictionaryFormat format, const model::SourceModel &source)

@@ -57,17 +57,24 @@ QByteArray sqliteSchema(const model::SourceModel &source);
 // Any of the above by format.
 QByteArray writeDictionary(DictionaryFormat format, const model::SourceModel &source);
 
-// What an SQL schema calls a source's tables and columns, as its script names
-// them: for each table of the source, in order, its name in the schema (empty
-// when the schema leaves the table out) and, for each of its fields in the
-// model's order, its column's name (empty for a field that has no column)
-// and whether the column takes no NULL.
+// The SQL schema of `format` (postgres or sqlite) for a source held whole,
+// as postgresSchema and sqliteSchema write it, and what it calls the
+// source's tables and columns: for each table, in order, its name in the
+// schema (empty when the schema leaves the table out) and, for each of its
+// fields in the model's order, its column's name (empty for a field that has
+// no column) and whether the column takes no NULL.
 struct SqlTableNames {
     QString name;
     QStringList columns;
-    QList<bool> notNull; // for each field: its column takes no NULL
+    QList<bool> notNull;
 };
-QList<SqlTableNames> sqlSchemaNames(DictionaryFormat format, const model::SourceModel &source);
+struct SqlSchema {
+    QByteArray script;
+    QList<SqlTableNames> tables;
+};
+SqlSchema sqlSchema(DictionaryFormat format, const model::SourceModel &source);
+// A name as the schemas write it: double-quoted, quotes doubled, NULs removed.
+QString sqlIdentifier(const QString &name);
 
 // The dictionary of the source at `path`, its tables and views chosen by
 // `selection` as readSourceModel chooses them, handed to `sink` a block at a

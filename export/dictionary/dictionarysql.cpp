@@ -1229,11 +1229,11 @@ private:
 
 } // namespace
 
-QList<SqlTableNames> sqlSchemaNames(DictionaryFormat format, const model::SourceModel &source)
+SqlSchema sqlSchema(DictionaryFormat format, const model::SourceModel &source)
 {
-    QList<SqlTableNames> names;
+    SqlSchema schema;
     SqlDocumentWriter writer(format == DictionaryFormat::Postgres ? Dialect::Postgres : Dialect::Sqlite,
-                             [](QByteArrayView) {}, [&](const Table &table) {
+                             [&](QByteArrayView bytes) { schema.script += bytes; }, [&](const Table &table) {
                                  SqlTableNames named;
                                  if (table.created)
                                      named.name = table.name;
@@ -1244,16 +1244,15 @@ QList<SqlTableNames> sqlSchemaNames(DictionaryFormat format, const model::Source
                                      named.columns[field] = column.name;
                                      named.notNull[field] = column.notNull;
                                  }
-                                 names.append(named);
+                                 schema.tables.append(named);
                              });
-    for (const model::TableModel &table : source.tables)
-        writer.plan(table);
-    writer.planned(source);
-    writer.begin({source, {}});
-    for (const model::TableModel &table : source.tables)
-        writer.table(table);
-    writer.end(source);
-    return names;
+    writeWhole(writer, source);
+    return schema;
+}
+
+QString sqlIdentifier(const QString &name)
+{
+    return identifier(name);
 }
 
 std::unique_ptr<DocumentWriter> sqlDocumentWriter(DictionaryFormat format, const DictionarySink &sink)

@@ -96,14 +96,6 @@ SectionAnchors sectionAnchors(const QStringList &tables, const QList<model::View
     return anchors;
 }
 
-TableLookup::TableLookup(const model::SourceModel &source)
-{
-    m_exact.reserve(source.tables.size());
-    m_folded.reserve(source.tables.size());
-    for (qsizetype i = 0; i < source.tables.size(); ++i)
-        add(source.tables.at(i).name, i);
-}
-
 TableLookup::TableLookup(const QStringList &names)
 {
     m_exact.reserve(names.size());

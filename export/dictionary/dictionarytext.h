@@ -52,7 +52,6 @@ QString severityWord(model::Severity severity);
 class TableLookup {
 public:
     TableLookup() = default;
-    explicit TableLookup(const model::SourceModel &source);
     explicit TableLookup(const QStringList &names);
     qsizetype operator()(const QString &name) const;
 

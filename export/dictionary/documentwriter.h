@@ -40,6 +40,10 @@ std::unique_ptr<DocumentWriter> sqlDocumentWriter(DictionaryFormat format, const
 // The writer of a format.
 std::unique_ptr<DocumentWriter> documentWriter(DictionaryFormat format, const DictionarySink &sink);
 
+// Hands a source held whole to `writer`: planned first when it plans, then
+// begun, table by table, and ended.
+void writeWhole(DocumentWriter &writer, const model::SourceModel &source);
+
 // The document of a source held whole, through its format's writer.
 QByteArray wholeDocument(DictionaryFormat format, const model::SourceModel &source,
                          qint64 largestPart = MaxDictionaryPartSize);

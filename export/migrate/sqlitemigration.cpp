@@ -20,13 +20,6 @@ namespace migrate {
 
 namespace {
 
-QString quotedIdentifier(const QString &name)
-{
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 // The database being made, closed when it goes.
 class Database {
 public:
@@ -189,7 +182,7 @@ TableLoad loadTable(Database &db, const model::TableModel &table, const dictiona
         if (names.columns.at(i).isEmpty())
             continue;
         fields.append(i);
-        columns.append(quotedIdentifier(names.columns.at(i)));
+        columns.append(dictionary::sqlIdentifier(names.columns.at(i)));
         places.append(QStringLiteral("?"));
     }
     if (names.name.isEmpty() || fields.isEmpty()) {
@@ -209,7 +202,7 @@ TableLoad loadTable(Database &db, const model::TableModel &table, const dictiona
         return load;
     }
     Statement insert(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                             .arg(quotedIdentifier(names.name), columns.join(QStringLiteral(", ")),
+                             .arg(dictionary::sqlIdentifier(names.name), columns.join(QStringLiteral(", ")),
                                   places.join(QStringLiteral(", "))));
     QList<platform::FieldValue> values;
     while (reader.next(values)) {
@@ -240,7 +233,7 @@ TableLoad loadTable(Database &db, const model::TableModel &table, const dictiona
         findings.append({model::Severity::Error, table.name,
                          QStringLiteral("%1 more values could not be read.").arg(load.findings - FindingsKeptPerTable)});
 
-    Statement count(db, QStringLiteral("SELECT count(*) FROM %1").arg(quotedIdentifier(names.name)));
+    Statement count(db, QStringLiteral("SELECT count(*) FROM %1").arg(dictionary::sqlIdentifier(names.name)));
     if (sqlite3_step(count.handle()) == SQLITE_ROW)
         load.loaded = sqlite3_column_int64(count.handle(), 0);
     return load;
@@ -264,7 +257,7 @@ QList<model::Finding> foreignKeyBreaks(Database &db)
         const QString parent = columnText(check.handle(), 2);
         const int key = sqlite3_column_int(check.handle(), 3);
         QStringList columns;
-        Statement keys(db, QStringLiteral("PRAGMA foreign_key_list(%1)").arg(quotedIdentifier(table)));
+        Statement keys(db, QStringLiteral("PRAGMA foreign_key_list(%1)").arg(dictionary::sqlIdentifier(table)));
         while (sqlite3_step(keys.handle()) == SQLITE_ROW) {
             if (sqlite3_column_int(keys.handle(), 0) == key)
                 columns << columnText(keys.handle(), 3);
@@ -272,7 +265,7 @@ QList<model::Finding> foreignKeyBreaks(Database &db)
         QStringList values;
         for (const QString &column : std::as_const(columns)) {
             Statement value(db, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                                    .arg(quotedIdentifier(column), quotedIdentifier(table)));
+                                    .arg(dictionary::sqlIdentifier(column), dictionary::sqlIdentifier(table)));
             sqlite3_bind_int64(value.handle(), 1, rowid);
             if (sqlite3_step(value.handle()) == SQLITE_ROW)
                 values << column + QLatin1Char(' ') + columnText(value.handle(), 0);
@@ -307,8 +300,8 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
                           platform::TableCorrupted);
         migration.findings.append(finding);
     }
-    const QByteArray script = dictionary::writeDictionary(dictionary::DictionaryFormat::Sqlite, model);
-    const QList<dictionary::SqlTableNames> names = dictionary::sqlSchemaNames(dictionary::DictionaryFormat::Sqlite, model);
+    const dictionary::SqlSchema schema = dictionary::sqlSchema(dictionary::DictionaryFormat::Sqlite, model);
+    const QList<dictionary::SqlTableNames> &names = schema.tables;
 
     QTemporaryFile file(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName()
                         + QStringLiteral(".XXXXXX"));
@@ -318,7 +311,7 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
                       platform::AccessDenied);
     {
         Database db(file.fileName());
-        db.execute(script);
+        db.execute(schema.script);
         db.execute("BEGIN");
         const QString folder = sourceFolder(model);
         MigrationProgress progress;
