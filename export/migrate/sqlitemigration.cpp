@@ -286,6 +286,13 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
     if (targetInfo.exists() && !options.replace)
         throw Failure(QStringLiteral("The database '%1' exists already.").arg(QDir::toNativeSeparators(target)),
                       platform::FileInUse);
+    // Only a file is replaced: renaming over a device (/dev/null) or a
+    // folder would replace that instead.
+    const platform::FileKind kind = platform::kindOf(platform::LocalPath::fromText(target));
+    if (kind != platform::FileKind::Missing && kind != platform::FileKind::Regular)
+        throw Failure(QStringLiteral("The database cannot be written to '%1': it is no regular file.")
+                          .arg(QDir::toNativeSeparators(target)),
+                      platform::FileInUse);
     if (const std::optional<QString> file = model::sourceFileMatching(source, tables, target))
         throw Failure(QStringLiteral("The database cannot be written to '%1': that is the data source's file '%2', "
                                      "and a data source is never written.")

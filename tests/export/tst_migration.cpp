@@ -123,6 +123,7 @@ private slots:
     void everyTypeArrivesAsWritten();
     void targetsRefused_data();
     void targetsRefused();
+    void onlyAFileIsReplaced();
     void failedLoadsLeaveNothing_data();
     void failedLoadsLeaveNothing();
     void brokenRelationsLoadedWhenAsked();
@@ -209,6 +210,26 @@ void MigrationTest::targetsRefused()
         QCOMPARE(rowsOf(dir.filePath(target), QStringLiteral("SELECT a FROM t")), QStringList{QStringLiteral("x")});
     }
     QCOMPARE(leftBehind(dir.path(), {QStringLiteral("t.dbf"), QStringLiteral("old.sqlite")}), QStringList());
+}
+
+// A target that is no file (here a folder; a device such as /dev/null alike)
+// is refused even with --replace, and stays as it was.
+void MigrationTest::onlyAFileIsReplaced()
+{
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.fields = {{"A", 'C', 1}};
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")), xbasewriter::tableBytes(layout, {" x"}));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.sqlite")));
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("folder.sqlite/kept")), "kept");
+    MigrationOptions options;
+    options.replace = true;
+    const QString target = dir.filePath(QStringLiteral("folder.sqlite"));
+    QCOMPARE(failureOf(dir.path(), target, options),
+             QStringLiteral("The database cannot be written to '%1': it is no regular file.")
+                 .arg(QDir::toNativeSeparators(target)));
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("folder.sqlite/kept"))));
+    QCOMPARE(leftBehind(dir.path(), {QStringLiteral("t.dbf")}), QStringList());
 }
 
 void MigrationTest::failedLoadsLeaveNothing_data()
