@@ -24,6 +24,7 @@ namespace {
 
 const char helpText[] =
     "Usage: orvalle-report [--format FORMAT] SOURCE [TABLE ...] [-o FILE]\n"
+    "                      [--section pre-data|post-data]\n"
     "       orvalle-report --diff OLD NEW [TABLE ...] [--format FORMAT] [-o FILE]\n"
     "       orvalle-report SOURCE --list\n"
     "       orvalle-report --migrate DATABASE SOURCE [TABLE ...] [--replace] [--strict]\n"
@@ -78,6 +79,12 @@ const char helpText[] =
     "                     it exists) instead of standard output; a device\n"
     "                     or a pipe (/dev/null, /dev/stdout) is written as\n"
     "                     it is\n"
+    "  --section pre-data|post-data\n"
+    "                     with postgres or sqlite: only the tables, made\n"
+    "                     before the data is loaded (pre-data), or only the\n"
+    "                     keys, unique constraints, indexes and foreign keys,\n"
+    "                     made after it (post-data); both, in that order, by\n"
+    "                     default\n"
     "  --list             print the table names of SOURCE, one a line\n"
     "  --migrate DATABASE load the tables into a new SQLite database\n"
     "  --replace          with --migrate: replace DATABASE when it exists\n"
@@ -142,6 +149,7 @@ struct Options {
     bool replace = false;
     bool strict = false;
     std::optional<bool> constraintsAfter;
+    std::optional<dictionary::SqlSections> section; // of an SQL schema; none: both
     QString source;
     QStringList tables;
     QString output;
@@ -213,6 +221,14 @@ QString parse(const QStringList &arguments, Options &options)
             if (mode != QLatin1String("strict") && mode != QLatin1String("after"))
                 return QStringLiteral("--constraints takes strict or after");
             options.constraintsAfter = mode == QLatin1String("after");
+        } else if (!optionsEnded && argument == QLatin1String("--section")) {
+            const QString name = i + 1 < arguments.size() ? arguments.at(++i) : QString();
+            if (name != QLatin1String("pre-data") && name != QLatin1String("post-data"))
+                return QStringLiteral("--section takes pre-data or post-data");
+            if (options.section)
+                return QStringLiteral("only one section can be given");
+            options.section = name == QLatin1String("pre-data") ? dictionary::SqlSections::PreData
+                                                                : dictionary::SqlSections::PostData;
         } else if (!optionsEnded && argument == QLatin1String("--list")) {
             options.list = true;
         } else if (!optionsEnded && (argument == QLatin1String("-o") || argument == QLatin1String("--output"))) {
@@ -234,14 +250,18 @@ QString parse(const QStringList &arguments, Options &options)
     if (options.help || options.version)
         return QString();
     if (!options.migrate.isEmpty()) {
-        if (options.diff || options.list || formatGiven || !options.output.isEmpty())
-            return QStringLiteral("--migrate takes no --diff, --list, format or output file");
+        if (options.diff || options.list || formatGiven || !options.output.isEmpty() || options.section)
+            return QStringLiteral("--migrate takes no --diff, --list, format, section or output file");
         if (options.source.isNull())
             return QStringLiteral("no SOURCE given");
         return QString();
     }
     if (options.replace || options.strict || options.constraintsAfter)
         return QStringLiteral("--replace, --strict and --constraints go with --migrate");
+    const bool sqlFormat = options.format == dictionary::DictionaryFormat::Postgres
+        || options.format == dictionary::DictionaryFormat::Sqlite;
+    if (options.section && (options.diff || !sqlFormat))
+        return QStringLiteral("--section goes with --format postgres or sqlite");
     if (options.diff) {
         if (options.list)
             return QStringLiteral("--diff and --list cannot be given together");
@@ -381,10 +401,12 @@ int writeDictionaryReport(const Options &options, dictionary::DictionaryFormat f
         if (selected.at(i))
             tables.append(names.at(i));
     }
+    dictionary::SqlOptions sqlOptions;
+    sqlOptions.sections = options.section.value_or(dictionary::SqlSections::Both);
     report::DictionaryResult result;
     if (!options.output.isEmpty()) {
         try {
-            result = report::writeDictionaryFile(options.output, format, source, tables);
+            result = report::writeDictionaryFile(options.output, format, source, tables, sqlOptions);
         } catch (const Failure &failure) {
             writeSourceFailure(err, source, failure);
             return Failed;
@@ -396,7 +418,7 @@ int writeDictionaryReport(const Options &options, dictionary::DictionaryFormat f
         QStringLiteral("dictionary"), QStringLiteral("dictionary"), out,
         [&](const QString &path) {
             try {
-                result = report::writeDictionaryFile(path, format, source, tables);
+                result = report::writeDictionaryFile(path, format, source, tables, sqlOptions);
             } catch (const Failure &failure) {
                 writeSourceFailure(err, source, failure);
                 return false;

@@ -48,7 +48,8 @@ QString dictionaryFormatName(DictionaryFormat format)
     return QString();
 }
 
-std::unique_ptr<DocumentWriter> documentWriter(DictionaryFormat format, const DictionarySink &sink)
+std::unique_ptr<DocumentWriter> documentWriter(DictionaryFormat format, const DictionarySink &sink,
+                                               const SqlOptions &sql)
 {
     switch (format) {
     case DictionaryFormat::Json:
@@ -61,7 +62,7 @@ std::unique_ptr<DocumentWriter> documentWriter(DictionaryFormat format, const Di
     case DictionaryFormat::Sqlite:
         break;
     }
-    return sqlDocumentWriter(format, sink);
+    return sqlDocumentWriter(format, sink, sql);
 }
 
 QByteArray wholeDocument(DictionaryFormat format, const model::SourceModel &source, qint64 largestPart)
@@ -97,9 +98,9 @@ QByteArray writeDictionary(DictionaryFormat format, const model::SourceModel &so
 }
 
 WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, const QStringList &selection,
-                                  const DictionarySink &sink)
+                                  const DictionarySink &sink, const SqlOptions &sql)
 {
-    const std::unique_ptr<DocumentWriter> writer = documentWriter(format, sink);
+    const std::unique_ptr<DocumentWriter> writer = documentWriter(format, sink, sql);
     if (writer->plansFirst()) {
         const model::SourceModel rest = model::readSourceModel(
             path, selection, model::Outline::None, [](const model::SourceOutline &) {},

@@ -57,22 +57,58 @@ QByteArray sqliteSchema(const model::SourceModel &source);
 // Any of the above by format.
 QByteArray writeDictionary(DictionaryFormat format, const model::SourceModel &source);
 
-// The SQL schema of `format` (postgres or sqlite) for a source held whole,
-// as postgresSchema and sqliteSchema write it, and what it calls the
-// source's tables and columns: for each table, in order, its name in the
-// schema (empty when the schema leaves the table out) and, for each of its
-// fields in the model's order, its column's name (empty for a field that has
-// no column) and whether the column takes no NULL.
+// What writes a document: handed a block of it at a time.
+using DictionarySink = std::function<void(QByteArrayView)>;
+
+// What an SQL schema calls the source's tables and columns: for each table,
+// in order, its name in the schema (empty when the schema leaves the table
+// out) and, for each of its fields in the model's order, its column's name
+// (empty for a field that has no column) and whether the column takes no NULL.
 struct SqlTableNames {
     QString name;
     QStringList columns;
     QList<bool> notNull;
 };
+
+// The sections of an SQL schema, in their order in a script: the tables,
+// made before the data is loaded, and the keys, unique constraints, indexes
+// and foreign keys, made after it, so that rows are checked against them
+// once, all loaded. SQLite cannot add a primary key or a foreign key to a
+// table once made: they stay in its table, in the first section.
+enum class SqlSections { Both, PreData, PostData };
+
+// A statement of the post-data section, for a caller that runs them one by
+// one (a migration, which names the rows that break one).
+struct SqlStatement {
+    enum class Kind { PrimaryKey, Unique, Index, ForeignKey };
+    Kind kind = Kind::Index;
+    QString table;  // the table's name in the schema
+    QString column; // a key's or a foreign key's column
+    QString sql;    // the statement alone, with no comment
+    QString parentTable;  // of a foreign key
+    QString parentColumn; // of a foreign key
+};
+
+struct SqlOptions {
+    SqlSections sections = SqlSections::Both;
+    bool transaction = true; // BEGIN and COMMIT around the whole
+    // Whether a text memo field (the table, the field's place in it) becomes
+    // a bytes column: one whose values hold what SQL text cannot (NUL).
+    std::function<bool(const model::TableModel &, qsizetype)> textAsBytes;
+    // When given, writes between the sections (a dump's rows), handed the
+    // names of every table in the schema.
+    std::function<void(const QList<SqlTableNames> &, const DictionarySink &)> data;
+};
+
+// The SQL schema of `format` (postgres or sqlite) for a source held whole,
+// as postgresSchema and sqliteSchema write it with `options`: the script,
+// the names it gives, and the post-data section's statements one by one.
 struct SqlSchema {
     QByteArray script;
     QList<SqlTableNames> tables;
+    QList<SqlStatement> postData;
 };
-SqlSchema sqlSchema(DictionaryFormat format, const model::SourceModel &source);
+SqlSchema sqlSchema(DictionaryFormat format, const model::SourceModel &source, const SqlOptions &options = {});
 // A name as the schemas write it: double-quoted, quotes doubled, NULs removed.
 QString sqlIdentifier(const QString &name);
 
@@ -80,13 +116,13 @@ QString sqlIdentifier(const QString &name);
 // `selection` as readSourceModel chooses them, handed to `sink` a block at a
 // time as it is made. The JSON dictionary holds no more than one table at a
 // time. Throws Failure when the source cannot be read or the document not
-// written; the sink's own failures pass through.
-using DictionarySink = std::function<void(QByteArrayView)>;
+// written; the sink's own failures pass through. `sql` says how an SQL
+// schema is written.
 struct WrittenDictionary {
     model::SourceModel rest; // the source without its tables: its findings say what the document lacks
     QStringList tables;      // the names of the tables the document describes
 };
 WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, const QStringList &selection,
-                                  const DictionarySink &sink);
+                                  const DictionarySink &sink, const SqlOptions &sql = {});
 
 } // namespace dictionary

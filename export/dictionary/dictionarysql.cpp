@@ -505,7 +505,12 @@ QString tagDescription(const model::IndexModel &index)
 // objects (constraints, indexes, sequences) take their names from `objects`.
 class SchemaPlanner {
 public:
-    SchemaPlanner(Dialect dialect, NameScope &objects) : m_dialect(dialect), m_objects(objects) {}
+    using TextAsBytes = std::function<bool(const model::TableModel &, qsizetype)>;
+
+    SchemaPlanner(Dialect dialect, NameScope &objects, const TextAsBytes &textAsBytes = {})
+        : m_dialect(dialect), m_objects(objects), m_textAsBytes(textAsBytes)
+    {
+    }
 
     // Keys: no more than keysOf() needs (the columns and the tags).
     enum class Depth { Keys, Whole };
@@ -536,8 +541,13 @@ private:
             for (const char *system : {"tableoid", "cmax", "xmax", "cmin", "xmin", "ctid"})
                 columnNames.reserveExactly(QLatin1String(system));
         }
-        for (const model::FieldModel &field : model.fields) {
-            const std::optional<SqlType> type = sqlType(field, model.version, m_dialect);
+        for (qsizetype i = 0; i < model.fields.size(); ++i) {
+            const model::FieldModel &field = model.fields.at(i);
+            std::optional<SqlType> type = sqlType(field, model.version, m_dialect);
+            if (type && type->kind == ValueKind::Text && field.type == 'M' && m_textAsBytes && m_textAsBytes(model, i)) {
+                type = bytesType(m_dialect);
+                type->note = QStringLiteral("FoxPro text memo whose values hold bytes SQL text cannot (NUL): kept as bytes");
+            }
             if (!type) {
                 table.notes << QStringLiteral("FoxPro system field %1 (null flags): no column").arg(named(field.name));
                 continue;
@@ -654,8 +664,7 @@ private:
                     tag.name = m_objects.claim(table.name, QStringLiteral("table"), QStringLiteral("_pkey"));
             } else if (unique && plain) {
                 tag.form = TagForm::Unique;
-                if (m_dialect == Dialect::Postgres)
-                    tag.name = m_objects.claim(table.name + QLatin1Char('_') + column.name,
+                tag.name = m_objects.claim(table.name + QLatin1Char('_') + column.name,
                                                QStringLiteral("table"), QStringLiteral("_key"));
             } else {
                 tag.form = unique ? TagForm::UniqueIndex : TagForm::Index;
@@ -819,6 +828,7 @@ private:
 
     Dialect m_dialect;
     NameScope &m_objects;
+    TextAsBytes m_textAsBytes;
 };
 
 const TagKey *tagNamed(const TableKeys &table, const QString &name)
@@ -902,10 +912,13 @@ void planRelation(const QList<TableKeys> &tables, const TableLookup &tableNamed,
 // for the findings, then a table at a time as it is written.
 class SqlDocumentWriter : public DocumentWriter {
 public:
-    // `planned`, when given, is shown each table's plan as it is written.
-    SqlDocumentWriter(Dialect dialect, const DictionarySink &sink,
-                      std::function<void(const Table &)> planned = {})
-        : m_dialect(dialect), m_sink(sink), m_objects(dialect, true), m_tablePlanned(std::move(planned))
+    // `planned`, when given, is shown each table's plan as it is written,
+    // and `statement` each statement of the post-data section.
+    SqlDocumentWriter(Dialect dialect, const DictionarySink &sink, const SqlOptions &options,
+                      std::function<void(const Table &)> planned = {},
+                      std::function<void(const SqlStatement &)> statement = {})
+        : m_dialect(dialect), m_sink(sink), m_options(options), m_objects(dialect, true),
+          m_tablePlanned(std::move(planned)), m_statement(std::move(statement))
     {
     }
 
@@ -916,7 +929,8 @@ public:
         // Only the keys are kept; the names the plan gives its objects are
         // given for good when the table is written.
         NameScope scratch(m_dialect, true);
-        m_keys.append(keysOf(SchemaPlanner(m_dialect, scratch).plan(model, model.name, SchemaPlanner::Depth::Keys)));
+        m_keys.append(keysOf(SchemaPlanner(m_dialect, scratch, m_options.textAsBytes)
+                                 .plan(model, model.name, SchemaPlanner::Depth::Keys)));
         m_names.append(model.name);
     }
 
@@ -934,6 +948,8 @@ public:
     void begin(const model::SourceOutline &outline) override
     {
         writeHeader(outline.facts);
+        if (preData())
+            marker(QStringLiteral("Pre-data: the tables, made before the data is loaded"));
         handOn(false);
     }
 
@@ -941,12 +957,18 @@ public:
     {
         if (m_next >= m_keys.size() || m_names.at(m_next) != model.name)
             changed();
-        const Table table = SchemaPlanner(m_dialect, m_objects).plan(model, m_keys.at(m_next).name);
+        const Table table = SchemaPlanner(m_dialect, m_objects, m_options.textAsBytes).plan(model, m_keys.at(m_next).name);
         if (keysOf(table) != m_keys.at(m_next))
             changed();
         if (m_tablePlanned)
             m_tablePlanned(table);
+        if (m_options.data)
+            m_tableNames.append(namesOf(table));
+        const qsizetype before = m_out.size();
         writeTable(table, m_children.at(m_next));
+        if (!preData())
+            m_out.truncate(before);
+        writeKeysAndIndexes(table);
         ++m_next;
         handOn(false);
     }
@@ -955,17 +977,44 @@ public:
     {
         if (m_next != m_keys.size())
             changed();
+        if (preData())
+            writeViews(rest.views);
+        if (m_options.data) {
+            handOn(true);
+            m_options.data(m_tableNames, m_sink);
+        }
         if (m_dialect == Dialect::Postgres)
             writeForeignKeys();
         if (!m_unplaced.isEmpty()) {
-            line();
+            m_post += QLatin1Char('\n');
             for (const QString &note : std::as_const(m_unplaced))
-                comment(note);
+                m_post += commentText(note);
         }
-        writeViews(rest.views);
-        line();
-        line(QStringLiteral("COMMIT;"));
+        if (postData()) {
+            marker(QStringLiteral("Post-data: keys, unique constraints, indexes and foreign keys, made after the "
+                                  "data is loaded"));
+            m_out += m_post;
+        }
+        if (m_options.transaction) {
+            line();
+            line(QStringLiteral("COMMIT;"));
+        }
         handOn(true);
+    }
+
+    static SqlTableNames namesOf(const Table &table)
+    {
+        SqlTableNames named;
+        if (table.created)
+            named.name = table.name;
+        named.columns.resize(table.model->fields.size());
+        named.notNull.resize(table.model->fields.size());
+        for (const Column &column : table.columns) {
+            const qsizetype field = column.field - table.model->fields.constData();
+            named.columns[field] = column.name;
+            named.notNull[field] = column.notNull;
+        }
+        return named;
     }
 
 private:
@@ -975,6 +1024,9 @@ private:
     {
         throw Failure(QStringLiteral("The schema cannot be written: the source changed while it was being read."));
     }
+
+    bool preData() const { return m_options.sections != SqlSections::PostData; }
+    bool postData() const { return m_options.sections != SqlSections::PreData; }
 
     void handOn(bool all)
     {
@@ -987,10 +1039,23 @@ private:
 
     void line(const QString &text = {}) { m_out += text + QLatin1Char('\n'); }
 
-    void comment(const QString &text, const QString &indent = {})
+    static QString commentText(const QString &text, const QString &indent = {})
     {
+        QString lines;
         for (const QString &shown : commentLines(text))
-            line(indent + shown);
+            lines += indent + shown + QLatin1Char('\n');
+        return lines;
+    }
+
+    void comment(const QString &text, const QString &indent = {}) { m_out += commentText(text, indent); }
+
+    // The start of a section, set apart so that a reader finds it.
+    void marker(const QString &text)
+    {
+        line();
+        line(QStringLiteral("-- ") + QString(76, QLatin1Char('=')));
+        line(QStringLiteral("-- ") + text);
+        line(QStringLiteral("-- ") + QString(76, QLatin1Char('=')));
     }
 
     void writeHeader(const model::SourceModel &facts)
@@ -1013,7 +1078,8 @@ private:
             line(QStringLiteral("SET client_encoding = 'UTF8';"));
             line(QStringLiteral("SET standard_conforming_strings = on;"));
         }
-        line(QStringLiteral("BEGIN;"));
+        if (m_options.transaction)
+            line(QStringLiteral("BEGIN;"));
     }
 
     QString columnDefinition(const Column &column) const
@@ -1060,6 +1126,8 @@ private:
         return QLatin1Char('(') + identifier(table.columns.at(tag.column).name) + QLatin1Char(')');
     }
 
+    // The table as made before its data: its columns, and in SQLite the keys
+    // that only a table's definition can hold.
     void writeTable(const Table &table, const ChildRelations &relations)
     {
         line();
@@ -1087,22 +1155,12 @@ private:
             item.text = columnDefinition(column);
             items << item;
         }
-        for (const Tag &tag : table.tags) {
-            if (tag.form == TagForm::PrimaryKey && anyAutoincrement(table)) {
-                items << Item{tag.notes, QString()};
-            } else if (tag.form == TagForm::PrimaryKey) {
-                Item item{tag.notes, QStringLiteral("PRIMARY KEY ") + keyColumns(table, tag)};
-                if (postgres())
-                    item.text.prepend(QStringLiteral("CONSTRAINT ") + identifier(tag.name) + QLatin1Char(' '));
-                items << item;
-            } else if (tag.form == TagForm::Unique) {
-                Item item{tag.notes, QStringLiteral("UNIQUE ") + keyColumns(table, tag)};
-                if (postgres())
-                    item.text.prepend(QStringLiteral("CONSTRAINT ") + identifier(tag.name) + QLatin1Char(' '));
-                items << item;
-            }
-        }
         if (!postgres()) {
+            for (const Tag &tag : table.tags) {
+                if (tag.form == TagForm::PrimaryKey)
+                    items << Item{tag.notes, anyAutoincrement(table) ? QString()
+                                                                     : QStringLiteral("PRIMARY KEY ") + keyColumns(table, tag)};
+            }
             for (const ForeignKey &key : relations.keys)
                 items << Item{key.notes, foreignKeyClause(key)};
             if (!relations.notes.isEmpty())
@@ -1116,8 +1174,6 @@ private:
             writeDescriptions(table);
         else
             writeSequenceStart(table);
-        for (const Tag &tag : table.tags)
-            writeIndex(table, tag);
     }
 
     static bool anyAutoincrement(const Table &table)
@@ -1149,22 +1205,63 @@ private:
         }
     }
 
-    void writeIndex(const Table &table, const Tag &tag)
+    // A statement of the post-data section, after its notes.
+    void postStatement(const QStringList &notes, const SqlStatement &statement)
     {
-        if (tag.form == TagForm::PrimaryKey || tag.form == TagForm::Unique)
+        if (postData()) {
+            for (const QString &note : notes)
+                m_post += commentText(note);
+            if (!statement.sql.isEmpty())
+                m_post += statement.sql + QStringLiteral(";\n");
+        }
+        if (m_statement && !statement.sql.isEmpty())
+            m_statement(statement);
+    }
+
+    // The table's keys (those SQLite does not hold in the table) and indexes,
+    // for the post-data section.
+    void writeKeysAndIndexes(const Table &table)
+    {
+        if (!table.created || table.tags.isEmpty())
             return;
-        for (const QString &note : tag.notes)
-            comment(note);
-        if (tag.form == TagForm::Untranslated)
-            return;
-        QString key = identifier(table.columns.at(tag.column).name);
-        if (!tag.function.isEmpty())
-            key = tag.function + QLatin1Char('(') + key + QLatin1Char(')');
-        if (tag.index->descending)
-            key += QStringLiteral(" DESC");
-        line(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4);")
-                 .arg(tag.form == TagForm::UniqueIndex ? QStringLiteral("UNIQUE ") : QString(),
-                      identifier(tag.name), identifier(table.name), key));
+        if (postData())
+            m_post += QLatin1Char('\n');
+        for (const Tag &tag : table.tags) {
+            SqlStatement statement;
+            statement.table = table.name;
+            if (tag.column >= 0)
+                statement.column = table.columns.at(tag.column).name;
+            if (tag.form == TagForm::PrimaryKey && !postgres()) {
+                continue; // in the table
+            } else if (tag.form == TagForm::PrimaryKey || (tag.form == TagForm::Unique && postgres())) {
+                statement.kind = tag.form == TagForm::PrimaryKey ? SqlStatement::Kind::PrimaryKey
+                                                                   : SqlStatement::Kind::Unique;
+                statement.sql = QStringLiteral("ALTER TABLE %1 ADD CONSTRAINT %2 %3 %4")
+                                    .arg(identifier(table.name), identifier(tag.name),
+                                         tag.form == TagForm::PrimaryKey ? QStringLiteral("PRIMARY KEY")
+                                                                         : QStringLiteral("UNIQUE"),
+                                         keyColumns(table, tag));
+            } else if (tag.form == TagForm::Unique) {
+                // SQLite adds no constraint to a table once made; its unique
+                // index is the same.
+                statement.kind = SqlStatement::Kind::Unique;
+                statement.sql = QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 %3")
+                                    .arg(identifier(tag.name), identifier(table.name), keyColumns(table, tag));
+            } else if (tag.form != TagForm::Untranslated) {
+                QString key = identifier(table.columns.at(tag.column).name);
+                if (!tag.function.isEmpty())
+                    key = tag.function + QLatin1Char('(') + key + QLatin1Char(')');
+                if (tag.index->descending)
+                    key += QStringLiteral(" DESC");
+                statement.kind = tag.form == TagForm::UniqueIndex ? SqlStatement::Kind::Unique : SqlStatement::Kind::Index;
+                if (!tag.function.isEmpty())
+                    statement.column.clear();
+                statement.sql = QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                                    .arg(tag.form == TagForm::UniqueIndex ? QStringLiteral("UNIQUE ") : QString(),
+                                         identifier(tag.name), identifier(table.name), key);
+            }
+            postStatement(tag.notes, statement);
+        }
     }
 
     static QString foreignKeyClause(const ForeignKey &key)
@@ -1185,15 +1282,20 @@ private:
         });
         if (!any)
             return;
-        line();
+        if (postData())
+            m_post += QLatin1Char('\n');
         for (qsizetype i = 0; i < m_children.size(); ++i) {
             for (const ForeignKey &key : m_children.at(i).keys) {
-                for (const QString &note : key.notes)
-                    comment(note);
-                line(QStringLiteral("ALTER TABLE %1 ADD %2;").arg(identifier(m_keys.at(i).name), foreignKeyClause(key)));
+                SqlStatement statement;
+                statement.kind = SqlStatement::Kind::ForeignKey;
+                statement.table = m_keys.at(i).name;
+                statement.column = key.column;
+                statement.parentTable = key.parentTable;
+                statement.parentColumn = key.parentColumn;
+                statement.sql = QStringLiteral("ALTER TABLE %1 ADD %2").arg(identifier(m_keys.at(i).name), foreignKeyClause(key));
+                postStatement(key.notes, statement);
             }
-            for (const QString &note : m_children.at(i).notes)
-                comment(note);
+            postStatement(m_children.at(i).notes, {});
         }
     }
 
@@ -1216,6 +1318,7 @@ private:
 
     Dialect m_dialect;
     DictionarySink m_sink;
+    SqlOptions m_options;
     NameScope m_objects;
     QStringList m_names;          // of the tables planned, in their order
     QList<TableKeys> m_keys;      // of the same tables
@@ -1224,28 +1327,22 @@ private:
     QList<model::Finding> m_findings;
     qsizetype m_next = 0;         // the table written next
     std::function<void(const Table &)> m_tablePlanned;
+    std::function<void(const SqlStatement &)> m_statement;
+    QList<SqlTableNames> m_tableNames; // for the data between the sections
     QString m_out;
+    QString m_post;               // the post-data section, written once every table is made
 };
 
 } // namespace
 
-SqlSchema sqlSchema(DictionaryFormat format, const model::SourceModel &source)
+SqlSchema sqlSchema(DictionaryFormat format, const model::SourceModel &source, const SqlOptions &options)
 {
     SqlSchema schema;
-    SqlDocumentWriter writer(format == DictionaryFormat::Postgres ? Dialect::Postgres : Dialect::Sqlite,
-                             [&](QByteArrayView bytes) { schema.script += bytes; }, [&](const Table &table) {
-                                 SqlTableNames named;
-                                 if (table.created)
-                                     named.name = table.name;
-                                 named.columns.resize(table.model->fields.size());
-                                 named.notNull.resize(table.model->fields.size());
-                                 for (const Column &column : table.columns) {
-                                     const qsizetype field = column.field - table.model->fields.constData();
-                                     named.columns[field] = column.name;
-                                     named.notNull[field] = column.notNull;
-                                 }
-                                 schema.tables.append(named);
-                             });
+    SqlDocumentWriter writer(
+        format == DictionaryFormat::Postgres ? Dialect::Postgres : Dialect::Sqlite,
+        [&](QByteArrayView bytes) { schema.script += bytes; }, options,
+        [&](const Table &table) { schema.tables.append(SqlDocumentWriter::namesOf(table)); },
+        [&](const SqlStatement &statement) { schema.postData.append(statement); });
     writeWhole(writer, source);
     return schema;
 }
@@ -1255,11 +1352,11 @@ QString sqlIdentifier(const QString &name)
     return identifier(name);
 }
 
-std::unique_ptr<DocumentWriter> sqlDocumentWriter(DictionaryFormat format, const DictionarySink &sink)
+std::unique_ptr<DocumentWriter> sqlDocumentWriter(DictionaryFormat format, const DictionarySink &sink,
+                                                  const SqlOptions &options)
 {
-    return std::make_unique<SqlDocumentWriter>(format == DictionaryFormat::Postgres ? Dialect::Postgres
-                                                                                    : Dialect::Sqlite,
-                                               sink);
+    return std::make_unique<SqlDocumentWriter>(
+        format == DictionaryFormat::Postgres ? Dialect::Postgres : Dialect::Sqlite, sink, options);
 }
 
 QByteArray postgresSchema(const model::SourceModel &source)

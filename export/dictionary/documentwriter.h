@@ -35,10 +35,12 @@ public:
 std::unique_ptr<DocumentWriter> jsonDocumentWriter(const DictionarySink &sink, qint64 largestPart);
 std::unique_ptr<DocumentWriter> markdownDocumentWriter(const DictionarySink &sink);
 std::unique_ptr<DocumentWriter> htmlDocumentWriter(const DictionarySink &sink);
-std::unique_ptr<DocumentWriter> sqlDocumentWriter(DictionaryFormat format, const DictionarySink &sink);
+std::unique_ptr<DocumentWriter> sqlDocumentWriter(DictionaryFormat format, const DictionarySink &sink,
+                                                  const SqlOptions &options);
 
-// The writer of a format.
-std::unique_ptr<DocumentWriter> documentWriter(DictionaryFormat format, const DictionarySink &sink);
+// The writer of a format; `sql` says how an SQL schema is written.
+std::unique_ptr<DocumentWriter> documentWriter(DictionaryFormat format, const DictionarySink &sink,
+                                               const SqlOptions &sql = {});
 
 // Hands a source held whole to `writer`: planned first when it plans, then
 // begun, table by table, and ended.

@@ -10,9 +10,10 @@
 namespace report {
 
 DictionaryResult dictionaryOf(dictionary::DictionaryFormat format, const ReportSource &source,
-                              const QStringList &tables, const dictionary::DictionarySink &sink)
+                              const QStringList &tables, const dictionary::DictionarySink &sink,
+                              const dictionary::SqlOptions &sql)
 {
-    const dictionary::WrittenDictionary written = dictionary::writeDictionary(format, source.path, tables, sink);
+    const dictionary::WrittenDictionary written = dictionary::writeDictionary(format, source.path, tables, sink, sql);
     DictionaryResult result;
     // A failure is a table asked for that the reader had to leave out (a
     // name the source lacks among them), or one whose index tags or
@@ -35,12 +36,13 @@ DictionaryResult dictionaryOf(dictionary::DictionaryFormat format, const ReportS
 }
 
 DictionaryResult writeDictionaryFile(const QString &reportPath, dictionary::DictionaryFormat format,
-                                     const ReportSource &source, const QStringList &tables)
+                                     const ReportSource &source, const QStringList &tables,
+                                     const dictionary::SqlOptions &sql)
 {
     refuseSourceFile(reportPath, source, tables);
     const std::unique_ptr<ReportOutput> output = openReportOutput(reportPath);
     try {
-        DictionaryResult result = dictionaryOf(format, source, tables, [&](QByteArrayView bytes) { output->write(bytes); });
+        DictionaryResult result = dictionaryOf(format, source, tables, [&](QByteArrayView bytes) { output->write(bytes); }, sql);
         output->commit();
         return result;
     } catch (...) {

@@ -20,16 +20,19 @@ struct DictionaryResult {
 };
 
 // The dictionary of `tables` (named as the table list names them, in that
-// list's order) of `source`, handed to `sink` as it is made. Throws Failure
-// when the source cannot be read; the sink's failures pass through.
+// list's order) of `source`, handed to `sink` as it is made; `sql` says how
+// an SQL schema is written. Throws Failure when the source cannot be read;
+// the sink's failures pass through.
 DictionaryResult dictionaryOf(dictionary::DictionaryFormat format, const ReportSource &source,
-                              const QStringList &tables, const dictionary::DictionarySink &sink);
+                              const QStringList &tables, const dictionary::DictionarySink &sink,
+                              const dictionary::SqlOptions &sql = {});
 
 // Writes the dictionary to `reportPath`, which takes the document's place
 // only whole. Throws Failure 3 when `reportPath` is one of the source's own
 // files (before anything is read or created), and the reader's and the
 // file's failures.
 DictionaryResult writeDictionaryFile(const QString &reportPath, dictionary::DictionaryFormat format,
-                                     const ReportSource &source, const QStringList &tables);
+                                     const ReportSource &source, const QStringList &tables,
+                                     const dictionary::SqlOptions &sql = {});
 
 } // namespace report

@@ -400,7 +400,7 @@ void MigrationTest::theCommand_data()
         << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("-f"),
                        QStringLiteral("json"), QStringLiteral("%1")}
         << 2 << QString()
-        << QStringLiteral("orvalle-report: --migrate takes no --diff, --list, format or output file") + usage;
+        << QStringLiteral("orvalle-report: --migrate takes no --diff, --list, format, section or output file") + usage;
     QTest::newRow("--constraints of another kind")
         << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("--constraints"),
                        QStringLiteral("off"), QStringLiteral("%1")}

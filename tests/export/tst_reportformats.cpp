@@ -86,6 +86,25 @@ void ReportFormatsTest::eachFormatDescribesTheChosenTable_data()
                             << QByteArrayList{"CREATE TABLE \"customer\" (", "\"cust_id\" integer",
                                               "\"name\" varchar(30)", "COMMIT;"}
                             << QByteArrayList{"\"orders\""};
+    QTest::newRow("postgres pre-data")
+        << QStringList{"-f", "postgres", "--section", "pre-data"}
+        << QByteArrayList{"BEGIN;", "-- Pre-data: the tables", "CREATE TABLE \"customer\" (", "COMMIT;"}
+        << QByteArrayList{"PRIMARY KEY", "CREATE INDEX", "Post-data"};
+    QTest::newRow("postgres post-data")
+        << QStringList{"--section", "post-data", "-f", "postgres"}
+        << QByteArrayList{"BEGIN;", "-- Post-data: keys",
+                          "ALTER TABLE \"customer\" ADD CONSTRAINT \"customer_cust_id_key\" UNIQUE (\"cust_id\");",
+                          "CREATE INDEX \"customer_NAME\" ON \"customer\" (upper(\"name\"));", "COMMIT;"}
+        << QByteArrayList{"CREATE TABLE", "Pre-data"};
+    // SQLite's unique constraint made after the data is a unique index.
+    QTest::newRow("sqlite pre-data") << QStringList{"--format", "sqlite", "--section", "pre-data"}
+                                     << QByteArrayList{"CREATE TABLE \"customer\" (", "COMMIT;"}
+                                     << QByteArrayList{"UNIQUE", "INDEX"};
+    QTest::newRow("sqlite post-data")
+        << QStringList{"--format", "sqlite", "--section", "post-data"}
+        << QByteArrayList{"CREATE UNIQUE INDEX \"customer_cust_id_key\" ON \"customer\" (\"cust_id\");",
+                          "CREATE INDEX \"customer_NAME\" ON \"customer\" (upper(\"name\"));", "COMMIT;"}
+        << QByteArrayList{"CREATE TABLE"};
 }
 
 void ReportFormatsTest::eachFormatDescribesTheChosenTable()
@@ -157,6 +176,12 @@ void ReportFormatsTest::wrongFormatsAreUsageErrors_data()
                            << QByteArray("orvalle-report: only one format can be given\n");
     QTest::newRow("with --list") << QStringList{"--list", "--format", "json", "{}"}
                                  << QByteArray("orvalle-report: --list takes no TABLE, no output file and no format\n");
+    QTest::newRow("section of json") << QStringList{"--format", "json", "--section", "pre-data", "{}"}
+                                     << QByteArray("orvalle-report: --section goes with --format postgres or sqlite\n");
+    QTest::newRow("section of text") << QStringList{"--section", "post-data", "{}"}
+                                     << QByteArray("orvalle-report: --section goes with --format postgres or sqlite\n");
+    QTest::newRow("unknown section") << QStringList{"-f", "sqlite", "--section", "data", "{}"}
+                                     << QByteArray("orvalle-report: --section takes pre-data or post-data\n");
 }
 
 void ReportFormatsTest::wrongFormatsAreUsageErrors()

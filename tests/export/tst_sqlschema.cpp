@@ -1285,8 +1285,9 @@ void SqlSchemaTest::primaryKeyColumnsTakeNoNull()
     t.primaryKey = QStringLiteral("ID");
     t.indexes = {tag(QStringLiteral("ID"), QStringLiteral("id"), TagKind::Primary)};
     t.indexesKnown = true;
-    QCOMPARE(tableBody(QString::fromUtf8(postgresSchema(folder({t})))),
-             QStringLiteral("  \"id\" varchar(5) NOT NULL,\n  CONSTRAINT \"t_pkey\" PRIMARY KEY (\"id\")"));
+    const QString postgres = QString::fromUtf8(postgresSchema(folder({t})));
+    QCOMPARE(tableBody(postgres), QStringLiteral("  \"id\" varchar(5) NOT NULL"));
+    QVERIFY(postgres.contains(QStringLiteral("\nALTER TABLE \"t\" ADD CONSTRAINT \"t_pkey\" PRIMARY KEY (\"id\");\n")));
     QCOMPARE(tableBody(QString::fromUtf8(sqliteSchema(folder({t})))),
              QStringLiteral("  \"id\" varchar(5) NOT NULL,\n  PRIMARY KEY (\"id\")"));
 }
@@ -1538,8 +1539,8 @@ void SqlSchemaTest::shopOnSqlite()
         "customer_ACTIVE | 0 | c | 5 | active | 0",
         "customer_COMPANY | 0 | c | -2 |  | 0",
         "customer_SINCE | 0 | c | 3 | since | 1",
+        "customer_email_key | 1 | c | 2 | email | 0",
         "sqlite_autoindex_customer_1 | 1 | pk | 0 | cust_id | 0",
-        "sqlite_autoindex_customer_2 | 1 | u | 2 | email | 0",
     }));
     const Outcome foreign = database.query(QStringLiteral(
         "SELECT \"table\", \"from\", \"to\", on_update, on_delete FROM pragma_foreign_key_list('order \"items\"');"));

@@ -3,6 +3,10 @@ SET client_encoding = 'UTF8';
 SET standard_conforming_strings = on;
 BEGIN;
 
+-- ============================================================================
+-- Pre-data: the tables, made before the data is loaded
+-- ============================================================================
+
 CREATE TABLE "sqlite_stat" (
   "Name" varchar(5) NOT NULL,
   -- FoxPro name: "NAME"
@@ -31,5 +35,9 @@ CREATE TABLE "SQLITE_STAT_2" (
 CREATE TABLE "flags" (
   -- FoxPro system field "_NullFlags" (null flags): no column
 );
+
+-- ============================================================================
+-- Post-data: keys, unique constraints, indexes and foreign keys, made after the data is loaded
+-- ============================================================================
 
 COMMIT;

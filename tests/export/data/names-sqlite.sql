@@ -1,6 +1,10 @@
 -- Orvalle: SQLite schema of the FoxPro tables in /data/names
 BEGIN;
 
+-- ============================================================================
+-- Pre-data: the tables, made before the data is loaded
+-- ============================================================================
+
 CREATE TABLE "_sqlite_stat" (
   -- FoxPro name: "sqlite_stat"
   "Name" varchar(5) NOT NULL,
@@ -25,5 +29,9 @@ CREATE TABLE "_SQLITE_STAT_2" (
 
 -- FoxPro table "flags" left out: SQLite cannot create a table without a column
 -- FoxPro system field "_NullFlags" (null flags): no column
+
+-- ============================================================================
+-- Post-data: keys, unique constraints, indexes and foreign keys, made after the data is loaded
+-- ============================================================================
 
 COMMIT;

@@ -3,6 +3,10 @@
 -- Warning about "old.dbf" while reading: The file is missing
 BEGIN;
 
+-- ============================================================================
+-- Pre-data: the tables, made before the data is loaded
+-- ============================================================================
+
 CREATE TABLE "customer" (
   -- Who buys.
   -- See: */ -- not code
@@ -26,15 +30,8 @@ CREATE TABLE "customer" (
   "photo" blob NOT NULL,
   -- FoxPro default, not translated: DATETIME()
   "last seen" timestamp,
-  PRIMARY KEY ("cust_id"),
-  UNIQUE ("email")
+  PRIMARY KEY ("cust_id")
 );
-CREATE INDEX "customer_COMPANY" ON "customer" (upper("company"));
-CREATE INDEX "customer_SINCE" ON "customer" ("since" DESC);
--- FoxPro FOR !DELETED() of tag "ACTIVE" left out: deleted records are not carried over
-CREATE INDEX "customer_ACTIVE" ON "customer" ("active");
--- FoxPro regular tag "BALANCE" on balance FOR balance > 0: not translated
--- FoxPro regular tag "NAMEDATE" on company+DTOS(since): not translated
 
 CREATE TABLE "order ""items""" (
   "id" integer NOT NULL PRIMARY KEY AUTOINCREMENT,
@@ -52,7 +49,6 @@ CREATE TABLE "order ""items""" (
   FOREIGN KEY ("cust_id") REFERENCES "customer" ("cust_id") ON UPDATE CASCADE ON DELETE RESTRICT
 );
 INSERT INTO sqlite_sequence ("name", "seq") VALUES ('order "items"', 41);
-CREATE INDEX "order ""items""_CUST_ID" ON "order ""items""" ("cust_id");
 
 -- FoxPro view "big orders", not translated:
 -- Description: Orders of more than ten
@@ -60,5 +56,19 @@ CREATE INDEX "order ""items""_CUST_ID" ON "order ""items""" ("cust_id");
 
 -- FoxPro remote view "people" through connection "crm", not translated:
 -- SELECT id FROM people
+
+-- ============================================================================
+-- Post-data: keys, unique constraints, indexes and foreign keys, made after the data is loaded
+-- ============================================================================
+
+CREATE UNIQUE INDEX "customer_email_key" ON "customer" ("email");
+CREATE INDEX "customer_COMPANY" ON "customer" (upper("company"));
+CREATE INDEX "customer_SINCE" ON "customer" ("since" DESC);
+-- FoxPro FOR !DELETED() of tag "ACTIVE" left out: deleted records are not carried over
+CREATE INDEX "customer_ACTIVE" ON "customer" ("active");
+-- FoxPro regular tag "BALANCE" on balance FOR balance > 0: not translated
+-- FoxPro regular tag "NAMEDATE" on company+DTOS(since): not translated
+
+CREATE INDEX "order ""items""_CUST_ID" ON "order ""items""" ("cust_id");
 
 COMMIT;
