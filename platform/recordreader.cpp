@@ -361,6 +361,11 @@ const QList<RecordField> &RecordReader::fields() const
     return m->fields;
 }
 
+void RecordReader::keepBytes(qsizetype field)
+{
+    m->fields[field].keepBytes = true;
+}
+
 qint64 RecordReader::recordNumber() const
 {
     return m->nextRecord;
@@ -522,7 +527,7 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
                                        .arg(hexByte(uchar(raw[0]))));
         }
     case 'M':
-        return memoValue(raw, field, number, !layout.isBinary());
+        return memoValue(raw, field, number, !layout.isBinary() && !field.keepBytes);
     case 'G':
     case 'P':
     case 'W':

@@ -45,6 +45,7 @@ struct RecordField {
     int offset = 0;      // in the record, after the deletion flag
     int nullBit = -1;    // its bit in _NullFlags when it takes NULL
     int lengthBit = -1;  // a Varchar's or Varbinary's "shorter than the width" bit
+    bool keepBytes = false; // a text memo's values handed out as the bytes the file holds
 };
 
 class RecordReader {
@@ -62,6 +63,9 @@ public:
 
     const TableHeader &header() const;
     const QList<RecordField> &fields() const;
+    // The text memo field at `field` (in fields()) is handed out as Bytes,
+    // as the memo file holds them, from the next record on.
+    void keepBytes(qsizetype field);
 
     // The values of the next record that is not deleted, one per field;
     // false after the last record the file holds.

@@ -1,7 +1,7 @@
 #include "export/cli/migratecommand.h"
 
 #include "export/cli/lines.h"
-#include "export/migrate/sqlitemigration.h"
+#include "export/migrate/migration.h"
 #include "platform/failure.h"
 #include "platform/fileaccess.h"
 

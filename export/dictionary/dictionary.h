@@ -80,7 +80,7 @@ enum class SqlSections { Both, PreData, PostData };
 // A statement of the post-data section, for a caller that runs them one by
 // one (a migration, which names the rows that break one).
 struct SqlStatement {
-    enum class Kind { PrimaryKey, Unique, Index, ForeignKey };
+    enum class Kind { NotNull, PrimaryKey, Unique, Index, ForeignKey };
     Kind kind = Kind::Index;
     QString table;  // the table's name in the schema
     QString column; // a key's or a foreign key's column
@@ -92,6 +92,9 @@ struct SqlStatement {
 struct SqlOptions {
     SqlSections sections = SqlSections::Both;
     bool transaction = true; // BEGIN and COMMIT around the whole
+    // PostgreSQL: NOT NULL set after the data, by the post-data section, for
+    // a load whose values that cannot be read arrive as NULL.
+    bool notNullAfterData = false;
     // Whether a text memo field (the table, the field's place in it) becomes
     // a bytes column: one whose values hold what SQL text cannot (NUL).
     std::function<bool(const model::TableModel &, qsizetype)> textAsBytes;

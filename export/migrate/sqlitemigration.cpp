@@ -1,4 +1,6 @@
-#include "export/migrate/sqlitemigration.h"
+#include "export/migrate/migration.h"
+
+#include "export/migrate/loading.h"
 
 #include "export/dictionary/dictionary.h"
 #include "platform/codepage.h"
@@ -9,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QTemporaryFile>
 
 #include <sqlite3.h>
@@ -113,68 +114,12 @@ void bind(sqlite3_stmt *statement, int index, const platform::FieldValue &value)
     }
 }
 
-// The folder a source's file names are relative to.
-QString sourceFolder(const model::SourceModel &source)
-{
-    if (source.kind == model::SourceModel::Kind::Container)
-        return QFileInfo(source.path).absolutePath();
-    return source.path;
-}
-
-platform::LocalPath fileOf(const QString &folder, const QString &relative)
-{
-    return platform::LocalPath::fromText(QDir(folder).filePath(relative));
-}
-
 // Loads one table's records into its table in the database.
-// Rows loaded between two reports of progress.
-constexpr qint64 RowsBetweenReports = 4096;
-
-TableLoad loadTable(Database &db, const model::TableModel &table, const dictionary::SqlTableNames &names,
-                    const QString &folder, const MigrationOptions &options, QList<model::Finding> &findings,
-                    MigrationProgress &progress)
+TableLoad loadTable(Database &db, const model::SourceModel &source, const model::TableModel &table,
+                    const dictionary::SqlTableNames &names, const MigrationOptions &options,
+                    QList<model::Finding> &findings, MigrationProgress &progress)
 {
-    progress.table = table.name;
-    progress.rows = 0;
-    const qint64 bytesBefore = progress.bytesRead;
-    const auto report = [&](qint64 records) {
-        progress.bytesRead = bytesBefore + records * table.recordLength;
-        if (options.progress)
-            options.progress(progress);
-    };
-    TableLoad load;
-    load.table = table.name;
-    const platform::LocalPath memo =
-        table.memo && table.memo->present ? fileOf(folder, table.memo->file) : platform::LocalPath();
-    // The reader names a field as its header does, in lower case.
-    QHash<QString, qsizetype> fieldNamed;
-    for (qsizetype i = 0; i < table.fields.size(); ++i) {
-        const model::FieldModel &field = table.fields.at(i);
-        fieldNamed.insert(field.shortName.isEmpty() ? platform::lowerCase(field.name) : field.shortName, i);
-    }
-    qint64 kept = 0;
-    platform::RecordReader reader(fileOf(folder, table.file), memo, [&](const platform::RecordProblem &problem) {
-        ++load.findings;
-        QString place = QStringLiteral("Record %1").arg(problem.record);
-        if (!problem.field.isEmpty())
-            place += QStringLiteral(", field ") + problem.field;
-        if (options.strict)
-            throw Failure(QStringLiteral("Table %1, %2: %3").arg(table.name, place.toLower(), problem.message),
-                          platform::TableCorrupted);
-        if (++kept > FindingsKeptPerTable)
-            return;
-        QString message = problem.message;
-        if (!problem.field.isEmpty()) {
-            const qsizetype field = fieldNamed.value(problem.field, -1);
-            message += field >= 0 && names.notNull.value(field)
-                ? QStringLiteral(" Loaded as the bytes the file holds, since its column takes no NULL.")
-                : QStringLiteral(" Loaded as NULL.");
-        }
-        findings.append({model::Severity::Error, table.name, place + QStringLiteral(": ") + message});
-    });
-    if (reader.fields().size() != names.columns.size())
-        throw Failure(QStringLiteral("Table %1 changed while it was being read.").arg(table.name), platform::TableCorrupted);
-
+    TableRows rows(source, table, names, options, findings, progress, true);
     QList<int> fields; // the fields that have a column, in order
     QStringList columns;
     QStringList places;
@@ -188,13 +133,10 @@ TableLoad loadTable(Database &db, const model::TableModel &table, const dictiona
     if (names.name.isEmpty() || fields.isEmpty()) {
         // A table the schema leaves out (SQLite takes none without columns):
         // its records are counted, and none can be loaded.
-        QList<platform::FieldValue> values;
-        while (reader.next(values)) {
+        while (rows.next()) {
         }
-        load.read = reader.recordsRead();
-        load.deleted = reader.deleted();
+        TableLoad load = rows.finish();
         load.created = false;
-        report(reader.recordNumber());
         findings.append({model::Severity::Warning, table.name,
                          QStringLiteral("SQLite cannot hold a table without a column; its %1 records, which hold no "
                                         "value, are left out.")
@@ -204,8 +146,8 @@ TableLoad loadTable(Database &db, const model::TableModel &table, const dictiona
     Statement insert(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                              .arg(dictionary::sqlIdentifier(names.name), columns.join(QStringLiteral(", ")),
                                   places.join(QStringLiteral(", "))));
-    QList<platform::FieldValue> values;
-    while (reader.next(values)) {
+    while (rows.next()) {
+        const QList<platform::FieldValue> &values = rows.values();
         for (int i = 0; i < fields.size(); ++i) {
             const platform::FieldValue &value = values.at(fields.at(i));
             // A value that could not be read goes in as NULL; a column that
@@ -219,20 +161,12 @@ TableLoad loadTable(Database &db, const model::TableModel &table, const dictiona
         if (sqlite3_step(insert.handle()) != SQLITE_DONE)
             throw Failure(QStringLiteral("Table %1, record %2: the database refused the row: %3")
                               .arg(table.name)
-                              .arg(reader.recordNumber())
+                              .arg(rows.recordNumber())
                               .arg(db.message()),
                           platform::TableCorrupted);
         sqlite3_reset(insert.handle());
-        if (++progress.rows % RowsBetweenReports == 0)
-            report(reader.recordNumber());
     }
-    report(reader.recordNumber());
-    load.read = reader.recordsRead();
-    load.deleted = reader.deleted();
-    if (load.findings > kept && kept >= FindingsKeptPerTable)
-        findings.append({model::Severity::Error, table.name,
-                         QStringLiteral("%1 more values could not be read.").arg(load.findings - FindingsKeptPerTable)});
-
+    TableLoad load = rows.finish();
     Statement count(db, QStringLiteral("SELECT count(*) FROM %1").arg(dictionary::sqlIdentifier(names.name)));
     if (sqlite3_step(count.handle()) == SQLITE_ROW)
         load.loaded = sqlite3_column_int64(count.handle(), 0);
@@ -277,6 +211,45 @@ QList<model::Finding> foreignKeyBreaks(Database &db)
     return breaks;
 }
 
+// The values a key or unique index finds repeated: "'A1' (2 rows)".
+QStringList repeatedValues(Database &db, const dictionary::SqlStatement &statement)
+{
+    QStringList values;
+    const QString query = repeatedValuesQuery(statement);
+    if (query.isEmpty())
+        return values;
+    Statement repeated(db, query);
+    while (sqlite3_step(repeated.handle()) == SQLITE_ROW)
+        values << QStringLiteral("%1 (%2 rows)").arg(columnText(repeated.handle(), 0)).arg(sqlite3_column_int64(repeated.handle(), 1));
+    return values;
+}
+
+// The keys, unique indexes and indexes made after the data, one by one: one
+// that rows break fails the load or, with Constraints::After, is left out
+// and named.
+void makePostData(Database &db, const QList<dictionary::SqlStatement> &statements, const MigrationOptions &options,
+                  QList<model::Finding> &findings)
+{
+    for (const dictionary::SqlStatement &statement : statements) {
+        if (options.constraints == Constraints::Off && statement.kind != dictionary::SqlStatement::Kind::Index)
+            continue;
+        char *error = nullptr;
+        if (sqlite3_exec(db.handle(), statement.sql.toUtf8().constData(), nullptr, nullptr, &error) == SQLITE_OK)
+            continue;
+        const QString reason = QString::fromUtf8(error ? error : "unknown error");
+        sqlite3_free(error);
+        const QStringList repeated = repeatedValues(db, statement);
+        const QString broken = repeated.isEmpty()
+            ? QStringLiteral("%1 cannot be made: %2").arg(constraintText(statement), reason)
+            : QStringLiteral("%1 cannot be made: rows repeat its values: %2")
+                  .arg(constraintText(statement), someRows(repeated));
+        if (options.constraints == Constraints::Strict || repeated.isEmpty())
+            throw Failure(broken.left(1).toUpper() + broken.mid(1) + QLatin1Char('.'), platform::TableCorrupted);
+        findings.append({model::Severity::Error, statement.table,
+                         broken.left(1).toUpper() + broken.mid(1) + QStringLiteral("; left out.")});
+    }
+}
+
 } // namespace
 
 Migration migrateToSqlite(const QString &source, const QStringList &tables, const QString &target,
@@ -299,15 +272,12 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
                           .arg(QDir::toNativeSeparators(target), *file),
                       platform::FileInUse);
 
-    const model::SourceModel model = model::readSourceModel(source, tables);
     Migration migration;
-    for (const model::Finding &finding : model.findings) {
-        if (finding.severity == model::Severity::Error && model::gapOf(finding) == model::ModelGap::Table)
-            throw Failure(QStringLiteral("Table %1 cannot be read: %2").arg(finding.place, finding.message),
-                          platform::TableCorrupted);
-        migration.findings.append(finding);
-    }
-    const dictionary::SqlSchema schema = dictionary::sqlSchema(dictionary::DictionaryFormat::Sqlite, model);
+    const model::SourceModel model = readForLoad(source, tables, migration.findings);
+    dictionary::SqlOptions sql;
+    sql.sections = dictionary::SqlSections::PreData;
+    sql.transaction = false;
+    const dictionary::SqlSchema schema = dictionary::sqlSchema(dictionary::DictionaryFormat::Sqlite, model, sql);
     const QList<dictionary::SqlTableNames> &names = schema.tables;
 
     QTemporaryFile file(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName()
@@ -318,26 +288,28 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
                       platform::AccessDenied);
     {
         Database db(file.fileName());
-        db.execute(schema.script);
         db.execute("BEGIN");
-        const QString folder = sourceFolder(model);
+        db.execute(schema.script);
         MigrationProgress progress;
         for (const model::TableModel &table : model.tables)
             progress.bytesTotal += qint64(table.recordCount) * table.recordLength;
         for (qsizetype i = 0; i < model.tables.size(); ++i)
             migration.tables.append(
-                loadTable(db, model.tables.at(i), names.at(i), folder, options, migration.findings, progress));
-        const QList<model::Finding> breaks = foreignKeyBreaks(db);
-        if (!breaks.isEmpty() && options.constraints == Constraints::Strict) {
-            QStringList named;
-            for (const model::Finding &broken : breaks.first(qMin<qsizetype>(breaks.size(), 5)))
-                named << broken.place + QStringLiteral(": ") + broken.message;
-            throw Failure(QStringLiteral("%1 rows break the relations the container declares. %2%3")
-                              .arg(breaks.size())
-                              .arg(named.join(QLatin1Char(' ')), breaks.size() > 5 ? QStringLiteral(" …") : QString()),
-                          platform::TableCorrupted);
+                loadTable(db, model, model.tables.at(i), names.at(i), options, migration.findings, progress));
+        makePostData(db, schema.postData, options, migration.findings);
+        if (options.constraints != Constraints::Off) {
+            const QList<model::Finding> breaks = foreignKeyBreaks(db);
+            if (!breaks.isEmpty() && options.constraints == Constraints::Strict) {
+                QStringList named;
+                for (const model::Finding &broken : breaks)
+                    named << broken.place + QStringLiteral(": ") + broken.message;
+                throw Failure(QStringLiteral("%1 rows break the relations the container declares. %2")
+                                  .arg(breaks.size())
+                                  .arg(someRows(named)),
+                              platform::TableCorrupted);
+            }
+            migration.findings += breaks;
         }
-        migration.findings += breaks;
         db.execute("COMMIT");
         for (const TableLoad &load : std::as_const(migration.tables)) {
             if (load.created && load.loaded != load.read)

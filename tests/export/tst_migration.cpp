@@ -3,7 +3,7 @@
 // targets refused; loads that fail leaving nothing behind; and every real
 // source among the fixtures, counted.
 
-#include "export/migrate/sqlitemigration.h"
+#include "export/migrate/migration.h"
 #include "platform/failure.h"
 #include "reporttool.h"
 #include "xbasewriter.h"

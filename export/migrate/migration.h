@@ -1,9 +1,9 @@
 #pragma once
 
-// A FoxPro source carried into a new SQLite database: the schema the sqlite
-// dictionary format writes, then every record of the chosen tables, counted
-// and verified. The database takes the target's place only when it is
-// complete; until then it is a temporary file beside the target.
+// A FoxPro source carried into a database, SQLite or PostgreSQL: the tables
+// of the schema the SQL dictionary formats write, every record of the chosen
+// tables, then the keys, indexes and foreign keys, all counted and verified.
+// Nothing of a load that fails is left behind.
 
 #include "model/sourcemodel.h"
 
@@ -23,6 +23,8 @@ struct TableLoad {
     qint64 deleted = 0;  // deleted records, left out
     qint64 findings = 0; // values that could not be read (loaded as NULL) and records missing
     bool created = true; // false for a table SQLite cannot hold (one without a field): nothing is loaded
+    // PostgreSQL: the text memo fields whose values hold NUL, made bytea.
+    QStringList bytesColumns;
 };
 
 struct Migration {
@@ -33,11 +35,13 @@ struct Migration {
     QList<model::Finding> findings;
 };
 
-// What a row that breaks a relation the container declares does: fail the
-// load (naming the rows), or load and be named among the findings; SQLite
-// then keeps the foreign key in the schema but does not enforce it unless
-// "PRAGMA foreign_keys = ON" asks it to.
-enum class Constraints { Strict, After };
+// What a row that breaks a key, a unique constraint or a relation the
+// container declares does: fail the load (naming the rows); load, with the
+// constraint left out and named among the findings; or load with no
+// constraint made at all. SQLite holds primary and foreign keys in the table
+// itself: a repeated primary key always fails there, and a foreign key stays
+// in the schema, enforced only when "PRAGMA foreign_keys = ON" asks.
+enum class Constraints { Strict, After, Off };
 
 // How far a load has come: the table being loaded, its rows so far, and the
 // bytes of records read of all the chosen tables' records.
@@ -62,10 +66,24 @@ inline constexpr int FindingsKeptPerTable = 20;
 // Loads the tables of the source at `source` chosen by `tables` (as the
 // dictionary chooses them; none: every table) into a new SQLite database at
 // `target`. Throws Failure, leaving the target as it was and no file behind,
-// when the source or a chosen table cannot be read, a row breaks a key (or,
-// with Constraints::Strict, a foreign key), a count does not match, the database cannot be written, the
-// target exists and may not be replaced, or it is one of the source's files.
+// when the source or a chosen table cannot be read, a row breaks a
+// constraint (as `options.constraints` says), a count does not match, the
+// database cannot be written, the target exists and may not be replaced, or
+// it is one of the source's files.
 Migration migrateToSqlite(const QString &source, const QStringList &tables, const QString &target,
                           const MigrationOptions &options);
+
+// Loads them into the PostgreSQL database that the libpq connection string
+// `connection` reaches ("postgresql://…", "host=… dbname=…"), in one
+// transaction: the tables, their rows by COPY, then the keys, indexes and
+// foreign keys. `schema`, when given, is a new schema made to hold them.
+// Throws Failure, with nothing committed, as migrateToSqlite does, and when
+// the server cannot be reached, refuses a statement or goes away.
+Migration migrateToPostgres(const QString &source, const QStringList &tables, const QString &connection,
+                            const QString &schema, const MigrationOptions &options);
+
+// Whether a database target names a PostgreSQL server rather than a file:
+// a postgresql:// or postgres:// address, or libpq's "key=value" words.
+bool isPostgresTarget(const QString &target);
 
 } // namespace migrate
