@@ -14,7 +14,7 @@ int runMigration(const MigrateRequest &request, QIODevice &out, QIODevice &err)
     migrate::MigrationOptions options;
     options.replace = request.replace;
     options.strict = request.strict;
-    options.constraints = request.constraintsAfter ? migrate::Constraints::After : migrate::Constraints::Strict;
+    options.constraints = request.constraints;
     // On a terminal, one line that says how far the load has come, written
     // over itself a few times a second and cleared at the end.
     QElapsedTimer clock;
@@ -45,7 +45,9 @@ int runMigration(const MigrateRequest &request, QIODevice &out, QIODevice &err)
     }
     migrate::Migration migration;
     try {
-        migration = migrate::migrateToSqlite(request.source, request.tables, request.target, options);
+        migration = migrate::isPostgresTarget(request.target)
+            ? migrate::migrateToPostgres(request.source, request.tables, request.target, request.schema, options)
+            : migrate::migrateToSqlite(request.source, request.tables, request.target, options);
         if (shownLength > 0)
             show(QString());
     } catch (const Failure &failure) {
@@ -85,7 +87,7 @@ int runMigration(const MigrateRequest &request, QIODevice &out, QIODevice &err)
     const qsizetype tables = migration.tables.size();
     written = written
         && writeLine(out, QStringLiteral("Loaded into %1: %2 %3 of %4 %5.")
-                              .arg(oneLine(request.target))
+                              .arg(oneLine(migration.target))
                               .arg(rows)
                               .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
                               .arg(tables)

@@ -1,7 +1,10 @@
 #pragma once
 
 // orvalle-report --migrate: a source's tables and every record into a new
-// SQLite database, with a summary of what was read and loaded.
+// SQLite database or a PostgreSQL database, with a summary of what was read
+// and loaded.
+
+#include "export/migrate/migration.h"
 
 #include <QIODevice>
 #include <QString>
@@ -10,12 +13,13 @@
 namespace cli {
 
 struct MigrateRequest {
-    QString target;     // the database file to make
+    QString target;     // the database file to make, or a PostgreSQL connection string
+    QString schema;     // PostgreSQL: a new schema to load into
     QString source;
     QStringList tables; // none: every table
     bool replace = false;
     bool strict = false;
-    bool constraintsAfter = false; // rows that break a relation are loaded and named
+    migrate::Constraints constraints = migrate::Constraints::Strict;
 };
 
 // Loads the tables, prints the summary to `out` and each finding and failure

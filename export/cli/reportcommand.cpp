@@ -146,9 +146,10 @@ struct Options {
     std::optional<dictionary::DictionaryFormat> format; // none: the text report
     bool diff = false;
     QString migrate; // the database to load the source into
+    QString schema;  // PostgreSQL: the new schema to load into
     bool replace = false;
     bool strict = false;
-    std::optional<bool> constraintsAfter;
+    std::optional<migrate::Constraints> constraints;
     std::optional<dictionary::SqlSections> section; // of an SQL schema; none: both
     QString source;
     QStringList tables;
@@ -212,15 +213,24 @@ QString parse(const QStringList &arguments, Options &options)
             if (!options.migrate.isEmpty())
                 return QStringLiteral("only one database can be given");
             options.migrate = arguments.at(++i);
+        } else if (!optionsEnded && argument == QLatin1String("--schema")) {
+            if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty())
+                return QStringLiteral("--schema needs a schema name");
+            options.schema = arguments.at(++i);
         } else if (!optionsEnded && argument == QLatin1String("--replace")) {
             options.replace = true;
         } else if (!optionsEnded && argument == QLatin1String("--strict")) {
             options.strict = true;
         } else if (!optionsEnded && argument == QLatin1String("--constraints")) {
             const QString mode = i + 1 < arguments.size() ? arguments.at(++i) : QString();
-            if (mode != QLatin1String("strict") && mode != QLatin1String("after"))
-                return QStringLiteral("--constraints takes strict or after");
-            options.constraintsAfter = mode == QLatin1String("after");
+            if (mode == QLatin1String("strict"))
+                options.constraints = migrate::Constraints::Strict;
+            else if (mode == QLatin1String("after"))
+                options.constraints = migrate::Constraints::After;
+            else if (mode == QLatin1String("off"))
+                options.constraints = migrate::Constraints::Off;
+            else
+                return QStringLiteral("--constraints takes strict, after or off");
         } else if (!optionsEnded && argument == QLatin1String("--section")) {
             const QString name = i + 1 < arguments.size() ? arguments.at(++i) : QString();
             if (name != QLatin1String("pre-data") && name != QLatin1String("post-data"))
@@ -254,10 +264,15 @@ QString parse(const QStringList &arguments, Options &options)
             return QStringLiteral("--migrate takes no --diff, --list, format, section or output file");
         if (options.source.isNull())
             return QStringLiteral("no SOURCE given");
+        const bool postgres = migrate::isPostgresTarget(options.migrate);
+        if (postgres && options.replace)
+            return QStringLiteral("--replace goes with a database file; PostgreSQL tables are never replaced");
+        if (!postgres && !options.schema.isNull())
+            return QStringLiteral("--schema goes with a PostgreSQL database");
         return QString();
     }
-    if (options.replace || options.strict || options.constraintsAfter)
-        return QStringLiteral("--replace, --strict and --constraints go with --migrate");
+    if (options.replace || options.strict || options.constraints || !options.schema.isNull())
+        return QStringLiteral("--replace, --strict, --constraints and --schema go with --migrate");
     const bool sqlFormat = options.format == dictionary::DictionaryFormat::Postgres
         || options.format == dictionary::DictionaryFormat::Sqlite;
     if (options.section && (options.diff || !sqlFormat))
@@ -494,8 +509,8 @@ int run(const QStringList &arguments, QIODevice &out, QIODevice &err)
         return runDiff(request, out, err);
     }
     if (!options.migrate.isEmpty())
-        return runMigration({options.migrate, options.source, options.tables, options.replace, options.strict,
-                             options.constraintsAfter.value_or(false)},
+        return runMigration({options.migrate, options.schema, options.source, options.tables, options.replace,
+                             options.strict, options.constraints.value_or(migrate::Constraints::Strict)},
                             out, err);
     const report::ReportSource source = sourceOf(options.source);
     if (options.list)

@@ -51,45 +51,53 @@ QString sourceFolder(const model::SourceModel &source)
 TableRows::TableRows(const model::SourceModel &source, const model::TableModel &table,
                      const dictionary::SqlTableNames &names, const MigrationOptions &options,
                      QList<model::Finding> &findings, MigrationProgress &progress, bool bytesWhereNotNull)
-    : m_table(table), m_options(options), m_findings(findings), m_progress(progress),
-      m_bytesBefore(progress.bytesRead)
+    : m_table(table), m_bytesWhereNotNull(bytesWhereNotNull), m_notNull(names.notNull), m_options(options),
+      m_findings(findings), m_progress(progress), m_bytesBefore(progress.bytesRead)
 {
     m_progress.table = table.name;
     m_progress.rows = 0;
     m_load.table = table.name;
     // The reader names a field as its header does, in lower case.
-    QHash<QString, qsizetype> fieldNamed;
     for (qsizetype i = 0; i < table.fields.size(); ++i) {
         const model::FieldModel &field = table.fields.at(i);
-        fieldNamed.insert(field.shortName.isEmpty() ? platform::lowerCase(field.name) : field.shortName, i);
+        m_fieldNamed.insert(field.shortName.isEmpty() ? platform::lowerCase(field.name) : field.shortName, i);
     }
     m_reader = std::make_unique<platform::RecordReader>(
         fileOf(sourceFolder(source), table.file), memoOf(source, table),
-        [this, fieldNamed, notNull = names.notNull, bytesWhereNotNull](const platform::RecordProblem &problem) {
-            ++m_load.findings;
-            QString place = QStringLiteral("Record %1").arg(problem.record);
-            if (!problem.field.isEmpty())
-                place += QStringLiteral(", field ") + problem.field;
-            if (m_options.strict)
-                throw Failure(QStringLiteral("Table %1, %2: %3").arg(m_table.name, place.toLower(), problem.message),
-                              platform::TableCorrupted);
-            if (++m_kept > FindingsKeptPerTable)
-                return;
-            QString message = problem.message;
-            if (!problem.field.isEmpty()) {
-                const qsizetype field = fieldNamed.value(problem.field, -1);
-                message += field >= 0 && notNull.value(field) && bytesWhereNotNull
-                    ? QStringLiteral(" Loaded as the bytes the file holds, since its column takes no NULL.")
-                    : QStringLiteral(" Loaded as NULL.");
-            }
-            m_findings.append({model::Severity::Error, m_table.name, place + QStringLiteral(": ") + message});
-        });
+        [this](const platform::RecordProblem &problem) { onProblem(problem); });
     if (m_reader->fields().size() != names.columns.size())
         throw Failure(QStringLiteral("Table %1 changed while it was being read.").arg(table.name),
                       platform::TableCorrupted);
 }
 
 TableRows::~TableRows() = default;
+
+void TableRows::onProblem(const platform::RecordProblem &problem, bool saysHowLoaded)
+{
+    ++m_load.findings;
+    QString place = QStringLiteral("Record %1").arg(problem.record);
+    if (!problem.field.isEmpty())
+        place += QStringLiteral(", field ") + problem.field;
+    if (m_options.strict)
+        throw Failure(QStringLiteral("Table %1, %2: %3").arg(m_table.name, place.toLower(), problem.message),
+                      platform::TableCorrupted);
+    if (++m_kept > FindingsKeptPerTable)
+        return;
+    QString message = problem.message;
+    if (!problem.field.isEmpty() && !saysHowLoaded) {
+        const qsizetype field = m_fieldNamed.value(problem.field, -1);
+        if (field >= 0 && m_notNull.value(field) && m_bytesWhereNotNull)
+            message += QStringLiteral(" Loaded as the bytes the file holds, since its column takes no NULL.");
+        else
+            message += QStringLiteral(" Loaded as NULL.");
+    }
+    m_findings.append({model::Severity::Error, m_table.name, place + QStringLiteral(": ") + message});
+}
+
+void TableRows::problem(qsizetype field, const QString &message)
+{
+    onProblem({m_reader->recordNumber(), m_reader->fields().at(field).name, message}, true);
+}
 
 void TableRows::keepBytes(qsizetype field)
 {

@@ -8,6 +8,7 @@
 #include "model/sourcemodel.h"
 #include "platform/recordreader.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -40,6 +41,9 @@ public:
 
     bool next();
     const QList<platform::FieldValue> &values() const { return m_values; }
+    // A value of the current record that the database cannot take as read:
+    // named as the reader names its problems; `message` says how it was loaded.
+    void problem(qsizetype field, const QString &message);
     qint64 recordNumber() const;
     // The record of the `row`-th row handed out, from 1: a database that
     // numbers the rows it takes (COPY's line numbers) names it so.
@@ -49,7 +53,12 @@ public:
     TableLoad finish();
 
 private:
+    void onProblem(const platform::RecordProblem &problem, bool saysHowLoaded = false);
+
     const model::TableModel &m_table;
+    bool m_bytesWhereNotNull = false;
+    QHash<QString, qsizetype> m_fieldNamed;
+    QList<bool> m_notNull;
     const MigrationOptions &m_options;
     QList<model::Finding> &m_findings;
     MigrationProgress &m_progress;

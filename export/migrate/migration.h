@@ -28,6 +28,7 @@ struct TableLoad {
 };
 
 struct Migration {
+    QString target; // what was loaded, as the summary names it (never a password)
     QList<TableLoad> tables;
     // What reading the structure found, then what reading the values found:
     // the first of each table's value findings, each naming its record and

@@ -327,6 +327,7 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
     platform::moveIntoPlace(platform::LocalPath::fromText(file.fileName()), platform::LocalPath::fromText(target),
                             options.replace);
     file.setAutoRemove(false);
+    migration.target = QDir::toNativeSeparators(target);
     return migration;
 }
 

@@ -393,8 +393,8 @@ void MigrationTest::theCommand_data()
         << QStringLiteral("orvalle-report: The database '%1/old.sqlite' exists already.\n"
                           "orvalle-report: nothing was written; --replace replaces an existing database\n");
     QTest::newRow("--replace alone") << QStringList{QStringLiteral("--replace"), QStringLiteral("%1")} << 2 << QString()
-                                     << QStringLiteral("orvalle-report: --replace, --strict and --constraints go with "
-                                                       "--migrate")
+                                     << QStringLiteral("orvalle-report: --replace, --strict, --constraints and --schema "
+                                                       "go with --migrate")
             + usage;
     QTest::newRow("--migrate with a format")
         << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("-f"),
@@ -403,8 +403,24 @@ void MigrationTest::theCommand_data()
         << QStringLiteral("orvalle-report: --migrate takes no --diff, --list, format, section or output file") + usage;
     QTest::newRow("--constraints of another kind")
         << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("--constraints"),
-                       QStringLiteral("off"), QStringLiteral("%1")}
-        << 2 << QString() << QStringLiteral("orvalle-report: --constraints takes strict or after") + usage;
+                       QStringLiteral("none"), QStringLiteral("%1")}
+        << 2 << QString() << QStringLiteral("orvalle-report: --constraints takes strict, after or off") + usage;
+    QTest::newRow("--schema of a file")
+        << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("--schema"),
+                       QStringLiteral("foxpro"), QStringLiteral("%1")}
+        << 2 << QString() << QStringLiteral("orvalle-report: --schema goes with a PostgreSQL database") + usage;
+    QTest::newRow("--replace of a server")
+        << QStringList{QStringLiteral("--migrate"), QStringLiteral("host=/nowhere dbname=x"), QStringLiteral("--replace"),
+                       QStringLiteral("%1")}
+        << 2 << QString()
+        << QStringLiteral("orvalle-report: --replace goes with a database file; PostgreSQL tables are never replaced")
+            + usage;
+    QTest::newRow("a server that is not there")
+        << QStringList{QStringLiteral("--migrate"), QStringLiteral("postgresql:///x?host=%1/nowhere"), QStringLiteral("%1")}
+        << 1 << QString()
+        << QStringLiteral("orvalle-report: The PostgreSQL server cannot be reached: connection to server on socket "
+                          "\"%1/nowhere/.s.PGSQL.5432\" failed: No such file or directory  Is the server running "
+                          "locally and accepting connections on that socket?\norvalle-report: nothing was written\n");
 }
 
 void MigrationTest::theCommand()

@@ -55,7 +55,7 @@ fi
 
 check "long options" $'--constraints\n--diff\n--format\n--help\n--list\n--migrate\n--output\n--replace\n--section\n--strict\n--version' --
 check "options after SOURCE" $'--constraints\n--diff\n--format\n--help\n--list\n--migrate\n--output\n--replace\n--section\n--strict\n--version\n-f\n-h\n-o' "$samples" -
-check "what --constraints takes" $'after\nstrict' --constraints ""
+check "what --constraints takes" $'after\noff\nstrict' --constraints ""
 check "what --section takes" $'post-data\npre-data' --section ""
 check "file names after --migrate" $'shop\nshop.dbc' --migrate sh
 check "the value of --migrate is not SOURCE" $'customers' --migrate out.sqlite "$samples" cu

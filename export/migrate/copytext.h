@@ -1,0 +1,23 @@
+#pragma once
+
+// A row in the text form of PostgreSQL's COPY: values separated by tabs,
+// NULL as \N, backslashes, tabs and line ends escaped, bytes as bytea's hex.
+// What a migration sends the server and a dump writes into its script.
+
+#include "platform/recordreader.h"
+
+#include <QByteArray>
+#include <QList>
+
+namespace migrate {
+
+// Appends `value` to `line`. A text value holding NUL, which PostgreSQL text
+// cannot hold, is appended without it; the return is false then.
+bool appendCopyValue(QByteArray &line, const platform::FieldValue &value);
+
+// Appends one row of the values at `fields` and its line end; false when a
+// text value lost a NUL (the index, in `fields`, of the first in `lostNul`).
+bool appendCopyRow(QByteArray &line, const QList<platform::FieldValue> &values, const QList<int> &fields,
+                   int *lostNul = nullptr);
+
+} // namespace migrate

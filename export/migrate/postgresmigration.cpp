@@ -1,0 +1,312 @@
+// A source into PostgreSQL through libpq: one transaction holding the
+// tables, their rows sent by COPY in its text form, and then the keys,
+// indexes and foreign keys, so that rows are checked against them once.
+
+#include "export/migrate/migration.h"
+
+#include "export/migrate/copytext.h"
+#include "export/migrate/loading.h"
+#include "platform/failure.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+#include <libpq-fe.h>
+
+#include <memory>
+
+namespace migrate {
+
+namespace {
+
+// Bytes sent to the server in one piece of a COPY.
+constexpr qsizetype CopyChunk = 256 * 1024;
+
+using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
+
+// The connection, closed when it goes; a transaction left open is then
+// rolled back by the server.
+class Connection {
+public:
+    explicit Connection(const QString &connection)
+        : m_connection(PQconnectdb(connection.toUtf8().constData()))
+    {
+        if (!m_connection || PQstatus(m_connection) != CONNECTION_OK)
+            throw Failure(QStringLiteral("The PostgreSQL server cannot be reached: %1").arg(message()),
+                          platform::AccessDenied);
+        // Notices (an implicit index, say) are no concern of the load.
+        PQsetNoticeProcessor(m_connection, [](void *, const char *) {}, nullptr);
+    }
+    ~Connection() { PQfinish(m_connection); }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    PGconn *handle() const { return m_connection; }
+
+    QString message() const
+    {
+        return m_connection ? QString::fromUtf8(PQerrorMessage(m_connection)).trimmed()
+                            : QStringLiteral("out of memory");
+    }
+
+    // "dbname on host", for the summary: never the password a connection
+    // string may hold.
+    QString description() const
+    {
+        return QStringLiteral("%1 on %2")
+            .arg(QString::fromUtf8(PQdb(m_connection)), QString::fromUtf8(PQhost(m_connection)));
+    }
+
+    // Runs statements; a refusal throws, saying what `what` was for.
+    void execute(const QString &sql, const QString &what)
+    {
+        const Result result = run(sql);
+        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && PQresultStatus(result.get()) != PGRES_TUPLES_OK)
+            throw Failure(QStringLiteral("%1: %2").arg(what, errorOf(result.get())), platform::AccessDenied);
+    }
+
+    // Runs one statement; false, with the server's reason, when it is refused.
+    bool attempt(const QString &sql, QString &reason)
+    {
+        const Result result = run(sql);
+        if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)
+            return true;
+        reason = errorOf(result.get());
+        return false;
+    }
+
+    // The rows of a query, each as its values' texts ("NULL" for none).
+    QList<QStringList> rows(const QString &sql)
+    {
+        const Result result = run(sql);
+        if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
+            throw Failure(QStringLiteral("The database cannot answer %1: %2").arg(sql, errorOf(result.get())),
+                          platform::AccessDenied);
+        QList<QStringList> rows;
+        for (int row = 0; row < PQntuples(result.get()); ++row) {
+            QStringList values;
+            for (int column = 0; column < PQnfields(result.get()); ++column)
+                values << (PQgetisnull(result.get(), row, column)
+                               ? QStringLiteral("NULL")
+                               : QString::fromUtf8(PQgetvalue(result.get(), row, column)));
+            rows << values;
+        }
+        return rows;
+    }
+
+    Result run(const QString &sql)
+    {
+        Result result(PQexec(m_connection, sql.toUtf8().constData()), &PQclear);
+        if (!result)
+            throw Failure(QStringLiteral("The PostgreSQL server went away: %1").arg(message()), platform::AccessDenied);
+        return result;
+    }
+
+    QString errorOf(const PGresult *result) const
+    {
+        const QString text = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+        return text.isEmpty() ? message() : text;
+    }
+
+private:
+    PGconn *m_connection = nullptr;
+};
+
+// The COPY of one table: rows gathered into pieces and sent; the server's
+// refusal names the record it concerns.
+TableLoad loadTable(Connection &db, const model::SourceModel &source, const model::TableModel &table,
+                    const dictionary::SqlTableNames &names, const QList<bool> &bytesFields,
+                    const MigrationOptions &options, QList<model::Finding> &findings, MigrationProgress &progress)
+{
+    TableRows rows(source, table, names, options, findings, progress, false);
+    QList<int> fields;
+    QStringList columns;
+    QStringList bytesColumns;
+    for (int i = 0; i < names.columns.size(); ++i) {
+        if (bytesFields.value(i)) {
+            rows.keepBytes(i);
+            bytesColumns << names.columns.at(i);
+        }
+        if (names.columns.at(i).isEmpty())
+            continue;
+        fields.append(i);
+        columns.append(dictionary::sqlIdentifier(names.columns.at(i)));
+    }
+    const QString tableName = dictionary::sqlIdentifier(names.name);
+    const auto refused = [&](const QString &reason) {
+        return Failure(QStringLiteral("Table %1: the database refused its rows: %2").arg(table.name, reason),
+                       platform::TableCorrupted);
+    };
+    // A table without a column takes its rows all the same: COPY of no column.
+    const Result started = db.run(QStringLiteral("COPY %1 (%2) FROM STDIN")
+                                      .arg(tableName, columns.join(QStringLiteral(", "))));
+    if (PQresultStatus(started.get()) != PGRES_COPY_IN)
+        throw refused(db.errorOf(started.get()));
+    QByteArray piece;
+    piece.reserve(CopyChunk + 4096);
+    const auto send = [&] {
+        if (PQputCopyData(db.handle(), piece.constData(), int(piece.size())) != 1)
+            throw refused(db.message());
+        piece.clear();
+    };
+    while (rows.next()) {
+        int lost = -1;
+        if (!appendCopyRow(piece, rows.values(), fields, &lost))
+            rows.problem(fields.at(lost), QStringLiteral("Its text holds NUL, which PostgreSQL text cannot hold. "
+                                                         "Loaded without it."));
+        if (piece.size() >= CopyChunk)
+            send();
+    }
+    if (!piece.isEmpty())
+        send();
+    TableLoad load = rows.finish();
+    load.bytesColumns = bytesColumns;
+    if (PQputCopyEnd(db.handle(), nullptr) != 1)
+        throw refused(db.message());
+    const Result ended(PQgetResult(db.handle()), &PQclear);
+    if (PQresultStatus(ended.get()) != PGRES_COMMAND_OK) {
+        // "COPY t, line 12, column f: …": the line is the row, which names its record.
+        const QString context = QString::fromUtf8(PQresultErrorField(ended.get(), PG_DIAG_CONTEXT));
+        static const QRegularExpression line(QStringLiteral(", line (\\d+)"));
+        const QRegularExpressionMatch match = line.match(context);
+        QString reason = db.errorOf(ended.get()).section(QLatin1Char('\n'), 0, 0);
+        if (match.hasMatch())
+            reason = QStringLiteral("record %1: %2").arg(rows.recordOfRow(match.captured(1).toLongLong())).arg(reason);
+        while (Result(PQgetResult(db.handle()), &PQclear)) {
+        }
+        throw refused(reason);
+    }
+    while (Result(PQgetResult(db.handle()), &PQclear)) {
+    }
+    load.loaded = db.rows(QStringLiteral("SELECT count(*) FROM %1").arg(tableName)).value(0).value(0).toLongLong();
+    return load;
+}
+
+// The values that break a key or a foreign key, as the query finds them.
+QStringList brokenValues(Connection &db, const dictionary::SqlStatement &statement)
+{
+    const bool foreign = statement.kind == dictionary::SqlStatement::Kind::ForeignKey;
+    const QString query = foreign ? orphanValuesQuery(statement) : repeatedValuesQuery(statement);
+    QStringList values;
+    if (query.isEmpty())
+        return values;
+    for (const QStringList &row : db.rows(query))
+        values << QStringLiteral("%1 (%2 %3)")
+                      .arg(row.value(0), row.value(1), row.value(1) == QLatin1String("1") ? QStringLiteral("row")
+                                                                                        : QStringLiteral("rows"));
+    return values;
+}
+
+// The post-data section, a statement at a time, each behind a savepoint so
+// that one the rows break can be left out.
+void makePostData(Connection &db, const QList<dictionary::SqlStatement> &statements, const MigrationOptions &options,
+                  QList<model::Finding> &findings)
+{
+    using Kind = dictionary::SqlStatement::Kind;
+    for (const dictionary::SqlStatement &statement : statements) {
+        const bool constraint = statement.kind != Kind::Index && statement.kind != Kind::NotNull;
+        if (constraint && options.constraints == Constraints::Off)
+            continue;
+        db.execute(QStringLiteral("SAVEPOINT post_data"), QStringLiteral("The database refused a savepoint"));
+        QString reason;
+        if (db.attempt(statement.sql, reason)) {
+            db.execute(QStringLiteral("RELEASE SAVEPOINT post_data"), QStringLiteral("The database refused a savepoint"));
+            continue;
+        }
+        db.execute(QStringLiteral("ROLLBACK TO SAVEPOINT post_data"), QStringLiteral("The database refused a savepoint"));
+        reason = reason.section(QLatin1Char('\n'), 0, 0);
+        QString text = constraintText(statement);
+        text = text.left(1).toUpper() + text.mid(1);
+        if (statement.kind == Kind::NotNull) {
+            // Values that could not be read arrived as NULL: named already.
+            findings.append({model::Severity::Error, statement.table,
+                             text + QStringLiteral(" left out: values that could not be read are NULL.")});
+            continue;
+        }
+        const QStringList values = brokenValues(db, statement);
+        const QString broken = values.isEmpty()
+            ? QStringLiteral("%1 cannot be made: %2").arg(text, reason)
+            : statement.kind == Kind::ForeignKey
+            ? QStringLiteral("%1 cannot be made: no parent row holds %2").arg(text, someRows(values))
+            : QStringLiteral("%1 cannot be made: rows repeat its values: %2").arg(text, someRows(values));
+        if (options.constraints == Constraints::Strict || (values.isEmpty() && !constraint))
+            throw Failure(broken + QLatin1Char('.'), platform::TableCorrupted);
+        findings.append({model::Severity::Error, statement.table, broken + QStringLiteral("; left out.")});
+    }
+}
+
+} // namespace
+
+Migration migrateToPostgres(const QString &source, const QStringList &tables, const QString &connection,
+                            const QString &schema, const MigrationOptions &options)
+{
+    Migration migration;
+    const model::SourceModel model = readForLoad(source, tables, migration.findings);
+    Connection db(connection);
+    migration.target = db.description() + (schema.isEmpty() ? QString() : QStringLiteral(", schema ") + schema);
+
+    // Text memos whose values hold NUL become bytea, decided before the
+    // table is made.
+    QHash<QString, QList<bool>> bytesFields;
+    for (const model::TableModel &table : model.tables) {
+        const QList<bool> holding = textMemosHoldingNul(model, table);
+        if (holding.contains(true))
+            bytesFields.insert(table.name, holding);
+    }
+    dictionary::SqlOptions sql;
+    sql.sections = dictionary::SqlSections::PreData;
+    sql.transaction = false;
+    sql.notNullAfterData = true;
+    sql.textAsBytes = [&](const model::TableModel &table, qsizetype field) {
+        return bytesFields.value(table.name).value(field);
+    };
+    const dictionary::SqlSchema plan = dictionary::sqlSchema(dictionary::DictionaryFormat::Postgres, model, sql);
+
+    db.execute(QStringLiteral("BEGIN"), QStringLiteral("The database cannot begin the load"));
+    if (!schema.isEmpty()) {
+        const QString name = dictionary::sqlIdentifier(schema);
+        db.execute(QStringLiteral("CREATE SCHEMA %1; SET LOCAL search_path TO %1").arg(name),
+                   QStringLiteral("The schema %1 cannot be made").arg(name));
+    }
+    db.execute(QString::fromUtf8(plan.script), QStringLiteral("The database refused the schema"));
+    MigrationProgress progress;
+    for (const model::TableModel &table : model.tables)
+        progress.bytesTotal += qint64(table.recordCount) * table.recordLength;
+    for (qsizetype i = 0; i < model.tables.size(); ++i) {
+        const model::TableModel &table = model.tables.at(i);
+        migration.tables.append(loadTable(db, model, table, plan.tables.at(i), bytesFields.value(table.name), options,
+                                          migration.findings, progress));
+    }
+    for (const TableLoad &load : std::as_const(migration.tables)) {
+        if (load.loaded != load.read)
+            throw Failure(QStringLiteral("Table %1: %2 records were read but the database holds %3 rows.")
+                              .arg(load.table)
+                              .arg(load.read)
+                              .arg(load.loaded),
+                          platform::TableCorrupted);
+        if (!load.bytesColumns.isEmpty())
+            migration.findings.append(
+                {model::Severity::Warning, load.table,
+                 QStringLiteral("Text memo %1 holds bytes that PostgreSQL text cannot (NUL): made bytea.")
+                     .arg(load.bytesColumns.join(QStringLiteral(", ")))});
+    }
+    makePostData(db, plan.postData, options, migration.findings);
+    db.execute(QStringLiteral("COMMIT"), QStringLiteral("The database cannot commit the load"));
+    return migration;
+}
+
+bool isPostgresTarget(const QString &target)
+{
+    if (target.startsWith(QLatin1String("postgresql://")) || target.startsWith(QLatin1String("postgres://")))
+        return true;
+    if (!target.contains(QLatin1Char('=')))
+        return false;
+    // libpq's own reading: "host=… dbname=…" with words it knows.
+    char *error = nullptr;
+    PQconninfoOption *options = PQconninfoParse(target.toUtf8().constData(), &error);
+    PQfreemem(error);
+    PQconninfoFree(options);
+    return options != nullptr;
+}
+
+} // namespace migrate
