@@ -423,6 +423,9 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
     const FieldLayout &layout = field.layout;
     const QByteArrayView raw = record.sliced(field.offset, layout.width);
     const bool visualFoxPro = header.isVisualFoxPro();
+    const int width = fixedWidth(layout.type, visualFoxPro);
+    if (width != 0 && layout.width != width)
+        return bytesValue(raw); // a binary type of a width it never has
     switch (layout.type) {
     case 'C':
         if (layout.isBinary())
@@ -453,32 +456,22 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
     case 'F':
         return numericValue(raw, field, number);
     case 'Y':
-        if (layout.width != 8)
-            break;
         return {ValueKind::Decimal, currencyText(qFromLittleEndian<qint64>(raw.data())), 0, 0};
     case 'I':
     case '+':
-        if (layout.width != 4)
-            break;
         return integerValue(header.isLevel7() || layout.type == '+' ? dBase7Long(raw)
                                                                      : qFromLittleEndian<qint32>(raw.data()));
     case 'B':
         if (!visualFoxPro)
             return memoValue(raw, field, number, false);
-        if (layout.width != 8)
-            break;
         return realValue(raw, qFromLittleEndian<double>(raw.data()), field, number);
     case 'O':
-        if (layout.width != 8)
-            break;
         // Some writers leave an empty double all zeros, which the sortable
         // form never holds.
         if (raw.count('\0') == raw.size())
             return blankOrNull(field, {ValueKind::Real, {}, 0, 0});
         return realValue(raw, dBase7Double(raw), field, number);
     case 'D': {
-        if (layout.width != 8)
-            break;
         if (isBlank(raw) || raw == QByteArrayView("00000000"))
             return {};
         const QDate date = storedDate(raw);
@@ -487,8 +480,6 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
         return unreadable(raw, number, field, QStringLiteral("Its date '%1' is no date.").arg(QString::fromLatin1(raw)));
     }
     case 'T': {
-        if (layout.width != 8)
-            break;
         const quint32 day = qFromLittleEndian<quint32>(raw.data());
         const quint32 milliseconds = qFromLittleEndian<quint32>(raw.data() + 4);
         if (isBlank(raw) || day == 0)
@@ -500,8 +491,6 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
                                    .arg(milliseconds));
     }
     case '@': {
-        if (layout.width != 8)
-            break;
         if (isBlank(raw))
             return {};
         // Milliseconds from the start of the day before 0001-01-01.
@@ -535,7 +524,7 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
     default:
         break;
     }
-    // A letter no dialect defines, or a binary type of a width it never has.
+    // A letter no dialect defines.
     return bytesValue(raw);
 }
 

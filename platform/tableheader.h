@@ -49,6 +49,23 @@ constexpr bool isVisualFoxProVersion(quint8 version)
     return version == 0x30 || version == 0x31 || version == 0x32;
 }
 
+// The width a type always has, stored in binary or (a Date) as eight digits:
+// a field of that type with another width holds nothing that can be read as
+// it. 0 for a type whose width its field gives.
+constexpr int fixedWidth(char type, bool visualFoxPro)
+{
+    switch (type) {
+    case 'D': case 'T': case '@': case 'Y': case 'O':
+        return 8;
+    case 'B':
+        return visualFoxPro ? 8 : 0; // dBase's B is a memo
+    case 'I': case '+':
+        return 4;
+    default:
+        return 0;
+    }
+}
+
 struct TableHeader {
     quint8 version = 0;
     bool dBase2 = false; // version 0x02 read with dBase II's own layout

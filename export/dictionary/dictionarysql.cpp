@@ -105,6 +105,14 @@ SqlType decimalType(int width, int decimals)
 std::optional<SqlType> sqlType(const model::FieldModel &field, quint8 version, Dialect dialect)
 {
     const bool visualFoxPro = platform::isVisualFoxProVersion(version);
+    const int width = platform::fixedWidth(field.type, visualFoxPro);
+    if (width != 0 && field.width != width) {
+        SqlType type = bytesType(dialect);
+        type.note = QStringLiteral("FoxPro type %1 (%2) of width %3, which it never has: kept as bytes")
+                        .arg(letterText(field.type), field.typeName)
+                        .arg(field.width);
+        return type;
+    }
     switch (field.type) {
     case 'C':
         return field.binary ? bytesType(dialect, field.width) : textType(field.width);

@@ -137,9 +137,10 @@ TableLoad loadTable(Connection &db, const model::SourceModel &source, const mode
         return Failure(QStringLiteral("Table %1: the database refused its rows: %2").arg(table.name, reason),
                        platform::TableCorrupted);
     };
-    // A table without a column takes its rows all the same: COPY of no column.
-    const Result started = db.run(QStringLiteral("COPY %1 (%2) FROM STDIN")
-                                      .arg(tableName, columns.join(QStringLiteral(", "))));
+    // A table without a column takes its rows all the same, each an empty line.
+    const QString columnList = columns.isEmpty() ? QString()
+                                                 : QStringLiteral(" (%1)").arg(columns.join(QStringLiteral(", ")));
+    const Result started = db.run(QStringLiteral("COPY %1%2 FROM STDIN").arg(tableName, columnList));
     if (PQresultStatus(started.get()) != PGRES_COPY_IN)
         throw refused(db.errorOf(started.get()));
     QByteArray piece;

@@ -1,10 +1,11 @@
-// A source carried into SQLite: values as SQLite's own library reads them
-// back, written here by hand from the bytes and SQLite's type affinity; the
-// targets refused; loads that fail leaving nothing behind; and every real
-// source among the fixtures, counted.
+// A source carried into SQLite and into a PostgreSQL server the test runs
+// itself: values as each database reads them back, written here by hand from
+// the bytes and the databases' types; the targets refused; loads that fail
+// leaving nothing behind; and every real source among the fixtures, counted.
 
 #include "export/migrate/migration.h"
 #include "platform/failure.h"
+#include "postgresserver.h"
 #include "reporttool.h"
 #include "xbasewriter.h"
 
@@ -36,7 +37,7 @@ QByteArray littleEndian(quint32 value)
 }
 
 // Each row of a query, its columns' quote() joined by " | ".
-QStringList rowsOf(const QString &database, const QString &sql)
+QStringList sqliteRows(const QString &database, const QString &sql)
 {
     sqlite3 *db = nullptr;
     QStringList rows;
@@ -70,6 +71,29 @@ QString failureOf(const QString &source, const QString &target, const MigrationO
         return failure.description();
     }
     return {};
+}
+
+// The table "items" of every type, a deleted record and a blank one between.
+void writeItems(const QString &folder)
+{
+    TableSpec items;
+    items.fields = {{"ID", 'I', 4},      {"NAME", 'C', 6},  {"NOTE", 'V', 4, 0, 0x02}, {"PRICE", 'N', 6, 2},
+                    {"COST", 'Y', 8},    {"RATIO", 'B', 8}, {"DAY", 'D', 8},           {"STAMP", 'T', 8},
+                    {"DONE", 'L', 1},    {"MEMO", 'M', 4},  {"BLOB", 'W', 4},          {"_NullFlags", '0', 1, 0, 0x05}};
+    QByteArray cost(8, '\0');
+    qToLittleEndian<qint64>(12345, cost.data());
+    const QByteArray full = ' ' + littleEndian(7) + QByteArray("M\xFCller") + QByteArray("ab\0\x02", 4)
+        + QByteArray(" 12.50") + cost + QByteArray::fromHex("000000000000f83f") + QByteArray("20240131")
+        + QByteArray::fromHex("b58a2500b26bf302") + 'T' + littleEndian(8) + littleEndian(9) + '\x01';
+    QByteArray deleted = full;
+    deleted[0] = '*';
+    // Blank where blanks are allowed; the Varchar's null bit (its second) set.
+    const QByteArray blank = ' ' + littleEndian(0) + QByteArray(6, ' ') + QByteArray(4, '\0') + QByteArray(6, ' ')
+        + QByteArray(8, '\0') + QByteArray(8, '\0') + QByteArray(8, ' ') + QByteArray(8, '\0') + ' ' + littleEndian(0)
+        + littleEndian(0) + '\x02';
+    xbasewriter::writeFile(folder + QStringLiteral("/items.dbf"), xbasewriter::tableBytes(items, {full, deleted, blank}));
+    xbasewriter::writeFile(folder + QStringLiteral("/items.fpt"),
+                           xbasewriter::memoFileBytes({{1, "hello"}, {0, QByteArray("\x00\x01\x02", 3)}}));
 }
 
 // The files a folder holds besides `kept`: what a failed load left behind.
@@ -120,7 +144,15 @@ class MigrationTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
     void everyTypeArrivesAsWritten();
+    void everyTypeArrivesInPostgres();
+    void textMemosHoldingBytesBecomeBytea();
+    void postgresConstraints_data();
+    void postgresConstraints();
+    void serverGoneMidLoadCommitsNothing();
+    void everyRealSourceArrivesInPostgres();
     void targetsRefused_data();
     void targetsRefused();
     void onlyAFileIsReplaced();
@@ -131,30 +163,254 @@ private slots:
     void everyRealSourceArrivesCounted();
     void theCommand_data();
     void theCommand();
+
+private:
+    // A fresh database of the test server, by name; empty when there is no server.
+    QString database(const QString &name);
+    QStringList postgresRows(const QString &database, const QByteArray &sql);
+
+    std::unique_ptr<PostgresServer> m_postgres;
+    QString m_postgresProblem;
+    int m_databases = 0;
 };
+
+#define NEED_POSTGRES()                                                                                      \
+    do {                                                                                                     \
+        if (!m_postgres)                                                                                     \
+            QSKIP(qPrintable(QStringLiteral("No PostgreSQL server can be had here: ") + m_postgresProblem)); \
+    } while (false)
+
+void MigrationTest::initTestCase()
+{
+    m_postgres = std::make_unique<PostgresServer>();
+    m_postgresProblem = m_postgres->start();
+    if (!m_postgresProblem.isEmpty())
+        m_postgres.reset();
+}
+
+void MigrationTest::cleanupTestCase()
+{
+    m_postgres.reset();
+}
+
+QString MigrationTest::database(const QString &name)
+{
+    const Outcome made = m_postgres->createDatabase(name);
+    if (!made.ok)
+        qWarning() << made.error;
+    return m_postgres->connectionString(name);
+}
+
+QStringList MigrationTest::postgresRows(const QString &database, const QByteArray &sql)
+{
+    const Outcome outcome = m_postgres->query(database, "\\pset null NULL\n" + sql);
+    return outcome.ok ? rowsOf(outcome.out) : QStringList{outcome.error};
+}
+
+void MigrationTest::everyTypeArrivesInPostgres()
+{
+    NEED_POSTGRES();
+    QTemporaryDir dir;
+    writeItems(dir.path());
+    const migrate::Migration migration = migrate::migrateToPostgres(dir.path(), {}, database(QStringLiteral("types")), {}, {});
+    QCOMPARE(migration.tables.size(), qsizetype(1));
+    QCOMPARE(migration.tables[0].read, qint64(2));
+    QCOMPARE(migration.tables[0].loaded, qint64(2));
+    QCOMPARE(migration.tables[0].deleted, qint64(1));
+    QCOMPARE(migration.findings.size(), qsizetype(0));
+    QCOMPARE(postgresRows(QStringLiteral("types"),
+                          "SELECT id, name, note, price, cost, ratio, day, stamp, done, memo, encode(blob, 'hex') "
+                          "FROM items ORDER BY id DESC"),
+             (QStringList{QStringLiteral("7 | Müller | ab | 12.50 | 1.2345 | 1.5 | 2024-01-31 | 2024-01-31 13:45:07.25 | "
+                                         "t | hello | 000102"),
+                          QStringLiteral("0 |  | NULL | 0.00 | 0.0000 | 0 | NULL | NULL | f |  | ")}));
+    // The next value FoxPro would give stays the identity's next (none here).
+    QCOMPARE(postgresRows(QStringLiteral("types"),
+                          "SELECT is_nullable FROM information_schema.columns WHERE table_name = 'items' "
+                          "AND column_name IN ('name', 'price') ORDER BY column_name"),
+             (QStringList{QStringLiteral("NO"), QStringLiteral("NO")}));
+}
+
+// A text memo holding NUL cannot be PostgreSQL text: its column is bytea,
+// its bytes kept as the memo file holds them, and the summary says so.
+void MigrationTest::textMemosHoldingBytesBecomeBytea()
+{
+    NEED_POSTGRES();
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.fields = {{"NOTE", 'M', 4}, {"TITLE", 'C', 3}};
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("res.dbf")),
+                           xbasewriter::tableBytes(layout, {' ' + littleEndian(8) + "a\tb", ' ' + littleEndian(9) + QByteArray("c\0d", 3)}));
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("res.fpt")),
+                           xbasewriter::memoFileBytes({{1, QByteArray("x\0\xE9", 3)}, {1, "plain"}}));
+    const migrate::Migration migration = migrate::migrateToPostgres(dir.path(), {}, database(QStringLiteral("bytes")), {}, {});
+    QCOMPARE(migration.tables.value(0).bytesColumns, QStringList{QStringLiteral("note")});
+    QStringList findings;
+    for (const model::Finding &finding : migration.findings)
+        findings << finding.place + QStringLiteral(": ") + finding.message;
+    QCOMPARE(findings, (QStringList{
+        QStringLiteral("res: Record 2, field title: Its text holds NUL, which PostgreSQL text cannot hold. Loaded without it."),
+        QStringLiteral("res: Text memo note holds bytes that PostgreSQL text cannot (NUL): made bytea.")}));
+    QCOMPARE(postgresRows(QStringLiteral("bytes"), "SELECT encode(note, 'hex'), title FROM res ORDER BY title"),
+             (QStringList{QStringLiteral("7800e9 | a\tb"), QStringLiteral("706c61696e | cd")}));
+}
+
+void MigrationTest::postgresConstraints_data()
+{
+    QTest::addColumn<QList<QByteArray>>("customers");
+    QTest::addColumn<QList<QByteArray>>("orders");
+    QTest::addColumn<int>("constraints");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QStringList>("findings");
+    QTest::addColumn<QStringList>("ordersLoaded");
+    QTest::addColumn<QStringList>("constraintsMade");
+    const QStringList all{QStringLiteral("customers_pkey"), QStringLiteral("orders_cust_id_fkey")};
+    QTest::newRow("sound") << QList<QByteArray>{" A1ann"} << QList<QByteArray>{" O1A1"} << int(Constraints::Strict)
+                           << QString() << QStringList() << QStringList{QStringLiteral("O1 | A1")} << all;
+    QTest::newRow("a primary key twice")
+        << QList<QByteArray>{" A1ann", " A1bob", " B2cy "} << QList<QByteArray>{} << int(Constraints::Strict)
+        << QStringLiteral("The primary key of \"customers\" on \"cust_id\" cannot be made: rows repeat its values: "
+                          "A1 (2 rows).")
+        << QStringList() << QStringList() << QStringList();
+    QTest::newRow("an order of no customer")
+        << QList<QByteArray>{" A1ann"} << QList<QByteArray>{" O1A1", " O2B7", " O3B7"} << int(Constraints::Strict)
+        << QStringLiteral("The foreign key of \"orders\" on \"cust_id\" to \"customers\" cannot be made: no parent "
+                          "row holds B7 (2 rows).")
+        << QStringList() << QStringList() << QStringList();
+    QTest::newRow("an order of no customer, after")
+        << QList<QByteArray>{" A1ann"} << QList<QByteArray>{" O1A1", " O2B7"} << int(Constraints::After) << QString()
+        << QStringList{QStringLiteral("orders: The foreign key of \"orders\" on \"cust_id\" to \"customers\" cannot "
+                                      "be made: no parent row holds B7 (1 row); left out.")}
+        << QStringList{QStringLiteral("O1 | A1"), QStringLiteral("O2 | B7")} << QStringList{QStringLiteral("customers_pkey")};
+    QTest::newRow("everything, off")
+        << QList<QByteArray>{" A1ann", " A1bob"} << QList<QByteArray>{" O2B7"} << int(Constraints::Off) << QString()
+        << QStringList() << QStringList{QStringLiteral("O2 | B7")} << QStringList();
+}
+
+void MigrationTest::postgresConstraints()
+{
+    NEED_POSTGRES();
+    QFETCH(QList<QByteArray>, customers);
+    QFETCH(QList<QByteArray>, orders);
+    QFETCH(int, constraints);
+    QFETCH(QString, failure);
+    QFETCH(QStringList, findings);
+    QFETCH(QStringList, ordersLoaded);
+    QFETCH(QStringList, constraintsMade);
+    QTemporaryDir dir;
+    writeShop(dir.path(), customers, orders);
+    const QString name = QStringLiteral("shop%1").arg(++m_databases);
+    const QString connection = database(name);
+    MigrationOptions options;
+    options.constraints = Constraints(constraints);
+    QStringList found;
+    try {
+        const migrate::Migration migration =
+            migrate::migrateToPostgres(dir.filePath(QStringLiteral("shop.dbc")), {}, connection, {}, options);
+        QCOMPARE(QString(), failure);
+        for (const model::Finding &finding : migration.findings)
+            found << finding.place + QStringLiteral(": ") + finding.message;
+    } catch (const Failure &thrown) {
+        QCOMPARE(thrown.description(), failure);
+        // Nothing committed: not even the tables.
+        QCOMPARE(postgresRows(name, "SELECT count(*) FROM information_schema.tables WHERE table_schema = 'public'"),
+                 QStringList{QStringLiteral("0")});
+        return;
+    }
+    QCOMPARE(found, findings);
+    QCOMPARE(postgresRows(name, "SELECT order_id, cust_id FROM orders ORDER BY order_id"), ordersLoaded);
+    QCOMPARE(postgresRows(name, "SELECT conname FROM pg_constraint WHERE contype IN ('p', 'u', 'f') "
+                                 "AND connamespace = 'public'::regnamespace ORDER BY conname"),
+             constraintsMade);
+}
+
+// The server ends the connection while rows go in: the load fails, naming
+// the server, and the database holds nothing of it.
+void MigrationTest::serverGoneMidLoadCommitsNothing()
+{
+    NEED_POSTGRES();
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.version = 0x03;
+    layout.fields = {{"A", 'C', 1}};
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("a.dbf")), xbasewriter::tableBytes(layout, QList<QByteArray>(300000, " x")));
+    const QString connection = database(QStringLiteral("gone"));
+    MigrationOptions options;
+    bool ended = false;
+    options.progress = [&](const migrate::MigrationProgress &progress) {
+        if (ended || progress.rows < 8192)
+            return;
+        ended = true;
+        m_postgres->query(QStringLiteral("postgres"), "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                                      "WHERE datname = 'gone' AND pid <> pg_backend_pid()");
+    };
+    const QString failure = [&] {
+        try {
+            migrate::migrateToPostgres(dir.path(), {}, connection, {}, options);
+        } catch (const Failure &thrown) {
+            return thrown.description();
+        }
+        return QString();
+    }();
+    QVERIFY(ended);
+    QVERIFY2(failure.startsWith(QLatin1String("Table a: the database refused its rows: ")), qPrintable(failure));
+    QCOMPARE(postgresRows(QStringLiteral("gone"), "SELECT count(*) FROM information_schema.tables WHERE table_schema = 'public'"),
+             QStringList{QStringLiteral("0")});
+}
+
+// Every real source, each into a schema of its own: its rows counted.
+void MigrationTest::everyRealSourceArrivesInPostgres()
+{
+    NEED_POSTGRES();
+    if (!QFileInfo::exists(fixtures()))
+        QSKIP("the fixtures are not here");
+    const QString connection = database(QStringLiteral("fixtures"));
+    QStringList sources;
+    QDirIterator folders(fixtures(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (folders.hasNext()) {
+        const QString folder = folders.next();
+        if (!QDir(folder).entryList({QStringLiteral("*.dbf"), QStringLiteral("*.DBF")}, QDir::Files).isEmpty())
+            sources << folder;
+        for (const QString &dbc : QDir(folder).entryList({QStringLiteral("*.dbc"), QStringLiteral("*.DBC")}, QDir::Files))
+            sources << folder + QLatin1Char('/') + dbc;
+    }
+    qint64 rows = 0;
+    int failed = 0;
+    for (qsizetype i = 0; i < sources.size(); ++i) {
+        const QString &source = sources.at(i);
+        QStringList readable;
+        try {
+            for (const model::TableModel &table : model::readSourceModel(source).tables)
+                readable << table.name;
+        } catch (const Failure &) {
+            continue;
+        }
+        if (readable.isEmpty())
+            continue;
+        MigrationOptions options;
+        options.constraints = Constraints::After;
+        try {
+            const migrate::Migration migration =
+                migrate::migrateToPostgres(source, readable, connection, QStringLiteral("s%1").arg(i), options);
+            for (const migrate::TableLoad &load : migration.tables) {
+                QVERIFY2(load.loaded == load.read, qPrintable(source + QLatin1Char(' ') + load.table));
+                rows += load.loaded;
+            }
+        } catch (const Failure &failure) {
+            QVERIFY2(failure.description().contains(QLatin1String("disagrees with the field widths")),
+                     qPrintable(source + QStringLiteral(": ") + failure.description()));
+            ++failed;
+        }
+    }
+    QVERIFY(rows > 10000);
+    QVERIFY2(failed <= 1, qPrintable(QString::number(failed)));
+}
 
 void MigrationTest::everyTypeArrivesAsWritten()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    TableSpec items;
-    items.fields = {{"ID", 'I', 4},      {"NAME", 'C', 6},  {"NOTE", 'V', 4, 0, 0x02}, {"PRICE", 'N', 6, 2},
-                    {"COST", 'Y', 8},    {"RATIO", 'B', 8}, {"DAY", 'D', 8},           {"STAMP", 'T', 8},
-                    {"DONE", 'L', 1},    {"MEMO", 'M', 4},  {"BLOB", 'W', 4},          {"_NullFlags", '0', 1, 0, 0x05}};
-    QByteArray cost(8, '\0');
-    qToLittleEndian<qint64>(12345, cost.data());
-    const QByteArray full = ' ' + littleEndian(7) + QByteArray("M\xFCller") + QByteArray("ab\0\x02", 4)
-        + QByteArray(" 12.50") + cost + QByteArray::fromHex("000000000000f83f") + QByteArray("20240131")
-        + QByteArray::fromHex("b58a2500b26bf302") + 'T' + littleEndian(8) + littleEndian(9) + '\x01';
-    QByteArray deleted = full;
-    deleted[0] = '*';
-    // Blank where blanks are allowed; the Varchar's null bit (its second) set.
-    const QByteArray blank = ' ' + littleEndian(0) + QByteArray(6, ' ') + QByteArray(4, '\0') + QByteArray(6, ' ')
-        + QByteArray(8, '\0') + QByteArray(8, '\0') + QByteArray(8, ' ') + QByteArray(8, '\0') + ' ' + littleEndian(0)
-        + littleEndian(0) + '\x02';
-    xbasewriter::writeFile(dir.filePath(QStringLiteral("items.dbf")), xbasewriter::tableBytes(items, {full, deleted, blank}));
-    xbasewriter::writeFile(dir.filePath(QStringLiteral("items.fpt")),
-                           xbasewriter::memoFileBytes({{1, "hello"}, {0, QByteArray("\x00\x01\x02", 3)}}));
+    writeItems(dir.path());
     const QString target = dir.filePath(QStringLiteral("out.sqlite"));
 
     const migrate::Migration migration = migrate::migrateToSqlite(dir.path(), {}, target, {});
@@ -163,7 +419,7 @@ void MigrationTest::everyTypeArrivesAsWritten()
     QCOMPARE(migration.tables[0].loaded, qint64(2));
     QCOMPARE(migration.tables[0].deleted, qint64(1));
     // NUMERIC affinity keeps "12.50" as the real 12.5 and "0.0000" as the integer 0.
-    QCOMPARE(rowsOf(target, QStringLiteral("SELECT quote(id), quote(name), quote(note), quote(price), quote(cost), "
+    QCOMPARE(sqliteRows(target, QStringLiteral("SELECT quote(id), quote(name), quote(note), quote(price), quote(cost), "
                                            "quote(ratio), quote(day), quote(stamp), quote(done), quote(memo), "
                                            "quote(blob) FROM items ORDER BY rowid")),
              (QStringList{QStringLiteral("7 | 'Müller' | 'ab' | 12.5 | 1.2345 | 1.5 | '2024-01-31' | "
@@ -207,7 +463,7 @@ void MigrationTest::targetsRefused()
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), target == QLatin1String("t.dbf") ? table : QByteArray("not a database"));
     } else {
-        QCOMPARE(rowsOf(dir.filePath(target), QStringLiteral("SELECT a FROM t")), QStringList{QStringLiteral("x")});
+        QCOMPARE(sqliteRows(dir.filePath(target), QStringLiteral("SELECT a FROM t")), QStringList{QStringLiteral("x")});
     }
     QCOMPARE(leftBehind(dir.path(), {QStringLiteral("t.dbf"), QStringLiteral("old.sqlite")}), QStringList());
 }
@@ -288,7 +544,7 @@ void MigrationTest::brokenRelationsLoadedWhenAsked()
     QCOMPARE(migration.findings[0].place, QStringLiteral("orders"));
     QCOMPARE(migration.findings[0].message,
              QStringLiteral("A row whose cust_id B7 is no row of customers breaks the relation the container declares."));
-    QCOMPARE(rowsOf(target, QStringLiteral("SELECT order_id, cust_id FROM orders ORDER BY rowid")),
+    QCOMPARE(sqliteRows(target, QStringLiteral("SELECT order_id, cust_id FROM orders ORDER BY rowid")),
              (QStringList{QStringLiteral("O1 | A1"), QStringLiteral("O2 | B7")}));
 }
 
