@@ -102,9 +102,10 @@ public:
         return result;
     }
 
+    // The server's own sentence, without its "ERROR:" and context lines.
     QString errorOf(const PGresult *result) const
     {
-        const QString text = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+        const QString text = QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)).trimmed();
         return text.isEmpty() ? message() : text;
     }
 
@@ -166,13 +167,18 @@ TableLoad loadTable(Connection &db, const model::SourceModel &source, const mode
         throw refused(db.message());
     const Result ended(PQgetResult(db.handle()), &PQclear);
     if (PQresultStatus(ended.get()) != PGRES_COMMAND_OK) {
-        // "COPY t, line 12, column f: …": the line is the row, which names its record.
+        // "COPY t, line 12, column f: …": the line is the row, which names its
+        // record; the column is the field's (named here as the schema names it).
         const QString context = QString::fromUtf8(PQresultErrorField(ended.get(), PG_DIAG_CONTEXT));
-        static const QRegularExpression line(QStringLiteral(", line (\\d+)"));
+        static const QRegularExpression line(QStringLiteral(", line (\\d+)(?:, column ([^:]+))?"));
         const QRegularExpressionMatch match = line.match(context);
-        QString reason = db.errorOf(ended.get()).section(QLatin1Char('\n'), 0, 0);
-        if (match.hasMatch())
-            reason = QStringLiteral("record %1: %2").arg(rows.recordOfRow(match.captured(1).toLongLong())).arg(reason);
+        QString reason = db.errorOf(ended.get());
+        if (match.hasMatch()) {
+            QString place = QStringLiteral("record %1").arg(rows.recordOfRow(match.captured(1).toLongLong()));
+            if (match.hasCaptured(2))
+                place += QStringLiteral(", field ") + match.captured(2);
+            reason = place + QStringLiteral(": ") + reason;
+        }
         while (Result(PQgetResult(db.handle()), &PQclear)) {
         }
         throw refused(reason);

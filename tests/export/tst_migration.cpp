@@ -151,6 +151,8 @@ private slots:
     void textMemosHoldingBytesBecomeBytea();
     void postgresConstraints_data();
     void postgresConstraints();
+    void unreadableValuesArriveAsNull();
+    void refusedRowsAreNamed();
     void serverGoneMidLoadCommitsNothing();
     void everyRealSourceArrivesInPostgres();
     void targetsRefused_data();
@@ -322,6 +324,55 @@ void MigrationTest::postgresConstraints()
     QCOMPARE(postgresRows(name, "SELECT conname FROM pg_constraint WHERE contype IN ('p', 'u', 'f') "
                                  "AND connamespace = 'public'::regnamespace ORDER BY conname"),
              constraintsMade);
+}
+
+// A number of asterisks in a field that takes no NULL: NULL all the same,
+// named, and the column's NOT NULL left out, named too.
+void MigrationTest::unreadableValuesArriveAsNull()
+{
+    NEED_POSTGRES();
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.version = 0x03;
+    layout.fields = {{"A", 'C', 1}, {"N", 'N', 3}};
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")), xbasewriter::tableBytes(layout, {" x  1", " y***"}));
+    const migrate::Migration migration =
+        migrate::migrateToPostgres(dir.path(), {}, database(QStringLiteral("unreadable")), {}, {});
+    QStringList findings;
+    for (const model::Finding &finding : migration.findings)
+        findings << finding.place + QStringLiteral(": ") + finding.message;
+    QCOMPARE(findings, (QStringList{
+        QStringLiteral("t: Record 2, field n: Its number was too large for the field (it holds asterisks). Loaded as NULL."),
+        QStringLiteral("t: NOT NULL of \"t\".\"n\" left out: values that could not be read are NULL.")}));
+    QCOMPARE(postgresRows(QStringLiteral("unreadable"), "SELECT a, n FROM t ORDER BY a"),
+             (QStringList{QStringLiteral("x | 1"), QStringLiteral("y | NULL")}));
+    QCOMPARE(postgresRows(QStringLiteral("unreadable"), "SELECT column_name, is_nullable FROM information_schema.columns "
+                                                        "WHERE table_name = 't' ORDER BY column_name"),
+             (QStringList{QStringLiteral("a | NO"), QStringLiteral("n | YES")}));
+}
+
+// A value that fits its FoxPro field but not its column (a number written by
+// another program, wider than the field's decimals allow): the load fails,
+// naming the record past the deleted ones and the field.
+void MigrationTest::refusedRowsAreNamed()
+{
+    NEED_POSTGRES();
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.version = 0x03;
+    layout.fields = {{"A", 'C', 1}, {"N", 'N', 5, 2}};
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")),
+                           xbasewriter::tableBytes(layout, {" a 1.00", "*b 2.00", "*c 3.00", " d99999"}));
+    const QString connection = database(QStringLiteral("refused"));
+    const QString failure = [&] {
+        try {
+            migrate::migrateToPostgres(dir.path(), {}, connection, {}, {});
+        } catch (const Failure &thrown) {
+            return thrown.description();
+        }
+        return QString();
+    }();
+    QCOMPARE(failure, QStringLiteral("Table t: the database refused its rows: record 4, field n: numeric field overflow"));
 }
 
 // The server ends the connection while rows go in: the load fails, naming
