@@ -24,11 +24,11 @@ namespace {
 
 const char helpText[] =
     "Usage: orvalle-report [--format FORMAT] SOURCE [TABLE ...] [-o FILE]\n"
-    "                      [--section pre-data|post-data]\n"
+    "                      [--section pre-data|post-data | --data]\n"
     "       orvalle-report --diff OLD NEW [TABLE ...] [--format FORMAT] [-o FILE]\n"
     "       orvalle-report SOURCE --list\n"
     "       orvalle-report --migrate DATABASE SOURCE [TABLE ...] [--replace] [--strict]\n"
-    "                      [--constraints strict|after]\n"
+    "                      [--constraints strict|after|off] [--schema NAME]\n"
     "       orvalle-report --help | --version\n"
     "\n"
     "Writes the structure report of FoxPro tables: for each table its fields,\n"
@@ -59,17 +59,21 @@ const char helpText[] =
     "never reported as added or removed. A dictionary written for some\n"
     "tables holds only those: compare it with the same TABLE list.\n"
     "\n"
-    "With --migrate: a new SQLite database DATABASE with the schema of the\n"
-    "sqlite format and every record of the tables, deleted records left out.\n"
-    "Text is converted from each table's code page to UTF-8; a value that\n"
-    "cannot be read (a number of asterisks, an impossible date, a memo outside\n"
-    "its file) is loaded as NULL and named on standard error with its record\n"
-    "and field. Each table's rows are counted in the database and compared\n"
-    "with the records read; a row that breaks a key fails the load, and so\n"
-    "does one that breaks a relation the container declares, unless\n"
-    "--constraints after is given. A summary table goes to standard\n"
-    "output. The database is made beside DATABASE and put in its place only\n"
-    "when complete; a failure leaves nothing behind.\n"
+    "With --migrate: every record of the tables, deleted records left out,\n"
+    "into DATABASE: a new SQLite database file with the schema of the sqlite\n"
+    "format, or a PostgreSQL database named by a libpq connection string\n"
+    "(postgresql://... or host=... dbname=...) with that of the postgres\n"
+    "format. The tables are made first, then the rows go in, then the keys,\n"
+    "indexes and foreign keys. Text is converted from each table's code page\n"
+    "to UTF-8; a value that cannot be read (a number of asterisks, an\n"
+    "impossible date, a memo outside its file) is loaded as NULL and named on\n"
+    "standard error with its record and field. Each table's rows are counted\n"
+    "in the database and compared with the records read; a row that breaks a\n"
+    "key or a relation the container declares fails the load, naming the\n"
+    "values, unless --constraints says otherwise. A summary table goes to\n"
+    "standard output. A SQLite database is made beside DATABASE and put in\n"
+    "its place only when complete; PostgreSQL takes everything in one\n"
+    "transaction. A failure leaves nothing behind.\n"
     "\n"
     "Options:\n"
     "  -f, --format FORMAT  text (the default): the structure report;\n"
@@ -85,18 +89,26 @@ const char helpText[] =
     "                     keys, unique constraints, indexes and foreign keys,\n"
     "                     made after it (post-data); both, in that order, by\n"
     "                     default\n"
+    "  --data             with postgres: every record too, in COPY blocks between\n"
+    "                     the tables and their keys (a dump that psql -f loads)\n"
     "  --list             print the table names of SOURCE, one a line\n"
-    "  --migrate DATABASE load the tables into a new SQLite database\n"
-    "  --replace          with --migrate: replace DATABASE when it exists\n"
-    "                     (otherwise it is refused)\n"
+    "  --migrate DATABASE load the tables into a new SQLite database file, or\n"
+    "                     into the PostgreSQL database a connection string names\n"
+    "  --replace          with --migrate into SQLite: replace DATABASE when it\n"
+    "                     exists (otherwise it is refused)\n"
+    "  --schema NAME      with --migrate into PostgreSQL: make the schema NAME\n"
+    "                     and load into it\n"
     "  --strict           with --migrate: a value that cannot be read fails\n"
     "                     the load\n"
-    "  --constraints strict|after\n"
-    "                     with --migrate: a row that breaks a relation the\n"
-    "                     container declares fails the load (strict, the\n"
-    "                     default) or is loaded and named (after; SQLite keeps\n"
-    "                     the foreign key but enforces it only when\n"
-    "                     PRAGMA foreign_keys = ON asks)\n"
+    "  --constraints strict|after|off\n"
+    "                     with --migrate: rows that break a key, a unique\n"
+    "                     constraint or a relation the container declares fail\n"
+    "                     the load (strict, the default), or are loaded with\n"
+    "                     that constraint left out and named (after), or every\n"
+    "                     such constraint is left out (off). SQLite holds\n"
+    "                     primary keys in the table: a repeated one always\n"
+    "                     fails; it keeps foreign keys but enforces them only\n"
+    "                     when PRAGMA foreign_keys = ON asks\n"
     "  -h, --help         print this text\n"
     "  --version          print the program's name and version\n"
     "\n"
@@ -151,6 +163,7 @@ struct Options {
     bool strict = false;
     std::optional<migrate::Constraints> constraints;
     std::optional<dictionary::SqlSections> section; // of an SQL schema; none: both
+    bool data = false; // the PostgreSQL schema with every record
     QString source;
     QStringList tables;
     QString output;
@@ -239,6 +252,8 @@ QString parse(const QStringList &arguments, Options &options)
                 return QStringLiteral("only one section can be given");
             options.section = name == QLatin1String("pre-data") ? dictionary::SqlSections::PreData
                                                                 : dictionary::SqlSections::PostData;
+        } else if (!optionsEnded && argument == QLatin1String("--data")) {
+            options.data = true;
         } else if (!optionsEnded && argument == QLatin1String("--list")) {
             options.list = true;
         } else if (!optionsEnded && (argument == QLatin1String("-o") || argument == QLatin1String("--output"))) {
@@ -260,8 +275,8 @@ QString parse(const QStringList &arguments, Options &options)
     if (options.help || options.version)
         return QString();
     if (!options.migrate.isEmpty()) {
-        if (options.diff || options.list || formatGiven || !options.output.isEmpty() || options.section)
-            return QStringLiteral("--migrate takes no --diff, --list, format, section or output file");
+        if (options.diff || options.list || formatGiven || !options.output.isEmpty() || options.section || options.data)
+            return QStringLiteral("--migrate takes no --diff, --list, format, section, --data or output file");
         if (options.source.isNull())
             return QStringLiteral("no SOURCE given");
         const bool postgres = migrate::isPostgresTarget(options.migrate);
@@ -277,6 +292,8 @@ QString parse(const QStringList &arguments, Options &options)
         || options.format == dictionary::DictionaryFormat::Sqlite;
     if (options.section && (options.diff || !sqlFormat))
         return QStringLiteral("--section goes with --format postgres or sqlite");
+    if (options.data && (options.diff || options.format != dictionary::DictionaryFormat::Postgres || options.section))
+        return QStringLiteral("--data goes with --format postgres, and no --section");
     if (options.diff) {
         if (options.list)
             return QStringLiteral("--diff and --list cannot be given together");
@@ -408,6 +425,26 @@ void writeFindingFailures(QIODevice &err, const report::DictionaryResult &result
         writeLine(err, QStringLiteral("orvalle-report: %1: %2").arg(oneLine(failure.place), oneLine(failure.message)));
 }
 
+// The PostgreSQL script with every record to `path`, whole or not at all;
+// what reading the records found goes to standard error, a line each.
+report::DictionaryResult writeDumpFile(const QString &path, const report::ReportSource &source,
+                                       const QStringList &tables, QIODevice &err)
+{
+    report::refuseSourceFile(path, source, tables);
+    const std::unique_ptr<report::ReportOutput> output = report::openReportOutput(path);
+    migrate::Migration dump;
+    try {
+        dump = migrate::writePostgresDump(source.path, tables, [&](QByteArrayView bytes) { output->write(bytes); }, {});
+        output->commit();
+    } catch (...) {
+        output->discard();
+        throw;
+    }
+    for (const model::Finding &finding : std::as_const(dump.findings))
+        writeLine(err, QStringLiteral("orvalle-report: %1: %2").arg(oneLine(finding.place), oneLine(finding.message)));
+    return {};
+}
+
 int writeDictionaryReport(const Options &options, dictionary::DictionaryFormat format, const report::ReportSource &source,
                           const QStringList &names, const QList<bool> &selected, QIODevice &out, QIODevice &err)
 {
@@ -418,10 +455,14 @@ int writeDictionaryReport(const Options &options, dictionary::DictionaryFormat f
     }
     dictionary::SqlOptions sqlOptions;
     sqlOptions.sections = options.section.value_or(dictionary::SqlSections::Both);
+    const auto writeTo = [&](const QString &path) {
+        return options.data ? writeDumpFile(path, source, tables, err)
+                            : report::writeDictionaryFile(path, format, source, tables, sqlOptions);
+    };
     report::DictionaryResult result;
     if (!options.output.isEmpty()) {
         try {
-            result = report::writeDictionaryFile(options.output, format, source, tables, sqlOptions);
+            result = writeTo(options.output);
         } catch (const Failure &failure) {
             writeSourceFailure(err, source, failure);
             return Failed;
@@ -433,7 +474,7 @@ int writeDictionaryReport(const Options &options, dictionary::DictionaryFormat f
         QStringLiteral("dictionary"), QStringLiteral("dictionary"), out,
         [&](const QString &path) {
             try {
-                result = report::writeDictionaryFile(path, format, source, tables, sqlOptions);
+                result = writeTo(path);
             } catch (const Failure &failure) {
                 writeSourceFailure(err, source, failure);
                 return false;

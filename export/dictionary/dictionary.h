@@ -101,6 +101,9 @@ struct SqlOptions {
     // When given, writes between the sections (a dump's rows), handed the
     // names of every table in the schema.
     std::function<void(const QList<SqlTableNames> &, const DictionarySink &)> data;
+    // When given, asked of each post-data statement once the data is
+    // written: a reason makes the statement a comment saying it.
+    std::function<QString(const SqlStatement &)> leaveOut;
 };
 
 // The SQL schema of `format` (postgres or sqlite) for a source held whole,
@@ -114,6 +117,9 @@ struct SqlSchema {
 SqlSchema sqlSchema(DictionaryFormat format, const model::SourceModel &source, const SqlOptions &options = {});
 // A name as the schemas write it: double-quoted, quotes doubled, NULs removed.
 QString sqlIdentifier(const QString &name);
+// A text as the schemas write it in comments: "-- " before each of its
+// lines, control characters made spaces.
+QStringList sqlCommentLines(const QString &text);
 
 // The dictionary of the source at `path`, its tables and views chosen by
 // `selection` as readSourceModel chooses them, handed to `sink` a block at a

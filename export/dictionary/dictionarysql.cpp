@@ -994,14 +994,23 @@ public:
         if (m_dialect == Dialect::Postgres)
             writeForeignKeys();
         if (!m_unplaced.isEmpty()) {
-            m_post += QLatin1Char('\n');
+            postText(QStringLiteral("\n"));
             for (const QString &note : std::as_const(m_unplaced))
-                m_post += commentText(note);
+                postText(commentText(note));
         }
         if (postData()) {
             marker(QStringLiteral("Post-data: keys, unique constraints, indexes and foreign keys, made after the "
                                   "data is loaded"));
-            m_out += m_post;
+            for (const PostPart &part : std::as_const(m_post)) {
+                m_out += part.text;
+                if (part.statement.sql.isEmpty())
+                    continue;
+                const QString why = m_options.leaveOut ? m_options.leaveOut(part.statement) : QString();
+                if (why.isEmpty())
+                    m_out += part.statement.sql + QStringLiteral(";\n");
+                else
+                    comment(why);
+            }
         }
         if (m_options.transaction) {
             line();
@@ -1218,14 +1227,21 @@ private:
         }
     }
 
+    void postText(const QString &text)
+    {
+        if (m_post.isEmpty() || !m_post.last().statement.sql.isEmpty())
+            m_post.append(PostPart());
+        m_post.last().text += text;
+    }
+
     // A statement of the post-data section, after its notes.
     void postStatement(const QStringList &notes, const SqlStatement &statement)
     {
         if (postData()) {
             for (const QString &note : notes)
-                m_post += commentText(note);
+                postText(commentText(note));
             if (!statement.sql.isEmpty())
-                m_post += statement.sql + QStringLiteral(";\n");
+                m_post.append({QString(), statement});
         }
         if (m_statement && !statement.sql.isEmpty())
             m_statement(statement);
@@ -1240,7 +1256,7 @@ private:
         if (!table.created || (table.tags.isEmpty() && !notNullAfter))
             return;
         if (postData())
-            m_post += QLatin1Char('\n');
+            postText(QStringLiteral("\n"));
         for (const Column &column : table.columns) {
             if (notNullAfterData(column))
                 postStatement({}, {SqlStatement::Kind::NotNull, table.name, column.name,
@@ -1305,7 +1321,7 @@ private:
         if (!any)
             return;
         if (postData())
-            m_post += QLatin1Char('\n');
+            postText(QStringLiteral("\n"));
         for (qsizetype i = 0; i < m_children.size(); ++i) {
             for (const ForeignKey &key : m_children.at(i).keys) {
                 SqlStatement statement;
@@ -1352,7 +1368,13 @@ private:
     std::function<void(const SqlStatement &)> m_statement;
     QList<SqlTableNames> m_tableNames; // for the data between the sections
     QString m_out;
-    QString m_post;               // the post-data section, written once every table is made
+    // The post-data section, written once every table is made: text, and
+    // statements that may yet be left out.
+    struct PostPart {
+        QString text;
+        SqlStatement statement;
+    };
+    QList<PostPart> m_post;
 };
 
 } // namespace
@@ -1372,6 +1394,11 @@ SqlSchema sqlSchema(DictionaryFormat format, const model::SourceModel &source, c
 QString sqlIdentifier(const QString &name)
 {
     return identifier(name);
+}
+
+QStringList sqlCommentLines(const QString &text)
+{
+    return commentLines(text);
 }
 
 std::unique_ptr<DocumentWriter> sqlDocumentWriter(DictionaryFormat format, const DictionarySink &sink,

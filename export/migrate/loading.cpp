@@ -149,6 +149,8 @@ TableLoad TableRows::finish()
     return m_load;
 }
 
+namespace {
+
 QList<bool> textMemosHoldingNul(const model::SourceModel &source, const model::TableModel &table)
 {
     QList<bool> holding(table.fields.size(), false);
@@ -173,6 +175,19 @@ QList<bool> textMemosHoldingNul(const model::SourceModel &source, const model::T
             if (value.kind == platform::ValueKind::Bytes && value.data.contains('\0'))
                 holding[memo] = true;
         }
+    }
+    return holding;
+}
+
+} // namespace
+
+QHash<QString, QList<bool>> textMemosHoldingNul(const model::SourceModel &source)
+{
+    QHash<QString, QList<bool>> holding;
+    for (const model::TableModel &table : source.tables) {
+        const QList<bool> fields = textMemosHoldingNul(source, table);
+        if (fields.contains(true))
+            holding.insert(table.name, fields);
     }
     return holding;
 }

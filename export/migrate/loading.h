@@ -70,10 +70,10 @@ private:
     std::unique_ptr<platform::RecordReader> m_reader;
 };
 
-// Whether the text memo fields of `table` hold NUL, which SQL text cannot:
-// one flag per field, read from the records (a first look before the
-// table is made).
-QList<bool> textMemosHoldingNul(const model::SourceModel &source, const model::TableModel &table);
+// The text memo fields that hold NUL, which SQL text cannot: for each table
+// that has one, by name, a flag per field; read from the records, a first
+// look before the tables are made.
+QHash<QString, QList<bool>> textMemosHoldingNul(const model::SourceModel &source);
 
 // The values that break a constraint, as the queries below find them: the
 // first five, then "…" when there were more.

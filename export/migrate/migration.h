@@ -5,6 +5,7 @@
 // tables, then the keys, indexes and foreign keys, all counted and verified.
 // Nothing of a load that fails is left behind.
 
+#include "export/dictionary/dictionary.h"
 #include "model/sourcemodel.h"
 
 #include <QList>
@@ -82,6 +83,16 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
 // the server cannot be reached, refuses a statement or goes away.
 Migration migrateToPostgres(const QString &source, const QStringList &tables, const QString &connection,
                             const QString &schema, const MigrationOptions &options);
+
+// The PostgreSQL script of the source with its rows, handed to `sink` as it
+// is made: the tables, a COPY block of each table's records, then NOT NULL,
+// the keys, indexes and foreign keys, in one transaction, for psql -f where
+// no connection can be made. Values that cannot be read are NULL, named
+// among the findings and in comments below their table's rows; a NOT NULL
+// they break is left out, saying so. Throws Failure as migrateToPostgres
+// does, before the server's part.
+Migration writePostgresDump(const QString &source, const QStringList &tables, const dictionary::DictionarySink &sink,
+                            const MigrationOptions &options);
 
 // Whether a database target names a PostgreSQL server rather than a file:
 // a postgresql:// or postgres:// address, or libpq's "key=value" words.

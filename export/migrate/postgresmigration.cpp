@@ -254,12 +254,7 @@ Migration migrateToPostgres(const QString &source, const QStringList &tables, co
 
     // Text memos whose values hold NUL become bytea, decided before the
     // table is made.
-    QHash<QString, QList<bool>> bytesFields;
-    for (const model::TableModel &table : model.tables) {
-        const QList<bool> holding = textMemosHoldingNul(model, table);
-        if (holding.contains(true))
-            bytesFields.insert(table.name, holding);
-    }
+    const QHash<QString, QList<bool>> bytesFields = textMemosHoldingNul(model);
     dictionary::SqlOptions sql;
     sql.sections = dictionary::SqlSections::PreData;
     sql.transaction = false;

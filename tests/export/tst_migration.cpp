@@ -155,6 +155,7 @@ private slots:
     void refusedRowsAreNamed();
     void serverGoneMidLoadCommitsNothing();
     void everyRealSourceArrivesInPostgres();
+    void dumpLoadsWithPsql();
     void targetsRefused_data();
     void targetsRefused();
     void onlyAFileIsReplaced();
@@ -407,6 +408,45 @@ void MigrationTest::serverGoneMidLoadCommitsNothing()
     QVERIFY2(failure.startsWith(QLatin1String("Table a: the database refused its rows: ")), qPrintable(failure));
     QCOMPARE(postgresRows(QStringLiteral("gone"), "SELECT count(*) FROM information_schema.tables WHERE table_schema = 'public'"),
              QStringList{QStringLiteral("0")});
+}
+
+// --format postgres --data: a script psql loads whole, the same values as a
+// load through the server, and a NOT NULL that a value which cannot be read
+// breaks left out, saying so.
+void MigrationTest::dumpLoadsWithPsql()
+{
+    NEED_POSTGRES();
+    QTemporaryDir dir;
+    writeItems(dir.path());
+    TableSpec layout;
+    layout.version = 0x03;
+    layout.fields = {{"A", 'C', 1}, {"N", 'N', 3}};
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")), xbasewriter::tableBytes(layout, {" x  1", " y***"}));
+    const QString dump = dir.filePath(QStringLiteral("dump.sql"));
+    const ToolOutcome outcome = runProgram(QStringLiteral(ORVALLE_REPORT_EXE),
+                                           {QStringLiteral("--format"), QStringLiteral("postgres"), QStringLiteral("--data"),
+                                            dir.path(), QStringLiteral("-o"), dump});
+    QCOMPARE(QString::fromUtf8(outcome.err),
+             QStringLiteral("orvalle-report: t: Record 2, field n: Its number was too large for the field (it holds "
+                            "asterisks). Loaded as NULL.\n"));
+    QCOMPARE(outcome.exitCode, 0);
+    QFile file(dump);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray script = file.readAll();
+    QVERIFY(script.contains("\n-- NOT NULL of \"t\".\"n\" left out: values that could not be read are NULL.\n"));
+    QVERIFY(script.contains("\nALTER TABLE \"t\" ALTER COLUMN \"a\" SET NOT NULL;\n"));
+
+    database(QStringLiteral("dump"));
+    const Outcome loaded = m_postgres->script(QStringLiteral("dump"), script);
+    QVERIFY2(loaded.ok, qPrintable(loaded.error));
+    QCOMPARE(postgresRows(QStringLiteral("dump"),
+                          "SELECT id, name, note, price, cost, ratio, day, stamp, done, memo, encode(blob, 'hex') "
+                          "FROM items ORDER BY id DESC"),
+             (QStringList{QStringLiteral("7 | Müller | ab | 12.50 | 1.2345 | 1.5 | 2024-01-31 | 2024-01-31 13:45:07.25 | "
+                                         "t | hello | 000102"),
+                          QStringLiteral("0 |  | NULL | 0.00 | 0.0000 | 0 | NULL | NULL | f |  | ")}));
+    QCOMPARE(postgresRows(QStringLiteral("dump"), "SELECT a, n FROM t ORDER BY a"),
+             (QStringList{QStringLiteral("x | 1"), QStringLiteral("y | NULL")}));
 }
 
 // Every real source, each into a schema of its own: its rows counted.
@@ -707,7 +747,7 @@ void MigrationTest::theCommand_data()
         << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("-f"),
                        QStringLiteral("json"), QStringLiteral("%1")}
         << 2 << QString()
-        << QStringLiteral("orvalle-report: --migrate takes no --diff, --list, format, section or output file") + usage;
+        << QStringLiteral("orvalle-report: --migrate takes no --diff, --list, format, section, --data or output file") + usage;
     QTest::newRow("--constraints of another kind")
         << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("--constraints"),
                        QStringLiteral("none"), QStringLiteral("%1")}

@@ -180,6 +180,10 @@ void ReportFormatsTest::wrongFormatsAreUsageErrors_data()
                                      << QByteArray("orvalle-report: --section goes with --format postgres or sqlite\n");
     QTest::newRow("section of text") << QStringList{"--section", "post-data", "{}"}
                                      << QByteArray("orvalle-report: --section goes with --format postgres or sqlite\n");
+    QTest::newRow("data of sqlite") << QStringList{"-f", "sqlite", "--data", "{}"}
+                                    << QByteArray("orvalle-report: --data goes with --format postgres, and no --section\n");
+    QTest::newRow("data of a section") << QStringList{"-f", "postgres", "--data", "--section", "pre-data", "{}"}
+                                       << QByteArray("orvalle-report: --data goes with --format postgres, and no --section\n");
     QTest::newRow("unknown section") << QStringList{"-f", "sqlite", "--section", "data", "{}"}
                                      << QByteArray("orvalle-report: --section takes pre-data or post-data\n");
 }

@@ -53,8 +53,8 @@ if [[ $registered != "complete -F _orvalle_report orvalle-report" ]]; then
     failures=$((failures + 1))
 fi
 
-check "long options" $'--constraints\n--diff\n--format\n--help\n--list\n--migrate\n--output\n--replace\n--section\n--strict\n--version' --
-check "options after SOURCE" $'--constraints\n--diff\n--format\n--help\n--list\n--migrate\n--output\n--replace\n--section\n--strict\n--version\n-f\n-h\n-o' "$samples" -
+check "long options" $'--constraints\n--data\n--diff\n--format\n--help\n--list\n--migrate\n--output\n--replace\n--schema\n--section\n--strict\n--version' --
+check "options after SOURCE" $'--constraints\n--data\n--diff\n--format\n--help\n--list\n--migrate\n--output\n--replace\n--schema\n--section\n--strict\n--version\n-f\n-h\n-o' "$samples" -
 check "what --constraints takes" $'after\noff\nstrict' --constraints ""
 check "what --section takes" $'post-data\npre-data' --section ""
 check "file names after --migrate" $'shop\nshop.dbc' --migrate sh
