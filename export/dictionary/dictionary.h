@@ -84,6 +84,7 @@ struct SqlStatement {
     Kind kind = Kind::Index;
     QString table;  // the table's name in the schema
     QString column; // a key's or a foreign key's column
+    QStringList columns; // NotNull: every column of the table that takes no NULL
     QString sql;    // the statement alone, with no comment
     QString parentTable;  // of a foreign key
     QString parentColumn; // of a foreign key
@@ -101,9 +102,10 @@ struct SqlOptions {
     // When given, writes between the sections (a dump's rows), handed the
     // names of every table in the schema.
     std::function<void(const QList<SqlTableNames> &, const DictionarySink &)> data;
-    // When given, asked of each post-data statement once the data is
-    // written: a reason makes the statement a comment saying it.
-    std::function<QString(const SqlStatement &)> leaveOut;
+    // When given, shown each post-data statement once the data is written,
+    // to change it (a NOT NULL without the columns that got NULL, say; no
+    // SQL leaves it out) and to add notes, written as comments before it.
+    std::function<void(SqlStatement &, QStringList &notes)> adjust;
 };
 
 // The SQL schema of `format` (postgres or sqlite) for a source held whole,
@@ -117,6 +119,9 @@ struct SqlSchema {
 SqlSchema sqlSchema(DictionaryFormat format, const model::SourceModel &source, const SqlOptions &options = {});
 // A name as the schemas write it: double-quoted, quotes doubled, NULs removed.
 QString sqlIdentifier(const QString &name);
+// The statement that makes `columns` of `table` take no NULL, in one scan of
+// the table; empty for no column.
+QString sqlNotNull(const QString &table, const QStringList &columns);
 // A text as the schemas write it in comments: "-- " before each of its
 // lines, control characters made spaces.
 QStringList sqlCommentLines(const QString &text);

@@ -1005,11 +1005,14 @@ public:
                 m_out += part.text;
                 if (part.statement.sql.isEmpty())
                     continue;
-                const QString why = m_options.leaveOut ? m_options.leaveOut(part.statement) : QString();
-                if (why.isEmpty())
-                    m_out += part.statement.sql + QStringLiteral(";\n");
-                else
-                    comment(why);
+                SqlStatement statement = part.statement;
+                QStringList notes;
+                if (m_options.adjust)
+                    m_options.adjust(statement, notes);
+                for (const QString &note : std::as_const(notes))
+                    comment(note);
+                if (!statement.sql.isEmpty())
+                    m_out += statement.sql + QStringLiteral(";\n");
             }
         }
         if (m_options.transaction) {
@@ -1257,13 +1260,15 @@ private:
             return;
         if (postData())
             postText(QStringLiteral("\n"));
+        SqlStatement notNull;
+        notNull.kind = SqlStatement::Kind::NotNull;
+        notNull.table = table.name;
         for (const Column &column : table.columns) {
             if (notNullAfterData(column))
-                postStatement({}, {SqlStatement::Kind::NotNull, table.name, column.name,
-                                   QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 SET NOT NULL")
-                                       .arg(identifier(table.name), identifier(column.name)),
-                                   {}, {}});
+                notNull.columns << column.name;
         }
+        notNull.sql = sqlNotNull(table.name, notNull.columns);
+        postStatement({}, notNull);
         for (const Tag &tag : table.tags) {
             SqlStatement statement;
             statement.table = table.name;
@@ -1394,6 +1399,14 @@ SqlSchema sqlSchema(DictionaryFormat format, const model::SourceModel &source, c
 QString sqlIdentifier(const QString &name)
 {
     return identifier(name);
+}
+
+QString sqlNotNull(const QString &table, const QStringList &columns)
+{
+    QStringList set;
+    for (const QString &column : columns)
+        set << QStringLiteral("ALTER COLUMN %1 SET NOT NULL").arg(identifier(column));
+    return set.isEmpty() ? QString() : QStringLiteral("ALTER TABLE %1 %2").arg(identifier(table), set.join(QStringLiteral(", ")));
 }
 
 QStringList sqlCommentLines(const QString &text)

@@ -51,7 +51,8 @@ QString sourceFolder(const model::SourceModel &source)
 TableRows::TableRows(const model::SourceModel &source, const model::TableModel &table,
                      const dictionary::SqlTableNames &names, const MigrationOptions &options,
                      QList<model::Finding> &findings, MigrationProgress &progress, bool bytesWhereNotNull)
-    : m_table(table), m_bytesWhereNotNull(bytesWhereNotNull), m_notNull(names.notNull), m_options(options),
+    : m_table(table), m_bytesWhereNotNull(bytesWhereNotNull), m_notNull(names.notNull), m_columns(names.columns),
+      m_options(options),
       m_findings(findings), m_progress(progress), m_bytesBefore(progress.bytesRead)
 {
     m_progress.table = table.name;
@@ -111,6 +112,11 @@ bool TableRows::next()
     // Every record between two handed out was skipped as deleted.
     for (qint64 record = before + 1; more && record < m_reader->recordNumber(); ++record)
         m_deleted.append(record);
+    // Only a value that could not be read is NULL where its column takes none.
+    for (qsizetype i = 0; more && !m_bytesWhereNotNull && i < m_values.size(); ++i) {
+        if (m_values.at(i).kind == platform::ValueKind::Null && m_notNull.value(i))
+            m_nullWhereNotNull.insert(m_columns.value(i));
+    }
     if (more && ++m_progress.rows % RowsBetweenReports == 0 && m_options.progress) {
         m_progress.bytesRead = m_bytesBefore + m_reader->recordNumber() * m_table.recordLength;
         m_options.progress(m_progress);
@@ -192,6 +198,24 @@ QHash<QString, QList<bool>> textMemosHoldingNul(const model::SourceModel &source
     return holding;
 }
 
+QStringList leaveOutNullColumns(dictionary::SqlStatement &statement, const NullColumns &columns)
+{
+    QStringList notes;
+    if (statement.kind != dictionary::SqlStatement::Kind::NotNull)
+        return notes;
+    QStringList kept;
+    for (const QString &column : std::as_const(statement.columns)) {
+        if (columns.contains({statement.table, column}))
+            notes << QStringLiteral("NOT NULL of %1.%2 left out: values that could not be read are NULL.")
+                         .arg(dictionary::sqlIdentifier(statement.table), dictionary::sqlIdentifier(column));
+        else
+            kept << column;
+    }
+    statement.columns = kept;
+    statement.sql = dictionary::sqlNotNull(statement.table, kept);
+    return notes;
+}
+
 QString someRows(const QStringList &rows)
 {
     constexpr qsizetype shown = 5;
@@ -210,7 +234,7 @@ QString constraintText(const dictionary::SqlStatement &statement)
     const QString column = dictionary::sqlIdentifier(statement.column);
     switch (statement.kind) {
     case Kind::NotNull:
-        return QStringLiteral("NOT NULL of %1.%2").arg(table, column);
+        return QStringLiteral("NOT NULL of %1").arg(table);
     case Kind::PrimaryKey:
         return QStringLiteral("the primary key of %1 on %2").arg(table, column);
     case Kind::Unique:

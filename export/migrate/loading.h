@@ -9,6 +9,7 @@
 #include "platform/recordreader.h"
 
 #include <QHash>
+#include <QSet>
 #include <QList>
 #include <QString>
 
@@ -52,6 +53,10 @@ public:
     // Once every record is read: what was read, deleted and found.
     TableLoad finish();
 
+    // Where the database takes no bytes for a value that cannot be read: the
+    // columns that take no NULL but got one, by their names in the schema.
+    const QSet<QString> &nullWhereNotNull() const { return m_nullWhereNotNull; }
+
 private:
     void onProblem(const platform::RecordProblem &problem, bool saysHowLoaded = false);
 
@@ -59,6 +64,8 @@ private:
     bool m_bytesWhereNotNull = false;
     QHash<QString, qsizetype> m_fieldNamed;
     QList<bool> m_notNull;
+    QStringList m_columns;
+    QSet<QString> m_nullWhereNotNull;
     const MigrationOptions &m_options;
     QList<model::Finding> &m_findings;
     MigrationProgress &m_progress;
@@ -74,6 +81,13 @@ private:
 // that has one, by name, a flag per field; read from the records, a first
 // look before the tables are made.
 QHash<QString, QList<bool>> textMemosHoldingNul(const model::SourceModel &source);
+
+// The columns that take no NULL but got one from a value that could not be
+// read, by table and column name in the schema.
+using NullColumns = QSet<std::pair<QString, QString>>;
+// Takes those columns out of a NOT NULL statement (leaving no SQL when none
+// is left); the notes that say so.
+QStringList leaveOutNullColumns(dictionary::SqlStatement &statement, const NullColumns &columns);
 
 // The values that break a constraint, as the queries below find them: the
 // first five, then "…" when there were more.

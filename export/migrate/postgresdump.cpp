@@ -26,7 +26,7 @@ Migration writePostgresDump(const QString &source, const QStringList &tables, co
     const model::SourceModel model = readForLoad(source, tables, migration.findings);
     const QHash<QString, QList<bool>> bytesFields = textMemosHoldingNul(model);
     // The columns that take no NULL but got one, a value that could not be read.
-    QSet<std::pair<QString, QString>> nullWhereNotNull;
+    NullColumns nullWhereNotNull;
 
     dictionary::SqlOptions sql;
     sql.notNullAfterData = true;
@@ -69,11 +69,6 @@ Migration writePostgresDump(const QString &source, const QStringList &tables, co
                 if (!appendCopyRow(block, rows.values(), fields, &lost))
                     rows.problem(fields.at(lost), QStringLiteral("Its text holds NUL, which PostgreSQL text cannot "
                                                                  "hold. Loaded without it."));
-                for (const int f : std::as_const(fields)) {
-                    const platform::FieldValue &value = rows.values().at(f);
-                    if (value.kind == platform::ValueKind::Null && !value.data.isEmpty() && named.notNull.value(f))
-                        nullWhereNotNull.insert({named.name, named.columns.at(f)});
-                }
                 if (block.size() >= DumpBlock) {
                     out(block);
                     block.clear();
@@ -81,6 +76,8 @@ Migration writePostgresDump(const QString &source, const QStringList &tables, co
             }
             block += "\\.\n";
             TableLoad load = rows.finish();
+            for (const QString &column : rows.nullWhereNotNull())
+                nullWhereNotNull.insert({named.name, column});
             load.loaded = load.read;
             load.bytesColumns = bytesColumns;
             if (!bytesColumns.isEmpty())
@@ -97,11 +94,8 @@ Migration writePostgresDump(const QString &source, const QStringList &tables, co
             migration.tables.append(load);
         }
     };
-    sql.leaveOut = [&](const dictionary::SqlStatement &statement) {
-        if (statement.kind == dictionary::SqlStatement::Kind::NotNull
-            && nullWhereNotNull.contains({statement.table, statement.column}))
-            return constraintText(statement) + QStringLiteral(" left out: values that could not be read are NULL.");
-        return QString();
+    sql.adjust = [&](dictionary::SqlStatement &statement, QStringList &notes) {
+        notes = leaveOutNullColumns(statement, nullWhereNotNull);
     };
     const std::unique_ptr<dictionary::DocumentWriter> writer =
         dictionary::sqlDocumentWriter(dictionary::DictionaryFormat::Postgres, sink, sql);

@@ -13,7 +13,11 @@
 
 #include <libpq-fe.h>
 
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace migrate {
 
@@ -113,11 +117,85 @@ private:
     PGconn *m_connection = nullptr;
 };
 
+// Sends the pieces of a COPY from a thread of its own, so that records are
+// read and encoded while the server takes the pieces before them.
+class CopySender {
+public:
+    explicit CopySender(PGconn *connection) : m_connection(connection), m_thread([this] { run(); }) {}
+    ~CopySender() { finish(); }
+    CopySender(const CopySender &) = delete;
+    CopySender &operator=(const CopySender &) = delete;
+
+    // Queues a piece, waiting while enough are queued; false once sending
+    // failed (finish() then says why).
+    bool send(QByteArray piece)
+    {
+        std::unique_lock lock(m_mutex);
+        m_space.wait(lock, [&] { return m_queue.size() < MaxQueued || m_failed; });
+        if (m_failed)
+            return false;
+        m_queue.push_back(std::move(piece));
+        m_ready.notify_one();
+        return true;
+    }
+
+    // Once every queued piece is sent: why sending failed, or nothing.
+    QString finish()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_ready.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_error;
+    }
+
+private:
+    static constexpr size_t MaxQueued = 4;
+
+    void run()
+    {
+        for (;;) {
+            QByteArray piece;
+            {
+                std::unique_lock lock(m_mutex);
+                m_ready.wait(lock, [&] { return !m_queue.empty() || m_done; });
+                if (m_queue.empty())
+                    return;
+                piece = std::move(m_queue.front());
+                m_queue.pop_front();
+            }
+            m_space.notify_one();
+            if (PQputCopyData(m_connection, piece.constData(), int(piece.size())) != 1) {
+                const std::lock_guard lock(m_mutex);
+                m_failed = true;
+                m_error = QString::fromUtf8(PQerrorMessage(m_connection)).trimmed();
+                m_queue.clear();
+                m_space.notify_all();
+                return;
+            }
+        }
+    }
+
+    PGconn *m_connection;
+    std::mutex m_mutex;
+    std::condition_variable m_ready; // a piece is queued, or nothing more comes
+    std::condition_variable m_space; // a piece left the queue, or sending failed
+    std::deque<QByteArray> m_queue;
+    bool m_done = false;
+    bool m_failed = false;
+    QString m_error;
+    std::thread m_thread; // last: it starts once everything it uses is made
+};
+
 // The COPY of one table: rows gathered into pieces and sent; the server's
 // refusal names the record it concerns.
 TableLoad loadTable(Connection &db, const model::SourceModel &source, const model::TableModel &table,
                     const dictionary::SqlTableNames &names, const QList<bool> &bytesFields,
-                    const MigrationOptions &options, QList<model::Finding> &findings, MigrationProgress &progress)
+                    const MigrationOptions &options, QList<model::Finding> &findings, MigrationProgress &progress,
+                    NullColumns &nullWhereNotNull)
 {
     TableRows rows(source, table, names, options, findings, progress, false);
     QList<int> fields;
@@ -144,25 +222,35 @@ TableLoad loadTable(Connection &db, const model::SourceModel &source, const mode
     const Result started = db.run(QStringLiteral("COPY %1%2 FROM STDIN").arg(tableName, columnList));
     if (PQresultStatus(started.get()) != PGRES_COPY_IN)
         throw refused(db.errorOf(started.get()));
-    QByteArray piece;
-    piece.reserve(CopyChunk + 4096);
-    const auto send = [&] {
-        if (PQputCopyData(db.handle(), piece.constData(), int(piece.size())) != 1)
-            throw refused(db.message());
-        piece.clear();
-    };
-    while (rows.next()) {
-        int lost = -1;
-        if (!appendCopyRow(piece, rows.values(), fields, &lost))
-            rows.problem(fields.at(lost), QStringLiteral("Its text holds NUL, which PostgreSQL text cannot hold. "
-                                                         "Loaded without it."));
-        if (piece.size() >= CopyChunk)
+    TableLoad load;
+    {
+        CopySender sender(db.handle());
+        QByteArray piece;
+        const auto send = [&] {
+            if (!sender.send(std::move(piece)))
+                throw refused(sender.finish());
+            piece = QByteArray();
+            piece.reserve(CopyChunk + 4096);
+        };
+        piece.reserve(CopyChunk + 4096);
+        while (rows.next()) {
+            int lost = -1;
+            if (!appendCopyRow(piece, rows.values(), fields, &lost))
+                rows.problem(fields.at(lost), QStringLiteral("Its text holds NUL, which PostgreSQL text cannot hold. "
+                                                             "Loaded without it."));
+            if (piece.size() >= CopyChunk)
+                send();
+        }
+        if (!piece.isEmpty())
             send();
+        load = rows.finish();
+        const QString unsent = sender.finish();
+        if (!unsent.isEmpty())
+            throw refused(unsent);
     }
-    if (!piece.isEmpty())
-        send();
-    TableLoad load = rows.finish();
     load.bytesColumns = bytesColumns;
+    for (const QString &column : rows.nullWhereNotNull())
+        nullWhereNotNull.insert({names.name, column});
     if (PQputCopyEnd(db.handle(), nullptr) != 1)
         throw refused(db.message());
     const Result ended(PQgetResult(db.handle()), &PQclear);
@@ -183,9 +271,11 @@ TableLoad loadTable(Connection &db, const model::SourceModel &source, const mode
         }
         throw refused(reason);
     }
+    // The rows the server stored, as it counts them: nothing else writes to
+    // the table in this transaction.
+    load.loaded = QByteArray(PQcmdTuples(ended.get())).toLongLong();
     while (Result(PQgetResult(db.handle()), &PQclear)) {
     }
-    load.loaded = db.rows(QStringLiteral("SELECT count(*) FROM %1").arg(tableName)).value(0).value(0).toLongLong();
     return load;
 }
 
@@ -206,11 +296,16 @@ QStringList brokenValues(Connection &db, const dictionary::SqlStatement &stateme
 
 // The post-data section, a statement at a time, each behind a savepoint so
 // that one the rows break can be left out.
-void makePostData(Connection &db, const QList<dictionary::SqlStatement> &statements, const MigrationOptions &options,
-                  QList<model::Finding> &findings)
+void makePostData(Connection &db, const QList<dictionary::SqlStatement> &statements, const NullColumns &nullWhereNotNull,
+                  const MigrationOptions &options, QList<model::Finding> &findings)
 {
     using Kind = dictionary::SqlStatement::Kind;
-    for (const dictionary::SqlStatement &statement : statements) {
+    for (dictionary::SqlStatement statement : statements) {
+        // Values that could not be read arrived as NULL: named already.
+        for (const QString &note : leaveOutNullColumns(statement, nullWhereNotNull))
+            findings.append({model::Severity::Warning, statement.table, note});
+        if (statement.sql.isEmpty())
+            continue;
         const bool constraint = statement.kind != Kind::Index && statement.kind != Kind::NotNull;
         if (constraint && options.constraints == Constraints::Off)
             continue;
@@ -224,19 +319,13 @@ void makePostData(Connection &db, const QList<dictionary::SqlStatement> &stateme
         reason = reason.section(QLatin1Char('\n'), 0, 0);
         QString text = constraintText(statement);
         text = text.left(1).toUpper() + text.mid(1);
-        if (statement.kind == Kind::NotNull) {
-            // Values that could not be read arrived as NULL: named already.
-            findings.append({model::Severity::Error, statement.table,
-                             text + QStringLiteral(" left out: values that could not be read are NULL.")});
-            continue;
-        }
         const QStringList values = brokenValues(db, statement);
         const QString broken = values.isEmpty()
             ? QStringLiteral("%1 cannot be made: %2").arg(text, reason)
             : statement.kind == Kind::ForeignKey
             ? QStringLiteral("%1 cannot be made: no parent row holds %2").arg(text, someRows(values))
             : QStringLiteral("%1 cannot be made: rows repeat its values: %2").arg(text, someRows(values));
-        if (options.constraints == Constraints::Strict || (values.isEmpty() && !constraint))
+        if (options.constraints == Constraints::Strict || !constraint)
             throw Failure(broken + QLatin1Char('.'), platform::TableCorrupted);
         findings.append({model::Severity::Error, statement.table, broken + QStringLiteral("; left out.")});
     }
@@ -274,10 +363,11 @@ Migration migrateToPostgres(const QString &source, const QStringList &tables, co
     MigrationProgress progress;
     for (const model::TableModel &table : model.tables)
         progress.bytesTotal += qint64(table.recordCount) * table.recordLength;
+    NullColumns nullWhereNotNull;
     for (qsizetype i = 0; i < model.tables.size(); ++i) {
         const model::TableModel &table = model.tables.at(i);
         migration.tables.append(loadTable(db, model, table, plan.tables.at(i), bytesFields.value(table.name), options,
-                                          migration.findings, progress));
+                                          migration.findings, progress, nullWhereNotNull));
     }
     for (const TableLoad &load : std::as_const(migration.tables)) {
         if (load.loaded != load.read)
@@ -292,7 +382,7 @@ Migration migrateToPostgres(const QString &source, const QStringList &tables, co
                  QStringLiteral("Text memo %1 holds bytes that PostgreSQL text cannot (NUL): made bytea.")
                      .arg(load.bytesColumns.join(QStringLiteral(", ")))});
     }
-    makePostData(db, plan.postData, options, migration.findings);
+    makePostData(db, plan.postData, nullWhereNotNull, options, migration.findings);
     db.execute(QStringLiteral("COMMIT"), QStringLiteral("The database cannot commit the load"));
     return migration;
 }
