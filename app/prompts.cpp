@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QStringList>
 
 namespace app {
@@ -26,6 +27,31 @@ QWidget *ownerWindow(QWidget *owner)
 {
     return owner ? owner->window() : QApplication::activeWindow();
 }
+
+class QtProgress final : public Progress {
+public:
+    QtProgress(QWidget *owner, const QString &title)
+        : m_dialog(QString(), QStringLiteral("Cancel"), 0, 1000, ownerWindow(owner))
+    {
+        m_dialog.setWindowTitle(title);
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setMinimumDuration(0);
+        m_dialog.setAutoClose(false);
+        m_dialog.setAutoReset(false);
+        m_dialog.setValue(0);
+    }
+
+    bool update(const QString &text, int permille) override
+    {
+        m_dialog.setLabelText(text);
+        m_dialog.setValue(qBound(0, permille, 1000));
+        QCoreApplication::processEvents();
+        return !m_dialog.wasCanceled();
+    }
+
+private:
+    QProgressDialog m_dialog;
+};
 
 class QtPrompts final : public Prompts {
 public:
@@ -77,6 +103,11 @@ public:
     }
 
     void showModal(QDialog *dialog) override { dialog->exec(); }
+
+    std::unique_ptr<Progress> progress(QWidget *owner, const QString &title) override
+    {
+        return std::make_unique<QtProgress>(owner, title);
+    }
 };
 
 Prompts *installed = nullptr;

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <memory>
+
 class QDialog;
 class QWidget;
 
@@ -15,6 +17,16 @@ namespace app {
 struct FileChoice {
     QString path;
     QString filter;
+};
+
+// A long task's dialog: a line saying what it does, a bar, and Cancel. It
+// closes when the object goes.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    // Shows `text` and how far the task has come (0 to 1000), and lets the
+    // program's events run; false once the user chose Cancel.
+    virtual bool update(const QString &text, int permille) = 0;
 };
 
 class Prompts {
@@ -39,6 +51,8 @@ public:
     virtual QString browseFolder(QWidget *owner, const QString &prompt, const QString &startFolder) = 0;
     // Shows `dialog` modally and returns when it has closed.
     virtual void showModal(QDialog *dialog) = 0;
+    // The progress dialog of a long task titled `title`, modal to `owner`'s window.
+    virtual std::unique_ptr<Progress> progress(QWidget *owner, const QString &title) = 0;
 
     // The same boxes over the active window, for callers that have none of their own.
     void message(const QString &text) { message(nullptr, text); }

@@ -16,10 +16,16 @@
 // BM_MigrateOverImport loads a table of rows into SQLite with --migrate
 // against sqlite3's own .import of the same rows as CSV.
 //
+// BM_MigrateIntoPostgres loads the same table into a PostgreSQL server the
+// benchmark starts itself, against psql's \copy of the same rows as CSV into
+// a table made beforehand (the least any loader has to do) and, when it is
+// installed, pgloader loading that CSV.
+//
 // BM_DictionaryOverReport compares, the same way, each format of the data
 // dictionary of a folder whose tables each carry a structural index of two
 // tags with the text report of the same folder.
 
+#include "postgresserver.h"
 #include "xbasewriter.h"
 
 #include <QDir>
@@ -585,8 +591,8 @@ bool writeRows(const std::string &table, const std::string &csv, int rows)
         values[5] = std::to_string(r) + ".5" + std::to_string(r % 10);
         values[6] = std::to_string(r % 1000000);
         values[7] = std::to_string(r % 99999);
-        values[8] = std::to_string(19000101 + (r % 100) * 10000 + (r % 12) * 100 + r % 28);
-        values[9] = std::to_string(20000101 + (r % 20) * 10000 + (r % 12) * 100 + r % 28);
+        values[8] = std::to_string(19000000 + (r % 100) * 10000 + (1 + r % 12) * 100 + 1 + r % 28);
+        values[9] = std::to_string(20000000 + (r % 20) * 10000 + (1 + r % 12) * 100 + 1 + r % 28);
         values[10] = r % 3 ? "T" : "F";
         values[11] = r % 5 ? "F" : "T";
         record.assign(1, ' ');
@@ -649,7 +655,99 @@ void BM_MigrateOverImport(benchmark::State &state)
     state.counters["rows_per_s"] = migrateSeconds > 0 ? rows / migrateSeconds : 0;
 }
 
+// The benchmark's own PostgreSQL server, started once; null when none can be.
+PostgresServer *postgresServer()
+{
+    static std::unique_ptr<PostgresServer> server = [] {
+        auto started = std::make_unique<PostgresServer>();
+        if (!started->start().isEmpty())
+            started.reset();
+        return started;
+    }();
+    return server.get();
+}
+
+// The rows a table of the server holds, or -1.
+qint64 rowsIn(PostgresServer &server, const QString &database)
+{
+    const Outcome counted = server.query(database, "SELECT count(*) FROM t");
+    return counted.ok ? rowsOf(counted.out).value(0).toLongLong() : -1;
+}
+
+// orvalle-report --migrate of the table of BM_MigrateOverImport into a new
+// database of the server, against psql \copy of its CSV (and pgloader of
+// the same CSV, once, when installed), each into a new database whose table
+// is made first with the types --migrate gives it.
+void BM_MigrateIntoPostgres(benchmark::State &state)
+{
+    const int rows = int(state.range(0));
+    PostgresServer *server = postgresServer();
+    if (!server) {
+        state.SkipWithError("no PostgreSQL server can be started here");
+        return;
+    }
+    Workspace &space = workspace();
+    const QString folder = QStringLiteral("pgrows%1").arg(rows);
+    const std::string table = space.path(folder + QStringLiteral("/t.dbf"));
+    const std::string csv = space.path(QStringLiteral("pgrows%1.csv").arg(rows));
+    if (!QDir().mkpath(QString::fromStdString(space.path(folder))) || !writeRows(table, csv, rows)) {
+        state.SkipWithError("the rows could not be written");
+        return;
+    }
+    const QByteArray createTable =
+        "CREATE TABLE t (name varchar(30), city varchar(20), street varchar(20), code varchar(18), "
+        "price numeric(10,2), total numeric(12,2), count numeric(8,0), stock numeric(6,0), born date, seen date, "
+        "active boolean, paid boolean);";
+    static int databases = 0;
+    const auto fresh = [&](const char *kind, bool withTable) {
+        const QString name = QStringLiteral("%1%2").arg(QLatin1String(kind)).arg(++databases);
+        server->createDatabase(name);
+        if (withTable)
+            server->script(name, createTable);
+        return name;
+    };
+    std::vector<Run> migrateRuns, copyRuns;
+    for (auto _ : state) {
+        const QString ours = fresh("ours", false);
+        const QString floor = fresh("floor", true);
+        const Run migrate = runChild({orvalleReport, "--migrate", server->connectionString(ours).toStdString(),
+                                      space.path(folder)});
+        const Run copy = runChild({server->program(QStringLiteral("psql")).toStdString(), "-X", "-q", "-d", server->connectionString(floor).toStdString(), "-c",
+                                   "\\copy t FROM '" + csv + "' WITH (FORMAT csv, HEADER true)"});
+        if (!migrate.ok || !copy.ok || rowsIn(*server, ours) != rows || rowsIn(*server, floor) != rows) {
+            static std::string failure;
+            failure = !migrate.ok ? migrate.failure : !copy.ok ? copy.failure : "a database lacks rows";
+            state.SkipWithError(failure.c_str());
+            return;
+        }
+        state.SetIterationTime(migrate.seconds);
+        migrateRuns.push_back(migrate);
+        copyRuns.push_back(copy);
+    }
+    const double migrateSeconds = median(migrateRuns, &Run::seconds);
+    const double copySeconds = median(copyRuns, &Run::seconds);
+    state.counters["rows"] = rows;
+    state.counters["migrate_s"] = migrateSeconds;
+    state.counters["psql_copy_s"] = copySeconds;
+    state.counters["ratio"] = copySeconds > 0 ? migrateSeconds / copySeconds : 0;
+    state.counters["migrate_MiB"] = maximum(migrateRuns, &Run::peakMiB);
+    if (const QString pgloaderPath = QStandardPaths::findExecutable(QStringLiteral("pgloader")); !pgloaderPath.isEmpty()) {
+        const QString loaded = fresh("pgloader", true);
+        const std::string command = space.path(QStringLiteral("pgrows%1.load").arg(rows));
+        std::ofstream(command) << "LOAD CSV FROM '" << csv << "' HAVING FIELDS (NAME, CITY, STREET, CODE, PRICE, "
+                               << "TOTAL, COUNT, STOCK, BORN, SEEN, ACTIVE, PAID)\nINTO postgresql://postgres@unix:"
+                               << server->socketFolder().toStdString() << ":5432/" << loaded.toStdString()
+                               << "?t (name, city, street, code, price, total, count, stock, born, seen, active, "
+                               << "paid)\nWITH skip header = 1, fields terminated by ',';\n";
+        const Run pgloader = runChild({pgloaderPath.toStdString(), "--quiet", command});
+        if (pgloader.ok && rowsIn(*server, loaded) == rows)
+            state.counters["pgloader_s"] = pgloader.seconds;
+    }
+}
+
 } // namespace
+
+BENCHMARK(BM_MigrateIntoPostgres)->Arg(1000)->Arg(1000000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_MigrateOverImport)->Arg(1000)->Arg(1000000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 

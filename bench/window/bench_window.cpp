@@ -42,6 +42,7 @@ public:
     FileChoice openFile(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
     QString browseFolder(QWidget *, const QString &, const QString &) override { return QString(); }
     void showModal(QDialog *) override {}
+    std::unique_ptr<app::Progress> progress(QWidget *, const QString &) override { qFatal("unexpected progress"); }
 };
 
 const QTemporaryDir &tables()

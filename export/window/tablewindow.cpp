@@ -5,7 +5,9 @@
 #include "app/core/checks.h"
 #include "model/dataaccess.h"
 #include "export/dictionary/dictionary.h"
+#include "export/migrate/migration.h"
 #include "export/report/dictionaryreport.h"
+#include "platform/cleantext.h"
 #include "export/report/reportfile.h"
 #include "connection/sourceconnection.h"
 #include "app/core/programfolder.h"
@@ -77,14 +79,98 @@ constexpr int WriteDocument = 104;
 constexpr int CloseFile = 106;
 } // namespace dictionaryLabels
 
+// Form2.generateDatabase, the SQLite database with the data.
+namespace databaseLabels {
+constexpr int Load = 100;
+} // namespace databaseLabels
+
+// The dialog entry of a new SQLite database holding the tables and their rows.
+const char databaseFilter[] = "SQLite database with the data (*.sqlite)";
+
 // The entries of the report file dialog, the text report first (the one
-// chosen when the dialog opens).
+// chosen when the dialog opens), then the database with the data.
 QString reportFilter()
 {
     QStringList parts;
     for (const dictionary::ReportFormat &format : dictionary::reportFormats())
         parts << QLatin1String(format.filterText) << QLatin1String(format.pattern);
+    parts << QLatin1String(databaseFilter) << QStringLiteral("*.sqlite");
     return parts.join(QLatin1Char('|'));
+}
+
+// Thrown from the load's progress when the user chose Cancel.
+struct LoadCancelled {};
+
+// What a load did, for the message that ends it: the total, each table's
+// counts, then what reading the values found.
+QString loadSummary(const migrate::Migration &migration)
+{
+    qint64 rows = 0;
+    QStringList lines;
+    for (const migrate::TableLoad &load : migration.tables) {
+        rows += load.loaded;
+        lines << QStringLiteral("%1: %2 read, %3 loaded, %4 deleted left out, %5 findings")
+                     .arg(load.table)
+                     .arg(load.read)
+                     .arg(load.loaded)
+                     .arg(load.deleted)
+                     .arg(load.findings);
+    }
+    QString text = QStringLiteral("Loaded into %1: %2 %3 of %4 %5.")
+                       .arg(migration.target)
+                       .arg(rows)
+                       .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
+                       .arg(migration.tables.size())
+                       .arg(migration.tables.size() == 1 ? QStringLiteral("table") : QStringLiteral("tables"));
+    text += QStringLiteral("\r\n\r\n") + lines.join(QStringLiteral("\r\n"));
+    if (!migration.findings.isEmpty()) {
+        QStringList found;
+        for (const model::Finding &finding : migration.findings)
+            found << finding.place + QStringLiteral(": ") + platform::cleanText(finding.message, platform::OneLine);
+        text += QStringLiteral("\r\n\r\n") + found.join(QStringLiteral("\r\n"));
+    }
+    return text;
+}
+
+// The selected tables and every record of them into a new SQLite database at
+// `path` (replacing a file there when `replace`), a progress dialog with
+// Cancel showing how far it has come. Rows that break a relation are loaded
+// and named. Ends with the summary; a failure goes to `errors` under
+// "Form2.generateDatabase". Cancel, or a failure, leaves nothing behind.
+bool loadDatabase(QWidget &window, const QString &path, bool replace, const QStringList &tables,
+                  const report::ReportSource &source, app::ErrorSink &errors)
+{
+    if (tables.isEmpty()) {
+        prompts().message(&window, QStringLiteral("Select The Table To Print The Structure"));
+        return false;
+    }
+    ErrorGuard guard("Form2.generateDatabase", errors);
+    migrate::MigrationOptions options;
+    options.replace = replace;
+    options.constraints = migrate::Constraints::After;
+    std::unique_ptr<app::Progress> progress = prompts().progress(&window, QStringLiteral("Loading the data"));
+    options.progress = [&](const migrate::MigrationProgress &now) {
+        const int permille = now.bytesTotal > 0 ? int(now.bytesRead * 1000 / now.bytesTotal) : 0;
+        if (!progress->update(QStringLiteral("%1: %2 rows").arg(now.table).arg(now.rows), permille))
+            throw LoadCancelled();
+    };
+    migrate::Migration migration;
+    bool cancelled = false;
+    const bool loaded = guard.step(databaseLabels::Load, [&] {
+        try {
+            migration = migrate::migrateToSqlite(source.path, tables, path, options);
+        } catch (const LoadCancelled &) {
+            cancelled = true;
+        }
+    });
+    progress.reset();
+    if (cancelled) {
+        prompts().message(&window, QStringLiteral("Cancelled: nothing was written."));
+        return false;
+    }
+    if (loaded)
+        prompts().message(&window, loadSummary(migration));
+    return loaded;
 }
 
 // The format of the dialog entry described by `filter`; the text report for
@@ -324,11 +410,13 @@ void TableWindow::onExportClicked()
     }
     QString path;
     std::optional<dictionary::DictionaryFormat> format;
+    bool database = false;
     guard.step(exportLabels::ChooseFile, [&] {
         const app::FileChoice choice =
             prompts().openFile(this, QStringLiteral("Select The Text File"), reportFilter(), reportFolder());
         path = choice.path;
         format = formatChosen(choice.filter);
+        database = choice.filter == QLatin1String(databaseFilter);
     });
     if (guard.test(exportLabels::Cancelled, [&] { return path.isEmpty(); }))
         return;
@@ -336,9 +424,9 @@ void TableWindow::onExportClicked()
     // start no second export and change no selection.
     const ExportLock lock(*this);
     std::optional<QFile::Permissions> restore;
+    bool replace = false;
     // Hidden files count as existing: the user is asked before any file is replaced.
     if (guard.test(exportLabels::FileExists, [&] { return QFileInfo(path).isFile(); })) {
-        bool replace = false;
         guard.step(exportLabels::AskToReplace, [&] {
             replace = prompts().question(this, path + QStringLiteral(" Already Exists. Overwrite It?"));
         });
@@ -353,8 +441,11 @@ void TableWindow::onExportClicked()
             });
     }
     bool written = false;
-    guard.step(exportLabels::Write,
-               [&] { written = format ? writeDictionaryFile(*format, path) : writeReport(path); });
+    guard.step(exportLabels::Write, [&] {
+        written = database ? writeDatabase(path, replace)
+            : format       ? writeDictionaryFile(*format, path)
+                           : writeReport(path);
+    });
     if (written)
         m_lastReportFolder = QFileInfo(path).absolutePath();
     else if (restore)
@@ -394,6 +485,15 @@ bool TableWindow::writeDictionaryFile(dictionary::DictionaryFormat format, const
         lock.emplace(*this);
     return writeDictionaryReport(reportPath, format, ListSelection(*m_tableList).selectedTexts(), currentSource(),
                                  feedback, app::errorBoxSink());
+}
+
+bool TableWindow::writeDatabase(const QString &path, bool replace)
+{
+    std::optional<ExportLock> lock;
+    if (!m_exporting)
+        lock.emplace(*this);
+    return loadDatabase(*this, path, replace, ListSelection(*m_tableList).selectedTexts(), currentSource(),
+                        app::errorBoxSink());
 }
 
 TableWindow::ExportLock::ExportLock(TableWindow &window) : m_window(window)

@@ -33,6 +33,10 @@ public:
     // Writes the data dictionary of the selected tables in `format` to
     // `reportPath`, whole or not at all; true when it was written.
     bool writeDictionaryFile(dictionary::DictionaryFormat format, const QString &reportPath);
+    // Loads the selected tables and every record into a new SQLite database
+    // at `path`, replacing a file there only when `replace`; true when it was
+    // loaded whole.
+    bool writeDatabase(const QString &path, bool replace);
 
     app::WindowPointer *pointer() const { return m_pointer; }
     bool isExporting() const { return m_exporting; }

@@ -123,6 +123,12 @@ public:
         }
     }
 
+    // The path of one of the server's programs ("psql").
+    QString program(const QString &name) const { return m_binaries + QLatin1Char('/') + name; }
+
+    // The folder of the server's socket.
+    QString socketFolder() const { return m_data; }
+
     // What libpq takes to reach `database` on this server.
     QString connectionString(const QString &database) const
     {

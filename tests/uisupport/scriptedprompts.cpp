@@ -97,7 +97,7 @@ QString ScriptedPrompts::Step::describe() const
 {
     if (kind == QLatin1String("error"))
         return QStringLiteral("error naming \"%1\" with \"%2\" in its description").arg(shown(marker), text);
-    if (kind == QLatin1String("message") || kind == QLatin1String("question"))
+    if (kind == QLatin1String("message") || kind == QLatin1String("question") || kind == QLatin1String("progress"))
         return kind + QStringLiteral(" \"") + text + QLatin1Char('"');
     if (kind == QLatin1String("modal"))
         return kind;
@@ -111,7 +111,7 @@ bool ScriptedPrompts::Step::matches(const PromptCall &call) const
 {
     if (call.kind != kind)
         return false;
-    if (kind == QLatin1String("message") || kind == QLatin1String("question"))
+    if (kind == QLatin1String("message") || kind == QLatin1String("question") || kind == QLatin1String("progress"))
         return call.text == text;
     if (kind == QLatin1String("error")) {
         const qsizetype at = call.text.indexOf(marker);
@@ -202,6 +202,40 @@ void ScriptedPrompts::showModal(QDialog *dialog)
         take({QStringLiteral("modal"), dialog->windowTitle(), QString(), QString(), dialog->parentWidget()});
     if (step && step->whileModal)
         step->whileModal(dialog);
+}
+
+namespace {
+
+class ScriptedProgress final : public app::Progress {
+public:
+    ScriptedProgress(QStringList &updates, int cancelAt) : m_updates(updates), m_cancelAt(cancelAt) {}
+    bool update(const QString &text, int permille) override
+    {
+        m_updates << QStringLiteral("%1 @ %2").arg(text).arg(permille);
+        return m_cancelAt == 0 || ++m_count < m_cancelAt;
+    }
+
+private:
+    QStringList &m_updates;
+    int m_cancelAt;
+    int m_count = 0;
+};
+
+} // namespace
+
+void ScriptedPrompts::expectProgress(const QString &title, int cancelAt)
+{
+    Step step;
+    step.kind = QStringLiteral("progress");
+    step.text = title;
+    step.cancelAt = cancelAt;
+    m_script << step;
+}
+
+std::unique_ptr<app::Progress> ScriptedPrompts::progress(QWidget *owner, const QString &title)
+{
+    const std::optional<Step> step = take({QStringLiteral("progress"), title, title, QString(), owner});
+    return std::make_unique<ScriptedProgress>(progressUpdates, step ? step->cancelAt : 0);
 }
 
 void moveOver(QWidget *widget)

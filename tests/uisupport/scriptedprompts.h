@@ -17,7 +17,7 @@ class QDialog;
 class QWidget;
 
 struct PromptCall {
-    QString kind; // "message", "question", "error", "openFile", "browseFolder", "modal"
+    QString kind; // "message", "question", "error", "openFile", "browseFolder", "modal", "progress"
     QString caption;
     QString text;         // the box's text; the file dialog's filter; the folder browser's start folder
     QString startFolder;  // where a file or folder dialog opens
@@ -56,6 +56,11 @@ public:
     void answerFolder(const QString &path);
     // A modal window, `action` running while it is shown (e.g. to press its buttons).
     void whileModal(std::function<void(QDialog *)> action);
+    // A progress dialog titled `title`, whose Cancel is chosen at its
+    // `cancelAt`-th update (from 1; 0: never). Each update's text and
+    // value go to `progressUpdates` ("text @ permille").
+    void expectProgress(const QString &title, int cancelAt = 0);
+    QStringList progressUpdates;
 
     // Every call, in order, scripted or not.
     QList<PromptCall> calls;
@@ -75,6 +80,7 @@ public:
                              const QString &startFolder) override;
     QString browseFolder(QWidget *owner, const QString &prompt, const QString &startFolder) override;
     void showModal(QDialog *dialog) override;
+    std::unique_ptr<app::Progress> progress(QWidget *owner, const QString &title) override;
 
 private:
     struct Step {
@@ -84,6 +90,7 @@ private:
         bool yes = false;
         std::function<void()> whileShown;
         std::function<void(QDialog *)> whileModal;
+        int cancelAt = 0;
         bool matches(const PromptCall &call) const;
         QString describe() const;
     };

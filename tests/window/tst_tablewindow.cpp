@@ -25,6 +25,8 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <sqlite3.h>
+
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -43,7 +45,8 @@ const QString done = QStringLiteral("Done.");
 // The report file dialog's entries: the text report, then each dictionary format.
 const QString reportFilter = QStringLiteral(
     "Text Files (*.txt)|*.txt|JSON Data Dictionary (*.json)|*.json|Markdown Data Dictionary (*.md)|*.md|"
-    "HTML Data Dictionary (*.html)|*.html|PostgreSQL Schema (*.sql)|*.sql|SQLite Schema (*.sql)|*.sql");
+    "HTML Data Dictionary (*.html)|*.html|PostgreSQL Schema (*.sql)|*.sql|SQLite Schema (*.sql)|*.sql|"
+    "SQLite database with the data (*.sqlite)|*.sqlite");
 
 QString overwrite(const QString &path)
 {
@@ -128,6 +131,34 @@ const QString markdownEntry = QStringLiteral("Markdown Data Dictionary (*.md)");
 const QString htmlEntry = QStringLiteral("HTML Data Dictionary (*.html)");
 const QString postgresEntry = QStringLiteral("PostgreSQL Schema (*.sql)");
 const QString sqliteEntry = QStringLiteral("SQLite Schema (*.sql)");
+const QString databaseEntry = QStringLiteral("SQLite database with the data (*.sqlite)");
+
+// The rows of a table of an SQLite database, or -1.
+qint64 rowsIn(const QString &database, const QString &table)
+{
+    sqlite3 *db = nullptr;
+    qint64 rows = -1;
+    if (sqlite3_open_v2(QFile::encodeName(database).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt *count = nullptr;
+        const QByteArray sql = "SELECT count(*) FROM \"" + table.toUtf8() + '"';
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &count, nullptr) == SQLITE_OK && sqlite3_step(count) == SQLITE_ROW)
+            rows = sqlite3_column_int64(count, 0);
+        sqlite3_finalize(count);
+    }
+    sqlite3_close(db);
+    return rows;
+}
+
+// 5,000 customers, each record "A<number>" and a name, in the folder's customer table.
+void writeCustomers(const QDir &folder)
+{
+    xbasewriter::TableSpec customer;
+    customer.fields = {{"CUST_ID", 'C', 6}, {"NAME", 'C', 40}};
+    QList<QByteArray> records;
+    for (int i = 0; i < 5000; ++i)
+        records << ' ' + QByteArray::number(i).leftJustified(6) + QByteArray("Customer ").leftJustified(40);
+    xbasewriter::writeFile(folder.filePath(QStringLiteral("customer.dbf")), xbasewriter::tableBytes(customer, records));
+}
 
 // While it lives, files this process writes stop growing at `bytes`, and a write
 // past that fails instead of ending the process.
@@ -218,7 +249,52 @@ private slots:
     void failingDictionaryOutputLeavesTheOldFile();
     void unreadableSourceEndsTheDictionaryWithoutDone();
     void unreadableTableIsAFailureInTheWindowAndTheCommand();
+    void databaseEntryLoadsEveryRowAndEndsWithTheSummary();
+    void cancelledLoadLeavesNothing();
 };
+
+void TableWindowTest::databaseEntryLoadsEveryRowAndEndsWithTheSummary()
+{
+    Exporting e;
+    writeCustomers(e.data);
+    e.selectOnly({2, 0});
+    const QString path = e.report(QStringLiteral("shop.sqlite"));
+    e.prompts.answerFile(path, databaseEntry);
+    e.prompts.expectProgress(QStringLiteral("Loading the data"));
+    e.prompts.expectMessage(QStringLiteral("Loaded into %1: 5000 rows of 2 tables.\r\n\r\n"
+                                           "customer: 5000 read, 5000 loaded, 0 deleted left out, 0 findings\r\n"
+                                           "order items: 0 read, 0 loaded, 0 deleted left out, 0 findings")
+                                .arg(path));
+    widget<QPushButton>(e.tables, "PushButton5")->click();
+    QCOMPARE(e.prompts.unsettled(), QString());
+    // Customer records are 47 bytes, order items hold none.
+    QCOMPARE(e.prompts.progressUpdates, (QStringList{QStringLiteral("customer: 4096 rows @ 819"),
+                                                     QStringLiteral("customer: 5000 rows @ 1000"),
+                                                     QStringLiteral("order items: 0 rows @ 1000")}));
+    QCOMPARE(rowsIn(path, QStringLiteral("customer")), qint64(5000));
+    QCOMPARE(rowsIn(path, QStringLiteral("order items")), qint64(0));
+    QVERIFY(widget<QPushButton>(e.tables, "PushButton5")->isEnabled());
+}
+
+// Cancel in the progress dialog: no database, no file beside it, and the
+// file the user agreed to replace still there.
+void TableWindowTest::cancelledLoadLeavesNothing()
+{
+    Exporting e;
+    writeCustomers(e.data);
+    const QString path = e.report(QStringLiteral("shop.sqlite"));
+    writeText(path, "keep me");
+    const QStringList before = entries(QFileInfo(path).absolutePath());
+    e.prompts.answerFile(path, databaseEntry);
+    e.prompts.expectQuestion(overwrite(path), true);
+    e.prompts.expectProgress(QStringLiteral("Loading the data"), 1);
+    e.prompts.expectMessage(QStringLiteral("Cancelled: nothing was written."));
+    widget<QPushButton>(e.tables, "PushButton5")->click();
+    QCOMPARE(e.prompts.unsettled(), QString());
+    QCOMPARE(e.prompts.progressUpdates, QStringList{QStringLiteral("customer: 4096 rows @ 819")});
+    QCOMPARE(readAll(path), QByteArray("keep me"));
+    QCOMPARE(entries(QFileInfo(path).absolutePath()), before);
+}
 
 void TableWindowTest::loadListsAndSelectsTheFirstTable()
 {
