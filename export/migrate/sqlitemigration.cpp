@@ -33,7 +33,7 @@ public:
             throw Failure(QStringLiteral("The database cannot be made: %1").arg(message()), platform::AccessDenied);
         // One connection of one thread: no locks. Nothing needs the journal:
         // the file is put in place only when complete.
-        execute("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;");
+        execute("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;", "The database cannot be made");
     }
     ~Database() { sqlite3_close(m_db); }
     Database(const Database &) = delete;
@@ -43,13 +43,14 @@ public:
 
     QString message() const { return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory"); }
 
-    void execute(const QByteArray &sql)
+    // Runs statements; a refusal throws, `what` saying what they were for.
+    void execute(const QByteArray &sql, const char *what)
     {
         char *error = nullptr;
         if (sqlite3_exec(m_db, sql.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
             const QString text = QString::fromUtf8(error ? error : "unknown error");
             sqlite3_free(error);
-            throw Failure(QStringLiteral("The database refused the schema: %1").arg(text), platform::AccessDenied);
+            throw Failure(QStringLiteral("%1: %2").arg(QLatin1String(what), text), platform::AccessDenied);
         }
     }
 
@@ -288,8 +289,8 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
                       platform::AccessDenied);
     {
         Database db(file.fileName());
-        db.execute("BEGIN");
-        db.execute(schema.script);
+        db.execute("BEGIN", "The database cannot begin the load");
+        db.execute(schema.script, "The database refused the schema");
         MigrationProgress progress;
         for (const model::TableModel &table : model.tables)
             progress.bytesTotal += qint64(table.recordCount) * table.recordLength;
@@ -310,7 +311,7 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
             }
             migration.findings += breaks;
         }
-        db.execute("COMMIT");
+        db.execute("COMMIT", "The database cannot be written");
         for (const TableLoad &load : std::as_const(migration.tables)) {
             if (load.created && load.loaded != load.read)
                 throw Failure(QStringLiteral("Table %1: %2 records were read but the database holds %3 rows.")

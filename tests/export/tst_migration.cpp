@@ -17,6 +17,9 @@
 
 #include <sqlite3.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using migrate::Constraints;
 using migrate::MigrationOptions;
 using xbasewriter::FieldSpec;
@@ -161,6 +164,7 @@ private slots:
     void onlyAFileIsReplaced();
     void failedLoadsLeaveNothing_data();
     void failedLoadsLeaveNothing();
+    void fullDiskLeavesNothing();
     void brokenRelationsLoadedWhenAsked();
     void progressIsToldAsRowsGoIn();
     void everyRealSourceArrivesCounted();
@@ -620,6 +624,29 @@ void MigrationTest::failedLoadsLeaveNothing()
     QCOMPARE(failureOf(source, dir.filePath(QStringLiteral("out.sqlite")), options,
                        strict ? QStringList{QStringLiteral("free")} : QStringList()),
              failure);
+    QCOMPARE(leftBehind(dir.path(), files), QStringList());
+}
+
+// Files this process writes stop at 64 KiB, as on a full disk: the load
+// fails, saying so, and neither the database nor its temporary file is left.
+void MigrationTest::fullDiskLeavesNothing()
+{
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.version = 0x03;
+    layout.fields = {{"A", 'C', 40}};
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")),
+                           xbasewriter::tableBytes(layout, QList<QByteArray>(5000, ' ' + QByteArray(40, 'x'))));
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+    rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto signal = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limited{64 * 1024, old.rlim_max};
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    const QString failure = failureOf(dir.path(), dir.filePath(QStringLiteral("out.sqlite")));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, signal);
+    QCOMPARE(failure, QStringLiteral("The database cannot be written: disk I/O error"));
     QCOMPARE(leftBehind(dir.path(), files), QStringList());
 }
 
