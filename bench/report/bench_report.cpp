@@ -28,8 +28,10 @@
 #include "postgresserver.h"
 #include "xbasewriter.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QtEndian>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -609,17 +611,91 @@ bool writeRows(const std::string &table, const std::string &csv, int rows)
     return bool(dbf) && bool(text);
 }
 
+// A Visual FoxPro table of `rows` records of integer, character, varchar
+// (with its length bit), currency, double, datetime, logical and memo fields,
+// its memo file beside it, and the same rows as CSV with a header line.
+bool writeVisualFoxProRows(const std::string &table, const std::string &csv, int rows)
+{
+    xbasewriter::TableSpec layout;
+    layout.version = 0x30;
+    layout.fields = {{"ID", 'I', 4},    {"NAME", 'C', 30}, {"NOTE", 'V', 20},  {"PRICE", 'Y', 8},
+                     {"RATIO", 'B', 8}, {"STAMP", 'T', 8}, {"DONE", 'L', 1},   {"MEMO", 'M', 4},
+                     {"_NullFlags", '0', 1, 0, 0x05}};
+    layout.recordCount = quint32(rows);
+    const QByteArray header = xbasewriter::tableBytes(layout).first(xbasewriter::headerLength(layout));
+    const std::string memoPath = table.substr(0, table.size() - 3) + "fpt";
+    std::ofstream dbf(table, std::ios::binary);
+    std::ofstream memo(memoPath, std::ios::binary);
+    std::ofstream text(csv, std::ios::binary);
+    dbf.write(header.constData(), header.size());
+    // The memo file's header: the next free block, then the block size, big-endian.
+    constexpr quint32 blockSize = 64;
+    constexpr quint32 firstBlock = 512 / blockSize;
+    std::string memoHeader(512, '\0');
+    qToBigEndian<quint32>(firstBlock + quint32(rows), memoHeader.data());
+    qToBigEndian<quint16>(quint16(blockSize), memoHeader.data() + 6);
+    memo.write(memoHeader.data(), std::streamsize(memoHeader.size()));
+    text << "ID,NAME,NOTE,PRICE,RATIO,STAMP,DONE,MEMO\n";
+    constexpr qint64 julian20240101 = 2460311;
+    char record[84];
+    char block[blockSize];
+    for (int r = 0; r < rows; ++r) {
+        const std::string name = "Customer " + std::to_string(r);
+        const std::string note = "note " + std::to_string(r % 1000);
+        const qint64 cents = qint64(r) * 10000 + (r % 100) * 100; // four decimals
+        const double ratio = double(r % 1000) / 8;
+        const qint32 day = qint32(julian20240101 + r % 365);
+        const qint32 milliseconds = (r % 86400) * 1000 + r % 1000;
+        const std::string body = "Memo of record " + std::to_string(r);
+        std::memset(record, ' ', sizeof record);
+        record[0] = ' ';
+        qToLittleEndian<qint32>(r, record + 1);
+        std::memcpy(record + 5, name.data(), name.size());
+        std::memcpy(record + 35, note.data(), note.size());
+        record[35 + 19] = char(note.size()); // shorter than the width: the length in the last byte
+        qToLittleEndian<qint64>(cents, record + 55);
+        qToLittleEndian<double>(ratio, record + 63);
+        qToLittleEndian<qint32>(day, record + 71);
+        qToLittleEndian<qint32>(milliseconds, record + 75);
+        record[79] = r % 3 ? 'T' : 'F';
+        qToLittleEndian<quint32>(firstBlock + quint32(r), record + 80);
+        dbf.write(record, 84);
+        dbf.put(0x01); // the varchar's length bit
+        std::memset(block, 0, sizeof block);
+        qToBigEndian<quint32>(1, block);
+        qToBigEndian<quint32>(quint32(body.size()), block + 4);
+        std::memcpy(block + 8, body.data(), body.size());
+        memo.write(block, blockSize);
+        const QDateTime stamp(QDate::fromJulianDay(day), QTime(0, 0).addMSecs(milliseconds), Qt::UTC);
+        char price[32];
+        std::snprintf(price, sizeof price, "%lld.%04lld", cents / 10000, cents % 10000);
+        text << r << ',' << name << ',' << note << ',' << price << ',' << ratio << ','
+             << stamp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toStdString() << ',' << (r % 3 ? 't' : 'f')
+             << ',' << body << '\n';
+    }
+    dbf.put(0x1A);
+    return bool(dbf) && bool(memo) && bool(text);
+}
+
+// The rows of the benchmarks' table of `kind` (0: dBase III, 1: Visual
+// FoxPro with a memo field) in `folder` as t.dbf, and as CSV.
+bool writeRowsOfKind(int kind, const std::string &folder, const std::string &csv, int rows)
+{
+    return kind == 0 ? writeRows(folder + "/t.dbf", csv, rows) : writeVisualFoxProRows(folder + "/t.dbf", csv, rows);
+}
+
 // orvalle-report --migrate of one table into SQLite against sqlite3's own
 // .import of the same rows as CSV, each into a new database; memory is
 // compared across sizes (it must not grow with the rows).
 void BM_MigrateOverImport(benchmark::State &state)
 {
     const int rows = int(state.range(0));
+    const int kind = int(state.range(1));
     Workspace &space = workspace();
-    const QString folder = QStringLiteral("rows%1").arg(rows);
-    const std::string table = space.path(folder + QStringLiteral("/t.dbf"));
-    const std::string csv = space.path(QStringLiteral("rows%1.csv").arg(rows));
-    if (!QDir().mkpath(QString::fromStdString(space.path(folder))) || !writeRows(table, csv, rows)) {
+    const QString folder = QStringLiteral("rows%1-%2").arg(rows).arg(kind);
+    const std::string csv = space.path(QStringLiteral("rows%1-%2.csv").arg(rows).arg(kind));
+    if (!QDir().mkpath(QString::fromStdString(space.path(folder)))
+        || !writeRowsOfKind(kind, space.path(folder), csv, rows)) {
         state.SkipWithError("the rows could not be written");
         return;
     }
@@ -681,23 +757,28 @@ qint64 rowsIn(PostgresServer &server, const QString &database)
 void BM_MigrateIntoPostgres(benchmark::State &state)
 {
     const int rows = int(state.range(0));
+    const int kind = int(state.range(1));
     PostgresServer *server = postgresServer();
     if (!server) {
         state.SkipWithError("no PostgreSQL server can be started here");
         return;
     }
     Workspace &space = workspace();
-    const QString folder = QStringLiteral("pgrows%1").arg(rows);
-    const std::string table = space.path(folder + QStringLiteral("/t.dbf"));
-    const std::string csv = space.path(QStringLiteral("pgrows%1.csv").arg(rows));
-    if (!QDir().mkpath(QString::fromStdString(space.path(folder))) || !writeRows(table, csv, rows)) {
+    const QString folder = QStringLiteral("pgrows%1-%2").arg(rows).arg(kind);
+    const std::string csv = space.path(QStringLiteral("pgrows%1-%2.csv").arg(rows).arg(kind));
+    if (!QDir().mkpath(QString::fromStdString(space.path(folder)))
+        || !writeRowsOfKind(kind, space.path(folder), csv, rows)) {
         state.SkipWithError("the rows could not be written");
         return;
     }
-    const QByteArray createTable =
-        "CREATE TABLE t (name varchar(30), city varchar(20), street varchar(20), code varchar(18), "
-        "price numeric(10,2), total numeric(12,2), count numeric(8,0), stock numeric(6,0), born date, seen date, "
-        "active boolean, paid boolean);";
+    const QByteArray createTable = kind == 0
+        ? QByteArray("CREATE TABLE t (name varchar(30), city varchar(20), street varchar(20), code varchar(18), "
+                     "price numeric(10,2), total numeric(12,2), count numeric(8,0), stock numeric(6,0), born date, "
+                     "seen date, active boolean, paid boolean);")
+        : QByteArray("CREATE TABLE t (id integer, name varchar(30), note varchar(20), price numeric(19,4), "
+                     "ratio double precision, stamp timestamp, done boolean, memo text);");
+    const char *fields = kind == 0 ? "NAME, CITY, STREET, CODE, PRICE, TOTAL, COUNT, STOCK, BORN, SEEN, ACTIVE, PAID"
+                                   : "ID, NAME, NOTE, PRICE, RATIO, STAMP, DONE, MEMO";
     static int databases = 0;
     const auto fresh = [&](const char *kind, bool withTable) {
         const QString name = QStringLiteral("%1%2").arg(QLatin1String(kind)).arg(++databases);
@@ -734,11 +815,11 @@ void BM_MigrateIntoPostgres(benchmark::State &state)
     if (const QString pgloaderPath = QStandardPaths::findExecutable(QStringLiteral("pgloader")); !pgloaderPath.isEmpty()) {
         const QString loaded = fresh("pgloader", true);
         const std::string command = space.path(QStringLiteral("pgrows%1.load").arg(rows));
-        std::ofstream(command) << "LOAD CSV FROM '" << csv << "' HAVING FIELDS (NAME, CITY, STREET, CODE, PRICE, "
-                               << "TOTAL, COUNT, STOCK, BORN, SEEN, ACTIVE, PAID)\nINTO postgresql://postgres@unix:"
-                               << server->socketFolder().toStdString() << ":5432/" << loaded.toStdString()
-                               << "?t (name, city, street, code, price, total, count, stock, born, seen, active, "
-                               << "paid)\nWITH skip header = 1, fields terminated by ',';\n";
+        std::ofstream(command) << "LOAD CSV FROM '" << csv << "' HAVING FIELDS (" << fields
+                               << ")\nINTO postgresql://postgres@unix:" << server->socketFolder().toStdString()
+                               << ":5432/" << loaded.toStdString() << "?t ("
+                               << QString::fromLatin1(fields).toLower().toStdString()
+                               << ")\nWITH skip header = 1, fields terminated by ',';\n";
         const Run pgloader = runChild({pgloaderPath.toStdString(), "--quiet", command});
         if (pgloader.ok && rowsIn(*server, loaded) == rows)
             state.counters["pgloader_s"] = pgloader.seconds;
@@ -747,9 +828,24 @@ void BM_MigrateIntoPostgres(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_MigrateIntoPostgres)->Arg(1000)->Arg(1000000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+// The second argument is the table's kind: 0 dBase III, 1 Visual FoxPro with a memo field.
+BENCHMARK(BM_MigrateIntoPostgres)
+    ->Args({1000, 0})
+    ->Args({1000000, 0})
+    ->Args({1000, 1})
+    ->Args({1000000, 1})
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
-BENCHMARK(BM_MigrateOverImport)->Arg(1000)->Arg(1000000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MigrateOverImport)
+    ->Args({1000, 0})
+    ->Args({1000000, 0})
+    ->Args({1000, 1})
+    ->Args({1000000, 1})
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_DiffOfAHugeComment)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
