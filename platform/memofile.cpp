@@ -50,9 +50,24 @@ QByteArray MemoFile::bytesAt(qint64 offset, qint64 size) const
 {
     if (m_file)
         return readAt(*m_file, offset, size, m_fileName);
-    if (m_readOnly)
+    if (!m_readOnly)
+        return m_bytes.sliced(offset, size);
+    // Memos asked for one after another come from one read of the file's
+    // next stretch; others (a memo here and there) are read alone.
+    constexpr qint64 windowSize = 256 * 1024;
+    constexpr qint64 nearby = 4096;
+    const qint64 end = offset + size;
+    const bool following = offset >= m_lastEnd && offset - m_lastEnd <= nearby;
+    m_lastEnd = end;
+    if (offset >= m_windowStart && end <= m_windowStart + m_window.size())
+        return m_window.sliced(offset - m_windowStart, size);
+    if (!following || size >= windowSize || offset >= m_size)
         return readAt(*m_readOnly, offset, size);
-    return m_bytes.sliced(offset, size);
+    m_window = readAt(*m_readOnly, offset, qMin(windowSize, m_size - offset));
+    m_windowStart = offset;
+    if (size > m_window.size())
+        return readAt(*m_readOnly, offset, size); // the file ended first: the same read says so
+    return m_window.first(size);
 }
 
 QByteArray MemoFile::memo(quint32 block, qint64 maxLength) const

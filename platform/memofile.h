@@ -37,6 +37,11 @@ private:
     QByteArray m_bytes;
     QFile *m_file = nullptr;
     const ReadOnlyFile *m_readOnly = nullptr;
+    // Of a file read one memo after another (a table's records name their
+    // memos in order): the part of it read last, in one read.
+    mutable QByteArray m_window;
+    mutable qint64 m_windowStart = 0;
+    mutable qint64 m_lastEnd = 0; // where the last read ended
     qint64 m_size = 0;
     QString m_fileName;
     quint32 m_blockSize = 0;

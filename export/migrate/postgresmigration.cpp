@@ -8,7 +8,6 @@
 #include "export/migrate/loading.h"
 #include "platform/failure.h"
 
-#include <QHash>
 #include <QRegularExpression>
 
 #include <libpq-fe.h>
@@ -17,6 +16,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace migrate {
@@ -191,11 +191,13 @@ private:
 };
 
 // The COPY of one table: rows gathered into pieces and sent; the server's
-// refusal names the record it concerns.
-TableLoad loadTable(Connection &db, const model::SourceModel &source, const model::TableModel &table,
-                    const dictionary::SqlTableNames &names, const QList<bool> &bytesFields,
-                    const MigrationOptions &options, QList<model::Finding> &findings, MigrationProgress &progress,
-                    NullColumns &nullWhereNotNull)
+// refusal names the record it concerns. A text memo (not yet among
+// `bytesFields`) whose value holds NUL ends it early: nothing is returned and
+// `holdingNul` is that field.
+std::optional<TableLoad> copyTable(Connection &db, const model::SourceModel &source, const model::TableModel &table,
+                                   const dictionary::SqlTableNames &names, const QList<bool> &bytesFields,
+                                   const MigrationOptions &options, QList<model::Finding> &findings,
+                                   MigrationProgress &progress, NullColumns &nullWhereNotNull, int &holdingNul)
 {
     TableRows rows(source, table, names, options, findings, progress, false);
     QList<int> fields;
@@ -235,11 +237,26 @@ TableLoad loadTable(Connection &db, const model::SourceModel &source, const mode
         piece.reserve(CopyChunk + 4096);
         while (rows.next()) {
             int lost = -1;
-            if (!appendCopyRow(piece, rows.values(), fields, &lost))
+            if (!appendCopyRow(piece, rows.values(), fields, &lost)) {
+                const model::FieldModel &field = table.fields.at(fields.at(lost));
+                if (field.type == 'M' && !field.binary && !bytesFields.value(fields.at(lost))) {
+                    holdingNul = fields.at(lost);
+                    break;
+                }
                 rows.problem(fields.at(lost), QStringLiteral("Its text holds NUL, which PostgreSQL text cannot hold. "
                                                              "Loaded without it."));
+            }
             if (piece.size() >= CopyChunk)
                 send();
+        }
+        if (holdingNul >= 0) {
+            const QString unsent = sender.finish();
+            if (!unsent.isEmpty())
+                throw refused(unsent);
+            PQputCopyEnd(db.handle(), "a text memo holds NUL");
+            while (Result(PQgetResult(db.handle()), &PQclear)) {
+            }
+            return std::nullopt;
         }
         if (!piece.isEmpty())
             send();
@@ -277,6 +294,36 @@ TableLoad loadTable(Connection &db, const model::SourceModel &source, const mode
     while (Result(PQgetResult(db.handle()), &PQclear)) {
     }
     return load;
+}
+
+// A table's rows, in a savepoint of their own. A text memo whose value holds
+// NUL, which PostgreSQL text cannot hold, makes its column bytea (the table is
+// still empty then) and the rows are loaded again, that memo as bytes.
+TableLoad loadTable(Connection &db, const model::SourceModel &source, const model::TableModel &table,
+                    const dictionary::SqlTableNames &names, const MigrationOptions &options,
+                    QList<model::Finding> &findings, MigrationProgress &progress, NullColumns &nullWhereNotNull)
+{
+    const QString savepoint = QStringLiteral("The database refused a savepoint");
+    QList<bool> bytesFields(names.columns.size(), false);
+    const qsizetype findingsBefore = findings.size();
+    const MigrationProgress progressBefore = progress;
+    for (;;) {
+        db.execute(QStringLiteral("SAVEPOINT table_rows"), savepoint);
+        int holdingNul = -1;
+        if (const std::optional<TableLoad> load = copyTable(db, source, table, names, bytesFields, options, findings,
+                                                            progress, nullWhereNotNull, holdingNul)) {
+            db.execute(QStringLiteral("RELEASE SAVEPOINT table_rows"), savepoint);
+            return *load;
+        }
+        db.execute(QStringLiteral("ROLLBACK TO SAVEPOINT table_rows"), savepoint);
+        const QString column = dictionary::sqlIdentifier(names.columns.at(holdingNul));
+        db.execute(QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 TYPE bytea USING convert_to(%2, 'UTF8')")
+                       .arg(dictionary::sqlIdentifier(names.name), column),
+                   QStringLiteral("The database cannot make %1 bytea").arg(column));
+        bytesFields[holdingNul] = true;
+        findings.resize(findingsBefore);
+        progress = progressBefore;
+    }
 }
 
 // The values that break a key or a foreign key, as the query finds them.
@@ -341,16 +388,10 @@ Migration migrateToPostgres(const QString &source, const QStringList &tables, co
     Connection db(connection);
     migration.target = db.description() + (schema.isEmpty() ? QString() : QStringLiteral(", schema ") + schema);
 
-    // Text memos whose values hold NUL become bytea, decided before the
-    // table is made.
-    const QHash<QString, QList<bool>> bytesFields = textMemosHoldingNul(model);
     dictionary::SqlOptions sql;
     sql.sections = dictionary::SqlSections::PreData;
     sql.transaction = false;
     sql.notNullAfterData = true;
-    sql.textAsBytes = [&](const model::TableModel &table, qsizetype field) {
-        return bytesFields.value(table.name).value(field);
-    };
     const dictionary::SqlSchema plan = dictionary::sqlSchema(dictionary::DictionaryFormat::Postgres, model, sql);
 
     db.execute(QStringLiteral("BEGIN"), QStringLiteral("The database cannot begin the load"));
@@ -366,8 +407,8 @@ Migration migrateToPostgres(const QString &source, const QStringList &tables, co
     NullColumns nullWhereNotNull;
     for (qsizetype i = 0; i < model.tables.size(); ++i) {
         const model::TableModel &table = model.tables.at(i);
-        migration.tables.append(loadTable(db, model, table, plan.tables.at(i), bytesFields.value(table.name), options,
-                                          migration.findings, progress, nullWhereNotNull));
+        migration.tables.append(
+            loadTable(db, model, table, plan.tables.at(i), options, migration.findings, progress, nullWhereNotNull));
     }
     for (const TableLoad &load : std::as_const(migration.tables)) {
         if (load.loaded != load.read)
