@@ -190,14 +190,21 @@ private:
     std::thread m_thread; // last: it starts once everything it uses is made
 };
 
+// What a table's columns must become before its rows can go in: a text
+// memo whose value holds NUL, bytea; a column that takes no NULL but got one
+// (a value that could not be read), one that takes NULL.
+struct Redo {
+    int bytesField = -1;
+    int nullableField = -1;
+};
+
 // The COPY of one table: rows gathered into pieces and sent; the server's
-// refusal names the record it concerns. A text memo (not yet among
-// `bytesFields`) whose value holds NUL ends it early: nothing is returned and
-// `holdingNul` is that field.
+// refusal names the record it concerns. A row the columns cannot take as
+// they are (see Redo) ends it early: nothing is returned and `redo` says why.
 std::optional<TableLoad> copyTable(Connection &db, const model::SourceModel &source, const model::TableModel &table,
                                    const dictionary::SqlTableNames &names, const QList<bool> &bytesFields,
                                    const MigrationOptions &options, QList<model::Finding> &findings,
-                                   MigrationProgress &progress, NullColumns &nullWhereNotNull, int &holdingNul)
+                                   MigrationProgress &progress, Redo &redo)
 {
     TableRows rows(source, table, names, options, findings, progress, false);
     QList<int> fields;
@@ -240,20 +247,24 @@ std::optional<TableLoad> copyTable(Connection &db, const model::SourceModel &sou
             if (!appendCopyRow(piece, rows.values(), fields, &lost)) {
                 const model::FieldModel &field = table.fields.at(fields.at(lost));
                 if (field.type == 'M' && !field.binary && !bytesFields.value(fields.at(lost))) {
-                    holdingNul = fields.at(lost);
+                    redo.bytesField = fields.at(lost);
                     break;
                 }
                 rows.problem(fields.at(lost), QStringLiteral("Its text holds NUL, which PostgreSQL text cannot hold. "
                                                              "Loaded without it."));
             }
+            if (!rows.nullWhereNotNull().isEmpty()) {
+                redo.nullableField = int(names.columns.indexOf(*rows.nullWhereNotNull().cbegin()));
+                break;
+            }
             if (piece.size() >= CopyChunk)
                 send();
         }
-        if (holdingNul >= 0) {
+        if (redo.bytesField >= 0 || redo.nullableField >= 0) {
             const QString unsent = sender.finish();
             if (!unsent.isEmpty())
                 throw refused(unsent);
-            PQputCopyEnd(db.handle(), "a text memo holds NUL");
+            PQputCopyEnd(db.handle(), "the table's columns change");
             while (Result(PQgetResult(db.handle()), &PQclear)) {
             }
             return std::nullopt;
@@ -266,8 +277,6 @@ std::optional<TableLoad> copyTable(Connection &db, const model::SourceModel &sou
             throw refused(unsent);
     }
     load.bytesColumns = bytesColumns;
-    for (const QString &column : rows.nullWhereNotNull())
-        nullWhereNotNull.insert({names.name, column});
     if (PQputCopyEnd(db.handle(), nullptr) != 1)
         throw refused(db.message());
     const Result ended(PQgetResult(db.handle()), &PQclear);
@@ -296,31 +305,48 @@ std::optional<TableLoad> copyTable(Connection &db, const model::SourceModel &sou
     return load;
 }
 
-// A table's rows, in a savepoint of their own. A text memo whose value holds
-// NUL, which PostgreSQL text cannot hold, makes its column bytea (the table is
-// still empty then) and the rows are loaded again, that memo as bytes.
+// A table's rows, in a savepoint of their own. Rows that its columns cannot
+// take as made (see Redo) change those columns, while the table is still
+// empty, and the rows are loaded again: rare, so the common load reads
+// each table once and checks no column after it.
 TableLoad loadTable(Connection &db, const model::SourceModel &source, const model::TableModel &table,
-                    const dictionary::SqlTableNames &names, const MigrationOptions &options,
-                    QList<model::Finding> &findings, MigrationProgress &progress, NullColumns &nullWhereNotNull)
+                    dictionary::SqlTableNames names, const MigrationOptions &options,
+                    QList<model::Finding> &findings, MigrationProgress &progress)
 {
     const QString savepoint = QStringLiteral("The database refused a savepoint");
+    const QString tableName = dictionary::sqlIdentifier(names.name);
     QList<bool> bytesFields(names.columns.size(), false);
+    QStringList madeNullable;
     const qsizetype findingsBefore = findings.size();
     const MigrationProgress progressBefore = progress;
     for (;;) {
         db.execute(QStringLiteral("SAVEPOINT table_rows"), savepoint);
-        int holdingNul = -1;
-        if (const std::optional<TableLoad> load = copyTable(db, source, table, names, bytesFields, options, findings,
-                                                            progress, nullWhereNotNull, holdingNul)) {
+        Redo redo;
+        if (std::optional<TableLoad> load =
+                copyTable(db, source, table, names, bytesFields, options, findings, progress, redo)) {
             db.execute(QStringLiteral("RELEASE SAVEPOINT table_rows"), savepoint);
-            return *load;
+            for (const QString &column : std::as_const(madeNullable))
+                findings.append({model::Severity::Warning, table.name,
+                                 QStringLiteral("NOT NULL of %1.%2 left out: values that could not be read are NULL.")
+                                     .arg(tableName, dictionary::sqlIdentifier(column))});
+            return *std::move(load);
         }
         db.execute(QStringLiteral("ROLLBACK TO SAVEPOINT table_rows"), savepoint);
-        const QString column = dictionary::sqlIdentifier(names.columns.at(holdingNul));
-        db.execute(QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 TYPE bytea USING convert_to(%2, 'UTF8')")
-                       .arg(dictionary::sqlIdentifier(names.name), column),
-                   QStringLiteral("The database cannot make %1 bytea").arg(column));
-        bytesFields[holdingNul] = true;
+        if (redo.bytesField >= 0) {
+            const QString column = dictionary::sqlIdentifier(names.columns.at(redo.bytesField));
+            db.execute(QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 TYPE bytea USING convert_to(%2, 'UTF8')")
+                           .arg(tableName, column),
+                       QStringLiteral("The database cannot make %1 bytea").arg(column));
+            bytesFields[redo.bytesField] = true;
+        }
+        if (redo.nullableField >= 0) {
+            const QString column = names.columns.at(redo.nullableField);
+            db.execute(QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 DROP NOT NULL")
+                           .arg(tableName, dictionary::sqlIdentifier(column)),
+                       QStringLiteral("The database cannot let %1 take NULL").arg(dictionary::sqlIdentifier(column)));
+            names.notNull[redo.nullableField] = false;
+            madeNullable << column;
+        }
         findings.resize(findingsBefore);
         progress = progressBefore;
     }
@@ -343,16 +369,11 @@ QStringList brokenValues(Connection &db, const dictionary::SqlStatement &stateme
 
 // The post-data section, a statement at a time, each behind a savepoint so
 // that one the rows break can be left out.
-void makePostData(Connection &db, const QList<dictionary::SqlStatement> &statements, const NullColumns &nullWhereNotNull,
-                  const MigrationOptions &options, QList<model::Finding> &findings)
+void makePostData(Connection &db, const QList<dictionary::SqlStatement> &statements, const MigrationOptions &options,
+                  QList<model::Finding> &findings)
 {
     using Kind = dictionary::SqlStatement::Kind;
-    for (dictionary::SqlStatement statement : statements) {
-        // Values that could not be read arrived as NULL: named already.
-        for (const QString &note : leaveOutNullColumns(statement, nullWhereNotNull))
-            findings.append({model::Severity::Warning, statement.table, note});
-        if (statement.sql.isEmpty())
-            continue;
+    for (const dictionary::SqlStatement &statement : statements) {
         const bool constraint = statement.kind != Kind::Index && statement.kind != Kind::NotNull;
         if (constraint && options.constraints == Constraints::Off)
             continue;
@@ -391,7 +412,6 @@ Migration migrateToPostgres(const QString &source, const QStringList &tables, co
     dictionary::SqlOptions sql;
     sql.sections = dictionary::SqlSections::PreData;
     sql.transaction = false;
-    sql.notNullAfterData = true;
     const dictionary::SqlSchema plan = dictionary::sqlSchema(dictionary::DictionaryFormat::Postgres, model, sql);
 
     db.execute(QStringLiteral("BEGIN"), QStringLiteral("The database cannot begin the load"));
@@ -404,11 +424,10 @@ Migration migrateToPostgres(const QString &source, const QStringList &tables, co
     MigrationProgress progress;
     for (const model::TableModel &table : model.tables)
         progress.bytesTotal += qint64(table.recordCount) * table.recordLength;
-    NullColumns nullWhereNotNull;
     for (qsizetype i = 0; i < model.tables.size(); ++i) {
         const model::TableModel &table = model.tables.at(i);
         migration.tables.append(
-            loadTable(db, model, table, plan.tables.at(i), options, migration.findings, progress, nullWhereNotNull));
+            loadTable(db, model, table, plan.tables.at(i), options, migration.findings, progress));
     }
     for (const TableLoad &load : std::as_const(migration.tables)) {
         if (load.loaded != load.read)
@@ -423,7 +442,7 @@ Migration migrateToPostgres(const QString &source, const QStringList &tables, co
                  QStringLiteral("Text memo %1 holds bytes that PostgreSQL text cannot (NUL): made bytea.")
                      .arg(load.bytesColumns.join(QStringLiteral(", ")))});
     }
-    makePostData(db, plan.postData, nullWhereNotNull, options, migration.findings);
+    makePostData(db, plan.postData, options, migration.findings);
     db.execute(QStringLiteral("COMMIT"), QStringLiteral("The database cannot commit the load"));
     return migration;
 }
