@@ -96,6 +96,10 @@ struct SqlOptions {
     // PostgreSQL: NOT NULL set after the data, by the post-data section, for
     // a load whose values that cannot be read arrive as NULL.
     bool notNullAfterData = false;
+    // SQLite: a primary key as a unique index made after the data, which
+    // rows may then break (SQLite adds no primary key to a table once made);
+    // one that AUTOINCREMENT needs stays in the table.
+    bool sqlitePrimaryKeysAfterData = false;
     // Whether a text memo field (the table, the field's place in it) becomes
     // a bytes column: one whose values hold what SQL text cannot (NUL).
     std::function<bool(const model::TableModel &, qsizetype)> textAsBytes;

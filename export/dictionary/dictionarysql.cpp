@@ -513,10 +513,8 @@ QString tagDescription(const model::IndexModel &index)
 // objects (constraints, indexes, sequences) take their names from `objects`.
 class SchemaPlanner {
 public:
-    using TextAsBytes = std::function<bool(const model::TableModel &, qsizetype)>;
-
-    SchemaPlanner(Dialect dialect, NameScope &objects, const TextAsBytes &textAsBytes = {})
-        : m_dialect(dialect), m_objects(objects), m_textAsBytes(textAsBytes)
+    SchemaPlanner(Dialect dialect, NameScope &objects, const SqlOptions &options)
+        : m_dialect(dialect), m_objects(objects), m_options(options)
     {
     }
 
@@ -552,7 +550,8 @@ private:
         for (qsizetype i = 0; i < model.fields.size(); ++i) {
             const model::FieldModel &field = model.fields.at(i);
             std::optional<SqlType> type = sqlType(field, model.version, m_dialect);
-            if (type && type->kind == ValueKind::Text && field.type == 'M' && m_textAsBytes && m_textAsBytes(model, i)) {
+            if (type && type->kind == ValueKind::Text && field.type == 'M' && m_options.textAsBytes
+                && m_options.textAsBytes(model, i)) {
                 type = bytesType(m_dialect);
                 type->note = QStringLiteral("FoxPro text memo whose values hold bytes SQL text cannot (NUL): kept as bytes");
             }
@@ -668,7 +667,7 @@ private:
             const bool unique = isPrimary || index.kind == model::TagKind::Primary || index.kind == model::TagKind::Candidate;
             if (isPrimary && plain) {
                 tag.form = TagForm::PrimaryKey;
-                if (m_dialect == Dialect::Postgres)
+                if (m_dialect == Dialect::Postgres || m_options.sqlitePrimaryKeysAfterData)
                     tag.name = m_objects.claim(table.name, QStringLiteral("table"), QStringLiteral("_pkey"));
             } else if (unique && plain) {
                 tag.form = TagForm::Unique;
@@ -836,7 +835,7 @@ private:
 
     Dialect m_dialect;
     NameScope &m_objects;
-    TextAsBytes m_textAsBytes;
+    const SqlOptions &m_options;
 };
 
 const TagKey *tagNamed(const TableKeys &table, const QString &name)
@@ -937,7 +936,7 @@ public:
         // Only the keys are kept; the names the plan gives its objects are
         // given for good when the table is written.
         NameScope scratch(m_dialect, true);
-        m_keys.append(keysOf(SchemaPlanner(m_dialect, scratch, m_options.textAsBytes)
+        m_keys.append(keysOf(SchemaPlanner(m_dialect, scratch, m_options)
                                  .plan(model, model.name, SchemaPlanner::Depth::Keys)));
         m_names.append(model.name);
     }
@@ -965,7 +964,7 @@ public:
     {
         if (m_next >= m_keys.size() || m_names.at(m_next) != model.name)
             changed();
-        const Table table = SchemaPlanner(m_dialect, m_objects, m_options.textAsBytes).plan(model, m_keys.at(m_next).name);
+        const Table table = SchemaPlanner(m_dialect, m_objects, m_options).plan(model, m_keys.at(m_next).name);
         if (keysOf(table) != m_keys.at(m_next))
             changed();
         if (m_tablePlanned)
@@ -1182,7 +1181,7 @@ private:
         }
         if (!postgres()) {
             for (const Tag &tag : table.tags) {
-                if (tag.form == TagForm::PrimaryKey)
+                if (tag.form == TagForm::PrimaryKey && !primaryKeyAfterData(table))
                     items << Item{tag.notes, anyAutoincrement(table) ? QString()
                                                                      : QStringLiteral("PRIMARY KEY ") + keyColumns(table, tag)};
             }
@@ -1199,6 +1198,13 @@ private:
             writeDescriptions(table);
         else
             writeSequenceStart(table);
+    }
+
+    // SQLite: a primary key made after the data as a unique index, when
+    // asked and no AUTOINCREMENT needs it in the table.
+    bool primaryKeyAfterData(const Table &table) const
+    {
+        return !postgres() && m_options.sqlitePrimaryKeysAfterData && !anyAutoincrement(table);
     }
 
     static bool anyAutoincrement(const Table &table)
@@ -1274,8 +1280,12 @@ private:
             statement.table = table.name;
             if (tag.column >= 0)
                 statement.column = table.columns.at(tag.column).name;
-            if (tag.form == TagForm::PrimaryKey && !postgres()) {
+            if (tag.form == TagForm::PrimaryKey && !postgres() && !primaryKeyAfterData(table)) {
                 continue; // in the table
+            } else if (tag.form == TagForm::PrimaryKey && !postgres()) {
+                statement.kind = SqlStatement::Kind::PrimaryKey;
+                statement.sql = QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 %3")
+                                    .arg(identifier(tag.name), identifier(table.name), keyColumns(table, tag));
             } else if (tag.form == TagForm::PrimaryKey || (tag.form == TagForm::Unique && postgres())) {
                 statement.kind = tag.form == TagForm::PrimaryKey ? SqlStatement::Kind::PrimaryKey
                                                                    : SqlStatement::Kind::Unique;

@@ -31,9 +31,11 @@ public:
                                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
         if (result != SQLITE_OK)
             throw Failure(QStringLiteral("The database cannot be made: %1").arg(message()), platform::AccessDenied);
-        // One connection of one thread: no locks. Nothing needs the journal:
-        // the file is put in place only when complete.
-        execute("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;", "The database cannot be made");
+        // One connection of one thread: no locks. The file is put in place
+        // only when complete, so nothing needs to survive a crash; but a
+        // statement that fails (a unique index that rows break) must be
+        // undone, which takes a journal: in memory.
+        execute("PRAGMA journal_mode = MEMORY; PRAGMA synchronous = OFF;", "The database cannot be made");
     }
     ~Database() { sqlite3_close(m_db); }
     Database(const Database &) = delete;
@@ -180,12 +182,13 @@ QString columnText(sqlite3_stmt *statement, int column)
     return text ? QString::fromUtf8(text) : QStringLiteral("NULL");
 }
 
-// Rows whose foreign key finds no parent row, each named by its table and
-// the values of its key: "Employees: reportsto 0 is no row of Employees".
-QList<model::Finding> foreignKeyBreaks(Database &db)
+// The rows `sql` (a foreign_key_check) finds whose foreign key finds no
+// parent row, each named by its table and the values of its key:
+// "Employees: reportsto 0 is no row of Employees".
+QList<model::Finding> foreignKeyBreaksOf(Database &db, const QByteArray &sql)
 {
     QList<model::Finding> breaks;
-    Statement check(db, QStringLiteral("PRAGMA foreign_key_check"));
+    Statement check(db, QString::fromUtf8(sql));
     while (sqlite3_step(check.handle()) == SQLITE_ROW) {
         const QString table = columnText(check.handle(), 0);
         const qint64 rowid = sqlite3_column_int64(check.handle(), 1);
@@ -208,6 +211,30 @@ QList<model::Finding> foreignKeyBreaks(Database &db)
         breaks.append({model::Severity::Error, table,
                        QStringLiteral("A row whose %1 is no row of %2 breaks the relation the container declares.")
                            .arg(values.join(QStringLiteral(", ")), parent)});
+    }
+    return breaks;
+}
+
+// The rows of `tables` whose foreign key finds no parent row.
+QList<model::Finding> foreignKeyBreaks(Database &db, const QList<dictionary::SqlTableNames> &tables)
+{
+    QList<model::Finding> breaks;
+    for (const dictionary::SqlTableNames &named : tables) {
+        if (named.name.isEmpty())
+            continue;
+        // A foreign key whose parent key was left out cannot be checked.
+        const QByteArray sql = "PRAGMA foreign_key_check(" + dictionary::sqlIdentifier(named.name).toUtf8() + ')';
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(db.handle(), sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(statement);
+            breaks.append({model::Severity::Warning, named.name,
+                           QStringLiteral("Its foreign keys cannot be checked, as the key they refer to was "
+                                          "left out (%1).")
+                               .arg(db.message())});
+            continue;
+        }
+        sqlite3_finalize(statement);
+        breaks += foreignKeyBreaksOf(db, sql);
     }
     return breaks;
 }
@@ -278,6 +305,8 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
     dictionary::SqlOptions sql;
     sql.sections = dictionary::SqlSections::PreData;
     sql.transaction = false;
+    // A key rows may break is left out or not made unless the load is strict.
+    sql.sqlitePrimaryKeysAfterData = options.constraints != Constraints::Strict;
     const dictionary::SqlSchema schema = dictionary::sqlSchema(dictionary::DictionaryFormat::Sqlite, model, sql);
     const QList<dictionary::SqlTableNames> &names = schema.tables;
 
@@ -299,7 +328,7 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
                 loadTable(db, model, model.tables.at(i), names.at(i), options, migration.findings, progress));
         makePostData(db, schema.postData, options, migration.findings);
         if (options.constraints != Constraints::Off) {
-            const QList<model::Finding> breaks = foreignKeyBreaks(db);
+            const QList<model::Finding> breaks = foreignKeyBreaks(db, names);
             if (!breaks.isEmpty() && options.constraints == Constraints::Strict) {
                 QStringList named;
                 for (const model::Finding &broken : breaks)

@@ -166,6 +166,8 @@ private slots:
     void failedLoadsLeaveNothing();
     void fullDiskLeavesNothing();
     void brokenRelationsLoadedWhenAsked();
+    void repeatedKeysLoadedWhenAsked_data();
+    void repeatedKeysLoadedWhenAsked();
     void progressIsToldAsRowsGoIn();
     void everyRealSourceArrivesCounted();
     void theCommand_data();
@@ -664,6 +666,49 @@ void MigrationTest::brokenRelationsLoadedWhenAsked()
              QStringLiteral("A row whose cust_id B7 is no row of customers breaks the relation the container declares."));
     QCOMPARE(sqliteRows(target, QStringLiteral("SELECT order_id, cust_id FROM orders ORDER BY rowid")),
              (QStringList{QStringLiteral("O1 | A1"), QStringLiteral("O2 | B7")}));
+}
+
+// SQLite holds a primary key in its table, so a load that lets rows break it
+// makes it a unique index after the rows instead: left out and named (after),
+// or not made (off).
+void MigrationTest::repeatedKeysLoadedWhenAsked_data()
+{
+    QTest::addColumn<int>("constraints");
+    QTest::addColumn<QStringList>("findings");
+    QTest::addColumn<QStringList>("indexes");
+    QTest::newRow("after") << int(Constraints::After)
+                           << QStringList{QStringLiteral("customers: The primary key of \"customers\" on \"cust_id\" "
+                                                         "cannot be made: rows repeat its values: A1 (2 rows); left out."),
+                                          QStringLiteral("orders: Its foreign keys cannot be checked, as the key they "
+                                                         "refer to was left out (foreign key mismatch - \"orders\" "
+                                                         "referencing \"customers\").")}
+                           << QStringList{QStringLiteral("orders_CUST_ID")};
+    QTest::newRow("off") << int(Constraints::Off) << QStringList() << QStringList{QStringLiteral("orders_CUST_ID")};
+}
+
+void MigrationTest::repeatedKeysLoadedWhenAsked()
+{
+    QFETCH(int, constraints);
+    QFETCH(QStringList, findings);
+    QFETCH(QStringList, indexes);
+    QTemporaryDir dir;
+    writeShop(dir.path(), {" A1ann", " A1bob", " B2cy "}, {" O1A1"});
+    MigrationOptions options;
+    options.constraints = Constraints(constraints);
+    const QString target = dir.filePath(QStringLiteral("out.sqlite"));
+    const migrate::Migration migration =
+        migrate::migrateToSqlite(dir.filePath(QStringLiteral("shop.dbc")), {}, target, options);
+    QStringList found;
+    for (const model::Finding &finding : migration.findings)
+        found << finding.place + QStringLiteral(": ") + finding.message;
+    QCOMPARE(found.join(QLatin1Char('\n')), findings.join(QLatin1Char('\n')));
+    QCOMPARE(sqliteRows(target, QStringLiteral("SELECT cust_id, name FROM customers ORDER BY rowid")),
+             (QStringList{QStringLiteral("A1 | ann"), QStringLiteral("A1 | bob"), QStringLiteral("B2 | cy")}));
+    QCOMPARE(sqliteRows(target, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name"))
+                 .join(QLatin1Char(',')),
+             indexes.join(QLatin1Char(',')));
+    // The index that failed is undone whole, not left half made.
+    QCOMPARE(sqliteRows(target, QStringLiteral("PRAGMA integrity_check")), QStringList{QStringLiteral("ok")});
 }
 
 // A report every 4,096 rows and one when a table is done, its bytes counting
