@@ -40,9 +40,10 @@ struct Migration {
 // What a row that breaks a key, a unique constraint or a relation the
 // container declares does: fail the load (naming the rows); load, with the
 // constraint left out and named among the findings; or load with no
-// constraint made at all. SQLite holds primary and foreign keys in the table
-// itself: a repeated primary key always fails there, and a foreign key stays
-// in the schema, enforced only when "PRAGMA foreign_keys = ON" asks.
+// constraint made at all. SQLite adds no key to a table once made: unless
+// the load is strict, a primary key is a unique index made after the rows,
+// and a foreign key stays in the table, enforced only when
+// "PRAGMA foreign_keys = ON" asks.
 enum class Constraints { Strict, After, Off };
 
 // How far a load has come: the table being loaded, its rows so far, and the
