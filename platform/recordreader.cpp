@@ -235,7 +235,6 @@ struct RecordReader::State {
     std::optional<ReadOnlyFile> memoHandle;
     std::variant<std::monostate, MemoFile, DbtFile> memo;
     QString memoFailure; // why the memo file cannot be read; reported once
-    bool memoFailureReported = false;
 
     qint64 available = 0; // records the file holds whole, at most the header's count
     qint64 nextRecord = 0;
@@ -564,13 +563,9 @@ FieldValue RecordReader::State::memoValue(QByteArrayView raw, const RecordField 
     const FieldValue empty = text ? textValue({}) : FieldValue{ValueKind::Bytes, {}, 0, 0};
     if (block == 0)
         return empty;
-    if (std::holds_alternative<std::monostate>(memo) || !memoFailure.isEmpty()) {
-        if (!memoFailureReported) {
-            memoFailureReported = true;
-            return unreadable(raw, record, field, memoFailure);
-        }
-        return {ValueKind::Null, raw.toByteArray(), 0, 0};
-    }
+    // Each value the missing memo file holds is named: a load counts them all.
+    if (std::holds_alternative<std::monostate>(memo) || !memoFailure.isEmpty())
+        return unreadable(raw, record, field, memoFailure);
     QByteArray bytes;
     try {
         const qint64 largest = std::numeric_limits<qint64>::max();

@@ -125,8 +125,13 @@ std::optional<SqlType> sqlType(const model::FieldModel &field, quint8 version, D
         return field.binary ? bytesType(dialect, field.width) : textType(field.width);
     case 'Q':
         return bytesType(dialect, field.width);
-    case 'N':
-        return decimalType(field.width, field.decimals);
+    case 'N': {
+        // FoxPro gives up decimals before it overflows: an N(5,2) holds
+        // 12345. Every digit of the width may be a whole one.
+        if (field.width < 1 || field.decimals < 0 || field.decimals > field.width)
+            return decimalType(field.width, field.decimals);
+        return decimalType(field.width + field.decimals, field.decimals);
+    }
     case 'F':
         // dBase IV and shapefile writers store a Float in exponent notation,
         // with more digits than its decimals (1.3945052E+02 in an F(13,3)):
@@ -690,8 +695,10 @@ private:
                                  .arg(collation, named(index.name));
             table.tags.append(tag);
         }
+        // A key made after the data as a unique index takes the column as
+        // FoxPro made it.
         for (const Tag &tag : std::as_const(table.tags)) {
-            if (tag.form == TagForm::PrimaryKey)
+            if (tag.form == TagForm::PrimaryKey && !m_options.sqlitePrimaryKeysAfterData)
                 table.columns[tag.column].notNull = true;
         }
     }

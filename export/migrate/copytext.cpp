@@ -82,16 +82,16 @@ bool appendCopyValue(QByteArray &line, const platform::FieldValue &value)
 }
 
 bool appendCopyRow(QByteArray &line, const QList<platform::FieldValue> &values, const QList<int> &fields,
-                   int *lostNul)
+                   QList<int> *lostNul)
 {
     bool whole = true;
     for (int i = 0; i < fields.size(); ++i) {
         if (i > 0)
             line.append('\t');
-        if (!appendCopyValue(line, values.at(fields.at(i))) && whole) {
+        if (!appendCopyValue(line, values.at(fields.at(i)))) {
             whole = false;
             if (lostNul)
-                *lostNul = i;
+                lostNul->append(i);
         }
     }
     line.append('\n');

@@ -16,8 +16,9 @@ namespace migrate {
 bool appendCopyValue(QByteArray &line, const platform::FieldValue &value);
 
 // Appends one row of the values at `fields` and its line end; false when a
-// text value lost a NUL (the index, in `fields`, of the first in `lostNul`).
+// text value lost a NUL (the indexes, in `fields`, of each such value in
+// `lostNul`).
 bool appendCopyRow(QByteArray &line, const QList<platform::FieldValue> &values, const QList<int> &fields,
-                   int *lostNul = nullptr);
+                   QList<int> *lostNul = nullptr);
 
 } // namespace migrate

@@ -198,6 +198,12 @@ QHash<QString, QList<bool>> textMemosHoldingNul(const model::SourceModel &source
     return holding;
 }
 
+QString notNullLeftOut(const QString &table, const QString &column)
+{
+    return QStringLiteral("NOT NULL of %1.%2 left out: some of its values are NULL (empty, or not readable).")
+        .arg(dictionary::sqlIdentifier(table), dictionary::sqlIdentifier(column));
+}
+
 QStringList leaveOutNullColumns(dictionary::SqlStatement &statement, const NullColumns &columns)
 {
     QStringList notes;
@@ -206,8 +212,7 @@ QStringList leaveOutNullColumns(dictionary::SqlStatement &statement, const NullC
     QStringList kept;
     for (const QString &column : std::as_const(statement.columns)) {
         if (columns.contains({statement.table, column}))
-            notes << QStringLiteral("NOT NULL of %1.%2 left out: values that could not be read are NULL.")
-                         .arg(dictionary::sqlIdentifier(statement.table), dictionary::sqlIdentifier(column));
+            notes << notNullLeftOut(statement.table, column);
         else
             kept << column;
     }

@@ -85,6 +85,9 @@ QHash<QString, QList<bool>> textMemosHoldingNul(const model::SourceModel &source
 // The columns that take no NULL but got one from a value that could not be
 // read, by table and column name in the schema.
 using NullColumns = QSet<std::pair<QString, QString>>;
+// "NOT NULL of "t"."c" left out: …", for a column that takes no NULL but
+// got one.
+QString notNullLeftOut(const QString &table, const QString &column);
 // Takes those columns out of a NOT NULL statement (leaving no SQL when none
 // is left); the notes that say so.
 QStringList leaveOutNullColumns(dictionary::SqlStatement &statement, const NullColumns &columns);

@@ -64,11 +64,13 @@ Migration writePostgresDump(const QString &source, const QStringList &tables, co
                                         columns.isEmpty() ? QString()
                                                           : QStringLiteral(" (%1)").arg(columns.join(QStringLiteral(", "))))
                                    .toUtf8();
+            QList<int> lost;
             while (rows.next()) {
-                int lost = -1;
-                if (!appendCopyRow(block, rows.values(), fields, &lost))
-                    rows.problem(fields.at(lost), QStringLiteral("Its text holds NUL, which PostgreSQL text cannot "
-                                                                 "hold. Loaded without it."));
+                lost.clear();
+                appendCopyRow(block, rows.values(), fields, &lost);
+                for (const int at : std::as_const(lost))
+                    rows.problem(fields.at(at), QStringLiteral("Its text holds NUL, which PostgreSQL text cannot "
+                                                               "hold. Loaded without it."));
                 if (block.size() >= DumpBlock) {
                     out(block);
                     block.clear();
@@ -97,6 +99,9 @@ Migration writePostgresDump(const QString &source, const QStringList &tables, co
     sql.adjust = [&](dictionary::SqlStatement &statement, QStringList &notes) {
         notes = leaveOutNullColumns(statement, nullWhereNotNull);
     };
+    // psql reads the rows of a COPY that failed as statements: it must stop
+    // at the first error, before any row's text can run.
+    sink(QByteArrayLiteral("\\set ON_ERROR_STOP on\n"));
     const std::unique_ptr<dictionary::DocumentWriter> writer =
         dictionary::sqlDocumentWriter(dictionary::DictionaryFormat::Postgres, sink, sql);
     dictionary::writeWhole(*writer, model);

@@ -40,6 +40,13 @@ public:
                           platform::AccessDenied);
         // Notices (an implicit index, say) are no concern of the load.
         PQsetNoticeProcessor(m_connection, [](void *, const char *) {}, nullptr);
+        // Set before anything built from the files' text is sent: the server
+        // reads a whole string of statements under the settings it had.
+        if (PQsetClientEncoding(m_connection, "UTF8") != 0)
+            throw Failure(QStringLiteral("The PostgreSQL server takes no UTF-8: %1").arg(message()),
+                          platform::AccessDenied);
+        execute(QStringLiteral("SET standard_conforming_strings = on"),
+                QStringLiteral("The PostgreSQL server cannot read strings as SQL has them"));
     }
     ~Connection() { PQfinish(m_connection); }
     Connection(const Connection &) = delete;
@@ -242,16 +249,20 @@ std::optional<TableLoad> copyTable(Connection &db, const model::SourceModel &sou
             piece.reserve(CopyChunk + 4096);
         };
         piece.reserve(CopyChunk + 4096);
+        QList<int> lost;
         while (rows.next()) {
-            int lost = -1;
+            lost.clear();
             if (!appendCopyRow(piece, rows.values(), fields, &lost)) {
-                const model::FieldModel &field = table.fields.at(fields.at(lost));
-                if (field.type == 'M' && !field.binary && !bytesFields.value(fields.at(lost))) {
-                    redo.bytesField = fields.at(lost);
-                    break;
+                for (const int at : std::as_const(lost)) {
+                    const model::FieldModel &field = table.fields.at(fields.at(at));
+                    if (field.type == 'M' && !field.binary && !bytesFields.value(fields.at(at)))
+                        redo.bytesField = fields.at(at);
                 }
-                rows.problem(fields.at(lost), QStringLiteral("Its text holds NUL, which PostgreSQL text cannot hold. "
-                                                             "Loaded without it."));
+                if (redo.bytesField >= 0)
+                    break;
+                for (const int at : std::as_const(lost))
+                    rows.problem(fields.at(at), QStringLiteral("Its text holds NUL, which PostgreSQL text cannot "
+                                                               "hold. Loaded without it."));
             }
             if (!rows.nullWhereNotNull().isEmpty()) {
                 redo.nullableField = int(names.columns.indexOf(*rows.nullWhereNotNull().cbegin()));
@@ -317,6 +328,7 @@ TableLoad loadTable(Connection &db, const model::SourceModel &source, const mode
     const QString tableName = dictionary::sqlIdentifier(names.name);
     QList<bool> bytesFields(names.columns.size(), false);
     QStringList madeNullable;
+    QStringList madeBytesWithoutDefault;
     const qsizetype findingsBefore = findings.size();
     const MigrationProgress progressBefore = progress;
     for (;;) {
@@ -326,18 +338,24 @@ TableLoad loadTable(Connection &db, const model::SourceModel &source, const mode
                 copyTable(db, source, table, names, bytesFields, options, findings, progress, redo)) {
             db.execute(QStringLiteral("RELEASE SAVEPOINT table_rows"), savepoint);
             for (const QString &column : std::as_const(madeNullable))
+                findings.append({model::Severity::Warning, table.name, notNullLeftOut(names.name, column)});
+            for (const QString &column : std::as_const(madeBytesWithoutDefault))
                 findings.append({model::Severity::Warning, table.name,
-                                 QStringLiteral("NOT NULL of %1.%2 left out: values that could not be read are NULL.")
+                                 QStringLiteral("The default of %1.%2 left out: a text default cannot be bytes.")
                                      .arg(tableName, dictionary::sqlIdentifier(column))});
             return *std::move(load);
         }
-        db.execute(QStringLiteral("ROLLBACK TO SAVEPOINT table_rows"), savepoint);
+        db.execute(QStringLiteral("ROLLBACK TO SAVEPOINT table_rows; RELEASE SAVEPOINT table_rows"), savepoint);
         if (redo.bytesField >= 0) {
+            // A text default cannot be bytes: it goes too.
             const QString column = dictionary::sqlIdentifier(names.columns.at(redo.bytesField));
-            db.execute(QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 TYPE bytea USING convert_to(%2, 'UTF8')")
+            db.execute(QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 DROP DEFAULT, "
+                                      "ALTER COLUMN %2 TYPE bytea USING convert_to(%2, 'UTF8')")
                            .arg(tableName, column),
                        QStringLiteral("The database cannot make %1 bytea").arg(column));
             bytesFields[redo.bytesField] = true;
+            if (!table.fields.at(redo.bytesField).defaultValue.trimmed().isEmpty())
+                madeBytesWithoutDefault << names.columns.at(redo.bytesField);
         }
         if (redo.nullableField >= 0) {
             const QString column = names.columns.at(redo.nullableField);

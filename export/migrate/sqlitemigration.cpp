@@ -271,7 +271,7 @@ void makePostData(Database &db, const QList<dictionary::SqlStatement> &statement
             ? QStringLiteral("%1 cannot be made: %2").arg(constraintText(statement), reason)
             : QStringLiteral("%1 cannot be made: rows repeat its values: %2")
                   .arg(constraintText(statement), someRows(repeated));
-        if (options.constraints == Constraints::Strict || repeated.isEmpty())
+        if (options.constraints == Constraints::Strict)
             throw Failure(broken.left(1).toUpper() + broken.mid(1) + QLatin1Char('.'), platform::TableCorrupted);
         findings.append({model::Severity::Error, statement.table,
                          broken.left(1).toUpper() + broken.mid(1) + QStringLiteral("; left out.")});

@@ -155,6 +155,8 @@ private slots:
     void postgresConstraints_data();
     void postgresConstraints();
     void unreadableValuesArriveAsNull();
+    void numbersOfEveryWholeDigit();
+    void aDatabaseOfAnotherEncoding();
     void refusedRowsAreNamed();
     void serverGoneMidLoadCommitsNothing();
     void everyRealSourceArrivesInPostgres();
@@ -350,7 +352,7 @@ void MigrationTest::unreadableValuesArriveAsNull()
         findings << finding.place + QStringLiteral(": ") + finding.message;
     QCOMPARE(findings, (QStringList{
         QStringLiteral("t: Record 2, field n: Its number was too large for the field (it holds asterisks). Loaded as NULL."),
-        QStringLiteral("t: NOT NULL of \"t\".\"n\" left out: values that could not be read are NULL.")}));
+        QStringLiteral("t: NOT NULL of \"t\".\"n\" left out: some of its values are NULL (empty, or not readable).")}));
     QCOMPARE(postgresRows(QStringLiteral("unreadable"), "SELECT a, n FROM t ORDER BY a"),
              (QStringList{QStringLiteral("x | 1"), QStringLiteral("y | NULL")}));
     QCOMPARE(postgresRows(QStringLiteral("unreadable"), "SELECT column_name, is_nullable FROM information_schema.columns "
@@ -358,18 +360,54 @@ void MigrationTest::unreadableValuesArriveAsNull()
              (QStringList{QStringLiteral("a | NO"), QStringLiteral("n | YES")}));
 }
 
-// A value that fits its FoxPro field but not its column (a number written by
-// another program, wider than the field's decimals allow): the load fails,
-// naming the record past the deleted ones and the field.
+// The session speaks UTF-8 before anything from the files is sent, whatever
+// the database's own encoding and string settings.
+void MigrationTest::aDatabaseOfAnotherEncoding()
+{
+    NEED_POSTGRES();
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.version = 0x03;
+    layout.fields = {{"A", 'C', 1}};
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("größe.dbf")), xbasewriter::tableBytes(layout, {" x"}));
+    const Outcome made = m_postgres->script(
+        QStringLiteral("postgres"), "CREATE DATABASE latin ENCODING 'LATIN1' TEMPLATE template0;\n"
+                                    "ALTER DATABASE latin SET standard_conforming_strings = off;");
+    QVERIFY2(made.ok, qPrintable(made.error));
+    migrate::migrateToPostgres(dir.path(), {}, m_postgres->connectionString(QStringLiteral("latin")),
+                               QStringLiteral("schön"), {});
+    QCOMPARE(postgresRows(QStringLiteral("latin"), "SET client_encoding = 'UTF8'; SELECT a FROM \"schön\".\"größe\""),
+             QStringList{QStringLiteral("x")});
+}
+
+// FoxPro gives up decimals before it overflows: an N(5,2) may hold 12345,
+// which its column takes whole.
+void MigrationTest::numbersOfEveryWholeDigit()
+{
+    NEED_POSTGRES();
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.version = 0x03;
+    layout.fields = {{"N", 'N', 5, 2}};
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")),
+                           xbasewriter::tableBytes(layout, {" 12345", " -9.99", "  0.01"}));
+    migrate::migrateToPostgres(dir.path(), {}, database(QStringLiteral("digits")), {}, {});
+    QCOMPARE(postgresRows(QStringLiteral("digits"), "SELECT n FROM t ORDER BY n"),
+             (QStringList{QStringLiteral("-9.99"), QStringLiteral("0.01"), QStringLiteral("12345.00")}));
+}
+
+// A value that fits its FoxPro field but not its column (a Float whose
+// exponent no numeric reaches): the load fails, naming the record past the
+// deleted ones and the field.
 void MigrationTest::refusedRowsAreNamed()
 {
     NEED_POSTGRES();
     QTemporaryDir dir;
     TableSpec layout;
     layout.version = 0x03;
-    layout.fields = {{"A", 'C', 1}, {"N", 'N', 5, 2}};
+    layout.fields = {{"A", 'C', 1}, {"N", 'F', 9}};
     xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")),
-                           xbasewriter::tableBytes(layout, {" a 1.00", "*b 2.00", "*c 3.00", " d99999"}));
+                           xbasewriter::tableBytes(layout, {" a      1.0", "*b      2.0", "*c      3.0", " d1E+999999"}));
     const QString connection = database(QStringLiteral("refused"));
     const QString failure = [&] {
         try {
@@ -379,7 +417,8 @@ void MigrationTest::refusedRowsAreNamed()
         }
         return QString();
     }();
-    QCOMPARE(failure, QStringLiteral("Table t: the database refused its rows: record 4, field n: numeric field overflow"));
+    QCOMPARE(failure,
+             QStringLiteral("Table t: the database refused its rows: record 4, field n: value overflows numeric format"));
 }
 
 // The server ends the connection while rows go in: the load fails, naming
@@ -439,7 +478,9 @@ void MigrationTest::dumpLoadsWithPsql()
     QFile file(dump);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray script = file.readAll();
-    QVERIFY(script.contains("\n-- NOT NULL of \"t\".\"n\" left out: values that could not be read are NULL.\n"));
+    // psql stops at the first failure: never reads a row as a statement.
+    QVERIFY(script.startsWith("\\set ON_ERROR_STOP on\n"));
+    QVERIFY(script.contains("\n-- NOT NULL of \"t\".\"n\" left out: some of its values are NULL (empty, or not readable).\n"));
     QVERIFY(script.contains("\nALTER TABLE \"t\" ALTER COLUMN \"a\" SET NOT NULL;\n"));
 
     database(QStringLiteral("dump"));

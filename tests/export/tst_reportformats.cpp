@@ -80,7 +80,7 @@ void ReportFormatsTest::eachFormatDescribesTheChosenTable_data()
                           << QByteArrayList{"order_id"};
     QTest::newRow("postgres") << QStringList{"-f", "postgres"}
                               << QByteArrayList{"CREATE TABLE \"customer\" (", "\"cust_id\" integer",
-                                                "\"name\" varchar(30)", "\"balance\" numeric(10,2)", "COMMIT;"}
+                                                "\"name\" varchar(30)", "\"balance\" numeric(12,2)", "COMMIT;"}
                               << QByteArrayList{"\"orders\""};
     QTest::newRow("sqlite") << QStringList{"--format", "sqlite"}
                             << QByteArrayList{"CREATE TABLE \"customer\" (", "\"cust_id\" integer",

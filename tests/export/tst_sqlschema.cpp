@@ -407,7 +407,11 @@ ExpectedType expectedType(const FieldModel &f, quint8 version)
     case 'V':
         return !isVisualFoxPro(version) || f.binary ? bytes : text();
     case 'N':
-        return decimal(f.width, f.decimals);
+        // Every digit of the width may be a whole one (FoxPro gives up
+        // decimals before it overflows).
+        if (f.width < 1 || f.decimals < 0 || f.decimals > f.width)
+            return decimal(f.width, f.decimals);
+        return decimal(f.width + f.decimals, f.decimals);
     case 'F':
         return decimal(0, 0);
     case 'Y':
@@ -697,16 +701,16 @@ QList<TypeCase> typeCases()
                   "f | TEXT | 1"});
     cases.append({"N all decimals", vfp,
                   field(QStringLiteral("f"), 'N', 5, 5),
-                  R"(  "f" numeric(5,5) NOT NULL)",
-                  R"(  "f" numeric(5,5) NOT NULL)",
-                  "f | numeric |  | 5 | 5 | NO",
-                  "f | numeric(5,5) | 1"});
+                  R"(  "f" numeric(10,5) NOT NULL)",
+                  R"(  "f" numeric(10,5) NOT NULL)",
+                  "f | numeric |  | 10 | 5 | NO",
+                  "f | numeric(10,5) | 1"});
     cases.append({"N", vfp,
                   field(QStringLiteral("f"), 'N', 8, 2),
-                  R"(  "f" numeric(8,2) NOT NULL)",
-                  R"(  "f" numeric(8,2) NOT NULL)",
-                  "f | numeric |  | 8 | 2 | NO",
-                  "f | numeric(8,2) | 1"});
+                  R"(  "f" numeric(10,2) NOT NULL)",
+                  R"(  "f" numeric(10,2) NOT NULL)",
+                  "f | numeric |  | 10 | 2 | NO",
+                  "f | numeric(10,2) | 1"});
     cases.append({"N without decimals", vfp,
                   nullable(field(QStringLiteral("f"), 'N', 20)),
                   R"(  "f" numeric(20,0))",
@@ -934,17 +938,18 @@ QList<DefaultCase> defaultCases()
                       QString::fromUtf8(sqliteValue)});
     };
 
-    row("number", with('N', 5, 2, "12.5"), both(R"(  "f" numeric(5,2) NOT NULL DEFAULT 12.5)"), "12.50", "12.5");
+    row("number", with('N', 5, 2, "12.5"), both(R"(  "f" numeric(7,2) NOT NULL DEFAULT 12.5)"), "12.50", "12.5");
     row("number filling the width", with('N', 5, 2, " 123.45 "),
-        both(R"(  "f" numeric(5,2) NOT NULL DEFAULT 123.45)"), "123.45", "123.45");
-    row("negative number", with('N', 5, 2, "-0.50"), both(R"(  "f" numeric(5,2) NOT NULL DEFAULT -0.50)"), "-0.50",
+        both(R"(  "f" numeric(7,2) NOT NULL DEFAULT 123.45)"), "123.45", "123.45");
+    row("negative number", with('N', 5, 2, "-0.50"), both(R"(  "f" numeric(7,2) NOT NULL DEFAULT -0.50)"), "-0.50",
         "-0.5");
-    row("number without integer digits", with('N', 4, 2, ".25"), both(R"(  "f" numeric(4,2) NOT NULL DEFAULT .25)"),
+    row("number without integer digits", with('N', 4, 2, ".25"), both(R"(  "f" numeric(6,2) NOT NULL DEFAULT .25)"),
         "0.25", "0.25");
-    row("number too large", with('N', 5, 2, "1234"),
-        both("  -- FoxPro default 1234 left out: it does not fit numeric(5,2)\n  \"f\" numeric(5,2) NOT NULL"), "", "");
+    // Five whole digits fit (FoxPro gives up the decimals), six do not.
+    row("number too large", with('N', 5, 2, "123456"),
+        both("  -- FoxPro default 123456 left out: it does not fit numeric(7,2)\n  \"f\" numeric(7,2) NOT NULL"), "", "");
     row("number too precise", with('N', 5, 2, "1.234"),
-        both("  -- FoxPro default 1.234 left out: it does not fit numeric(5,2)\n  \"f\" numeric(5,2) NOT NULL"), "", "");
+        both("  -- FoxPro default 1.234 left out: it does not fit numeric(7,2)\n  \"f\" numeric(7,2) NOT NULL"), "", "");
     row("currency", with('Y', 8, 4, "$3.5"), both(R"(  "f" numeric(19,4) NOT NULL DEFAULT 3.5)"), "3.5000", "3.5");
     row("integer", with('I', 4, 0, "-42"), both(R"(  "f" integer NOT NULL DEFAULT -42)"), "-42", "-42");
     row("integer too large", with('I', 4, 0, "3000000000"),
@@ -1091,6 +1096,15 @@ void SqlSchemaTest::primaryKeyColumnsTakeNoNull()
     QVERIFY(postgres.contains(QStringLiteral("\nALTER TABLE \"t\" ADD CONSTRAINT \"t_pkey\" PRIMARY KEY (\"id\");\n")));
     QCOMPARE(tableBody(QString::fromUtf8(sqliteSchema(folder({t})))),
              QStringLiteral("  \"id\" varchar(5) NOT NULL,\n  PRIMARY KEY (\"id\")"));
+
+    // Made after the data as a unique index, SQLite's key takes the column
+    // as FoxPro made it, NULL and all.
+    SqlOptions after;
+    after.sqlitePrimaryKeysAfterData = true;
+    const SqlSchema sqlite = sqlSchema(DictionaryFormat::Sqlite, folder({t}), after);
+    QCOMPARE(tableBody(QString::fromUtf8(sqlite.script)), QStringLiteral("  \"id\" varchar(5)"));
+    QCOMPARE(sqlite.postData.size(), qsizetype(1));
+    QCOMPARE(sqlite.postData[0].sql, QStringLiteral("CREATE UNIQUE INDEX \"t_pkey\" ON \"t\" (\"id\")"));
 }
 
 void SqlSchemaTest::relationsThatAreNoForeignKeys()
@@ -1240,7 +1254,7 @@ void SqlSchemaTest::shopOnPostgres()
         "order \"items\" | id | integer |  | 32 | 0 | NO |  | YES | 42 | 1 | ",
         "order \"items\" | cust_id | character varying | 6 |  |  | NO |  | NO |  |  | ",
         "order \"items\" | qty | numeric |  | 5 | 0 | NO | 1 | NO |  |  | ",
-        "order \"items\" | price | numeric |  | 10 | 2 | NO | 9.99 | NO |  |  | ",
+        "order \"items\" | price | numeric |  | 12 | 2 | NO | 9.99 | NO |  |  | ",
         "order \"items\" | weight | numeric |  |  |  | YES |  | NO |  |  | ",
         "order \"items\" | ratio | double precision |  | 53 |  | NO | 0.5 | NO |  |  | ",
         "order \"items\" | stamp | timestamp without time zone |  |  |  | YES |  | NO |  |  | ",
@@ -1323,7 +1337,7 @@ void SqlSchemaTest::shopOnSqlite()
         "id | INTEGER | 1 |  | 1",
         "cust_id | varchar(6) | 1 |  | 0",
         "qty | numeric(5,0) | 1 | 1 | 0",
-        "price | numeric(10,2) | 1 | 9.99 | 0",
+        "price | numeric(12,2) | 1 | 9.99 | 0",
         "weight | numeric | 0 |  | 0",
         "ratio | double precision | 1 | 0.5 | 0",
         "stamp | timestamp | 0 |  | 0",

@@ -37,7 +37,7 @@ CREATE TABLE "order ""items""" (
   "id" integer NOT NULL PRIMARY KEY AUTOINCREMENT,
   "cust_id" varchar(6) NOT NULL,
   "qty" numeric(5,0) NOT NULL DEFAULT 1,
-  "price" numeric(10,2) NOT NULL DEFAULT 9.99,
+  "price" numeric(12,2) NOT NULL DEFAULT 9.99,
   "weight" numeric,
   "ratio" double precision NOT NULL DEFAULT 0.5,
   "stamp" timestamp,
