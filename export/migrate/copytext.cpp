@@ -33,6 +33,27 @@ bool appendText(QByteArray &line, const QByteArray &text)
 
 } // namespace
 
+TableCopy tableCopy(const dictionary::SqlTableNames &names, const QList<bool> &bytesFields, TableRows &rows,
+                    const char *source)
+{
+    TableCopy copy;
+    QStringList columns;
+    for (int i = 0; i < names.columns.size(); ++i) {
+        if (bytesFields.value(i)) {
+            rows.keepBytes(i);
+            copy.bytesColumns << names.columns.at(i);
+        }
+        if (names.columns.at(i).isEmpty())
+            continue;
+        copy.fields.append(i);
+        columns.append(dictionary::sqlIdentifier(names.columns.at(i)));
+    }
+    const QString list = columns.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(columns.join(QStringLiteral(", ")));
+    copy.statement = QStringLiteral("COPY %1%2 FROM %3").arg(dictionary::sqlIdentifier(names.name), list,
+                                                            QLatin1String(source));
+    return copy;
+}
+
 bool appendCopyValue(QByteArray &line, const platform::FieldValue &value)
 {
     using platform::ValueKind;

@@ -45,25 +45,10 @@ Migration writePostgresDump(const QString &source, const QStringList &tables, co
             const dictionary::SqlTableNames &named = names.at(i);
             const qsizetype findingsBefore = migration.findings.size();
             TableRows rows(model, table, named, options, migration.findings, progress, false);
-            QList<int> fields;
-            QStringList columns;
-            QStringList bytesColumns;
-            const QList<bool> keptAsBytes = bytesFields.value(table.name);
-            for (int f = 0; f < named.columns.size(); ++f) {
-                if (keptAsBytes.value(f)) {
-                    rows.keepBytes(f);
-                    bytesColumns << named.columns.at(f);
-                }
-                if (named.columns.at(f).isEmpty())
-                    continue;
-                fields.append(f);
-                columns.append(dictionary::sqlIdentifier(named.columns.at(f)));
-            }
-            QByteArray block = QStringLiteral("\nCOPY %1%2 FROM stdin;\n")
-                                   .arg(dictionary::sqlIdentifier(named.name),
-                                        columns.isEmpty() ? QString()
-                                                          : QStringLiteral(" (%1)").arg(columns.join(QStringLiteral(", "))))
-                                   .toUtf8();
+            const TableCopy copy = tableCopy(named, bytesFields.value(table.name), rows, "stdin");
+            const QList<int> &fields = copy.fields;
+            const QStringList &bytesColumns = copy.bytesColumns;
+            QByteArray block = ('\n' + copy.statement + QStringLiteral(";\n")).toUtf8();
             QList<int> lost;
             while (rows.next()) {
                 lost.clear();

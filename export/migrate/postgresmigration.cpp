@@ -214,28 +214,13 @@ std::optional<TableLoad> copyTable(Connection &db, const model::SourceModel &sou
                                    MigrationProgress &progress, Redo &redo)
 {
     TableRows rows(source, table, names, options, findings, progress, false);
-    QList<int> fields;
-    QStringList columns;
-    QStringList bytesColumns;
-    for (int i = 0; i < names.columns.size(); ++i) {
-        if (bytesFields.value(i)) {
-            rows.keepBytes(i);
-            bytesColumns << names.columns.at(i);
-        }
-        if (names.columns.at(i).isEmpty())
-            continue;
-        fields.append(i);
-        columns.append(dictionary::sqlIdentifier(names.columns.at(i)));
-    }
-    const QString tableName = dictionary::sqlIdentifier(names.name);
+    const TableCopy copy = tableCopy(names, bytesFields, rows, "STDIN");
+    const QList<int> &fields = copy.fields;
     const auto refused = [&](const QString &reason) {
         return Failure(QStringLiteral("Table %1: the database refused its rows: %2").arg(table.name, reason),
                        platform::TableCorrupted);
     };
-    // A table without a column takes its rows all the same, each an empty line.
-    const QString columnList = columns.isEmpty() ? QString()
-                                                 : QStringLiteral(" (%1)").arg(columns.join(QStringLiteral(", ")));
-    const Result started = db.run(QStringLiteral("COPY %1%2 FROM STDIN").arg(tableName, columnList));
+    const Result started = db.run(copy.statement);
     if (PQresultStatus(started.get()) != PGRES_COPY_IN)
         throw refused(db.errorOf(started.get()));
     TableLoad load;
@@ -287,7 +272,7 @@ std::optional<TableLoad> copyTable(Connection &db, const model::SourceModel &sou
         if (!unsent.isEmpty())
             throw refused(unsent);
     }
-    load.bytesColumns = bytesColumns;
+    load.bytesColumns = copy.bytesColumns;
     if (PQputCopyEnd(db.handle(), nullptr) != 1)
         throw refused(db.message());
     const Result ended(PQgetResult(db.handle()), &PQclear);

@@ -76,6 +76,17 @@ QString failureOf(const QString &source, const QString &target, const MigrationO
     return {};
 }
 
+// What migrateToPostgres threw; empty when it did not.
+QString postgresFailureOf(const QString &source, const QString &connection, const MigrationOptions &options = {})
+{
+    try {
+        migrate::migrateToPostgres(source, {}, connection, {}, options);
+    } catch (const Failure &failure) {
+        return failure.description();
+    }
+    return {};
+}
+
 // The table "items" of every type, a deleted record and a blank one between.
 void writeItems(const QString &folder)
 {
@@ -410,14 +421,7 @@ void MigrationTest::refusedRowsAreNamed()
     xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")),
                            xbasewriter::tableBytes(layout, {" a      1.0", "*b      2.0", "*c      3.0", " d1E+999999"}));
     const QString connection = database(QStringLiteral("refused"));
-    const QString failure = [&] {
-        try {
-            migrate::migrateToPostgres(dir.path(), {}, connection, {}, {});
-        } catch (const Failure &thrown) {
-            return thrown.description();
-        }
-        return QString();
-    }();
+    const QString failure = postgresFailureOf(dir.path(), connection);
     QCOMPARE(failure,
              QStringLiteral("Table t: the database refused its rows: record 4, field n: value overflows numeric format"));
 }
@@ -442,14 +446,7 @@ void MigrationTest::serverGoneMidLoadCommitsNothing()
         m_postgres->query(QStringLiteral("postgres"), "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
                                                       "WHERE datname = 'gone' AND pid <> pg_backend_pid()");
     };
-    const QString failure = [&] {
-        try {
-            migrate::migrateToPostgres(dir.path(), {}, connection, {}, options);
-        } catch (const Failure &thrown) {
-            return thrown.description();
-        }
-        return QString();
-    }();
+    const QString failure = postgresFailureOf(dir.path(), connection, options);
     QVERIFY(ended);
     QVERIFY2(failure.startsWith(QLatin1String("Table a: the database refused its rows: ")), qPrintable(failure));
     QCOMPARE(postgresRows(QStringLiteral("gone"), "SELECT count(*) FROM information_schema.tables WHERE table_schema = 'public'"),
