@@ -76,6 +76,15 @@ QString failureOf(const QString &source, const QString &target, const MigrationO
     return {};
 }
 
+// A load's findings, "place: message" each.
+QStringList findingLines(const migrate::Migration &migration)
+{
+    QStringList lines;
+    for (const model::Finding &finding : migration.findings)
+        lines << finding.place + QStringLiteral(": ") + finding.message;
+    return lines;
+}
+
 // What migrateToPostgres threw; empty when it did not.
 QString postgresFailureOf(const QString &source, const QString &connection, const MigrationOptions &options = {})
 {
@@ -268,9 +277,7 @@ void MigrationTest::textMemosHoldingBytesBecomeBytea()
                            xbasewriter::memoFileBytes({{1, QByteArray("x\0\xE9", 3)}, {1, "plain"}}));
     const migrate::Migration migration = migrate::migrateToPostgres(dir.path(), {}, database(QStringLiteral("bytes")), {}, {});
     QCOMPARE(migration.tables.value(0).bytesColumns, QStringList{QStringLiteral("note")});
-    QStringList findings;
-    for (const model::Finding &finding : migration.findings)
-        findings << finding.place + QStringLiteral(": ") + finding.message;
+    const QStringList findings = findingLines(migration);
     QCOMPARE(findings, (QStringList{
         QStringLiteral("res: Record 2, field title: Its text holds NUL, which PostgreSQL text cannot hold. Loaded without it."),
         QStringLiteral("res: Text memo note holds bytes that PostgreSQL text cannot (NUL): made bytea.")}));
@@ -331,8 +338,7 @@ void MigrationTest::postgresConstraints()
         const migrate::Migration migration =
             migrate::migrateToPostgres(dir.filePath(QStringLiteral("shop.dbc")), {}, connection, {}, options);
         QCOMPARE(QString(), failure);
-        for (const model::Finding &finding : migration.findings)
-            found << finding.place + QStringLiteral(": ") + finding.message;
+        found = findingLines(migration);
     } catch (const Failure &thrown) {
         QCOMPARE(thrown.description(), failure);
         // Nothing committed: not even the tables.
@@ -359,9 +365,7 @@ void MigrationTest::unreadableValuesArriveAsNull()
     xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")), xbasewriter::tableBytes(layout, {" x  1", " y***"}));
     const migrate::Migration migration =
         migrate::migrateToPostgres(dir.path(), {}, database(QStringLiteral("unreadable")), {}, {});
-    QStringList findings;
-    for (const model::Finding &finding : migration.findings)
-        findings << finding.place + QStringLiteral(": ") + finding.message;
+    const QStringList findings = findingLines(migration);
     QCOMPARE(findings, (QStringList{
         QStringLiteral("t: Record 2, field n: Its number was too large for the field (it holds asterisks). Loaded as NULL."),
         QStringLiteral("t: NOT NULL of \"t\".\"n\" left out: some of its values are NULL (empty, or not readable).")}));
@@ -764,9 +768,7 @@ void MigrationTest::repeatedKeysLoadedWhenAsked()
     const QString target = dir.filePath(QStringLiteral("out.sqlite"));
     const migrate::Migration migration =
         migrate::migrateToSqlite(dir.filePath(QStringLiteral("shop.dbc")), {}, target, options);
-    QStringList found;
-    for (const model::Finding &finding : migration.findings)
-        found << finding.place + QStringLiteral(": ") + finding.message;
+    const QStringList found = findingLines(migration);
     QCOMPARE(found.join(QLatin1Char('\n')), findings.join(QLatin1Char('\n')));
     QCOMPARE(sqliteRows(target, QStringLiteral("SELECT cust_id, name FROM customers ORDER BY rowid")),
              (QStringList{QStringLiteral("A1 | ann"), QStringLiteral("A1 | bob"), QStringLiteral("B2 | cy")}));
