@@ -4,6 +4,12 @@
 
 namespace cli {
 
+void writeFindings(QIODevice &device, const QList<model::Finding> &findings)
+{
+    for (const model::Finding &finding : findings)
+        writeLine(device, QStringLiteral("orvalle-report: %1: %2").arg(oneLine(finding.place), oneLine(finding.message)));
+}
+
 QString oneLine(const QString &text)
 {
     return platform::cleanText(text, platform::CodePageLine).trimmed();

@@ -60,8 +60,7 @@ int runMigration(const MigrateRequest &request, QIODevice &out, QIODevice &err)
             writeLine(err, QStringLiteral("orvalle-report: nothing was written"));
         return 1;
     }
-    for (const model::Finding &finding : std::as_const(migration.findings))
-        writeLine(err, QStringLiteral("orvalle-report: %1: %2").arg(oneLine(finding.place), oneLine(finding.message)));
+    writeFindings(err, migration.findings);
 
     qsizetype width = 5;
     for (const migrate::TableLoad &load : std::as_const(migration.tables))

@@ -418,31 +418,17 @@ int listTables(const report::ReportSource &source, QIODevice &out, QIODevice &er
     return Success;
 }
 
-// A table or part the reader could not read: one line each, as the text
-// report's failures.
-void writeFindingFailures(QIODevice &err, const report::DictionaryResult &result)
-{
-    for (const model::Finding &failure : result.failures)
-        writeLine(err, QStringLiteral("orvalle-report: %1: %2").arg(oneLine(failure.place), oneLine(failure.message)));
-}
-
 // The PostgreSQL script with every record to `path`, whole or not at all;
 // what reading the records found goes to standard error, a line each.
 report::DictionaryResult writeDumpFile(const QString &path, const report::ReportSource &source,
                                        const QStringList &tables, QIODevice &err)
 {
     report::refuseSourceFile(path, source, tables);
-    const std::unique_ptr<report::ReportOutput> output = report::openReportOutput(path);
     migrate::Migration dump;
-    try {
-        dump = migrate::writePostgresDump(source.path, tables, [&](QByteArrayView bytes) { output->write(bytes); }, {});
-        output->commit();
-    } catch (...) {
-        output->discard();
-        throw;
-    }
-    for (const model::Finding &finding : std::as_const(dump.findings))
-        writeLine(err, QStringLiteral("orvalle-report: %1: %2").arg(oneLine(finding.place), oneLine(finding.message)));
+    report::writeWholeFile(path, [&](const dictionary::DictionarySink &sink) {
+        dump = migrate::writePostgresDump(source.path, tables, sink, {});
+    });
+    writeFindings(err, dump.findings);
     return {};
 }
 
@@ -468,7 +454,7 @@ int writeDictionaryReport(const Options &options, dictionary::DictionaryFormat f
             writeSourceFailure(err, source, failure);
             return Failed;
         }
-        writeFindingFailures(err, result);
+        writeFindings(err, result.failures);
         return result.failures.isEmpty() ? Success : Failed;
     }
     const bool written = writeThroughTemporaryFile(
@@ -480,7 +466,7 @@ int writeDictionaryReport(const Options &options, dictionary::DictionaryFormat f
                 writeSourceFailure(err, source, failure);
                 return false;
             }
-            writeFindingFailures(err, result);
+            writeFindings(err, result.failures);
             return true;
         },
         [&](const QString &line) { writeLine(err, QStringLiteral("orvalle-report: ") + line); });

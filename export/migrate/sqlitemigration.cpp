@@ -71,12 +71,22 @@ private:
 
 class Statement {
 public:
-    Statement(Database &db, const QString &sql)
+    Statement(Database &db, const QString &sql) : Statement(db, sql, Refused::Allowed)
     {
-        const QByteArray text = sql.toUtf8();
-        if (sqlite3_prepare_v2(db.handle(), text.constData(), int(text.size()), &m_statement, nullptr) != SQLITE_OK)
+        if (!m_statement)
             throw Failure(QStringLiteral("The database cannot take the statement %1: %2").arg(sql, db.message()),
                           platform::AccessDenied);
+    }
+    // A statement the database may refuse: then handle() is null and the
+    // database's message says why.
+    enum class Refused { Allowed };
+    Statement(Database &db, const QString &sql, Refused)
+    {
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(db.handle(), text.constData(), int(text.size()), &m_statement, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(m_statement);
+            m_statement = nullptr;
+        }
     }
     ~Statement() { sqlite3_finalize(m_statement); }
     Statement(const Statement &) = delete;
@@ -182,13 +192,12 @@ QString columnText(sqlite3_stmt *statement, int column)
     return text ? QString::fromUtf8(text) : QStringLiteral("NULL");
 }
 
-// The rows `sql` (a foreign_key_check) finds whose foreign key finds no
+// The rows `check` (a foreign_key_check) finds whose foreign key finds no
 // parent row, each named by its table and the values of its key:
 // "Employees: reportsto 0 is no row of Employees".
-QList<model::Finding> foreignKeyBreaksOf(Database &db, const QByteArray &sql)
+QList<model::Finding> foreignKeyBreaksOf(Database &db, Statement &check)
 {
     QList<model::Finding> breaks;
-    Statement check(db, QString::fromUtf8(sql));
     while (sqlite3_step(check.handle()) == SQLITE_ROW) {
         const QString table = columnText(check.handle(), 0);
         const qint64 rowid = sqlite3_column_int64(check.handle(), 1);
@@ -223,18 +232,16 @@ QList<model::Finding> foreignKeyBreaks(Database &db, const QList<dictionary::Sql
         if (named.name.isEmpty())
             continue;
         // A foreign key whose parent key was left out cannot be checked.
-        const QByteArray sql = "PRAGMA foreign_key_check(" + dictionary::sqlIdentifier(named.name).toUtf8() + ')';
-        sqlite3_stmt *statement = nullptr;
-        if (sqlite3_prepare_v2(db.handle(), sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(statement);
+        Statement check(db, QStringLiteral("PRAGMA foreign_key_check(%1)").arg(dictionary::sqlIdentifier(named.name)),
+                        Statement::Refused::Allowed);
+        if (!check.handle()) {
             breaks.append({model::Severity::Warning, named.name,
                            QStringLiteral("Its foreign keys cannot be checked, as the key they refer to was "
                                           "left out (%1).")
                                .arg(db.message())});
             continue;
         }
-        sqlite3_finalize(statement);
-        breaks += foreignKeyBreaksOf(db, sql);
+        breaks += foreignKeyBreaksOf(db, check);
     }
     return breaks;
 }

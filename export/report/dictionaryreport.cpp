@@ -40,15 +40,11 @@ DictionaryResult writeDictionaryFile(const QString &reportPath, dictionary::Dict
                                      const dictionary::SqlOptions &sql)
 {
     refuseSourceFile(reportPath, source, tables);
-    const std::unique_ptr<ReportOutput> output = openReportOutput(reportPath);
-    try {
-        DictionaryResult result = dictionaryOf(format, source, tables, [&](QByteArrayView bytes) { output->write(bytes); }, sql);
-        output->commit();
-        return result;
-    } catch (...) {
-        output->discard();
-        throw;
-    }
+    DictionaryResult result;
+    writeWholeFile(reportPath, [&](const dictionary::DictionarySink &sink) {
+        result = dictionaryOf(format, source, tables, sink, sql);
+    });
+    return result;
 }
 
 } // namespace report

@@ -205,9 +205,14 @@ std::unique_ptr<ReportOutput> openReportOutput(const QString &path)
 
 void writeWholeFile(const QString &path, QByteArrayView bytes)
 {
+    writeWholeFile(path, [&](const std::function<void(QByteArrayView)> &sink) { sink(bytes); });
+}
+
+void writeWholeFile(const QString &path, const std::function<void(const std::function<void(QByteArrayView)> &)> &write)
+{
     const std::unique_ptr<ReportOutput> output = openReportOutput(path);
     try {
-        output->write(bytes);
+        write([&](QByteArrayView bytes) { output->write(bytes); });
         output->commit();
     } catch (...) {
         output->discard();

@@ -36,6 +36,10 @@ std::unique_ptr<ReportOutput> openReportOutput(const QString &path);
 // Puts `bytes` in place of the file at `path` through openReportOutput:
 // whole, or (when anything fails, with a Failure) not at all.
 void writeWholeFile(const QString &path, QByteArrayView bytes);
+// The same for a file made a part at a time: `write` hands its parts to the
+// sink it is given; the file takes the target's place only when `write`
+// returns.
+void writeWholeFile(const QString &path, const std::function<void(const std::function<void(QByteArrayView)> &)> &write);
 // Installs how report files are opened (tests inject failing ones); an empty
 // function restores openReportOutput.
 void setReportOutputOpener(ReportOutputOpener opener);
