@@ -76,6 +76,34 @@ QString failureOf(const QString &source, const QString &target, const MigrationO
     return {};
 }
 
+// Every folder of the fixtures that holds tables, and every container.
+QStringList fixtureSources()
+{
+    QStringList sources;
+    QDirIterator folders(fixtures(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (folders.hasNext()) {
+        const QString folder = folders.next();
+        if (!QDir(folder).entryList({QStringLiteral("*.dbf"), QStringLiteral("*.DBF")}, QDir::Files).isEmpty())
+            sources << folder;
+        for (const QString &dbc : QDir(folder).entryList({QStringLiteral("*.dbc"), QStringLiteral("*.DBC")}, QDir::Files))
+            sources << folder + QLatin1Char('/') + dbc;
+    }
+    return sources;
+}
+
+// The tables of a source that can be read; none when the source cannot be
+// (a container that is none): no table of it can be loaded.
+QStringList readableTables(const QString &source)
+{
+    QStringList readable;
+    try {
+        for (const model::TableModel &table : model::readSourceModel(source).tables)
+            readable << table.name;
+    } catch (const Failure &) {
+    }
+    return readable;
+}
+
 // A load's findings, "place: message" each.
 QStringList findingLines(const migrate::Migration &migration)
 {
@@ -505,26 +533,12 @@ void MigrationTest::everyRealSourceArrivesInPostgres()
     if (!QFileInfo::exists(fixtures()))
         QSKIP("the fixtures are not here");
     const QString connection = database(QStringLiteral("fixtures"));
-    QStringList sources;
-    QDirIterator folders(fixtures(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (folders.hasNext()) {
-        const QString folder = folders.next();
-        if (!QDir(folder).entryList({QStringLiteral("*.dbf"), QStringLiteral("*.DBF")}, QDir::Files).isEmpty())
-            sources << folder;
-        for (const QString &dbc : QDir(folder).entryList({QStringLiteral("*.dbc"), QStringLiteral("*.DBC")}, QDir::Files))
-            sources << folder + QLatin1Char('/') + dbc;
-    }
+    const QStringList sources = fixtureSources();
     qint64 rows = 0;
     int failed = 0;
     for (qsizetype i = 0; i < sources.size(); ++i) {
         const QString &source = sources.at(i);
-        QStringList readable;
-        try {
-            for (const model::TableModel &table : model::readSourceModel(source).tables)
-                readable << table.name;
-        } catch (const Failure &) {
-            continue;
-        }
+        const QStringList readable = readableTables(source);
         if (readable.isEmpty())
             continue;
         MigrationOptions options;
@@ -809,27 +823,13 @@ void MigrationTest::everyRealSourceArrivesCounted()
 {
     if (!QFileInfo::exists(fixtures()))
         QSKIP("the fixtures are not here");
-    QStringList sources;
-    QDirIterator folders(fixtures(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (folders.hasNext()) {
-        const QString folder = folders.next();
-        if (!QDir(folder).entryList({QStringLiteral("*.dbf"), QStringLiteral("*.DBF")}, QDir::Files).isEmpty())
-            sources << folder;
-        for (const QString &dbc : QDir(folder).entryList({QStringLiteral("*.dbc"), QStringLiteral("*.DBC")}, QDir::Files))
-            sources << folder + QLatin1Char('/') + dbc;
-    }
+    const QStringList sources = fixtureSources();
     QVERIFY(sources.size() > 20);
     QTemporaryDir dir;
     qint64 rows = 0;
     int brokenKeys = 0;
     for (const QString &source : std::as_const(sources)) {
-        QStringList readable;
-        try {
-            for (const model::TableModel &table : model::readSourceModel(source).tables)
-                readable << table.name;
-        } catch (const Failure &) {
-            continue; // a container that cannot be read: no table of it can be loaded
-        }
+        const QStringList readable = readableTables(source);
         if (readable.isEmpty())
             continue;
         MigrationOptions options;
