@@ -96,6 +96,13 @@ Property<ModelOf<member>> choice(const char *key, QList<const char *> words, Com
 }
 
 template <class Model>
+Property<Model> later(Property<Model> property)
+{
+    property.addedLater = true;
+    return property;
+}
+
+template <class Model>
 Property<Model> part(const char *key)
 {
     return {key, Property<Model>::Kind::Part, Compared::No};
@@ -226,6 +233,8 @@ const QList<Property<RelationModel>> &relationProperties()
         choice<&RelationModel::onUpdate>("onUpdate", ruleWords(), C::AsIs),
         choice<&RelationModel::onDelete>("onDelete", ruleWords(), C::AsIs),
         choice<&RelationModel::onInsert>("onInsert", ruleWords(), C::AsIs),
+        later(boolean<&RelationModel::declared>("declared", C::No)),
+        later(text<&RelationModel::childField>("childField", C::No)),
     };
     return properties;
 }

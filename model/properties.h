@@ -44,6 +44,9 @@ struct Property {
     // for it then, and the difference compares it only when both sides have it.
     const char *presentWith = nullptr;
     bool (*present)(const Model &) = nullptr;
+    // A key that documents written before it was added lack: read as the
+    // model's default when missing.
+    bool addedLater = false;
 };
 
 // The words of a tag's kind, in TagKind's order: "primary", "candidate", …

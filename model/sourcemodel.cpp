@@ -1,5 +1,7 @@
 #include "model/sourcemodel.h"
 
+#include "model/impliedrelations.h"
+
 #include "model/properties.h"
 #include "model/sourcefiles.h"
 
@@ -684,6 +686,7 @@ struct SourceReader::Reading {
     SourceFiles files;
     SourceModel source;
     ModelReader reader{source, files};
+    ImpliedRelationFinder implied; // over the tables read
 
     // The descriptions the data access objects are given. A container's are
     // all kept: its model is in memory already, and a lookup of any of them
@@ -795,7 +798,10 @@ const QStringList &SourceReader::viewNames() const
 
 std::optional<TableModel> SourceReader::readTable(qsizetype index)
 {
-    return m_reading->reader.table(index);
+    std::optional<TableModel> table = m_reading->reader.table(index);
+    if (table)
+        m_reading->implied.add(*table);
+    return table;
 }
 
 SourceOutline SourceReader::outline(const QList<qsizetype> &tables, const QList<qsizetype> &views)
@@ -835,6 +841,7 @@ SourceModel SourceReader::takeRest(const QList<qsizetype> &views)
     for (const qsizetype i : views)
         m_reading->source.views.append(m_reading->reader.view(i));
     m_reading->reader.addRelations();
+    m_reading->source.impliedRelations = m_reading->implied.relations(m_reading->source.relations);
     return std::move(m_reading->source);
 }
 

@@ -122,6 +122,11 @@ struct RelationModel {
     QString onUpdate;
     QString onDelete;
     QString onInsert;
+    // Whether the container declares it; one that the tables' names and keys
+    // only imply (impliedRelations) joins on childField, the field of the
+    // child named as the parent's key field, and has no rules.
+    bool declared = true;
+    QString childField;
 
     bool operator==(const RelationModel &) const = default;
 };
@@ -144,7 +149,8 @@ struct SourceModel {
     quint8 codePageMark = 0; // the container's
     QList<TableModel> tables;
     QList<ViewModel> views;
-    QList<RelationModel> relations;
+    QList<RelationModel> relations; // declared by the container
+    QList<RelationModel> impliedRelations; // never declared, kept apart (impliedrelations.h)
     QList<Finding> findings;
 
     bool operator==(const SourceModel &) const = default;
@@ -189,7 +195,8 @@ QString codePageName(quint8 mark);
 // - a selected name that is no table or view of the source (Error);
 // - container records whose properties cannot be read (Error, left empty);
 // - a relation whose parent the container does not hold (Warning, left out).
-// Relations are those whose parent and child are both among tables.
+// Relations are those whose parent and child are both among tables, and so
+// are the implied relations (impliedrelations.h) found among them.
 SourceModel readSourceModel(const QString &path, const QStringList &selection = {});
 // What a reading will hold, told by the tables' headers alone before it is
 // made: the source's facts with the chosen views and the relations among the
@@ -247,7 +254,8 @@ public:
     // them; a name matching none gives an Error finding.
     QList<qsizetype> selected(const QStringList &names, const QStringList &selection);
     // The model without tables: the views at `views` (positions in
-    // viewNames), the relations among the tables read, the findings. Once.
+    // viewNames), the relations declared and implied among the tables read,
+    // the findings. Once.
     SourceModel takeRest(const QList<qsizetype> &views);
 
     // The reader the data access objects read through: within a

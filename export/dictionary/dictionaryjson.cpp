@@ -159,6 +159,8 @@ public:
             m_json.beginArray("relations");
             for (const model::RelationModel &relation : rest.relations)
                 writeRelation(m_json, relation);
+            for (const model::RelationModel &relation : rest.impliedRelations)
+                writeRelation(m_json, relation);
             m_json.endArray();
         });
         part([] { return QStringLiteral("the findings"); }, [&] {

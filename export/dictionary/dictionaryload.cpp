@@ -79,7 +79,9 @@ public:
         : Object(name, where, object, std::vector<const char *>(keys))
     {
     }
-    Object(const QString &name, const QString &where, const JsonValue &object, std::vector<const char *> keys)
+    // `mayLack`: the keys, by index, that a document may leave out.
+    Object(const QString &name, const QString &where, const JsonValue &object, std::vector<const char *> keys,
+           const std::vector<bool> &mayLack = {})
         : m_name(name), m_where(where), m_keys(std::move(keys)), m_values(m_keys.size(), &undefined())
     {
         // Each member's value by the index of its key; the writer's order is
@@ -98,7 +100,7 @@ public:
             expected = found + 1;
         }
         for (size_t n = 0; n < m_keys.size(); ++n) {
-            if (m_values[n]->isUndefined())
+            if (m_values[n]->isUndefined() && !(n < mayLack.size() && mayLack[n]))
                 fail(m_keys[n], QStringLiteral("missing"));
         }
     }
@@ -128,6 +130,7 @@ public:
         return undefined();
     }
     bool isNull(const char *key) const { return value(key).isNull(); }
+    bool has(const char *key) const { return !value(key).isUndefined(); }
 
     QString text(const char *key) const
     {
@@ -238,12 +241,17 @@ Model readObject(const QString &name, const QString &where, const JsonValue &obj
 {
     using Kind = typename model::Property<Model>::Kind;
     std::vector<const char *> keys;
-    for (const model::Property<Model> &property : properties)
+    std::vector<bool> mayLack;
+    for (const model::Property<Model> &property : properties) {
         keys.push_back(property.key);
-    const Object read(name, where, object, std::move(keys));
+        mayLack.push_back(property.addedLater);
+    }
+    const Object read(name, where, object, std::move(keys), mayLack);
     Model model;
     for (const model::Property<Model> &property : properties) {
         const char *key = property.key;
+        if (property.addedLater && !read.has(key))
+            continue;
         switch (property.kind) {
         case Kind::Text:
             model.*property.text = read.text(key);
@@ -458,10 +466,11 @@ DictionaryFile::DictionaryFile(std::unique_ptr<JsonBytes> bytes, const QString &
     model.views = objects(Object(name, QString(), views, {"views"}), "views",
                           [&](const QString &where, const JsonValue &item) { return readView(name, where, item); });
     const JsonValue relations = listed("relations");
-    model.relations = objects(Object(name, QString(), relations, {"relations"}), "relations",
-                              [&](const QString &where, const JsonValue &item) {
-                                  return readRelation(name, where, item);
-                              });
+    // Declared and implied relations share the list and are kept apart.
+    for (model::RelationModel &relation :
+         objects(Object(name, QString(), relations, {"relations"}), "relations",
+                 [&](const QString &where, const JsonValue &item) { return readRelation(name, where, item); }))
+        (relation.declared ? model.relations : model.impliedRelations).append(std::move(relation));
     const JsonValue findings = listed("findings");
     model.findings = objects(Object(name, QString(), findings, {"findings"}), "findings",
                              [&](const QString &where, const JsonValue &item) {

@@ -126,9 +126,9 @@ SourceModel everyFieldSet()
 
     source.relations = {{QStringLiteral("orders"), QStringLiteral("ORDER_ID"), QStringLiteral("order_lines"),
                          QStringLiteral("ORDER_ID"), QStringLiteral("cascade"), QStringLiteral("restrict"),
-                         QStringLiteral("ignore")},
+                         QStringLiteral("ignore"), true, QString()},
                         {QStringLiteral("orders"), QStringLiteral("REF"), QStringLiteral("order_lines"),
-                         QStringLiteral("REF"), QString(), QString(), QString()}};
+                         QStringLiteral("REF"), QString(), QString(), QString(), true, QString()}};
     source.findings = {{model::Severity::Warning, QStringLiteral("order_lines"), QStringLiteral("A warning.")},
                        {model::Severity::Error, QString(), QStringLiteral("An error.")}};
     return source;
@@ -273,7 +273,7 @@ QJsonObject validDocument()
     source.views.append(model::ViewModel{QStringLiteral("v"), QStringLiteral("SELECT 1"), false, QString(),
                                             QString(), {{QStringLiteral("one"), QStringLiteral("N(1)"), QString()}}});
     source.relations = {{QStringLiteral("orders"), QStringLiteral("ORDER_ID"), QStringLiteral("orders"),
-                         QStringLiteral("ORDER_ID"), QStringLiteral("cascade"), QString(), QString()}};
+                         QStringLiteral("ORDER_ID"), QStringLiteral("cascade"), QString(), QString(), true, QString()}};
     source.findings = {{model::Severity::Warning, QString(), QStringLiteral("odd")}};
     return QJsonDocument::fromJson(jsonDictionary(source)).object();
 }
@@ -359,6 +359,14 @@ void DictionaryLoadTest::roundTrip_data()
     SourceModel across = everyFieldSet();
     across.tables[0].comment = QString::fromUtf8("plain \"quoted\" back\\slash\n\t é € 🦊 ").repeated(100000);
     QTest::newRow("text across pieces") << across;
+    // Declared and implied relations share the document's list and come back apart.
+    SourceModel implied = everyFieldSet();
+    model::RelationModel guessed = implied.relations[0];
+    guessed.declared = false;
+    guessed.childField = QStringLiteral("order_id");
+    guessed.onUpdate.clear();
+    implied.impliedRelations = {guessed};
+    QTest::newRow("an implied relation") << implied;
 }
 
 void DictionaryLoadTest::roundTrip()
@@ -488,7 +496,7 @@ void DictionaryLoadTest::handWrittenDocument()
     table.indexesKnown = true;
     expected.tables.append(table);
     expected.relations = {{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"),
-                           QStringLiteral("ignore"), QString(), QStringLiteral("restrict")}};
+                           QStringLiteral("ignore"), QString(), QStringLiteral("restrict"), true, QString()}};
     expected.findings = {{model::Severity::Error, QStringLiteral("x.dbf"), QStringLiteral("Not a table.")}};
 
     const SourceModel read = dictionaryFromJson(document, documentName);
@@ -611,6 +619,8 @@ void DictionaryLoadTest::brokenDocuments_data()
         << "shop.json: tables[0].lastUpdate: not a date YYYY-MM-DD";
     QTest::newRow("rule a boolean") << documentWith("relations.0.onUpdate", false)
                                     << "shop.json: relations[0].onUpdate: not a string or null";
+    QTest::newRow("declared a word") << documentWith("relations.0.declared", QStringLiteral("no"))
+                                     << "shop.json: relations[0].declared: not a boolean";
     QTest::newRow("kind a number") << documentWith("tables.0.indexes.0.kind", 0)
                                    << "shop.json: tables[0].indexes[0].kind: not a string";
     QTest::newRow("nextValue without autoIncrement") << documentWith("tables.0.fields.1.nextValue", 5)

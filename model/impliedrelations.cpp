@@ -1,0 +1,171 @@
+#include "model/impliedrelations.h"
+
+#include "platform/texthash.h"
+
+#include <QSet>
+
+namespace model {
+
+std::optional<qsizetype> plainTagField(const TableModel &table, const IndexModel &tag)
+{
+    if (!tag.filter.trimmed().isEmpty())
+        return std::nullopt;
+    const QString expression = tag.expression.trimmed();
+    for (qsizetype i = 0; i < table.fields.size(); ++i) {
+        const FieldModel &field = table.fields[i];
+        if (expression.compare(field.name, Qt::CaseInsensitive) == 0
+            || (!field.shortName.isEmpty() && expression.compare(field.shortName, Qt::CaseInsensitive) == 0))
+            return i;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// A field's name folded for case, its type, width and decimals, as one number:
+// fields with equal numbers may join.
+using Signature = quint64;
+
+struct Key {
+    Signature signature;
+    QString tag;
+};
+
+struct Tag {
+    QString name;
+    qsizetype field;
+};
+
+struct AddedTable {
+    QString name;
+    size_t firstField = 0;
+    size_t fieldCount = 0;
+    std::optional<qsizetype> ownKey; // the field that is its one-field primary key
+    std::vector<Key> keys;           // primary first, then candidates
+    std::vector<Tag> plainTags;
+};
+
+struct AddedField {
+    Signature signature;
+    quint32 spelling; // the name as spelled, by its number
+};
+
+} // namespace
+
+struct ImpliedRelationFinder::Found {
+    platform::HashedMap<QString, quint32> foldedNames;
+    platform::HashedMap<QString, quint32> spellingNumbers;
+    std::vector<QString> spellings;
+    std::vector<AddedField> fields;
+    std::vector<AddedTable> tables;
+
+    Signature signature(const FieldModel &field)
+    {
+        const auto [folded, added] = foldedNames.try_emplace(field.name.toCaseFolded(), quint32(foldedNames.size()));
+        return Signature(folded->second) << 32 | Signature(quint8(field.type)) << 24
+            | Signature(quint16(field.width)) << 8 | quint8(field.decimals);
+    }
+
+    quint32 spelling(const QString &name)
+    {
+        const auto [found, added] = spellingNumbers.try_emplace(name, quint32(spellings.size()));
+        if (added)
+            spellings.push_back(name);
+        return found->second;
+    }
+};
+
+ImpliedRelationFinder::ImpliedRelationFinder() : m_found(std::make_unique<Found>()) {}
+ImpliedRelationFinder::~ImpliedRelationFinder() = default;
+ImpliedRelationFinder::ImpliedRelationFinder(ImpliedRelationFinder &&) noexcept = default;
+ImpliedRelationFinder &ImpliedRelationFinder::operator=(ImpliedRelationFinder &&) noexcept = default;
+
+void ImpliedRelationFinder::add(const TableModel &table)
+{
+    Found &found = *m_found;
+    AddedTable added;
+    added.name = table.name;
+    added.firstField = found.fields.size();
+    added.fieldCount = size_t(table.fields.size());
+    for (const FieldModel &field : table.fields)
+        found.fields.push_back({found.signature(field), found.spelling(field.name)});
+    std::vector<Key> candidates;
+    for (const IndexModel &tag : table.indexes) {
+        const std::optional<qsizetype> field = plainTagField(table, tag);
+        if (!field)
+            continue;
+        added.plainTags.push_back({tag.name, *field});
+        const Signature signature = found.fields[added.firstField + size_t(*field)].signature;
+        if (tag.kind == TagKind::Primary) {
+            added.ownKey = *field;
+            added.keys.insert(added.keys.begin(), {signature, tag.name});
+        } else if (tag.kind == TagKind::Candidate) {
+            candidates.push_back({signature, tag.name});
+        }
+    }
+    added.keys.insert(added.keys.end(), candidates.begin(), candidates.end());
+    found.tables.push_back(std::move(added));
+}
+
+QList<RelationModel> ImpliedRelationFinder::relations(const QList<RelationModel> &declared) const
+{
+    const Found &found = *m_found;
+    const auto pair = [](const QString &a, const QString &b) { return a + QChar(0) + b; };
+    QSet<QString> joined;
+    for (const RelationModel &relation : declared) {
+        joined.insert(pair(relation.parentTable, relation.childTable));
+        joined.insert(pair(relation.childTable, relation.parentTable));
+    }
+    // The parents each field's signature would join, one key a table.
+    std::unordered_map<Signature, std::vector<std::pair<size_t, const Key *>>> parents;
+    for (size_t t = 0; t < found.tables.size(); ++t) {
+        for (const Key &key : found.tables[t].keys) {
+            auto &list = parents[key.signature];
+            if (list.empty() || list.back().first != t)
+                list.emplace_back(t, &key);
+        }
+    }
+    QList<RelationModel> relations;
+    if (parents.empty())
+        return relations;
+    for (size_t c = 0; c < found.tables.size(); ++c) {
+        const AddedTable &child = found.tables[c];
+        for (size_t i = 0; i < child.fieldCount; ++i) {
+            if (child.ownKey && size_t(*child.ownKey) == i)
+                continue;
+            const AddedField &field = found.fields[child.firstField + i];
+            const auto candidates = parents.find(field.signature);
+            if (candidates == parents.end())
+                continue;
+            for (const auto &[p, key] : candidates->second) {
+                const AddedTable &parent = found.tables[p];
+                if (p == c || joined.contains(pair(parent.name, child.name)))
+                    continue;
+                RelationModel relation;
+                relation.parentTable = parent.name;
+                relation.parentTag = key->tag;
+                relation.childTable = child.name;
+                for (const Tag &tag : child.plainTags) {
+                    if (size_t(tag.field) == i) {
+                        relation.childTag = tag.name;
+                        break;
+                    }
+                }
+                relation.declared = false;
+                relation.childField = found.spellings[field.spelling];
+                relations.append(relation);
+            }
+        }
+    }
+    return relations;
+}
+
+QList<RelationModel> impliedRelations(const QList<TableModel> &tables, const QList<RelationModel> &declared)
+{
+    ImpliedRelationFinder finder;
+    for (const TableModel &table : tables)
+        finder.add(table);
+    return finder.relations(declared);
+}
+
+} // namespace model
