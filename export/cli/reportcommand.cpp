@@ -78,7 +78,10 @@ const char helpText[] =
     "Options:\n"
     "  -f, --format FORMAT  text (the default): the structure report;\n"
     "                     json, markdown, html: the data dictionary;\n"
-    "                     postgres, sqlite: a schema to start a migration from\n"
+    "                     postgres, sqlite: a schema to start a migration from;\n"
+    "                     dot, svg: the diagram of the tables and their\n"
+    "                     relations, declared and implied (Graphviz source,\n"
+    "                     or laid out)\n"
     "  -o, --output FILE  write the report to FILE (created, or replaced when\n"
     "                     it exists) instead of standard output; a device\n"
     "                     or a pipe (/dev/null, /dev/stdout) is written as\n"
@@ -148,6 +151,8 @@ std::optional<DiffFormat> diffFormatOf(dictionary::DictionaryFormat format)
         return DiffFormat::Html;
     case dictionary::DictionaryFormat::Postgres:
     case dictionary::DictionaryFormat::Sqlite:
+    case dictionary::DictionaryFormat::Dot:
+    case dictionary::DictionaryFormat::Svg:
         break;
     }
     return std::nullopt;

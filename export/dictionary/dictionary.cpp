@@ -15,6 +15,8 @@ const QList<ReportFormat> &reportFormats()
         {"html", "HTML Data Dictionary (*.html)", "*.html", DictionaryFormat::Html, true},
         {"postgres", "PostgreSQL Schema (*.sql)", "*.sql", DictionaryFormat::Postgres, false},
         {"sqlite", "SQLite Schema (*.sql)", "*.sql", DictionaryFormat::Sqlite, false},
+        {"dot", "Graphviz Diagram (*.dot)", "*.dot", DictionaryFormat::Dot, false, true},
+        {"svg", "SVG Diagram (*.svg)", "*.svg", DictionaryFormat::Svg, false, true},
     };
     return formats;
 }
@@ -58,6 +60,9 @@ std::unique_ptr<DocumentWriter> documentWriter(DictionaryFormat format, const Di
         return markdownDocumentWriter(sink);
     case DictionaryFormat::Html:
         return htmlDocumentWriter(sink);
+    case DictionaryFormat::Dot:
+    case DictionaryFormat::Svg:
+        return diagramDocumentWriter(format, sink);
     case DictionaryFormat::Postgres:
     case DictionaryFormat::Sqlite:
         break;

@@ -18,7 +18,7 @@
 
 namespace dictionary {
 
-enum class DictionaryFormat { Json, Markdown, Html, Postgres, Sqlite };
+enum class DictionaryFormat { Json, Markdown, Html, Postgres, Sqlite, Dot, Svg };
 
 // Every format orvalle-report writes and the table window offers, the text
 // report first, in the order both list them: the one list the command line,
@@ -29,6 +29,7 @@ struct ReportFormat {
     const char *pattern;    // the file dialog's pattern: "*.txt", …
     std::optional<DictionaryFormat> dictionary; // none: the text report
     bool diff;              // --diff writes the difference in it
+    bool diagram = false;   // a picture of the tables and relations, listed after the rest
 };
 const QList<ReportFormat> &reportFormats();
 // The names, as a sentence lists them: "text, json, … or sqlite"; `diffOnly`:

@@ -274,6 +274,17 @@ void appendHtmlText(std::string &out, const QString &text, std::string_view line
     appendLines(out, text, lineBreak, htmlEscape);
 }
 
+void appendGraphvizText(std::string &out, const QString &text)
+{
+    appendLines(out, text, " ", [](char16_t c) -> const char * {
+        switch (c) {
+        case u'"': return "\\\"";
+        case u'\\': return "\\\\";
+        default: return nullptr;
+        }
+    });
+}
+
 void appendPlainLines(std::string &out, const QString &text)
 {
     appendLines(out, text, "\n", [](char16_t) -> const char * { return nullptr; });

@@ -34,6 +34,9 @@ QString markdownText(QStringView text);
 //   ("<br />" in an element, "\n" in a <pre>, " " in the title).
 void appendHtmlText(std::string &out, const QString &text, std::string_view lineBreak);
 QString htmlText(QStringView text); // lines ended by "\n"
+// - Inside a Graphviz quoted string: quotes and backslashes escaped, lines
+//   joined by spaces.
+void appendGraphvizText(std::string &out, const QString &text);
 // - Inside a Markdown code fence: nothing escaped, lines ended by "\n".
 void appendPlainLines(std::string &out, const QString &text);
 

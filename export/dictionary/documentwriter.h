@@ -35,6 +35,8 @@ public:
 std::unique_ptr<DocumentWriter> jsonDocumentWriter(const DictionarySink &sink, qint64 largestPart);
 std::unique_ptr<DocumentWriter> markdownDocumentWriter(const DictionarySink &sink);
 std::unique_ptr<DocumentWriter> htmlDocumentWriter(const DictionarySink &sink);
+// The overview diagram, as Graphviz source (Dot) or laid out (Svg).
+std::unique_ptr<DocumentWriter> diagramDocumentWriter(DictionaryFormat format, const DictionarySink &sink);
 std::unique_ptr<DocumentWriter> sqlDocumentWriter(DictionaryFormat format, const DictionarySink &sink,
                                                   const SqlOptions &options);
 

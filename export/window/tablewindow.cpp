@@ -88,13 +88,20 @@ constexpr int Load = 100;
 const char databaseFilter[] = "SQLite database with the data (*.sqlite)";
 
 // The entries of the report file dialog, the text report first (the one
-// chosen when the dialog opens), then the database with the data.
+// chosen when the dialog opens), then the database with the data, then the
+// diagrams.
 QString reportFilter()
 {
     QStringList parts;
-    for (const dictionary::ReportFormat &format : dictionary::reportFormats())
-        parts << QLatin1String(format.filterText) << QLatin1String(format.pattern);
+    const auto add = [&](bool diagrams) {
+        for (const dictionary::ReportFormat &format : dictionary::reportFormats()) {
+            if (format.diagram == diagrams)
+                parts << QLatin1String(format.filterText) << QLatin1String(format.pattern);
+        }
+    };
+    add(false);
     parts << QLatin1String(databaseFilter) << QStringLiteral("*.sqlite");
+    add(true);
     return parts.join(QLatin1Char('|'));
 }
 

@@ -1557,7 +1557,7 @@ void DictionaryTest::formatListsAgree()
         if (format.dictionary)
             QCOMPARE(dictionaryFormatNamed(QLatin1String(format.name)), format.dictionary);
     }
-    QCOMPARE(reportFormatNames(), QStringLiteral("text, json, markdown, html, postgres or sqlite"));
+    QCOMPARE(reportFormatNames(), QStringLiteral("text, json, markdown, html, postgres, sqlite, dot or svg"));
     QCOMPARE(reportFormatNames(true), QStringLiteral("text, json, markdown or html"));
 
     const QString completion = fileText(ORVALLE_COMPLETION);

@@ -166,10 +166,10 @@ void ReportFormatsTest::wrongFormatsAreUsageErrors_data()
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("unknown") << QStringList{"--format", "xml", "{}"}
                              << QByteArray("orvalle-report: unknown format xml (text, json, markdown, html, "
-                                           "postgres or sqlite)\n");
+                                           "postgres, sqlite, dot or svg)\n");
     QTest::newRow("case") << QStringList{"--format", "JSON", "{}"}
                           << QByteArray("orvalle-report: unknown format JSON (text, json, markdown, html, "
-                                        "postgres or sqlite)\n");
+                                        "postgres, sqlite, dot or svg)\n");
     QTest::newRow("missing") << QStringList{"{}", "--format"}
                              << QByteArray("orvalle-report: --format needs a format name\n");
     QTest::newRow("twice") << QStringList{"-f", "json", "-f", "html", "{}"}

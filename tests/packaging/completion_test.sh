@@ -60,7 +60,7 @@ check "what --section takes" $'post-data\npre-data' --section ""
 check "file names after --migrate" $'shop\nshop.dbc' --migrate sh
 check "the value of --migrate is not SOURCE" $'customers' --migrate out.sqlite "$samples" cu
 check "one option" "--output" --ou
-check "every format" $'html\njson\nmarkdown\npostgres\nsqlite\ntext' --format ""
+check "every format" $'dot\nhtml\njson\nmarkdown\npostgres\nsqlite\nsvg\ntext' --format ""
 check "a format" "markdown" --format m
 check "a format after SOURCE" $'postgres' "$samples" --format p
 check "file names for SOURCE" $'report.txt\nreports' rep

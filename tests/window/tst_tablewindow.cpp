@@ -46,7 +46,7 @@ const QString done = QStringLiteral("Done.");
 const QString reportFilter = QStringLiteral(
     "Text Files (*.txt)|*.txt|JSON Data Dictionary (*.json)|*.json|Markdown Data Dictionary (*.md)|*.md|"
     "HTML Data Dictionary (*.html)|*.html|PostgreSQL Schema (*.sql)|*.sql|SQLite Schema (*.sql)|*.sql|"
-    "SQLite database with the data (*.sqlite)|*.sqlite");
+    "SQLite database with the data (*.sqlite)|*.sqlite|Graphviz Diagram (*.dot)|*.dot|SVG Diagram (*.svg)|*.svg");
 
 QString overwrite(const QString &path)
 {
