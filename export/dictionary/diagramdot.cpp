@@ -18,7 +18,7 @@ void put(std::string &out, std::initializer_list<std::string_view> pieces)
 
 void html(std::string &out, const QString &text)
 {
-    appendHtmlText(out, text, " ");
+    appendGraphvizHtml(out, text);
 }
 
 void quoted(std::string &out, const QString &text)

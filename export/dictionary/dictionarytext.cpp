@@ -279,9 +279,19 @@ void appendGraphvizText(std::string &out, const QString &text)
     appendLines(out, text, " ", [](char16_t c) -> const char * {
         switch (c) {
         case u'"': return "\\\"";
-        case u'\\': return "\\\\";
+        // Graphviz's reader makes two backslashes one, and its escapes (\N,
+        // the node's name; \n, a line break) then take one more.
+        case u'\\': return "\\\\\\\\";
         default: return nullptr;
         }
+    });
+}
+
+void appendGraphvizHtml(std::string &out, const QString &text)
+{
+    appendLines(out, text, " ", [](char16_t c) -> const char * {
+        // Graphviz takes its escapes (\N, the node's name) in such text too.
+        return c == u'\\' ? "\\\\" : htmlEscape(c);
     });
 }
 

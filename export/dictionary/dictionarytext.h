@@ -34,9 +34,12 @@ QString markdownText(QStringView text);
 //   ("<br />" in an element, "\n" in a <pre>, " " in the title).
 void appendHtmlText(std::string &out, const QString &text, std::string_view lineBreak);
 QString htmlText(QStringView text); // lines ended by "\n"
-// - Inside a Graphviz quoted string: quotes and backslashes escaped, lines
-//   joined by spaces.
+// - Inside a Graphviz quoted string (a tooltip, a plain label): quotes and
+//   backslashes escaped as Graphviz reads them, lines joined by spaces.
 void appendGraphvizText(std::string &out, const QString &text);
+// - Inside a Graphviz HTML-like label: as HTML, backslashes escaped as
+//   Graphviz reads them, lines joined by spaces.
+void appendGraphvizHtml(std::string &out, const QString &text);
 // - Inside a Markdown code fence: nothing escaped, lines ended by "\n".
 void appendPlainLines(std::string &out, const QString &text);
 

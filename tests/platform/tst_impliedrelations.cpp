@@ -6,47 +6,11 @@
 #include "modelparts.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QTest>
 
 using namespace model;
 
 namespace {
-
-// A table from "name: FIELD TYPE WIDTH[.DECIMALS] [KIND TAG], …": KIND is
-// primary, candidate, unique or regular; "KIND TAG?" gives the tag a filter;
-// "KIND TAG=EXPR" an expression other than the field's name. A field
-// "long/SHORT" has a long name and the header's short one.
-TableModel tableOf(const QString &spec)
-{
-    TableModel table;
-    const qsizetype colon = spec.indexOf(QLatin1Char(':'));
-    table.name = spec.left(colon).trimmed();
-    static const QRegularExpression fieldPattern(
-        QStringLiteral(R"(^(\S+) (\S) (\d+)(?:\.(\d+))?(?: \[(\w+) ([^\]=?]+)(\?)?(?:=([^\]]+))?\])?$)"));
-    int position = 0;
-    for (const QString &part : spec.mid(colon + 1).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QRegularExpressionMatch m = fieldPattern.match(part.trimmed());
-        if (!m.hasMatch())
-            qFatal("bad field spec: %s", qPrintable(part));
-        const QStringList names = m.captured(1).split(QLatin1Char('/'));
-        FieldModel f = modelparts::field(++position, names[0], m.captured(2).at(0).toLatin1(), QString(),
-                                         m.captured(3).toInt(), m.captured(4).toInt());
-        if (names.size() > 1)
-            f.shortName = names[1];
-        table.fields.append(f);
-        if (m.captured(5).isEmpty())
-            continue;
-        static const QStringList kinds = {QStringLiteral("primary"), QStringLiteral("candidate"),
-                                          QStringLiteral("unique"), QStringLiteral("regular")};
-        const QString expression = m.captured(8).isEmpty() ? f.shortName.isEmpty() ? f.name : f.shortName
-                                                           : m.captured(8);
-        table.indexes.append(modelparts::tag(m.captured(6), TagKind(kinds.indexOf(m.captured(5))), expression,
-                                             m.captured(7).isEmpty() ? QString() : QStringLiteral("!DELETED()")));
-    }
-    table.indexesKnown = true;
-    return table;
-}
 
 // "child.field -> parent TAG (child tag)".
 QStringList described(const QList<RelationModel> &relations)
@@ -139,7 +103,7 @@ private slots:
         QFETCH(QStringList, expected);
         QList<TableModel> models;
         for (const QString &spec : tables)
-            models.append(tableOf(spec));
+            models.append(modelparts::tableOf(spec));
         QList<RelationModel> declaredRelations;
         for (const QString &pair : declared) {
             const QStringList ends = pair.split(QStringLiteral(" -> "));
@@ -154,9 +118,9 @@ private slots:
     // A parent with both a primary and a candidate key on one field is one parent.
     void oneRelationForTwoKeysOnOneField()
     {
-        TableModel customers = tableOf(QStringLiteral("customers: CODE C 4 [primary PK]"));
+        TableModel customers = modelparts::tableOf(QStringLiteral("customers: CODE C 4 [primary PK]"));
         customers.indexes.append(modelparts::tag(QStringLiteral("ALSO"), TagKind::Candidate, QStringLiteral("CODE")));
-        const QList<TableModel> tables = {customers, tableOf(QStringLiteral("orders: CODE C 4"))};
+        const QList<TableModel> tables = {customers, modelparts::tableOf(QStringLiteral("orders: CODE C 4"))};
         QCOMPARE(described(impliedRelations(tables, {})), QStringList{QStringLiteral("orders.CODE -> customers PK ()")});
     }
 

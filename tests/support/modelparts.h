@@ -4,6 +4,9 @@
 
 #include "model/sourcemodel.h"
 
+#include <QRegularExpression>
+#include <QStringList>
+
 namespace modelparts {
 
 inline model::FieldModel field(int position, const QString &name, char type, const QString &typeName, int width,
@@ -31,6 +34,41 @@ inline model::IndexModel tag(const QString &name, model::TagKind kind, const QSt
     i.descending = descending;
     i.collation = collation;
     return i;
+}
+
+// A table from "name: FIELD TYPE WIDTH[.DECIMALS] [KIND TAG], …": KIND is
+// primary, candidate, unique or regular; "KIND TAG?" gives the tag a filter;
+// "KIND TAG=EXPR" an expression other than the field's name. A field
+// "long/SHORT" has a long name and the header's short one.
+inline model::TableModel tableOf(const QString &spec)
+{
+    model::TableModel table;
+    const qsizetype colon = spec.indexOf(QLatin1Char(':'));
+    table.name = spec.left(colon).trimmed();
+    static const QRegularExpression fieldPattern(
+        QStringLiteral(R"(^(\S+) (\S) (\d+)(?:\.(\d+))?(?: \[(\w+) ([^\]=?]+)(\?)?(?:=([^\]]+))?\])?$)"));
+    int position = 0;
+    for (const QString &part : spec.mid(colon + 1).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = fieldPattern.match(part.trimmed());
+        if (!m.hasMatch())
+            qFatal("bad field spec: %s", qPrintable(part));
+        const QStringList names = m.captured(1).split(QLatin1Char('/'));
+        model::FieldModel f = field(++position, names[0], m.captured(2).at(0).toLatin1(), QString(),
+                                         m.captured(3).toInt(), m.captured(4).toInt());
+        if (names.size() > 1)
+            f.shortName = names[1];
+        table.fields.append(f);
+        if (m.captured(5).isEmpty())
+            continue;
+        static const QStringList kinds = {QStringLiteral("primary"), QStringLiteral("candidate"),
+                                          QStringLiteral("unique"), QStringLiteral("regular")};
+        const QString expression = m.captured(8).isEmpty() ? f.shortName.isEmpty() ? f.name : f.shortName
+                                                           : m.captured(8);
+        table.indexes.append(tag(m.captured(6), model::TagKind(kinds.indexOf(m.captured(5))), expression,
+                                             m.captured(7).isEmpty() ? QString() : QStringLiteral("!DELETED()")));
+    }
+    table.indexesKnown = true;
+    return table;
 }
 
 } // namespace modelparts

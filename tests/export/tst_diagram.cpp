@@ -1,0 +1,299 @@
+// The diagrams: what each shows of the tables and relations, and the SVG
+// Graphviz lays out from it, read back as XML and counted against the model.
+
+#include "export/dictionary/diagram.h"
+#include "export/dictionary/graphviz.h"
+#include "model/impliedrelations.h"
+#include "modelparts.h"
+#include "reporttool.h"
+
+#include <QDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+using namespace dictionary;
+using modelparts::tableOf;
+
+namespace {
+
+model::RelationModel declared(const QString &child, const QString &childTag, const QString &parent,
+                              const QString &parentTag)
+{
+    model::RelationModel r;
+    r.childTable = child;
+    r.childTag = childTag;
+    r.parentTable = parent;
+    r.parentTag = parentTag;
+    r.onUpdate = QStringLiteral("cascade");
+    r.onDelete = QStringLiteral("restrict");
+    return r;
+}
+
+// "table: field type marks, …" for each box; "child.row -> parent.row [implied]" for each edge.
+QStringList described(const Diagram &diagram)
+{
+    QStringList lines;
+    for (const DiagramBox &box : diagram.boxes) {
+        QStringList rows;
+        for (const DiagramRow &row : box.rows) {
+            QString marks = row.key ? (row.primary ? QStringLiteral(" PK") : QStringLiteral(" CK")) : QString();
+            if (row.foreign)
+                marks += QStringLiteral(" FK");
+            rows.append(row.name + QLatin1Char(' ') + row.type + marks);
+        }
+        QString line = box.table + QStringLiteral(": ") + rows.join(QStringLiteral(", "));
+        if (box.rowsLeftOut)
+            line += QStringLiteral(" +%1").arg(box.rowsLeftOut);
+        if (!box.related)
+            line += QStringLiteral(" (unrelated)");
+        lines.append(line);
+    }
+    for (const DiagramEdge &edge : diagram.edges) {
+        const auto end = [&](qsizetype box, qsizetype row) {
+            return diagram.boxes[box].table + QLatin1Char('.')
+                + (row < 0 ? QStringLiteral("?") : diagram.boxes[box].rows[row].name);
+        };
+        lines.append(end(edge.child, edge.childRow) + QStringLiteral(" -> ") + end(edge.parent, edge.parentRow)
+                     + (edge.implied ? QStringLiteral(" implied") : QString()));
+    }
+    return lines;
+}
+
+// A shop: orders declare their customer, lines only imply their order, a
+// note table stands alone.
+struct Shop {
+    QList<model::TableModel> tables = {
+        tableOf(QStringLiteral("customers: CUSTID C 6 [primary CUSTID], NAME C 30")),
+        tableOf(QStringLiteral("orders: ORDID I 4 [primary ORDID], CUSTID C 6 [regular BYCUST=UPPER(CUSTID)], "
+                               "TOTAL N 10.2")),
+        tableOf(QStringLiteral("lines: ORDID I 4, QTY N 5")),
+        tableOf(QStringLiteral("notes: TEXT M 4")),
+    };
+    QList<model::RelationModel> relations = {declared(QStringLiteral("orders"), QStringLiteral("BYCUST"),
+                                                      QStringLiteral("customers"), QStringLiteral("CUSTID"))};
+
+    DiagramTables diagramTables() const
+    {
+        DiagramTables kept;
+        for (const model::TableModel &table : tables)
+            kept.add(table);
+        kept.relate(relations, model::impliedRelations(tables, relations));
+        return kept;
+    }
+};
+
+// What an SVG shows: its node groups' titles (their tooltips), its edges
+// with whether each is dashed, and every text drawn.
+struct SvgParts {
+    QStringList boxes;
+    QList<bool> dashedEdges;
+    QStringList edgeTitles;
+    QStringList texts;
+};
+
+SvgParts svgParts(const QByteArray &svg)
+{
+    SvgParts parts;
+    QXmlStreamReader xml(svg);
+    QString group;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        const QXmlStreamAttributes attributes = xml.attributes();
+        const QStringView name = xml.name();
+        if (name == QLatin1String("g") && !attributes.value(QLatin1String("class")).isEmpty())
+            group = attributes.value(QLatin1String("class")).toString();
+        if (name == QLatin1String("a")) {
+            const QString title = attributes.value(QLatin1String("http://www.w3.org/1999/xlink"), QLatin1String("title"))
+                                      .toString();
+            if (group == QLatin1String("node"))
+                parts.boxes.append(title);
+            else if (group == QLatin1String("edge"))
+                parts.edgeTitles.append(title);
+        }
+        if (name == QLatin1String("path") && group == QLatin1String("edge"))
+            parts.dashedEdges.append(!attributes.value(QLatin1String("stroke-dasharray")).isEmpty());
+        if (name == QLatin1String("text"))
+            parts.texts.append(xml.readElementText());
+    }
+    if (xml.hasError())
+        qWarning("%s", qPrintable(xml.errorString()));
+    return parts.boxes.isEmpty() && xml.hasError() ? SvgParts() : parts;
+}
+
+} // namespace
+
+class DiagramTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void typesShowTheirWidth_data()
+    {
+        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("character") << "C 40" << "Character(40)";
+        QTest::newRow("numeric with decimals") << "N 10.2" << "Numeric(10,2)";
+        QTest::newRow("numeric without") << "N 5" << "Numeric(5)";
+        QTest::newRow("fixed width") << "I 4" << "Integer";
+        QTest::newRow("memo") << "M 4" << "Memo";
+    }
+    void typesShowTheirWidth()
+    {
+        QFETCH(QString, spec);
+        QFETCH(QString, expected);
+        model::TableModel table = tableOf(QStringLiteral("t: F ") + spec);
+        table.fields[0].typeName = model::fieldTypeName(table.fields[0].type);
+        QCOMPARE(diagramType(table.fields[0]), expected);
+    }
+
+    void overviewOfAFewTables()
+    {
+        const Diagram diagram = Shop().diagramTables().overview();
+        QCOMPARE(described(diagram),
+                 (QStringList{
+                     "customers: CUSTID C(6) PK, NAME C(30)",
+                     "orders: ORDID I PK, CUSTID C(6) FK, TOTAL N(10,2)",
+                     "lines: ORDID I FK, QTY N(5)",
+                     "notes: TEXT M (unrelated)",
+                     "orders.CUSTID -> customers.CUSTID",
+                     "lines.ORDID -> orders.ORDID implied",
+                 }));
+        QVERIFY(diagram.groupUnrelated);
+        QVERIFY(diagram.leftOut.isEmpty());
+        QCOMPARE(diagram.edges[0].title, QStringLiteral("orders.CUSTID → customers.CUSTID (on update cascade, "
+                                                        "on delete restrict)"));
+        QCOMPARE(diagram.edges[1].label, QStringLiteral("implied: ORDID"));
+    }
+
+    // Past the number of tables whose every field the overview shows, only
+    // the related tables stay, with their key and foreign-key fields; past the
+    // most it draws, there is none.
+    void overviewOfManyTables_data()
+    {
+        QTest::addColumn<int>("pairs"); // of related tables, besides one unrelated table each
+        QTest::addColumn<int>("boxes");
+        QTest::addColumn<bool>("drawn");
+        QTest::newRow("all shown") << int(OverviewAllTables / 4) << int(OverviewAllTables / 2) << true;
+        QTest::newRow("related only") << int(OverviewAllTables) << int(OverviewAllTables) * 2 << true;
+        QTest::newRow("too many") << int(OverviewMostTables / 2 + 1) << 0 << false;
+    }
+    void overviewOfManyTables()
+    {
+        QFETCH(int, pairs);
+        QFETCH(int, boxes);
+        QFETCH(bool, drawn);
+        QList<model::TableModel> tables;
+        QList<model::RelationModel> relations;
+        for (int i = 0; i < pairs; ++i) {
+            const QString n = QString::number(i);
+            tables.append(tableOf(QStringLiteral("p%1: ID I 4 [primary ID], A C 9, B C 9").arg(n)));
+            tables.append(tableOf(QStringLiteral("c%1: PID I 4 [regular PID], C C 9").arg(n)));
+            tables.append(tableOf(QStringLiteral("u%1: X C 9").arg(n)));
+            relations.append(declared(QStringLiteral("c") + n, QStringLiteral("PID"), QStringLiteral("p") + n,
+                                      QStringLiteral("ID")));
+        }
+        DiagramTables kept;
+        for (const model::TableModel &table : tables)
+            kept.add(table);
+        kept.relate(relations, {});
+        const Diagram diagram = kept.overview();
+        QCOMPARE(diagram.leftOut.isEmpty(), drawn);
+        if (!drawn)
+            return;
+        const bool all = tables.size() <= OverviewAllTables;
+        QCOMPARE(diagram.boxes.size(), all ? tables.size() : boxes);
+        QCOMPARE(diagram.edges.size(), pairs);
+        const QStringList lines = described(diagram);
+        QCOMPARE(lines[0], all ? QStringLiteral("p0: ID I PK, A C(9), B C(9)") : QStringLiteral("p0: ID I PK +2"));
+        QCOMPARE(lines[1], all ? QStringLiteral("c0: PID I FK, C C(9)") : QStringLiteral("c0: PID I FK +1"));
+        QCOMPARE(lines.last(), QStringLiteral("c%1.PID -> p%1.ID").arg(pairs - 1));
+    }
+
+    void aTableWithItsNeighbours()
+    {
+        const Shop shop;
+        const DiagramTables kept = shop.diagramTables();
+        QCOMPARE(described(*kept.around(shop.tables[1])),
+                 (QStringList{
+                     "orders: ORDID I PK, CUSTID C(6) FK, TOTAL N(10,2)",
+                     "customers: CUSTID C(6) PK +1",
+                     "lines: ORDID I FK +1",
+                     "orders.CUSTID -> customers.CUSTID",
+                     "lines.ORDID -> orders.ORDID implied",
+                 }));
+        QVERIFY(!kept.around(shop.tables[3])); // no relation reaches the notes
+    }
+
+    // The SVG is XML, with one box a table and one edge a relation, the
+    // implied ones dashed, and text from the files drawn as it is.
+    void svgCountsTheModel()
+    {
+        Shop shop;
+        const QString hostile = QStringLiteral("a<b>&\"c\\N]]>--");
+        shop.tables[3].name = hostile;
+        shop.tables[3].fields[0].name = QStringLiteral("x</TD></TR></TABLE>>];y");
+        const Diagram diagram = shop.diagramTables().overview();
+        const QByteArray svg = graphvizSvg(dotSource(diagram, "d1"));
+        const SvgParts parts = svgParts(svg);
+        QCOMPARE(parts.boxes, (QStringList{"customers", "orders", "lines", hostile}));
+        QCOMPARE(parts.dashedEdges, (QList<bool>{false, true}));
+        QCOMPARE(parts.edgeTitles[0], diagram.edges[0].title);
+        QVERIFY(parts.texts.contains(hostile));
+        QVERIFY(parts.texts.contains(QStringLiteral("x</TD></TR></TABLE>>];y")));
+        QVERIFY(parts.texts.contains(QStringLiteral("Tables without relations")));
+        QVERIFY(!inlineSvg(svg).startsWith("<?xml"));
+        QVERIFY(inlineSvg(svg).startsWith("<svg"));
+    }
+
+    void linksLeadToSections()
+    {
+        const QByteArray svg = graphvizSvg(dotSource(Shop().diagramTables().overview(), "d2",
+                                                     [](const DiagramBox &box) { return "#table-" + box.table.toStdString(); }));
+        QXmlStreamReader xml(svg);
+        QStringList links;
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("a"))
+                links.append(xml.attributes().value(QLatin1String("http://www.w3.org/1999/xlink"), QLatin1String("href")).toString());
+        }
+        QVERIFY(!xml.hasError());
+        links.removeAll(QString());
+        QCOMPARE(links, (QStringList{"#table-customers", "#table-orders", "#table-lines", "#table-notes"}));
+    }
+
+    void refusedSourceIsAFailure()
+    {
+        QVERIFY_THROWS_EXCEPTION(Failure, graphvizSvg("digraph { a -> }"));
+    }
+
+    // Northwind's container: a box for each of its tables and an edge for
+    // each relation it declares; its tables read as free tables: the
+    // relations they imply, dashed.
+    void northwindThroughTheCommand_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<bool>("dashed");
+        QTest::newRow("container") << QStringLiteral("Northwind/northwind.dbc") << false;
+        QTest::newRow("free tables") << QStringLiteral("Northwind") << true;
+    }
+    void northwindThroughTheCommand()
+    {
+        QFETCH(QString, source);
+        QFETCH(bool, dashed);
+        const QString path = QStringLiteral(ORVALLE_FIXTURES_DIR "/VFPX__Samples/") + source;
+        if (!QFileInfo::exists(path))
+            QSKIP("the fixtures are not here");
+        const model::SourceModel model = model::readSourceModel(path);
+        const ToolOutcome outcome = runProgram(QStringLiteral(ORVALLE_REPORT_EXE), {"--format", "svg", path});
+        QCOMPARE(outcome.err, QByteArray());
+        QCOMPARE(outcome.exitCode, 0);
+        const SvgParts parts = svgParts(outcome.out);
+        QCOMPARE(parts.boxes.size(), model.tables.size());
+        QCOMPARE(parts.dashedEdges.size(), model.relations.size() + model.impliedRelations.size());
+        QCOMPARE(parts.dashedEdges.count(true), model.impliedRelations.size());
+        QCOMPARE(parts.dashedEdges.count(true) > 0, dashed);
+    }
+};
+
+QTEST_GUILESS_MAIN(DiagramTest)
+#include "tst_diagram.moc"
