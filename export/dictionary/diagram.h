@@ -94,4 +94,14 @@ private:
 QByteArray dotSource(const Diagram &diagram, std::string_view id,
                      const std::function<std::string(const DiagramBox &)> &link = {});
 
+// The diagram as a Mermaid erDiagram (what GitHub draws in Markdown), its
+// lines indented by four spaces so no line can close the fence around it.
+// Names become identifiers Mermaid takes from version 10.5 on (ASCII letters,
+// digits and underscores, never a word of its own), each table keeping its
+// name as a quoted label; text from the files can end no string and open no
+// comment or directive. Fields show only their keys and foreign keys when the
+// whole would pass the size Mermaid draws; none when even that would.
+inline constexpr qsizetype MermaidMostCharacters = 50000;
+QByteArray mermaidSource(const Diagram &diagram);
+
 } // namespace dictionary

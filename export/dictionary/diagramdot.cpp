@@ -103,7 +103,8 @@ QByteArray dotSource(const Diagram &diagram, std::string_view id,
             box(out, shown, b, id, link);
     }
     if (!apart.empty()) {
-        put(out, {"  subgraph \"cluster_", id, "_unrelated\" {\n"});
+        // Its own id: a subgraph takes the graph's otherwise.
+        put(out, {"  subgraph \"cluster_", id, "_unrelated\" {\n    id=\"", id, "-unrelated\";\n"});
         out += "    label=\"Tables without relations\"; style=dashed; color=\"#9a9a9a\"; fontcolor=\"#555555\";\n";
         out += apart;
         out += "  }\n";

@@ -1,4 +1,5 @@
 #include "export/dictionary/dictionary.h"
+#include "export/dictionary/graphviz.h"
 #include "export/dictionary/readable.h"
 
 #include <vector>
@@ -35,6 +36,7 @@ pre code { font-size: 1em; }
 pre.sql { background: #f5f7f9; border: 1px solid #c9d3dd; padding: .6rem .8rem; white-space: pre-wrap;
           overflow-wrap: anywhere; }
 p.none { color: #5b6773; font-style: italic; }
+div.diagram { overflow-x: auto; margin: .4rem 0 1rem; }
 tr.warning td { background: #fff4d6; }
 tr.error td { background: #fde2df; }
 tr.warning .severity { color: #7a5300; font-weight: 700; }
@@ -120,6 +122,21 @@ public:
         out() += sentence;
         out() += "</p>\n";
     }
+    // Laid out by Graphviz, inline: the page stays one file with no script.
+    void diagram(const Diagram &diagram, std::string_view id,
+                 const std::function<std::string(const DiagramBox &)> &link) override
+    {
+        if (!diagram.leftOut.isEmpty()) {
+            out() += "<p class=\"none\">";
+            appendHtmlText(out(), diagram.leftOut, " ");
+            out() += "</p>\n";
+            return;
+        }
+        out() += "<div class=\"diagram\">\n";
+        out() += inlineSvg(graphvizSvg(dotSource(diagram, id, link))).toStdString();
+        out() += "</div>\n";
+    }
+    bool drawsEachTable() const override { return true; }
     void codeBlock(const QString &text, std::string_view language) override
     {
         out() += "<pre class=\"";

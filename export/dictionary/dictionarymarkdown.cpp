@@ -57,6 +57,23 @@ public:
         out() += sentence;
         endLine();
     }
+    // A Mermaid block, which GitHub draws; the overview only, as a diagram
+    // for every table would outweigh the text.
+    void diagram(const Diagram &diagram, std::string_view, const std::function<std::string(const DiagramBox &)> &) override
+    {
+        const QByteArray source = diagram.leftOut.isEmpty() ? mermaidSource(diagram) : QByteArray();
+        if (source.isEmpty()) {
+            none(diagram.leftOut.isEmpty() ? "No diagram: it would be larger than Mermaid draws."
+                                           : diagram.leftOut.toStdString());
+            return;
+        }
+        block();
+        out() += "```mermaid\n";
+        out().append(source.constData(), size_t(source.size()));
+        out() += "```";
+        endLine();
+    }
+    bool drawsEachTable() const override { return false; }
     // Fenced by more backticks than any run in the text, so no line of it
     // closes the block.
     void codeBlock(const QString &text, std::string_view language) override

@@ -5,6 +5,7 @@
 // fields, tags, relations and findings, and what goes in each cell); a
 // Markup says how each block and each piece of text is written in its format.
 
+#include "export/dictionary/diagram.h"
 #include "export/dictionary/documentwriter.h"
 
 #include <initializer_list>
@@ -48,6 +49,11 @@ public:
     // A sentence that says a block has nothing to show.
     virtual void none(std::string_view sentence) = 0;
     virtual void codeBlock(const QString &text, std::string_view language) = 0;
+    // A diagram, its elements' ids starting with `id`, each box leading to
+    // `link` of it; whether each table's section shows its own.
+    virtual void diagram(const Diagram &diagram, std::string_view id,
+                         const std::function<std::string(const DiagramBox &)> &link) = 0;
+    virtual bool drawsEachTable() const = 0;
 
     // Labelled facts. Whether the box of a table's facts also holds its
     // triggers; if not, they follow the comment and the rule as facts of
@@ -100,6 +106,10 @@ public:
     ReadableWriter(std::unique_ptr<Markup> markup, const DictionarySink &sink);
 
     bool needsOutline() const override { return true; }
+    // The diagrams and the implied relations need every table first.
+    bool plansFirst() const override { return true; }
+    void plan(const model::TableModel &table) override;
+    void planned(const model::SourceModel &rest) override;
     void begin(const model::SourceOutline &outline) override;
     void table(const model::TableModel &table) override;
     void end(const model::SourceModel &rest) override;
@@ -110,6 +120,9 @@ private:
     void fieldsBlock(const model::TableModel &table);
     void indexesBlock(const model::TableModel &table);
     void relationsBlock(qsizetype index);
+    void impliedRelationsBlock(qsizetype index);
+    void diagramSection();
+    std::string boxLink(const DiagramBox &box) const;
     void viewSection(qsizetype index, const model::ViewModel &view);
     void findingsSection();
     void textCell(const QString &text);
@@ -125,6 +138,9 @@ private:
     QStringList m_tables;
     QList<model::ViewModel> m_views;
     QList<model::RelationModel> m_relations;
+    QList<model::RelationModel> m_impliedRelations;
+    DiagramTables m_diagrams;
+    bool m_drawn = false; // some relation, declared or implied: the diagrams are drawn
     QList<model::Finding> m_findings;
     SectionAnchors m_anchors;
     OutlinePlaces m_places;

@@ -36,6 +36,37 @@ void ReadableWriter::handOn(bool all)
     out.clear();
 }
 
+void ReadableWriter::plan(const model::TableModel &table)
+{
+    m_diagrams.add(table);
+}
+
+void ReadableWriter::planned(const model::SourceModel &rest)
+{
+    m_diagrams.relate(rest.relations, rest.impliedRelations);
+    m_impliedRelations = rest.impliedRelations;
+    m_drawn = !rest.relations.isEmpty() || !rest.impliedRelations.isEmpty();
+}
+
+std::string ReadableWriter::boxLink(const DiagramBox &box) const
+{
+    const qsizetype table = m_anchors.tableNamed(box.table);
+    return table < 0 ? std::string() : "#" + m_anchors.tables.at(size_t(table));
+}
+
+// The overview, when some relation joins the tables: a diagram of tables
+// that nothing joins shows nothing their sections do not.
+void ReadableWriter::diagramSection()
+{
+    if (!m_drawn)
+        return;
+    m.beginSection(Markup::Section::Part, "diagram", 2);
+    m.word("Diagram");
+    m.endTitle();
+    m.diagram(m_diagrams.overview(), "overview", [this](const DiagramBox &box) { return boxLink(box); });
+    m.endSection();
+}
+
 void ReadableWriter::begin(const model::SourceOutline &whole)
 {
     const model::SourceModel &outline = whole.facts;
@@ -61,6 +92,11 @@ void ReadableWriter::begin(const model::SourceOutline &whole)
     m.word("Contents");
     m.endTitle();
     m.beginList();
+    if (m_drawn) {
+        m.beginItem();
+        m.link(QStringLiteral("Diagram"), "diagram");
+        m.endItem();
+    }
     m.beginItem();
     m.link(QStringLiteral("Tables"), "tables");
     if (!m_tables.isEmpty()) {
@@ -86,6 +122,7 @@ void ReadableWriter::begin(const model::SourceOutline &whole)
     m.endSection();
 
     m.beginBody();
+    diagramSection();
     m.beginSection(Markup::Section::Part, "tables", 2);
     m.word("Tables");
     m.endTitle();
@@ -209,6 +246,15 @@ void ReadableWriter::tableSection(qsizetype index, const model::TableModel &tabl
     fieldsBlock(table);
     indexesBlock(table);
     relationsBlock(index);
+    impliedRelationsBlock(index);
+    if (m.drawsEachTable()) {
+        if (const std::optional<Diagram> own = m_diagrams.around(table)) {
+            m.heading(4, "Diagram");
+            // Ids of their own: the section has the table's anchor.
+            m.diagram(*own, "diagram-" + m_anchors.tables.at(size_t(index)),
+                      [this](const DiagramBox &box) { return boxLink(box); });
+        }
+    }
     m.endSection();
 }
 
@@ -345,6 +391,39 @@ void ReadableWriter::relationsBlock(qsizetype index)
         m.endCell();
         for (const QString *text : {&relation.childTag, &relation.onUpdate, &relation.onDelete, &relation.onInsert})
             textCell(*text);
+        m.endRow();
+    }
+    if (any)
+        m.endGrid();
+}
+
+// The relations only the names and keys imply, in which the table is the
+// parent or the child; none, no block.
+void ReadableWriter::impliedRelationsBlock(qsizetype index)
+{
+    bool any = false;
+    for (const model::RelationModel &relation : m_impliedRelations) {
+        if (m_anchors.tableNamed(relation.parentTable) != index && m_anchors.tableNamed(relation.childTable) != index)
+            continue;
+        if (!any) {
+            m.heading(4, "Implied relations");
+            m.beginGrid("relations", {{"Parent table", false},
+                                      {"Parent tag", false},
+                                      {"Child table", false},
+                                      {"Child field", false},
+                                      {"Child tag", false}});
+            any = true;
+        }
+        m.beginRow();
+        m.beginCell();
+        tableReference(relation.parentTable);
+        m.endCell();
+        textCell(relation.parentTag);
+        m.beginCell();
+        tableReference(relation.childTable);
+        m.endCell();
+        textCell(relation.childField);
+        textCell(relation.childTag);
         m.endRow();
     }
     if (any)

@@ -470,8 +470,10 @@ void checkMarkdownShape(const SourceModel &source)
             continue;
         }
         if (line.startsWith(QLatin1String("```"))) {
-            fence = line.left(line.indexOf(QLatin1String("sql")));
-            QVERIFY2(line == fence + QLatin1String("sql"), qPrintable(line));
+            static const QRegularExpression opening(QStringLiteral("^(`{3,})(sql|mermaid)$"));
+            const auto match = opening.match(line);
+            QVERIFY2(match.hasMatch(), qPrintable(line));
+            fence = match.captured(1);
             continue;
         }
         if (line.startsWith(QLatin1Char('|'))) {
@@ -495,7 +497,9 @@ void checkMarkdownShape(const SourceModel &source)
         QVERIFY2(!ids.contains(match.captured(1)), qPrintable(match.captured(1)));
         ids.insert(match.captured(1));
     }
-    QCOMPARE(ids.size(), 3 + source.tables.size() + (source.views.isEmpty() ? 0 : 1 + source.views.size()));
+    const bool diagram = !source.relations.isEmpty() || !source.impliedRelations.isEmpty();
+    QCOMPARE(ids.size(),
+             3 + diagram + source.tables.size() + (source.views.isEmpty() ? 0 : 1 + source.views.size()));
     for (const auto &match : target.globalMatch(document))
         QVERIFY2(ids.contains(match.captured(1)), qPrintable(match.captured(1)));
 }
@@ -513,16 +517,22 @@ void checkPageShape(const SourceModel &source)
     const auto metas = root.elements("meta");
     QVERIFY(std::any_of(metas.cbegin(), metas.cend(),
                         [](const Node *meta) { return meta->attribute("charset") == QLatin1String("utf-8"); }));
-    QCOMPARE(root.elements("title").size(), 1);
+    QCOMPARE(root.elements("head").size(), 1);
+    QCOMPARE(root.elements("head").first()->elements("title").size(), 1);
     QCOMPARE(root.elements("title").first()->textContent(),
              QStringLiteral("Data dictionary of ") + source.path);
 
     // Nothing runs and nothing is fetched: only these elements and attributes.
     const QSet<QString> elements = {"html", "head", "meta", "title", "style", "body", "header", "h1", "h2", "h3",
                                     "h4", "p", "strong", "nav", "ul", "li", "a", "main", "section", "dl", "div",
-                                    "dt", "dd", "table", "thead", "tbody", "tr", "th", "td", "code", "pre", "br"};
+                                    "dt", "dd", "table", "thead", "tbody", "tr", "th", "td", "code", "pre", "br",
+                                    // The diagrams' drawing.
+                                    "svg", "g", "polygon", "path", "text"};
     const QSet<QString> attributes = {"xmlns", "lang", "xml:lang", "charset", "name", "content", "id", "class",
-                                      "href"};
+                                      "href", "xmlns:xlink", "xlink:href", "xlink:title", "width", "height",
+                                      "viewBox", "transform", "points", "d", "x", "y", "fill", "stroke",
+                                      "stroke-dasharray", "text-anchor", "font-family", "font-size", "font-weight",
+                                      "font-style"};
     QStringList hrefs;
     QStringList ids;
     root.visit([&](const Node &node) {
@@ -533,6 +543,8 @@ void checkPageShape(const SourceModel &source)
             QVERIFY2(attributes.contains(it.key()), qPrintable(it.key()));
         if (node.attributes.contains(QStringLiteral("href")))
             hrefs.append(node.attribute("href"));
+        if (node.attributes.contains(QStringLiteral("xlink:href")))
+            hrefs.append(node.attribute("xlink:href"));
         if (node.attributes.contains(QStringLiteral("id")))
             ids.append(node.attribute("id"));
     });
