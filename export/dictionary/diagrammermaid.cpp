@@ -109,13 +109,13 @@ QString freeLabel(const QString &text)
 
 QString source(const Diagram &diagram, bool joiningRowsOnly)
 {
-    QString out = QStringLiteral("erDiagram\n");
+    QString out = QStringLiteral("    erDiagram\n");
     QSet<QString> used;
     QStringList ids;
     for (const DiagramBox &box : diagram.boxes) {
         const QString id = entityId(box.table, used);
         ids.append(id);
-        out += QStringLiteral("    %1[\"%2\"] {\n").arg(id, entityLabel(box.table));
+        out += QStringLiteral("        %1[\"%2\"] {\n").arg(id, entityLabel(box.table));
         for (const DiagramRow &row : box.rows) {
             if (joiningRowsOnly && !row.key && !row.foreign)
                 continue;
@@ -125,7 +125,7 @@ QString source(const Diagram &diagram, bool joiningRowsOnly)
             if (row.foreign)
                 keys.append(QStringLiteral("FK"));
             const QString name = attributeWord(row.name);
-            out += QStringLiteral("        %1 %2").arg(attributeWord(row.type), name);
+            out += QStringLiteral("            %1 %2").arg(attributeWord(row.type), name);
             if (!keys.isEmpty())
                 out += QLatin1Char(' ') + keys.join(QStringLiteral(", "));
             // The name as the table spells it, where the identifier could not.
@@ -133,10 +133,10 @@ QString source(const Diagram &diagram, bool joiningRowsOnly)
                 out += QStringLiteral(" \"%1\"").arg(freeLabel(row.name));
             out += QLatin1Char('\n');
         }
-        out += QStringLiteral("    }\n");
+        out += QStringLiteral("        }\n");
     }
     for (const DiagramEdge &edge : diagram.edges) {
-        out += QStringLiteral("    %1 %2 %3 : \"%4\"\n")
+        out += QStringLiteral("        %1 %2 %3 : \"%4\"\n")
                    .arg(ids[edge.parent], edge.implied ? QStringLiteral("||..o{") : QStringLiteral("||--o{"),
                         ids[edge.child], freeLabel(edge.label));
     }
@@ -150,15 +150,7 @@ QByteArray mermaidSource(const Diagram &diagram)
     QString whole = source(diagram, false);
     if (whole.size() > MermaidMostCharacters)
         whole = source(diagram, true);
-    if (whole.size() > MermaidMostCharacters)
-        return QByteArray();
-    QString indented;
-    for (const QStringView line : QStringView(whole).split(u'\n', Qt::SkipEmptyParts)) {
-        indented += QLatin1String("    ");
-        indented += line;
-        indented += QLatin1Char('\n');
-    }
-    return indented.toUtf8();
+    return whole.size() > MermaidMostCharacters ? QByteArray() : whole.toUtf8();
 }
 
 } // namespace dictionary
