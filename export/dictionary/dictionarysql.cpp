@@ -498,6 +498,13 @@ struct ForeignKey {
     QStringList notes;
 };
 
+// A relation only implied, offered as a foreign key to make.
+struct ImpliedKey {
+    QString childField;
+    QString parentTable; // in the schema
+    QString parentColumn;
+};
+
 // A child table's relations: those that are foreign keys, and notes on those
 // that are not.
 struct ChildRelations {
@@ -956,6 +963,17 @@ public:
         m_children.resize(m_keys.size());
         for (const model::RelationModel &relation : rest.relations)
             planRelation(m_keys, tableNamed, relation, m_children, m_unplaced);
+        // An implied relation is offered, not made: only where it would be a
+        // foreign key between tables made, on the parent's key column.
+        for (const model::RelationModel &relation : rest.impliedRelations) {
+            const qsizetype child = tableNamed(relation.childTable);
+            const qsizetype parent = tableNamed(relation.parentTable);
+            if (child < 0 || parent < 0 || !m_keys.at(child).created || !m_keys.at(parent).created)
+                continue;
+            const TagKey *key = tagNamed(m_keys.at(parent), relation.parentTag);
+            if (key && key->plainColumn && (key->form == TagForm::PrimaryKey || key->form == TagForm::Unique))
+                m_implied[child].append({relation.childField, m_keys.at(parent).name, key->column});
+        }
         m_findings = rest.findings;
     }
 
@@ -980,6 +998,7 @@ public:
             m_tableNames.append(namesOf(table));
         const qsizetype before = m_out.size();
         writeTable(table, m_children.at(m_next));
+        offerImpliedKeys(table, m_implied.value(m_next));
         if (!preData())
             m_out.truncate(before);
         writeKeysAndIndexes(table);
@@ -1003,6 +1022,17 @@ public:
             postText(QStringLiteral("\n"));
             for (const QString &note : std::as_const(m_unplaced))
                 postText(commentText(note));
+        }
+        if (!m_offered.isEmpty()) {
+            postText(QStringLiteral("\n"));
+            postText(commentText(m_dialect == Dialect::Postgres
+                                     ? QStringLiteral("Implied by the tables' names and keys, declared nowhere: "
+                                                      "remove \"-- \" to make one.")
+                                     : QStringLiteral("Implied by the tables' names and keys, declared nowhere. "
+                                                      "SQLite adds no foreign key to a table once made: put one in "
+                                                      "its table's CREATE TABLE to make it.")));
+            for (const QString &offer : std::as_const(m_offered))
+                postText(QStringLiteral("-- ") + offer + QLatin1Char('\n'));
         }
         if (postData()) {
             marker(QStringLiteral("Post-data: keys, unique constraints, indexes and foreign keys, made after the "
@@ -1359,6 +1389,24 @@ private:
         }
     }
 
+    // The statement of each implied relation of `table`, kept for the end.
+    void offerImpliedKeys(const Table &table, const QList<ImpliedKey> &implied)
+    {
+        for (const ImpliedKey &key : implied) {
+            for (const Column &column : table.columns) {
+                if (!column.field || column.name.isEmpty() || column.field->name != key.childField)
+                    continue;
+                const QString clause = QStringLiteral("FOREIGN KEY (%1) REFERENCES %2 (%3)")
+                                           .arg(identifier(column.name), identifier(key.parentTable),
+                                                identifier(key.parentColumn));
+                m_offered.append(m_dialect == Dialect::Postgres
+                                     ? QStringLiteral("ALTER TABLE %1 ADD %2;").arg(identifier(table.name), clause)
+                                     : QStringLiteral("%1: %2").arg(identifier(table.name), clause));
+                break;
+            }
+        }
+    }
+
     void writeViews(const QList<model::ViewModel> &views)
     {
         for (const model::ViewModel &view : views) {
@@ -1384,6 +1432,8 @@ private:
     QList<TableKeys> m_keys;      // of the same tables
     QList<ChildRelations> m_children; // of the same tables
     QStringList m_unplaced;       // notes on relations whose child is no table of the schema
+    QHash<qsizetype, QList<ImpliedKey>> m_implied; // by child, of the tables planned
+    QStringList m_offered;        // the implied keys' statements, commented out at the end
     QList<model::Finding> m_findings;
     qsizetype m_next = 0;         // the table written next
     std::function<void(const Table &)> m_tablePlanned;

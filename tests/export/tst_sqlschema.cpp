@@ -5,6 +5,8 @@
 
 #include "fixturesources.h"
 #include "golden.h"
+#include "modelparts.h"
+#include "model/impliedrelations.h"
 #include "postgresserver.h"
 #include "export/dictionary/dictionary.h"
 #include "export/dictionary/documentwriter.h"
@@ -581,6 +583,8 @@ private slots:
     void floatInExponentOnSqlite();
     void namesAndRelationsOnPostgres();
     void namesAndRelationsOnSqlite();
+    void impliedRelationsOfferedOnPostgres();
+    void impliedRelationsOfferedOnSqlite();
     void fixturesOnPostgres_data();
     void fixturesOnPostgres();
     void fixturesOnSqlite_data();
@@ -1581,6 +1585,70 @@ void SqlSchemaTest::namesAndRelationsOnPostgres()
         "p_KIND | CREATE INDEX \"p_KIND\" ON public.p USING btree (kind)",
         "p_pkey | CREATE UNIQUE INDEX p_pkey ON public.p USING btree (id)",
     }));
+}
+
+namespace {
+
+// A parent keyed on id, a child whose id only implies the relation, and a
+// child whose id is declared: the declared key is made, the implied one
+// offered commented out.
+SourceModel impliedRelationSource()
+{
+    SourceModel source;
+    source.tables = {modelparts::tableOf(QStringLiteral("p: id I 4 [primary ID], name C 9")),
+                     modelparts::tableOf(QStringLiteral("c: cid I 4 [primary CID], id I 4")),
+                     modelparts::tableOf(QStringLiteral("d: did I 4 [primary DID], id I 4 [regular PID]"))};
+    RelationModel declared;
+    declared.parentTable = QStringLiteral("p");
+    declared.parentTag = QStringLiteral("ID");
+    declared.childTable = QStringLiteral("d");
+    declared.childTag = QStringLiteral("PID");
+    source.relations = {declared};
+    source.impliedRelations = model::impliedRelations(source.tables, source.relations);
+    return source;
+}
+
+} // namespace
+
+void SqlSchemaTest::impliedRelationsOfferedOnPostgres()
+{
+    NEED_POSTGRES();
+    const QByteArray script = postgresSchema(impliedRelationSource());
+    const QByteArray offer = "-- ALTER TABLE \"c\" ADD FOREIGN KEY (\"id\") REFERENCES \"p\" (\"id\");\n";
+    QCOMPARE(script.count(offer), 1);
+    QCOMPARE(script.count("ADD FOREIGN KEY"), 2); // the declared one, and the offer
+
+    const QString asWritten = freshDatabase();
+    QVERIFY(!asWritten.isEmpty());
+    const Outcome applied = m_postgres->script(asWritten, script);
+    QVERIFY2(applied.ok, qPrintable(applied.error));
+    const Outcome made = m_postgres->query(asWritten, postgresForeignKeys);
+    QVERIFY2(made.ok, qPrintable(made.error));
+    QCOMPARE(rowsOf(made.out), QStringList({"d | FOREIGN KEY (id) REFERENCES p(id)"}));
+
+    // Uncommented by a user, it is a foreign key.
+    const QString taken = freshDatabase();
+    QVERIFY(!taken.isEmpty());
+    const Outcome uncommented = m_postgres->script(taken, QByteArray(script).replace(offer, offer.mid(3)));
+    QVERIFY2(uncommented.ok, qPrintable(uncommented.error));
+    const Outcome both = m_postgres->query(taken, postgresForeignKeys);
+    QVERIFY2(both.ok, qPrintable(both.error));
+    QCOMPARE(rowsOf(both.out), QStringList({"c | FOREIGN KEY (id) REFERENCES p(id)", "d | FOREIGN KEY (id) REFERENCES p(id)"}));
+}
+
+// SQLite takes a foreign key only in CREATE TABLE: the offer is the clause,
+// named with its table, and the script as written makes none of it.
+void SqlSchemaTest::impliedRelationsOfferedOnSqlite()
+{
+    NEED_SQLITE();
+    const QByteArray script = sqliteSchema(impliedRelationSource());
+    QCOMPARE(script.count("-- \"c\": FOREIGN KEY (\"id\") REFERENCES \"p\" (\"id\")\n"), 1);
+    const SqliteDatabase database(sqliteFolder(), QStringLiteral("implied"));
+    const Outcome applied = database.script(script);
+    QVERIFY2(applied.ok, qPrintable(applied.error));
+    const Outcome keys = database.query(QStringLiteral("SELECT \"table\", \"from\" FROM pragma_foreign_key_list('c');"));
+    QVERIFY2(keys.ok, qPrintable(keys.error));
+    QCOMPARE(rowsOf(keys.out), QStringList());
 }
 
 void SqlSchemaTest::namesAndRelationsOnSqlite()
