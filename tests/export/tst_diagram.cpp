@@ -2,6 +2,7 @@
 // Graphviz lays out from it, read back as XML and counted against the model.
 
 #include "export/dictionary/diagram.h"
+#include "export/dictionary/dictionary.h"
 #include "export/dictionary/graphviz.h"
 #include "model/impliedrelations.h"
 #include "modelparts.h"
@@ -259,6 +260,57 @@ private slots:
         QVERIFY(!xml.hasError());
         links.removeAll(QString());
         QCOMPARE(links, (QStringList{"#table-customers", "#table-orders", "#table-lines", "#table-notes"}));
+    }
+
+    // The HTML page: the overview and a diagram in each related table's
+    // section, every id once, every box leading to its table's section, the
+    // implied relation listed apart.
+    void htmlPageDrawsItsTables()
+    {
+        const Shop shop;
+        model::SourceModel source;
+        source.path = QStringLiteral("shop");
+        source.tables = shop.tables;
+        source.relations = shop.relations;
+        source.impliedRelations = model::impliedRelations(shop.tables, shop.relations);
+        const QByteArray page = htmlDictionary(source);
+        QXmlStreamReader xml(page);
+        QStringList ids;
+        QStringList links;
+        int drawings = 0;
+        QString sectionOfDrawing;
+        QStringList drawnIn;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            const QXmlStreamAttributes attributes = xml.attributes();
+            if (attributes.hasAttribute(QLatin1String("id")))
+                ids.append(attributes.value(QLatin1String("id")).toString());
+            if (xml.name() == QLatin1String("section"))
+                sectionOfDrawing = attributes.value(QLatin1String("id")).toString();
+            if (xml.name() == QLatin1String("svg")) {
+                ++drawings;
+                drawnIn.append(sectionOfDrawing);
+            }
+            const QString link = attributes.value(QLatin1String("http://www.w3.org/1999/xlink"), QLatin1String("href"))
+                                     .toString();
+            if (!link.isEmpty())
+                links.append(link);
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(QSet<QString>(ids.cbegin(), ids.cend()).size(), ids.size());
+        for (const QString &link : std::as_const(links))
+            QVERIFY2(link.startsWith(QLatin1Char('#')) && ids.contains(link.mid(1)), qPrintable(link));
+        QCOMPARE(drawnIn, (QStringList{"diagram", "table-1-customers", "table-2-orders", "table-3-lines"}));
+        QCOMPARE(drawings, 4);
+        QCOMPARE(page.count("<h4>Implied relations</h4>"), 2); // the parent's section and the child's
+        QVERIFY(page.contains("<a href=\"#diagram\">Diagram</a>"));
+
+        const QByteArray markdown = markdownDictionary(source);
+        QCOMPARE(markdown.count("```mermaid\n"), 1);
+        QVERIFY(markdown.contains("- [Diagram](#diagram)"));
+        QVERIFY(!markdown.contains("        orders ||--o{ lines : \"implied: ORDID\""));
+        QVERIFY(markdown.contains("        orders ||..o{ lines : \"implied: ORDID\""));
     }
 
     void refusedSourceIsAFailure()
