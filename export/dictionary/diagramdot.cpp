@@ -86,7 +86,10 @@ QByteArray dotSource(const Diagram &diagram, std::string_view id,
 {
     std::string out;
     put(out, {"digraph \"", id, "\" {\n  graph [id=\"", id,
-              "\", rankdir=LR, fontname=\"Helvetica\", fontsize=10, nodesep=0.25, ranksep=0.7];\n"});
+              "\", rankdir=LR, fontname=\"Helvetica\", fontsize=10, nodesep=0.25, ranksep=0.7,"
+              // Fewer rounds of ranking and placing: a diagram of hundreds of
+              // tables is laid out in a fraction of the time, nearly as well.
+              " nslimit=2, nslimit1=2];\n"});
     if (!diagram.leftOut.isEmpty()) {
         out += "  graph [label=";
         quoted(out, diagram.leftOut);
@@ -117,7 +120,9 @@ QByteArray dotSource(const Diagram &diagram, std::string_view id,
         end(out, id, edge.parent, edge.parentRow, ":w");
         put(out, {" [id=\"", id, "-e", std::to_string(e), "\", tooltip="});
         quoted(out, edge.title);
-        out += ", label=<";
+        // Placed once the layout is made, not as a node of its own within it,
+        // which would slow the layout of many relations several times.
+        out += ", xlabel=<";
         html(out, edge.label);
         out += '>';
         if (edge.implied) {
