@@ -4,6 +4,8 @@
 
 #include <QSet>
 
+#include <unordered_set>
+
 namespace model {
 
 std::optional<qsizetype> plainTagField(const TableModel &table, const IndexModel &tag)
@@ -27,7 +29,7 @@ namespace {
 using Signature = quint64;
 
 struct Key {
-    Signature signature;
+    quint32 signature;
     QString tag;
 };
 
@@ -40,30 +42,32 @@ struct AddedTable {
     QString name;
     size_t firstField = 0;
     size_t fieldCount = 0;
-    std::optional<qsizetype> ownKey; // the field that is its one-field primary key
-    std::vector<Key> keys;           // primary first, then candidates
+    std::vector<Key> keys; // primary first, then candidates
     std::vector<Tag> plainTags;
 };
 
+// Eight bytes a field, as every field of every table is kept.
 struct AddedField {
-    Signature signature;
-    quint32 spelling; // the name as spelled, by its number
+    quint32 signature; // by its number
+    quint32 spelling;  // the name as spelled, by its number
 };
 
 } // namespace
 
 struct ImpliedRelationFinder::Found {
     platform::HashedMap<QString, quint32> foldedNames;
+    std::unordered_map<Signature, quint32> signatureNumbers;
     platform::HashedMap<QString, quint32> spellingNumbers;
     std::vector<QString> spellings;
     std::vector<AddedField> fields;
     std::vector<AddedTable> tables;
 
-    Signature signature(const FieldModel &field)
+    quint32 signature(const FieldModel &field)
     {
         const auto [folded, added] = foldedNames.try_emplace(field.name.toCaseFolded(), quint32(foldedNames.size()));
-        return Signature(folded->second) << 32 | Signature(quint8(field.type)) << 24
+        const Signature whole = Signature(folded->second) << 32 | Signature(quint8(field.type)) << 24
             | Signature(quint16(field.width)) << 8 | quint8(field.decimals);
+        return signatureNumbers.try_emplace(whole, quint32(signatureNumbers.size())).first->second;
     }
 
     quint32 spelling(const QString &name)
@@ -95,13 +99,11 @@ void ImpliedRelationFinder::add(const TableModel &table)
         if (!field)
             continue;
         added.plainTags.push_back({tag.name, *field});
-        const Signature signature = found.fields[added.firstField + size_t(*field)].signature;
-        if (tag.kind == TagKind::Primary) {
-            added.ownKey = *field;
+        const quint32 signature = found.fields[added.firstField + size_t(*field)].signature;
+        if (tag.kind == TagKind::Primary)
             added.keys.insert(added.keys.begin(), {signature, tag.name});
-        } else if (tag.kind == TagKind::Candidate) {
+        else if (tag.kind == TagKind::Candidate)
             candidates.push_back({signature, tag.name});
-        }
     }
     added.keys.insert(added.keys.end(), candidates.begin(), candidates.end());
     found.tables.push_back(std::move(added));
@@ -116,45 +118,47 @@ QList<RelationModel> ImpliedRelationFinder::relations(const QList<RelationModel>
         joined.insert(pair(relation.parentTable, relation.childTable));
         joined.insert(pair(relation.childTable, relation.parentTable));
     }
-    // The parents each field's signature would join, one key a table.
-    std::unordered_map<Signature, std::vector<std::pair<size_t, const Key *>>> parents;
+    // The one parent each field's signature joins: a key of one table only,
+    // its first tag where it has two on the field. A field that is a key of
+    // its own table shares that key, so it joins none.
+    std::unordered_map<quint32, std::pair<size_t, const Key *>> parents;
+    std::unordered_set<quint32> shared;
     for (size_t t = 0; t < found.tables.size(); ++t) {
         for (const Key &key : found.tables[t].keys) {
-            auto &list = parents[key.signature];
-            if (list.empty() || list.back().first != t)
-                list.emplace_back(t, &key);
+            const auto [parent, added] = parents.try_emplace(key.signature, t, &key);
+            if (!added && parent->second.first != t)
+                shared.insert(key.signature);
         }
     }
+    for (const quint32 signature : shared)
+        parents.erase(signature);
     QList<RelationModel> relations;
     if (parents.empty())
         return relations;
     for (size_t c = 0; c < found.tables.size(); ++c) {
         const AddedTable &child = found.tables[c];
         for (size_t i = 0; i < child.fieldCount; ++i) {
-            if (child.ownKey && size_t(*child.ownKey) == i)
-                continue;
             const AddedField &field = found.fields[child.firstField + i];
-            const auto candidates = parents.find(field.signature);
-            if (candidates == parents.end())
+            const auto parentOf = parents.find(field.signature);
+            if (parentOf == parents.end())
                 continue;
-            for (const auto &[p, key] : candidates->second) {
-                const AddedTable &parent = found.tables[p];
-                if (p == c || joined.contains(pair(parent.name, child.name)))
-                    continue;
-                RelationModel relation;
-                relation.parentTable = parent.name;
-                relation.parentTag = key->tag;
-                relation.childTable = child.name;
-                for (const Tag &tag : child.plainTags) {
-                    if (size_t(tag.field) == i) {
-                        relation.childTag = tag.name;
-                        break;
-                    }
+            const auto &[p, key] = parentOf->second;
+            const AddedTable &parent = found.tables[p];
+            if (p == c || joined.contains(pair(parent.name, child.name)))
+                continue;
+            RelationModel relation;
+            relation.parentTable = parent.name;
+            relation.parentTag = key->tag;
+            relation.childTable = child.name;
+            for (const Tag &tag : child.plainTags) {
+                if (size_t(tag.field) == i) {
+                    relation.childTag = tag.name;
+                    break;
                 }
-                relation.declared = false;
-                relation.childField = found.spellings[field.spelling];
-                relations.append(relation);
             }
+            relation.declared = false;
+            relation.childField = found.spellings[field.spelling];
+            relations.append(relation);
         }
     }
     return relations;

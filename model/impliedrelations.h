@@ -6,9 +6,12 @@
 // field (a tag without a filter whose expression is the field's name) is the
 // parent of every other table that has a field of the same name (equal but
 // for case, the long name where the container gives one), type, width and
-// decimals, unless a declared relation already joins the two tables. A field
-// that is itself its table's one-field primary key implies nothing: tables
-// keyed on the same name would otherwise each be the parent of the others.
+// decimals, unless a declared relation already joins the two tables. A key
+// that several tables share implies nothing (which of them would be the
+// parent?), and so neither does a field that is itself a one-field key of its
+// own table: tables keyed on one name would each be the parent of all the
+// others. So a field implies one relation at most, and a source of any size
+// no more relations than it has fields.
 
 #include "model/sourcemodel.h"
 
