@@ -35,7 +35,18 @@ struct KeptTable {
     QString name;
     std::vector<KeptRow> rows;
     qsizetype fieldCount = 0;
-    QHash<QString, QString> plainTags; // tag name folded -> the field it is on
+    // Each tag's name folded, and the field it is on: a few a table, where a
+    // hash's least allocation would outweigh the rest of the table.
+    std::vector<std::pair<QString, QString>> tagFields;
+    QString fieldOfTag(const QString &tag) const
+    {
+        const QString folded = tag.toCaseFolded();
+        for (const auto &[name, field] : tagFields) {
+            if (name == folded)
+                return field;
+        }
+        return QString();
+    }
     bool related = false;
 };
 
@@ -175,7 +186,7 @@ void DiagramTables::add(const model::TableModel &table)
             key[size_t(*field)] = true;
         if (keyTag && tag.kind == model::TagKind::Primary)
             primary[size_t(*field)] = true;
-        added.plainTags.insert(tag.name.toCaseFolded(), table.fields[*field].name);
+        added.tagFields.emplace_back(tag.name.toCaseFolded(), table.fields[*field].name);
     }
     for (qsizetype i = 0; i < table.fields.size(); ++i) {
         if (!kept.allRows && !tagged[size_t(i)])
@@ -202,9 +213,9 @@ void DiagramTables::relate(const QList<model::RelationModel> &declared, const QL
             return;
         KeptTable &childTable = kept.tables[size_t(child)];
         KeptTable &parentTable = kept.tables[size_t(parent)];
-        Link made{child, parent, QString(), parentTable.plainTags.value(relation.parentTag.toCaseFolded()),
+        Link made{child, parent, QString(), parentTable.fieldOfTag(relation.parentTag),
                   !relation.declared, QString(), QString()};
-        made.childField = relation.declared ? childTable.plainTags.value(relation.childTag.toCaseFolded())
+        made.childField = relation.declared ? childTable.fieldOfTag(relation.childTag)
                                             : relation.childField;
         const QString childEnd = childTable.name + QLatin1Char('.')
             + (made.childField.isEmpty() ? relation.childTag : made.childField);

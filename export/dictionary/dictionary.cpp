@@ -106,16 +106,28 @@ WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, 
                                   const DictionarySink &sink, const SqlOptions &sql)
 {
     const std::unique_ptr<DocumentWriter> writer = documentWriter(format, sink, sql);
+    // A writer that plans first has its outline from that reading: the
+    // tables read, the views chosen and the relations among the tables.
+    std::optional<model::SourceOutline> planned;
     if (writer->plansFirst()) {
-        const model::SourceModel rest = model::readSourceModel(
+        QStringList names;
+        model::SourceModel rest = model::readSourceModel(
             path, selection, model::Outline::None, [](const model::SourceOutline &) {},
-            [&](model::TableModel &&table) { writer->plan(table); });
+            [&](model::TableModel &&table) {
+                writer->plan(table);
+                names.append(table.name);
+            });
         writer->planned(rest);
+        if (writer->needsOutline()) {
+            rest.findings.clear();
+            rest.impliedRelations.clear();
+            planned = model::SourceOutline{std::move(rest), std::move(names)};
+        }
     }
     WrittenDictionary written;
     written.rest = model::readSourceModel(
-        path, selection, writer->needsOutline() ? model::Outline::Made : model::Outline::None,
-        [&](const model::SourceOutline &outline) { writer->begin(outline); },
+        path, selection, writer->needsOutline() && !planned ? model::Outline::Made : model::Outline::None,
+        [&](const model::SourceOutline &outline) { writer->begin(planned ? *planned : outline); },
         [&](model::TableModel &&table) {
             writer->table(table);
             written.tables.append(table.name);
