@@ -30,25 +30,60 @@ int collectMessage(char *message)
     return 0;
 }
 
-// The context, made once, with the two plugins it needs.
-GVC_t *context()
+// Graphviz's functions, from its libraries loaded on first use, and its
+// context with the two plugins it needs.
+struct Graphviz {
+    decltype(&gvContextPlugins) contextPlugins = nullptr;
+    decltype(&gvLayout) layout = nullptr;
+    decltype(&gvRenderData) renderData = nullptr;
+    decltype(&gvFreeRenderData) freeRenderData = nullptr;
+    decltype(&gvFreeLayout) freeLayout = nullptr;
+    decltype(&agmemread) memread = nullptr;
+    decltype(&agclose) close = nullptr;
+    decltype(&agseterr) seterr = nullptr;
+    decltype(&agseterrf) seterrf = nullptr;
+    GVC_t *context = nullptr;
+};
+
+template <class Function>
+bool resolve(QLibrary &library, const char *name, Function &function)
 {
-    static GVC_t *const made = []() -> GVC_t * {
+    function = reinterpret_cast<Function>(library.resolve(name));
+    return function != nullptr;
+}
+
+// Data, not a function, though QLibrary hands every symbol as one.
+void *resolveData(QLibrary &library, const char *name)
+{
+    return reinterpret_cast<void *>(library.resolve(name));
+}
+
+const Graphviz *graphviz()
+{
+    static const Graphviz loaded = []() {
+        Graphviz g;
+        static QLibrary cgraph(QStringLiteral(ORVALLE_GRAPHVIZ_LIBS "/libcgraph"), 6);
+        static QLibrary gvc(QStringLiteral(ORVALLE_GRAPHVIZ_LIBS "/libgvc"), 6);
         static QLibrary core(QStringLiteral(ORVALLE_GRAPHVIZ_PLUGINS "/libgvplugin_core"), 6);
         static QLibrary dot(QStringLiteral(ORVALLE_GRAPHVIZ_PLUGINS "/libgvplugin_dot_layout"), 6);
-        // Data, not functions, though QLibrary hands every symbol as one.
-        void *const coreLibrary = reinterpret_cast<void *>(core.resolve("gvplugin_core_LTX_library"));
-        void *const dotLibrary = reinterpret_cast<void *>(dot.resolve("gvplugin_dot_layout_LTX_library"));
-        if (!coreLibrary || !dotLibrary)
-            return nullptr;
+        const bool all = resolve(gvc, "gvContextPlugins", g.contextPlugins) && resolve(gvc, "gvLayout", g.layout)
+            && resolve(gvc, "gvRenderData", g.renderData) && resolve(gvc, "gvFreeRenderData", g.freeRenderData)
+            && resolve(gvc, "gvFreeLayout", g.freeLayout) && resolve(cgraph, "agmemread", g.memread)
+            && resolve(cgraph, "agclose", g.close) && resolve(cgraph, "agseterr", g.seterr)
+            && resolve(cgraph, "agseterrf", g.seterrf);
+        void *const coreLibrary = resolveData(core, "gvplugin_core_LTX_library");
+        void *const dotLibrary = resolveData(dot, "gvplugin_dot_layout_LTX_library");
+        if (!all || !coreLibrary || !dotLibrary)
+            return g;
         static lt_symlist_t plugins[] = {
             {"gvplugin_core_LTX_library", coreLibrary},
             {"gvplugin_dot_layout_LTX_library", dotLibrary},
             {nullptr, nullptr},
         };
-        return gvContextPlugins(plugins, 0);
+        g.context = g.contextPlugins(plugins, 0);
+        return g;
     }();
-    return made;
+    return loaded.context ? &loaded : nullptr;
 }
 
 } // namespace
@@ -56,28 +91,29 @@ GVC_t *context()
 QByteArray graphvizSvg(const QByteArray &dot)
 {
     const std::lock_guard<std::mutex> locked(graphvizLock());
-    GVC_t *const gvc = context();
-    if (!gvc)
-        throw Failure(QStringLiteral("The diagram cannot be drawn: Graphviz's plugins are not in %1.")
-                          .arg(QStringLiteral(ORVALLE_GRAPHVIZ_PLUGINS)));
+    const Graphviz *const g = graphviz();
+    if (!g)
+        throw Failure(QStringLiteral("The diagram cannot be drawn: Graphviz's libraries and plugins are not in %1.")
+                          .arg(QStringLiteral(ORVALLE_GRAPHVIZ_LIBS)));
+    GVC_t *const gvc = g->context;
     graphvizMessages.clear();
-    agseterr(AGWARN);
-    agseterrf(collectMessage);
-    Agraph_t *const graph = agmemread(dot.constData());
+    g->seterr(AGWARN);
+    g->seterrf(collectMessage);
+    Agraph_t *const graph = g->memread(dot.constData());
     if (!graph)
         throw Failure(QStringLiteral("The diagram cannot be drawn: Graphviz refused its source: %1")
                           .arg(graphvizMessages.trimmed()));
     QByteArray svg;
-    const bool laidOut = gvLayout(gvc, graph, "dot") == 0;
+    const bool laidOut = g->layout(gvc, graph, "dot") == 0;
     if (laidOut) {
         char *data = nullptr;
         unsigned int length = 0;
-        if (gvRenderData(gvc, graph, "svg", &data, &length) == 0 && data)
+        if (g->renderData(gvc, graph, "svg", &data, &length) == 0 && data)
             svg = QByteArray(data, qsizetype(length));
-        gvFreeRenderData(data);
-        gvFreeLayout(gvc, graph);
+        g->freeRenderData(data);
+        g->freeLayout(gvc, graph);
     }
-    agclose(graph);
+    g->close(graph);
     if (svg.isEmpty())
         throw Failure(QStringLiteral("The diagram cannot be drawn: Graphviz could not lay it out: %1")
                           .arg(graphvizMessages.trimmed()));
