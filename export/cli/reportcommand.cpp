@@ -1,4 +1,6 @@
 #include "export/cli/reportcommand.h"
+
+#include "export/check/checks.h"
 #include "export/cli/standardoutput.h"
 
 #include "export/report/dictionaryreport.h"
@@ -26,6 +28,8 @@ const char helpText[] =
     "Usage: orvalle-report [--format FORMAT] SOURCE [TABLE ...] [-o FILE]\n"
     "                      [--section pre-data|post-data | --data]\n"
     "       orvalle-report --diff OLD NEW [TABLE ...] [--format FORMAT] [-o FILE]\n"
+    "       orvalle-report --check SOURCE [TABLE ...] [--format text|json|markdown]\n"
+    "                      [--ignore RULE ...] [-o FILE]\n"
     "       orvalle-report SOURCE --list\n"
     "       orvalle-report --migrate DATABASE SOURCE [TABLE ...] [--replace] [--strict]\n"
     "                      [--constraints strict|after|off] [--schema NAME]\n"
@@ -58,6 +62,17 @@ const char helpText[] =
     "cannot read, is named on standard error and in the difference, and is\n"
     "never reported as added or removed. A dictionary written for some\n"
     "tables holds only those: compare it with the same TABLE list.\n"
+    "\n"
+    "With --check: the health and design of the tables, as a CI can check\n"
+    "them: what reading found wrong (read-error, read-warning) and design\n"
+    "rules (no-key, nullable-key, unindexed-relation, name-collision,\n"
+    "reserved-word, untranslated-index, unreached-table, memo-candidate,\n"
+    "undocumented-table, undocumented-field; listed in docs/checks.md), each\n"
+    "finding with its rule, severity, place and why it matters; then how many\n"
+    "fields of each table have a comment, a caption, either. --ignore RULE\n"
+    "leaves a rule out. Exit status: 0 no error or warning (notes may\n"
+    "remain), 1 an error or a warning, 2 trouble (the command line, or the\n"
+    "source cannot be read, or the output cannot be written).\n"
     "\n"
     "With --migrate: every record of the tables, deleted records left out,\n"
     "into DATABASE: a new SQLite database file with the schema of the sqlite\n"
@@ -170,6 +185,8 @@ struct Options {
     std::optional<migrate::Constraints> constraints;
     std::optional<dictionary::SqlSections> section; // of an SQL schema; none: both
     bool data = false; // the PostgreSQL schema with every record
+    bool check = false;
+    QStringList ignored; // rules --check leaves out
     QString source;
     QStringList tables;
     QString output;
@@ -258,6 +275,17 @@ QString parse(const QStringList &arguments, Options &options)
                 return QStringLiteral("only one section can be given");
             options.section = name == QLatin1String("pre-data") ? dictionary::SqlSections::PreData
                                                                 : dictionary::SqlSections::PostData;
+        } else if (!optionsEnded && argument == QLatin1String("--check")) {
+            options.check = true;
+        } else if (!optionsEnded && argument == QLatin1String("--ignore")) {
+            const QString rule = i + 1 < arguments.size() ? arguments.at(++i) : QString();
+            if (!check::ruleNamed(rule)) {
+                QStringList ids;
+                for (const check::Rule &known : check::rules())
+                    ids.append(QLatin1String(known.id));
+                return QStringLiteral("--ignore takes a rule: %1").arg(ids.join(QStringLiteral(", ")));
+            }
+            options.ignored.append(rule);
         } else if (!optionsEnded && argument == QLatin1String("--data")) {
             options.data = true;
         } else if (!optionsEnded && argument == QLatin1String("--list")) {
@@ -280,6 +308,18 @@ QString parse(const QStringList &arguments, Options &options)
     }
     if (options.help || options.version)
         return QString();
+    if (!options.ignored.isEmpty() && !options.check)
+        return QStringLiteral("--ignore goes with --check");
+    if (options.check) {
+        if (options.diff || options.list || !options.migrate.isEmpty() || options.section || options.data)
+            return QStringLiteral("--check takes no --diff, --list, --migrate, --section or --data");
+        if (options.format && options.format != dictionary::DictionaryFormat::Json
+            && options.format != dictionary::DictionaryFormat::Markdown)
+            return QStringLiteral("--check writes text, json or markdown");
+        if (options.source.isNull())
+            return QStringLiteral("no SOURCE given");
+        return QString();
+    }
     if (!options.migrate.isEmpty()) {
         if (options.diff || options.list || formatGiven || !options.output.isEmpty() || options.section || options.data)
             return QStringLiteral("--migrate takes no --diff, --list, format, section, --data or output file");
@@ -437,6 +477,34 @@ report::DictionaryResult writeDumpFile(const QString &path, const report::Report
     return {};
 }
 
+// The checks to standard output or to the output file, whole or not at all.
+// 0 nothing but notes, 1 an error or a warning, 2 trouble.
+int runCheck(const Options &options, QIODevice &out, QIODevice &err)
+{
+    constexpr int trouble = 2;
+    const report::ReportSource source = sourceOf(options.source);
+    const check::CheckFormat format = options.format == dictionary::DictionaryFormat::Json ? check::CheckFormat::Json
+        : options.format == dictionary::DictionaryFormat::Markdown                        ? check::CheckFormat::Markdown
+                                                                                          : check::CheckFormat::Text;
+    try {
+        const check::CheckResult result = check::checkSource(source.path, options.tables, options.ignored);
+        const QByteArray document = check::writeCheck(result, format);
+        if (options.output.isEmpty()) {
+            if (out.write(document) != document.size()) {
+                outputFailed(out, err);
+                return trouble;
+            }
+        } else {
+            report::refuseSourceFile(options.output, source, options.tables);
+            report::writeWholeFile(options.output, document);
+        }
+        return result.exitStatus();
+    } catch (const Failure &failure) {
+        writeSourceFailure(err, source, failure);
+        return trouble;
+    }
+}
+
 int writeDictionaryReport(const Options &options, dictionary::DictionaryFormat format, const report::ReportSource &source,
                           const QStringList &names, const QList<bool> &selected, QIODevice &out, QIODevice &err)
 {
@@ -545,6 +613,8 @@ int run(const QStringList &arguments, QIODevice &out, QIODevice &err)
         return runMigration({options.migrate, options.schema, options.source, options.tables, options.replace,
                              options.strict, options.constraints.value_or(migrate::Constraints::Strict)},
                             out, err);
+    if (options.check)
+        return runCheck(options, out, err);
     const report::ReportSource source = sourceOf(options.source);
     if (options.list)
         return listTables(source, out, err);

@@ -122,6 +122,9 @@ struct SqlSchema {
     QList<SqlStatement> postData;
 };
 SqlSchema sqlSchema(DictionaryFormat format, const model::SourceModel &source, const SqlOptions &options = {});
+// The index tags of `table` that the PostgreSQL schema cannot carry and keeps
+// only as comments (an expression or filter SQL cannot say), by name.
+QStringList sqlUntranslatedTags(const model::TableModel &table);
 // A name as the schemas write it: double-quoted, quotes doubled, NULs removed.
 QString sqlIdentifier(const QString &name);
 // The statement that makes `columns` of `table` take no NULL, in one scan of

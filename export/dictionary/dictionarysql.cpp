@@ -1498,4 +1498,17 @@ QByteArray sqliteSchema(const model::SourceModel &source)
     return wholeDocument(DictionaryFormat::Sqlite, source);
 }
 
+QStringList sqlUntranslatedTags(const model::TableModel &table)
+{
+    NameScope scratch(Dialect::Postgres, true);
+    const Table planned =
+        SchemaPlanner(Dialect::Postgres, scratch, SqlOptions()).plan(table, table.name, SchemaPlanner::Depth::Keys);
+    QStringList names;
+    for (const Tag &tag : planned.tags) {
+        if (tag.form == TagForm::Untranslated)
+            names.append(tag.index->name);
+    }
+    return names;
+}
+
 } // namespace dictionary

@@ -53,10 +53,11 @@ if [[ $registered != "complete -F _orvalle_report orvalle-report" ]]; then
     failures=$((failures + 1))
 fi
 
-check "long options" $'--constraints\n--data\n--diff\n--format\n--help\n--list\n--migrate\n--output\n--replace\n--schema\n--section\n--strict\n--version' --
-check "options after SOURCE" $'--constraints\n--data\n--diff\n--format\n--help\n--list\n--migrate\n--output\n--replace\n--schema\n--section\n--strict\n--version\n-f\n-h\n-o' "$samples" -
+check "long options" $'--check\n--constraints\n--data\n--diff\n--format\n--help\n--ignore\n--list\n--migrate\n--output\n--replace\n--schema\n--section\n--strict\n--version' --
+check "options after SOURCE" $'--check\n--constraints\n--data\n--diff\n--format\n--help\n--ignore\n--list\n--migrate\n--output\n--replace\n--schema\n--section\n--strict\n--version\n-f\n-h\n-o' "$samples" -
 check "what --constraints takes" $'after\noff\nstrict' --constraints ""
 check "what --section takes" $'post-data\npre-data' --section ""
+check "what --ignore takes" $'name-collision\nno-key\nnullable-key' --ignore n
 check "file names after --migrate" $'shop\nshop.dbc' --migrate sh
 check "the value of --migrate is not SOURCE" $'customers' --migrate out.sqlite "$samples" cu
 check "one option" "--output" --ou
