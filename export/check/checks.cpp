@@ -125,6 +125,7 @@ struct Checker::Kept {
     QSet<QString> ignored;
     QList<Finding> findings;
     std::vector<KeptTable> tables;
+    QStringList unindexed; // tables without a structural index read
     QHash<QString, qsizetype> byName;
     CheckResult result;
 
@@ -173,8 +174,12 @@ void Checker::add(const model::TableModel &table)
             }
         }
     }
-    if (table.indexesKnown && !keyed)
+    // Without a structural index read, the table has no tags, unless one it
+    // announces could not be read: the end tells, from the findings.
+    if (!keyed && table.indexesKnown)
         kept.add("no-key", name, QStringLiteral("The table has no primary or candidate key."));
+    else if (!keyed)
+        kept.unindexed.append(name);
 
     // Names.
     QHash<QString, QString> cut;
@@ -249,9 +254,17 @@ void Checker::add(const model::TableModel &table)
 CheckResult Checker::finish(const model::SourceModel &rest)
 {
     Kept &kept = *m_kept;
-    for (const model::Finding &finding : rest.findings)
+    QSet<QString> tagsUnknown;
+    for (const model::Finding &finding : rest.findings) {
         kept.add(finding.severity == model::Severity::Error ? "read-error" : "read-warning", finding.place,
                  finding.message);
+        if (model::gapOf(finding) == model::ModelGap::Tags)
+            tagsUnknown.insert(finding.place);
+    }
+    for (const QString &table : std::as_const(kept.unindexed)) {
+        if (!tagsUnknown.contains(table))
+            kept.add("no-key", table, QStringLiteral("The table has no primary or candidate key."));
+    }
 
     std::vector<bool> reached(kept.tables.size());
     const auto reach = [&](const QString &table) {
