@@ -457,6 +457,44 @@ void BM_DictionaryOverReport(benchmark::State &state)
     state.counters["out_MB_per_s"] = dictionarySeconds > 0 ? double(written.size()) / 1e6 / dictionarySeconds : 0;
 }
 
+// --check of the same tables against their JSON dictionary: it reads as much,
+// and applies its rules to every table.
+void BM_CheckOverJson(benchmark::State &state)
+{
+    const int tables = int(state.range(0));
+    Workspace &space = workspace();
+    const std::string folder = space.tables(tables, true);
+    if (folder.empty()) {
+        state.SkipWithError("the folder of tables could not be made");
+        return;
+    }
+    const std::string output = space.path(QStringLiteral("checks.txt"));
+    const std::vector<std::string> checks = {orvalleReport, "--check", folder, "-o", output};
+    const std::vector<std::string> json = {orvalleReport, "--format", "json", folder, "-o",
+                                           space.path(QStringLiteral("dictionary.json"))};
+    std::vector<Run> checkRuns, jsonRuns;
+    // The tables break rules (their findings exit 1); what counts is that it runs through.
+    if (!runAlternately(state, checks, json, checkRuns, jsonRuns, 1))
+        return;
+    // Every table is counted in the coverage.
+    const std::string written = fileBytes(output);
+    size_t counted = 0;
+    for (size_t at = written.find(" fields, comment "); at != std::string::npos; at = written.find(" fields, comment ", at + 1))
+        ++counted;
+    if (counted != size_t(tables) + 1) {
+        state.SkipWithError("the checks do not count every table");
+        return;
+    }
+    const double checkSeconds = median(checkRuns, &Run::seconds);
+    const double jsonSeconds = median(jsonRuns, &Run::seconds);
+    state.counters["tables"] = tables;
+    state.counters["check_s"] = checkSeconds;
+    state.counters["json_s"] = jsonSeconds;
+    state.counters["ratio"] = jsonSeconds > 0 ? checkSeconds / jsonSeconds : 0;
+    state.counters["check_MiB"] = maximum(checkRuns, &Run::peakMiB);
+    state.counters["json_MiB"] = maximum(jsonRuns, &Run::peakMiB);
+}
+
 // The structure difference between a folder and its altered copy, against
 // the text report of one of them.
 void BM_DiffOverReport(benchmark::State &state)
@@ -850,6 +888,8 @@ BENCHMARK(BM_MigrateOverImport)
 BENCHMARK(BM_DiffOfAHugeComment)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_DiffOverReport)->Arg(2000)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_CheckOverJson)->Arg(10000)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 // Every dictionary format at 10,000 tables of 30 fields and two tags each.
 BENCHMARK(BM_DictionaryOverReport)
