@@ -218,23 +218,16 @@ void Checker::add(const model::TableModel &table)
     }
 
     // Documentation.
-    Coverage coverage{name, int(table.fields.size()), 0, 0, 0};
+    Coverage coverage;
+    static_cast<model::Coverage &>(coverage) = model::coverageOf(table);
+    coverage.table = name;
+    kept.result.tables.append(coverage);
+    kept.result.total += coverage;
     QStringList bare;
     for (const model::FieldModel &field : table.fields) {
-        const bool comment = !field.comment.trimmed().isEmpty();
-        const bool caption = !field.caption.trimmed().isEmpty();
-        coverage.comment += comment;
-        coverage.caption += caption;
-        coverage.either += comment || caption;
-        if (!comment && !caption)
+        if (!model::isDocumented(field))
             bare.append(field.name);
     }
-    kept.result.tables.append(coverage);
-    Coverage &total = kept.result.total;
-    total.fields += coverage.fields;
-    total.comment += coverage.comment;
-    total.caption += coverage.caption;
-    total.either += coverage.either;
     // A free table holds no comment or caption: only a container's are asked for.
     if (container) {
         if (table.comment.trimmed().isEmpty())

@@ -5,6 +5,7 @@
 // stable id, a severity and the sentence of why it matters; and how much of
 // each table is documented (its fields with a comment, a caption, either).
 
+#include "model/coverage.h"
 #include "model/sourcemodel.h"
 
 #include <QByteArray>
@@ -35,12 +36,8 @@ struct Finding {
     QString message; // one line
 };
 
-struct Coverage {
+struct Coverage : model::Coverage {
     QString table; // empty for the total
-    int fields = 0;
-    int comment = 0;
-    int caption = 0;
-    int either = 0;
 };
 
 struct CheckResult {

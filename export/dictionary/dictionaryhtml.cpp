@@ -37,6 +37,7 @@ pre.sql { background: #f5f7f9; border: 1px solid #c9d3dd; padding: .6rem .8rem; 
           overflow-wrap: anywhere; }
 p.none { color: #5b6773; font-style: italic; }
 div.diagram { overflow-x: auto; margin: .4rem 0 1rem; }
+meter.coverage { width: 4rem; height: .8rem; vertical-align: middle; }
 tr.warning td { background: #fff4d6; }
 tr.error td { background: #fde2df; }
 tr.warning .severity { color: #7a5300; font-weight: 700; }
@@ -137,6 +138,12 @@ public:
         out() += "</div>\n";
     }
     bool drawsEachTable() const override { return true; }
+    void coverageBar(int percent) override
+    {
+        out() += "<meter class=\"coverage\" min=\"0\" max=\"100\" value=\"";
+        out() += std::to_string(percent);
+        out() += "\"></meter> ";
+    }
     void codeBlock(const QString &text, std::string_view language) override
     {
         out() += "<pre class=\"";

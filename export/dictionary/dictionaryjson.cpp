@@ -1,6 +1,7 @@
 #include "export/dictionary/dictionary.h"
 #include "export/dictionary/dictionarytext.h"
 #include "export/dictionary/documentwriter.h"
+#include "model/coverage.h"
 #include "export/dictionary/jsonwriter.h"
 #include "model/properties.h"
 #include "platform/failure.h"
@@ -144,6 +145,7 @@ public:
     void table(const model::TableModel &table) override
     {
         part([&] { return QStringLiteral("the table '%1'").arg(table.name); }, [&] { writeTable(m_json, table); });
+        m_coverage.emplace_back(table.name, model::coverageOf(table));
     }
 
     void end(const model::SourceModel &rest) override
@@ -169,6 +171,19 @@ public:
                 writeObject(m_json, finding, model::findingProperties(), [](const char *) {});
             m_json.endArray();
         });
+        // Counted from the tables, so the loader reads it past.
+        part([] { return QStringLiteral("the coverage"); }, [&] {
+            m_json.beginObject("coverage");
+            m_json.beginArray("tables");
+            model::Coverage total;
+            for (const auto &[name, coverage] : m_coverage) {
+                writeCoverage(name, coverage);
+                total += coverage;
+            }
+            m_json.endArray();
+            writeCoverage(QString(), total, "total");
+            m_json.endObject();
+        });
         m_json.endObject();
         m_json.finish();
     }
@@ -187,8 +202,21 @@ private:
                               .arg(what(), QString::number(m_json.size() - before), QString::number(m_largestPart)));
     }
 
+    void writeCoverage(const QString &table, const model::Coverage &coverage, const char *key = nullptr)
+    {
+        m_json.beginObject(key);
+        if (!key)
+            m_json.text("table", table);
+        m_json.number("fields", coverage.fields);
+        m_json.number("comment", coverage.comment);
+        m_json.number("caption", coverage.caption);
+        m_json.number("either", coverage.either);
+        m_json.endObject();
+    }
+
     JsonWriter m_json;
     qint64 m_largestPart;
+    std::vector<std::pair<QString, model::Coverage>> m_coverage; // of each table written
 };
 
 } // namespace

@@ -437,7 +437,11 @@ DictionaryFile::DictionaryFile(std::unique_ptr<JsonBytes> bytes, const QString &
                           .arg(name, QString::number(version), QLatin1String(JsonFormatName),
                                QString::number(JsonFormatVersion)));
 
-    const Object root(name, QString(), top, {"format", "version", "source", "tables", "views", "relations", "findings"});
+    // The coverage is counted from the tables, and documents written before
+    // it was added lack it: it is read past.
+    const Object root(name, QString(), top,
+                      {"format", "version", "source", "tables", "views", "relations", "findings", "coverage"},
+                      {false, false, false, false, false, false, false, true});
     model::SourceModel &model = m_rest;
     const JsonValue sourceValue = part("source");
     if (!sourceValue.isObject())

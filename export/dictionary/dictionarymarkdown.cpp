@@ -74,6 +74,7 @@ public:
         endLine();
     }
     bool drawsEachTable() const override { return false; }
+    void coverageBar(int) override {}
     // Fenced by more backticks than any run in the text, so no line of it
     // closes the block.
     void codeBlock(const QString &text, std::string_view language) override

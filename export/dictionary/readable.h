@@ -7,6 +7,7 @@
 
 #include "export/dictionary/diagram.h"
 #include "export/dictionary/documentwriter.h"
+#include "model/coverage.h"
 
 #include <initializer_list>
 #include <string>
@@ -86,6 +87,8 @@ public:
     virtual void strong(std::string_view word) = 0;
     virtual void link(const QString &text, std::string_view anchor) = 0;
     virtual void lineBreak() = 0;
+    // How much is documented, as a bar where the format draws one.
+    virtual void coverageBar(int percent) = 0;
     void number(qint64 value);
 
     std::string &out() { return m_out; }
@@ -129,6 +132,7 @@ private:
     void tableReference(const QString &name);
     void withMessage(const QString &rule, const QString &message);
     void contentsItem(const QString &name, std::string_view anchor);
+    void coverageText(const model::Coverage &coverage);
 
     std::unique_ptr<Markup> m_markup;
     Markup &m;
@@ -141,6 +145,7 @@ private:
     QList<model::RelationModel> m_impliedRelations;
     DiagramTables m_diagrams;
     bool m_drawn = false; // some relation, declared or implied: the diagrams are drawn
+    model::Coverage m_coverage; // of every table, from the planning reading
     QList<model::Finding> m_findings;
     SectionAnchors m_anchors;
     OutlinePlaces m_places;

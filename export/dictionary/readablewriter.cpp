@@ -39,6 +39,28 @@ void ReadableWriter::handOn(bool all)
 void ReadableWriter::plan(const model::TableModel &table)
 {
     m_diagrams.add(table);
+    m_coverage += model::coverageOf(table);
+}
+
+// "3 of 4 fields (75%): comment 3, caption 4", after its bar.
+void ReadableWriter::coverageText(const model::Coverage &coverage)
+{
+    const int percent = coverage.percent();
+    if (percent >= 0)
+        m.coverageBar(percent);
+    m.number(coverage.either);
+    m.word(" of ");
+    m.number(coverage.fields);
+    m.word(coverage.fields == 1 ? " field" : " fields");
+    if (percent >= 0) {
+        m.word(" (");
+        m.number(percent);
+        m.word("%)");
+    }
+    m.word(": comment ");
+    m.number(coverage.comment);
+    m.word(", caption ");
+    m.number(coverage.caption);
 }
 
 void ReadableWriter::planned(const model::SourceModel &rest)
@@ -86,6 +108,11 @@ void ReadableWriter::begin(const model::SourceOutline &whole)
     m.endParagraph();
     if (!outline.comment.isEmpty())
         m.comment(outline.comment);
+    m.beginParagraph();
+    m.strong("Documented fields:");
+    m.word(" ");
+    coverageText(m_coverage);
+    m.endParagraph();
     m.endHeader();
 
     m.beginSection(Markup::Section::Contents, "contents", 2);
@@ -226,6 +253,9 @@ void ReadableWriter::tableSection(qsizetype index, const model::TableModel &tabl
     m.endFact();
     fact("Last update", lastUpdateText(table));
     fact("Memo", memoText(table));
+    m.beginFact("Documented");
+    coverageText(model::coverageOf(table));
+    m.endFact();
     if (m.factsHoldTriggers())
         triggers();
     m.endFacts();

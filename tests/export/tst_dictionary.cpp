@@ -527,12 +527,14 @@ void checkPageShape(const SourceModel &source)
                                     "h4", "p", "strong", "nav", "ul", "li", "a", "main", "section", "dl", "div",
                                     "dt", "dd", "table", "thead", "tbody", "tr", "th", "td", "code", "pre", "br",
                                     // The diagrams' drawing.
-                                    "svg", "g", "polygon", "path", "text"};
+                                    "svg", "g", "polygon", "path", "text",
+                                    // The coverage bars.
+                                    "meter"};
     const QSet<QString> attributes = {"xmlns", "lang", "xml:lang", "charset", "name", "content", "id", "class",
                                       "href", "xmlns:xlink", "xlink:href", "xlink:title", "width", "height",
                                       "viewBox", "transform", "points", "d", "x", "y", "fill", "stroke",
                                       "stroke-dasharray", "text-anchor", "font-family", "font-size", "font-weight",
-                                      "font-style"};
+                                      "font-style", "min", "max", "value"};
     QStringList hrefs;
     QStringList ids;
     root.visit([&](const Node &node) {
@@ -760,8 +762,14 @@ void DictionaryTest::jsonHoldsEveryFact()
     QCOMPARE(error.error, QJsonParseError::NoError);
     const QJsonObject document = parsed.object();
     QCOMPARE(keysOf(document),
-             sorted({"format", "version", "source", "tables", "views", "relations", "findings"}));
+             sorted({"format", "version", "source", "tables", "views", "relations", "findings", "coverage"}));
     QCOMPARE(document["format"].toString(), QStringLiteral("orvalle-dictionary"));
+    // Of the orders' four fields only the customer's is documented; the lines' three are not.
+    const QJsonObject coverage = document["coverage"].toObject();
+    QCOMPARE(coverage["tables"].toArray().size(), 2);
+    QCOMPARE(coverage["tables"].toArray().first().toObject(),
+             (QJsonObject{{"table", "orders"}, {"fields", 4}, {"comment", 1}, {"caption", 1}, {"either", 1}}));
+    QCOMPARE(coverage["total"].toObject(), (QJsonObject{{"fields", 7}, {"comment", 1}, {"caption", 1}, {"either", 1}}));
     QCOMPARE(document["version"].toInt(-1), 1);
 
     const QJsonObject source = document["source"].toObject();
@@ -1040,13 +1048,16 @@ void DictionaryTest::markdownContainerFacts()
         "**Source:** /srv/shop/shop.dbc (database container)\n"
         "\n"
         "**Comment:** Shop \\| \\*orders\\* &amp; &lt;lines&gt;\n"
+        "\n"
+        "**Documented fields:** 1 of 7 fields (14%): comment 1, caption 1\n"
         "\n");
     QVERIFY(document.startsWith(head));
     const QString orders = QStringLiteral(
         "### <a id=\"table-1-orders\"></a>orders\n"
         "\n"
         "**File:** orders.dbf · **Dialect:** Visual FoxPro · **Code page:** 1252 (Windows ANSI) · "
-        "**Records:** 830 · **Last update:** 2024-01-05 · **Memo:** orders.fpt, blocks of 64 bytes\n"
+        "**Records:** 830 · **Last update:** 2024-01-05 · **Memo:** orders.fpt, blocks of 64 bytes · "
+        "**Documented:** 1 of 4 fields (25%): comment 1, caption 1\n"
         "\n"
         "**Comment:** One row per order\n"
         "\n"
@@ -1211,7 +1222,8 @@ void DictionaryTest::htmlReadsBackTextFromFiles()
         facts.append(dd->textContent());
     QCOMPARE(facts, QStringList({QStringLiteral("Customers.DBF"), QStringLiteral("FoxPro 2.x"), QStringLiteral("none"),
                                  QStringLiteral("0"), QStringLiteral("not a date"),
-                                 QStringLiteral("Customers.FPT, missing")}));
+                                 QStringLiteral("Customers.FPT, missing"),
+                                 QStringLiteral(" 0 of 1 field (0%): comment 0, caption 0")}));
     QVERIFY(twin->textContent().contains(QLatin1String("No structural index was read.")));
 
     const Node *script = sectionWithId(root, QStringLiteral("table-3-script-alert-x-script"));
@@ -1305,6 +1317,8 @@ void DictionaryTest::htmlContainerFacts()
         "<p class=\"comment\">Shop | *orders* &amp; &lt;lines&gt;</p>\n")));
     QVERIFY(page.contains(QLatin1String(
         "<div><dt>Memo</dt><dd>orders.fpt, blocks of 64 bytes</dd></div>\n"
+        "<div><dt>Documented</dt><dd><meter class=\"coverage\" min=\"0\" max=\"100\" value=\"25\"></meter> "
+        "1 of 4 fields (25%): comment 1, caption 1</dd></div>\n"
         "<div><dt>Insert trigger</dt><dd><code>__ri_insert_orders()</code></dd></div>\n"
         "<div><dt>Update trigger</dt><dd><code>__ri_update_orders()</code></dd></div>\n"
         "<div><dt>Delete trigger</dt><dd><code>__ri_delete_orders()</code></dd></div>\n"
