@@ -131,6 +131,8 @@ const QString markdownEntry = QStringLiteral("Markdown Data Dictionary (*.md)");
 const QString htmlEntry = QStringLiteral("HTML Data Dictionary (*.html)");
 const QString postgresEntry = QStringLiteral("PostgreSQL Schema (*.sql)");
 const QString sqliteEntry = QStringLiteral("SQLite Schema (*.sql)");
+const QString dotEntry = QStringLiteral("Graphviz Diagram (*.dot)");
+const QString svgEntry = QStringLiteral("SVG Diagram (*.svg)");
 const QString databaseEntry = QStringLiteral("SQLite database with the data (*.sqlite)");
 
 // The rows of a table of an SQLite database, or -1.
@@ -785,6 +787,8 @@ void TableWindowTest::eachDictionaryEntryWritesItsFormat_data()
     QTest::newRow("HTML") << htmlEntry;
     QTest::newRow("PostgreSQL") << postgresEntry;
     QTest::newRow("SQLite") << sqliteEntry;
+    QTest::newRow("Graphviz") << dotEntry;
+    QTest::newRow("SVG") << svgEntry;
 }
 
 // The selected tables, in list order, and only those.
@@ -830,6 +834,12 @@ void TableWindowTest::eachDictionaryEntryWritesItsFormat()
             xml.readNext();
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QVERIFY(text.indexOf(customer) > 0 && text.indexOf(customer) < text.indexOf(items));
+    } else if (entry == dotEntry || entry == svgEntry) {
+        // A box for each table chosen, named in its tooltip.
+        QVERIFY(text.startsWith(entry == dotEntry ? QStringLiteral("digraph ") : QStringLiteral("<?xml")));
+        QCOMPARE(text.count(QStringLiteral("tooltip=\"customer\"")) + text.count(QStringLiteral("xlink:title=\"customer\"")), 1);
+        QCOMPARE(text.count(QStringLiteral("tooltip=\"order items\"")) + text.count(QStringLiteral("xlink:title=\"order items\"")), 1);
+        QVERIFY(!text.contains(QStringLiteral("\"notes\"")));
     } else {
         const bool postgres = entry == postgresEntry;
         QVERIFY(text.startsWith(QStringLiteral("-- Orvalle: %1 schema of the FoxPro tables in ")
