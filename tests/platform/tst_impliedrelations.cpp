@@ -126,6 +126,18 @@ private slots:
         QCOMPARE(described(impliedRelations(tables, {})), QStringList{QStringLiteral("orders.CODE -> customers PK ()")});
     }
 
+    // The sample database holds no index tag, so no key: it implies nothing,
+    // and declares nothing either.
+    void theSamplesImplyNothing()
+    {
+        const SourceModel samples = readSourceModel(QStringLiteral(ORVALLE_SAMPLES_DIR));
+        QCOMPARE(samples.tables.size(), 5);
+        for (const TableModel &table : samples.tables)
+            QVERIFY(table.indexes.isEmpty());
+        QVERIFY(samples.relations.isEmpty());
+        QVERIFY(samples.impliedRelations.isEmpty());
+    }
+
     // Northwind's tables read as free tables from the container's folder: the
     // relations they imply are among those the container declares (the same
     // child and parent), and the plainest of them are there.
