@@ -15,7 +15,8 @@ Coverage &Coverage::operator+=(const Coverage &other)
 
 int Coverage::percent() const
 {
-    return fields == 0 ? -1 : qRound(100.0 * either / fields);
+    // Rounded down: 100% only when every field is documented.
+    return fields == 0 ? -1 : int(qint64(100) * either / fields);
 }
 
 Coverage coverageOf(const TableModel &table)

@@ -15,7 +15,8 @@ struct Coverage {
     int either = 0;
 
     Coverage &operator+=(const Coverage &other);
-    // The share of fields with either, as a whole percentage; -1 for no field.
+    // The share of fields with either, as a whole percentage rounded down;
+    // -1 for no field.
     int percent() const;
 };
 

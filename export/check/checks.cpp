@@ -122,6 +122,7 @@ QString quoted(const QString &name)
 
 struct Checker::Kept {
     model::SourceModel::Kind kind = model::SourceModel::Kind::Folder;
+    bool wholeSource = true;
     QSet<QString> ignored;
     QList<Finding> findings;
     std::vector<KeptTable> tables;
@@ -137,9 +138,11 @@ struct Checker::Kept {
     }
 };
 
-Checker::Checker(const model::SourceModel &facts, QStringList ignored) : m_kept(std::make_unique<Kept>())
+Checker::Checker(const model::SourceModel &facts, bool wholeSource, QStringList ignored)
+    : m_kept(std::make_unique<Kept>())
 {
     m_kept->kind = facts.kind;
+    m_kept->wholeSource = wholeSource;
     m_kept->result.source = facts.path;
     m_kept->result.ignored = ignored;
     m_kept->ignored = QSet<QString>(ignored.cbegin(), ignored.cend());
@@ -182,9 +185,12 @@ void Checker::add(const model::TableModel &table)
         kept.unindexed.append(name);
 
     // Names.
+    // The names the header holds: a container's long names already have
+    // distinct short ones there; dBase 7's own names run to 31 characters.
     QHash<QString, QString> cut;
     for (const model::FieldModel &field : table.fields) {
-        const QString ten = field.name.left(10).toCaseFolded();
+        const QString &stored = field.shortName.isEmpty() ? field.name : field.shortName;
+        const QString ten = stored.left(10).toCaseFolded();
         const auto same = cut.constFind(ten);
         if (same != cut.cend())
             kept.add("name-collision", name + QLatin1Char('.') + field.name,
@@ -285,7 +291,7 @@ CheckResult Checker::finish(const model::SourceModel &rest)
                      QStringLiteral("The field implies a relation to %1, and no index tag is on it alone.")
                          .arg(quoted(relation.parentTable)));
     }
-    if (kept.kind == model::SourceModel::Kind::Container) {
+    if (kept.kind == model::SourceModel::Kind::Container && kept.wholeSource) {
         for (size_t i = 0; i < kept.tables.size(); ++i) {
             if (!reached[i])
                 kept.add("unreached-table", kept.tables[i].name,
@@ -309,14 +315,16 @@ CheckResult checkSource(const QString &path, const QStringList &selection, const
     std::unique_ptr<Checker> checker;
     const model::SourceModel rest = model::readSourceModel(
         path, selection, model::Outline::None,
-        [&](const model::SourceOutline &outline) { checker = std::make_unique<Checker>(outline.facts, ignored); },
+        [&](const model::SourceOutline &outline) {
+            checker = std::make_unique<Checker>(outline.facts, selection.isEmpty(), ignored);
+        },
         [&](model::TableModel &&table) { checker->add(table); });
     return checker->finish(rest);
 }
 
 CheckResult checkModel(const model::SourceModel &source, const QStringList &ignored)
 {
-    Checker checker(source, ignored);
+    Checker checker(source, true, ignored);
     for (const model::TableModel &table : source.tables)
         checker.add(table);
     return checker.finish(source);

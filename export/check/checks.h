@@ -56,7 +56,9 @@ struct CheckResult {
 // with flat memory.
 class Checker {
 public:
-    explicit Checker(const model::SourceModel &facts, QStringList ignored = {});
+    // `wholeSource`: every table of the source is handed over, so a table no
+    // relation reaches is known (a relation to a table left out is not seen).
+    Checker(const model::SourceModel &facts, bool wholeSource, QStringList ignored = {});
     ~Checker();
     void add(const model::TableModel &table);
     CheckResult finish(const model::SourceModel &rest);
@@ -72,7 +74,8 @@ CheckResult checkSource(const QString &path, const QStringList &selection, const
 // A source held whole.
 CheckResult checkModel(const model::SourceModel &source, const QStringList &ignored = {});
 
-// Whether `word` is a reserved word of PostgreSQL or of SQLite, in any case.
+// Whether `word` is a reserved word of PostgreSQL, or a keyword SQLite
+// refuses as a name, in any case.
 bool isPostgresReservedWord(const QString &word);
 bool isSqliteKeyword(const QString &word);
 

@@ -11,9 +11,10 @@ namespace check {
 
 namespace {
 
+// Rounded down, as the dictionaries round: 100% only when it is all.
 QString percent(int part, int whole)
 {
-    return whole == 0 ? QStringLiteral("-") : QStringLiteral("%1%").arg(qRound(100.0 * part / whole));
+    return whole == 0 ? QStringLiteral("-") : QStringLiteral("%1%").arg(qint64(100) * part / whole);
 }
 
 QString line(const QString &text)
@@ -71,7 +72,7 @@ QJsonObject coverageJson(const Coverage &c)
 {
     QJsonObject object;
     if (!c.table.isNull())
-        object[QStringLiteral("table")] = c.table;
+        object[QStringLiteral("table")] = dictionary::pairedText(c.table);
     object[QStringLiteral("fields")] = c.fields;
     object[QStringLiteral("comment")] = c.comment;
     object[QStringLiteral("caption")] = c.caption;

@@ -1,6 +1,9 @@
 #include "export/check/checks.h"
 
+#include <QHash>
 #include <QSet>
+
+#include <mutex>
 
 #include <sqlite3.h>
 
@@ -32,8 +35,30 @@ bool isPostgresReservedWord(const QString &word)
 
 bool isSqliteKeyword(const QString &word)
 {
+    // Many of SQLite's keywords are names too where its grammar allows: only
+    // those its parser refuses as a column's name count, asked of SQLite
+    // itself, once a word.
     const QByteArray bytes = word.toUtf8();
-    return sqlite3_keyword_check(bytes.constData(), int(bytes.size())) != 0;
+    if (sqlite3_keyword_check(bytes.constData(), int(bytes.size())) == 0)
+        return false;
+    static std::mutex lock;
+    static QHash<QByteArray, bool> refused;
+    const std::lock_guard<std::mutex> locked(lock);
+    const auto known = refused.constFind(bytes.toLower());
+    if (known != refused.cend())
+        return *known;
+    static sqlite3 *const database = [] {
+        sqlite3 *opened = nullptr;
+        sqlite3_open_v2(":memory:", &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY, nullptr);
+        return opened;
+    }();
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray sql = "CREATE TABLE t(" + bytes + " INTEGER)";
+    const bool refusedHere = sqlite3_prepare_v2(database, sql.constData(), int(sql.size()), &statement, nullptr)
+        != SQLITE_OK;
+    sqlite3_finalize(statement);
+    refused.insert(bytes.toLower(), refusedHere);
+    return refusedHere;
 }
 
 } // namespace check

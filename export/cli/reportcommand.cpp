@@ -486,6 +486,22 @@ int runCheck(const Options &options, QIODevice &out, QIODevice &err)
     const check::CheckFormat format = options.format == dictionary::DictionaryFormat::Json ? check::CheckFormat::Json
         : options.format == dictionary::DictionaryFormat::Markdown                        ? check::CheckFormat::Markdown
                                                                                           : check::CheckFormat::Text;
+    // The source as it is now, listed once: a TABLE must be one of it, as
+    // for every other document.
+    const model::SourceSnapshot snapshot;
+    const std::optional<QStringList> listed = tableNamesOrFailure(source, err);
+    if (!listed)
+        return trouble;
+    bool unknown = false;
+    for (const QString &table : options.tables) {
+        if (!listed->contains(table)) {
+            writeLine(err, QStringLiteral("orvalle-report: %1: no such table in %2 (see --list)")
+                               .arg(oneLine(table), oneLine(source.path)));
+            unknown = true;
+        }
+    }
+    if (unknown)
+        return trouble;
     try {
         const check::CheckResult result = check::checkSource(source.path, options.tables, options.ignored);
         const QByteArray document = check::writeCheck(result, format);

@@ -124,6 +124,7 @@ struct DiagramTables::Kept {
     QHash<QString, qsizetype> byName; // exact, else folded
     QHash<QString, qsizetype> byFoldedName;
     std::vector<Link> links;
+    std::vector<std::vector<size_t>> linksOf; // by table: the links it takes part in
     bool allRows = true;
 
     qsizetype find(const QString &name) const
@@ -206,6 +207,7 @@ void DiagramTables::add(const model::TableModel &table)
 void DiagramTables::relate(const QList<model::RelationModel> &declared, const QList<model::RelationModel> &implied)
 {
     Kept &kept = *m_kept;
+    kept.linksOf.assign(kept.tables.size(), {});
     const auto link = [&](const model::RelationModel &relation) {
         const qsizetype child = kept.find(relation.childTable);
         const qsizetype parent = kept.find(relation.parentTable);
@@ -233,9 +235,23 @@ void DiagramTables::relate(const QList<model::RelationModel> &declared, const QL
         }
         childTable.related = true;
         parentTable.related = true;
-        const qsizetype row = rowNamed(childTable.rows, made.childField);
+        qsizetype row = rowNamed(childTable.rows, made.childField);
+        // Past the tables whose every field is kept, an implied child's field
+        // (untagged as a rule) was let go: it has its parent key's type.
+        const qsizetype keyRow = rowNamed(parentTable.rows, made.parentField);
+        if (row < 0 && made.implied && keyRow >= 0) {
+            KeptRow joined = parentTable.rows[size_t(keyRow)];
+            joined.row.name = made.childField;
+            joined.row.key = false;
+            joined.row.primary = false;
+            childTable.rows.push_back(joined);
+            row = qsizetype(childTable.rows.size()) - 1;
+        }
         if (row >= 0)
             childTable.rows[size_t(row)].row.foreign = true;
+        kept.linksOf[size_t(child)].push_back(kept.links.size());
+        if (parent != child)
+            kept.linksOf[size_t(parent)].push_back(kept.links.size());
         kept.links.push_back(std::move(made));
     };
     for (const model::RelationModel &relation : declared)
@@ -266,6 +282,11 @@ Diagram DiagramTables::overview() const
         boxOf[i] = diagram.boxes.size();
         diagram.boxes.append(kept.box(table, kept.allRows));
     }
+    if (!kept.allRows && related == 0)
+        diagram.leftOut = QStringLiteral("No overview: past %1 tables only the related ones are drawn, and no "
+                                         "relation joins these %2.")
+                              .arg(OverviewAllTables)
+                              .arg(kept.tables.size());
     diagram.groupUnrelated = kept.allRows && related > 0 && related < qsizetype(kept.tables.size());
     for (const Link &link : kept.links) {
         const qsizetype child = boxOf[size_t(link.child)];
@@ -297,36 +318,35 @@ std::optional<Diagram> DiagramTables::around(const model::TableModel &table) con
         own.rows.append(row);
     }
     diagram.boxes.append(own);
-    // Each neighbour once, with the fields its relations join on.
-    std::vector<qsizetype> boxOf(kept.tables.size(), -1);
-    boxOf[size_t(focus)] = 0;
-    std::vector<std::vector<qsizetype>> wanted(kept.tables.size());
+    // Each neighbour once, with the fields its relations join on: only the
+    // table's own links are looked at, and only its neighbours are held.
+    QHash<qsizetype, qsizetype> boxOf{{focus, 0}};
+    QHash<qsizetype, std::vector<qsizetype>> wanted;
     const auto mark = [&](qsizetype table, const QString &field) {
         const qsizetype row = rowNamed(kept.tables[size_t(table)].rows, field);
         if (row >= 0)
-            wanted[size_t(table)].push_back(row);
+            wanted[table].push_back(row);
     };
     std::vector<const Link *> links;
-    for (const Link &link : kept.links) {
-        if (link.child != focus && link.parent != focus)
-            continue;
+    for (const size_t index : kept.linksOf[size_t(focus)]) {
+        const Link &link = kept.links[index];
         links.push_back(&link);
         mark(link.child, link.childField);
         mark(link.parent, link.parentField);
     }
     for (const Link *link : links) {
         for (const qsizetype end : {link->child, link->parent}) {
-            if (boxOf[size_t(end)] >= 0)
+            if (boxOf.contains(end))
                 continue;
-            boxOf[size_t(end)] = diagram.boxes.size();
-            std::vector<qsizetype> rows = wanted[size_t(end)];
+            boxOf.insert(end, diagram.boxes.size());
+            std::vector<qsizetype> rows = wanted.value(end);
             DiagramBox box = kept.box(kept.tables[size_t(end)], false, rows.empty() ? std::vector<qsizetype>{-1} : rows);
             diagram.boxes.append(box);
         }
     }
     for (const Link *link : links) {
-        const qsizetype child = boxOf[size_t(link->child)];
-        const qsizetype parent = boxOf[size_t(link->parent)];
+        const qsizetype child = boxOf.value(link->child);
+        const qsizetype parent = boxOf.value(link->parent);
         diagram.edges.append({child, parent, rowOf(diagram.boxes[child], link->childField),
                               rowOf(diagram.boxes[parent], link->parentField),
                               link->implied, link->label, link->title});

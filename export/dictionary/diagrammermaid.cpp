@@ -28,7 +28,8 @@ bool isMermaidWord(const QString &word)
 // outside `allowed` an underscore.
 QString asciiWord(const QString &text, const QRegularExpression &notAllowed)
 {
-    QString word = text.normalized(QString::NormalizationForm_KD);
+    // Cleaned first: a lone surrogate is no text a pattern can match.
+    QString word = platform::cleanText(text, platform::OneLine).normalized(QString::NormalizationForm_KD);
     static const QRegularExpression marks(QStringLiteral("[\\x{0300}-\\x{036f}]"));
     word.remove(marks);
     word.replace(notAllowed, QStringLiteral("_"));

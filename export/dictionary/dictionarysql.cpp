@@ -1031,8 +1031,9 @@ public:
                                      : QStringLiteral("Implied by the tables' names and keys, declared nowhere. "
                                                       "SQLite adds no foreign key to a table once made: put one in "
                                                       "its table's CREATE TABLE to make it.")));
+            // A name may hold a line break: each line of an offer is commented.
             for (const QString &offer : std::as_const(m_offered))
-                postText(QStringLiteral("-- ") + offer + QLatin1Char('\n'));
+                postText(commentText(offer));
         }
         if (postData()) {
             marker(QStringLiteral("Post-data: keys, unique constraints, indexes and foreign keys, made after the "

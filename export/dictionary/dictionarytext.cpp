@@ -278,6 +278,9 @@ void appendGraphvizText(std::string &out, const QString &text)
 {
     appendLines(out, text, " ", [](char16_t c) -> const char * {
         switch (c) {
+        // Graphviz reads entities in these strings too, and writes them out
+        // as characters: an ampersand of ours must stay one.
+        case u'&': return "&amp;";
         case u'"': return "\\\"";
         // Graphviz's reader makes two backslashes one, and its escapes (\N,
         // the node's name; \n, a line break) then take one more.

@@ -143,6 +143,9 @@ private:
     QList<model::ViewModel> m_views;
     QList<model::RelationModel> m_relations;
     QList<model::RelationModel> m_impliedRelations;
+    // By table (its place in the outline): the relations it takes part in.
+    QHash<qsizetype, QList<qsizetype>> m_relationsOf;
+    QHash<qsizetype, QList<qsizetype>> m_impliedRelationsOf;
     DiagramTables m_diagrams;
     bool m_drawn = false; // some relation, declared or implied: the diagrams are drawn
     model::Coverage m_coverage; // of every table, from the planning reading

@@ -96,6 +96,18 @@ void ReadableWriter::begin(const model::SourceOutline &whole)
     m_views = outline.views;
     m_relations = outline.relations;
     m_anchors = sectionAnchors(m_tables, m_views);
+    const auto index = [this](const QList<model::RelationModel> &relations, QHash<qsizetype, QList<qsizetype>> &of) {
+        for (qsizetype i = 0; i < relations.size(); ++i) {
+            const qsizetype parent = m_anchors.tableNamed(relations[i].parentTable);
+            const qsizetype child = m_anchors.tableNamed(relations[i].childTable);
+            if (parent >= 0)
+                of[parent].append(i);
+            if (child >= 0 && child != parent)
+                of[child].append(i);
+        }
+    };
+    index(m_relations, m_relationsOf);
+    index(m_impliedRelations, m_impliedRelationsOf);
 
     m.beginDocument(outline.path);
     m.beginParagraph();
@@ -397,9 +409,8 @@ void ReadableWriter::indexesBlock(const model::TableModel &table)
 void ReadableWriter::relationsBlock(qsizetype index)
 {
     bool any = false;
-    for (const model::RelationModel &relation : m_relations) {
-        if (m_anchors.tableNamed(relation.parentTable) != index && m_anchors.tableNamed(relation.childTable) != index)
-            continue;
+    for (const qsizetype at : m_relationsOf.value(index)) {
+        const model::RelationModel &relation = m_relations.at(at);
         if (!any) {
             m.heading(4, "Relations");
             m.beginGrid("relations", {{"Parent table", false},
@@ -432,9 +443,8 @@ void ReadableWriter::relationsBlock(qsizetype index)
 void ReadableWriter::impliedRelationsBlock(qsizetype index)
 {
     bool any = false;
-    for (const model::RelationModel &relation : m_impliedRelations) {
-        if (m_anchors.tableNamed(relation.parentTable) != index && m_anchors.tableNamed(relation.childTable) != index)
-            continue;
+    for (const qsizetype at : m_impliedRelationsOf.value(index)) {
+        const model::RelationModel &relation = m_impliedRelations.at(at);
         if (!any) {
             m.heading(4, "Implied relations");
             m.beginGrid("relations", {{"Parent table", false},

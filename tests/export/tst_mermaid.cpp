@@ -45,6 +45,7 @@ model::SourceModel hostileSource()
         QStringLiteral("dbo.orders"),    QStringLiteral("PK"),            QStringLiteral("a_b"),
         QStringLiteral("a-b"),           QStringLiteral("line\nbreak"),   QStringLiteral("```"),
         QStringLiteral("~x~ <a x=\"1\">"), QStringLiteral("back\\slash"),   QStringLiteral("50% off="),
+        QStringLiteral("lone ") + QChar(0xD800) + QStringLiteral("P"),
     };
     model::SourceModel source;
     source.path = QStringLiteral("hostile");

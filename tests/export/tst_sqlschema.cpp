@@ -1649,6 +1649,18 @@ void SqlSchemaTest::impliedRelationsOfferedOnSqlite()
     const Outcome keys = database.query(QStringLiteral("SELECT \"table\", \"from\" FROM pragma_foreign_key_list('c');"));
     QVERIFY2(keys.ok, qPrintable(keys.error));
     QCOMPARE(rowsOf(keys.out), QStringList());
+
+    // A name that breaks its line keeps the rest of the offer commented.
+    SourceModel broken = impliedRelationSource();
+    broken.tables[1].name = QStringLiteral("c\nCREATE TABLE injected(a);--");
+    broken.impliedRelations = model::impliedRelations(broken.tables, broken.relations);
+    QCOMPARE(broken.impliedRelations.size(), 1);
+    const SqliteDatabase other(sqliteFolder(), QStringLiteral("implied-broken"));
+    const Outcome brokenApplied = other.script(sqliteSchema(broken));
+    QVERIFY2(brokenApplied.ok, qPrintable(brokenApplied.error));
+    const Outcome tables = other.query(QStringLiteral("SELECT name FROM sqlite_master WHERE name = 'injected';"));
+    QVERIFY2(tables.ok, qPrintable(tables.error));
+    QCOMPARE(rowsOf(tables.out), QStringList());
 }
 
 void SqlSchemaTest::namesAndRelationsOnSqlite()
