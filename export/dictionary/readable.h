@@ -122,8 +122,7 @@ private:
     void tableSection(qsizetype index, const model::TableModel &table);
     void fieldsBlock(const model::TableModel &table);
     void indexesBlock(const model::TableModel &table);
-    void relationsBlock(qsizetype index);
-    void impliedRelationsBlock(qsizetype index);
+    void relationsBlock(qsizetype index, bool implied);
     void diagramSection();
     std::string boxLink(const DiagramBox &box) const;
     void viewSection(qsizetype index, const model::ViewModel &view);

@@ -287,8 +287,8 @@ void ReadableWriter::tableSection(qsizetype index, const model::TableModel &tabl
     }
     fieldsBlock(table);
     indexesBlock(table);
-    relationsBlock(index);
-    impliedRelationsBlock(index);
+    relationsBlock(index, false);
+    relationsBlock(index, true);
     if (m.drawsEachTable()) {
         if (const std::optional<Diagram> own = m_diagrams.around(table)) {
             m.heading(4, "Diagram");
@@ -405,23 +405,34 @@ void ReadableWriter::indexesBlock(const model::TableModel &table)
     m.endGrid();
 }
 
-// The relations in which the table is the parent or the child; none, no block.
-void ReadableWriter::relationsBlock(qsizetype index)
+// The relations in which the table is the parent or the child, declared or
+// only implied by the names and keys, each in a grid of its own; none, no
+// block.
+void ReadableWriter::relationsBlock(qsizetype index, bool implied)
 {
-    bool any = false;
-    for (const qsizetype at : m_relationsOf.value(index)) {
-        const model::RelationModel &relation = m_relations.at(at);
-        if (!any) {
-            m.heading(4, "Relations");
-            m.beginGrid("relations", {{"Parent table", false},
-                                      {"Parent tag", false},
-                                      {"Child table", false},
-                                      {"Child tag", false},
-                                      {"On update", false},
-                                      {"On delete", false},
-                                      {"On insert", false}});
-            any = true;
-        }
+    const QList<model::RelationModel> &relations = implied ? m_impliedRelations : m_relations;
+    const QList<qsizetype> mine = (implied ? m_impliedRelationsOf : m_relationsOf).value(index);
+    if (mine.isEmpty())
+        return;
+    if (implied) {
+        m.heading(4, "Implied relations");
+        m.beginGrid("relations", {{"Parent table", false},
+                                  {"Parent tag", false},
+                                  {"Child table", false},
+                                  {"Child field", false},
+                                  {"Child tag", false}});
+    } else {
+        m.heading(4, "Relations");
+        m.beginGrid("relations", {{"Parent table", false},
+                                  {"Parent tag", false},
+                                  {"Child table", false},
+                                  {"Child tag", false},
+                                  {"On update", false},
+                                  {"On delete", false},
+                                  {"On insert", false}});
+    }
+    for (const qsizetype at : mine) {
+        const model::RelationModel &relation = relations.at(at);
         m.beginRow();
         m.beginCell();
         tableReference(relation.parentTable);
@@ -430,44 +441,16 @@ void ReadableWriter::relationsBlock(qsizetype index)
         m.beginCell();
         tableReference(relation.childTable);
         m.endCell();
-        for (const QString *text : {&relation.childTag, &relation.onUpdate, &relation.onDelete, &relation.onInsert})
-            textCell(*text);
-        m.endRow();
-    }
-    if (any)
-        m.endGrid();
-}
-
-// The relations only the names and keys imply, in which the table is the
-// parent or the child; none, no block.
-void ReadableWriter::impliedRelationsBlock(qsizetype index)
-{
-    bool any = false;
-    for (const qsizetype at : m_impliedRelationsOf.value(index)) {
-        const model::RelationModel &relation = m_impliedRelations.at(at);
-        if (!any) {
-            m.heading(4, "Implied relations");
-            m.beginGrid("relations", {{"Parent table", false},
-                                      {"Parent tag", false},
-                                      {"Child table", false},
-                                      {"Child field", false},
-                                      {"Child tag", false}});
-            any = true;
+        if (implied) {
+            textCell(relation.childField);
+            textCell(relation.childTag);
+        } else {
+            for (const QString *text : {&relation.childTag, &relation.onUpdate, &relation.onDelete, &relation.onInsert})
+                textCell(*text);
         }
-        m.beginRow();
-        m.beginCell();
-        tableReference(relation.parentTable);
-        m.endCell();
-        textCell(relation.parentTag);
-        m.beginCell();
-        tableReference(relation.childTable);
-        m.endCell();
-        textCell(relation.childField);
-        textCell(relation.childTag);
         m.endRow();
     }
-    if (any)
-        m.endGrid();
+    m.endGrid();
 }
 
 void ReadableWriter::viewSection(qsizetype index, const model::ViewModel &view)
