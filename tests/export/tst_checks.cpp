@@ -30,8 +30,8 @@ model::SourceModel sourceOf(const QStringList &tables, model::SourceModel::Kind 
     model::SourceModel source;
     source.kind = kind;
     source.path = QStringLiteral("shop");
-    for (const QString &spec : tables)
-        source.tables.append(tableOf(spec));
+    for (const QString &description : tables)
+        source.tables.append(tableOf(description));
     return source;
 }
 

@@ -131,25 +131,6 @@ class DiagramTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void typesShowTheirWidth_data()
-    {
-        QTest::addColumn<QString>("spec");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("character") << "C 40" << "Character(40)";
-        QTest::newRow("numeric with decimals") << "N 10.2" << "Numeric(10,2)";
-        QTest::newRow("numeric without") << "N 5" << "Numeric(5)";
-        QTest::newRow("fixed width") << "I 4" << "Integer";
-        QTest::newRow("memo") << "M 4" << "Memo";
-    }
-    void typesShowTheirWidth()
-    {
-        QFETCH(QString, spec);
-        QFETCH(QString, expected);
-        model::TableModel table = tableOf(QStringLiteral("t: F ") + spec);
-        table.fields[0].typeName = model::fieldTypeName(table.fields[0].type);
-        QCOMPARE(diagramType(table.fields[0]), expected);
-    }
-
     void overviewOfAFewTables()
     {
         const Diagram diagram = Shop().diagramTables().overview();

@@ -104,8 +104,8 @@ private slots:
         QFETCH(QStringList, declared);
         QFETCH(QStringList, expected);
         QList<TableModel> models;
-        for (const QString &spec : tables)
-            models.append(modelparts::tableOf(spec));
+        for (const QString &description : tables)
+            models.append(modelparts::tableOf(description));
         QList<RelationModel> declaredRelations;
         for (const QString &pair : declared) {
             const QStringList ends = pair.split(QStringLiteral(" -> "));

@@ -40,18 +40,18 @@ inline model::IndexModel tag(const QString &name, model::TagKind kind, const QSt
 // primary, candidate, unique or regular; "KIND TAG?" gives the tag a filter;
 // "KIND TAG=EXPR" an expression other than the field's name. A field
 // "long/SHORT" has a long name and the header's short one.
-inline model::TableModel tableOf(const QString &spec)
+inline model::TableModel tableOf(const QString &description)
 {
     model::TableModel table;
-    const qsizetype colon = spec.indexOf(QLatin1Char(':'));
-    table.name = spec.left(colon).trimmed();
+    const qsizetype colon = description.indexOf(QLatin1Char(':'));
+    table.name = description.left(colon).trimmed();
     static const QRegularExpression fieldPattern(
         QStringLiteral(R"(^(\S+) (\S) (\d+)(?:\.(\d+))?(?: \[(\w+) ([^\]=?]+)(\?)?(?:=([^\]]+))?\])?$)"));
     int position = 0;
-    for (const QString &part : spec.mid(colon + 1).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString &part : description.mid(colon + 1).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QRegularExpressionMatch m = fieldPattern.match(part.trimmed());
         if (!m.hasMatch())
-            qFatal("bad field spec: %s", qPrintable(part));
+            qFatal("a field not described as FIELD TYPE WIDTH: %s", qPrintable(part));
         const QStringList names = m.captured(1).split(QLatin1Char('/'));
         model::FieldModel f = field(++position, names[0], m.captured(2).at(0).toLatin1(), QString(),
                                          m.captured(3).toInt(), m.captured(4).toInt());
