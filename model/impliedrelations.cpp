@@ -4,6 +4,7 @@
 
 #include <QSet>
 
+#include <deque>
 #include <unordered_set>
 
 namespace model {
@@ -59,13 +60,17 @@ struct ImpliedRelationFinder::Found {
     std::unordered_map<Signature, quint32> signatureNumbers;
     platform::HashedMap<QString, quint32> spellingNumbers;
     std::vector<QString> spellings;
-    std::vector<AddedField> fields;
-    std::vector<AddedTable> tables;
+    std::vector<quint32> foldedOfSpelling; // by spelling number
+    // Deques: grown a block at a time, never copied whole into a larger
+    // array, so the peak is what they hold.
+    std::deque<AddedField> fields;
+    std::deque<AddedTable> tables;
 
-    quint32 signature(const FieldModel &field)
+    // A name's case is folded once for each spelling met, not once a field:
+    // most sources spell their field names the same way in every table.
+    quint32 signature(const FieldModel &field, quint32 spelling)
     {
-        const auto [folded, added] = foldedNames.try_emplace(field.name.toCaseFolded(), quint32(foldedNames.size()));
-        const Signature whole = Signature(folded->second) << 32 | Signature(quint8(field.type)) << 24
+        const Signature whole = Signature(foldedOfSpelling[spelling]) << 32 | Signature(quint8(field.type)) << 24
             | Signature(quint16(field.width)) << 8 | quint8(field.decimals);
         return signatureNumbers.try_emplace(whole, quint32(signatureNumbers.size())).first->second;
     }
@@ -73,8 +78,11 @@ struct ImpliedRelationFinder::Found {
     quint32 spelling(const QString &name)
     {
         const auto [found, added] = spellingNumbers.try_emplace(name, quint32(spellings.size()));
-        if (added)
+        if (added) {
             spellings.push_back(name);
+            const auto folded = foldedNames.try_emplace(name.toCaseFolded(), quint32(foldedNames.size())).first;
+            foldedOfSpelling.push_back(folded->second);
+        }
         return found->second;
     }
 };
@@ -91,8 +99,10 @@ void ImpliedRelationFinder::add(const TableModel &table)
     added.name = table.name;
     added.firstField = found.fields.size();
     added.fieldCount = size_t(table.fields.size());
-    for (const FieldModel &field : table.fields)
-        found.fields.push_back({found.signature(field), found.spelling(field.name)});
+    for (const FieldModel &field : table.fields) {
+        const quint32 spelling = found.spelling(field.name);
+        found.fields.push_back({found.signature(field, spelling), spelling});
+    }
     std::vector<Key> candidates;
     for (const IndexModel &tag : table.indexes) {
         const std::optional<qsizetype> field = plainTagField(table, tag);
