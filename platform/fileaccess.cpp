@@ -510,6 +510,8 @@ bool holdStandardStream(int fd)
     return false;
 }
 
+void rawStandardOutput() {}
+
 bool isStreamDevice(const LocalPath &path)
 {
     struct stat status;
@@ -683,6 +685,11 @@ bool holdStandardStream(int fd)
     // A program started without a stream has no handle for it; the C runtime
     // then gives the descriptor -2 and never hands its number to a file.
     return _get_osfhandle(fd) >= 0;
+}
+
+void rawStandardOutput()
+{
+    _setmode(1, _O_BINARY);
 }
 
 bool isStreamDevice(const LocalPath &path)

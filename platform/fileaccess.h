@@ -192,6 +192,9 @@ bool isTerminal(int fd);
 // null device in its place, so no file opened later takes its number and
 // writes meant for the stream cannot land in it.
 bool holdStandardStream(int fd);
+// Standard output taken as bytes: Windows' C runtime would otherwise turn
+// each LF of a report, CR LF already, into CR LF. Nothing elsewhere.
+void rawStandardOutput();
 
 // The existing entry that `relative` (text taken from a file, "\" counting
 // as a separator) names under `base`, each part matched case-insensitively

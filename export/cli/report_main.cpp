@@ -3,15 +3,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <cstdio>
-
-#ifdef Q_OS_WIN
-#include <fcntl.h>
-#include <io.h>
-
-using namespace cli;
-#define fileno _fileno
-#endif
 
 namespace {
 
@@ -38,18 +29,15 @@ int main(int argc, char *argv[])
     const bool outOpen = platform::holdStandardStream(1);
     const bool errOpen = platform::holdStandardStream(2);
     QCoreApplication app(argc, argv);
-#ifdef Q_OS_WIN
-    // The report's CR LF must reach standard output untranslated.
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    platform::rawStandardOutput();
     // Unbuffered, straight to the descriptor: a failed write shows at once.
     QFile out;
     QFile err;
     ClosedStream closed;
     if (outOpen)
-        out.open(fileno(stdout), QIODevice::WriteOnly | QIODevice::Unbuffered);
+        out.open(1, QIODevice::WriteOnly | QIODevice::Unbuffered);
     if (errOpen)
-        err.open(fileno(stderr), QIODevice::WriteOnly | QIODevice::Unbuffered);
+        err.open(2, QIODevice::WriteOnly | QIODevice::Unbuffered);
     QIODevice &output = outOpen ? static_cast<QIODevice &>(out) : closed;
     QIODevice &errors = errOpen ? static_cast<QIODevice &>(err) : closed;
     return cli::run(app.arguments(), output, errors);

@@ -22,7 +22,6 @@ using modelparts::tableOf;
 
 namespace {
 
-const QString reportTool = QStringLiteral(ORVALLE_REPORT_EXE);
 const QString samples = QStringLiteral(ORVALLE_SOURCE_DIR "/assets/Samples");
 
 model::SourceModel sourceOf(const QStringList &tables, model::SourceModel::Kind kind = model::SourceModel::Kind::Folder)
@@ -277,7 +276,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QByteArray, err);
-        const ToolOutcome outcome = runProgram(reportTool, arguments);
+        const ToolOutcome outcome = runProgram(reportTool(), arguments);
         QCOMPARE(outcome.exitCode, exitCode);
         if (err == "*")
             QVERIFY(outcome.err.startsWith("orvalle-report: /nonexistent/folder"));
@@ -292,7 +291,7 @@ private slots:
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("checks.json"));
         const ToolOutcome outcome =
-            runProgram(reportTool, {"--check", samples, "--format", "json", "-o", path});
+            runProgram(reportTool(), {"--check", samples, "--format", "json", "-o", path});
         QCOMPARE(outcome.exitCode, 1);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -315,7 +314,7 @@ private slots:
             } catch (const Failure &) {
                 reads = false;
             }
-            const ToolOutcome outcome = runProgram(reportTool, {"--check", path, "--format", "json"});
+            const ToolOutcome outcome = runProgram(reportTool(), {"--check", path, "--format", "json"});
             if (!reads) {
                 QVERIFY2(outcome.exitCode == 2, qPrintable(path));
                 continue;

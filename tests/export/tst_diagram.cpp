@@ -338,7 +338,7 @@ private slots:
         if (!QFileInfo::exists(path))
             QSKIP("the fixtures are not here");
         const model::SourceModel model = model::readSourceModel(path);
-        const ToolOutcome outcome = runProgram(QStringLiteral(ORVALLE_REPORT_EXE), {"--format", "svg", path});
+        const ToolOutcome outcome = runProgram(reportTool(), {"--format", "svg", path});
         QCOMPARE(outcome.err, QByteArray());
         QCOMPARE(outcome.exitCode, 0);
         const SvgParts parts = svgParts(outcome.out);

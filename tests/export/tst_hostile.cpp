@@ -30,7 +30,7 @@ using Outcome = ToolOutcome;
 // `outputFile`, when given, takes standard output (e.g. /dev/full).
 Outcome runTool(const QStringList &arguments, const QString &outputFile = QString())
 {
-    return runProgram(QStringLiteral(ORVALLE_REPORT_EXE), arguments, outputFile);
+    return runProgram(reportTool(), arguments, outputFile);
 }
 
 // Every regular file below `folder` with a digest of its bytes (of a sparse
@@ -674,7 +674,7 @@ private slots:
         QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions()));
         const auto restore = qScopeGuard([&] { QFile::setPermissions(folder, QFile::Permissions(0x7000)); });
         QStringList arguments{folder, QStringLiteral("--list")};
-        QString program = QStringLiteral(ORVALLE_REPORT_EXE);
+        QString program = reportTool();
         if (::geteuid() == 0) {
             const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
             if (setpriv.isEmpty())
@@ -686,7 +686,7 @@ private slots:
         QProcess process;
         process.start(program, arguments);
         QVERIFY(process.waitForFinished(30000));
-        if (program != QLatin1String(ORVALLE_REPORT_EXE) && process.exitCode() >= 126)
+        if (program != reportTool() && process.exitCode() >= 126)
             QSKIP("the other user cannot run the tool from where it was built");
         QCOMPARE(process.exitCode(), 1);
         QCOMPARE(process.readAllStandardOutput(), QByteArray());

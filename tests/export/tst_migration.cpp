@@ -498,7 +498,7 @@ void MigrationTest::dumpLoadsWithPsql()
     layout.fields = {{"A", 'C', 1}, {"N", 'N', 3}};
     xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")), xbasewriter::tableBytes(layout, {" x  1", " y***"}));
     const QString dump = dir.filePath(QStringLiteral("dump.sql"));
-    const ToolOutcome outcome = runProgram(QStringLiteral(ORVALLE_REPORT_EXE),
+    const ToolOutcome outcome = runProgram(reportTool(),
                                            {QStringLiteral("--format"), QStringLiteral("postgres"), QStringLiteral("--data"),
                                             dir.path(), QStringLiteral("-o"), dump});
     QCOMPARE(QString::fromUtf8(outcome.err),
@@ -924,7 +924,7 @@ void MigrationTest::theCommand()
     xbasewriter::writeFile(dir.filePath(QStringLiteral("old.sqlite")), "not a database");
     for (QString &argument : arguments)
         argument = argument.arg(dir.path());
-    const ToolOutcome outcome = runProgram(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
+    const ToolOutcome outcome = runProgram(reportTool(), arguments);
     QCOMPARE(QString::fromLocal8Bit(outcome.err), err.arg(dir.path()));
     QCOMPARE(QString::fromLocal8Bit(outcome.out), out.arg(dir.path()));
     QCOMPARE(outcome.exitCode, exitCode);

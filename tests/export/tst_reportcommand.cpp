@@ -15,7 +15,7 @@ using Outcome = ToolOutcome;
 
 Outcome runTool(const QStringList &arguments)
 {
-    return runProgram(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
+    return runProgram(reportTool(), arguments);
 }
 
 QByteArray readAll(const QString &path)
@@ -119,7 +119,7 @@ void ReportCommandTest::writeFailureNamesTheField()
     xbasewriter::writeContainer(folder + QStringLiteral("/notes.dbc"), container);
     const QString path = m_temporary.filePath(QStringLiteral("full.txt"));
 
-    const Outcome outcome = runProgram(QStringLiteral(ORVALLE_REPORT_EXE),
+    const Outcome outcome = runProgram(reportTool(),
                                        {folder + QStringLiteral("/notes.dbc"), QStringLiteral("-o"), path}, {}, 4096);
     QCOMPARE(outcome.exitCode, 1);
     QCOMPARE(outcome.out, QByteArray());
@@ -146,7 +146,7 @@ void ReportCommandTest::reportTheDiskDidNotKeepIsNoReport()
     // An AddressSanitizer build wants its own library loaded first.
     const QStringList environment{QStringLiteral("LD_PRELOAD=" ORVALLE_FAILING_SYNC),
                                   QStringLiteral("ASAN_OPTIONS=verify_asan_link_order=0")};
-    const Outcome outcome = runProgram(QStringLiteral(ORVALLE_REPORT_EXE), {m_folder, QStringLiteral("-o"), path}, {}, -1,
+    const Outcome outcome = runProgram(reportTool(), {m_folder, QStringLiteral("-o"), path}, {}, -1,
                                        environment);
     QCOMPARE(outcome.exitCode, 1);
     QCOMPARE(outcome.out, QByteArray());

@@ -19,7 +19,7 @@ using Outcome = ToolOutcome;
 
 Outcome runTool(const QStringList &arguments)
 {
-    return runProgram(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
+    return runProgram(reportTool(), arguments);
 }
 
 QByteArray readAll(const QString &path)

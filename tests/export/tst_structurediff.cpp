@@ -143,7 +143,7 @@ Outcome runDiff(const QString &before, const QString &after, cli::DiffFormat for
 
 Outcome runTool(const QStringList &arguments)
 {
-    return runProgram(QStringLiteral(ORVALLE_REPORT_EXE), arguments);
+    return runProgram(reportTool(), arguments);
 }
 
 QByteArray readAll(const QString &path)

@@ -28,7 +28,15 @@ ToolOutcome runProgram(const QString &program, const QStringList &arguments, con
     if (!outputFile.isEmpty())
         process.setStandardOutputFile(outputFile);
     process.setStandardInputFile(QProcess::nullDevice());
+#ifdef Q_OS_WIN
     process.start(program, arguments);
+#else
+    // A Windows program runs under wine.
+    if (program.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
+        process.start(QStringLiteral("wine"), QStringList{program} + arguments);
+    else
+        process.start(program, arguments);
+#endif
     ToolOutcome outcome;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return outcome;
