@@ -62,10 +62,13 @@ const Graphviz *graphviz()
 {
     static const Graphviz loaded = []() {
         Graphviz g;
-        static QLibrary cgraph(QStringLiteral(ORVALLE_GRAPHVIZ_LIBS "/libcgraph"), 6);
-        static QLibrary gvc(QStringLiteral(ORVALLE_GRAPHVIZ_LIBS "/libgvc"), 6);
-        static QLibrary core(QStringLiteral(ORVALLE_GRAPHVIZ_PLUGINS "/libgvplugin_core"), 6);
-        static QLibrary dot(QStringLiteral(ORVALLE_GRAPHVIZ_PLUGINS "/libgvplugin_dot_layout"), 6);
+        // Named libcgraph.so.6 and so on on Linux, cgraph.dll on Windows
+        // (where QLibrary leaves the version out).
+        static QLibrary cgraph(QStringLiteral(ORVALLE_GRAPHVIZ_LIBS "/" ORVALLE_GRAPHVIZ_FILE_PREFIX "cgraph"), 6);
+        static QLibrary gvc(QStringLiteral(ORVALLE_GRAPHVIZ_LIBS "/" ORVALLE_GRAPHVIZ_FILE_PREFIX "gvc"), 6);
+        static QLibrary core(QStringLiteral(ORVALLE_GRAPHVIZ_PLUGINS "/" ORVALLE_GRAPHVIZ_FILE_PREFIX "gvplugin_core"), 6);
+        static QLibrary dot(
+            QStringLiteral(ORVALLE_GRAPHVIZ_PLUGINS "/" ORVALLE_GRAPHVIZ_FILE_PREFIX "gvplugin_dot_layout"), 6);
         const bool all = resolve(gvc, "gvContextPlugins", g.contextPlugins) && resolve(gvc, "gvLayout", g.layout)
             && resolve(gvc, "gvRenderData", g.renderData) && resolve(gvc, "gvFreeRenderData", g.freeRenderData)
             && resolve(gvc, "gvFreeLayout", g.freeLayout) && resolve(cgraph, "agmemread", g.memread)
