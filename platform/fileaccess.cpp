@@ -512,6 +512,11 @@ bool holdStandardStream(int fd)
 
 void rawStandardOutput() {}
 
+bool fileNamesIgnoreCase()
+{
+    return false;
+}
+
 bool isStreamDevice(const LocalPath &path)
 {
     struct stat status;
@@ -543,8 +548,28 @@ std::optional<QString> soleEntryName(const LocalPath &path)
 
 #else
 
+// Known by name, never by opening: opening a named pipe to ask its type
+// would take one of its instances, and a serial port may never answer. The
+// device namespace (\\.\pipe\…, \\.\COM1) and the reserved device names,
+// which name the device in any folder and with any extension.
+namespace {
+bool namesDevice(const LocalPath &path)
+{
+    const QString &native = path.native();
+    if (native.startsWith(QLatin1String("\\\\.\\")))
+        return true;
+    const QString name = path.fileName().section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    static const QStringList reserved{"NUL", "CON", "PRN", "AUX", "CONIN$", "CONOUT$",
+                                      "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
+                                      "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    return reserved.contains(name);
+}
+} // namespace
+
 FileKind kindOf(const LocalPath &path)
 {
+    if (namesDevice(path))
+        return FileKind::Other;
     const HANDLE handle = openHandle(path.native(), 0, FILE_FLAG_BACKUP_SEMANTICS);
     if (handle == INVALID_HANDLE_VALUE)
         return kindOfError(GetLastError());
@@ -579,7 +604,8 @@ QList<FolderEntry> listFolder(const LocalPath &folder, EntriesWanted wanted)
         found.name = name;
         found.text = name;
         found.maybeLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        found.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder
+        found.kind = namesDevice(folder.child(name))                    ? FileKind::Other
+            : (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)         ? FileKind::Folder
             : (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)     ? kindOf(folder.child(name))
                                                                           : FileKind::Regular;
         entries.append(std::move(found));
@@ -692,19 +718,14 @@ void rawStandardOutput()
     _setmode(1, _O_BINARY);
 }
 
+bool fileNamesIgnoreCase()
+{
+    return true;
+}
+
 bool isStreamDevice(const LocalPath &path)
 {
-    // Known by name: opening a named pipe to ask its type would take one of
-    // its instances. The device namespace (\\.\pipe\…, \\.\COM1) and the
-    // reserved device names, which name the device with any extension.
-    const QString &native = path.native();
-    if (native.startsWith(QLatin1String("\\\\.\\")))
-        return true;
-    const QString name = path.fileName().section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
-    static const QStringList reserved{"NUL", "CON", "PRN", "AUX", "CONIN$", "CONOUT$",
-                                      "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
-                                      "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
-    return reserved.contains(name);
+    return namesDevice(path);
 }
 
 std::optional<FileIdentity> identityOf(const LocalPath &path)

@@ -192,6 +192,9 @@ bool isTerminal(int fd);
 // null device in its place, so no file opened later takes its number and
 // writes meant for the stream cannot land in it.
 bool holdStandardStream(int fd);
+// Whether the file system takes names that differ only in case for one
+// (Windows); Linux may hold orders.dbf and ORDERS.DBF side by side.
+bool fileNamesIgnoreCase();
 // Standard output taken as bytes: Windows' C runtime would otherwise turn
 // each LF of a report, CR LF already, into CR LF. Nothing elsewhere.
 void rawStandardOutput();

@@ -9,6 +9,7 @@
 #include "export/cli/migratecommand.h"
 #include "platform/cleantext.h"
 #include "platform/failure.h"
+#include "platform/fileaccess.h"
 #include "export/report/reportfile.h"
 #include "export/report/structurereport.h"
 #include "export/report/tablelist.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -451,6 +453,20 @@ std::optional<QStringList> tableNamesOrFailure(const report::ReportSource &sourc
     }
 }
 
+// Where in `names` the TABLE argument `table` is: spelled the same, or, where
+// the file system ignores case (Windows, where orders.dbf and ORDERS.DBF are
+// one file), spelled in another case; -1 when nowhere.
+qsizetype tableIndex(const QStringList &names, const QString &table)
+{
+    const qsizetype exact = names.indexOf(table);
+    if (exact >= 0 || !platform::fileNamesIgnoreCase())
+        return exact;
+    const auto found = std::find_if(names.cbegin(), names.cend(), [&](const QString &name) {
+        return name.compare(table, Qt::CaseInsensitive) == 0;
+    });
+    return found == names.cend() ? -1 : found - names.cbegin();
+}
+
 int listTables(const report::ReportSource &source, QIODevice &out, QIODevice &err)
 {
     const std::optional<QStringList> names = tableNamesOrFailure(source, err);
@@ -493,17 +509,21 @@ int runCheck(const Options &options, QIODevice &out, QIODevice &err)
     if (!listed)
         return trouble;
     bool unknown = false;
+    QStringList tables;
     for (const QString &table : options.tables) {
-        if (!listed->contains(table)) {
+        const qsizetype index = tableIndex(*listed, table);
+        if (index < 0) {
             writeLine(err, QStringLiteral("orvalle-report: %1: no such table in %2 (see --list)")
                                .arg(oneLine(table), oneLine(source.path)));
             unknown = true;
+        } else {
+            tables.append(listed->at(index));
         }
     }
     if (unknown)
         return trouble;
     try {
-        const check::CheckResult result = check::checkSource(source.path, options.tables, options.ignored);
+        const check::CheckResult result = check::checkSource(source.path, tables, options.ignored);
         const QByteArray document = check::writeCheck(result, format);
         if (options.output.isEmpty()) {
             if (out.write(document) != document.size()) {
@@ -511,7 +531,7 @@ int runCheck(const Options &options, QIODevice &out, QIODevice &err)
                 return trouble;
             }
         } else {
-            report::refuseSourceFile(options.output, source, options.tables);
+            report::refuseSourceFile(options.output, source, tables);
             report::writeWholeFile(options.output, document);
         }
         return result.exitStatus();
@@ -575,7 +595,7 @@ int writeReport(const Options &options, const report::ReportSource &source, QIOD
     QList<bool> selected(names.size(), options.tables.isEmpty());
     bool unknown = false;
     for (const QString &table : options.tables) {
-        const qsizetype index = names.indexOf(table);
+        const qsizetype index = tableIndex(names, table);
         if (index < 0) {
             writeLine(err, QStringLiteral("orvalle-report: %1: no such table in %2 (see --list)")
                                .arg(oneLine(table), oneLine(source.path)));

