@@ -1,6 +1,6 @@
 # What the Windows programs need beside them, installed into one folder: the
 # two programs, the Qt, compiler runtime and library DLLs, Qt's Windows
-# platform and style plugins, the sample database, the skin and the hand
+# platform, style and ICO plugins, the sample database, the skin and the hand
 # pointer. The zip and the installer are made from that folder.
 
 set(qt_prefix "${QT6_INSTALL_PREFIX}")
@@ -36,4 +36,6 @@ if(TARGET orvalle)
   install(FILES "${qt_prefix}/bin/Qt6Gui.dll" "${qt_prefix}/bin/Qt6Widgets.dll" DESTINATION .)
   install(FILES "${qt_prefix}/plugins/platforms/qwindows.dll" DESTINATION platforms)
   install(FILES "${qt_prefix}/plugins/styles/qwindowsvistastyle.dll" DESTINATION styles)
+  # The hand pointer is a Windows cursor file, read through Qt's ICO reader.
+  install(FILES "${qt_prefix}/plugins/imageformats/qico.dll" DESTINATION imageformats)
 endif()
