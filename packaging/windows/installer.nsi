@@ -4,6 +4,8 @@
 ; makensis -DSTAGE=<folder> -DVERSION=<x.y.z> -DOUTFILE=<installer.exe> installer.nsi
 
 Unicode true
+; 64-bit, as the programs are (and as wine without its 32-bit half runs).
+Target amd64-unicode
 !include "MUI2.nsh"
 !include "x64.nsh"
 
@@ -30,7 +32,9 @@ Function .onInit
   SetRegView 64
 FunctionEnd
 
+; For every user of the machine, as Program Files is.
 Section "Orvalle"
+  SetShellVarContext all
   SetOutPath "$INSTDIR"
   File /r "${STAGE}\*.*"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
@@ -54,6 +58,7 @@ FunctionEnd
 ; Only what the installer put there: the programs' folder as installed (a
 ; report a user saved into it stays, and so does the folder then).
 Section "Uninstall"
+  SetShellVarContext all
   Delete "$SMPROGRAMS\Orvalle\Orvalle.lnk"
   Delete "$SMPROGRAMS\Orvalle\Uninstall Orvalle.lnk"
   RMDir "$SMPROGRAMS\Orvalle"
