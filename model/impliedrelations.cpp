@@ -4,7 +4,6 @@
 
 #include <QSet>
 
-#include <deque>
 #include <unordered_set>
 
 namespace model {
@@ -61,10 +60,8 @@ struct ImpliedRelationFinder::Found {
     platform::HashedMap<QString, quint32> spellingNumbers;
     std::vector<QString> spellings;
     std::vector<quint32> foldedOfSpelling; // by spelling number
-    // Deques: grown a block at a time, never copied whole into a larger
-    // array, so the peak is what they hold.
-    std::deque<AddedField> fields;
-    std::deque<AddedTable> tables;
+    std::vector<AddedField> fields;
+    std::vector<AddedTable> tables;
 
     // A name's case is folded once for each spelling met, not once a field:
     // most sources spell their field names the same way in every table.

@@ -9,7 +9,6 @@
 #include <QStringView>
 
 #include <charconv>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -85,44 +84,20 @@ private:
         if (m_out.size() >= blockSize)
             handOn();
     }
-    // Starts the next member of the object or array in hand, in one append:
-    // this runs for every line of a document.
+    // Starts the next member of the object or array in hand.
     void member(const char *key)
     {
-        char line[128];
-        size_t length = 0;
         if (!m_first.empty()) {
             if (!m_first.back())
-                line[length++] = ',';
+                m_out += ',';
             m_first.back() = false;
-            line[length++] = '\n';
-            const size_t indent = m_first.size() * 4;
-            if (indent > sizeof line / 2) {
-                m_out.append(line, length);
-                m_out.append(indent, ' ');
-                length = 0;
-            } else {
-                std::memset(line + length, ' ', indent);
-                length += indent;
-            }
+            newline();
         }
         if (key) {
-            const size_t keyLength = std::strlen(key);
-            if (length + keyLength + 4 > sizeof line) {
-                m_out.append(line, length);
-                length = 0;
-                m_out += '"';
-                m_out += key;
-                m_out += "\": ";
-            } else {
-                line[length++] = '"';
-                std::memcpy(line + length, key, keyLength);
-                length += keyLength;
-                std::memcpy(line + length, "\": ", 3);
-                length += 3;
-            }
+            m_out += '"';
+            m_out += key;
+            m_out += "\": ";
         }
-        m_out.append(line, length);
     }
     void newline()
     {
@@ -170,11 +145,8 @@ private:
             if (to <= plainFrom)
                 return;
             if (plain) {
-                const size_t start = m_out.size();
-                m_out.resize(start + size_t(to - plainFrom));
-                char *into = m_out.data() + start;
                 for (const QChar c : text.mid(plainFrom, to - plainFrom))
-                    *into++ = char(c.unicode());
+                    m_out += char(c.unicode());
             } else {
                 const QByteArray utf8 = text.mid(plainFrom, to - plainFrom).toUtf8();
                 m_out.append(utf8.constData(), size_t(utf8.size()));
@@ -209,7 +181,7 @@ private:
     Sink m_sink;
     qint64 m_handedOn = 0;
     std::string m_out;
-    std::vector<char> m_first; // per open object or array: nothing written in it yet
+    std::vector<bool> m_first; // per open object or array: nothing written in it yet
 };
 
 } // namespace dictionary
