@@ -29,7 +29,8 @@ options=(
 if [ "$parts" = core ]; then
   options+=(-DFEATURE_gui=OFF -DFEATURE_widgets=OFF)
 fi
-key=$( { echo "$version"; printf '%s\n' "${options[@]}"; } | sha256sum | cut -c1-12)
+# The key leaves out where the source tree is, so every checkout shares a build.
+key=$( { echo "$version"; printf '%s\n' "${options[@]}" | sed "s|$here|packaging/windows|"; } | sha256sum | cut -c1-12)
 prefix="$cache/qt-$version-$parts-$key"
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
