@@ -21,6 +21,10 @@
 // a table made beforehand (the least any loader has to do) and, when it is
 // installed, pgloader loading that CSV.
 //
+// BM_ReportUnderWine runs the Windows build's orvalle-report.exe, named by
+// ORVALLE_REPORT_TOOL, under wine against this orvalle-report on the same
+// tables (reported, not gated: wine's file calls pass through its server).
+//
 // BM_DictionaryOverReport compares, the same way, each format of the data
 // dictionary of a folder whose tables each carry a structural index of two
 // tags with the text report of the same folder.
@@ -33,6 +37,7 @@
 #include <QFileInfo>
 #include <QtEndian>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -406,6 +411,63 @@ void BM_ReportOverFloor(benchmark::State &state)
     state.counters["cpu_ratio"] = floorCpu > 0 ? median(orvalleRuns, &Run::cpuSeconds) / floorCpu : 0;
     state.counters["orvalle_MiB"] = maximum(orvalleRuns, &Run::peakMiB);
     state.counters["floor_MiB"] = maximum(floorRuns, &Run::peakMiB);
+}
+
+// Drive Z: is the root of this machine's file system under wine.
+std::string onDriveZ(const std::string &path)
+{
+    return "Z:" + QDir::toNativeSeparators(QString::fromStdString(path)).toStdString();
+}
+
+// The report without its first line, which names the folder as each program
+// was given it.
+std::string afterFirstLine(const std::string &report)
+{
+    const size_t end = report.find('\n');
+    return end == std::string::npos ? std::string() : report.substr(end + 1);
+}
+
+void BM_ReportUnderWine(benchmark::State &state)
+{
+    const QString exe = qEnvironmentVariable("ORVALLE_REPORT_TOOL");
+    const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
+    if (!exe.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) || wine.isEmpty()) {
+        state.SkipWithError("ORVALLE_REPORT_TOOL names no Windows program, or wine is missing");
+        return;
+    }
+    const int tables = int(state.range(0));
+    Workspace &space = workspace();
+    const std::string folder = space.tables(tables);
+    if (folder.empty()) {
+        state.SkipWithError("the folder of tables could not be made");
+        return;
+    }
+    const std::string windowsReport = space.path(QStringLiteral("wine.txt"));
+    const std::string linuxReport = space.path(QStringLiteral("linux.txt"));
+    const std::vector<std::string> underWine = {wine.toStdString(), exe.toStdString(), onDriveZ(folder), "-o",
+                                                onDriveZ(windowsReport)};
+    const std::vector<std::string> onLinux = {orvalleReport, folder, "-o", linuxReport};
+    // Once before the timing, which also starts wine's server; both reports
+    // must say the same of the tables.
+    const Run first = runChild(underWine);
+    const Run second = runChild(onLinux);
+    if (!first.ok || !second.ok) {
+        state.SkipWithError(!first.ok ? "orvalle-report.exe failed under wine" : "orvalle-report failed");
+        return;
+    }
+    if (afterFirstLine(fileBytes(windowsReport)) != afterFirstLine(fileBytes(linuxReport))) {
+        state.SkipWithError("the two programs reported the tables differently");
+        return;
+    }
+    std::vector<Run> wineRuns, linuxRuns;
+    if (!runAlternately(state, underWine, onLinux, wineRuns, linuxRuns))
+        return;
+    const double wineSeconds = median(wineRuns, &Run::seconds);
+    const double linuxSeconds = median(linuxRuns, &Run::seconds);
+    state.counters["tables"] = tables;
+    state.counters["wine_s"] = wineSeconds;
+    state.counters["linux_s"] = linuxSeconds;
+    state.counters["ratio"] = linuxSeconds > 0 ? wineSeconds / linuxSeconds : 0;
 }
 
 // The formats BM_DictionaryOverReport measures, by its second argument.
@@ -884,6 +946,8 @@ BENCHMARK(BM_MigrateOverImport)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_ReportUnderWine)->Arg(2000)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_DiffOfAHugeComment)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
