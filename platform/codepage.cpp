@@ -1,5 +1,7 @@
 #include "platform/codepage.h"
 
+#include "platform/fileaccess.h"
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -124,35 +126,51 @@ const char *encodingForCodePageMark(quint8 mark)
     return page ? page->encoding : nullptr;
 }
 
+namespace {
+
+// Text of code page `codePage` (Windows' number), known to Qt as `name`:
+// through Qt's converter where it has one (ICU's), else through the
+// system's (Windows'), else as Windows ANSI. Stateless: a sequence cut short
+// at the end is shown as U+FFFD, not kept back for input that never comes.
+QString decodePage(QByteArrayView bytes, const char *name, int codePage)
+{
+    for (const auto &[qtName, number] : {std::pair{name, codePage}, std::pair{"windows-1252", 1252}}) {
+        if (!qtName)
+            continue;
+        QStringDecoder decoder(qtName, QStringConverter::Flag::Stateless);
+        if (decoder.isValid())
+            return decoder.decode(bytes);
+        if (std::optional<QString> text = platform::systemDecode(number, bytes))
+            return *text;
+    }
+    return QString(bytes.size(), QChar::ReplacementCharacter);
+}
+
+} // namespace
+
 QString decodeText(QByteArrayView bytes, quint8 mark)
 {
     // Every code page here agrees with ASCII, and names nearly always are ASCII:
     // skip the converter for them.
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
         return QString::fromLatin1(bytes);
-    const char *name = encodingForCodePageMark(mark);
-    // Stateless: a sequence cut short at the end is shown as U+FFFD, not kept
-    // back for input that never comes.
-    QStringDecoder decoder(name ? name : "windows-1252", QStringConverter::Flag::Stateless);
-    if (!decoder.isValid())
-        decoder = QStringDecoder("windows-1252", QStringConverter::Flag::Stateless);
-    return decoder.decode(bytes);
+    return decodePage(bytes, encodingForCodePageMark(mark), codePageOfMark(mark));
 }
 
 Utf8Decoder::Utf8Decoder(quint8 mark)
 {
     const int codePage = codePageOfMark(mark);
     const char *name = encodingForCodePageMark(mark);
-    m_encoding = name && QStringDecoder(name).isValid() ? name : "windows-1252";
+    m_encoding = name ? name : "windows-1252";
+    m_codePage = name ? codePage : 1252;
     // A byte of a double-byte page may lead a character: only the
     // converter knows how many bytes follow it.
     m_byTable = codePage != 932 && codePage != 936 && codePage != 949 && codePage != 950 && codePage != 65001;
     if (!m_byTable)
         return;
-    QStringDecoder decoder(m_encoding.constData(), QStringConverter::Flag::Stateless);
     for (int byte = 0x80; byte <= 0xFF; ++byte) {
         const char one = char(byte);
-        const QByteArray utf8 = QString(decoder.decode(QByteArrayView(&one, 1))).toUtf8();
+        const QByteArray utf8 = decodePage(QByteArrayView(&one, 1), m_encoding.constData(), m_codePage).toUtf8();
         // Every single-byte page maps a byte to one character of the Basic
         // Multilingual Plane; anything else is shown as U+FFFD.
         const QByteArray shown = utf8.size() >= 1 && utf8.size() <= 3 ? utf8 : QByteArray("\xEF\xBF\xBD");
@@ -164,8 +182,7 @@ Utf8Decoder::Utf8Decoder(quint8 mark)
 void Utf8Decoder::append(QByteArrayView bytes, QByteArray &utf8) const
 {
     if (!m_byTable) {
-        QStringDecoder decoder(m_encoding.constData(), QStringConverter::Flag::Stateless);
-        utf8 += QString(decoder.decode(bytes)).toUtf8();
+        utf8 += decodePage(bytes, m_encoding.constData(), m_codePage).toUtf8();
         return;
     }
     const qsizetype start = utf8.size();

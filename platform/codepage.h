@@ -35,6 +35,7 @@ public:
 
 private:
     QByteArray m_encoding;
+    int m_codePage = 1252;
     bool m_byTable = false;
     // The UTF-8 of bytes 0x80-0xFF: up to three bytes each, and how many.
     std::array<std::array<char, 3>, 128> m_upper{};

@@ -7,6 +7,7 @@
 #include <QHashFunctions>
 
 #include <algorithm>
+#include <limits>
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
@@ -512,6 +513,11 @@ bool holdStandardStream(int fd)
 
 void rawStandardOutput() {}
 
+std::optional<QString> systemDecode(int, QByteArrayView)
+{
+    return std::nullopt;
+}
+
 bool fileNamesIgnoreCase()
 {
     return false;
@@ -716,6 +722,21 @@ bool holdStandardStream(int fd)
 void rawStandardOutput()
 {
     _setmode(1, _O_BINARY);
+}
+
+std::optional<QString> systemDecode(int codePage, QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return QString();
+    if (bytes.size() > std::numeric_limits<int>::max() || !IsValidCodePage(UINT(codePage)))
+        return std::nullopt;
+    const int size = int(bytes.size());
+    const int length = MultiByteToWideChar(UINT(codePage), 0, bytes.data(), size, nullptr, 0);
+    if (length <= 0)
+        return std::nullopt;
+    QString text(length, Qt::Uninitialized);
+    MultiByteToWideChar(UINT(codePage), 0, bytes.data(), size, reinterpret_cast<wchar_t *>(text.data()), length);
+    return text;
 }
 
 bool fileNamesIgnoreCase()

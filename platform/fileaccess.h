@@ -8,6 +8,7 @@
 #include "platform/failure.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
 #include <QList>
 #include <QString>
@@ -195,6 +196,10 @@ bool holdStandardStream(int fd);
 // Whether the file system takes names that differ only in case for one
 // (Windows); Linux may hold orders.dbf and ORDERS.DBF side by side.
 bool fileNamesIgnoreCase();
+// Text of Windows code page `codePage` decoded by the operating system, for
+// where Qt has no converter of its own (a Qt without ICU, as on Windows);
+// nothing where the system has none to offer (Linux, whose Qt has ICU).
+std::optional<QString> systemDecode(int codePage, QByteArrayView bytes);
 // Standard output taken as bytes: Windows' C runtime would otherwise turn
 // each LF of a report, CR LF already, into CR LF. Nothing elsewhere.
 void rawStandardOutput();

@@ -11,7 +11,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryFile>
+
+#include <memory>
 
 #include <sqlite3.h>
 
@@ -317,8 +320,10 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
     const dictionary::SqlSchema schema = dictionary::sqlSchema(dictionary::DictionaryFormat::Sqlite, model, sql);
     const QList<dictionary::SqlTableNames> &names = schema.tables;
 
-    QTemporaryFile file(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName()
-                        + QStringLiteral(".XXXXXX"));
+    // Held by pointer, so that its handle can be let go before the rename.
+    auto held = std::make_unique<QTemporaryFile>(targetInfo.absolutePath() + QStringLiteral("/.")
+                                                 + targetInfo.fileName() + QStringLiteral(".XXXXXX"));
+    QTemporaryFile &file = *held;
     if (!file.open())
         throw Failure(QStringLiteral("The database cannot be made beside '%1': %2")
                           .arg(QDir::toNativeSeparators(target), file.errorString()),
@@ -361,9 +366,14 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
     const QString unsynced = platform::syncToDisk(file.handle());
     if (!unsynced.isEmpty())
         throw Failure(QStringLiteral("The database cannot be written: %1").arg(unsynced), platform::AccessDenied);
-    platform::moveIntoPlace(platform::LocalPath::fromText(file.fileName()), platform::LocalPath::fromText(target),
-                            options.replace);
+    // A temporary file's close() only rewinds it; its handle goes with it.
+    // Windows renames no file that is held open without leave to delete it.
+    const QString made = file.fileName();
     file.setAutoRemove(false);
+    held.reset();
+    auto removeMade = qScopeGuard([&] { QFile::remove(made); });
+    platform::moveIntoPlace(platform::LocalPath::fromText(made), platform::LocalPath::fromText(target), options.replace);
+    removeMade.dismiss();
     migration.target = QDir::toNativeSeparators(target);
     return migration;
 }

@@ -916,6 +916,9 @@ void MigrationTest::theCommand()
     QFETCH(int, exitCode);
     QFETCH(QString, out);
     QFETCH(QString, err);
+    // libpq under wine cannot speak of a Unix socket at all.
+    if (reportToolIsWindows() && QByteArray(QTest::currentDataTag()) == "a server that is not there")
+        QSKIP("a server reached through a Unix socket");
     QTemporaryDir dir;
     TableSpec layout;
     layout.version = 0x03;
@@ -925,8 +928,15 @@ void MigrationTest::theCommand()
     for (QString &argument : arguments)
         argument = argument.arg(dir.path());
     const ToolOutcome outcome = runProgram(reportTool(), arguments);
-    QCOMPARE(QString::fromLocal8Bit(outcome.err), err.arg(dir.path()));
-    QCOMPARE(QString::fromLocal8Bit(outcome.out), out.arg(dir.path()));
+    QString said = QString::fromLocal8Bit(outcome.err);
+    QString written = QString::fromLocal8Bit(outcome.out);
+    // A Windows program names files with its own separator.
+    if (reportToolIsWindows()) {
+        said.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        written.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    }
+    QCOMPARE(said, err.arg(dir.path()));
+    QCOMPARE(written, out.arg(dir.path()));
     QCOMPARE(outcome.exitCode, exitCode);
     QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("new.sqlite"))), exitCode == 0);
 }
