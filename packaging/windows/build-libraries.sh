@@ -20,7 +20,10 @@ work="$cache/work-libraries-$key"
 rm -rf "$work" "$prefix"
 mkdir -p "$work" "$prefix/include" "$prefix/lib" "$prefix/bin"
 cd "$work"
-apt-get source --download-only sqlite3 "postgresql-$(pg_config --version | sed 's/^PostgreSQL \([0-9]*\).*/\1/')" >&2
+# The release's own sources, not a security update's, which a mirror need
+# not carry.
+apt-get source --download-only -t "$(. /etc/os-release && echo "$VERSION_CODENAME")" \
+  sqlite3 "postgresql-$(pg_config --version | sed 's/^PostgreSQL \([0-9]*\).*/\1/')" >&2
 
 # SQLite: its one-file form, made by a host build (which needs tclsh), then
 # compiled as a DLL.

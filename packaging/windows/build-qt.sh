@@ -43,7 +43,7 @@ mkdir -p "$work"
 (
   cd "$work"
   # The source of the Debian package, Debian's patches applied.
-  apt-get source --download-only qt6-base >&2
+  apt-get source --download-only -t "$(. /etc/os-release && echo "$VERSION_CODENAME")" qt6-base >&2
   dsc=(qt6-base_"$version"*.dsc)
   [ -f "${dsc[0]}" ] || { echo "Debian's qt6-base source is not $version" >&2; exit 1; }
   dpkg-source -x "${dsc[0]}" source >&2

@@ -16,11 +16,13 @@ cache=${ORVALLE_WINDOWS_CACHE:-$HOME/.cache/orvalle-windows}
 mkdir -p "$cache"
 
 # Debian's sources of Qt, SQLite and PostgreSQL: a deb-src entry for the
-# mirror the machine already uses, when it has none.
+# mirror the machine already uses, when it has none. Not for the security
+# archive, whose mirrors need not carry sources: the release's own are taken.
 if ! apt-get source --print-uris qt6-base >/dev/null 2>&1; then
   list=/etc/apt/sources.list.d/debian.sources
   [ -f "$list" ] || { echo "No deb-src entry and no $list to make one from" >&2; exit 1; }
-  sed 's/^Types: deb$/Types: deb-src/' "$list" > /etc/apt/sources.list.d/orvalle-deb-src.sources
+  awk 'BEGIN { RS = ""; ORS = "\n\n" } !/security/ { sub(/Types: deb(\n|$)/, "Types: deb-src\n"); print }' "$list" \
+    > /etc/apt/sources.list.d/orvalle-deb-src.sources
   apt-get update >&2
 fi
 
