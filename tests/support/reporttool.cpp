@@ -7,6 +7,11 @@
 #include <sys/resource.h>
 #endif
 
+bool isWindowsProgram(const QString &program)
+{
+    return program.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive);
+}
+
 ToolOutcome runProgram(const QString &program, const QStringList &arguments, const QString &outputFile,
                        qint64 fileSizeLimit, const QStringList &environment)
 {
@@ -32,7 +37,7 @@ ToolOutcome runProgram(const QString &program, const QStringList &arguments, con
     process.start(program, arguments);
 #else
     // A Windows program runs under wine.
-    if (program.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
+    if (isWindowsProgram(program))
         process.start(QStringLiteral("wine"), QStringList{program} + arguments);
     else
         process.start(program, arguments);
@@ -43,11 +48,9 @@ ToolOutcome runProgram(const QString &program, const QStringList &arguments, con
     outcome.exitCode = process.exitCode();
     outcome.out = process.readAllStandardOutput();
     outcome.err = process.readAllStandardError();
-#ifndef Q_OS_WIN
     // Windows' C runtime ends each line of standard error with CR LF; the
     // messages are the same.
-    if (program.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
+    if (isWindowsProgram(program))
         outcome.err.replace("\r\n", "\n");
-#endif
     return outcome;
 }

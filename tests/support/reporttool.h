@@ -13,6 +13,10 @@ struct ToolOutcome {
     QByteArray err;
 };
 
+// Whether `program` is a Windows program (elsewhere than on Windows,
+// runProgram starts it under wine).
+bool isWindowsProgram(const QString &program);
+
 // Runs `program` with `arguments` and the null device as standard input;
 // standard output goes to `outputFile` instead when one is given (e.g.
 // /dev/full). With `fileSizeLimit` (Unix only), no file the program writes may
@@ -36,6 +40,6 @@ inline QString reportTool()
 // file's size) are skipped for it.
 inline bool reportToolIsWindows()
 {
-    return reportTool().endsWith(QLatin1String(".exe"), Qt::CaseInsensitive);
+    return isWindowsProgram(reportTool());
 }
 #endif
