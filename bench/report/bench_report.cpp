@@ -163,6 +163,16 @@ Workspace &workspace()
     return made;
 }
 
+// The folder of `count` tables (see Workspace::tables); empty, and the
+// benchmark marked skipped, when it cannot be made.
+std::string tablesOrSkip(benchmark::State &state, Workspace &space, int count, bool indexed = false)
+{
+    std::string folder = space.tables(count, indexed);
+    if (folder.empty())
+        state.SkipWithError("the folder of tables could not be made");
+    return folder;
+}
+
 struct Run {
     bool ok = false;
     std::string failure;
@@ -383,11 +393,9 @@ void BM_ReportOverFloor(benchmark::State &state)
 {
     const int tables = int(state.range(0));
     Workspace &space = workspace();
-    const std::string folder = space.tables(tables);
-    if (folder.empty()) {
-        state.SkipWithError("the folder of tables could not be made");
+    const std::string folder = tablesOrSkip(state, space, tables);
+    if (folder.empty())
         return;
-    }
     const std::string suffix = std::to_string(tables) + ".txt";
     const std::vector<std::string> orvalle = {orvalleReport, folder, "-o",
                                               space.path(QStringLiteral("orvalle") + QString::fromStdString(suffix))};
@@ -437,11 +445,9 @@ void BM_ReportUnderWine(benchmark::State &state)
     }
     const int tables = int(state.range(0));
     Workspace &space = workspace();
-    const std::string folder = space.tables(tables);
-    if (folder.empty()) {
-        state.SkipWithError("the folder of tables could not be made");
+    const std::string folder = tablesOrSkip(state, space, tables);
+    if (folder.empty())
         return;
-    }
     const std::string windowsReport = space.path(QStringLiteral("wine.txt"));
     const std::string linuxReport = space.path(QStringLiteral("linux.txt"));
     const std::vector<std::string> underWine = {wine.toStdString(), exe.toStdString(), onDriveZ(folder), "-o",
@@ -479,11 +485,9 @@ void BM_DictionaryOverReport(benchmark::State &state)
     const std::string format = dictionaryFormats[state.range(1)];
     state.SetLabel(format);
     Workspace &space = workspace();
-    const std::string folder = space.tables(tables, true);
-    if (folder.empty()) {
-        state.SkipWithError("the folder of tables could not be made");
+    const std::string folder = tablesOrSkip(state, space, tables, true);
+    if (folder.empty())
         return;
-    }
     const std::string output = space.path(QStringLiteral("dictionary.") + QString::fromStdString(format));
     const std::vector<std::string> dictionary = {orvalleReport, "--format", format, folder, "-o", output};
     const std::vector<std::string> text = {orvalleReport, folder, "-o", space.path(QStringLiteral("report.txt"))};
@@ -525,11 +529,9 @@ void BM_CheckOverJson(benchmark::State &state)
 {
     const int tables = int(state.range(0));
     Workspace &space = workspace();
-    const std::string folder = space.tables(tables, true);
-    if (folder.empty()) {
-        state.SkipWithError("the folder of tables could not be made");
+    const std::string folder = tablesOrSkip(state, space, tables, true);
+    if (folder.empty())
         return;
-    }
     const std::string output = space.path(QStringLiteral("checks.txt"));
     const std::vector<std::string> checks = {orvalleReport, "--check", folder, "-o", output};
     const std::vector<std::string> json = {orvalleReport, "--format", "json", folder, "-o",
