@@ -1,6 +1,7 @@
 #include "export/dictionary/dictionary.h"
 
 #include "export/dictionary/documentwriter.h"
+#include "model/tablespool.h"
 
 #include <QStringList>
 
@@ -106,32 +107,43 @@ WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, 
                                   const DictionarySink &sink, const SqlOptions &sql)
 {
     const std::unique_ptr<DocumentWriter> writer = documentWriter(format, sink, sql);
-    // A writer that plans first has its outline from that reading: the
-    // tables read, the views chosen and the relations among the tables.
-    std::optional<model::SourceOutline> planned;
-    if (writer->plansFirst()) {
-        QStringList names;
-        model::SourceModel rest = model::readSourceModel(
-            path, selection, model::Outline::None, [](const model::SourceOutline &) {},
-            [&](model::TableModel &&table) {
-                writer->plan(table);
-                names.append(table.name);
-            });
-        writer->planned(rest);
-        if (writer->needsOutline()) {
-            rest.findings.clear();
-            rest.impliedRelations.clear();
-            planned = model::SourceOutline{std::move(rest), std::move(names)};
-        }
-    }
     WrittenDictionary written;
+    if (!writer->plansFirst()) {
+        written.rest = model::readSourceModel(
+            path, selection, writer->needsOutline() ? model::Outline::Made : model::Outline::None,
+            [&](const model::SourceOutline &outline) { writer->begin(outline); },
+            [&](model::TableModel &&table) {
+                writer->table(table);
+                written.tables.append(table.name);
+            });
+        writer->end(written.rest);
+        return written;
+    }
+    // A writer that plans first sees every table before it writes: the
+    // source is read once, its tables kept aside and handed on again. Its
+    // outline is that reading's: the tables read, the views chosen and the
+    // relations among the tables.
+    model::TableSpool spool;
     written.rest = model::readSourceModel(
-        path, selection, writer->needsOutline() && !planned ? model::Outline::Made : model::Outline::None,
-        [&](const model::SourceOutline &outline) { writer->begin(planned ? *planned : outline); },
+        path, selection, model::Outline::None, [](const model::SourceOutline &) {},
         [&](model::TableModel &&table) {
-            writer->table(table);
+            writer->plan(table);
             written.tables.append(table.name);
+            spool.put(table);
         });
+    writer->planned(written.rest);
+    model::SourceOutline outline;
+    outline.facts.kind = written.rest.kind;
+    outline.facts.path = written.rest.path;
+    outline.facts.comment = written.rest.comment;
+    outline.facts.codePageMark = written.rest.codePageMark;
+    if (writer->needsOutline()) {
+        outline.facts.views = written.rest.views;
+        outline.facts.relations = written.rest.relations;
+        outline.tables = written.tables;
+    }
+    writer->begin(outline);
+    spool.replay([&](model::TableModel &&table) { writer->table(table); });
     writer->end(written.rest);
     return written;
 }
