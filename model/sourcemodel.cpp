@@ -141,35 +141,7 @@ public:
     void addRelations()
     {
         if (const OpenedContainer *container = m_files.container())
-            m_source.relations = relationsAmong(container->model, m_children, true);
-    }
-
-    // The tables at `indexes` that readTable keeps, told by their headers
-    // alone, and the relations among them: what a reading will hold, known
-    // before it is made (unless a file changes meanwhile).
-    std::pair<QStringList, QList<RelationModel>> outline(const QList<qsizetype> &indexes)
-    {
-        QStringList names;
-        QList<const platform::ContainerObject *> children;
-        const OpenedContainer *container = m_files.container();
-        for (const qsizetype index : indexes) {
-            const QString &name = m_tableNames.at(index);
-            const platform::LocalPath path =
-                container ? container->fileOf(container->model.tables.at(index)) : m_files.folderTables().at(index).path;
-            if (path.isEmpty())
-                continue;
-            try {
-                // The checks of readHeader's, without naming the fields.
-                platform::readStoredHeader(m_files.open(path), m_files.headerBuffer(),
-                                           platform::RecordLengthCheck::Lenient);
-            } catch (const Failure &) {
-                continue;
-            }
-            names.append(name);
-            if (container)
-                children.append(&container->model.tables.at(index));
-        }
-        return {names, container ? relationsAmong(container->model, children, false) : QList<RelationModel>()};
+            m_source.relations = relationsAmong(container->model, m_children);
     }
 
     // The positions of the names a selection keeps, in the source's order: a
@@ -523,24 +495,22 @@ private:
     // Each Relation record is kept by its child; the parent is the table its
     // RelatedTable property names.
     QList<RelationModel> relationsAmong(const platform::ContainerModel &container,
-                                        const QList<const platform::ContainerObject *> &children, bool report)
+                                        const QList<const platform::ContainerObject *> &children)
     {
         QList<RelationModel> relations;
         QSet<const platform::ContainerObject *> inModel(children.begin(), children.end());
         for (const platform::ContainerObject *child : children) {
             for (const platform::ContainerRelation &relation : child->relations) {
                 if (relation.parentTable.isEmpty()) {
-                    if (report)
-                        addFinding(Severity::Warning, child->name, QStringLiteral("A relation names no parent table."));
+                    addFinding(Severity::Warning, child->name, QStringLiteral("A relation names no parent table."));
                     continue;
                 }
                 const platform::ContainerObject *parent = container.findTable(relation.parentTable);
                 if (!parent) {
-                    if (report)
-                        addFinding(Severity::Warning, child->name,
-                                   QStringLiteral("A relation names the parent table %1, which the container does "
-                                                  "not hold.")
-                                       .arg(quoted(relation.parentTable)));
+                    addFinding(Severity::Warning, child->name,
+                               QStringLiteral("A relation names the parent table %1, which the container does not "
+                                              "hold.")
+                                   .arg(quoted(relation.parentTable)));
                     continue;
                 }
                 if (!inModel.contains(parent))
@@ -651,14 +621,14 @@ SourceModel readSourceModel(const QString &path, const QStringList &selection)
 {
     QList<TableModel> tables;
     SourceModel source = readSourceModel(
-        path, selection, Outline::None, [](const SourceOutline &) {},
+        path, selection, [](const SourceModel &) {},
         [&](TableModel &&table) { tables.append(std::move(table)); });
     source.tables = std::move(tables);
     return source;
 }
 
-SourceModel readSourceModel(const QString &path, const QStringList &selection, Outline outline,
-                            const std::function<void(const SourceOutline &outline)> &begin,
+SourceModel readSourceModel(const QString &path, const QStringList &selection,
+                            const std::function<void(const SourceModel &facts)> &begin,
                             const std::function<void(TableModel &&table)> &table)
 {
     SourceReader reader(path);
@@ -672,7 +642,7 @@ SourceModel readSourceModel(const QString &path, const QStringList &selection, O
         else
             views.append(i - reader.tableNames().size());
     }
-    begin(outline == Outline::Made ? reader.outline(tables, views) : SourceOutline{reader.facts(), {}});
+    begin(reader.facts());
     for (const qsizetype i : std::as_const(tables)) {
         if (std::optional<TableModel> read = reader.readTable(i))
             table(*std::move(read));
@@ -802,17 +772,6 @@ std::optional<TableModel> SourceReader::readTable(qsizetype index)
     if (table)
         m_reading->implied.add(*table);
     return table;
-}
-
-SourceOutline SourceReader::outline(const QList<qsizetype> &tables, const QList<qsizetype> &views)
-{
-    SourceOutline outline{facts(), {}};
-    auto [names, relations] = m_reading->reader.outline(tables);
-    outline.tables = std::move(names);
-    outline.facts.relations = std::move(relations);
-    for (const qsizetype i : views)
-        outline.facts.views.append(m_reading->reader.view(i));
-    return outline;
 }
 
 SourceModel SourceReader::facts() const

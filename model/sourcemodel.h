@@ -198,9 +198,9 @@ QString codePageName(quint8 mark);
 // Relations are those whose parent and child are both among tables, and so
 // are the implied relations (impliedrelations.h) found among them.
 SourceModel readSourceModel(const QString &path, const QStringList &selection = {});
-// What a reading will hold, told by the tables' headers alone before it is
-// made: the source's facts with the chosen views and the relations among the
-// tables it keeps (but no tables), and the names of those tables in order.
+// What a document lists before its first table: the source's facts with the
+// chosen views and the relations among the tables read (but no tables), and
+// the names of those tables in order.
 struct SourceOutline {
     SourceModel facts;
     QStringList tables;
@@ -209,12 +209,9 @@ struct SourceOutline {
 // The same reading handed over a table at a time, so that no more than one
 // table is held: `begin` gets the source's own facts before any table is
 // read, `table` each table as it is read. Returns the source without its
-// tables. With Outline::Made `begin` gets the whole outline, so that a
-// document can list the tables, views and relations before the first table
-// is read.
-enum class Outline { None, Made };
-SourceModel readSourceModel(const QString &path, const QStringList &selection, Outline outline,
-                            const std::function<void(const SourceOutline &outline)> &begin,
+// tables.
+SourceModel readSourceModel(const QString &path, const QStringList &selection,
+                            const std::function<void(const SourceModel &facts)> &begin,
                             const std::function<void(TableModel &&table)> &table);
 
 // What a finding about a table says its model lacks: its index tags (the
@@ -246,10 +243,6 @@ public:
     const QList<Finding> &findings() const;
     // The source's own facts: its kind, path, comment and code page.
     SourceModel facts() const;
-    // What reading `tables` (positions in tableNames) and `views` (in
-    // viewNames) will hold: the tables whose headers read, the views, and the
-    // relations among those tables.
-    SourceOutline outline(const QList<qsizetype> &tables, const QList<qsizetype> &views);
     // The positions in `names` a selection keeps, as readSourceModel keeps
     // them; a name matching none gives an Error finding.
     QList<qsizetype> selected(const QStringList &names, const QStringList &selection);

@@ -314,9 +314,9 @@ CheckResult checkSource(const QString &path, const QStringList &selection, const
 {
     std::unique_ptr<Checker> checker;
     const model::SourceModel rest = model::readSourceModel(
-        path, selection, model::Outline::None,
-        [&](const model::SourceOutline &outline) {
-            checker = std::make_unique<Checker>(outline.facts, selection.isEmpty(), ignored);
+        path, selection,
+        [&](const model::SourceModel &facts) {
+            checker = std::make_unique<Checker>(facts, selection.isEmpty(), ignored);
         },
         [&](model::TableModel &&table) { checker->add(table); });
     return checker->finish(rest);

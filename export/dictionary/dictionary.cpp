@@ -110,8 +110,7 @@ WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, 
     WrittenDictionary written;
     if (!writer->plansFirst()) {
         written.rest = model::readSourceModel(
-            path, selection, writer->needsOutline() ? model::Outline::Made : model::Outline::None,
-            [&](const model::SourceOutline &outline) { writer->begin(outline); },
+            path, selection, [&](const model::SourceModel &facts) { writer->begin({facts, {}}); },
             [&](model::TableModel &&table) {
                 writer->table(table);
                 written.tables.append(table.name);
@@ -125,7 +124,7 @@ WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, 
     // relations among the tables.
     model::TableSpool spool;
     written.rest = model::readSourceModel(
-        path, selection, model::Outline::None, [](const model::SourceOutline &) {},
+        path, selection, [](const model::SourceModel &) {},
         [&](model::TableModel &&table) {
             writer->plan(table);
             written.tables.append(table.name);

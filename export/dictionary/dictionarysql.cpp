@@ -457,7 +457,7 @@ struct Table {
 };
 
 // What a relation needs of a table: its name in the schema, whether it is
-// created, and the key of each tag. Kept for every table from a first reading,
+// created, and the key of each tag. Kept for every table from its planning,
 // before the first table is written.
 struct TagKey {
     QString tag; // the FoxPro name
@@ -929,8 +929,8 @@ void planRelation(const QList<TableKeys> &tables, const TableLookup &tableNamed,
 
 // The schema plans every table together (unique names, keys, relations to
 // tables on either side) and names the findings of the reading at its top, so
-// the source is read twice: first for the names and keys of every table and
-// for the findings, then a table at a time as it is written.
+// it plans first: the names and keys of every table and the findings, then
+// a table at a time as it is written.
 class SqlDocumentWriter : public DocumentWriter {
 public:
     // `planned`, when given, is shown each table's plan as it is written,
@@ -1075,8 +1075,7 @@ public:
     }
 
 private:
-    // A table read the second time that is not the one the first reading
-    // planned: a file changed in between.
+    // A table handed on to be written that is not the one planned.
     [[noreturn]] static void changed()
     {
         throw Failure(QStringLiteral("The schema cannot be written: the source changed while it was being read."));

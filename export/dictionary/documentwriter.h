@@ -17,13 +17,14 @@ namespace dictionary {
 class DocumentWriter {
 public:
     virtual ~DocumentWriter() = default;
-    // Whether begin needs the outline: the tables to come, the views and the
-    // relations among the tables, before the first table is read.
-    virtual bool needsOutline() const { return false; }
     // Whether the writer must see every table before it writes the first:
-    // the source is then read twice, first through plan() and planned()
-    // (with the rest of that reading), then through begin, table and end.
+    // each table read is then shown to plan() and kept aside, the rest of the
+    // reading shown to planned(), and the tables handed on again through
+    // begin, table and end.
     virtual bool plansFirst() const { return false; }
+    // Whether begin, after planning, needs the outline: the tables to come,
+    // the views and the relations among the tables.
+    virtual bool needsOutline() const { return false; }
     virtual void plan(const model::TableModel &) {}
     virtual void planned(const model::SourceModel &) {}
     // With needsOutline, the whole outline; otherwise its facts only.

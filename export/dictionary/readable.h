@@ -147,7 +147,7 @@ private:
     QHash<qsizetype, QList<qsizetype>> m_impliedRelationsOf;
     DiagramTables m_diagrams;
     bool m_drawn = false; // some relation, declared or implied: the diagrams are drawn
-    model::Coverage m_coverage; // of every table, from the planning reading
+    model::Coverage m_coverage; // of every table, from their planning
     QList<model::Finding> m_findings;
     SectionAnchors m_anchors;
     OutlinePlaces m_places;
