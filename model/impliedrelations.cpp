@@ -4,6 +4,7 @@
 
 #include <QSet>
 
+#include <deque>
 #include <unordered_set>
 
 namespace model {
@@ -38,12 +39,15 @@ struct Tag {
     qsizetype field;
 };
 
+// Where a table's fields, keys and plain tags are in the finder's lists.
 struct AddedTable {
     QString name;
     size_t firstField = 0;
     size_t fieldCount = 0;
-    std::vector<Key> keys; // primary first, then candidates
-    std::vector<Tag> plainTags;
+    size_t firstKey = 0; // primary first, then candidates
+    size_t keyCount = 0;
+    size_t firstTag = 0;
+    size_t tagCount = 0;
 };
 
 // Eight bytes a field, as every field of every table is kept.
@@ -60,8 +64,12 @@ struct ImpliedRelationFinder::Found {
     platform::HashedMap<QString, quint32> spellingNumbers;
     std::vector<QString> spellings;
     std::vector<quint32> foldedOfSpelling; // by spelling number
-    std::vector<AddedField> fields;
-    std::vector<AddedTable> tables;
+    // Lists that grow a block at a time: however many tables, none is ever
+    // copied whole into a larger one.
+    std::deque<AddedField> fields;
+    std::deque<Key> keys;
+    std::deque<Tag> plainTags;
+    std::deque<AddedTable> tables;
 
     // A name's case is folded once for each spelling met, not once a field:
     // most sources spell their field names the same way in every table.
@@ -100,19 +108,26 @@ void ImpliedRelationFinder::add(const TableModel &table)
         const quint32 spelling = found.spelling(field.name);
         found.fields.push_back({found.signature(field, spelling), spelling});
     }
+    added.firstKey = found.keys.size();
+    added.firstTag = found.plainTags.size();
+    std::vector<Key> primary;
     std::vector<Key> candidates;
     for (const IndexModel &tag : table.indexes) {
         const std::optional<qsizetype> field = plainTagField(table, tag);
         if (!field)
             continue;
-        added.plainTags.push_back({tag.name, *field});
+        found.plainTags.push_back({tag.name, *field});
         const quint32 signature = found.fields[added.firstField + size_t(*field)].signature;
         if (tag.kind == TagKind::Primary)
-            added.keys.insert(added.keys.begin(), {signature, tag.name});
+            primary.push_back({signature, tag.name});
         else if (tag.kind == TagKind::Candidate)
             candidates.push_back({signature, tag.name});
     }
-    added.keys.insert(added.keys.end(), candidates.begin(), candidates.end());
+    // The primary key first (the last, should several tags say so).
+    found.keys.insert(found.keys.end(), primary.rbegin(), primary.rend());
+    found.keys.insert(found.keys.end(), candidates.begin(), candidates.end());
+    added.keyCount = found.keys.size() - added.firstKey;
+    added.tagCount = found.plainTags.size() - added.firstTag;
     found.tables.push_back(std::move(added));
 }
 
@@ -131,7 +146,9 @@ QList<RelationModel> ImpliedRelationFinder::relations(const QList<RelationModel>
     std::unordered_map<quint32, std::pair<size_t, const Key *>> parents;
     std::unordered_set<quint32> shared;
     for (size_t t = 0; t < found.tables.size(); ++t) {
-        for (const Key &key : found.tables[t].keys) {
+        const AddedTable &table = found.tables[t];
+        for (size_t k = table.firstKey; k < table.firstKey + table.keyCount; ++k) {
+            const Key &key = found.keys[k];
             const auto [parent, added] = parents.try_emplace(key.signature, t, &key);
             if (!added && parent->second.first != t)
                 shared.insert(key.signature);
@@ -157,7 +174,8 @@ QList<RelationModel> ImpliedRelationFinder::relations(const QList<RelationModel>
             relation.parentTable = parent.name;
             relation.parentTag = key->tag;
             relation.childTable = child.name;
-            for (const Tag &tag : child.plainTags) {
+            for (size_t t = child.firstTag; t < child.firstTag + child.tagCount; ++t) {
+                const Tag &tag = found.plainTags[t];
                 if (size_t(tag.field) == i) {
                     relation.childTag = tag.name;
                     break;

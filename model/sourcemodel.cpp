@@ -115,11 +115,11 @@ public:
         const OpenedContainer *container = m_files.container();
         if (!container) {
             const FolderTable &table = m_files.folderTables()[index];
-            std::optional<platform::TableHeader> header = readHeader(table.name, table.path);
+            std::optional<platform::StoredHeader> header = readHeader(table.name, table.path);
             if (!header)
                 return std::nullopt;
-            const platform::ContainerObject *owner = linkedOwner(table.name, table.path, *header);
-            return tableModel(table.name, table.path, folder, *std::move(header), owner);
+            const platform::ContainerObject *owner = linkedOwner(table.name, table.path, header->header);
+            return tableModel(table.name, table.path, folder, *header, owner);
         }
         const platform::ContainerObject &table = container->model.tables[index];
         const platform::LocalPath path = container->fileOf(table);
@@ -128,11 +128,11 @@ public:
                        QStringLiteral("Its file %1 is missing; the table is left out.").arg(quoted(table.path)));
             return std::nullopt;
         }
-        std::optional<platform::TableHeader> header = readHeader(table.name, path);
+        std::optional<platform::StoredHeader> header = readHeader(table.name, path);
         if (!header)
             return std::nullopt;
         m_children.append(&table);
-        return tableModel(table.name, path, folder, *std::move(header), &table);
+        return tableModel(table.name, path, folder, *header, &table);
     }
 
     ViewModel view(qsizetype index) const { return viewModel(m_files.container()->model.views[index]); }
@@ -227,11 +227,12 @@ private:
         }
     }
 
-    std::optional<platform::TableHeader> readHeader(const QString &name, const platform::LocalPath &path)
+    // Its fields' names view the reader's header buffer, until the next table's.
+    std::optional<platform::StoredHeader> readHeader(const QString &name, const platform::LocalPath &path)
     {
         try {
-            return platform::readTableHeader(m_files.open(path), m_files.headerBuffer(),
-                                             platform::RecordLengthCheck::Lenient);
+            return platform::readStoredHeader(m_files.open(path), m_files.headerBuffer(),
+                                              platform::RecordLengthCheck::Lenient);
         } catch (const Failure &failure) {
             addFinding(Severity::Error, name,
                        failure.description() + QStringLiteral(" The table cannot be read and is left out."));
@@ -288,8 +289,9 @@ private:
     }
 
     TableModel tableModel(const QString &name, const platform::LocalPath &path, const platform::LocalPath &sourceFolder,
-                          platform::TableHeader header, const platform::ContainerObject *owner)
+                          const platform::StoredHeader &stored, const platform::ContainerObject *owner)
     {
+        const platform::TableHeader &header = stored.header;
         TableModel table;
         table.name = name;
         table.file = relativeText(sourceFolder, path);
@@ -314,19 +316,19 @@ private:
             table.deleteTrigger = owner->deleteTrigger;
             table.primaryKey = owner->primaryKey;
         }
-        addFields(table, header, owner);
-        checkRecordLength(table, header);
-        addMemo(table, header, path, sourceFolder);
+        addFields(table, stored, owner);
+        checkRecordLength(table, stored);
+        addMemo(table, stored, path, sourceFolder);
         addIndexes(table, header, path);
         return table;
     }
 
-    // Takes the names out of the header's fields, which need them no more.
-    void addFields(TableModel &table, platform::TableHeader &header, const platform::ContainerObject *owner)
+    void addFields(TableModel &table, const platform::StoredHeader &stored, const platform::ContainerObject *owner)
     {
+        const platform::TableHeader &header = stored.header;
         const bool visualFoxPro = header.isVisualFoxPro();
-        const qsizetype visible = std::count_if(header.fields.begin(), header.fields.end(),
-                                                [](const platform::FieldDescriptor &field) { return !field.isSystem(); });
+        const qsizetype visible = std::count_if(stored.fields.begin(), stored.fields.end(),
+                                                [](const platform::StoredField &field) { return !field.isSystem(); });
         if (owner && owner->fields.size() != visible) {
             addFinding(Severity::Error, table.name,
                        QStringLiteral("The container lists %1 fields for it, its header %2; the fields are the "
@@ -337,7 +339,7 @@ private:
             owner = nullptr;
         }
         table.fields.reserve(visible);
-        for (platform::FieldDescriptor &descriptor : header.fields) {
+        for (const platform::StoredField &descriptor : stored.fields) {
             if (descriptor.isSystem())
                 continue;
             FieldModel field;
@@ -346,10 +348,11 @@ private:
             // Shown as FoxPro shows names, and as the report does.
             if (known && !known->name.isEmpty()) {
                 field.name = known->name;
-                if (field.name.compare(descriptor.name, Qt::CaseInsensitive) != 0)
-                    field.shortName = platform::lowerCase(std::move(descriptor.name));
+                platform::assignLowerCaseText(field.shortName, descriptor.name, header.codePage);
+                if (field.name.compare(field.shortName, Qt::CaseInsensitive) == 0)
+                    field.shortName.clear();
             } else {
-                field.name = platform::lowerCase(std::move(descriptor.name));
+                platform::assignLowerCaseText(field.name, descriptor.name, header.codePage);
             }
             if (known) {
                 field.defaultValue = known->defaultValue;
@@ -376,25 +379,27 @@ private:
         }
     }
 
-    void checkRecordLength(const TableModel &table, const platform::TableHeader &header)
+    void checkRecordLength(const TableModel &table, const platform::StoredHeader &stored)
     {
         int total = 1;
-        for (const platform::FieldDescriptor &field : header.fields)
+        for (const platform::StoredField &field : stored.fields)
             total += field.width;
-        if (total != header.recordLength)
+        if (total != stored.header.recordLength)
             addFinding(Severity::Error, table.name,
                        QStringLiteral("Its header gives records of %1 bytes, but its fields and the deletion flag "
                                       "take %2.")
-                           .arg(header.recordLength)
+                           .arg(stored.header.recordLength)
                            .arg(total));
     }
 
-    void addMemo(TableModel &table, const platform::TableHeader &header, const platform::LocalPath &path, const platform::LocalPath &sourceFolder)
+    void addMemo(TableModel &table, const platform::StoredHeader &stored, const platform::LocalPath &path,
+                 const platform::LocalPath &sourceFolder)
     {
-        const auto isMemo = [&](const platform::FieldDescriptor &field) {
+        const platform::TableHeader &header = stored.header;
+        const auto isMemo = [&](const platform::StoredField &field) {
             return !field.isSystem() && isMemoLetter(field.type, header.isVisualFoxPro());
         };
-        const bool memoFields = std::any_of(header.fields.begin(), header.fields.end(), isMemo);
+        const bool memoFields = std::any_of(stored.fields.begin(), stored.fields.end(), isMemo);
         if (!memoFields && !headerAnnouncesMemo(header))
             return;
         const QString extension = memoExtension(header.version);
