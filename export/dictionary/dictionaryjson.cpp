@@ -35,7 +35,7 @@ void writeObject(JsonWriter &json, const Model &model, const QList<model::Proper
         case Kind::Text: {
             const QString &text = model.*property.text;
             if (text.isEmpty() && property.whenEmpty)
-                json.text(key, QString::fromLatin1(property.whenEmpty));
+                json.word(key, property.whenEmpty);
             else
                 json.text(key, text);
             break;
@@ -50,7 +50,7 @@ void writeObject(JsonWriter &json, const Model &model, const QList<model::Proper
             json.boolean(key, property.value(model) != 0);
             break;
         case Kind::Word:
-            json.text(key, QString::fromLatin1(property.words.at(property.value(model))));
+            json.word(key, property.words.at(property.value(model)));
             break;
         case Kind::Choice: {
             // One of the words the container can mean, else null.
@@ -74,8 +74,9 @@ void writeObject(JsonWriter &json, const Model &model, const QList<model::Proper
 void writeField(JsonWriter &json, const model::FieldModel &field)
 {
     // The letter as stored, read as Latin-1 so any byte stays one character.
+    const char16_t letter = static_cast<uchar>(field.type);
     writeObject(json, field, model::fieldProperties(),
-                [&](const char *key) { json.text(key, QString(QChar(static_cast<uchar>(field.type)))); });
+                [&](const char *key) { json.text(key, QStringView(&letter, 1)); });
 }
 
 void writeTable(JsonWriter &json, const model::TableModel &table)
@@ -135,7 +136,7 @@ public:
     {
         const model::SourceModel &facts = outline.facts;
         m_json.beginObject();
-        m_json.text("format", QString::fromLatin1(JsonFormatName));
+        m_json.word("format", JsonFormatName);
         m_json.number("version", JsonFormatVersion);
         part([] { return QStringLiteral("the source"); },
              [&] { writeObject(m_json, facts, model::sourceProperties(), [](const char *) {}, "source"); });

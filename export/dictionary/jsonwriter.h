@@ -8,7 +8,11 @@
 #include <QByteArray>
 #include <QStringView>
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <memory>
+#include <string_view>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +44,17 @@ public:
         member(key);
         quoted(value);
     }
+    // Text of ours (a word the format defines), ASCII.
+    void word(const char *key, std::string_view value)
+    {
+        member(key);
+        char *at = m_out.grow(2 + value.size() * 6);
+        *at++ = '"';
+        for (const char c : value)
+            at = escapedCharacter(at, char16_t(uchar(c)));
+        *at++ = '"';
+        m_out.endAt(at);
+    }
     void textOrNull(const char *key, QStringView value)
     {
         if (value.isEmpty())
@@ -50,26 +65,65 @@ public:
     void number(const char *key, qint64 value)
     {
         member(key);
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        m_out.append(digits, size_t(end - digits));
+        char *at = m_out.grow(24);
+        m_out.endAt(std::to_chars(at, at + 24, value).ptr);
     }
     void boolean(const char *key, bool value)
     {
         member(key);
-        m_out += value ? "true" : "false";
+        if (value)
+            m_out.append("true", 4);
+        else
+            m_out.append("false", 5);
     }
     void null(const char *key)
     {
         member(key);
-        m_out += "null";
+        m_out.append("null", 4);
     }
 
 private:
+    // Bytes appended to storage that grows as needed but is never cleared
+    // byte by byte: a writer asks for room, fills it and says where it ended.
+    class Bytes {
+    public:
+        const char *data() const { return m_data.get(); }
+        size_t size() const { return m_size; }
+        void clear() { m_size = 0; }
+        // Room for `count` more bytes, counted as written until endAt.
+        char *grow(size_t count)
+        {
+            if (m_size + count > m_capacity)
+                enlarge(m_size + count);
+            char *at = m_data.get() + m_size;
+            m_size += count;
+            return at;
+        }
+        // The end of what was written into the room grown last.
+        void endAt(const char *end) { m_size = size_t(end - m_data.get()); }
+        void append(const char *bytes, size_t count) { std::memcpy(grow(count), bytes, count); }
+        void push(char byte) { *grow(1) = byte; }
+
+    private:
+        void enlarge(size_t least)
+        {
+            const size_t capacity = std::max(least, m_capacity * 2);
+            auto data = std::make_unique_for_overwrite<char[]>(capacity);
+            if (m_size)
+                std::memcpy(data.get(), m_data.get(), m_size);
+            m_data = std::move(data);
+            m_capacity = capacity;
+        }
+
+        std::unique_ptr<char[]> m_data;
+        size_t m_size = 0;
+        size_t m_capacity = 0;
+    };
+
     void open(const char *key, char bracket)
     {
         member(key);
-        m_out += bracket;
+        m_out.push(bracket);
         m_first.push_back(true);
     }
     void close(char bracket)
@@ -78,35 +132,46 @@ private:
         m_first.pop_back();
         if (!empty)
             newline();
-        m_out += bracket;
+        m_out.push(bracket);
         if (m_first.empty())
-            m_out += '\n';
+            m_out.push('\n');
         if (m_out.size() >= blockSize)
             handOn();
     }
-    // Starts the next member of the object or array in hand.
+    // Starts the next member of the object or array in hand: its separator,
+    // its line and indentation, and its key, in one piece of room.
     void member(const char *key)
     {
+        const size_t indent = m_first.size() * 4;
+        const size_t keyLength = key ? std::strlen(key) : 0;
+        char *at = m_out.grow(2 + indent + (key ? keyLength + 4 : 0));
         if (!m_first.empty()) {
             if (!m_first.back())
-                m_out += ',';
+                *at++ = ',';
             m_first.back() = false;
-            newline();
+            *at++ = '\n';
+            std::memset(at, ' ', indent);
+            at += indent;
         }
         if (key) {
-            m_out += '"';
-            m_out += key;
-            m_out += "\": ";
+            *at++ = '"';
+            std::memcpy(at, key, keyLength);
+            at += keyLength;
+            std::memcpy(at, "\": ", 3);
+            at += 3;
         }
+        m_out.endAt(at);
     }
     void newline()
     {
-        m_out += '\n';
-        m_out.append(m_first.size() * 4, ' ');
+        const size_t indent = m_first.size() * 4;
+        char *at = m_out.grow(1 + indent);
+        *at = '\n';
+        std::memset(at + 1, ' ', indent);
     }
     void handOn()
     {
-        if (m_sink && !m_out.empty()) {
+        if (m_sink && m_out.size() > 0) {
             m_sink(QByteArrayView(m_out.data(), qsizetype(m_out.size())));
             m_handedOn += qint64(m_out.size());
             m_out.clear();
@@ -118,7 +183,7 @@ private:
     void quoted(QStringView value)
     {
         constexpr qsizetype partSize = 16 * 1024;
-        m_out += '"';
+        m_out.push('"');
         for (qsizetype at = 0; at < value.size();) {
             qsizetype end = qMin(at + partSize, value.size());
             if (end < value.size() && value.at(end - 1).isHighSurrogate() && value.at(end).isLowSurrogate())
@@ -128,7 +193,7 @@ private:
             if (m_out.size() >= blockSize)
                 handOn();
         }
-        m_out += '"';
+        m_out.push('"');
     }
 
     void escaped(QStringView value)
@@ -138,41 +203,57 @@ private:
         bool plain = true;
         for (const QChar c : value)
             plain = plain && c.unicode() < 0x80;
-        const QString paired = plain ? QString() : pairedText(value);
-        const QStringView text = plain ? value : QStringView(paired);
+        if (plain) {
+            // At most six bytes a character: \u00XX.
+            char *at = m_out.grow(size_t(value.size()) * 6);
+            for (const QChar c : value)
+                at = escapedCharacter(at, c.unicode());
+            m_out.endAt(at);
+            return;
+        }
+        const QString paired = pairedText(value);
         qsizetype plainFrom = 0;
-        auto flush = [&](qsizetype to) {
+        const auto flush = [&](qsizetype to) {
             if (to <= plainFrom)
                 return;
-            if (plain) {
-                for (const QChar c : text.mid(plainFrom, to - plainFrom))
-                    m_out += char(c.unicode());
-            } else {
-                const QByteArray utf8 = text.mid(plainFrom, to - plainFrom).toUtf8();
-                m_out.append(utf8.constData(), size_t(utf8.size()));
-            }
+            const QByteArray utf8 = QStringView(paired).mid(plainFrom, to - plainFrom).toUtf8();
+            m_out.append(utf8.constData(), size_t(utf8.size()));
         };
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t c = text[i].unicode();
+        for (qsizetype i = 0; i < paired.size(); ++i) {
+            const char16_t c = paired[i].unicode();
             if (c >= 0x20 && c != u'"' && c != u'\\')
                 continue;
             flush(i);
             plainFrom = i + 1;
-            switch (c) {
-            case u'"': m_out += "\\\""; break;
-            case u'\\': m_out += "\\\\"; break;
-            case u'\n': m_out += "\\n"; break;
-            case u'\r': m_out += "\\r"; break;
-            case u'\t': m_out += "\\t"; break;
-            case u'\b': m_out += "\\b"; break;
-            case u'\f': m_out += "\\f"; break;
-            default:
-                m_out += "\\u00";
-                m_out += "0123456789abcdef"[c >> 4];
-                m_out += "0123456789abcdef"[c & 15];
-            }
+            m_out.endAt(escapedCharacter(m_out.grow(6), c));
         }
-        flush(text.size());
+        flush(paired.size());
+    }
+
+    // Writes one character below 0x80 as JSON has it in a string; returns
+    // where it ended.
+    static char *escapedCharacter(char *at, char16_t c)
+    {
+        if (c >= 0x20 && c != u'"' && c != u'\\') {
+            *at++ = char(c);
+            return at;
+        }
+        *at++ = '\\';
+        switch (c) {
+        case u'"': *at++ = '"'; break;
+        case u'\\': *at++ = '\\'; break;
+        case u'\n': *at++ = 'n'; break;
+        case u'\r': *at++ = 'r'; break;
+        case u'\t': *at++ = 't'; break;
+        case u'\b': *at++ = 'b'; break;
+        case u'\f': *at++ = 'f'; break;
+        default:
+            std::memcpy(at, "u00", 3);
+            at[3] = "0123456789abcdef"[c >> 4];
+            at[4] = "0123456789abcdef"[c & 15];
+            at += 5;
+        }
+        return at;
     }
 
     // What a sink is handed at least, but for the document's end.
@@ -180,8 +261,8 @@ private:
 
     Sink m_sink;
     qint64 m_handedOn = 0;
-    std::string m_out;
-    std::vector<bool> m_first; // per open object or array: nothing written in it yet
+    Bytes m_out;
+    std::vector<char> m_first; // per open object or array: nothing written in it yet
 };
 
 } // namespace dictionary
