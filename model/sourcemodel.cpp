@@ -26,6 +26,8 @@ namespace model {
 
 namespace {
 
+thread_local SourceSnapshot *currentSnapshot = nullptr;
+
 // The endings of the findings that say what a table's model lacks (gapOf).
 const char tagsUnknownEnding[] = ": tags unknown.";
 const char propertiesUnknownEnding[] = ", without the container's names and properties.";
@@ -656,9 +658,11 @@ SourceModel readSourceModel(const QString &path, const QStringList &selection,
 }
 
 struct SourceReader::Reading {
-    Reading(const QString &path, bool snapshot) : files(path, snapshot) {}
+    explicit Reading(std::shared_ptr<SourceFiles> sourceFiles) : filesHeld(std::move(sourceFiles)) {}
 
-    SourceFiles files;
+    // Shared with the snapshot's reader of the same path, when there is one.
+    std::shared_ptr<SourceFiles> filesHeld;
+    SourceFiles &files = *filesHeld;
     SourceModel source;
     ModelReader reader{source, files};
     ImpliedRelationFinder implied; // over the tables read
@@ -674,7 +678,7 @@ struct SourceReader::Reading {
     QList<ColumnDescription> spareColumns;
 };
 
-SourceReader::SourceReader(const QString &path) : SourceReader(path, true, Access{})
+SourceReader::SourceReader(const QString &path) : m_reading(std::make_unique<Reading>(filesFor(path)))
 {
     m_reading->source.path = path;
     if (m_reading->files.kind() == SourceKind::Folder) {
@@ -687,15 +691,22 @@ SourceReader::SourceReader(const QString &path) : SourceReader(path, true, Acces
 }
 
 SourceReader::SourceReader(const QString &path, bool snapshot, Access)
-    : m_reading(std::make_unique<Reading>(path, snapshot))
+    : m_reading(std::make_unique<Reading>(std::make_shared<SourceFiles>(path, snapshot)))
 {
 }
 
-namespace {
-
-thread_local SourceSnapshot *currentSnapshot = nullptr;
-
-} // namespace
+// Within a snapshot, the files of the reader already open for the path (its
+// listing, its container, the containers its tables link to), so a command
+// lists and parses its source once; otherwise the source's files, listed
+// once for this reading.
+std::shared_ptr<SourceFiles> SourceReader::filesFor(const QString &path)
+{
+    if (currentSnapshot) {
+        if (const std::shared_ptr<SourceReader> opened = currentSnapshot->m_readers.value(path))
+            return opened->m_reading->filesHeld;
+    }
+    return std::make_shared<SourceFiles>(path, true);
+}
 
 SourceSnapshot::SourceSnapshot() : m_outer(currentSnapshot)
 {

@@ -269,6 +269,7 @@ public:
 private:
     struct Access {};
     SourceReader(const QString &path, bool snapshot, Access);
+    static std::shared_ptr<SourceFiles> filesFor(const QString &path);
 
     struct Reading;
     std::unique_ptr<Reading> m_reading;
