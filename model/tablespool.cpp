@@ -1,81 +1,16 @@
 #include "model/tablespool.h"
 
 #include "model/properties.h"
-#include "platform/failure.h"
 
-#include <QDir>
-
-#include <cstring>
-
-// Each table is one record: its length, then its properties in the order
-// model/properties.h lists them, numbers as eight bytes and text as its
-// length and its UTF-16 code units, all in this machine's byte order (the
-// file never leaves the process that wrote it). Read back, every length is
-// checked against what the record holds, as for any file.
+// Each table is one record: its properties in the order model/properties.h
+// lists them.
 
 namespace model {
 
 namespace {
 
-class Encoder {
-public:
-    explicit Encoder(std::string &out) : m_out(out) {}
-
-    void number(qint64 value) { m_out.append(reinterpret_cast<const char *>(&value), sizeof value); }
-    void text(const QString &text)
-    {
-        number(text.size());
-        m_out.append(reinterpret_cast<const char *>(text.constData()), size_t(text.size()) * sizeof(QChar));
-    }
-
-private:
-    std::string &m_out;
-};
-
-[[noreturn]] void unreadable()
-{
-    throw Failure(QStringLiteral("The temporary file that keeps the tables read was changed while they were "
-                                 "being written."));
-}
-
-class Decoder {
-public:
-    explicit Decoder(QByteArrayView in) : m_in(in) {}
-
-    bool atEnd() const { return m_at == m_in.size(); }
-    qint64 number()
-    {
-        qint64 value;
-        std::memcpy(&value, take(sizeof value), sizeof value);
-        return value;
-    }
-    QString text()
-    {
-        const qint64 size = count(sizeof(QChar));
-        return QString(reinterpret_cast<const QChar *>(take(size * qint64(sizeof(QChar)))), qsizetype(size));
-    }
-    // A number of items that each take at least `itemSize` bytes of the rest.
-    qint64 count(qint64 itemSize)
-    {
-        const qint64 value = number();
-        if (value < 0 || value > (m_in.size() - m_at) / itemSize)
-            unreadable();
-        return value;
-    }
-
-private:
-    const char *take(qint64 size)
-    {
-        if (size > m_in.size() - m_at)
-            unreadable();
-        const char *at = m_in.data() + m_at;
-        m_at += size;
-        return at;
-    }
-
-    QByteArrayView m_in;
-    qint64 m_at = 0;
-};
+using Encoder = platform::RecordWriter;
+using Decoder = platform::RecordReader;
 
 template <class Model, class Part>
 void encode(Encoder &out, const Model &model, const QList<Property<Model>> &properties, Part part)
@@ -184,89 +119,25 @@ TableModel decodeTable(Decoder &in)
     return table;
 }
 
-TableModel decodeRecord(QByteArrayView record)
-{
-    Decoder in(record);
-    TableModel table = decodeTable(in);
-    if (!in.atEnd())
-        unreadable();
-    return table;
-}
-
 } // namespace
 
 void TableSpool::put(const TableModel &table)
 {
-    m_written.resize(sizeof(qint64));
+    m_written.clear();
     Encoder out(m_written);
     encodeTable(out, table);
-    const qint64 size = qint64(m_written.size() - sizeof(qint64));
-    std::memcpy(m_written.data(), &size, sizeof size);
-    ++m_count;
-    if (!m_file && m_held.size() + m_written.size() <= HeldMost) {
-        m_held += m_written;
-        return;
-    }
-    if (!m_file) {
-        // Qt names no folder when the one the system gives is missing: the
-        // file would be made at the root.
-        const QString folder = QDir::tempPath();
-        if (folder.isEmpty())
-            throw Failure(QStringLiteral("The tables read cannot be kept in a temporary file: the system's "
-                                         "temporary folder is missing."));
-        m_file = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/orvalle-tables-XXXXXX"));
-        if (!m_file->open())
-            throw Failure(QStringLiteral("The tables read cannot be kept in a temporary file in %1: %2")
-                              .arg(QDir::toNativeSeparators(folder), m_file->errorString()));
-        write(m_held);
-        std::string().swap(m_held);
-    }
-    write(m_written);
-}
-
-void TableSpool::write(const std::string &records)
-{
-    if (m_file->write(records.data(), qint64(records.size())) != qint64(records.size()))
-        cannotKeep();
-}
-
-void TableSpool::cannotKeep() const
-{
-    throw Failure(QStringLiteral("The tables read cannot be kept in the temporary file %1: %2")
-                      .arg(QDir::toNativeSeparators(m_file->fileName()), m_file->errorString()));
+    m_spool.put(m_written);
 }
 
 void TableSpool::replay(const std::function<void(TableModel &&table)> &table)
 {
-    if (!m_file) {
-        QByteArrayView rest(m_held.data(), qsizetype(m_held.size()));
-        for (qsizetype i = 0; i < m_count; ++i) {
-            qint64 size = 0;
-            if (rest.size() < qsizetype(sizeof size))
-                unreadable();
-            std::memcpy(&size, rest.data(), sizeof size);
-            rest = rest.sliced(sizeof size);
-            if (size < 0 || size > rest.size())
-                unreadable();
-            table(decodeRecord(rest.first(size)));
-            rest = rest.sliced(size);
-        }
-        return;
-    }
-    if (!m_file->flush())
-        cannotKeep();
-    if (!m_file->seek(0))
-        unreadable();
-    for (qsizetype i = 0; i < m_count; ++i) {
-        qint64 size = 0;
-        if (m_file->read(reinterpret_cast<char *>(&size), sizeof size) != qint64(sizeof size) || size < 0
-            || size > m_file->size() - m_file->pos())
-            unreadable();
-        m_read.resize(size);
-        if (m_file->read(m_read.data(), size) != size)
-            unreadable();
-        table(decodeRecord(m_read));
-    }
+    m_spool.replay([&](QByteArrayView record) {
+        Decoder in(record);
+        TableModel read = decodeTable(in);
+        if (!in.atEnd())
+            platform::spoolChanged();
+        table(std::move(read));
+    });
 }
 
 } // namespace model

@@ -6,41 +6,24 @@
 // once, and one table at a time is held, however many there are.
 
 #include "model/sourcemodel.h"
-
-#include <QByteArray>
-#include <QTemporaryFile>
+#include "platform/spool.h"
 
 #include <functional>
-#include <memory>
 #include <string>
 
 namespace model {
 
 class TableSpool {
 public:
-    TableSpool() = default;
-    TableSpool(const TableSpool &) = delete;
-    TableSpool &operator=(const TableSpool &) = delete;
-
-    // Throws Failure when the table cannot be written.
+    // Throws Failure when the table cannot be kept.
     void put(const TableModel &table);
     // Hands every table put, in the order put, to `table`. Throws Failure
-    // when the file cannot be read back as it was written.
+    // when one cannot be read back as it was written.
     void replay(const std::function<void(TableModel &&table)> &table);
 
 private:
-    // A few tables are held in memory; a temporary file is made only for more.
-    static constexpr size_t HeldMost = 1024 * 1024;
-
-    void write(const std::string &records);
-    [[noreturn]] void cannotKeep() const;
-
-    std::string m_held;
-    std::unique_ptr<QTemporaryFile> m_file;
-    // The record in hand; its storage serves the next.
-    std::string m_written;
-    QByteArray m_read;
-    qsizetype m_count = 0;
+    platform::Spool m_spool{QStringLiteral("The tables read")};
+    std::string m_written; // the record in hand; its storage serves the next
 };
 
 } // namespace model

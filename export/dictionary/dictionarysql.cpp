@@ -8,6 +8,7 @@
 #include "export/dictionary/dictionarytext.h"
 #include "platform/bytes.h"
 #include "platform/cleantext.h"
+#include "platform/spool.h"
 #include "platform/tableheader.h"
 #include "platform/texthash.h"
 
@@ -1038,11 +1039,10 @@ public:
         if (postData()) {
             marker(QStringLiteral("Post-data: keys, unique constraints, indexes and foreign keys, made after the "
                                   "data is loaded"));
-            for (const PostPart &part : std::as_const(m_post)) {
-                m_out += part.text;
-                if (part.statement.sql.isEmpty())
-                    continue;
-                SqlStatement statement = part.statement;
+            m_post.replay([&](QByteArrayView record) {
+                platform::RecordReader in(record);
+                m_out += in.text();
+                SqlStatement statement = readStatement(in);
                 QStringList notes;
                 if (m_options.adjust)
                     m_options.adjust(statement, notes);
@@ -1050,7 +1050,9 @@ public:
                     comment(note);
                 if (!statement.sql.isEmpty())
                     m_out += statement.sql + QStringLiteral(";\n");
-            }
+                handOn(false);
+            });
+            m_out += m_postText;
         }
         if (m_options.transaction) {
             line();
@@ -1273,11 +1275,45 @@ private:
         }
     }
 
-    void postText(const QString &text)
+    void postText(const QString &text) { m_postText += text; }
+
+    // A statement of the post-data section kept aside, with the text before it.
+    void keepStatement(const SqlStatement &statement)
     {
-        if (m_post.isEmpty() || !m_post.last().statement.sql.isEmpty())
-            m_post.append(PostPart());
-        m_post.last().text += text;
+        m_record.clear();
+        platform::RecordWriter out(m_record);
+        out.text(m_postText);
+        out.number(qint64(statement.kind));
+        out.text(statement.table);
+        out.text(statement.column);
+        out.number(statement.columns.size());
+        for (const QString &column : statement.columns)
+            out.text(column);
+        out.text(statement.sql);
+        out.text(statement.parentTable);
+        out.text(statement.parentColumn);
+        m_post.put(m_record);
+        m_postText.clear();
+    }
+
+    static SqlStatement readStatement(platform::RecordReader &in)
+    {
+        SqlStatement statement;
+        const qint64 kind = in.number();
+        if (kind < qint64(SqlStatement::Kind::NotNull) || kind > qint64(SqlStatement::Kind::ForeignKey))
+            platform::spoolChanged();
+        statement.kind = SqlStatement::Kind(kind);
+        statement.table = in.text();
+        statement.column = in.text();
+        const qint64 columns = in.count(sizeof(qint64));
+        for (qint64 i = 0; i < columns; ++i)
+            statement.columns.append(in.text());
+        statement.sql = in.text();
+        statement.parentTable = in.text();
+        statement.parentColumn = in.text();
+        if (!in.atEnd())
+            platform::spoolChanged();
+        return statement;
     }
 
     // A statement of the post-data section, after its notes.
@@ -1287,7 +1323,7 @@ private:
             for (const QString &note : notes)
                 postText(commentText(note));
             if (!statement.sql.isEmpty())
-                m_post.append({QString(), statement});
+                keepStatement(statement);
         }
         if (m_statement && !statement.sql.isEmpty())
             m_statement(statement);
@@ -1442,11 +1478,11 @@ private:
     QString m_out;
     // The post-data section, written once every table is made: text, and
     // statements that may yet be left out.
-    struct PostPart {
-        QString text;
-        SqlStatement statement;
-    };
-    QList<PostPart> m_post;
+    // The post-data section, written after every table: its statements kept
+    // aside as the tables are written, and the text after the last of them.
+    platform::Spool m_post{QStringLiteral("The keys and indexes of the schema")};
+    QString m_postText;
+    std::string m_record; // the statement in hand; its storage serves the next
 };
 
 } // namespace

@@ -1,0 +1,85 @@
+#pragma once
+
+// Records kept aside in the order they were put and handed back in that order:
+// in memory up to a megabyte, then in a temporary file, so a writer that must
+// see a whole source before it writes can hold one part of it at a time. The
+// record layout is the caller's, written with RecordWriter and read back with
+// RecordReader, which checks every length against what the record holds.
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryFile>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Numbers as eight bytes and text as its length and UTF-16 code units, in this
+// machine's byte order: a record never leaves the process that wrote it.
+class RecordWriter {
+public:
+    explicit RecordWriter(std::string &out) : m_out(out) {}
+
+    void number(qint64 value) { m_out.append(reinterpret_cast<const char *>(&value), sizeof value); }
+    void text(const QString &text)
+    {
+        number(text.size());
+        m_out.append(reinterpret_cast<const char *>(text.constData()), size_t(text.size()) * sizeof(QChar));
+    }
+
+private:
+    std::string &m_out;
+};
+
+// Throws Failure when the record holds less than is asked of it.
+class RecordReader {
+public:
+    explicit RecordReader(QByteArrayView in) : m_in(in) {}
+
+    bool atEnd() const { return m_at == m_in.size(); }
+    qint64 number();
+    QString text();
+    // A number of items that each take at least `itemSize` bytes of the rest.
+    qint64 count(qint64 itemSize);
+
+private:
+    const char *take(qint64 size);
+
+    QByteArrayView m_in;
+    qint64 m_at = 0;
+};
+
+class Spool {
+public:
+    // `what` names what is kept, in a sentence of its own: "The tables read".
+    explicit Spool(QString what) : m_what(std::move(what)) {}
+    Spool(const Spool &) = delete;
+    Spool &operator=(const Spool &) = delete;
+
+    // Throws Failure when the record cannot be kept.
+    void put(std::string_view record);
+    // Hands every record put, in the order put, to `record`. Throws Failure
+    // when what was kept cannot be read back as it was written.
+    void replay(const std::function<void(QByteArrayView record)> &record);
+    bool isEmpty() const { return m_count == 0; }
+
+private:
+    static constexpr size_t HeldMost = 1024 * 1024;
+
+    void write(std::string_view bytes);
+    [[noreturn]] void cannotKeep() const;
+
+    QString m_what;
+    std::string m_held;
+    std::unique_ptr<QTemporaryFile> m_file;
+    QByteArray m_read; // the record in hand; its storage serves the next
+    qsizetype m_count = 0;
+};
+
+// A record that cannot be read back as it was written.
+[[noreturn]] void spoolChanged();
+
+} // namespace platform
