@@ -5,44 +5,69 @@
 #include <QHash>
 #include <QRegularExpression>
 
+#include <deque>
 #include <vector>
 
 namespace dictionary {
 
-QString diagramType(const model::FieldModel &field)
-{
-    QString type = field.typeName.isEmpty() ? QString(QChar(static_cast<uchar>(field.type))) : field.typeName;
-    switch (field.type) {
-    case 'C': case 'V': case 'Q':
-        return type + QStringLiteral("(%1)").arg(field.width);
-    case 'N': case 'F':
-        if (field.decimals > 0)
-            return type + QStringLiteral("(%1,%2)").arg(field.width).arg(field.decimals);
-        return type + QStringLiteral("(%1)").arg(field.width);
-    default:
-        return type;
-    }
-}
-
 namespace {
 
+// What a field's type in a diagram is written from: "Character(40)",
+// "Numeric(10,2)", "Integer", the type's name with the width and decimals
+// where the field's own width says something.
+struct RowType {
+    QString typeName;
+    char letter = 0;
+    int width = 0;
+    int decimals = 0;
+
+    QString text() const
+    {
+        QString type = typeName.isEmpty() ? QString(QChar(static_cast<uchar>(letter))) : typeName;
+        switch (letter) {
+        case 'C': case 'V': case 'Q':
+            return type + QStringLiteral("(%1)").arg(width);
+        case 'N': case 'F':
+            if (decimals > 0)
+                return type + QStringLiteral("(%1,%2)").arg(width).arg(decimals);
+            return type + QStringLiteral("(%1)").arg(width);
+        default:
+            return type;
+        }
+    }
+};
+
+RowType rowType(const model::FieldModel &field)
+{
+    return {field.typeName, field.type, field.width, field.decimals};
+}
+
+// A row as kept for every table: its type's text is made only for a diagram
+// that shows it.
 struct KeptRow {
-    DiagramRow row;
+    DiagramRow row; // without its type
+    RowType type;
     bool tagged = false; // some plain tag is on it: it may join a relation
+
+    DiagramRow shown() const
+    {
+        DiagramRow whole = row;
+        whole.type = type.text();
+        return whole;
+    }
 };
 
 struct KeptTable {
     QString name;
     std::vector<KeptRow> rows;
     qsizetype fieldCount = 0;
-    // Each tag's name folded, and the field it is on: a few a table, where a
-    // hash's least allocation would outweigh the rest of the table.
+    // Each tag's name and the field it is on: a few a table, where a hash's
+    // least allocation would outweigh the rest of the table.
     std::vector<std::pair<QString, QString>> tagFields;
     QString fieldOfTag(const QString &tag) const
     {
-        const QString folded = tag.toCaseFolded();
         for (const auto &[name, field] : tagFields) {
-            if (name == folded)
+            if (name.compare(tag, Qt::CaseInsensitive) == 0)
                 return field;
         }
         return QString();
@@ -120,9 +145,10 @@ qsizetype rowOf(const DiagramBox &box, const QString &field)
 } // namespace
 
 struct DiagramTables::Kept {
-    std::vector<KeptTable> tables;
+    std::deque<KeptTable> tables; // grows a block at a time, never copied whole
     QHash<QString, qsizetype> byName; // exact, else folded
-    QHash<QString, qsizetype> byFoldedName;
+    // Made when a name is first not found exactly: most sources never need it.
+    mutable QHash<QString, qsizetype> byFoldedName;
     std::vector<Link> links;
     std::vector<std::vector<size_t>> linksOf; // by table: the links it takes part in
     bool allRows = true;
@@ -132,6 +158,10 @@ struct DiagramTables::Kept {
         const auto exact = byName.constFind(name);
         if (exact != byName.cend())
             return *exact;
+        if (byFoldedName.isEmpty()) {
+            for (size_t i = 0; i < tables.size(); ++i)
+                byFoldedName.insert(tables[i].name.toCaseFolded(), qsizetype(i));
+        }
         return byFoldedName.value(name.toCaseFolded(), -1);
     }
 
@@ -155,7 +185,7 @@ struct DiagramTables::Kept {
                                : wanted.empty() ? row.key || row.foreign
                                                 : std::find(wanted.begin(), wanted.end(), qsizetype(i)) != wanted.end();
             if (shown)
-                box.rows.append(row);
+                box.rows.append(table.rows[i].shown());
         }
         box.rowsLeftOut = table.fieldCount - box.rows.size();
         return box;
@@ -187,18 +217,18 @@ void DiagramTables::add(const model::TableModel &table)
             key[size_t(*field)] = true;
         if (keyTag && tag.kind == model::TagKind::Primary)
             primary[size_t(*field)] = true;
-        added.tagFields.emplace_back(tag.name.toCaseFolded(), table.fields[*field].name);
+        added.tagFields.emplace_back(tag.name, table.fields[*field].name);
     }
     for (qsizetype i = 0; i < table.fields.size(); ++i) {
         if (!kept.allRows && !tagged[size_t(i)])
             continue;
         const model::FieldModel &field = table.fields[i];
         added.rows.push_back(
-            {{field.name, diagramType(field), key[size_t(i)], primary[size_t(i)], false}, tagged[size_t(i)]});
+            {{field.name, QString(), key[size_t(i)], primary[size_t(i)], false}, rowType(field), tagged[size_t(i)]});
     }
     const qsizetype index = qsizetype(kept.tables.size());
     kept.byName.insert(table.name, index);
-    kept.byFoldedName.insert(table.name.toCaseFolded(), index);
+    kept.byFoldedName.clear();
     kept.tables.push_back(std::move(added));
     if (kept.allRows && qsizetype(kept.tables.size()) > OverviewAllTables)
         kept.keepOnlyJoiningRows();
@@ -314,7 +344,7 @@ std::optional<Diagram> DiagramTables::around(const model::TableModel &table) con
         const qsizetype keptRow = rowNamed(ownKept.rows, field.name);
         DiagramRow row = keptRow >= 0 ? ownKept.rows[size_t(keptRow)].row : DiagramRow{};
         row.name = field.name;
-        row.type = diagramType(field);
+        row.type = rowType(field).text();
         own.rows.append(row);
     }
     diagram.boxes.append(own);

@@ -59,10 +59,6 @@ struct Diagram {
     QString leftOut;
 };
 
-// "Character(40)", "Numeric(10,2)", "Integer": the type's name with the
-// width and decimals where the field's own width says something.
-QString diagramType(const model::FieldModel &field);
-
 // What the diagrams of one source need, kept from its tables as they are read
 // (their names, the fields that may take part in a relation, and every field
 // while the tables are few enough for the overview to show them), so a source

@@ -1136,6 +1136,7 @@ private:
             if (!finding.place.isEmpty())
                 text += QStringLiteral(" about ") + named(finding.place);
             comment(text + QStringLiteral(" while reading: ") + finding.message);
+            handOn(false);
         }
         if (postgres()) {
             line(QStringLiteral("SET client_encoding = 'UTF8';"));

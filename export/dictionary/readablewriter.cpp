@@ -140,8 +140,10 @@ void ReadableWriter::begin(const model::SourceOutline &whole)
     m.link(QStringLiteral("Tables"), "tables");
     if (!m_tables.isEmpty()) {
         m.beginList();
-        for (qsizetype i = 0; i < m_tables.size(); ++i)
+        for (qsizetype i = 0; i < m_tables.size(); ++i) {
             contentsItem(m_tables.at(i), m_anchors.tables.at(size_t(i)));
+            handOn(false);
+        }
         m.endList();
     }
     m.endItem();
@@ -149,8 +151,10 @@ void ReadableWriter::begin(const model::SourceOutline &whole)
         m.beginItem();
         m.link(QStringLiteral("Views"), "views");
         m.beginList();
-        for (qsizetype i = 0; i < outline.views.size(); ++i)
+        for (qsizetype i = 0; i < outline.views.size(); ++i) {
             contentsItem(outline.views.at(i).name, m_anchors.views.at(size_t(i)));
+            handOn(false);
+        }
         m.endList();
         m.endItem();
     }
@@ -187,8 +191,10 @@ void ReadableWriter::end(const model::SourceModel &rest)
         m.beginSection(Markup::Section::Part, "views", 2);
         m.word("Views");
         m.endTitle();
-        for (qsizetype i = 0; i < m_views.size(); ++i)
+        for (qsizetype i = 0; i < m_views.size(); ++i) {
             viewSection(i, m_views.at(i));
+            handOn(false);
+        }
         m.endSection();
     }
     findingsSection();
@@ -503,6 +509,7 @@ void ReadableWriter::findingsSection()
             m.endCell();
             textCell(finding.message);
             m.endRow();
+            handOn(false);
         }
         m.endGrid();
     }
