@@ -20,8 +20,10 @@
 #include <QTime>
 
 #include <algorithm>
+#include <charconv>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace dictionary {
@@ -50,12 +52,29 @@ struct SqlType {
     QString note;      // how the FoxPro type was kept, when not plainly
 };
 
-SqlType makeType(const char *name, ValueKind kind)
+SqlType makeType(const QString &name, ValueKind kind)
 {
     SqlType type;
-    type.name = QLatin1String(name);
+    type.name = name;
     type.kind = kind;
     return type;
+}
+
+// "name(a)" or "name(a,b)", in one allocation: every column of a schema has one.
+QString sized(QLatin1StringView name, int a, std::optional<int> b = std::nullopt)
+{
+    QString text;
+    text.reserve(name.size() + 26);
+    text += name;
+    text += QLatin1Char('(');
+    char digits[12];
+    text += QLatin1StringView(digits, std::to_chars(digits, digits + sizeof digits, a).ptr);
+    if (b) {
+        text += QLatin1Char(',');
+        text += QLatin1StringView(digits, std::to_chars(digits, digits + sizeof digits, *b).ptr);
+    }
+    text += QLatin1Char(')');
+    return text;
 }
 
 QString letterText(char letter)
@@ -68,7 +87,8 @@ QString letterText(char letter)
 
 SqlType bytesType(Dialect dialect, int length = 0)
 {
-    SqlType type = makeType(dialect == Dialect::Postgres ? "bytea" : "blob", ValueKind::Bytes);
+    SqlType type = makeType(dialect == Dialect::Postgres ? QStringLiteral("bytea") : QStringLiteral("blob"),
+                            ValueKind::Bytes);
     type.length = qMax(length, 0);
     return type;
 }
@@ -77,9 +97,9 @@ SqlType textType(int width)
 {
     // PostgreSQL's longest varchar; FoxPro's widths stay far below it.
     constexpr int longestVarchar = 10485760;
-    SqlType type = makeType("text", ValueKind::Text);
+    SqlType type = makeType(QStringLiteral("text"), ValueKind::Text);
     if (width >= 1 && width <= longestVarchar) {
-        type.name = QStringLiteral("varchar(%1)").arg(width);
+        type.name = sized(QLatin1StringView("varchar"), width);
         type.length = width;
         return type;
     }
@@ -90,9 +110,9 @@ SqlType textType(int width)
 SqlType decimalType(int width, int decimals)
 {
     constexpr int largestPrecision = 1000;
-    SqlType type = makeType("numeric", ValueKind::Decimal);
+    SqlType type = makeType(QStringLiteral("numeric"), ValueKind::Decimal);
     if (width >= 1 && width <= largestPrecision && decimals >= 0 && decimals <= width) {
-        type.name = QStringLiteral("numeric(%1,%2)").arg(width).arg(decimals);
+        type.name = sized(QLatin1StringView("numeric"), width, decimals);
         type.precision = width;
         type.scale = decimals;
         return type;
@@ -137,27 +157,27 @@ std::optional<SqlType> sqlType(const model::FieldModel &field, quint8 version, D
         // dBase IV and shapefile writers store a Float in exponent notation,
         // with more digits than its decimals (1.3945052E+02 in an F(13,3)):
         // only an unbounded numeric keeps every value the field can hold.
-        return makeType("numeric", ValueKind::Decimal);
+        return makeType(QStringLiteral("numeric"), ValueKind::Decimal);
     case 'Y':
         return decimalType(19, 4);
     case 'I':
     case '+':
-        return makeType("integer", ValueKind::Integer);
+        return makeType(QStringLiteral("integer"), ValueKind::Integer);
     case 'B':
         if (!visualFoxPro)
             return bytesType(dialect);
-        return makeType("double precision", ValueKind::Float);
+        return makeType(QStringLiteral("double precision"), ValueKind::Float);
     case 'O':
-        return makeType("double precision", ValueKind::Float);
+        return makeType(QStringLiteral("double precision"), ValueKind::Float);
     case 'D':
-        return makeType("date", ValueKind::Date);
+        return makeType(QStringLiteral("date"), ValueKind::Date);
     case 'T':
     case '@':
-        return makeType("timestamp", ValueKind::Timestamp);
+        return makeType(QStringLiteral("timestamp"), ValueKind::Timestamp);
     case 'L':
-        return makeType("boolean", ValueKind::Boolean);
+        return makeType(QStringLiteral("boolean"), ValueKind::Boolean);
     case 'M':
-        return field.binary ? bytesType(dialect) : makeType("text", ValueKind::Text);
+        return field.binary ? bytesType(dialect) : makeType(QStringLiteral("text"), ValueKind::Text);
     case 'G':
     case 'P':
     case 'W':
@@ -184,6 +204,8 @@ QString withoutNul(const QString &text)
 
 QString identifier(const QString &name)
 {
+    if (!name.contains(QChar(0)) && !name.contains(QLatin1Char('"')))
+        return QLatin1Char('"') + name + QLatin1Char('"');
     QString quoted = withoutNul(name);
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
@@ -292,7 +314,9 @@ private:
     {
         const QString tail = number == 1 ? suffix : QLatin1Char('_') + QString::number(number) + suffix;
         QString candidate = base + tail;
-        if (m_dialect == Dialect::Postgres && utf8Length(candidate) > longestPostgresName)
+        // A code unit takes three bytes at most: most names need no counting.
+        if (m_dialect == Dialect::Postgres && candidate.size() * 3 > longestPostgresName
+            && utf8Length(candidate) > longestPostgresName)
             candidate = cutToBytes(base, longestPostgresName - utf8Length(tail)) + tail;
         return candidate;
     }
