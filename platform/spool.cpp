@@ -13,36 +13,6 @@ void spoolChanged()
     throw Failure(QStringLiteral("A temporary file of this program was changed while it was in use."));
 }
 
-qint64 RecordReader::number()
-{
-    qint64 value;
-    std::memcpy(&value, take(sizeof value), sizeof value);
-    return value;
-}
-
-QString RecordReader::text()
-{
-    const qint64 size = count(sizeof(QChar));
-    return QString(reinterpret_cast<const QChar *>(take(size * qint64(sizeof(QChar)))), qsizetype(size));
-}
-
-qint64 RecordReader::count(qint64 itemSize)
-{
-    const qint64 value = number();
-    if (value < 0 || value > (m_in.size() - m_at) / itemSize)
-        spoolChanged();
-    return value;
-}
-
-const char *RecordReader::take(qint64 size)
-{
-    if (size > m_in.size() - m_at)
-        spoolChanged();
-    const char *at = m_in.data() + m_at;
-    m_at += size;
-    return at;
-}
-
 void Spool::put(std::string_view record)
 {
     const qint64 size = qint64(record.size());

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTemporaryFile>
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +20,8 @@ namespace platform {
 
 // Numbers as eight bytes and text as its length and UTF-16 code units, in this
 // machine's byte order: a record never leaves the process that wrote it.
+// Every record and every text in it starts at an even offset, so a text is
+// read where it lies.
 class RecordWriter {
 public:
     explicit RecordWriter(std::string &out) : m_out(out) {}
@@ -34,19 +37,46 @@ private:
     std::string &m_out;
 };
 
+// A record that cannot be read back as it was written.
+[[noreturn]] void spoolChanged();
+
 // Throws Failure when the record holds less than is asked of it.
 class RecordReader {
 public:
     explicit RecordReader(QByteArrayView in) : m_in(in) {}
 
     bool atEnd() const { return m_at == m_in.size(); }
-    qint64 number();
-    QString text();
+    qint64 number()
+    {
+        qint64 value;
+        std::memcpy(&value, take(sizeof value), sizeof value);
+        return value;
+    }
+    // The text where the record holds it, valid while the record is.
+    QStringView textView()
+    {
+        const qint64 size = count(sizeof(QChar));
+        return QStringView(reinterpret_cast<const QChar *>(take(size * qint64(sizeof(QChar)))), qsizetype(size));
+    }
+    QString text() { return textView().toString(); }
     // A number of items that each take at least `itemSize` bytes of the rest.
-    qint64 count(qint64 itemSize);
+    qint64 count(qint64 itemSize)
+    {
+        const qint64 value = number();
+        if (value < 0 || value > (m_in.size() - m_at) / itemSize)
+            spoolChanged();
+        return value;
+    }
 
 private:
-    const char *take(qint64 size);
+    const char *take(qint64 size)
+    {
+        if (size > m_in.size() - m_at)
+            spoolChanged();
+        const char *at = m_in.data() + m_at;
+        m_at += size;
+        return at;
+    }
 
     QByteArrayView m_in;
     qint64 m_at = 0;
@@ -78,8 +108,5 @@ private:
     QByteArray m_read; // the record in hand; its storage serves the next
     qsizetype m_count = 0;
 };
-
-// A record that cannot be read back as it was written.
-[[noreturn]] void spoolChanged();
 
 } // namespace platform
