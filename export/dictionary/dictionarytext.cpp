@@ -181,26 +181,31 @@ namespace {
 // Cleaned text as UTF-8: every surrogate stands in a pair.
 void appendUtf8(std::string &out, QStringView text)
 {
+    // Room for the most a code unit takes, filled, then cut to what was written.
+    const size_t start = out.size();
+    out.resize(start + size_t(text.size()) * 3);
+    char *at = out.data() + start;
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t c = text[i].unicode();
         if (c < 0x80) {
-            out += char(c);
+            *at++ = char(c);
             continue;
         }
         if (QChar::isHighSurrogate(c))
             c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
         if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
+            *at++ = char(0xC0 | (c >> 6));
         } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
+            *at++ = char(0xE0 | (c >> 12));
+            *at++ = char(0x80 | ((c >> 6) & 0x3F));
         } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
+            *at++ = char(0xF0 | (c >> 18));
+            *at++ = char(0x80 | ((c >> 12) & 0x3F));
+            *at++ = char(0x80 | ((c >> 6) & 0x3F));
         }
-        out += char(0x80 | (c & 0x3F));
+        *at++ = char(0x80 | (c & 0x3F));
     }
+    out.resize(size_t(at - out.data()));
 }
 
 // Each line of the cleaned text through `escape`, `lineBreak` between lines:
@@ -208,6 +213,8 @@ void appendUtf8(std::string &out, QStringView text)
 template <class Escape>
 void appendLines(std::string &out, const QString &text, std::string_view lineBreak, Escape escape)
 {
+    if (text.isEmpty())
+        return;
     const QString shown = platform::cleanText(text, platform::Lines);
     const QStringView view(shown);
     qsizetype from = 0;
