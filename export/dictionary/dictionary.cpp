@@ -87,6 +87,10 @@ void writeWhole(DocumentWriter &writer, const model::SourceModel &source)
         for (const model::TableModel &table : source.tables)
             writer.plan(table);
         writer.planned(source);
+        if (writer.plansAgain()) {
+            for (const model::TableModel &table : source.tables)
+                writer.planAgain(table);
+        }
     }
     model::SourceOutline outline{source, {}};
     outline.facts.tables.clear();
@@ -131,6 +135,8 @@ WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, 
             spool.put(table);
         });
     writer->planned(written.rest);
+    if (writer->plansAgain())
+        spool.replay([&](model::TableModel &&table) { writer->planAgain(table); });
     model::SourceOutline outline;
     outline.facts.kind = written.rest.kind;
     outline.facts.path = written.rest.path;

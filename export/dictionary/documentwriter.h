@@ -27,6 +27,10 @@ public:
     virtual bool needsOutline() const { return false; }
     virtual void plan(const model::TableModel &) {}
     virtual void planned(const model::SourceModel &) {}
+    // Whether, once planned, the writer must see every table once more
+    // before it begins: what it keeps of them all is kept only when needed.
+    virtual bool plansAgain() const { return false; }
+    virtual void planAgain(const model::TableModel &) {}
     // With needsOutline, the whole outline; otherwise its facts only.
     virtual void begin(const model::SourceOutline &outline) = 0;
     virtual void table(const model::TableModel &table) = 0;

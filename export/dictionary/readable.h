@@ -109,10 +109,13 @@ public:
     ReadableWriter(std::unique_ptr<Markup> markup, const DictionarySink &sink);
 
     bool needsOutline() const override { return true; }
-    // The diagrams and the implied relations need every table first.
+    // The coverage and the implied relations need every table first, and
+    // the diagrams, when there are relations to draw, every table again.
     bool plansFirst() const override { return true; }
     void plan(const model::TableModel &table) override;
     void planned(const model::SourceModel &rest) override;
+    bool plansAgain() const override { return m_drawn; }
+    void planAgain(const model::TableModel &table) override;
     void begin(const model::SourceOutline &outline) override;
     void table(const model::TableModel &table) override;
     void end(const model::SourceModel &rest) override;
@@ -145,7 +148,7 @@ private:
     // By table (its place in the outline): the relations it takes part in.
     QHash<qsizetype, QList<qsizetype>> m_relationsOf;
     QHash<qsizetype, QList<qsizetype>> m_impliedRelationsOf;
-    DiagramTables m_diagrams;
+    DiagramTables m_diagrams; // only when drawn
     bool m_drawn = false; // some relation, declared or implied: the diagrams are drawn
     model::Coverage m_coverage; // of every table, from their planning
     QList<model::Finding> m_findings;

@@ -38,8 +38,12 @@ void ReadableWriter::handOn(bool all)
 
 void ReadableWriter::plan(const model::TableModel &table)
 {
-    m_diagrams.add(table);
     m_coverage += model::coverageOf(table);
+}
+
+void ReadableWriter::planAgain(const model::TableModel &table)
+{
+    m_diagrams.add(table);
 }
 
 // "3 of 4 fields (75%): comment 3, caption 4", after its bar.
@@ -65,7 +69,6 @@ void ReadableWriter::coverageText(const model::Coverage &coverage)
 
 void ReadableWriter::planned(const model::SourceModel &rest)
 {
-    m_diagrams.relate(rest.relations, rest.impliedRelations);
     m_impliedRelations = rest.impliedRelations;
     m_drawn = !rest.relations.isEmpty() || !rest.impliedRelations.isEmpty();
 }
@@ -95,6 +98,8 @@ void ReadableWriter::begin(const model::SourceOutline &whole)
     m_tables = whole.tables;
     m_views = outline.views;
     m_relations = outline.relations;
+    if (m_drawn)
+        m_diagrams.relate(m_relations, m_impliedRelations);
     m_anchors = sectionAnchors(m_tables, m_views);
     const auto index = [this](const QList<model::RelationModel> &relations, QHash<qsizetype, QList<qsizetype>> &of) {
         for (qsizetype i = 0; i < relations.size(); ++i) {
