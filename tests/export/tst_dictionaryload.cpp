@@ -359,6 +359,10 @@ void DictionaryLoadTest::roundTrip_data()
     SourceModel across = everyFieldSet();
     across.tables[0].comment = QString::fromUtf8("plain \"quoted\" back\\slash\n\t é € 🦊 ").repeated(100000);
     QTest::newRow("text across pieces") << across;
+    // ASCII only: each piece escaped where it is written, into room made for it.
+    SourceModel plain = everyFieldSet();
+    plain.tables[0].comment = QStringLiteral("plain \"quoted\" back\\slash\n\t\x01 ").repeated(100000);
+    QTest::newRow("plain text across pieces") << plain;
     // Declared and implied relations share the document's list and come back apart.
     SourceModel implied = everyFieldSet();
     model::RelationModel guessed = implied.relations[0];
