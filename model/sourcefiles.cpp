@@ -169,40 +169,40 @@ bool isPlainFileName(const QString &name)
         && std::none_of(name.cbegin(), name.cend(), special);
 }
 
-// A folder's names, for finding a file by name in either case: sorted
-// lists, as compact as the listing and searched without hashing.
+// A folder's names, for finding a file by name in either case: one list
+// sorted by the lower-case name, as compact as the listing and searched
+// without hashing.
 struct NameLookup {
     bool readable = false;
-    std::vector<LocalPath::Native> names;
-    std::vector<std::pair<QString, LocalPath::Native>> byLowerName; // the first entry of each lower-case name
+    // Each entry under its lower-case name, those of one name in the
+    // listing's order.
+    std::vector<std::pair<QString, LocalPath::Native>> byLowerName;
 
     static NameLookup of(const QList<FolderEntry> &entries)
     {
         NameLookup lookup;
         lookup.readable = true;
-        lookup.names.reserve(entries.size());
         lookup.byLowerName.reserve(entries.size());
-        for (const FolderEntry &entry : entries) {
-            lookup.names.push_back(entry.name);
+        for (const FolderEntry &entry : entries)
             lookup.byLowerName.emplace_back(lowerCase(entry.text), entry.name);
-        }
-        std::sort(lookup.names.begin(), lookup.names.end());
         const auto byLowered = [](const auto &a, const auto &b) { return a.first < b.first; };
         std::stable_sort(lookup.byLowerName.begin(), lookup.byLowerName.end(), byLowered);
-        const auto sameLowered = [](const auto &a, const auto &b) { return a.first == b.first; };
-        lookup.byLowerName.erase(std::unique(lookup.byLowerName.begin(), lookup.byLowerName.end(), sameLowered),
-                                 lookup.byLowerName.end());
         return lookup;
     }
 
-    bool contains(const LocalPath::Native &name) const { return std::binary_search(names.cbegin(), names.cend(), name); }
-
-    // The entry of that lower-case name; none when there is none.
-    const LocalPath::Native *withLowerName(const QString &lowered) const
+    // The entry spelt exactly so, else the first of its name in any case;
+    // none when there is none.
+    const LocalPath::Native *find(const QString &name, const LocalPath::Native &exact) const
     {
-        const auto found = std::lower_bound(byLowerName.cbegin(), byLowerName.cend(), lowered,
-                                            [](const auto &entry, const QString &key) { return entry.first < key; });
-        return found != byLowerName.cend() && found->first == lowered ? &found->second : nullptr;
+        const QString lowered = lowerCase(name);
+        const auto [first, last] = std::equal_range(
+            byLowerName.cbegin(), byLowerName.cend(), std::pair<QString, LocalPath::Native>(lowered, {}),
+            [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (auto entry = first; entry != last; ++entry) {
+            if (entry->second == exact)
+                return &entry->second;
+        }
+        return first != last ? &first->second : nullptr;
     }
 };
 
@@ -583,10 +583,7 @@ LocalPath SourceFiles::find(const LocalPath &folder, const QString &name)
     const NameLookup &lookup = *m_state->lastLookup;
     if (!lookup.readable)
         return platform::resolveCaseInsensitive(folder, name);
-    const LocalPath::Native exact = LocalPath::fromText(name).native();
-    if (lookup.contains(exact))
-        return folder.child(exact);
-    const LocalPath::Native *named = lookup.withLowerName(lowerCase(name));
+    const LocalPath::Native *named = lookup.find(name, LocalPath::fromText(name).native());
     return named ? folder.child(*named) : LocalPath();
 }
 

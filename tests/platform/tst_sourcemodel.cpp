@@ -660,6 +660,24 @@ private slots:
         QCOMPARE(describe(source.findings), findings);
     }
 
+    // Where the memo file is there in several spellings, the one spelt as the
+    // table is spelt is its memo, wherever the folder lists it.
+    void memoSpeltAsItsTableAmongItsCaseTwins()
+    {
+        TableSpec layout;
+        layout.version = 0x30;
+        layout.fields = {{"NOTES", 'M', 4}};
+        writeTable(m_dir->filePath(QStringLiteral("orders.dbf")), layout);
+        writeFile(m_dir->filePath(QStringLiteral("orders.fpt")), fptHeader(64));
+        for (const char *twin : {"ORDERS.FPT", "ORDERS.fpt", "orders.FPT", "orders.Fpt", "Orders.fpt", "oRDERS.FPT"})
+            writeFile(m_dir->filePath(QLatin1String(twin)), fptHeader(32));
+
+        const SourceModel source = model::readSourceModel(m_dir->path());
+        QCOMPARE(tableNames(source), QStringList{QStringLiteral("orders")});
+        QCOMPARE(source.tables[0].memo->file, QStringLiteral("orders.fpt"));
+        QCOMPARE(source.tables[0].memo->blockSize, 64);
+    }
+
     void containerTablesAndFields()
     {
         const QDir dir(m_dir->path());
