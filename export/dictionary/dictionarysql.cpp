@@ -21,8 +21,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <deque>
 #include <functional>
 #include <limits>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -497,7 +499,6 @@ struct TableKeys {
     QString name;
     bool created = true;
     QList<TagKey> tags;
-    friend bool operator==(const TableKeys &, const TableKeys &) = default;
 };
 
 TableKeys keysOf(const Table &table)
@@ -877,14 +878,46 @@ private:
     const SqlOptions &m_options;
 };
 
-const TagKey *tagNamed(const TableKeys &table, const QString &name)
-{
-    for (const TagKey &tag : table.tags) {
-        if (tag.tag.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
-            return &tag;
+// The keys of every table planned, in the order planned: lists that grow a
+// block at a time, since they are kept for every table of the source.
+class PlannedKeys {
+public:
+    void append(const TableKeys &keys)
+    {
+        m_tables.push_back({keys.name, keys.created, m_tags.size(), size_t(keys.tags.size())});
+        m_tags.insert(m_tags.end(), keys.tags.cbegin(), keys.tags.cend());
     }
-    return nullptr;
-}
+    qsizetype size() const { return qsizetype(m_tables.size()); }
+    const QString &name(qsizetype table) const { return m_tables[size_t(table)].name; }
+    void setName(qsizetype table, const QString &name) { m_tables[size_t(table)].name = name; }
+    bool created(qsizetype table) const { return m_tables[size_t(table)].created; }
+    // Whether `keys` are the ones planned for that table.
+    bool same(qsizetype table, const TableKeys &keys) const
+    {
+        const Kept &kept = m_tables[size_t(table)];
+        return kept.name == keys.name && kept.created == keys.created && kept.tagCount == size_t(keys.tags.size())
+            && std::equal(keys.tags.cbegin(), keys.tags.cend(), m_tags.cbegin() + qsizetype(kept.firstTag));
+    }
+    const TagKey *tagNamed(qsizetype table, const QString &name) const
+    {
+        const Kept &kept = m_tables[size_t(table)];
+        for (size_t i = kept.firstTag; i < kept.firstTag + kept.tagCount; ++i) {
+            if (m_tags[i].tag.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+                return &m_tags[i];
+        }
+        return nullptr;
+    }
+
+private:
+    struct Kept {
+        QString name;
+        bool created;
+        size_t firstTag;
+        size_t tagCount;
+    };
+    std::deque<Kept> m_tables;
+    std::deque<TagKey> m_tags;
+};
 
 QString action(const QString &rule)
 {
@@ -897,8 +930,9 @@ QString action(const QString &rule)
 
 // A relation as a foreign key of its child, or a note on why it is none: on
 // the child when the child is created, else among `unplaced`.
-void planRelation(const QList<TableKeys> &tables, const TableLookup &tableNamed,
-                  const model::RelationModel &relation, QList<ChildRelations> &children, QStringList &unplaced)
+void planRelation(const PlannedKeys &tables, const TableLookup &tableNamed,
+                  const model::RelationModel &relation, std::map<qsizetype, ChildRelations> &children,
+                  QStringList &unplaced)
 {
     const QString description = QStringLiteral("FoxPro relation from %1 tag %2 to %3 tag %4")
                                     .arg(named(relation.childTable), named(relation.childTag),
@@ -919,17 +953,17 @@ void planRelation(const QList<TableKeys> &tables, const TableLookup &tableNamed,
     const qsizetype parent = tableNamed(relation.parentTable);
     const auto untranslated = [&](const QString &why) {
         const QString note = description + integrityText + QStringLiteral(": not translated, ") + why;
-        if (child >= 0 && tables.at(child).created)
+        if (child >= 0 && tables.created(child))
             children[child].notes << note;
         else
             unplaced << note;
     };
     if (child < 0 || parent < 0)
         return untranslated(QStringLiteral("a table is missing"));
-    if (!tables.at(child).created || !tables.at(parent).created)
+    if (!tables.created(child) || !tables.created(parent))
         return untranslated(QStringLiteral("a table is not created"));
-    const TagKey *childTag = tagNamed(tables.at(child), relation.childTag);
-    const TagKey *parentTag = tagNamed(tables.at(parent), relation.parentTag);
+    const TagKey *childTag = tables.tagNamed(child, relation.childTag);
+    const TagKey *parentTag = tables.tagNamed(parent, relation.parentTag);
     if (!childTag || !parentTag)
         return untranslated(QStringLiteral("a tag is missing"));
     if (!childTag->plainColumn)
@@ -941,7 +975,7 @@ void planRelation(const QList<TableKeys> &tables, const TableLookup &tableNamed,
 
     ForeignKey key;
     key.column = childTag->column;
-    key.parentTable = tables.at(parent).name;
+    key.parentTable = tables.name(parent);
     key.parentColumn = parentTag->column;
     key.onUpdate = action(relation.onUpdate);
     key.onDelete = action(relation.onDelete);
@@ -983,9 +1017,8 @@ public:
     void planned(const model::SourceModel &rest) override
     {
         for (qsizetype i = 0; i < m_keys.size(); ++i)
-            m_keys[i].name = m_objects.claim(m_names.at(i), QStringLiteral("table"));
+            m_keys.setName(i, m_objects.claim(m_names.at(i), QStringLiteral("table")));
         const TableLookup tableNamed(m_names);
-        m_children.resize(m_keys.size());
         for (const model::RelationModel &relation : rest.relations)
             planRelation(m_keys, tableNamed, relation, m_children, m_unplaced);
         // An implied relation is offered, not made: only where it would be a
@@ -993,11 +1026,11 @@ public:
         for (const model::RelationModel &relation : rest.impliedRelations) {
             const qsizetype child = tableNamed(relation.childTable);
             const qsizetype parent = tableNamed(relation.parentTable);
-            if (child < 0 || parent < 0 || !m_keys.at(child).created || !m_keys.at(parent).created)
+            if (child < 0 || parent < 0 || !m_keys.created(child) || !m_keys.created(parent))
                 continue;
-            const TagKey *key = tagNamed(m_keys.at(parent), relation.parentTag);
+            const TagKey *key = m_keys.tagNamed(parent, relation.parentTag);
             if (key && key->plainColumn && (key->form == TagForm::PrimaryKey || key->form == TagForm::Unique))
-                m_implied[child].append({relation.childField, m_keys.at(parent).name, key->column});
+                m_implied[child].append({relation.childField, m_keys.name(parent), key->column});
         }
         m_findings = rest.findings;
     }
@@ -1014,15 +1047,16 @@ public:
     {
         if (m_next >= m_keys.size() || m_names.at(m_next) != model.name)
             changed();
-        const Table table = SchemaPlanner(m_dialect, m_objects, m_options).plan(model, m_keys.at(m_next).name);
-        if (keysOf(table) != m_keys.at(m_next))
+        const Table table = SchemaPlanner(m_dialect, m_objects, m_options).plan(model, m_keys.name(m_next));
+        if (!m_keys.same(m_next, keysOf(table)))
             changed();
         if (m_tablePlanned)
             m_tablePlanned(table);
         if (m_options.data)
             m_tableNames.append(namesOf(table));
         const qsizetype before = m_out.size();
-        writeTable(table, m_children.at(m_next));
+        const auto relations = m_children.find(m_next);
+        writeTable(table, relations == m_children.end() ? ChildRelations() : relations->second);
         offerImpliedKeys(table, m_implied.value(m_next));
         if (!preData())
             m_out.truncate(before);
@@ -1428,25 +1462,22 @@ private:
 
     void writeForeignKeys()
     {
-        const bool any = std::any_of(m_children.cbegin(), m_children.cend(), [](const ChildRelations &child) {
-            return !child.keys.isEmpty() || !child.notes.isEmpty();
-        });
-        if (!any)
+        if (m_children.empty())
             return;
         if (postData())
             postText(QStringLiteral("\n"));
-        for (qsizetype i = 0; i < m_children.size(); ++i) {
-            for (const ForeignKey &key : m_children.at(i).keys) {
+        for (const auto &[i, child] : m_children) {
+            for (const ForeignKey &key : child.keys) {
                 SqlStatement statement;
                 statement.kind = SqlStatement::Kind::ForeignKey;
-                statement.table = m_keys.at(i).name;
+                statement.table = m_keys.name(i);
                 statement.column = key.column;
                 statement.parentTable = key.parentTable;
                 statement.parentColumn = key.parentColumn;
-                statement.sql = QStringLiteral("ALTER TABLE %1 ADD %2").arg(identifier(m_keys.at(i).name), foreignKeyClause(key));
+                statement.sql = QStringLiteral("ALTER TABLE %1 ADD %2").arg(identifier(m_keys.name(i)), foreignKeyClause(key));
                 postStatement(key.notes, statement);
             }
-            postStatement(m_children.at(i).notes, {});
+            postStatement(child.notes, {});
         }
     }
 
@@ -1490,8 +1521,8 @@ private:
     SqlOptions m_options;
     NameScope m_objects;
     QStringList m_names;          // of the tables planned, in their order
-    QList<TableKeys> m_keys;      // of the same tables
-    QList<ChildRelations> m_children; // of the same tables
+    PlannedKeys m_keys;           // of the same tables
+    std::map<qsizetype, ChildRelations> m_children; // of the tables a relation has as its child
     QStringList m_unplaced;       // notes on relations whose child is no table of the schema
     QHash<qsizetype, QList<ImpliedKey>> m_implied; // by child, of the tables planned
     QStringList m_offered;        // the implied keys' statements, commented out at the end
