@@ -4,6 +4,7 @@
 
 #include <QSet>
 
+#include <algorithm>
 #include <deque>
 #include <unordered_set>
 
@@ -50,11 +51,6 @@ struct AddedTable {
     size_t tagCount = 0;
 };
 
-// Eight bytes a field, as every field of every table is kept.
-struct AddedField {
-    quint32 signature; // by its number
-    quint32 spelling;  // the name as spelled, by its number
-};
 
 } // namespace
 
@@ -64,9 +60,14 @@ struct ImpliedRelationFinder::Found {
     platform::HashedMap<QString, quint32> spellingNumbers;
     std::vector<QString> spellings;
     std::vector<quint32> foldedOfSpelling; // by spelling number
+    // Every field of every table is kept, as its signature's number: four
+    // bytes a field. Its spelling is the first its signature was met with,
+    // but for the fields listed apart, by their place, as spelt otherwise.
+    std::vector<quint32> spellingOfSignature; // by signature number
+    std::vector<std::pair<size_t, quint32>> otherSpellings; // in the order of the fields
     // Lists that grow a block at a time: however many tables, none is ever
     // copied whole into a larger one.
-    std::deque<AddedField> fields;
+    std::deque<quint32> fields;
     std::deque<Key> keys;
     std::deque<Tag> plainTags;
     std::deque<AddedTable> tables;
@@ -77,7 +78,20 @@ struct ImpliedRelationFinder::Found {
     {
         const Signature whole = Signature(foldedOfSpelling[spelling]) << 32 | Signature(quint8(field.type)) << 24
             | Signature(quint16(field.width)) << 8 | quint8(field.decimals);
-        return signatureNumbers.try_emplace(whole, quint32(signatureNumbers.size())).first->second;
+        const auto [found, added] = signatureNumbers.try_emplace(whole, quint32(signatureNumbers.size()));
+        if (added)
+            spellingOfSignature.push_back(spelling);
+        return found->second;
+    }
+
+    // The name of the field at `index` as it is spelt.
+    const QString &spellingOf(size_t index) const
+    {
+        const auto other = std::lower_bound(otherSpellings.cbegin(), otherSpellings.cend(),
+                                            std::pair<size_t, quint32>(index, 0));
+        if (other != otherSpellings.cend() && other->first == index)
+            return spellings[other->second];
+        return spellings[spellingOfSignature[fields[index]]];
     }
 
     quint32 spelling(const QString &name)
@@ -106,7 +120,10 @@ void ImpliedRelationFinder::add(const TableModel &table)
     added.fieldCount = size_t(table.fields.size());
     for (const FieldModel &field : table.fields) {
         const quint32 spelling = found.spelling(field.name);
-        found.fields.push_back({found.signature(field, spelling), spelling});
+        const quint32 signature = found.signature(field, spelling);
+        if (found.spellingOfSignature[signature] != spelling)
+            found.otherSpellings.emplace_back(found.fields.size(), spelling);
+        found.fields.push_back(signature);
     }
     added.firstKey = found.keys.size();
     added.firstTag = found.plainTags.size();
@@ -117,7 +134,7 @@ void ImpliedRelationFinder::add(const TableModel &table)
         if (!field)
             continue;
         found.plainTags.push_back({tag.name, *field});
-        const quint32 signature = found.fields[added.firstField + size_t(*field)].signature;
+        const quint32 signature = found.fields[added.firstField + size_t(*field)];
         if (tag.kind == TagKind::Primary)
             primary.push_back({signature, tag.name});
         else if (tag.kind == TagKind::Candidate)
@@ -162,8 +179,7 @@ QList<RelationModel> ImpliedRelationFinder::relations(const QList<RelationModel>
     for (size_t c = 0; c < found.tables.size(); ++c) {
         const AddedTable &child = found.tables[c];
         for (size_t i = 0; i < child.fieldCount; ++i) {
-            const AddedField &field = found.fields[child.firstField + i];
-            const auto parentOf = parents.find(field.signature);
+            const auto parentOf = parents.find(found.fields[child.firstField + i]);
             if (parentOf == parents.end())
                 continue;
             const auto &[p, key] = parentOf->second;
@@ -182,7 +198,7 @@ QList<RelationModel> ImpliedRelationFinder::relations(const QList<RelationModel>
                 }
             }
             relation.declared = false;
-            relation.childField = found.spellings[field.spelling];
+            relation.childField = found.spellingOf(child.firstField + i);
             relations.append(relation);
         }
     }

@@ -51,6 +51,13 @@ private slots:
         QTest::newRow("equal but for case, spelled as the child spells it")
             << QStringList{customers, QStringLiteral("orders: CustId C 6 [regular BYCUST]")} << QStringList()
             << QStringList{QStringLiteral("orders.CustId -> customers CUSTID (BYCUST)")};
+        QTest::newRow("each child spelled as it spells it")
+            << QStringList{QStringLiteral("orders: CustId C 6"), customers, QStringLiteral("invoices: custid C 6"),
+                           QStringLiteral("notes: CustId C 6")}
+            << QStringList()
+            << QStringList{QStringLiteral("orders.CustId -> customers CUSTID ()"),
+                           QStringLiteral("invoices.custid -> customers CUSTID ()"),
+                           QStringLiteral("notes.CustId -> customers CUSTID ()")};
         QTest::newRow("already declared")
             << QStringList{customers, QStringLiteral("orders: CUSTID C 6")}
             << QStringList{QStringLiteral("orders -> customers")} << QStringList();
