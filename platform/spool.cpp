@@ -18,6 +18,8 @@ void Spool::put(std::string_view record)
     const qint64 size = qint64(record.size());
     const std::string_view length(reinterpret_cast<const char *>(&size), sizeof size);
     ++m_count;
+    if (m_count == 1)
+        m_held.reserve(HeldMost);
     if (!m_file && m_held.size() + length.size() + record.size() <= HeldMost) {
         m_held += length;
         m_held += record;

@@ -1,10 +1,11 @@
 #pragma once
 
 // Records kept aside in the order they were put and handed back in that order:
-// in memory up to a megabyte, then in a temporary file, so a writer that must
-// see a whole source before it writes can hold one part of it at a time. The
-// record layout is the caller's, written with RecordWriter and read back with
-// RecordReader, which checks every length against what the record holds.
+// in memory up to a quarter of a megabyte, then in a temporary file, so a
+// writer that must see a whole source before it writes can hold one part of
+// it at a time. The record layout is the caller's, written with RecordWriter
+// and read back with RecordReader, which checks every length against what the
+// record holds.
 
 #include <QByteArray>
 #include <QString>
@@ -97,7 +98,8 @@ public:
     bool isEmpty() const { return m_count == 0; }
 
 private:
-    static constexpr size_t HeldMost = 1024 * 1024;
+    // Made whole at the first record, so it is never copied as it grows.
+    static constexpr size_t HeldMost = 256 * 1024;
 
     void write(std::string_view bytes);
     [[noreturn]] void cannotKeep() const;

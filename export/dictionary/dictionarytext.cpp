@@ -96,18 +96,11 @@ SectionAnchors sectionAnchors(const QStringList &tables, const QList<model::View
     return anchors;
 }
 
-TableLookup::TableLookup(const QStringList &names)
+TableLookup::TableLookup(const QStringList &names) : m_names(names)
 {
     m_exact.reserve(names.size());
-    m_folded.reserve(names.size());
     for (qsizetype i = 0; i < names.size(); ++i)
-        add(names.at(i), i);
-}
-
-void TableLookup::add(const QString &name, qsizetype index)
-{
-    m_exact.emplace(name, index);
-    m_folded.emplace(name.toCaseFolded(), index);
+        m_exact.emplace(names.at(i), i);
 }
 
 qsizetype TableLookup::operator()(const QString &name) const
@@ -117,6 +110,11 @@ qsizetype TableLookup::operator()(const QString &name) const
     const auto exact = m_exact.find(name);
     if (exact != m_exact.end())
         return exact->second;
+    if (m_folded.empty()) {
+        m_folded.reserve(m_names.size());
+        for (qsizetype i = 0; i < m_names.size(); ++i)
+            m_folded.emplace(m_names.at(i).toCaseFolded(), i);
+    }
     const auto folded = m_folded.find(name.toCaseFolded());
     return folded == m_folded.end() ? -1 : folded->second;
 }

@@ -62,10 +62,10 @@ public:
     qsizetype operator()(const QString &name) const;
 
 private:
-    void add(const QString &name, qsizetype index);
-
+    QStringList m_names;
     platform::HashedMap<QString, qsizetype> m_exact;
-    platform::HashedMap<QString, qsizetype> m_folded;
+    // Made when a name is first not found as spelt: most lookups find theirs.
+    mutable platform::HashedMap<QString, qsizetype> m_folded;
 };
 
 // Section anchors: "table-<n>-<name in lower-case ASCII letters and digits>"
