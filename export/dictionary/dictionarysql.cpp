@@ -206,8 +206,14 @@ QString withoutNul(const QString &text)
 
 QString identifier(const QString &name)
 {
-    if (!name.contains(QChar(0)) && !name.contains(QLatin1Char('"')))
-        return QLatin1Char('"') + name + QLatin1Char('"');
+    if (!name.contains(QChar(0)) && !name.contains(QLatin1Char('"'))) {
+        QString quoted;
+        quoted.reserve(name.size() + 2);
+        quoted += QLatin1Char('"');
+        quoted += name;
+        quoted += QLatin1Char('"');
+        return quoted;
+    }
     QString quoted = withoutNul(name);
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
@@ -1158,7 +1164,11 @@ private:
     }
     bool postgres() const { return m_dialect == Dialect::Postgres; }
 
-    void line(const QString &text = {}) { m_out += text + QLatin1Char('\n'); }
+    void line(const QString &text = {})
+    {
+        m_out += text;
+        m_out += QLatin1Char('\n');
+    }
 
     static QString commentText(const QString &text, const QString &indent = {})
     {
@@ -1238,8 +1248,11 @@ private:
         for (qsizetype i = 0; i < items.size(); ++i) {
             for (const QString &note : items.at(i).notes)
                 comment(note, QStringLiteral("  "));
-            if (!items.at(i).text.isEmpty())
-                line(QStringLiteral("  ") + items.at(i).text + (i < last ? QStringLiteral(",") : QString()));
+            if (items.at(i).text.isEmpty())
+                continue;
+            m_out += QLatin1String("  ");
+            m_out += items.at(i).text;
+            m_out += QLatin1String(i < last ? ",\n" : "\n");
         }
     }
 
