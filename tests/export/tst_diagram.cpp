@@ -150,6 +150,16 @@ private slots:
         QCOMPARE(diagram.edges[1].label, QStringLiteral("implied: ORDID"));
     }
 
+    // A relation may name its tables and tags in any case, as FoxPro compares them.
+    void relationNamesInAnotherCase()
+    {
+        Shop shop;
+        shop.relations = {declared(QStringLiteral("ORDERS"), QStringLiteral("bycust"), QStringLiteral("Customers"),
+                                   QStringLiteral("CustId"))};
+        const QStringList lines = described(shop.diagramTables().overview());
+        QVERIFY2(lines.contains(QStringLiteral("orders.CUSTID -> customers.CUSTID")), qPrintable(lines.join(u'\n')));
+    }
+
     // Past the number of tables whose every field the overview shows, only
     // the related tables stay, with their key and foreign-key fields; past the
     // most it draws, there is none.
