@@ -1,9 +1,10 @@
 #pragma once
 
-// The tables of one reading kept in a temporary file in the order they were
-// read, for a document that must see every table before it writes the first
-// (its contents, its keys and relations stand at its top): the source is read
-// once, and one table at a time is held, however many there are.
+// The tables of one reading kept aside in the order they were read (in a
+// spool: a few in memory, the rest in a temporary file), for a document that
+// must see every table before it writes the first (its contents, its keys and
+// relations stand at its top): the source is read once, and one table at a
+// time is held, however many there are.
 
 #include "model/sourcemodel.h"
 #include "platform/spool.h"

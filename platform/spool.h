@@ -95,7 +95,6 @@ public:
     // Hands every record put, in the order put, to `record`. Throws Failure
     // when what was kept cannot be read back as it was written.
     void replay(const std::function<void(QByteArrayView record)> &record);
-    bool isEmpty() const { return m_count == 0; }
 
 private:
     // Made whole at the first record, so it is never copied as it grows.
