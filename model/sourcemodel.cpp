@@ -790,15 +790,19 @@ std::optional<TableModel> SourceReader::readTable(qsizetype index)
     return table;
 }
 
-SourceModel SourceReader::facts() const
+SourceModel sourceFacts(const SourceModel &source)
 {
-    const SourceModel &source = m_reading->source;
     SourceModel facts;
     facts.kind = source.kind;
     facts.path = source.path;
     facts.comment = source.comment;
     facts.codePageMark = source.codePageMark;
     return facts;
+}
+
+SourceModel SourceReader::facts() const
+{
+    return sourceFacts(m_reading->source);
 }
 
 const QList<Finding> &SourceReader::findings() const

@@ -156,6 +156,10 @@ struct SourceModel {
     bool operator==(const SourceModel &) const = default;
 };
 
+// The source's own facts (its kind, path, comment and code page), without
+// its tables, views, relations or findings.
+SourceModel sourceFacts(const SourceModel &source);
+
 // Names a user reads: "Character", "Numeric", "DateTime", … for a type letter
 // ("Unknown (X)" for a letter no dialect defines, "Unknown (0xNN)" for a byte
 // that is no letter); "dBase III", "FoxPro 2.x", "Visual FoxPro", … for a

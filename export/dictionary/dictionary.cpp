@@ -137,11 +137,7 @@ WrittenDictionary writeDictionary(DictionaryFormat format, const QString &path, 
     writer->planned(written.rest);
     if (writer->plansAgain())
         spool.replay([&](model::TableModel &&table) { writer->planAgain(table); });
-    model::SourceOutline outline;
-    outline.facts.kind = written.rest.kind;
-    outline.facts.path = written.rest.path;
-    outline.facts.comment = written.rest.comment;
-    outline.facts.codePageMark = written.rest.codePageMark;
+    model::SourceOutline outline{model::sourceFacts(written.rest), {}};
     if (writer->needsOutline()) {
         outline.facts.views = written.rest.views;
         outline.facts.relations = written.rest.relations;

@@ -448,10 +448,7 @@ DictionaryFile::DictionaryFile(std::unique_ptr<JsonBytes> bytes, const QString &
         root.fail("source", QStringLiteral("not an object"));
     const model::SourceModel facts =
         readObject(name, QStringLiteral("source"), sourceValue, model::sourceProperties(), noPart);
-    model.kind = facts.kind;
-    model.path = facts.path;
-    model.comment = facts.comment;
-    model.codePageMark = facts.codePageMark;
+    model = model::sourceFacts(facts);
 
     // Each table is checked now, and read again when asked for.
     if (!layout.listIsArray)
