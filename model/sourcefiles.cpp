@@ -9,6 +9,9 @@
 #include <QSet>
 
 #include <algorithm>
+#include <optional>
+#include <type_traits>
+#include <vector>
 
 namespace model {
 
@@ -169,41 +172,78 @@ bool isPlainFileName(const QString &name)
         && std::none_of(name.cbegin(), name.cend(), special);
 }
 
-// A folder's names, for finding a file by name in either case: one list
-// sorted by the lower-case name, as compact as the listing and searched
-// without hashing.
-struct NameLookup {
-    bool readable = false;
-    // Each entry under its lower-case name, those of one name in the
-    // listing's order.
-    std::vector<std::pair<QString, LocalPath::Native>> byLowerName;
+// A folder's names, for finding a file by name in either case: each entry's
+// lower-case name (as UTF-8: any order does, so long as it is one) and its
+// name as stored, packed one after another in two blocks, and the entries
+// sorted by the lower-case name. A folder may hold tens of thousands of
+// files; this keeps a few bytes an entry beyond the names themselves.
+class NameLookup {
+public:
+    bool readable() const { return m_readable; }
 
     static NameLookup of(const QList<FolderEntry> &entries)
     {
         NameLookup lookup;
-        lookup.readable = true;
-        lookup.byLowerName.reserve(entries.size());
-        for (const FolderEntry &entry : entries)
-            lookup.byLowerName.emplace_back(lowerCase(entry.text), entry.name);
-        const auto byLowered = [](const auto &a, const auto &b) { return a.first < b.first; };
-        std::stable_sort(lookup.byLowerName.begin(), lookup.byLowerName.end(), byLowered);
+        lookup.m_entries.reserve(size_t(entries.size()));
+        for (const FolderEntry &entry : entries) {
+            const QByteArray lowered = lowerCase(entry.text).toUtf8();
+            const qsizetype loweredAt = lookup.m_lowered.size();
+            const qsizetype nativeAt = lookup.m_natives.size();
+            // Names are short: a block or a name beyond its field's reach
+            // leaves the folder to the per-name lookup.
+            if (lowered.size() > 0xFFFF || entry.name.size() > 0xFFFF || loweredAt + lowered.size() > 0xFFFFFFFF
+                || nativeAt + entry.name.size() > 0xFFFFFFFF)
+                return {};
+            lookup.m_lowered.append(lowered);
+            lookup.m_natives.append(entry.name);
+            lookup.m_entries.push_back({quint32(loweredAt), quint32(nativeAt), quint16(lowered.size()),
+                                        quint16(entry.name.size())});
+        }
+        // Stable: the entries of one lower-case name stay in the listing's order.
+        std::stable_sort(lookup.m_entries.begin(), lookup.m_entries.end(),
+                         [&lookup](const Entry &a, const Entry &b) { return lookup.lowered(a) < lookup.lowered(b); });
+        lookup.m_readable = true;
         return lookup;
     }
 
     // The entry spelt exactly so, else the first of its name in any case;
     // none when there is none.
-    const LocalPath::Native *find(const QString &name, const LocalPath::Native &exact) const
+    std::optional<LocalPath::Native> find(const QString &name, const LocalPath::Native &exact) const
     {
-        const QString lowered = lowerCase(name);
-        const auto [first, last] = std::equal_range(
-            byLowerName.cbegin(), byLowerName.cend(), std::pair<QString, LocalPath::Native>(lowered, {}),
-            [](const auto &a, const auto &b) { return a.first < b.first; });
+        const QByteArray wanted = lowerCase(name).toUtf8();
+        const auto [first, last] = std::equal_range(m_entries.cbegin(), m_entries.cend(), QByteArrayView(wanted), Before{this});
+        if (first == last)
+            return std::nullopt;
         for (auto entry = first; entry != last; ++entry) {
-            if (entry->second == exact)
-                return &entry->second;
+            if (native(*entry) == exact)
+                return exact;
         }
-        return first != last ? &first->second : nullptr;
+        LocalPath::Native found;
+        found.append(native(*first));
+        return found;
     }
+
+private:
+    struct Entry {
+        quint32 loweredAt;
+        quint32 nativeAt;
+        quint16 loweredSize;
+        quint16 nativeSize;
+    };
+    struct Before {
+        const NameLookup *lookup;
+        bool operator()(const Entry &entry, QByteArrayView name) const { return lookup->lowered(entry) < name; }
+        bool operator()(QByteArrayView name, const Entry &entry) const { return name < lookup->lowered(entry); }
+    };
+
+    QByteArrayView lowered(const Entry &entry) const { return QByteArrayView(m_lowered).sliced(entry.loweredAt, entry.loweredSize); }
+    using NativeView = std::conditional_t<std::is_same_v<LocalPath::Native, QString>, QStringView, QByteArrayView>;
+    NativeView native(const Entry &entry) const { return NativeView(m_natives).sliced(entry.nativeAt, entry.nativeSize); }
+
+    bool m_readable = false;
+    QByteArray m_lowered;
+    LocalPath::Native m_natives;
+    std::vector<Entry> m_entries;
 };
 
 } // namespace
@@ -581,9 +621,9 @@ LocalPath SourceFiles::find(const LocalPath &folder, const QString &name)
         m_state->lastLookup = &found->second;
     }
     const NameLookup &lookup = *m_state->lastLookup;
-    if (!lookup.readable)
+    if (!lookup.readable())
         return platform::resolveCaseInsensitive(folder, name);
-    const LocalPath::Native *named = lookup.find(name, LocalPath::fromText(name).native());
+    const std::optional<LocalPath::Native> named = lookup.find(name, LocalPath::fromText(name).native());
     return named ? folder.child(*named) : LocalPath();
 }
 

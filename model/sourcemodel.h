@@ -311,3 +311,10 @@ std::optional<QString> sourceFileMatching(const QString &sourcePath, const QStri
                                           const QString &candidate);
 
 } // namespace model
+
+// Texts and numbers only: a list of them grows in place rather than by copies.
+Q_DECLARE_TYPEINFO(model::FieldModel, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(model::IndexModel, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(model::ViewFieldModel, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(model::RelationModel, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(model::Finding, Q_RELOCATABLE_TYPE);
