@@ -321,7 +321,7 @@ private:
     QString numbered(const QString &base, int number, const QString &suffix) const
     {
         const QString tail = number == 1 ? suffix : QLatin1Char('_') + QString::number(number) + suffix;
-        QString candidate = base + tail;
+        QString candidate = tail.isEmpty() ? base : base + tail;
         // A code unit takes three bytes at most: most names need no counting.
         if (m_dialect == Dialect::Postgres && candidate.size() * 3 > longestPostgresName
             && utf8Length(candidate) > longestPostgresName)
@@ -591,6 +591,7 @@ private:
             for (const char *system : {"tableoid", "cmax", "xmax", "cmin", "xmin", "ctid"})
                 columnNames.reserveExactly(QLatin1String(system));
         }
+        table.columns.reserve(model.fields.size());
         for (qsizetype i = 0; i < model.fields.size(); ++i) {
             const model::FieldModel &field = model.fields.at(i);
             std::optional<SqlType> type = sqlType(field, model.version, m_dialect);
@@ -1277,18 +1278,19 @@ private:
             return;
         }
         QList<Item> items;
+        items.reserve(1 + table.columns.size() + table.tags.size() + relations.keys.size() + 1);
         Item tableNotes;
         if (!postgres() && !table.model->comment.trimmed().isEmpty())
             tableNotes.notes << table.model->comment;
         tableNotes.notes << table.notes;
-        items << tableNotes;
+        items << std::move(tableNotes);
         for (const Column &column : table.columns) {
             Item item;
             if (!postgres() && !column.field->comment.trimmed().isEmpty())
                 item.notes << column.field->comment;
             item.notes << column.notes;
             item.text = columnDefinition(column);
-            items << item;
+            items << std::move(item);
         }
         if (!postgres()) {
             for (const Tag &tag : table.tags) {
