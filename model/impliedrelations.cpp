@@ -1,5 +1,6 @@
 #include "model/impliedrelations.h"
 
+#include "platform/codepage.h"
 #include "platform/texthash.h"
 
 #include <QSet>
@@ -17,8 +18,8 @@ std::optional<qsizetype> plainTagField(const TableModel &table, const IndexModel
     const QString expression = tag.expression.trimmed();
     for (qsizetype i = 0; i < table.fields.size(); ++i) {
         const FieldModel &field = table.fields[i];
-        if (expression.compare(field.name, Qt::CaseInsensitive) == 0
-            || (!field.shortName.isEmpty() && expression.compare(field.shortName, Qt::CaseInsensitive) == 0))
+        if (platform::sameName(expression, field.name)
+            || (!field.shortName.isEmpty() && platform::sameName(expression, field.shortName)))
             return i;
     }
     return std::nullopt;

@@ -186,7 +186,7 @@ public:
         NameLookup lookup;
         lookup.m_entries.reserve(size_t(entries.size()));
         for (const FolderEntry &entry : entries) {
-            const QByteArray lowered = lowerCase(entry.text).toUtf8();
+            const QByteArray lowered = loweredUtf8(entry.text);
             const qsizetype loweredAt = lookup.m_lowered.size();
             const qsizetype nativeAt = lookup.m_natives.size();
             // Names are short: a block or a name beyond its field's reach
@@ -208,15 +208,19 @@ public:
 
     // The entry spelt exactly so, else the first of its name in any case;
     // none when there is none.
-    std::optional<LocalPath::Native> find(const QString &name, const LocalPath::Native &exact) const
+    std::optional<LocalPath::Native> find(const QString &name) const
     {
-        const QByteArray wanted = lowerCase(name).toUtf8();
-        const auto [first, last] = std::equal_range(m_entries.cbegin(), m_entries.cend(), QByteArrayView(wanted), Before{this});
+        const QByteArray wanted = loweredUtf8(name);
+        auto [first, last] = std::equal_range(m_entries.cbegin(), m_entries.cend(), QByteArrayView(wanted), Before{this});
         if (first == last)
             return std::nullopt;
-        for (auto entry = first; entry != last; ++entry) {
-            if (native(*entry) == exact)
-                return exact;
+        // The exact spelling matters only among names equal but for case.
+        if (last - first > 1) {
+            const LocalPath::Native exact = LocalPath::fromText(name).native();
+            for (auto entry = first; entry != last; ++entry) {
+                if (native(*entry) == exact)
+                    return exact;
+            }
         }
         LocalPath::Native found;
         found.append(native(*first));
@@ -224,6 +228,20 @@ public:
     }
 
 private:
+    // ASCII, the rule, in one pass.
+    static QByteArray loweredUtf8(const QString &text)
+    {
+        QByteArray bytes(text.size(), Qt::Uninitialized);
+        char *out = bytes.data();
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u >= 0x80)
+                return lowerCase(text).toUtf8();
+            *out++ = char(u >= u'A' && u <= u'Z' ? u + (u'a' - u'A') : u);
+        }
+        return bytes;
+    }
+
     struct Entry {
         quint32 loweredAt;
         quint32 nativeAt;
@@ -623,7 +641,7 @@ LocalPath SourceFiles::find(const LocalPath &folder, const QString &name)
     const NameLookup &lookup = *m_state->lastLookup;
     if (!lookup.readable())
         return platform::resolveCaseInsensitive(folder, name);
-    const std::optional<LocalPath::Native> named = lookup.find(name, LocalPath::fromText(name).native());
+    const std::optional<LocalPath::Native> named = lookup.find(name);
     return named ? folder.child(*named) : LocalPath();
 }
 

@@ -44,6 +44,13 @@ private:
 
 // Names are shown in lower case.
 QString lowerCase(QString text);
+// Whether two names are equal but for case, as FoxPro compares names. Case
+// is folded one code unit for one, so names of unequal lengths differ: they
+// are told apart without a character compared, as most are.
+inline bool sameName(QStringView a, QStringView b)
+{
+    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
 // Sets `text` to lowerCase(decodeText(bytes, mark)): for ASCII in one pass
 // and in the string's own storage when it has room.
 void assignLowerCaseText(QString &text, QByteArrayView bytes, quint8 mark);

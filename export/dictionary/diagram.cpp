@@ -1,6 +1,7 @@
 #include "export/dictionary/diagram.h"
 
 #include "model/impliedrelations.h"
+#include "platform/codepage.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -67,7 +68,7 @@ struct KeptTable {
     QString fieldOfTag(const QString &tag) const
     {
         for (const auto &[name, field] : tagFields) {
-            if (name.compare(tag, Qt::CaseInsensitive) == 0)
+            if (platform::sameName(name, tag))
                 return field;
         }
         return QString();
@@ -111,8 +112,8 @@ std::optional<qsizetype> fieldOfTag(const model::TableModel &table, const model:
         const QStringView name = match.capturedView();
         for (qsizetype i = 0; i < table.fields.size(); ++i) {
             const model::FieldModel &field = table.fields[i];
-            if (name.compare(field.name, Qt::CaseInsensitive) != 0
-                && (field.shortName.isEmpty() || name.compare(field.shortName, Qt::CaseInsensitive) != 0))
+            if (!platform::sameName(name, field.name)
+                && (field.shortName.isEmpty() || !platform::sameName(name, field.shortName)))
                 continue;
             if (found && *found != i)
                 return std::nullopt;
@@ -127,7 +128,7 @@ qsizetype rowNamed(const std::vector<KeptRow> &rows, const QString &name)
     if (name.isEmpty())
         return -1;
     for (size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].row.name.compare(name, Qt::CaseInsensitive) == 0)
+        if (platform::sameName(rows[i].row.name, name))
             return qsizetype(i);
     }
     return -1;
@@ -136,7 +137,7 @@ qsizetype rowNamed(const std::vector<KeptRow> &rows, const QString &name)
 qsizetype rowOf(const DiagramBox &box, const QString &field)
 {
     for (qsizetype r = 0; r < box.rows.size() && !field.isEmpty(); ++r) {
-        if (box.rows[r].name.compare(field, Qt::CaseInsensitive) == 0)
+        if (platform::sameName(box.rows[r].name, field))
             return r;
     }
     return -1;

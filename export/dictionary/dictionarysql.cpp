@@ -8,6 +8,7 @@
 #include "export/dictionary/dictionarytext.h"
 #include "platform/bytes.h"
 #include "platform/cleantext.h"
+#include "platform/codepage.h"
 #include "platform/spool.h"
 #include "platform/tableheader.h"
 #include "platform/texthash.h"
@@ -649,8 +650,8 @@ private:
             return -1;
         for (int i = 0; i < table.columns.size(); ++i) {
             const model::FieldModel &field = *table.columns.at(i).field;
-            if (field.name.compare(name, Qt::CaseInsensitive) == 0
-                || (!field.shortName.isEmpty() && field.shortName.compare(name, Qt::CaseInsensitive) == 0))
+            if (platform::sameName(field.name, name)
+                || (!field.shortName.isEmpty() && platform::sameName(field.shortName, name)))
                 return i;
         }
         return -1;
