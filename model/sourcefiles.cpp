@@ -211,7 +211,7 @@ public:
     std::optional<LocalPath::Native> find(const QString &name) const
     {
         const QByteArray wanted = loweredUtf8(name);
-        auto [first, last] = std::equal_range(m_entries.cbegin(), m_entries.cend(), QByteArrayView(wanted), Before{this});
+        const auto [first, last] = std::equal_range(m_entries.cbegin(), m_entries.cend(), QByteArrayView(wanted), Before{this});
         if (first == last)
             return std::nullopt;
         // The exact spelling matters only among names equal but for case.
