@@ -705,6 +705,43 @@ private slots:
         QCOMPARE(source.tables[0].memo->blockSize, 64);
     }
 
+    // Among many names, in many spellings, each table still finds its own
+    // memo: the names are looked up in the order they were sorted by.
+    void memosAmongManyNamesInEveryCase()
+    {
+        TableSpec layout;
+        layout.version = 0x30;
+        layout.fields = {{"NOTES", 'M', 4}};
+        const QStringList stems{QStringLiteral("order"), QStringLiteral("Äpfel"), QStringLiteral("zebra"),
+                                QStringLiteral("Ñandú"), QStringLiteral("a_b")};
+        constexpr int perStem = 30;
+        QHash<QString, std::pair<QString, int>> expected; // table -> its memo file and block size
+        for (const QString &stem : stems) {
+            for (int i = 0; i < perStem; ++i) {
+                const QString base = stem + QString::number(i);
+                // Table and memo each in one of three spellings, never both alike.
+                const QString spellings[] = {base.toLower(), base.toUpper(), base};
+                const QString tableBase = spellings[i % 3];
+                const QString memoBase = spellings[(i + 1) % 3];
+                const QString tableFile = tableBase + (i % 2 ? QStringLiteral(".DBF") : QStringLiteral(".dbf"));
+                const QString memoFile = memoBase + (i % 2 ? QStringLiteral(".fpt") : QStringLiteral(".FPT"));
+                const int blockSize = 1 + int(expected.size());
+                writeTable(m_dir->filePath(tableFile), layout);
+                writeFile(m_dir->filePath(memoFile), fptHeader(blockSize));
+                expected.insert(base.toLower(), {memoFile, blockSize});
+            }
+        }
+
+        const SourceModel source = model::readSourceModel(m_dir->path());
+        QCOMPARE(source.tables.size(), expected.size());
+        for (const TableModel &table : source.tables) {
+            QVERIFY2(expected.contains(table.name), qPrintable(table.name));
+            QVERIFY2(table.memo && table.memo->present, qPrintable(table.name));
+            QCOMPARE(table.memo->file, expected.value(table.name).first);
+            QCOMPARE(table.memo->blockSize, expected.value(table.name).second);
+        }
+    }
+
     void containerTablesAndFields()
     {
         const QDir dir(m_dir->path());
