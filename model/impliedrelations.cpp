@@ -52,7 +52,6 @@ struct AddedTable {
     size_t tagCount = 0;
 };
 
-
 } // namespace
 
 struct ImpliedRelationFinder::Found {

@@ -186,7 +186,7 @@ public:
         NameLookup lookup;
         lookup.m_entries.reserve(size_t(entries.size()));
         for (const FolderEntry &entry : entries) {
-            const QByteArray lowered = loweredUtf8(entry.text);
+            const QByteArray lowered = lowerCase(entry.text).toUtf8();
             const qsizetype loweredAt = lookup.m_lowered.size();
             const qsizetype nativeAt = lookup.m_natives.size();
             // Names are short: a block or a name beyond its field's reach
@@ -210,7 +210,7 @@ public:
     // none when there is none.
     std::optional<LocalPath::Native> find(const QString &name) const
     {
-        const QByteArray wanted = loweredUtf8(name);
+        const QByteArray wanted = lowerCase(name).toUtf8();
         const auto [first, last] = std::equal_range(m_entries.cbegin(), m_entries.cend(), QByteArrayView(wanted), Before{this});
         if (first == last)
             return std::nullopt;
@@ -228,20 +228,6 @@ public:
     }
 
 private:
-    // ASCII, the rule, in one pass.
-    static QByteArray loweredUtf8(const QString &text)
-    {
-        QByteArray bytes(text.size(), Qt::Uninitialized);
-        char *out = bytes.data();
-        for (const QChar c : text) {
-            const char16_t u = c.unicode();
-            if (u >= 0x80)
-                return lowerCase(text).toUtf8();
-            *out++ = char(u >= u'A' && u <= u'Z' ? u + (u'a' - u'A') : u);
-        }
-        return bytes;
-    }
-
     struct Entry {
         quint32 loweredAt;
         quint32 nativeAt;

@@ -909,8 +909,9 @@ public:
     const TagKey *tagNamed(qsizetype table, const QString &name) const
     {
         const Kept &kept = m_tables[size_t(table)];
+        const QString wanted = name.trimmed();
         for (size_t i = kept.firstTag; i < kept.firstTag + kept.tagCount; ++i) {
-            if (m_tags[i].tag.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            if (platform::sameName(m_tags[i].tag, wanted))
                 return &m_tags[i];
         }
         return nullptr;
