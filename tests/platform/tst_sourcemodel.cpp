@@ -678,33 +678,6 @@ private slots:
         QCOMPARE(source.tables[0].memo->blockSize, 64);
     }
 
-    // A memo file spelt in another case than its table is still its memo.
-    void memoInAnotherCase_data()
-    {
-        QTest::addColumn<QString>("tableFile");
-        QTest::addColumn<QString>("memoFile");
-        QTest::newRow("table upper, memo lower") << QStringLiteral("ORDERS.DBF") << QStringLiteral("orders.fpt");
-        QTest::newRow("table lower, memo upper") << QStringLiteral("orders.dbf") << QStringLiteral("ORDERS.FPT");
-        QTest::newRow("mixed, beyond ASCII") << QStringLiteral("Äpfel.dbf") << QStringLiteral("äPFEL.Fpt");
-    }
-    void memoInAnotherCase()
-    {
-        QFETCH(QString, tableFile);
-        QFETCH(QString, memoFile);
-        TableSpec layout;
-        layout.version = 0x30;
-        layout.fields = {{"NOTES", 'M', 4}};
-        writeTable(m_dir->filePath(tableFile), layout);
-        writeFile(m_dir->filePath(memoFile), fptHeader(64));
-
-        const SourceModel source = model::readSourceModel(m_dir->path());
-        QCOMPARE(source.tables.size(), 1);
-        QVERIFY(source.tables[0].memo);
-        QCOMPARE(source.tables[0].memo->file, memoFile);
-        QVERIFY(source.tables[0].memo->present);
-        QCOMPARE(source.tables[0].memo->blockSize, 64);
-    }
-
     // Among many names, in many spellings, each table still finds its own
     // memo: the names are looked up in the order they were sorted by.
     void memosAmongManyNamesInEveryCase()
