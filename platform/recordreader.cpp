@@ -530,7 +530,8 @@ FieldValue RecordReader::State::value(QByteArrayView record, const RecordField &
 FieldValue RecordReader::State::numericValue(QByteArrayView raw, const RecordField &field, qint64 record) const
 {
     const QByteArrayView text = trimmed(raw);
-    if (text.isEmpty())
+    // dBase II keeps the point of a blank number with decimals ("    .   ").
+    if (text.isEmpty() || text == ".")
         return blankOrNull(field, {ValueKind::Decimal, QByteArrayLiteral("0"), 0, 0});
     if (std::all_of(text.begin(), text.end(), [](char c) { return c == '*'; })) {
         return unreadable(raw, record, field, QStringLiteral("Its number was too large for the field (it holds asterisks)."));

@@ -130,9 +130,11 @@ std::optional<StoredHeader> parseDBase2(QByteArrayView bytes, quint8 codePage)
         if (at >= bytes.size())
             return std::nullopt;
         if (bytes[at] == 0x0D) {
-            if (i == 0 || total != header.recordLength)
+            if (i == 0 || total != header.recordLength || bytes.size() < DBase2HeaderLength)
                 return std::nullopt;
-            header.headerLength = int(at + 1);
+            // The header keeps room for every slot: the records follow it,
+            // not the end of the descriptors.
+            header.headerLength = DBase2HeaderLength;
             return stored;
         }
         if (at + DBase2SlotSize > bytes.size())

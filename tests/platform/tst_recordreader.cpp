@@ -143,6 +143,7 @@ void RecordReaderTest::valuesOfEachType_data()
     row("numeric", number, QByteArray(" 12.50"), "dec:12.50");
     row("numeric without a leading zero", number, QByteArray("  -.5 "), "dec:-0.5");
     row("numeric, blank, no null", number, QByteArray("      "), "dec:0");
+    row("numeric, blank but for its point", number, QByteArray("   .  "), "dec:0");
     row("numeric, blank, nullable", nullableNumber, QByteArray("      \x00", 7), "null");
     row("numeric too large for its field", number, QByteArray("******"), "null",
         "1 n: Its number was too large for the field (it holds asterisks).");
@@ -371,6 +372,13 @@ void RecordReaderTest::realFiles_data()
                                      << QString() << 3 << QStringLiteral("real:150.47999999999999") << 5 << 0;
     QTest::newRow("1251") << QStringLiteral("infused__dbf/spec/fixtures/cp1251.dbf") << QString() << 0
                           << QStringLiteral("dec:1 | text:амбулаторно-поликлиническое") << 4 << 0;
+    // Its records follow the room kept for 32 descriptors, not its terminator.
+    QTest::newRow("dBase II") << QStringLiteral("infused__dbf/spec/fixtures/dbase_02.dbf") << QString() << 0
+                              << QStringLiteral("dec:2 | text:Stegman | text:Joe | text:4421 W 166th ST | "
+                                                "text:LAWNDALE | text:90260- | text:370-4846 | text:257-89-9632 | "
+                                                "text:07/31/82 | text:  /  / | text:TEC | text:TCH | dec:6.000 | "
+                                                "dec:6.000")
+                              << 9 << 0;
     QTest::newRow("dBase IV memo") << QStringLiteral("luads__php-xbase/tests/Resources/dBase/dBaseIV.dbf")
                                    << QStringLiteral("luads__php-xbase/tests/Resources/dBase/dBaseIV.dbt") << 0
                                    << QString() << 3 << 0;
