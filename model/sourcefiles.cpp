@@ -206,24 +206,34 @@ public:
         return lookup;
     }
 
-    // The entry spelt exactly so, else the first of its name in any case;
-    // none when there is none.
+    // The entry spelt exactly so; else, among names equal but for case, the
+    // first spelt so up to its extension (A.DBF's memo is A.FPT, never
+    // a.fpt, which is a.dbf's); else the first of its name in any case.
+    // None when there is none.
     std::optional<LocalPath::Native> find(const QString &name) const
     {
         const QByteArray wanted = lowerCase(name).toUtf8();
         const auto [first, last] = std::equal_range(m_entries.cbegin(), m_entries.cend(), QByteArrayView(wanted), Before{this});
         if (first == last)
             return std::nullopt;
-        // The exact spelling matters only among names equal but for case.
+        auto chosen = first;
+        // The spelling matters only among names equal but for case.
         if (last - first > 1) {
             const LocalPath::Native exact = LocalPath::fromText(name).native();
+            const NativeView stem = NativeView(exact).first(qMax<qsizetype>(exact.lastIndexOf('.'), 0));
+            bool stemFound = false;
             for (auto entry = first; entry != last; ++entry) {
-                if (native(*entry) == exact)
+                const NativeView spelt = native(*entry);
+                if (spelt == exact)
                     return exact;
+                if (!stemFound && !stem.isEmpty() && spelt.size() == exact.size() && spelt.startsWith(stem)) {
+                    chosen = entry;
+                    stemFound = true;
+                }
             }
         }
         LocalPath::Native found;
-        found.append(native(*first));
+        found.append(native(*chosen));
         return found;
     }
 

@@ -678,6 +678,40 @@ private slots:
         QCOMPARE(source.tables[0].memo->blockSize, 64);
     }
 
+    // Tables equal but for case each find the memo and the index spelt as
+    // they are, whatever the case of the extension.
+    void caseTwinTablesKeepTheirOwnFiles()
+    {
+        TableSpec layout;
+        layout.version = 0x30;
+        layout.tableFlags = 0x03;
+        layout.fields = {{"NOTES", 'M', 4}, {"CODE", 'C', 10}};
+        const struct {
+            const char *table, *memo, *index, *tag;
+            int blockSize;
+        } twins[] = {{"a.dbf", "a.fpt", "a.cdx", "LOWER", 64}, {"A.DBF", "A.FPT", "A.CDX", "UPPER", 32},
+                     {"Ab.dbf", "Ab.FPT", "Ab.CDX", "MIXED", 48}, {"ab.DBF", "ab.fpt", "ab.cdx", "PLAIN", 16}};
+        for (const auto &twin : twins) {
+            writeTable(m_dir->filePath(QLatin1String(twin.table)), layout);
+            writeFile(m_dir->filePath(QLatin1String(twin.memo)), fptHeader(twin.blockSize));
+            writeFile(m_dir->filePath(QLatin1String(twin.index)), compoundIndexBytes({tag(twin.tag, "code")}));
+        }
+
+        const SourceModel source = model::readSourceModel(m_dir->path());
+        QCOMPARE(source.tables.size(), qsizetype(std::size(twins)));
+        for (const auto &twin : twins) {
+            const auto table = std::find_if(source.tables.cbegin(), source.tables.cend(), [&](const TableModel &t) {
+                return t.file == QLatin1String(twin.table);
+            });
+            QVERIFY2(table != source.tables.cend(), twin.table);
+            QVERIFY2(table->memo && table->memo->present, twin.table);
+            QCOMPARE(table->memo->file, QLatin1String(twin.memo));
+            QCOMPARE(table->memo->blockSize, twin.blockSize);
+            QCOMPARE(table->indexes.size(), 1);
+            QCOMPARE(table->indexes[0].name, QLatin1String(twin.tag));
+        }
+    }
+
     // Among many names, in many spellings, each table still finds its own
     // memo: the names are looked up in the order they were sorted by.
     void memosAmongManyNamesInEveryCase()
