@@ -77,11 +77,13 @@ int runMigration(const MigrateRequest &request, QIODevice &out, QIODevice &err)
     bool written = row(QStringLiteral("Table"), QStringLiteral("Read"), QStringLiteral("Loaded"),
                        QStringLiteral("Deleted"), QStringLiteral("Findings"));
     qint64 rows = 0;
+    bool everyRecord = true;
     for (const migrate::TableLoad &load : std::as_const(migration.tables)) {
         written = written
             && row(oneLine(load.table), QString::number(load.read), QString::number(load.loaded),
                    QString::number(load.deleted), QString::number(load.findings));
         rows += load.loaded;
+        everyRecord = everyRecord && load.loaded == load.read;
     }
     const qsizetype tables = migration.tables.size();
     written = written
@@ -95,7 +97,7 @@ int runMigration(const MigrateRequest &request, QIODevice &out, QIODevice &err)
         writeLine(err, QStringLiteral("orvalle-report: cannot write to standard output: %1").arg(out.errorString()));
         return 1;
     }
-    return 0;
+    return everyRecord ? 0 : 1;
 }
 
 } // namespace cli

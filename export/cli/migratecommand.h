@@ -24,8 +24,9 @@ struct MigrateRequest {
 
 // Loads the tables, prints the summary to `out` and each finding and failure
 // as one line to `err`; when standard error is a terminal, a line on it
-// says how far the load has come. 0 when every record read was loaded, 1 when the load
-// failed (nothing is then left at the target).
+// says how far the load has come. 0 when every record read was loaded; 1 when
+// some were not (a table SQLite cannot hold), or when the load failed
+// (nothing is then left at the target).
 int runMigration(const MigrateRequest &request, QIODevice &out, QIODevice &err);
 
 } // namespace cli

@@ -312,6 +312,8 @@ QString parse(const QStringList &arguments, Options &options)
         return QString();
     if (!options.ignored.isEmpty() && !options.check)
         return QStringLiteral("--ignore goes with --check");
+    if (options.migrate.isEmpty() && (options.replace || options.strict || options.constraints || !options.schema.isNull()))
+        return QStringLiteral("--replace, --strict, --constraints and --schema go with --migrate");
     if (options.check) {
         if (options.diff || options.list || !options.migrate.isEmpty() || options.section || options.data)
             return QStringLiteral("--check takes no --diff, --list, --migrate, --section or --data");
@@ -334,8 +336,6 @@ QString parse(const QStringList &arguments, Options &options)
             return QStringLiteral("--schema goes with a PostgreSQL database");
         return QString();
     }
-    if (options.replace || options.strict || options.constraints || !options.schema.isNull())
-        return QStringLiteral("--replace, --strict, --constraints and --schema go with --migrate");
     const bool sqlFormat = options.format == dictionary::DictionaryFormat::Postgres
         || options.format == dictionary::DictionaryFormat::Sqlite;
     if (options.section && (options.diff || !sqlFormat))
@@ -453,18 +453,41 @@ std::optional<QStringList> tableNamesOrFailure(const report::ReportSource &sourc
     }
 }
 
-// Where in `names` the TABLE argument `table` is: spelled the same, or, where
-// the file system ignores case (Windows, where orders.dbf and ORDERS.DBF are
-// one file), spelled in another case; -1 when nowhere.
+// Where in `names` the TABLE argument `table` is: spelled the same; else
+// spelled as --list writes it (on one line), or, where the file system
+// ignores case (Windows, where orders.dbf and ORDERS.DBF are one file), in
+// another case; -1 when nowhere.
 qsizetype tableIndex(const QStringList &names, const QString &table)
 {
     const qsizetype exact = names.indexOf(table);
-    if (exact >= 0 || !platform::fileNamesIgnoreCase())
+    if (exact >= 0)
         return exact;
+    const Qt::CaseSensitivity cases = platform::fileNamesIgnoreCase() ? Qt::CaseInsensitive : Qt::CaseSensitive;
     const auto found = std::find_if(names.cbegin(), names.cend(), [&](const QString &name) {
-        return name.compare(table, Qt::CaseInsensitive) == 0;
+        return name.compare(table, cases) == 0 || oneLine(name).compare(table, cases) == 0;
     });
     return found == names.cend() ? -1 : found - names.cbegin();
+}
+
+// Where in `listed` each TABLE argument is, in the arguments' order; none
+// after a line on standard error for each one the list lacks.
+std::optional<QList<qsizetype>> namedTables(const QStringList &listed, const QStringList &tables,
+                                            const report::ReportSource &source, QIODevice &err)
+{
+    QList<qsizetype> indexes;
+    bool unknown = false;
+    for (const QString &table : tables) {
+        const qsizetype index = tableIndex(listed, table);
+        if (index < 0) {
+            writeLine(err, QStringLiteral("orvalle-report: %1: no such table in %2 (see --list)")
+                               .arg(oneLine(table), oneLine(source.path)));
+            unknown = true;
+        }
+        indexes.append(index);
+    }
+    if (unknown)
+        return std::nullopt;
+    return indexes;
 }
 
 int listTables(const report::ReportSource &source, QIODevice &out, QIODevice &err)
@@ -508,20 +531,12 @@ int runCheck(const Options &options, QIODevice &out, QIODevice &err)
     const std::optional<QStringList> listed = tableNamesOrFailure(source, err);
     if (!listed)
         return trouble;
-    bool unknown = false;
-    QStringList tables;
-    for (const QString &table : options.tables) {
-        const qsizetype index = tableIndex(*listed, table);
-        if (index < 0) {
-            writeLine(err, QStringLiteral("orvalle-report: %1: no such table in %2 (see --list)")
-                               .arg(oneLine(table), oneLine(source.path)));
-            unknown = true;
-        } else {
-            tables.append(listed->at(index));
-        }
-    }
-    if (unknown)
+    const std::optional<QList<qsizetype>> named = namedTables(*listed, options.tables, source, err);
+    if (!named)
         return trouble;
+    QStringList tables;
+    for (const qsizetype index : *named)
+        tables.append(listed->at(index));
     try {
         const check::CheckResult result = check::checkSource(source.path, tables, options.ignored);
         const QByteArray document = check::writeCheck(result, format);
@@ -539,6 +554,32 @@ int runCheck(const Options &options, QIODevice &out, QIODevice &err)
         writeSourceFailure(err, source, failure);
         return trouble;
     }
+}
+
+// The tables into a database; a TABLE the source lacks fails before any is made.
+int migrateTables(const Options &options, QIODevice &out, QIODevice &err)
+{
+    QStringList tables;
+    if (!options.tables.isEmpty()) {
+        const report::ReportSource source = sourceOf(options.source);
+        const std::optional<QStringList> listed = tableNamesOrFailure(source, err);
+        if (!listed)
+            return Failed;
+        const std::optional<QList<qsizetype>> named = namedTables(*listed, options.tables, source, err);
+        if (!named)
+            return Failed;
+        // In the list's order, as every document has them.
+        QList<bool> chosen(listed->size(), false);
+        for (const qsizetype index : *named)
+            chosen[index] = true;
+        for (qsizetype i = 0; i < listed->size(); ++i) {
+            if (chosen.at(i))
+                tables.append(listed->at(i));
+        }
+    }
+    return runMigration({options.migrate, options.schema, options.source, tables, options.replace, options.strict,
+                         options.constraints.value_or(migrate::Constraints::Strict)},
+                        out, err);
 }
 
 int writeDictionaryReport(const Options &options, dictionary::DictionaryFormat format, const report::ReportSource &source,
@@ -593,19 +634,11 @@ int writeReport(const Options &options, const report::ReportSource &source, QIOD
         return Failed;
     const QStringList &names = *listed;
     QList<bool> selected(names.size(), options.tables.isEmpty());
-    bool unknown = false;
-    for (const QString &table : options.tables) {
-        const qsizetype index = tableIndex(names, table);
-        if (index < 0) {
-            writeLine(err, QStringLiteral("orvalle-report: %1: no such table in %2 (see --list)")
-                               .arg(oneLine(table), oneLine(source.path)));
-            unknown = true;
-        } else {
-            selected[index] = true;
-        }
-    }
-    if (unknown)
+    const std::optional<QList<qsizetype>> named = namedTables(names, options.tables, source, err);
+    if (!named)
         return Failed;
+    for (const qsizetype index : *named)
+        selected[index] = true;
 
     if (options.format)
         return writeDictionaryReport(options, *options.format, source, names, selected, out, err);
@@ -646,9 +679,7 @@ int run(const QStringList &arguments, QIODevice &out, QIODevice &err)
         return runDiff(request, out, err);
     }
     if (!options.migrate.isEmpty())
-        return runMigration({options.migrate, options.schema, options.source, options.tables, options.replace,
-                             options.strict, options.constraints.value_or(migrate::Constraints::Strict)},
-                            out, err);
+        return migrateTables(options, out, err);
     if (options.check)
         return runCheck(options, out, err);
     const report::ReportSource source = sourceOf(options.source);

@@ -875,6 +875,19 @@ void MigrationTest::theCommand_data()
                               << 1 << QString()
                               << QStringLiteral("orvalle-report: Table t, record 2, field n: Its number was too large "
                                                 "for the field (it holds asterisks).\norvalle-report: nothing was written\n");
+    QTest::newRow("a table the source lacks")
+        << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("%1"),
+                       QStringLiteral("t"), QStringLiteral("nosuch")}
+        << 1 << QString() << QStringLiteral("orvalle-report: nosuch: no such table in %1 (see --list)\n");
+    // Loaded, but its records are not: the database stays, the status says so.
+    QTest::newRow("a table of no field")
+        << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("%1/nofields")}
+        << 1
+        << QStringLiteral("Table        Read      Loaded     Deleted    Findings\n"
+                          "z               2           0           0           0\n"
+                          "Loaded into %1/new.sqlite: 0 rows of 1 table.\n")
+        << QStringLiteral("orvalle-report: z: SQLite cannot hold a table without a column; its 2 records, which "
+                          "hold no value, are left out.\n");
     QTest::newRow("an existing database")
         << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/old.sqlite"), QStringLiteral("%1")} << 1 << QString()
         << QStringLiteral("orvalle-report: The database '%1/old.sqlite' exists already.\n"
@@ -883,6 +896,10 @@ void MigrationTest::theCommand_data()
                                      << QStringLiteral("orvalle-report: --replace, --strict, --constraints and --schema "
                                                        "go with --migrate")
             + usage;
+    QTest::newRow("--check with --schema")
+        << QStringList{QStringLiteral("--check"), QStringLiteral("%1"), QStringLiteral("--schema"), QStringLiteral("s")}
+        << 2 << QString()
+        << QStringLiteral("orvalle-report: --replace, --strict, --constraints and --schema go with --migrate") + usage;
     QTest::newRow("--migrate with a format")
         << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/new.sqlite"), QStringLiteral("-f"),
                        QStringLiteral("json"), QStringLiteral("%1")}
@@ -925,6 +942,10 @@ void MigrationTest::theCommand()
     layout.fields = {{"A", 'C', 1}, {"N", 'N', 3}};
     xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")), xbasewriter::tableBytes(layout, {" x  1", " y***"}));
     xbasewriter::writeFile(dir.filePath(QStringLiteral("old.sqlite")), "not a database");
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("nofields")));
+    TableSpec noFields;
+    noFields.version = 0x03;
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("nofields/z.dbf")), xbasewriter::tableBytes(noFields, {" ", " "}));
     for (QString &argument : arguments)
         argument = argument.arg(dir.path());
     const ToolOutcome outcome = runProgram(reportTool(), arguments);
@@ -938,7 +959,7 @@ void MigrationTest::theCommand()
     QCOMPARE(said, err.arg(dir.path()));
     QCOMPARE(written, out.arg(dir.path()));
     QCOMPARE(outcome.exitCode, exitCode);
-    QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("new.sqlite"))), exitCode == 0);
+    QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("new.sqlite"))), written.contains(QLatin1String("Loaded into")));
 }
 
 QTEST_GUILESS_MAIN(MigrationTest)

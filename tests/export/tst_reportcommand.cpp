@@ -48,6 +48,7 @@ private slots:
     void writeFailureNamesTheField();
     void reportTheDiskDidNotKeepIsNoReport();
     void listsTables();
+    void listedNamesChooseTheirTables();
     void unknownTable();
     void usage_data();
     void usage();
@@ -173,6 +174,29 @@ void ReportCommandTest::listsTables()
     QCOMPARE(missing.exitCode, 1);
     QCOMPARE(missing.out, QByteArray());
     QCOMPARE(missing.err.count('\n'), 1);
+}
+
+// Every name --list writes chooses its table as a TABLE, though the file's
+// name holds a line break that the list writes as a space.
+void ReportCommandTest::listedNamesChooseTheirTables()
+{
+    if (reportToolIsWindows())
+        QSKIP("Windows names no file with a line break.");
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    xbasewriter::TableSpec layout;
+    layout.fields = {{"A", 'C', 1}};
+    xbasewriter::writeTable(folder.filePath(QStringLiteral("two\nlines.dbf")), layout);
+    xbasewriter::writeTable(folder.filePath(QStringLiteral("plain.dbf")), layout);
+    const Outcome listed = runTool({folder.path(), QStringLiteral("--list")});
+    QCOMPARE(listed.exitCode, 0);
+    QCOMPARE(listed.out, QByteArray("plain\ntwo lines\n"));
+    for (const QByteArray &name : {QByteArray("plain"), QByteArray("two lines")}) {
+        const Outcome chosen = runTool({folder.path(), QString::fromUtf8(name)});
+        QCOMPARE(chosen.err, QByteArray());
+        QCOMPARE(chosen.exitCode, 0);
+        QCOMPARE(chosen.out.count("Table Name : "), 1);
+    }
 }
 
 void ReportCommandTest::unknownTable()
