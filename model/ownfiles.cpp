@@ -10,7 +10,8 @@ namespace {
 
 // The source's file that a FoxPro file made at `candidate`, which does not
 // exist yet, would belong to: one of its folder whose name it shares up to
-// the extension, among the files the source reads or lacks.
+// the extension, among the files the source reads or lacks; or, in a folder
+// of free tables, the table it would be.
 std::optional<QString> companionMatching(const QString &sourcePath, const QStringList &tables,
                                          const QString &candidate)
 {
@@ -28,6 +29,10 @@ std::optional<QString> companionMatching(const QString &sourcePath, const QStrin
     } catch (const Failure &) {
         return std::nullopt;
     }
+    // A table file made in a folder of free tables would be one of its tables.
+    if (source->files().kind() == SourceKind::Folder && name.endsWith(QLatin1String(".dbf"), Qt::CaseInsensitive)
+        && platform::identityOf(platform::LocalPath::fromText(sourcePath)) == folder)
+        return QDir::toNativeSeparators(path.text());
     const QString base = platform::lowerCase(baseOf(name));
     QHash<platform::LocalPath::Native, bool> sameFolder; // by folder: whether it is the candidate's
     for (const platform::LocalPath &file : source->files().filesRead(tables) + source->files().filesLacking(tables)) {

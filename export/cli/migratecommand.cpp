@@ -6,6 +6,7 @@
 #include "platform/fileaccess.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 namespace cli {
 
@@ -54,7 +55,8 @@ int runMigration(const MigrateRequest &request, QIODevice &out, QIODevice &err)
         if (shownLength > 0)
             show(QString());
         writeLine(err, QStringLiteral("orvalle-report: %1").arg(oneLine(failure.description())));
-        if (failure.number() == platform::FileInUse && !request.replace)
+        // Only a database that is there can be replaced: not a name the source would read as its own.
+        if (failure.number() == platform::FileInUse && !request.replace && QFileInfo::exists(request.target))
             writeLine(err, QStringLiteral("orvalle-report: nothing was written; --replace replaces an existing database"));
         else
             writeLine(err, QStringLiteral("orvalle-report: nothing was written"));

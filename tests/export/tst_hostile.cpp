@@ -124,6 +124,18 @@ QList<Case> cases()
                                 d + QStringLiteral("/src/customers.fpt")};
          },
          1, "", "orvalle-report: %D/src: " + QByteArray(Refusal).replace("%1", "%D/src/customers.fpt").replace("%2", "%D/src/customers.fpt") + "\n"},
+        {"a new table file in the folder of tables",
+         [](const QString &d) {
+             writeFolderOfTables(d + QStringLiteral("/src"));
+             return QStringList{d + QStringLiteral("/src"), QStringLiteral("-o"), d + QStringLiteral("/src/report.DBF")};
+         },
+         1, "", "orvalle-report: %D/src: " + QByteArray(Refusal).replace("%1", "%D/src/report.DBF").replace("%2", "%D/src/report.DBF") + "\n"},
+        {"a table file beside the folder of tables is no file of the source",
+         [](const QString &d) {
+             writeFolderOfTables(d + QStringLiteral("/src"));
+             return QStringList{d + QStringLiteral("/src"), QStringLiteral("-o"), d + QStringLiteral("/report.dbf")};
+         },
+         0, "", "", QString(), QStringLiteral("report.dbf")},
         {"a report named like a table is no file of the source",
          [](const QString &d) {
              writeFolderOfTables(d + QStringLiteral("/src"));

@@ -888,6 +888,10 @@ void MigrationTest::theCommand_data()
                           "Loaded into %1/new.sqlite: 0 rows of 1 table.\n")
         << QStringLiteral("orvalle-report: z: SQLite cannot hold a table without a column; its 2 records, which "
                           "hold no value, are left out.\n");
+    QTest::newRow("a new table file among the source's tables")
+        << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/d.dbf"), QStringLiteral("%1")} << 1 << QString()
+        << QStringLiteral("orvalle-report: The database cannot be written to '%1/d.dbf': that is the data source's "
+                          "file '%1/d.dbf', and a data source is never written.\norvalle-report: nothing was written\n");
     QTest::newRow("an existing database")
         << QStringList{QStringLiteral("--migrate"), QStringLiteral("%1/old.sqlite"), QStringLiteral("%1")} << 1 << QString()
         << QStringLiteral("orvalle-report: The database '%1/old.sqlite' exists already.\n"
