@@ -425,6 +425,22 @@ QString syncToDisk(int fd)
     return QString();
 }
 
+void takePermissionsOf(int fd, const LocalPath &target)
+{
+    struct stat existing;
+    mode_t mode = 0;
+    if (::stat(target.native().constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        mode = existing.st_mode & 07777;
+    } else {
+        // The mask can only be read by setting it: it is set back at once.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    // Should the system refuse, the file stays its owner's alone: no harm.
+    ::fchmod(fd, mode);
+}
+
 void moveIntoPlace(const LocalPath &from, const LocalPath &to, bool replace)
 {
     const char *source = from.native().constData();
@@ -692,6 +708,8 @@ QString syncToDisk(int fd)
         return QString();
     return QStringLiteral("the disk did not take it (error %1)").arg(GetLastError());
 }
+
+void takePermissionsOf(int, const LocalPath &) {}
 
 void moveIntoPlace(const LocalPath &from, const LocalPath &to, bool replace)
 {

@@ -183,6 +183,12 @@ void startWriteBack(int fd, qint64 offset, qint64 length);
 // when the file is of a kind the system does not sync).
 QString syncToDisk(int fd);
 
+// Gives the open file `fd`, made by a temporary file (which the system makes
+// for its owner alone), the permissions a file at `target` has when there is
+// one, else those the system gives a new file: the file that takes its place
+// is read by whoever could read it. Nothing on Windows, whose files take
+// their folder's.
+void takePermissionsOf(int fd, const LocalPath &target);
 // Puts the file at `from` in the place of `to` at once: over an existing
 // `to` only when `replace`, otherwise an existing `to` stays and is a Failure
 // (3). Throws Failure 1705 when the system refuses.

@@ -328,6 +328,7 @@ Migration migrateToSqlite(const QString &source, const QStringList &tables, cons
         throw Failure(QStringLiteral("The database cannot be made beside '%1': %2")
                           .arg(QDir::toNativeSeparators(target), file.errorString()),
                       platform::AccessDenied);
+    platform::takePermissionsOf(file.handle(), platform::LocalPath::fromText(target));
     {
         Database db(file.fileName());
         db.execute("BEGIN", "The database cannot begin the load");

@@ -19,6 +19,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using migrate::Constraints;
 using migrate::MigrationOptions;
@@ -212,6 +213,7 @@ private slots:
     void targetsRefused_data();
     void targetsRefused();
     void onlyAFileIsReplaced();
+    void databaseTakesTheTargetsPermissions();
     void failedLoadsLeaveNothing_data();
     void failedLoadsLeaveNothing();
     void fullDiskLeavesNothing();
@@ -640,6 +642,34 @@ void MigrationTest::onlyAFileIsReplaced()
                  .arg(QDir::toNativeSeparators(target)));
     QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("folder.sqlite/kept"))));
     QCOMPARE(leftBehind(dir.path(), {QStringLiteral("t.dbf")}), QStringList());
+}
+
+// A new database is read as a new file is (not kept to its owner as its
+// temporary file was); one replaced keeps the permissions it had.
+void MigrationTest::databaseTakesTheTargetsPermissions()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Windows files take their folder's permissions.");
+#else
+    QTemporaryDir dir;
+    TableSpec layout;
+    layout.fields = {{"A", 'C', 1}};
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")), xbasewriter::tableBytes(layout, {" x"}));
+    const mode_t before = ::umask(027);
+    const auto restoreMask = qScopeGuard([&] { ::umask(before); });
+    const QString made = dir.filePath(QStringLiteral("new.sqlite"));
+    migrate::migrateToSqlite(dir.path(), {}, made, {});
+    using P = QFileDevice::Permission;
+    QCOMPARE(QFile::permissions(made) & 0x7077, QFileDevice::Permissions(P::ReadOwner | P::WriteOwner | P::ReadGroup));
+    const QString replaced = dir.filePath(QStringLiteral("old.sqlite"));
+    xbasewriter::writeFile(replaced, "old");
+    const QFileDevice::Permissions shared(P::ReadOwner | P::WriteOwner | P::ReadGroup | P::WriteGroup | P::ReadOther);
+    QVERIFY(QFile::setPermissions(replaced, shared));
+    MigrationOptions options;
+    options.replace = true;
+    migrate::migrateToSqlite(dir.path(), {}, replaced, options);
+    QCOMPARE(QFile::permissions(replaced) & 0x7077, shared);
+#endif
 }
 
 void MigrationTest::failedLoadsLeaveNothing_data()
