@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <span>
 
 namespace platform {
 
@@ -64,15 +65,40 @@ int codePageOfMark(quint8 mark)
 
 namespace {
 
+// A letter a code page holds where U.S. MS-DOS (437) holds another.
+struct Letter {
+    quint8 byte;
+    char16_t character;
+};
+
+// Polish letters in 437's places of others that look alike.
+constexpr Letter mazoviaLetters[] = {
+    {0x86, u'ą'}, {0x8D, u'ć'}, {0x8F, u'Ą'}, {0x90, u'Ę'}, {0x91, u'ę'}, {0x92, u'ł'},
+    {0x95, u'Ć'}, {0x98, u'Ś'}, {0x9C, u'Ł'}, {0x9E, u'ś'}, {0xA0, u'Ź'}, {0xA1, u'Ż'},
+    {0xA3, u'Ó'}, {0xA4, u'ń'}, {0xA5, u'Ń'}, {0xA6, u'ź'}, {0xA7, u'ż'},
+};
+
+// Czech and Slovak letters in 0x80-0xAB, where they differ from 437's.
+constexpr Letter kamenickyLetters[] = {
+    {0x80, u'Č'}, {0x83, u'ď'}, {0x85, u'Ď'}, {0x86, u'Ť'}, {0x87, u'č'}, {0x88, u'ě'},
+    {0x89, u'Ě'}, {0x8A, u'Ĺ'}, {0x8B, u'Í'}, {0x8C, u'ľ'}, {0x8D, u'ĺ'}, {0x8F, u'Á'},
+    {0x91, u'ž'}, {0x92, u'Ž'}, {0x95, u'Ó'}, {0x96, u'ů'}, {0x97, u'Ú'}, {0x98, u'ý'},
+    {0x9B, u'Š'}, {0x9C, u'Ľ'}, {0x9D, u'Ý'}, {0x9E, u'Ř'}, {0x9F, u'ť'}, {0xA4, u'ň'},
+    {0xA5, u'Ň'}, {0xA6, u'Ů'}, {0xA7, u'Ô'}, {0xA8, u'š'}, {0xA9, u'ř'}, {0xAA, u'ŕ'},
+    {0xAB, u'Ŕ'},
+};
+
 struct CodePage {
     int number;
     const char *encoding; // the converter's name; nullptr where there is none
     const char *description;
+    // A page no converter knows that is 437 but for these letters.
+    std::span<const Letter> letters = {};
 };
 
 constexpr CodePage codePages[] = {
     {437, "IBM437", "U.S. MS-DOS"},
-    {620, nullptr, "Mazovia (Polish) MS-DOS"},
+    {620, "IBM437", "Mazovia (Polish) MS-DOS", mazoviaLetters},
     {737, "IBM737", "Greek MS-DOS (437G)"},
     {850, "IBM850", "International MS-DOS"},
     {852, "IBM852", "Eastern European MS-DOS"},
@@ -83,7 +109,7 @@ constexpr CodePage codePages[] = {
     {865, "IBM865", "Nordic MS-DOS"},
     {866, "IBM866", "Russian MS-DOS"},
     {874, "windows-874", "Thai Windows"},
-    {895, nullptr, "Kamenicky (Czech) MS-DOS"},
+    {895, "IBM437", "Kamenicky (Czech) MS-DOS", kamenickyLetters},
     {932, "windows-932", "Japanese Windows"},
     {936, "windows-936", "Chinese Simplified (PRC, Singapore) Windows"},
     {949, "windows-949", "Korean Windows"},
@@ -134,6 +160,20 @@ namespace {
 // at the end is shown as U+FFFD, not kept back for input that never comes.
 QString decodePage(QByteArrayView bytes, const char *name, int codePage)
 {
+    const CodePage *page = codePageNumbered(codePage);
+    if (page && !page->letters.empty()) {
+        // 437 takes one byte for one character: the letters go where their bytes are.
+        QString text = decodePage(bytes, "IBM437", 437);
+        if (text.size() == bytes.size()) {
+            for (qsizetype i = 0; i < bytes.size(); ++i) {
+                for (const Letter &letter : page->letters) {
+                    if (uchar(bytes[i]) == letter.byte)
+                        text[i] = QChar(letter.character);
+                }
+            }
+        }
+        return text;
+    }
     for (const auto &[qtName, number] : {std::pair{name, codePage}, std::pair{"windows-1252", 1252}}) {
         if (!qtName)
             continue;

@@ -372,6 +372,9 @@ void RecordReaderTest::realFiles_data()
                                      << QString() << 3 << QStringLiteral("real:150.47999999999999") << 5 << 0;
     QTest::newRow("1251") << QStringLiteral("infused__dbf/spec/fixtures/cp1251.dbf") << QString() << 0
                           << QStringLiteral("dec:1 | text:амбулаторно-поликлиническое") << 4 << 0;
+    // Mazovia: 437 but for Polish letters, here "Ś" and "ś".
+    QTest::newRow("Mazovia") << QStringLiteral("infused__dbf/spec/fixtures/mazovia.dbf") << QString() << 1
+                             << QString::fromUtf8("text:2020-01-04 | text:Ś╫êëτ⌡ś") << 2 << 0;
     // Its records follow the room kept for 32 descriptors, not its terminator.
     QTest::newRow("dBase II") << QStringLiteral("infused__dbf/spec/fixtures/dbase_02.dbf") << QString() << 0
                               << QStringLiteral("dec:2 | text:Stegman | text:Joe | text:4421 W 166th ST | "

@@ -169,7 +169,13 @@ private slots:
         const QString ansiComment = QString::fromUtf8("Œuvre: 5 €, l’œil");
         QTest::newRow("windows-1252") << 0x03 << ansi << ansiName << ansiComment;
         QTest::newRow("no mark: windows-1252") << 0x00 << ansi << ansiName << ansiComment;
-        QTest::newRow("unknown mark: windows-1252") << 0x69 << ansi << ansiName << ansiComment;
+        QTest::newRow("unknown mark: windows-1252") << 0x7F << ansi << ansiName << ansiComment;
+        // Code pages no converter knows: 437 with letters of their own in some places
+        // (0xA2 is 437's "ó" in both). The test writes their containers as windows-1252.
+        QTest::newRow("Mazovia") << 0x69 << QByteArray("\x9C\xA3\x86\x91\xA2\x9E") << QString::fromUtf8("łóąęóś")
+                                 << QStringLiteral("Polish");
+        QTest::newRow("Kamenicky") << 0x68 << QByteArray("\x80\x9B\x92\xA6\x82\x9F") << QString::fromUtf8("čšžůéť")
+                                   << QStringLiteral("Czech");
         // ESRI's "ANSI" language driver id.
         QTest::newRow("0x57: windows-1252") << 0x57 << ansi << ansiName << ansiComment;
         // The "English OEM (U.S.)" driver id: DOS 437, where 0x9B is "¢" and 0x9D "¥"
