@@ -469,25 +469,33 @@ qsizetype tableIndex(const QStringList &names, const QString &table)
     return found == names.cend() ? -1 : found - names.cbegin();
 }
 
-// Where in `listed` each TABLE argument is, in the arguments' order; none
-// after a line on standard error for each one the list lacks.
-std::optional<QList<qsizetype>> namedTables(const QStringList &listed, const QStringList &tables,
-                                            const report::ReportSource &source, QIODevice &err)
+// The source's tables as --list names them, and where among them each TABLE
+// argument is, in the arguments' order; none after the lines on standard
+// error that say why: the source cannot be read, or lacks a TABLE.
+struct ChosenTables {
+    QStringList listed;
+    QList<qsizetype> named;
+};
+
+std::optional<ChosenTables> chooseTables(const report::ReportSource &source, const QStringList &tables, QIODevice &err)
 {
-    QList<qsizetype> indexes;
+    std::optional<QStringList> listed = tableNamesOrFailure(source, err);
+    if (!listed)
+        return std::nullopt;
+    ChosenTables chosen{*std::move(listed), {}};
     bool unknown = false;
     for (const QString &table : tables) {
-        const qsizetype index = tableIndex(listed, table);
+        const qsizetype index = tableIndex(chosen.listed, table);
         if (index < 0) {
             writeLine(err, QStringLiteral("orvalle-report: %1: no such table in %2 (see --list)")
                                .arg(oneLine(table), oneLine(source.path)));
             unknown = true;
         }
-        indexes.append(index);
+        chosen.named.append(index);
     }
     if (unknown)
         return std::nullopt;
-    return indexes;
+    return chosen;
 }
 
 int listTables(const report::ReportSource &source, QIODevice &out, QIODevice &err)
@@ -528,15 +536,12 @@ int runCheck(const Options &options, QIODevice &out, QIODevice &err)
     // The source as it is now, listed once: a TABLE must be one of it, as
     // for every other document.
     const model::SourceSnapshot snapshot;
-    const std::optional<QStringList> listed = tableNamesOrFailure(source, err);
-    if (!listed)
-        return trouble;
-    const std::optional<QList<qsizetype>> named = namedTables(*listed, options.tables, source, err);
-    if (!named)
+    const std::optional<ChosenTables> chosen = chooseTables(source, options.tables, err);
+    if (!chosen)
         return trouble;
     QStringList tables;
-    for (const qsizetype index : *named)
-        tables.append(listed->at(index));
+    for (const qsizetype index : chosen->named)
+        tables.append(chosen->listed.at(index));
     try {
         const check::CheckResult result = check::checkSource(source.path, tables, options.ignored);
         const QByteArray document = check::writeCheck(result, format);
@@ -561,20 +566,16 @@ int migrateTables(const Options &options, QIODevice &out, QIODevice &err)
 {
     QStringList tables;
     if (!options.tables.isEmpty()) {
-        const report::ReportSource source = sourceOf(options.source);
-        const std::optional<QStringList> listed = tableNamesOrFailure(source, err);
-        if (!listed)
-            return Failed;
-        const std::optional<QList<qsizetype>> named = namedTables(*listed, options.tables, source, err);
-        if (!named)
+        const std::optional<ChosenTables> chosen = chooseTables(sourceOf(options.source), options.tables, err);
+        if (!chosen)
             return Failed;
         // In the list's order, as every document has them.
-        QList<bool> chosen(listed->size(), false);
-        for (const qsizetype index : *named)
-            chosen[index] = true;
-        for (qsizetype i = 0; i < listed->size(); ++i) {
-            if (chosen.at(i))
-                tables.append(listed->at(i));
+        QList<bool> named(chosen->listed.size(), false);
+        for (const qsizetype index : chosen->named)
+            named[index] = true;
+        for (qsizetype i = 0; i < chosen->listed.size(); ++i) {
+            if (named.at(i))
+                tables.append(chosen->listed.at(i));
         }
     }
     return runMigration({options.migrate, options.schema, options.source, tables, options.replace, options.strict,
@@ -629,15 +630,12 @@ int writeReport(const Options &options, const report::ReportSource &source, QIOD
     // The source is read once, as it is now: for its names, for the check that
     // the report is none of its files, and for the report itself.
     const model::SourceSnapshot snapshot;
-    const std::optional<QStringList> listed = tableNamesOrFailure(source, err);
-    if (!listed)
+    const std::optional<ChosenTables> chosen = chooseTables(source, options.tables, err);
+    if (!chosen)
         return Failed;
-    const QStringList &names = *listed;
+    const QStringList &names = chosen->listed;
     QList<bool> selected(names.size(), options.tables.isEmpty());
-    const std::optional<QList<qsizetype>> named = namedTables(names, options.tables, source, err);
-    if (!named)
-        return Failed;
-    for (const qsizetype index : *named)
+    for (const qsizetype index : chosen->named)
         selected[index] = true;
 
     if (options.format)
