@@ -499,6 +499,10 @@ void MigrationTest::dumpLoadsWithPsql()
     layout.version = 0x03;
     layout.fields = {{"A", 'C', 1}, {"N", 'N', 3}};
     xbasewriter::writeFile(dir.filePath(QStringLiteral("t.dbf")), xbasewriter::tableBytes(layout, {" x  1", " y***"}));
+    // PostgreSQL holds a table of no column, and each of its records as a row.
+    TableSpec noFields;
+    noFields.version = 0x03;
+    xbasewriter::writeFile(dir.filePath(QStringLiteral("z.dbf")), xbasewriter::tableBytes(noFields, {" ", " ", "*"}));
     const QString dump = dir.filePath(QStringLiteral("dump.sql"));
     const ToolOutcome outcome = runProgram(reportTool(),
                                            {QStringLiteral("--format"), QStringLiteral("postgres"), QStringLiteral("--data"),
@@ -526,6 +530,7 @@ void MigrationTest::dumpLoadsWithPsql()
                           QStringLiteral("0 |  | NULL | 0.00 | 0.0000 | 0 | NULL | NULL | f |  | ")}));
     QCOMPARE(postgresRows(QStringLiteral("dump"), "SELECT a, n FROM t ORDER BY a"),
              (QStringList{QStringLiteral("x | 1"), QStringLiteral("y | NULL")}));
+    QCOMPARE(postgresRows(QStringLiteral("dump"), "SELECT count(*) FROM z"), QStringList{QStringLiteral("2")});
 }
 
 // Every real source, each into a schema of its own: its rows counted.
