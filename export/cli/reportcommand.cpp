@@ -564,6 +564,8 @@ int runCheck(const Options &options, QIODevice &out, QIODevice &err)
 // The tables into a database; a TABLE the source lacks fails before any is made.
 int migrateTables(const Options &options, QIODevice &out, QIODevice &err)
 {
+    // Listed once, for the names and for the load.
+    const model::SourceSnapshot snapshot;
     QStringList tables;
     if (!options.tables.isEmpty()) {
         const std::optional<ChosenTables> chosen = chooseTables(sourceOf(options.source), options.tables, err);
