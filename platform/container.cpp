@@ -421,11 +421,13 @@ ContainerModel buildModel(const ContainerRecords &records, const MemoFile &memo)
     model.codePage = records.codePage;
     if (records.database)
         model.comment = reader.comment(*records.database);
+    // Each child is given once: of objects sharing an id (a damaged
+    // container), the first takes them, so that the reading stays linear.
     for (const Record &record : records.live) {
         if (record.type == RecordType::Table)
-            model.tables.append(reader.object(record, childrenOf.value(record.id)));
+            model.tables.append(reader.object(record, childrenOf.take(record.id)));
         else if (record.type == RecordType::View)
-            model.views.append(reader.object(record, childrenOf.value(record.id)));
+            model.views.append(reader.object(record, childrenOf.take(record.id)));
     }
     model.damage = reader.damage();
     std::stable_sort(model.tables.begin(), model.tables.end(), lessCaseInsensitive);

@@ -4,6 +4,7 @@
 #include "testsupport.h"
 
 #include "model/dataaccess.h"
+#include "platform/container.h"
 #include "platform/fileaccess.h"
 #include "xbasewriter.h"
 
@@ -354,6 +355,26 @@ private slots:
         for (const char *field : {"a", "b", "c"})
             descriptions.append(table->columnProperty(QLatin1String(field), QStringLiteral("Description")));
         QCOMPARE(descriptions, (QStringList{"Shared", "Shared", "Shared"}));
+    }
+
+    // Table records that share one id (a damaged container) do not each
+    // take every field of that id: the first takes them, once.
+    void tablesSharingAnId()
+    {
+        ContainerSpec layout;
+        layout.tables = {{QStringLiteral("orders"), QStringLiteral("orders.dbf"),
+                          {{QStringLiteral("a"), {}, {}}, {QStringLiteral("b"), {}, {}}}, {}},
+                         {QStringLiteral("lines"), QStringLiteral("lines.dbf"), {{QStringLiteral("c"), {}, {}}}, {}}};
+        ContainerFiles files = containerBytes(layout);
+        // Records: orders, its two fields, lines, its field; the id follows the deletion flag.
+        putLe32(files.dbc, TableRecord + 3 * ContainerRecord + 1, le32(files.dbc, TableRecord + 1));
+        const platform::ContainerModel model = platform::parseContainer(
+            files.dbc, platform::MemoFile(files.dct, QStringLiteral("c.dct")), QStringLiteral("c.dbc"));
+        const platform::ContainerObject *orders = model.findTable(QStringLiteral("orders"));
+        const platform::ContainerObject *lines = model.findTable(QStringLiteral("lines"));
+        QVERIFY(orders && lines);
+        QCOMPARE(orders->fields.size(), 2);
+        QCOMPARE(lines->fields.size(), 0);
     }
 
     // A table is asked for by its listed name; no name reaches a file
