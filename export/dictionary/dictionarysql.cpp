@@ -304,12 +304,15 @@ public:
             && base.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
             base.prepend(QLatin1Char('_'));
         // Nearly every name is free as it stands.
-        if (QString candidate = numbered(base, 1, suffix); take(candidate))
-            return candidate;
-        // A name is never given back, so the numbers tried for this base
-        // before stay taken: the next claim starts after them, and many
-        // tags of one name cost no more than as many of distinct names.
-        int &next = m_nextNumber[base + QChar(0) + suffix];
+        const QString first = numbered(base, 1, suffix);
+        if (take(first))
+            return first;
+        // A name is never given back, so the numbers tried before stay
+        // taken: the next claim starts after them, and many tags of one name
+        // cost no more than as many of distinct names. Names that come out
+        // the same (in another case, or alike in PostgreSQL's first 63
+        // bytes) number alike, so they share the count.
+        int &next = m_nextNumber[first.toCaseFolded() + QChar(0) + suffix.toCaseFolded()];
         for (int number = qMax(next, 2);; ++number) {
             if (QString candidate = numbered(base, number, suffix); take(candidate)) {
                 next = number + 1;
@@ -343,7 +346,7 @@ private:
     bool m_schemaObjects;
     platform::HashedSet<QString> m_taken;
     platform::HashedSet<QString> m_exact;
-    platform::HashedMap<QString, int> m_nextNumber; // by base and suffix: the first number not yet tried
+    platform::HashedMap<QString, int> m_nextNumber; // by name and suffix: the first number not yet tried
 };
 
 // --- FoxPro expressions that have an SQL form ---------------------------
