@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <optional>
 #include <vector>
 
 namespace check {
@@ -82,23 +83,44 @@ int CheckResult::exitStatus() const
 
 namespace {
 
-// The fields an expression names, by their place in the table.
-QList<qsizetype> fieldsNamed(const model::TableModel &table, const QString &expression)
-{
-    static const QRegularExpression word(QStringLiteral("[A-Za-z_][A-Za-z0-9_]*"));
-    QList<qsizetype> found;
-    for (const QRegularExpressionMatch &match : word.globalMatch(expression)) {
-        const QStringView name = match.capturedView();
+// A table's fields by their names (long and short) in any case, looked up
+// for each word of its key tags' expressions.
+class FieldNames {
+public:
+    explicit FieldNames(const model::TableModel &table)
+    {
         for (qsizetype i = 0; i < table.fields.size(); ++i) {
             const model::FieldModel &field = table.fields[i];
-            const bool named = name.compare(field.name, Qt::CaseInsensitive) == 0
-                || (!field.shortName.isEmpty() && name.compare(field.shortName, Qt::CaseInsensitive) == 0);
-            if (named && !found.contains(i))
-                found.append(i);
+            const QString name = field.name.toCaseFolded();
+            m_places[name].append(i);
+            if (!field.shortName.isEmpty() && field.shortName.toCaseFolded() != name)
+                m_places[field.shortName.toCaseFolded()].append(i);
         }
     }
-    return found;
-}
+
+    // The fields an expression names, by their place in the table, each once.
+    QList<qsizetype> in(const QString &expression) const
+    {
+        static const QRegularExpression word(QStringLiteral("[A-Za-z_][A-Za-z0-9_]*"));
+        QList<qsizetype> found;
+        QSet<qsizetype> seen;
+        for (const QRegularExpressionMatch &match : word.globalMatch(expression)) {
+            const auto places = m_places.constFind(match.capturedView().toString().toCaseFolded());
+            if (places == m_places.constEnd())
+                continue;
+            for (const qsizetype place : *places) {
+                if (!seen.contains(place)) {
+                    seen.insert(place);
+                    found.append(place);
+                }
+            }
+        }
+        return found;
+    }
+
+private:
+    QHash<QString, QList<qsizetype>> m_places;
+};
 
 bool isKey(const model::IndexModel &tag)
 {
@@ -158,6 +180,7 @@ void Checker::add(const model::TableModel &table)
 
     KeptTable held{name, table.indexesKnown, {}, {}};
     bool keyed = false;
+    std::optional<FieldNames> fieldNames; // made for the first key tag
     QSet<qsizetype> nullableKeyFields;
     for (const model::IndexModel &tag : table.indexes) {
         held.tags.push_back(tag.name.toCaseFolded());
@@ -166,7 +189,9 @@ void Checker::add(const model::TableModel &table)
         if (!isKey(tag))
             continue;
         keyed = true;
-        for (const qsizetype field : fieldsNamed(table, tag.expression)) {
+        if (!fieldNames)
+            fieldNames.emplace(table);
+        for (const qsizetype field : fieldNames->in(tag.expression)) {
             if (table.fields[field].nullable && !nullableKeyFields.contains(field)) {
                 nullableKeyFields.insert(field);
                 kept.add("nullable-key", name + QLatin1Char('.') + table.fields[field].name,

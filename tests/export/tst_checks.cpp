@@ -97,6 +97,14 @@ private slots:
             QTest::newRow("nullable-key, in an expression")
                 << nullable
                 << QStringList{"nullable-key t.CODE: The field takes NULL, and the candidate key \"BYCODE\" is on it."};
+            model::SourceModel shortNamed =
+                sourceOf({QStringLiteral("t: ID I 4, CUSTOMER_CODE C 4 [candidate BYCODE=UPPER(Customer_C)]")});
+            shortNamed.tables[0].fields[1].shortName = QStringLiteral("customer_c");
+            shortNamed.tables[0].fields[1].nullable = true;
+            QTest::newRow("nullable-key, by its short name in another case")
+                << shortNamed
+                << QStringList{"nullable-key t.CUSTOMER_CODE: The field takes NULL, and the candidate key \"BYCODE\" is "
+                               "on it."};
             nullable.tables[0].indexes[0].kind = model::TagKind::Regular;
             nullable.tables[0].indexes.append(modelparts::tag(QStringLiteral("PK"), model::TagKind::Primary, QStringLiteral("id")));
             QTest::newRow("nullable-key: a nullable field in a regular tag") << nullable << QStringList();
