@@ -306,6 +306,12 @@ Diagram DiagramTables::overview() const
                               .arg(OverviewMostTables);
         return diagram;
     }
+    if (qsizetype(kept.links.size()) > DiagramMostEdges) {
+        diagram.leftOut = QStringLiteral("No overview: %1 relations, more than the %2 a diagram shows readably.")
+                              .arg(kept.links.size())
+                              .arg(DiagramMostEdges);
+        return diagram;
+    }
     for (size_t i = 0; i < kept.tables.size(); ++i) {
         const KeptTable &table = kept.tables[i];
         if (!kept.allRows && !table.related)
@@ -335,6 +341,14 @@ std::optional<Diagram> DiagramTables::around(const model::TableModel &table) con
     if (focus < 0 || !kept.tables[size_t(focus)].related)
         return std::nullopt;
     Diagram diagram;
+    const size_t linkCount = kept.linksOf[size_t(focus)].size();
+    if (qsizetype(linkCount) > DiagramMostEdges) {
+        diagram.leftOut = QStringLiteral("No diagram: %1 relations reach the table, more than the %2 a diagram shows "
+                                         "readably.")
+                              .arg(linkCount)
+                              .arg(DiagramMostEdges);
+        return diagram;
+    }
     // The table itself, every field shown and marked as the kept rows mark it.
     DiagramBox own;
     own.table = table.name;

@@ -10,7 +10,9 @@
 // overview shows only the tables a relation reaches, each with only its key
 // and foreign-key fields, and none at all past OverviewMostTables of those: no
 // layout of thousands of boxes can be read. A table's own diagram shows it with
-// every field and its direct neighbours with the fields that join them.
+// every field and its direct neighbours with the fields that join them. No
+// diagram draws more than DiagramMostEdges relations: none could be read, and
+// laying them out takes time far beyond their number.
 
 #include "model/sourcemodel.h"
 
@@ -24,6 +26,7 @@ namespace dictionary {
 
 inline constexpr qsizetype OverviewAllTables = 100;
 inline constexpr qsizetype OverviewMostTables = 500;
+inline constexpr qsizetype DiagramMostEdges = 500;
 
 struct DiagramRow {
     QString name;

@@ -220,6 +220,51 @@ private slots:
         QCOMPARE(lines.last(), QStringLiteral("c%1.ID -> p.ID implied").arg(OverviewAllTables - 1));
     }
 
+    // Past the relations a diagram draws, neither the overview nor the
+    // diagram of a table they reach is drawn, and each says why.
+    void relationsPastTheMost_data()
+    {
+        QTest::addColumn<int>("relations");
+        QTest::newRow("the most") << int(DiagramMostEdges);
+        QTest::newRow("one more") << int(DiagramMostEdges + 1);
+    }
+    void relationsPastTheMost()
+    {
+        QFETCH(int, relations);
+        const model::TableModel parent = tableOf(QStringLiteral("p: ID I 4 [primary ID]"));
+        model::TableModel child = tableOf(QStringLiteral("c: X I 4"));
+        QList<model::RelationModel> implied;
+        for (int i = 0; i < relations; ++i) {
+            child.fields.append(child.fields[0]);
+            child.fields.last().name = QStringLiteral("x%1").arg(i);
+            model::RelationModel relation;
+            relation.childTable = QStringLiteral("c");
+            relation.parentTable = QStringLiteral("p");
+            relation.parentTag = QStringLiteral("ID");
+            relation.declared = false;
+            relation.childField = QStringLiteral("x%1").arg(i);
+            implied.append(relation);
+        }
+        DiagramTables kept;
+        kept.add(parent);
+        kept.add(child);
+        kept.relate({}, implied);
+        const Diagram overview = kept.overview();
+        const std::optional<Diagram> around = kept.around(child);
+        QVERIFY(around);
+        if (relations <= DiagramMostEdges) {
+            QCOMPARE(overview.edges.size(), relations);
+            QCOMPARE(around->edges.size(), relations);
+            QVERIFY(overview.leftOut.isEmpty() && around->leftOut.isEmpty());
+            return;
+        }
+        QCOMPARE(overview.leftOut, QStringLiteral("No overview: 501 relations, more than the 500 a diagram shows readably."));
+        QCOMPARE(around->leftOut,
+                 QStringLiteral("No diagram: 501 relations reach the table, more than the 500 a diagram shows readably."));
+        QVERIFY(overview.boxes.isEmpty() && overview.edges.isEmpty());
+        QVERIFY(around->boxes.isEmpty() && around->edges.isEmpty());
+    }
+
     void aTableWithItsNeighbours()
     {
         const Shop shop;
