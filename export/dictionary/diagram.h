@@ -12,7 +12,8 @@
 // layout of thousands of boxes can be read. A table's own diagram shows it with
 // every field and its direct neighbours with the fields that join them. No
 // diagram draws more than DiagramMostEdges relations: none could be read, and
-// laying them out takes time far beyond their number.
+// laying them out takes time far beyond their number. The tables' own diagrams
+// on one page draw no more than PageMostEdges together.
 
 #include "model/sourcemodel.h"
 
@@ -27,6 +28,7 @@ namespace dictionary {
 inline constexpr qsizetype OverviewAllTables = 100;
 inline constexpr qsizetype OverviewMostTables = 500;
 inline constexpr qsizetype DiagramMostEdges = 500;
+inline constexpr qsizetype PageMostEdges = 5000;
 
 struct DiagramRow {
     QString name;

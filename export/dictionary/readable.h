@@ -150,6 +150,7 @@ private:
     QHash<qsizetype, QList<qsizetype>> m_impliedRelationsOf;
     DiagramTables m_diagrams; // only when drawn
     bool m_drawn = false; // some relation, declared or implied: the diagrams are drawn
+    qsizetype m_edgesDrawn = 0; // by the tables' own diagrams so far
     model::Coverage m_coverage; // of every table, from their planning
     QList<model::Finding> m_findings;
     SectionAnchors m_anchors;

@@ -301,7 +301,14 @@ void ReadableWriter::tableSection(qsizetype index, const model::TableModel &tabl
     relationsBlock(index, false);
     relationsBlock(index, true);
     if (m.drawsEachTable()) {
-        if (const std::optional<Diagram> own = m_diagrams.around(table)) {
+        if (std::optional<Diagram> own = m_diagrams.around(table)) {
+            if (m_edgesDrawn + own->edges.size() > PageMostEdges) {
+                *own = Diagram();
+                own->leftOut = QStringLiteral("No diagram: the tables before it have drawn the %1 relations a "
+                                              "page's diagrams draw.")
+                                   .arg(PageMostEdges);
+            }
+            m_edgesDrawn += own->edges.size();
             m.heading(4, "Diagram");
             // Ids of their own: the section has the table's anchor.
             m.diagram(*own, "diagram-" + m_anchors.tables.at(size_t(index)),

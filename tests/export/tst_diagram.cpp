@@ -265,6 +265,37 @@ private slots:
         QVERIFY(around->boxes.isEmpty() && around->edges.isEmpty());
     }
 
+    // The tables' own diagrams on a page draw so many relations together,
+    // each within the most a diagram draws; past them a table's says why.
+    void pageOfManyDiagrams()
+    {
+        constexpr int children = int(PageMostEdges / DiagramMostEdges) + 1;
+        model::SourceModel source;
+        source.path = QStringLiteral("many");
+        source.tables.append(tableOf(QStringLiteral("p: ID I 4 [primary ID]")));
+        for (int c = 0; c < children; ++c) {
+            model::TableModel child = tableOf(QStringLiteral("c%1: X I 4").arg(c));
+            for (int i = 0; i < DiagramMostEdges; ++i) {
+                child.fields.append(child.fields[0]);
+                child.fields.last().name = QStringLiteral("x%1").arg(i);
+                model::RelationModel relation;
+                relation.childTable = child.name;
+                relation.parentTable = QStringLiteral("p");
+                relation.parentTag = QStringLiteral("ID");
+                relation.declared = false;
+                relation.childField = child.fields.last().name;
+                source.impliedRelations.append(relation);
+            }
+            source.tables.append(child);
+        }
+        const QByteArray page = htmlDictionary(source);
+        QCOMPARE(page.count("<svg"), children - 1);
+        QCOMPARE(page.count("No diagram: the tables before it have drawn the 5000 relations a page&#39;s diagrams "
+                            "draw."),
+                 1);
+        QVERIFY(page.indexOf("No diagram: the tables before it") > page.indexOf("id=\"table-" + QByteArray::number(children + 1) + "-c"));
+    }
+
     void aTableWithItsNeighbours()
     {
         const Shop shop;
