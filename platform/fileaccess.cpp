@@ -430,7 +430,7 @@ void takePermissionsOf(int fd, const LocalPath &target)
     struct stat existing;
     mode_t mode = 0;
     if (::stat(target.native().constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-        mode = existing.st_mode & 07777;
+        mode = existing.st_mode & 0777; // never a set-id or sticky bit
     } else {
         // The mask can only be read by setting it: it is set back at once.
         const mode_t mask = ::umask(0);
